@@ -1,0 +1,154 @@
+// The stand-in host: the tables behind the interface record, the record of what a module did
+// through them, and fault injection for tests.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <iosfwd>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "vantor_host.h"
+
+namespace vthost {
+
+// The interface version this host reports unless told otherwise.
+constexpr int32_t kCurrentInterfaceVersion = 2025200;
+
+// What a module showed the user, in order.
+struct Event {
+  enum class Kind { Console, Message, Question };
+  Kind kind = Kind::Console;
+  std::string text;
+  bool answer = false;  // questions: answered yes
+};
+
+// What the host allocates on a module's behalf; each kind can be made to fail.
+enum class AllocKind { Memory, String, Filename, Container, Resource, Bitmap, Any };
+
+class FaultInjector {
+ public:
+  // The n-th allocation of that kind from now (1 = the next one) fails, once.
+  void FailNth(uint64_t n, AllocKind kind = AllocKind::Any);
+  // Every allocation of that kind fails until Clear.
+  void FailAll(AllocKind kind = AllocKind::Any);
+  void Clear();
+  // Asked by the host before each allocation; counts it.
+  bool Allow(AllocKind kind);
+  uint64_t Allocations() const { return allocations_; }
+  uint64_t Failures() const { return failures_; }
+
+ private:
+  bool armed_ = false;
+  uint64_t remaining_ = 0;
+  AllocKind nthKind_ = AllocKind::Any;
+  bool failAll_ = false;
+  AllocKind allKind_ = AllocKind::Any;
+  uint64_t allocations_ = 0;
+  uint64_t failures_ = 0;
+};
+
+// An object type a module registered.
+struct ObjectType {
+  int32_t id = 0;
+  std::string name;
+  int32_t info = 0;
+  const VtObjectClass* operations = nullptr;
+  std::string description;
+  bool hasIcon = false;
+  int32_t iconWidth = 0, iconHeight = 0;
+};
+
+struct StaticDescription;  // resources.h
+
+struct HostOptions {
+  int32_t interfaceVersion = kCurrentInterfaceVersion;
+  bool answerYes = false;          // how questions are answered
+  bool refuseRegistration = false;  // RegisterObject answers false
+  std::ostream* log = nullptr;     // where events are echoed as lines; null: not echoed
+};
+
+// The one live host of the process: the C tables reach it through a global, so only one exists
+// at a time.
+class Host {
+ public:
+  explicit Host(HostOptions options = {});
+  ~Host();
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+
+  static Host* Current();
+
+  const VtHostInterface* Interface() const { return &record_; }
+  HostOptions& Options() { return options_; }
+  FaultInjector& Faults() { return faults_; }
+
+  const std::vector<Event>& Events() const { return events_; }
+  std::vector<std::string> Texts(Event::Kind kind) const;
+  void ClearEvents() { events_.clear(); }
+  void Record(Event event);
+
+  const std::vector<ObjectType>& ObjectTypes() const { return objectTypes_; }
+  const ObjectType* FindObjectType(int32_t id) const;
+  void AddObjectType(ObjectType type) { objectTypes_.push_back(std::move(type)); }
+  // Descriptions registered by id.
+  std::map<int32_t, std::shared_ptr<const StaticDescription>>& Descriptions() { return descriptions_; }
+
+  // The folder of the module being called; its res folder answers PluginResourceFolder.
+  const std::filesystem::path& ModuleFolder() const { return moduleFolder_; }
+  void SetModuleFolder(std::filesystem::path folder) { moduleFolder_ = std::move(folder); }
+
+  // Blocks handed out by the Mm table and not yet freed.
+  int64_t LiveBlocks() const { return liveBlocks_; }
+  void CountBlock(int64_t delta) { liveBlocks_ += delta; }
+
+ private:
+  HostOptions options_;
+  FaultInjector faults_;
+  VtHostInterface record_{};
+  std::vector<Event> events_;
+  std::vector<ObjectType> objectTypes_;
+  std::map<int32_t, std::shared_ptr<const StaticDescription>> descriptions_;
+  std::filesystem::path moduleFolder_;
+  int64_t liveBlocks_ = 0;
+};
+
+// A module loaded from its file, called through its entry.
+class Module {
+ public:
+  // Null with a reason in *error when the file cannot be loaded or exports no entry.
+  static std::unique_ptr<Module> Load(Host& host, const std::filesystem::path& file, std::string* error);
+  ~Module();
+  Module(const Module&) = delete;
+  Module& operator=(const Module&) = delete;
+
+  int32_t Call(int32_t action, void* p1 = nullptr, void* p2 = nullptr, void* p3 = nullptr);
+  // Action 1 with this host's record and the module's folder as its location.
+  int32_t Init();
+  // Action 1 with a chosen record and location (null allowed).
+  int32_t Init(const VtHostInterface* record, const std::filesystem::path* location);
+  int32_t Message(int32_t id, void* data = nullptr);
+  int32_t Start();
+  int32_t End();
+  // The host application's order: 1, then 6 with message 1 and 2 unless 1 was refused. True when
+  // each step answered success.
+  bool StartUp();
+
+  const std::filesystem::path& File() const { return file_; }
+  const std::filesystem::path& Folder() const { return folder_; }
+
+ private:
+  Module(Host& host, void* library, VtEntry entry, std::filesystem::path file);
+  Host& host_;
+  void* library_ = nullptr;
+  VtEntry entry_ = nullptr;
+  std::filesystem::path file_;
+  std::filesystem::path folder_;
+};
+
+// The file name of the vantor module in a plug-in folder on this platform ("vantor.so", ...).
+std::string ModuleFileName(const std::string& base);
+
+}  // namespace vthost

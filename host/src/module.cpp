@@ -1,0 +1,106 @@
+// Loading a module from its file and calling its entry, as the host application does.
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+#include "values.h"
+
+namespace vthost {
+namespace {
+
+void* OpenLibrary(const std::filesystem::path& file, std::string* error) {
+#if defined(_WIN32)
+  HMODULE library = LoadLibraryW(file.wstring().c_str());
+  if (library == nullptr) *error = "cannot load " + file.u8string() + " (error " + std::to_string(GetLastError()) + ")";
+  return reinterpret_cast<void*>(library);
+#else
+  void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) *error = dlerror();
+  return library;
+#endif
+}
+
+VtEntry FindEntry(void* library) {
+#if defined(_WIN32)
+  return reinterpret_cast<VtEntry>(GetProcAddress(static_cast<HMODULE>(library), VT_ENTRY_NAME));
+#else
+  return reinterpret_cast<VtEntry>(dlsym(library, VT_ENTRY_NAME));
+#endif
+}
+
+void CloseLibrary(void* library) {
+#if defined(_WIN32)
+  FreeLibrary(static_cast<HMODULE>(library));
+#else
+  dlclose(library);
+#endif
+}
+
+}  // namespace
+
+std::string ModuleFileName(const std::string& base) {
+#if defined(_WIN32)
+  return base + ".riz64";
+#elif defined(__APPLE__)
+  return base + ".dudi";
+#else
+  return base + ".so";
+#endif
+}
+
+std::unique_ptr<Module> Module::Load(Host& host, const std::filesystem::path& file, std::string* error) {
+  std::string ignored;
+  if (error == nullptr) error = &ignored;
+  void* library = OpenLibrary(file, error);
+  if (library == nullptr) return nullptr;
+  const VtEntry entry = FindEntry(library);
+  if (entry == nullptr) {
+    *error = file.u8string() + " exports no " VT_ENTRY_NAME;
+    CloseLibrary(library);
+    return nullptr;
+  }
+  return std::unique_ptr<Module>(new Module(host, library, entry, file));
+}
+
+Module::Module(Host& host, void* library, VtEntry entry, std::filesystem::path file)
+    : host_(host), library_(library), entry_(entry), file_(std::move(file)) {
+  folder_ = std::filesystem::absolute(file_).parent_path();
+}
+
+Module::~Module() { CloseLibrary(library_); }
+
+int32_t Module::Call(int32_t action, void* p1, void* p2, void* p3) {
+  host_.SetModuleFolder(folder_);
+  return entry_(action, p1, p2, p3);
+}
+
+int32_t Module::Init() { return Init(host_.Interface(), &folder_); }
+
+int32_t Module::Init(const VtHostInterface* record, const std::filesystem::path* location) {
+  VtFilename* name = location ? NewFilename(location->u8string()) : nullptr;
+  const int32_t result = Call(VT_ACTION_INIT, const_cast<VtHostInterface*>(record), nullptr, name);
+  kFnTable.Release(name);
+  return result;
+}
+
+int32_t Module::Message(int32_t id, void* data) {
+  return Call(VT_ACTION_MESSAGE, reinterpret_cast<void*>(static_cast<intptr_t>(id)), data);
+}
+
+int32_t Module::Start() { return Call(VT_ACTION_START); }
+
+int32_t Module::End() { return Call(VT_ACTION_END); }
+
+bool Module::StartUp() {
+  constexpr int32_t kLoadResources = 1;
+  if (Init() != 1) return false;
+  // like the host application, start goes ahead after a failed resource message
+  const bool resources = Message(kLoadResources) == 1;
+  const bool started = Start() == 1;
+  return resources && started;
+}
+
+}  // namespace vthost

@@ -1,0 +1,286 @@
+/* The interface record a host hands to a Vantor module's entry: plain C, so a module built by one
+ * compiler loads into a host built by another. Only opaque handles, fixed-width integers, doubles,
+ * char buffers and function pointers cross it; no C++ type, no exception, no ownership of the
+ * other side's memory.
+ *
+ * The record is an interface version followed by 37 table pointers. A table the host does not
+ * provide is null; a module checks the tables it needs before it uses them.
+ *
+ * Conventions that hold for every table:
+ * - Handles (VtString, VtFilename, VtContainer, ...) are owned by whoever created them through the
+ *   table; the functions named Release / Free give them back.
+ * - VtString and VtFilename are immutable values shared by reference count: functions that "change"
+ *   one return a new handle (null when the host is out of memory) and leave the argument alone.
+ *   A null VtString or VtFilename reads as the empty value everywhere.
+ * - Functions that allocate answer null (or 0 for a flag) when the host is out of memory.
+ */
+#ifndef VANTOR_HOST_H
+#define VANTOR_HOST_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define VT_TABLE_COUNT 37
+
+/* The module's single export. */
+#define VT_ENTRY_NAME "c4d_main"
+
+/* Entry actions (the first argument of the entry). Action 1 takes p1 = const VtHostInterface*
+ * and p3 = const VtFilename*, the folder that holds the module (its res folder sits inside);
+ * action 6 takes p1 = the message id and p2 = its data. */
+#define VT_ACTION_INIT 1
+#define VT_ACTION_START 2
+#define VT_ACTION_END 3
+#define VT_ACTION_QUERY 4
+#define VT_ACTION_MESSAGE 6
+
+/* Message box flags and answers. */
+#define VT_BOX_WARNING_OK 48
+#define VT_BOX_QUESTION_YES_NO 36
+#define VT_ANSWER_OK 1
+#define VT_ANSWER_YES 6
+#define VT_ANSWER_NO 7
+
+/* String comparison modes. */
+#define VT_COMPARE_EXACT 0
+#define VT_COMPARE_IGNORE_CASE 3
+
+/* Kinds of file-system entries for the existence test. */
+#define VT_ENTRY_FILE 0
+#define VT_ENTRY_FOLDER 1
+
+/* Value types held in a parameter container. */
+#define VT_VALUE_NONE 0
+#define VT_VALUE_INT32 1
+#define VT_VALUE_FLOAT 2
+#define VT_VALUE_BOOL 3
+#define VT_VALUE_VECTOR 4
+#define VT_VALUE_STRING 5
+#define VT_VALUE_FILENAME 6
+#define VT_VALUE_LINK 7
+#define VT_VALUE_CONTAINER 8
+
+typedef uint8_t VtBool;
+
+typedef struct VtVector {
+  double x, y, z;
+} VtVector;
+
+typedef struct VtString VtString;
+typedef struct VtFilename VtFilename;
+typedef struct VtContainer VtContainer;
+typedef struct VtResource VtResource;
+typedef struct VtBitmap VtBitmap;
+typedef struct VtNode VtNode;
+typedef struct VtDocument VtDocument;
+typedef struct VtStream VtStream;
+typedef struct VtDescription VtDescription;
+typedef struct VtExecList VtExecList;
+typedef struct VtBuildContext VtBuildContext;
+
+/* Ge: general services. */
+typedef struct VtGeTable {
+  /* One line on the host's diagnostic console. */
+  void (*ConsoleLine)(const VtString* text);
+} VtGeTable;
+
+/* Mm: memory. Alloc answers null on failure; the block is zeroed and aligned for any type. */
+typedef struct VtMmTable {
+  void* (*Alloc)(size_t size);
+  void (*Free)(void* block);
+} VtMmTable;
+
+/* St: host strings. Text is 8-bit; encoding 0 is the platform's 8-bit character set. */
+typedef struct VtStTable {
+  /* length < 0: up to the terminating NUL. */
+  VtString* (*FromBytes)(const char* bytes, int32_t length, int32_t encoding);
+  /* Writes at most limit - 1 bytes and a NUL into buffer (nothing when limit < 1). Answers the
+   * byte length of the whole conversion, so an answer >= limit means the text was cut. */
+  int32_t (*ToBytes)(const VtString* text, char* buffer, int32_t limit, int32_t encoding);
+  VtString* (*Share)(const VtString* text); /* one more reference; answers text */
+  void (*Release)(VtString* text);
+  int32_t (*Length)(const VtString* text);
+  /* start and count are clamped to the text. */
+  VtString* (*Substring)(const VtString* text, int32_t start, int32_t count);
+  /* Leading and trailing blanks (space, tab, CR, LF, VT, FF) removed. */
+  VtString* (*Trim)(const VtString* text);
+  /* 0 when equal, negative or positive otherwise (byte order). */
+  int32_t (*Compare)(const VtString* a, const VtString* b, int32_t mode);
+  VtString* (*Insert)(const VtString* text, int32_t position, const VtString* piece);
+  VtString* (*Append)(const VtString* text, const VtString* piece);
+  /* Blanks around the number are accepted; "0x" introduces hexadecimal. Text that is not a
+   * number, or out of range, gives 0 and sets *error (error may be null). */
+  int32_t (*ToInt32)(const VtString* text, VtBool* error);
+  /* As ToInt32; only finite numbers are numbers. */
+  double (*ToFloat)(const VtString* text, VtBool* error);
+} VtStTable;
+
+/* Fn: file names. */
+typedef struct VtFnTable {
+  VtFilename* (*FromString)(const VtString* path);
+  VtString* (*ToString)(const VtFilename* name); /* the full path */
+  VtFilename* (*Share)(const VtFilename* name);
+  void (*Release)(VtFilename* name);
+  VtBool (*IsEmpty)(const VtFilename* name);
+  /* The text after the last dot of the last path component, without the dot; empty if none. */
+  VtString* (*Suffix)(const VtFilename* name);
+  VtFilename* (*Join)(const VtFilename* folder, const VtString* name);
+} VtFnTable;
+
+/* Bc: parameter containers. A missing id reads as the given default; an Int32 read of a Float
+ * value gives it converted (truncated), and a Float read of an Int32 the same. */
+typedef struct VtBcTable {
+  VtContainer* (*New)(void);
+  void (*Free)(VtContainer* container);
+  int32_t (*Type)(const VtContainer* container, int32_t id);
+  VtBool (*Remove)(VtContainer* container, int32_t id);
+  int32_t (*GetInt32)(const VtContainer* container, int32_t id, int32_t fallback);
+  double (*GetFloat)(const VtContainer* container, int32_t id, double fallback);
+  VtBool (*GetBool)(const VtContainer* container, int32_t id, VtBool fallback);
+  void (*GetVector)(const VtContainer* container, int32_t id, VtVector* out);
+  VtString* (*GetString)(const VtContainer* container, int32_t id);
+  VtFilename* (*GetFilename)(const VtContainer* container, int32_t id);
+  /* The node the link refers to, resolved in document; null when empty or gone. */
+  VtNode* (*GetLink)(const VtContainer* container, int32_t id, VtDocument* document);
+  /* A copy of a sub-container; null when absent. */
+  VtContainer* (*GetContainer)(const VtContainer* container, int32_t id);
+  /* Setters answer 0 when the host is out of memory; the container is then unchanged. */
+  VtBool (*SetInt32)(VtContainer* container, int32_t id, int32_t value);
+  VtBool (*SetFloat)(VtContainer* container, int32_t id, double value);
+  VtBool (*SetBool)(VtContainer* container, int32_t id, VtBool value);
+  VtBool (*SetVector)(VtContainer* container, int32_t id, const VtVector* value);
+  VtBool (*SetString)(VtContainer* container, int32_t id, const VtString* value);
+  VtBool (*SetFilename)(VtContainer* container, int32_t id, const VtFilename* value);
+  VtBool (*SetLink)(VtContainer* container, int32_t id, VtNode* target); /* null clears it */
+  VtBool (*SetContainer)(VtContainer* container, int32_t id, const VtContainer* value);
+} VtBcTable;
+
+/* Rs: the module's resource set (string table and descriptions). */
+typedef struct VtRsTable {
+  VtResource* (*Load)(const VtFilename* folder);
+  void (*Free)(VtResource* resource);
+  /* Empty (null) when the resource or the id is missing. */
+  VtString* (*GetString)(const VtResource* resource, int32_t id);
+} VtRsTable;
+
+/* Bm: bitmaps. */
+typedef struct VtBmTable {
+  VtBitmap* (*Load)(const VtFilename* file, double pixelRatio);
+  void (*Free)(VtBitmap* bitmap);
+  int32_t (*Width)(const VtBitmap* bitmap);
+  int32_t (*Height)(const VtBitmap* bitmap);
+} VtBmTable;
+
+/* The operations of a registered object type, called by the host on the module's object data.
+ * Every pointer but Allocate and Destroy may be null, meaning the base behaviour (answer true,
+ * result 0, no hierarchy). No exception may leave any of them. */
+typedef struct VtObjectClass {
+  void* (*Allocate)(void);
+  void (*Destroy)(void* data);
+  VtBool (*Initialise)(void* data, VtNode* node);
+  void (*Free)(void* data, VtNode* node);
+  VtBool (*Read)(void* data, VtNode* node, VtStream* stream, int32_t level);
+  VtBool (*Write)(void* data, VtNode* node, VtStream* stream);
+  VtBool (*Copy)(void* data, void* destination, VtNode* sourceNode, VtNode* destinationNode);
+  VtBool (*Message)(void* data, VtNode* node, int32_t type, void* messageData);
+  VtBool (*Describe)(void* data, VtNode* node, VtDescription* description, int32_t* flags);
+  VtBool (*IsEnabled)(void* data, VtNode* node, int32_t id);
+  VtBool (*AddToExecution)(void* data, VtNode* node, VtExecList* list);
+  int32_t (*Execute)(void* data, VtNode* node, VtDocument* document);
+  VtNode* (*BuildHierarchy)(void* data, VtNode* node, VtBuildContext* context);
+} VtObjectClass;
+
+/* Pl: plug-in registration. */
+typedef struct VtPlTable {
+  VtBool (*RegisterDescription)(int32_t id, const VtString* name, const VtResource* resource);
+  /* The host keeps its own copies of name, description and icon, and keeps cls as given (it
+   * must live as long as the module stays loaded). icon may be null. */
+  VtBool (*RegisterObject)(int32_t id, const VtString* name, int32_t info, const VtObjectClass* cls,
+                           const VtString* description, const VtBitmap* icon, int32_t reserved);
+} VtPlTable;
+
+/* Dg: modal dialogs. Answers VT_ANSWER_OK, VT_ANSWER_YES or VT_ANSWER_NO. */
+typedef struct VtDgTable {
+  int32_t (*MessageBox)(const VtString* text, int32_t flags);
+} VtDgTable;
+
+/* FL: the file system. */
+typedef struct VtFLTable {
+  VtBool (*Exists)(const VtFilename* name, int32_t kind);
+  /* The res folder beside the calling module. */
+  VtFilename* (*PluginResourceFolder)(void);
+} VtFLTable;
+
+/* Tables that later facilities fill in. Declared so the record's layout is fixed now. */
+typedef struct VtNdTable VtNdTable; /* nodes: names, messages, dirty marks, containers */
+typedef struct VtObTable VtObTable; /* objects: allocation by type, position, hierarchy */
+typedef struct VtTgTable VtTgTable; /* tags */
+typedef struct VtSpTable VtSpTable; /* splines */
+typedef struct VtPtTable VtPtTable; /* point and tangent arrays */
+typedef struct VtPrTable VtPrTable; /* primitives */
+typedef struct VtDcTable VtDcTable; /* documents */
+typedef struct VtHfTable VtHfTable; /* document streams */
+typedef struct VtDsTable VtDsTable; /* descriptions */
+typedef struct VtDiTable VtDiTable; /* description ids */
+typedef struct VtTkTable VtTkTable; /* animation tracks */
+typedef struct VtExTable VtExTable; /* execution lists */
+typedef struct VtBxTable VtBxTable; /* build contexts */
+typedef struct VtCaTable VtCaTable; /* generator caches */
+typedef struct VtDpTable VtDpTable; /* display colours */
+typedef struct VtTxTable VtTxTable; /* texture tags */
+typedef struct VtReserved VtReserved;
+
+typedef struct VtHostInterface {
+  int32_t version;
+  const VtGeTable* Ge;
+  const VtMmTable* Mm;
+  const VtStTable* St;
+  const VtFnTable* Fn;
+  const VtBcTable* Bc;
+  const VtRsTable* Rs;
+  const VtBmTable* Bm;
+  const VtPlTable* Pl;
+  const VtDgTable* Dg;
+  const VtNdTable* Nd;
+  const VtObTable* Ob;
+  const VtTgTable* Tg;
+  const VtSpTable* Sp;
+  const VtPtTable* Pt;
+  const VtPrTable* Pr;
+  const VtDcTable* Dc;
+  const VtHfTable* Hf;
+  const VtDsTable* Ds;
+  const VtDiTable* Di;
+  const VtTkTable* Tk;
+  const VtExTable* Ex;
+  const VtBxTable* Bx;
+  const VtCaTable* Ca;
+  const VtDpTable* Dp;
+  const VtTxTable* Tx;
+  /* Reserved for later facilities; null. */
+  const VtReserved* Ra;
+  const VtReserved* Rb;
+  const VtReserved* Rc;
+  const VtReserved* Rd;
+  const VtReserved* Re;
+  const VtReserved* Rf;
+  const VtReserved* Rg;
+  const VtReserved* Rh;
+  const VtReserved* Ri;
+  const VtReserved* Rj;
+  const VtReserved* Rk;
+  const VtFLTable* FL;
+} VtHostInterface;
+
+/* The entry every module exports under VT_ENTRY_NAME. */
+typedef int32_t (*VtEntry)(int32_t action, void* p1, void* p2, void* p3);
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
+
+#endif /* VANTOR_HOST_H */

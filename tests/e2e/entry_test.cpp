@@ -1,0 +1,253 @@
+// The built modules driven through their one entry, as the host application drives them.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <random>
+#include <filesystem>
+#include <string>
+
+#include "vthost/host.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int32_t kLoadResources = 1;
+const char* const kLoadedLine = "Quennet Software : Vantor successfully loaded.";
+const char* const kFailedLine = "Quennet Software: Failed to load Vantor";
+const char* const kResourceLine = "Vantor: failed to load resource file.";
+
+fs::path BuiltModule(const std::string& flavour) { return fs::path(VANTOR_PLUGIN_DIR) / (flavour + VANTOR_MODULE_SUFFIX); }
+
+// A plug-in folder of its own in a fresh temporary folder: the module, and res/ unless left out.
+struct PluginCopy {
+  enum class Res { Full, WithoutIcon, None };
+  explicit PluginCopy(Res res, const std::string& flavour = "vantor") {
+    static std::atomic<int> counter{0};
+    const std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
+    folder = fs::temp_directory_path() /
+             ("vantor-" + test + "-" + std::to_string(std::random_device()()) + "-" + std::to_string(counter++));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    module = folder / (flavour + VANTOR_MODULE_SUFFIX);
+    fs::copy_file(BuiltModule(flavour), module);
+    if (res != Res::None) fs::copy(fs::path(VANTOR_PLUGIN_DIR) / "res", folder / "res", fs::copy_options::recursive);
+    if (res == Res::WithoutIcon) fs::remove(folder / "res" / "icons8-test-tube.tif");
+  }
+  ~PluginCopy() {
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+  }
+  fs::path folder, module;
+};
+
+class Entry : public testing::Test {
+ protected:
+  void Load(const fs::path& file) {
+    std::string error;
+    module_ = vthost::Module::Load(host_, file, &error);
+    ASSERT_TRUE(module_) << error;
+  }
+  void LoadBuilt(const std::string& flavour = "vantor") { Load(BuiltModule(flavour)); }
+  // Every init is matched by an end so the next test finds the module as new.
+  int32_t Init() {
+    ++inits_;
+    return module_->Init();
+  }
+  int32_t Init(const VtHostInterface* record, const fs::path* location) {
+    ++inits_;
+    return module_->Init(record, location);
+  }
+  bool StartUp() {
+    ++inits_;
+    return module_->StartUp();
+  }
+  int32_t End() {
+    --inits_;
+    return module_->End();
+  }
+  void TearDown() override {
+    while (module_ && inits_ > 0) End();
+  }
+  std::vector<std::string> Console() const { return host_.Texts(vthost::Event::Kind::Console); }
+
+  vthost::Host host_;
+  std::unique_ptr<vthost::Module> module_;
+  int inits_ = 0;
+};
+
+TEST_F(Entry, QueryAnswersFiveWhateverTheArguments) {
+  LoadBuilt();
+  int marker = 0;
+  EXPECT_EQ(module_->Call(VT_ACTION_QUERY), 5);
+  EXPECT_EQ(module_->Call(VT_ACTION_QUERY, &marker, &marker, &marker), 5);
+  ASSERT_EQ(Init(), 1);
+  EXPECT_EQ(module_->Call(VT_ACTION_QUERY, reinterpret_cast<void*>(intptr_t{-1})), 5);
+}
+
+TEST_F(Entry, UnknownActionsAndMessagesAnswerMinusOne) {
+  LoadBuilt();
+  ASSERT_EQ(Init(), 1);
+  for (const int32_t action : {0, 5, 7, -1, 1000}) EXPECT_EQ(module_->Call(action), -1) << "action " << action;
+  EXPECT_EQ(module_->Message(0), 1);
+  for (const int32_t message : {2, 3, -1, 1001078}) EXPECT_EQ(module_->Message(message), -1) << "message " << message;
+  EXPECT_TRUE(host_.Events().empty());
+}
+
+struct VersionCase {
+  const char* flavour;
+  int32_t version;
+  int32_t expected;
+};
+
+class EntryVersion : public Entry, public testing::WithParamInterface<VersionCase> {};
+
+TEST_P(EntryVersion, RefusesHostsOlderThanTheFlavourAccepts) {
+  VtHostInterface record = *host_.Interface();
+  record.version = GetParam().version;
+  LoadBuilt(GetParam().flavour);
+  const fs::path location = module_->Folder();
+  EXPECT_EQ(Init(&record, &location), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Flavours, EntryVersion,
+                         testing::Values(VersionCase{"vantor", 2024899, -3}, VersionCase{"vantor", 2024900, 1},
+                                         VersionCase{"vantor", 2025200, 1}, VersionCase{"vantorR2025", 2025199, -3},
+                                         VersionCase{"vantorR2025", 2025200, 1}, VersionCase{"vantorR2025", 0, -3}));
+
+class EntryFlavour : public Entry, public testing::WithParamInterface<const char*> {};
+
+TEST_P(EntryFlavour, StartUpRegistersTheMoleculeObject) {
+  LoadBuilt(GetParam());
+  ASSERT_EQ(Init(), 1);
+  ASSERT_EQ(module_->Message(kLoadResources), 1);
+  ASSERT_EQ(module_->Start(), 1);
+  EXPECT_EQ(Console(), std::vector<std::string>{kLoadedLine});
+  const vthost::ObjectType* type = host_.FindObjectType(1060013);
+  ASSERT_NE(type, nullptr);
+  EXPECT_EQ(type->name, "Molecule");
+  EXPECT_EQ(type->info, 33796);
+  EXPECT_EQ(type->description, "oxvantor");
+  EXPECT_TRUE(type->hasIcon);
+  EXPECT_EQ(type->iconWidth, 64);
+  EXPECT_EQ(type->iconHeight, 64);
+  EXPECT_NE(type->operations->Allocate, nullptr);
+  EXPECT_EQ(host_.Descriptions().count(1060013), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Flavours, EntryFlavour, testing::Values("vantor", "vantorR2025"));
+
+TEST_F(Entry, RefusedRegistrationWritesTheFailureLine) {
+  host_.Options().refuseRegistration = true;
+  LoadBuilt();
+  ASSERT_EQ(Init(), 1);
+  ASSERT_EQ(module_->Message(kLoadResources), 1);
+  EXPECT_EQ(module_->Start(), 0);
+  EXPECT_EQ(Console(), std::vector<std::string>{kFailedLine});
+  EXPECT_TRUE(host_.ObjectTypes().empty());
+}
+
+TEST_F(Entry, StartWithoutResourcesFailsToRegister) {
+  LoadBuilt();
+  ASSERT_EQ(Init(), 1);
+  EXPECT_EQ(module_->Start(), 0);
+  EXPECT_EQ(Console(), std::vector<std::string>{kFailedLine});
+}
+
+TEST_F(Entry, MissingIconStillRegisters) {
+  PluginCopy plugin(PluginCopy::Res::WithoutIcon);
+  Load(plugin.module);
+  EXPECT_TRUE(StartUp());
+  const vthost::ObjectType* type = host_.FindObjectType(1060013);
+  ASSERT_NE(type, nullptr);
+  EXPECT_FALSE(type->hasIcon);
+  EXPECT_EQ(Console(), std::vector<std::string>{kLoadedLine});
+}
+
+TEST_F(Entry, MissingResFolderFailsOnceAndIsNotRetried) {
+  PluginCopy plugin(PluginCopy::Res::None);
+  Load(plugin.module);
+  ASSERT_EQ(Init(), 1);
+  EXPECT_EQ(module_->Message(kLoadResources), -1);
+  EXPECT_EQ(Console(), std::vector<std::string>{kResourceLine});
+  // the folder appearing later changes nothing: the first outcome stands
+  fs::copy(fs::path(VANTOR_PLUGIN_DIR) / "res", plugin.folder / "res", fs::copy_options::recursive);
+  EXPECT_EQ(module_->Message(kLoadResources), -1);
+  EXPECT_EQ(Console(), std::vector<std::string>{kResourceLine});
+}
+
+TEST_F(Entry, ResourcesLoadOnceAndLaterMessagesAnswerTheFirstOutcome) {
+  LoadBuilt();
+  ASSERT_EQ(Init(), 1);
+  ASSERT_EQ(module_->Message(kLoadResources), 1);
+  host_.Faults().FailAll(vthost::AllocKind::Resource);  // a second attempt would fail
+  EXPECT_EQ(module_->Message(kLoadResources), 1);
+  EXPECT_TRUE(Console().empty());
+}
+
+TEST_F(Entry, SecondInitBindsNothingAgain) {
+  LoadBuilt();
+  ASSERT_EQ(Init(), 1);
+  // a second init with an unusable record and a wrong location is only counted
+  VtHostInterface broken{};
+  const fs::path nowhere = module_->Folder() / "no-such-folder";
+  EXPECT_EQ(Init(&broken, &nowhere), 1);
+  EXPECT_EQ(Init(nullptr, nullptr), 1);
+  EXPECT_EQ(module_->Message(kLoadResources), 1);
+  EXPECT_EQ(module_->Start(), 1);
+  EXPECT_EQ(Console(), std::vector<std::string>{kLoadedLine});
+}
+
+TEST_F(Entry, OnlyTheLastEndTearsDown) {
+  LoadBuilt();
+  ASSERT_EQ(Init(), 1);
+  ASSERT_EQ(Init(), 1);
+  ASSERT_EQ(module_->Message(kLoadResources), 1);
+  EXPECT_EQ(End(), 1);
+  // still initialised: the resource stays loaded and is not fetched again
+  host_.Faults().FailAll(vthost::AllocKind::Resource);
+  EXPECT_EQ(module_->Message(kLoadResources), 1);
+  EXPECT_EQ(End(), 1);
+  // torn down: a new init starts from nothing and tries the resource again
+  ASSERT_EQ(Init(), 1);
+  EXPECT_EQ(module_->Message(kLoadResources), -1);
+  EXPECT_EQ(Console(), std::vector<std::string>{kResourceLine});
+}
+
+TEST_F(Entry, StrayEndBeforeInitDoesNotBlockTheNextInit) {
+  LoadBuilt();
+  EXPECT_EQ(module_->End(), 1);
+  ASSERT_EQ(Init(), 1);
+  EXPECT_EQ(module_->Message(kLoadResources), 1);
+}
+
+// A host that carries on after a refused init must never make the module use what it lacks.
+TEST_F(Entry, HostCarryingOnAfterRefusedInitFailsCleanly) {
+  LoadBuilt();
+  EXPECT_EQ(Init(host_.Interface(), nullptr), -3);
+  EXPECT_EQ(module_->Message(kLoadResources), -1);
+  EXPECT_EQ(module_->Start(), 0);
+  EXPECT_EQ(Console(), (std::vector<std::string>{kResourceLine, kFailedLine}));
+  EXPECT_EQ(Init(), 1);  // counted, not checked again
+}
+
+TEST_F(Entry, HostCarryingOnAfterTooOldVersionFailsCleanly) {
+  VtHostInterface old = *host_.Interface();
+  old.version = 2024000;
+  LoadBuilt();
+  const fs::path location = module_->Folder();
+  EXPECT_EQ(Init(&old, &location), -3);
+  EXPECT_EQ(module_->Message(kLoadResources), -1);
+  EXPECT_EQ(Console(), std::vector<std::string>{kResourceLine});
+}
+
+TEST_F(Entry, InitWithoutARecordIsRefusedAndNothingElseRuns) {
+  LoadBuilt();
+  const fs::path location = module_->Folder();
+  EXPECT_EQ(Init(nullptr, &location), -3);
+  EXPECT_EQ(module_->Message(kLoadResources), -1);
+  EXPECT_EQ(module_->Start(), 0);
+  EXPECT_TRUE(host_.Events().empty());
+}
+
+}  // namespace
