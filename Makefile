@@ -1,5 +1,5 @@
 # Thin wrapper over CMake presets. `make demo` and `make test` are the README's Quick start.
-.PHONY: deps build demo test build-asan test-asan clean
+.PHONY: deps build demo test build-asan test-asan bench clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -20,6 +20,9 @@ build-asan: deps
 
 test-asan: build-asan
 	ctest --preset asan
+
+bench: build
+	./build/bin/sdf_read_benchmark
 
 clean:
 	rm -rf build build-asan

@@ -215,8 +215,23 @@ typedef struct VtFLTable {
   VtFilename* (*PluginResourceFolder)(void);
 } VtFLTable;
 
+/* Dirty flags and node messages. */
+#define VT_DIRTY_DATA 4
+#define VT_MESSAGE_UPDATE 5
+
+/* Nd: nodes (objects in a scene). */
+typedef struct VtNdTable {
+  /* The node's own parameters, lent: valid while the node lives; null when it has none. */
+  VtContainer* (*Container)(VtNode* node);
+  VtString* (*GetName)(const VtNode* node);
+  /* markChanged: the host counts the rename as a change of the node. */
+  void (*SetName)(VtNode* node, const VtString* name, VtBool markChanged);
+  void (*SetDirty)(VtNode* node, int32_t flags);
+  /* Sends the node a message; messageData may be null. Answers the node's answer. */
+  VtBool (*SendMessage)(VtNode* node, int32_t type, void* messageData);
+} VtNdTable;
+
 /* Tables that later facilities fill in. Declared so the record's layout is fixed now. */
-typedef struct VtNdTable VtNdTable; /* nodes: names, messages, dirty marks, containers */
 typedef struct VtObTable VtObTable; /* objects: allocation by type, position, hierarchy */
 typedef struct VtTgTable VtTgTable; /* tags */
 typedef struct VtSpTable VtSpTable; /* splines */

@@ -85,10 +85,11 @@ VtFilename* GetFilename(const VtContainer* container, int32_t id) {
   return NewFilename(path ? path->u8string() : std::string());
 }
 
+// A link names its target by serial, so it resolves to none once the target is deleted.
 VtNode* GetLink(const VtContainer* container, int32_t id, VtDocument* /*document*/) {
-  // nodes are not part of this host yet: a link never resolves
-  (void)Find(container, id);
-  return nullptr;
+  const Value* value = Find(container, id);
+  const auto* link = value ? std::get_if<LinkValue>(value) : nullptr;
+  return link && link->node != 0 ? CurrentHost().FindNode(link->node) : nullptr;
 }
 
 VtContainer* GetContainer(const VtContainer* container, int32_t id) {
@@ -114,8 +115,7 @@ VtBool SetFilename(VtContainer* container, int32_t id, const VtFilename* value) 
 }
 
 VtBool SetLink(VtContainer* container, int32_t id, VtNode* target) {
-  if (target != nullptr) return 0;  // no nodes to link to yet
-  return Store(container, id, LinkValue{});
+  return Store(container, id, LinkValue{target ? target->serial : 0});
 }
 
 VtBool SetContainer(VtContainer* container, int32_t id, const VtContainer* value) {

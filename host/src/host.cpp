@@ -27,6 +27,7 @@ Host::Host(HostOptions options) : options_(options) {
   record_.Bm = &kBmTable;
   record_.Pl = &kPlTable;
   record_.Dg = &kDgTable;
+  record_.Nd = &kNdTable;
   record_.FL = &kFLTable;
 }
 

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string_view>
+#include <vector>
 
 #include "values.h"
 
@@ -12,6 +14,19 @@ namespace vthost {
 namespace {
 
 const std::string kEmpty;
+
+// Released strings are kept for reuse, text capacity included: a reader makes a string per line
+// and per field, and reuse spares an allocation for each.
+constexpr size_t kSparesKept = 256;
+
+struct Spares {
+  std::vector<VtString*> strings;
+  ~Spares() {
+    for (VtString* text : strings) delete text;
+  }
+};
+
+Spares g_spares;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
@@ -22,12 +37,41 @@ bool SkipPlus(const char** begin, const char* end) {
   return *begin != end && !(plus && (**begin == '+' || **begin == '-'));
 }
 
+// The fixed-point numbers of molecule files ([-]digits[.digits]) with at most 15 significant digits:
+// mantissa and power of ten are exact doubles, so one division gives the correctly rounded value,
+// the same that from_chars gives. Anything else answers false and takes the general path.
+bool ParsePlainDecimal(const char* begin, const char* end, double* value) {
+  constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  constexpr int kMaxDigits = 15;
+  const bool negative = begin != end && *begin == '-';
+  if (negative) ++begin;
+  uint64_t mantissa = 0;
+  int digits = 0;
+  int decimals = 0;
+  bool point = false;
+  for (const char* c = begin; c != end; ++c) {
+    if (*c == '.' && !point) {
+      point = true;
+    } else if (*c >= '0' && *c <= '9') {
+      if (++digits > kMaxDigits) return false;
+      mantissa = mantissa * 10 + static_cast<uint64_t>(*c - '0');
+      if (point) ++decimals;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0) return false;
+  const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[decimals];
+  *value = negative ? -magnitude : magnitude;
+  return true;
+}
+
 int32_t Clamp(int32_t value, int32_t low, int32_t high) { return std::min(std::max(value, low), high); }
 
 VtString* FromBytes(const char* bytes, int32_t length, int32_t /*encoding*/) {
   if (bytes == nullptr) return NewString({});
   const size_t size = length < 0 ? std::strlen(bytes) : static_cast<size_t>(length);
-  return NewString(std::string(bytes, size));
+  return NewString(std::string_view(bytes, size));
 }
 
 int32_t ToBytes(const VtString* text, char* buffer, int32_t limit, int32_t /*encoding*/) {
@@ -49,7 +93,13 @@ VtString* Share(const VtString* text) {
 }
 
 void Release(VtString* text) {
-  if (text != nullptr && --text->references == 0) delete text;
+  if (text == nullptr || --text->references != 0) return;
+  std::vector<VtString*>& spares = g_spares.strings;
+  if (spares.size() < kSparesKept) {
+    spares.push_back(text);
+  } else {
+    delete text;
+  }
 }
 
 int32_t Length(const VtString* text) {
@@ -61,7 +111,7 @@ VtString* Substring(const VtString* text, int32_t start, int32_t count) {
   const int32_t length = Length(text);
   const int32_t first = Clamp(start, 0, length);
   const int32_t taken = Clamp(count, 0, length - first);
-  return NewString(source.substr(static_cast<size_t>(first), static_cast<size_t>(taken)));
+  return NewString(std::string_view(source).substr(static_cast<size_t>(first), static_cast<size_t>(taken)));
 }
 
 VtString* TrimTable(const VtString* text) { return NewString(Trim(TextOf(text))); }
@@ -69,7 +119,10 @@ VtString* TrimTable(const VtString* text) { return NewString(Trim(TextOf(text)))
 int32_t Compare(const VtString* a, const VtString* b, int32_t mode) {
   const std::string& left = TextOf(a);
   const std::string& right = TextOf(b);
-  if (mode != VT_COMPARE_IGNORE_CASE) return left.compare(right) < 0 ? -1 : (left == right ? 0 : 1);
+  if (mode != VT_COMPARE_IGNORE_CASE) {
+    const int order = left.compare(right);
+    return order < 0 ? -1 : (order > 0 ? 1 : 0);
+  }
   const size_t common = std::min(left.size(), right.size());
   for (size_t i = 0; i < common; ++i) {
     const int l = std::tolower(static_cast<unsigned char>(left[i]));
@@ -107,14 +160,21 @@ double ToFloat(const VtString* text, VtBool* error) {
 const VtStTable kStTable = {FromBytes, ToBytes, Share,   Release, Length,  Substring,
                             TrimTable, Compare, Insert, Append,  ToInt32, ToFloat};
 
-VtString* NewString(std::string text) {
+VtString* NewString(std::string_view text) {
   if (!CurrentHost().Faults().Allow(AllocKind::String)) return nullptr;
-  return new VtString{1, std::move(text)};
+  std::vector<VtString*>& spares = g_spares.strings;
+  if (spares.empty()) return new VtString{1, std::string(text)};
+  VtString* reused = spares.back();
+  spares.pop_back();
+  reused->references = 1;
+  reused->text.clear();
+  reused->text.append(text.data(), text.size());
+  return reused;
 }
 
 const std::string& TextOf(const VtString* text) { return text ? text->text : kEmpty; }
 
-std::string Trim(const std::string& text) {
+std::string_view Trim(std::string_view text) {
   size_t first = 0;
   size_t last = text.size();
   while (first < last && IsBlank(text[first])) ++first;
@@ -122,8 +182,8 @@ std::string Trim(const std::string& text) {
   return text.substr(first, last - first);
 }
 
-bool ParseInt32(const std::string& text, int32_t* value) {
-  const std::string number = Trim(text);
+bool ParseInt32(std::string_view text, int32_t* value) {
+  const std::string_view number = Trim(text);
   const char* begin = number.data();
   const char* end = begin + number.size();
   // hexadecimal: the 32 bits as written, so FFFFFFFF is -1
@@ -142,11 +202,12 @@ bool ParseInt32(const std::string& text, int32_t* value) {
   return true;
 }
 
-bool ParseFloat(const std::string& text, double* value) {
-  const std::string number = Trim(text);
+bool ParseFloat(std::string_view text, double* value) {
+  const std::string_view number = Trim(text);
   const char* begin = number.data();
   const char* end = begin + number.size();
   if (!SkipPlus(&begin, end)) return false;
+  if (ParsePlainDecimal(begin, end, value)) return true;
   double parsed = 0.0;
   const auto [stop, failure] = std::from_chars(begin, end, parsed, std::chars_format::general);
   if (failure != std::errc() || stop != end || !std::isfinite(parsed)) return false;

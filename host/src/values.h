@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -42,10 +43,18 @@ struct VtContainer {
   std::map<int32_t, vthost::Value> values;
 };
 
+// A node of the host's scene: a name, parameters, and the record of what was done to it.
+struct VtNode {
+  uint64_t serial = 0;
+  std::string name;
+  VtContainer parameters;
+  std::vector<vthost::NodeEvent> events;
+};
+
 namespace vthost {
 
 // Each answers null when the fault injector refuses the allocation.
-VtString* NewString(std::string text);
+VtString* NewString(std::string_view text);
 VtFilename* NewFilename(std::string path);
 VtContainer* NewContainer();
 // A deep copy (sub-containers copied too); null when refused.
@@ -59,9 +68,9 @@ const std::string& PathOf(const VtFilename* name);
 int32_t TypeCode(const Value& value);
 
 // The host's number conversions: the whole text, blanks around it aside, must be the number.
-bool ParseInt32(const std::string& text, int32_t* value);
-bool ParseFloat(const std::string& text, double* value);
-std::string Trim(const std::string& text);
+bool ParseInt32(std::string_view text, int32_t* value);
+bool ParseFloat(std::string_view text, double* value);
+std::string_view Trim(std::string_view text);
 
 // Filled by each table's source file.
 extern const VtGeTable kGeTable;
@@ -73,6 +82,7 @@ extern const VtRsTable kRsTable;
 extern const VtBmTable kBmTable;
 extern const VtPlTable kPlTable;
 extern const VtDgTable kDgTable;
+extern const VtNdTable kNdTable;
 extern const VtFLTable kFLTable;
 
 // The live host; the tables are only called while one exists.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "vthost/host.h"
@@ -31,6 +32,13 @@ class BoundModule : public testing::Test {
     std::filesystem::create_directories(folder);
     return folder;
   }
+
+  static std::filesystem::path WriteFile(const std::filesystem::path& file, const std::string& text) {
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << text;
+    return file;
+  }
+  std::vector<std::string> Messages() const { return host_.Texts(vthost::Event::Kind::Message); }
 
   vthost::Host host_;
 };

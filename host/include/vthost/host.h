@@ -25,6 +25,17 @@ struct Event {
   bool answer = false;  // questions: answered yes
 };
 
+// What a module did to a node, in order: renames, dirty marks, messages.
+struct NodeEvent {
+  enum class Kind { Renamed, Dirty, Message };
+  Kind kind = Kind::Message;
+  int32_t value = 0;  // dirty flags, message type, or 1 when a rename marked the node changed
+  std::string text;   // the new name
+  bool operator==(const NodeEvent& other) const {
+    return kind == other.kind && value == other.value && text == other.text;
+  }
+};
+
 // What the host allocates on a module's behalf; each kind can be made to fail.
 enum class AllocKind { Memory, String, Filename, Container, Resource, Bitmap, Any };
 
@@ -100,6 +111,14 @@ class Host {
   const std::filesystem::path& ModuleFolder() const { return moduleFolder_; }
   void SetModuleFolder(std::filesystem::path folder) { moduleFolder_ = std::move(folder); }
 
+  // Bare nodes owned by the host, for modules to name, mark and message.
+  VtNode* NewNode(const std::string& name = {});
+  void DeleteNode(VtNode* node);
+  VtNode* FindNode(uint64_t serial) const;
+  static std::string NodeName(const VtNode* node);
+  static VtContainer* NodeParameters(VtNode* node);
+  static const std::vector<NodeEvent>& NodeEvents(const VtNode* node);
+
   // Blocks handed out by the Mm table and not yet freed.
   int64_t LiveBlocks() const { return liveBlocks_; }
   void CountBlock(int64_t delta) { liveBlocks_ += delta; }
@@ -113,6 +132,8 @@ class Host {
   std::map<int32_t, std::shared_ptr<const StaticDescription>> descriptions_;
   std::filesystem::path moduleFolder_;
   int64_t liveBlocks_ = 0;
+  std::vector<std::unique_ptr<VtNode, void (*)(VtNode*)>> nodes_;
+  uint64_t nextSerial_ = 1;
 };
 
 // A module loaded from its file, called through its entry.

@@ -1,0 +1,165 @@
+// The element table: row parsing with its working record, the file, the lookup, copying.
+#include <sstream>
+
+#include "boundmodule.h"
+#include "elementtable.h"
+
+namespace vantor {
+namespace {
+
+struct RowCase {
+  const char* name;
+  const char* row;
+  const char* symbol;
+  double r, g, b, radius1, radius2, radius3;
+};
+
+// Every case starts from this previous row: P,102030,7,8,9
+const RowCase kRows[] = {
+    {"FullRow", "C,80FF00,0.77,1.7,0.91", "C", 128 / 255.0, 1.0, 0.0, 0.77, 1.7, 0.91},
+    {"ExtraColumnsSkipped", "X,FF0000,1,2,9,3", "X", 1.0, 0.0, 0.0, 1.0, 2.0, 3.0},
+    {"EmptyColumnsTakeDefaults", "Y,,,,", "Y", 0.2, 0.2, 0.2, 1.0, 1.0, 9.0},
+    {"EmptyRowRepeatsPrevious", "", "P", 0x10 / 255.0, 0x20 / 255.0, 0x30 / 255.0, 7.0, 8.0, 9.0},
+    {"NoCommaIsTheLastColumn", "42", "P", 0x10 / 255.0, 0x20 / 255.0, 0x30 / 255.0, 7.0, 8.0, 42.0},
+    {"FourColumnsEndInRadius3", "H,FFFFFF,32,120", "H", 1.0, 1.0, 1.0, 32.0, 8.0, 120.0},
+    {"HigherColourBitsIgnored", "Q,1FF0000,1,2,3", "Q", 1.0, 0.0, 0.0, 1.0, 2.0, 3.0},
+    {"ColourNotHexIsBlack", "W,zz,1,2,3", "W", 0.0, 0.0, 0.0, 1.0, 2.0, 3.0},
+    {"BlanksKeptInSymbol", " Fe ,E06633,124,194,156", " Fe ", 0xE0 / 255.0, 0x66 / 255.0, 0x33 / 255.0, 124, 194, 156},
+    {"RadiusNotANumberIsZero", "Z,000000,a,b,c", "Z", 0.0, 0.0, 0.0, 0.0, 0.0, 0.0},
+};
+
+class ElementRow : public BoundModule, public testing::WithParamInterface<RowCase> {};
+
+TEST_P(ElementRow, OverwritesOnlyWhatTheRowSupplies) {
+  ElementRecord working;
+  ParseElementRow("P,102030,7,8,9", working);
+  ParseElementRow(GetParam().row, working);
+  EXPECT_EQ(working.symbol.ToStdString(), GetParam().symbol);
+  EXPECT_DOUBLE_EQ(working.color[0], GetParam().r);
+  EXPECT_DOUBLE_EQ(working.color[1], GetParam().g);
+  EXPECT_DOUBLE_EQ(working.color[2], GetParam().b);
+  EXPECT_DOUBLE_EQ(working.radius1, GetParam().radius1);
+  EXPECT_DOUBLE_EQ(working.radius2, GetParam().radius2);
+  EXPECT_DOUBLE_EQ(working.radius3, GetParam().radius3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ElementRow, testing::ValuesIn(kRows),
+                         [](const testing::TestParamInfo<RowCase>& info) { return std::string(info.param.name); });
+
+using ElementFile = BoundModule;
+
+std::vector<std::string> Symbols(const ElementTable& table) {
+  std::vector<std::string> symbols;
+  for (int32_t i = 0; i < table.Count(); ++i) symbols.push_back(table[i].symbol.ToStdString());
+  return symbols;
+}
+
+ElementTable TableFrom(const std::string& text) {
+  std::istringstream in(text);
+  ElementTable table;
+  table.LoadFrom(in);
+  return table;
+}
+
+TEST_F(ElementFile, HeadingsAreNeverRead) {
+  EXPECT_EQ(Symbols(TableFrom("A,FFFFFF,1,2,3\nB,FFFFFF,1,2,3\nH,FFFFFF,32,120,79\n")), std::vector<std::string>{"H"});
+  EXPECT_EQ(TableFrom("title\ncolumns\n").Count(), 0);
+  EXPECT_EQ(TableFrom("").Count(), 0);
+}
+
+TEST_F(ElementFile, BlankLineRepeatsThePreviousRowAndShiftsIndices) {
+  const ElementTable table = TableFrom("t\nc\nH,FFFFFF,32,120,79\n\nHe,D9FFFF,93,140,49");
+  EXPECT_EQ(Symbols(table), (std::vector<std::string>{"H", "H", "He"}));
+  EXPECT_DOUBLE_EQ(table[1].radius3, 79.0);
+  EXPECT_EQ(FindElementIndex("He", table), 2);  // the last line, without a line break, is read too
+  EXPECT_EQ(FindElementIndex("H", table), 0);   // the first of two equal symbols wins
+}
+
+TEST_F(ElementFile, WindowsLineEndsReadTheSame) {
+  const ElementTable table = TableFrom("t\r\nc\r\nH,FFFFFF,32,120,79\r\nC,8F8F8F,77,170,91\r\n");
+  EXPECT_EQ(Symbols(table), (std::vector<std::string>{"H", "C"}));
+  EXPECT_DOUBLE_EQ(table[1].radius3, 91.0);
+}
+
+TEST_F(ElementFile, LineOverTheLimitEndsTheTable) {
+  const std::string longRow = "X,FFFFFF,1,2," + std::string(9990, '5');  // 10,003 characters
+  const ElementTable table = TableFrom("t\nc\nH,FFFFFF,32,120,79\n" + longRow + "\nC,8F8F8F,77,170,91\n");
+  EXPECT_EQ(Symbols(table), std::vector<std::string>{"H"});
+  const std::string fits = "Y,FFFFFF,1,2," + std::string(9984, '0') + "7";  // 9,998 characters
+  EXPECT_EQ(Symbols(TableFrom("t\nc\n" + fits + "\nC,8F8F8F,77,170,91\n")), (std::vector<std::string>{"Y", "C"}));
+}
+
+TEST_F(ElementFile, ShippedTableListsTheElementsInOrder) {
+  ElementTable table;
+  ASSERT_TRUE(table.Load());
+  ASSERT_EQ(table.Count(), 118);
+  EXPECT_EQ(FindElementIndex("H", table), 0);
+  EXPECT_EQ(FindElementIndex("C", table), 5);
+  EXPECT_EQ(FindElementIndex("N", table), 6);
+  EXPECT_EQ(FindElementIndex("O", table), 7);
+  EXPECT_EQ(FindElementIndex("Og", table), 117);
+  const ElementRecord& carbon = table[5];
+  EXPECT_DOUBLE_EQ(carbon.color[0], 0x8F / 255.0);
+  EXPECT_DOUBLE_EQ(carbon.radius1, 77.0);
+  EXPECT_DOUBLE_EQ(carbon.radius2, 170.0);
+  EXPECT_DOUBLE_EQ(carbon.radius3, 91.0);
+}
+
+TEST_F(ElementFile, MissingFileEmptiesTheTable) {
+  ElementTable table;
+  ASSERT_TRUE(table.Load());
+  host_.SetModuleFolder(TempFolder());  // a plug-in folder without res/
+  EXPECT_FALSE(table.Load());
+  EXPECT_EQ(table.Count(), 0);
+  std::filesystem::create_directories(TempFolder() / "res" / "ptable.csv");  // a folder, not a file
+  host_.SetModuleFolder(TempFolder());
+  EXPECT_FALSE(table.Load());
+}
+
+TEST_F(ElementFile, PathTooLongForTheBufferIsNotOpened) {
+  std::filesystem::path folder = TempFolder();
+  while (folder.u8string().size() < 1000) folder /= std::string(200, 'd');
+  WriteFile(folder / "res" / "ptable.csv", "t\nc\nH,FFFFFF,32,120,79\n");
+  host_.SetModuleFolder(folder);
+  ElementTable table;
+  EXPECT_FALSE(table.Load());
+  EXPECT_EQ(table.Count(), 0);
+  std::filesystem::remove_all(TempFolder());
+}
+
+struct LookupCase {
+  const char* symbol;
+  int32_t index;
+};
+
+class ElementLookup : public BoundModule, public testing::WithParamInterface<LookupCase> {};
+
+TEST_P(ElementLookup, TrimsBothSidesAndKeepsLetterCase) {
+  const ElementTable table = TableFrom("t\nc\nH,FFFFFF,1,1,1\n C ,8F8F8F,1,1,1\nCl,1FF01F,1,1,1\nCo,F090A0,1,1,1\n");
+  EXPECT_EQ(FindElementIndex(GetParam().symbol, table), GetParam().index);
+}
+
+INSTANTIATE_TEST_SUITE_P(Symbols, ElementLookup,
+                         testing::Values(LookupCase{" C ", 1}, LookupCase{"C", 1}, LookupCase{"c", -1},
+                                         LookupCase{"Cl", 2}, LookupCase{"CL", -1}, LookupCase{"Co", 3},
+                                         LookupCase{"CO", -1}, LookupCase{" Cl", 2}, LookupCase{"", -1},
+                                         LookupCase{"   ", -1}, LookupCase{"H\t", 0}));
+
+TEST_F(ElementFile, CopyTakesEveryRecordIntoAnEmptiedTable) {
+  const ElementTable source = TableFrom("t\nc\nH,FFFFFF,32,120,79\nC,8F8F8F,77,170,91\n");
+  ElementTable target = TableFrom("t\nc\nXx,000000,1,1,1\n");
+  ASSERT_TRUE(target.CopyFrom(source));
+  EXPECT_EQ(Symbols(target), (std::vector<std::string>{"H", "C"}));
+  EXPECT_EQ(FindElementIndex("C", target), 1);
+  target.Clear();
+  EXPECT_EQ(target.Count(), 0);
+  EXPECT_EQ(source.Count(), 2);
+}
+
+TEST_F(ElementFile, RowThatCannotBeStoredIsSkipped) {
+  host_.Faults().FailAll(vthost::AllocKind::Memory);
+  EXPECT_EQ(TableFrom("t\nc\nH,FFFFFF,32,120,79\n").Count(), 0);
+}
+
+}  // namespace
+}  // namespace vantor

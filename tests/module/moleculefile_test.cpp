@@ -1,0 +1,159 @@
+// Loading the file named by MOLOBJ_FILE: the reader by suffix, the messages, the change marks.
+#include "boundmodule.h"
+#include "moleculefile.h"
+#include "parameterids.h"
+
+namespace vantor {
+namespace {
+
+using Kind = vthost::NodeEvent::Kind;
+
+const char* const kWater = R"(water
+  Vantor
+
+  3  2  0  0  0  0  0  0  0  0999 V2000
+    0.0000    0.0000    0.1173 O   0  0  0  0  0  0  0  0  0  0  0  0
+    0.0000    0.7572   -0.4692 H   0  0  0  0  0  0  0  0  0  0  0  0
+    0.0000   -0.7572   -0.4692 H   0  0  0  0  0  0  0  0  0  0  0  0
+  1  2  1  0  0  0  0
+  1  3  1  0  0  0  0
+M  END
+)";
+
+const char* const kLoadError = "An error was encountered when loading the molecule definition file.";
+const char* const kUnknownFormat = "Unrecognised file format, molecule definition file cannot be loaded.";
+
+class MoleculeFile : public BoundModule {
+ protected:
+  void SetUp() override {
+    BoundModule::SetUp();
+    ASSERT_TRUE(elements_.Load());
+    node_ = host_.NewNode("Molecule");
+  }
+  void TearDown() override {
+    elements_ = ElementTable();
+    molecule_ = Molecule();
+    BoundModule::TearDown();
+  }
+  // Points MOLOBJ_FILE at path and loads it.
+  void LoadPath(const std::filesystem::path& path) {
+    Container parameters = Node(node_).Parameters();
+    parameters.SetFilename(MOLOBJ_FILE, Filename(String(path.u8string().c_str())));
+    EXPECT_TRUE(LoadMoleculeFile(Node(node_), parameters, elements_, molecule_));
+  }
+  // A molecule loaded before, which a refused file must leave alone.
+  void LoadWaterFirst() {
+    LoadPath(WriteFile(TempFolder() / "first.sdf", kWater));
+    ASSERT_EQ(molecule_.atoms.Count(), 3);
+    events_before_ = vthost::Host::NodeEvents(node_).size();
+    host_.ClearEvents();
+  }
+  std::vector<vthost::NodeEvent> NewEvents() const {
+    const auto& all = vthost::Host::NodeEvents(node_);
+    return {all.begin() + static_cast<std::ptrdiff_t>(events_before_), all.end()};
+  }
+
+  ElementTable elements_;
+  Molecule molecule_;
+  VtNode* node_ = nullptr;
+  size_t events_before_ = 0;
+};
+
+TEST_F(MoleculeFile, SuccessfulReadMarksTheNodeOnceThenNotifiesIt) {
+  LoadPath(WriteFile(TempFolder() / "water.sdf", kWater));
+  EXPECT_EQ(molecule_.atoms.Count(), 3);
+  EXPECT_EQ(molecule_.bonds.Count(), 2);
+  EXPECT_EQ(vthost::Host::NodeEvents(node_),
+            (std::vector<vthost::NodeEvent>{{Kind::Renamed, 1, "water"}, {Kind::Dirty, VT_DIRTY_DATA, ""},
+                                            {Kind::Message, VT_MESSAGE_UPDATE, ""}}));
+  EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(MoleculeFile, SdfAndMolSuffixesReadTheSame) {
+  LoadPath(WriteFile(TempFolder() / "water.mol", kWater));
+  ASSERT_EQ(molecule_.atoms.Count(), 3);
+  const Atom viaMol = molecule_.atoms[1];
+  LoadPath(WriteFile(TempFolder() / "water.sdf", kWater));
+  ASSERT_EQ(molecule_.atoms.Count(), 3);
+  EXPECT_EQ(molecule_.atoms[1].element, viaMol.element);
+  EXPECT_EQ(molecule_.atoms[1].y, viaMol.y);
+}
+
+struct RefusedCase {
+  const char* name;
+  const char* file;
+  bool create;
+  const char* message;
+};
+
+class MoleculeFileRefused : public MoleculeFile, public testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(MoleculeFileRefused, LeavesTheModelAndTheNodeAlone) {
+  LoadWaterFirst();
+  const std::filesystem::path file = TempFolder() / GetParam().file;
+  if (GetParam().create) WriteFile(file, kWater);  // a readable molfile whatever its suffix
+  LoadPath(file);
+  EXPECT_EQ(molecule_.atoms.Count(), 3);
+  EXPECT_EQ(molecule_.bonds.Count(), 2);
+  EXPECT_TRUE(NewEvents().empty());
+  EXPECT_EQ(Messages(), std::vector<std::string>{GetParam().message});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, MoleculeFileRefused,
+    testing::Values(RefusedCase{"Mol2", "water.mol2", true, kLoadError},
+                    RefusedCase{"MissingMol2", "missing.mol2", false, kLoadError},
+                    RefusedCase{"Pdb", "water.pdb", true, kUnknownFormat},
+                    RefusedCase{"NoSuffix", "water", true, kUnknownFormat},
+                    RefusedCase{"CapitalSuffix", "water.SDF", true, kUnknownFormat},
+                    RefusedCase{"TrailingDot", "water.", true, kUnknownFormat}),
+    [](const testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
+
+TEST_F(MoleculeFile, MissingSdfEmptiesTheModelAndShowsTwoMessages) {
+  LoadWaterFirst();
+  LoadPath(TempFolder() / "missing.sdf");
+  EXPECT_EQ(molecule_.atoms.Count(), 0);
+  EXPECT_EQ(molecule_.bonds.Count(), 0);
+  EXPECT_TRUE(NewEvents().empty());  // emptied, but not marked changed
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"The .sdf file specified does not exist.", kLoadError}));
+}
+
+TEST_F(MoleculeFile, EmptyFileNameDoesNothing) {
+  LoadWaterFirst();
+  Container parameters = Node(node_).Parameters();
+  parameters.Remove(MOLOBJ_FILE);
+  EXPECT_TRUE(LoadMoleculeFile(Node(node_), parameters, elements_, molecule_));
+  EXPECT_EQ(molecule_.atoms.Count(), 3);
+  EXPECT_TRUE(NewEvents().empty());
+  EXPECT_TRUE(Messages().empty());
+}
+
+struct ExampleCase {
+  const char* file;
+  int32_t atoms, bonds;
+  const char* title;
+};
+
+class ShippedExample : public MoleculeFile, public testing::WithParamInterface<ExampleCase> {};
+
+TEST_P(ShippedExample, ReadsEveryAtomAndBond) {
+  LoadPath(SourceDir() / "examples" / GetParam().file);
+  EXPECT_EQ(molecule_.atoms.Count(), GetParam().atoms);
+  EXPECT_EQ(molecule_.bonds.Count(), GetParam().bonds);
+  EXPECT_EQ(vthost::Host::NodeName(node_), GetParam().title);
+  for (const Bond& bond : molecule_.bonds) {
+    EXPECT_GE(bond.atom1, 1);
+    EXPECT_LE(bond.atom1, molecule_.atoms.Count());
+    EXPECT_GE(bond.atom2, 1);
+    EXPECT_LE(bond.atom2, molecule_.atoms.Count());
+  }
+  EXPECT_TRUE(Messages().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, ShippedExample,
+                         testing::Values(ExampleCase{"benzene.sdf", 12, 12, "benzene"},
+                                         ExampleCase{"caffeine.mol", 24, 25, "caffeine"},
+                                         ExampleCase{"water.mol", 3, 2, "water"}));
+
+}  // namespace
+}  // namespace vantor
