@@ -1,5 +1,9 @@
-# Thin wrapper over CMake presets. `make demo` and `make test` are the README's Quick start.
-.PHONY: deps build demo test build-asan test-asan bench clean
+# Thin wrapper over CMake presets. `make demo` and `make test` are the README's Quick start;
+# `make windows`, `make test-windows` and `make package` are in its "Windows and macOS" section.
+.PHONY: deps build demo test build-asan test-asan bench windows check-pe test-windows package clean
+
+VERSION := ${shell sed -nE 's/^project[(]vantor VERSION ([0-9.]+).*/\1/p' CMakeLists.txt}
+MINGW_OBJDUMP := x86_64-w64-mingw32-objdump
 
 deps:
 	@bash scripts/install-deps.sh
@@ -24,5 +28,36 @@ test-asan: build-asan
 bench: build
 	./build/bin/sdf_read_benchmark
 
+# Windows x64, cross-built with MinGW-w64 into build-windows/; the tests run under Wine.
+windows: deps
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows
+	@$(MAKE) --no-print-directory check-pe
+
+check-pe:
+	@for module in build-windows/plugins/vantor/*.riz64; do \
+	  cmake -DMODULE=$$module -DOBJDUMP=$(MINGW_OBJDUMP) -P cmake/check_pe.cmake || exit 1; \
+	done
+
+test-windows: windows
+	ctest --preset windows
+
+# dist/vantor-VERSION-windows-x64.zip: vantor/ (vantor.riz64, res/), to copy into the plugins
+# folder. dist/vantor-VERSION-linux-x64.zip: plugins/vantor/ and bin/vantor-host, which finds the
+# module there.
+package: windows build
+	@test -n "$(VERSION)" || { echo "no project version in CMakeLists.txt" >&2; exit 1; }
+	rm -rf dist/stage dist/vantor-$(VERSION)-windows-x64.zip dist/vantor-$(VERSION)-linux-x64.zip
+	mkdir -p dist/stage/windows/vantor dist/stage/linux/plugins dist/stage/linux/bin
+	cp build-windows/plugins/vantor/vantor.riz64 dist/stage/windows/vantor/
+	cp -R build-windows/plugins/vantor/res dist/stage/windows/vantor/
+	cp -R build/plugins/vantor dist/stage/linux/plugins/
+	cp build/bin/vantor-host dist/stage/linux/bin/
+	strip --strip-debug dist/stage/linux/plugins/vantor/*.so dist/stage/linux/bin/vantor-host
+	cd dist/stage/windows && zip -qrX ../../vantor-$(VERSION)-windows-x64.zip vantor
+	cd dist/stage/linux && zip -qrX ../../vantor-$(VERSION)-linux-x64.zip plugins bin
+	rm -rf dist/stage
+	@ls -l dist/*.zip
+
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-windows dist

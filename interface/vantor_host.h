@@ -81,6 +81,38 @@ typedef struct VtStream VtStream;
 typedef struct VtDescription VtDescription;
 typedef struct VtExecList VtExecList;
 typedef struct VtBuildContext VtBuildContext;
+typedef struct VtTrack VtTrack;
+
+/* A description id: the parameter number, its data type and its creator (0). */
+typedef struct VtDescriptionId {
+  int32_t id;
+  int32_t dataType;
+  int32_t creator;
+} VtDescriptionId;
+
+/* Data types of description entries. */
+#define VT_DATATYPE_GROUP 1
+#define VT_DATATYPE_INT32 15
+#define VT_DATATYPE_FLOAT 19
+#define VT_DATATYPE_STRING 130
+#define VT_DATATYPE_LINK 133
+#define VT_DATATYPE_BOOL 400006001
+#define VT_DATATYPE_BUTTON 2001
+#define VT_DATATYPE_VECTOR 2002
+#define VT_DATATYPE_COLOUR 2003
+#define VT_DATATYPE_FILENAME 2004
+
+/* Messages an object receives, and what their data points to. */
+#define VT_MSG_UPDATE 5                  /* null: the object changed */
+#define VT_MSG_DESCRIPTION_CHANGED 7     /* null: its description must be built again */
+#define VT_MSG_PARAMETER_SET 17          /* const VtDescriptionId*: the parameter the user set */
+#define VT_MSG_COMMAND 18                /* const VtDescriptionId*: the button the user pressed */
+#define VT_MSG_DOCUMENT_LOADED 1001078   /* const int32_t*: the sub-type, below */
+#define VT_DOCUMENT_OPENED 1001
+#define VT_DOCUMENT_MERGED 1002
+
+/* Description flags: set by an object that built its whole description. */
+#define VT_DESCRIPTION_LOADED 2
 
 /* Ge: general services. */
 typedef struct VtGeTable {
@@ -229,7 +261,42 @@ typedef struct VtNdTable {
   void (*SetDirty)(VtNode* node, int32_t flags);
   /* Sends the node a message; messageData may be null. Answers the node's answer. */
   VtBool (*SendMessage)(VtNode* node, int32_t type, void* messageData);
+  /* The document holding the node; null when it is in none. */
+  VtDocument* (*Document)(VtNode* node);
 } VtNdTable;
+
+/* Hf: the stream of an object's own block in a stored document. Reads answer 0 (and a zero value)
+ * past the end of the block or when the next value has another type. */
+typedef struct VtHfTable {
+  VtBool (*ReadInt32)(VtStream* stream, int32_t* value);
+  VtBool (*WriteInt32)(VtStream* stream, int32_t value);
+  VtBool (*ReadVector)(VtStream* stream, VtVector* value);
+  VtBool (*WriteVector)(VtStream* stream, const VtVector* value);
+} VtHfTable;
+
+/* Ds: the description an object builds when the host asks for it. */
+typedef struct VtDsTable {
+  /* Adds the static description registered for the object type. */
+  VtBool (*LoadStatic)(VtDescription* description, int32_t typeId);
+  /* When the host asks for one parameter only: answers 1 and its id. */
+  VtBool (*RequestedId)(const VtDescription* description, int32_t* id);
+  /* Adds an entry under the group parent (0: the top); the host copies attributes. */
+  VtBool (*Add)(VtDescription* description, const VtDescriptionId* id, int32_t parent, const VtContainer* attributes);
+  /* A new container with the host's default attributes for the data type; the caller frees it. */
+  VtContainer* (*NewAttributes)(int32_t dataType);
+} VtDsTable;
+
+/* Tk: animation tracks of a node's parameters. */
+typedef struct VtTkTable {
+  VtTrack* (*Find)(VtNode* node, int32_t id);
+  /* Removes the track from its node and destroys it. */
+  void (*Remove)(VtTrack* track);
+} VtTkTable;
+
+/* Ex: the list of nodes to execute in an evaluation. */
+typedef struct VtExTable {
+  VtBool (*Add)(VtExecList* list, VtNode* node, int32_t priority, int32_t flags);
+} VtExTable;
 
 /* Tables that later facilities fill in. Declared so the record's layout is fixed now. */
 typedef struct VtObTable VtObTable; /* objects: allocation by type, position, hierarchy */
@@ -238,11 +305,7 @@ typedef struct VtSpTable VtSpTable; /* splines */
 typedef struct VtPtTable VtPtTable; /* point and tangent arrays */
 typedef struct VtPrTable VtPrTable; /* primitives */
 typedef struct VtDcTable VtDcTable; /* documents */
-typedef struct VtHfTable VtHfTable; /* document streams */
-typedef struct VtDsTable VtDsTable; /* descriptions */
 typedef struct VtDiTable VtDiTable; /* description ids */
-typedef struct VtTkTable VtTkTable; /* animation tracks */
-typedef struct VtExTable VtExTable; /* execution lists */
 typedef struct VtBxTable VtBxTable; /* build contexts */
 typedef struct VtCaTable VtCaTable; /* generator caches */
 typedef struct VtDpTable VtDpTable; /* display colours */

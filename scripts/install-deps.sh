@@ -6,6 +6,10 @@ packages=(
   cmake ninja-build make g++ binutils
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev
+  # the Windows build: MinGW-w64 cross compiler, GoogleTest's source, Wine for the tests
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine64 wine
+  # make package
+  zip
 )
 
 missing=()

@@ -24,4 +24,14 @@ void Node::SetDirty(int32_t flags) {
 
 bool Node::SendMessage(int32_t type, void* data) { return handle_ && Nd().SendMessage(handle_, type, data) != 0; }
 
+VtDocument* Node::Document() const { return handle_ ? Nd().Document(handle_) : nullptr; }
+
+bool Node::RemoveTrack(int32_t id) {
+  const VtTkTable& tk = *host::Tables().Tk;
+  VtTrack* track = handle_ ? tk.Find(handle_, id) : nullptr;
+  if (track == nullptr) return false;
+  tk.Remove(track);
+  return true;
+}
+
 }  // namespace vantor

@@ -22,6 +22,9 @@ class Node {
   void SetName(const String& name, bool markChanged);
   void SetDirty(int32_t flags);
   bool SendMessage(int32_t type, void* data = nullptr);
+  VtDocument* Document() const;
+  // Removes and destroys the animation track of the parameter; false when it has none.
+  bool RemoveTrack(int32_t id);
 
  private:
   VtNode* handle_;

@@ -1,14 +1,82 @@
-// The molecule object: the generator type the module registers.
+// The molecule object: the generator type the module registers. It owns its element table, the
+// molecule last read, the colour presets, the material rows of the last build, the row count and
+// a mirror of every parameter value.
 #pragma once
 
 #include <cstdint>
 
+#include "colourpresets.h"
+#include "elementtable.h"
+#include "hostcontainer.h"
+#include "hostnode.h"
+#include "materialrows.h"
+#include "molecule.h"
 #include "objectdata.h"
 
 namespace vantor {
 
 constexpr int32_t kMoleculeObjectId = 1060013;
 
-class MoleculeObject : public ObjectData {};
+class MoleculeObject : public ObjectData {
+ public:
+  bool Initialise(VtNode* node) override;
+  void Free(VtNode* node) override;
+  bool Read(VtNode* node, VtStream* stream, int32_t level) override;
+  bool Write(VtNode* node, VtStream* stream) override;
+  bool CopyTo(ObjectData& destination, VtNode* sourceNode, VtNode* destinationNode) override;
+  bool Message(VtNode* node, int32_t type, void* data) override;
+  bool Describe(VtNode* node, VtDescription* description, int32_t* flags) override;
+  bool IsEnabled(VtNode* node, int32_t id) override;
+  bool AddToExecution(VtNode* node, VtExecList* list) override;
+  int32_t Execute(VtNode* node, VtDocument* document) override;
+
+  const Molecule& GetMolecule() const { return molecule_; }
+  const ElementTable& Elements() const { return elements_; }
+  const ColourPresetList& Presets() const { return presets_; }
+  int32_t RowCount() const { return rowCount_; }
+
+  // The mirrored values into the container, and back.
+  void PushParameters(Container& parameters);
+  void PullParameters(const Container& parameters);
+  // The material rows of the description (moleculedescription.cpp).
+  bool BuildDescription(Node node, VtDescription* description, int32_t* flags);
+
+ private:
+  void OnCommand(Node node, Container& parameters, int32_t id);
+  void OnParameterSet(Node node, Container& parameters, int32_t id);
+  void AddRow(Node node, Container& parameters);
+  void RemoveRow(Node node, Container& parameters);
+  // The selected preset, or null when the list does not hold it.
+  ColourPreset* SelectedPreset();
+  // Every mirrored parameter: its id, its member and its default, in the order the container
+  // receives them.
+  struct Mirror;
+  static const Mirror& Mirrored();
+
+  ElementTable elements_;
+  Molecule molecule_;
+  ColourPresetList presets_;
+  HostArray<MaterialRow> materialRows_;
+  int32_t rowCount_ = 0;
+  // mirrored parameters, in the order PushParameters writes them
+  int32_t displayMode_ = 0;
+  int32_t radiusMode_ = 0;
+  int32_t colorMode_ = 0;
+  int32_t preset_ = 0;
+  int32_t segments_ = 0;
+  int32_t bondSubdivisions_ = 0;
+  int32_t bondCaps_ = 0;
+  double atomRadius_ = 0.0;
+  double radiusScale_ = 0.0;
+  double positionScale_ = 0.0;
+  double bondRadius_ = 0.0;
+  double doubleBondFactor_ = 0.0;
+  double tripleBondFactor_ = 0.0;
+  double nucleusFactor_ = 0.0;
+  bool xray_ = false;
+  bool showNucleus_ = false;
+  bool showHydrogens_ = false;
+  Vector bond1Color_, bond2Color_, bond3Color_, bond4Color_, nucleusColor_;
+};
 
 }  // namespace vantor

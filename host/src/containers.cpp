@@ -154,6 +154,16 @@ VtContainer* CopyContainer(const VtContainer& source) {
   return copy;
 }
 
+const Value* Lookup(const VtContainer* container, int32_t id) { return Find(container, id); }
+
+std::vector<int32_t> Ids(const VtContainer* container) {
+  std::vector<int32_t> ids;
+  if (container) {
+    for (const auto& [id, value] : container->values) ids.push_back(id);
+  }
+  return ids;
+}
+
 int32_t TypeCode(const Value& value) {
   static constexpr int32_t kCodes[] = {VT_VALUE_NONE,   VT_VALUE_INT32,    VT_VALUE_FLOAT, VT_VALUE_BOOL,
                                        VT_VALUE_VECTOR, VT_VALUE_STRING,   VT_VALUE_FILENAME, VT_VALUE_LINK,

@@ -38,7 +38,8 @@ VtString* Suffix(const VtFilename* name) {
 
 VtFilename* Join(const VtFilename* folder, const VtString* name) {
   std::string path = PathOf(folder);
-  if (!path.empty() && !IsSeparator(path.back())) path += '/';
+  // the platform's own separator, as the host application joins: '\' on Windows, '/' elsewhere
+  if (!path.empty() && !IsSeparator(path.back())) path += static_cast<char>(std::filesystem::path::preferred_separator);
   return NewFilename(path + TextOf(name));
 }
 

@@ -28,6 +28,10 @@ Host::Host(HostOptions options) : options_(options) {
   record_.Pl = &kPlTable;
   record_.Dg = &kDgTable;
   record_.Nd = &kNdTable;
+  record_.Hf = &kHfTable;
+  record_.Ds = &kDsTable;
+  record_.Tk = &kTkTable;
+  record_.Ex = &kExTable;
   record_.FL = &kFLTable;
 }
 

@@ -25,7 +25,9 @@ void* OpenLibrary(const std::filesystem::path& file, std::string* error) {
 
 VtEntry FindEntry(void* library) {
 #if defined(_WIN32)
-  return reinterpret_cast<VtEntry>(GetProcAddress(static_cast<HMODULE>(library), VT_ENTRY_NAME));
+  // through void (*)(), the generic function pointer, as FARPROC's own signature is not the entry's
+  const FARPROC entry = GetProcAddress(static_cast<HMODULE>(library), VT_ENTRY_NAME);
+  return reinterpret_cast<VtEntry>(reinterpret_cast<void (*)()>(entry));
 #else
   return reinterpret_cast<VtEntry>(dlsym(library, VT_ENTRY_NAME));
 #endif
@@ -70,7 +72,10 @@ Module::Module(Host& host, void* library, VtEntry entry, std::filesystem::path f
   folder_ = std::filesystem::absolute(file_).parent_path();
 }
 
-Module::~Module() { CloseLibrary(library_); }
+Module::~Module() {
+  host_.ForgetModule(folder_);
+  CloseLibrary(library_);
+}
 
 int32_t Module::Call(int32_t action, void* p1, void* p2, void* p3) {
   host_.SetModuleFolder(folder_);

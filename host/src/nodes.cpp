@@ -1,4 +1,5 @@
-// The Nd table and the host's bare nodes: names, parameters, and a record of dirty marks and messages.
+// The Nd and Tk tables, and the host's nodes: names, parameters, tracks, and a record of dirty
+// marks and messages. Messages reach the node's object as well.
 #include <algorithm>
 
 #include "values.h"
@@ -8,7 +9,7 @@ namespace {
 
 void DeleteNodeObject(VtNode* node) { delete node; }
 
-VtContainer* Container(VtNode* node) { return node ? &node->parameters : nullptr; }
+VtContainer* Container(VtNode* node) { return node && node->hasParameters ? &node->parameters : nullptr; }
 
 VtString* GetName(const VtNode* node) { return NewString(node ? node->name : std::string()); }
 
@@ -22,15 +23,36 @@ void SetDirty(VtNode* node, int32_t flags) {
   if (node != nullptr) node->events.push_back({NodeEvent::Kind::Dirty, flags, {}});
 }
 
-VtBool SendMessage(VtNode* node, int32_t type, void* /*messageData*/) {
-  if (node == nullptr) return 0;
-  node->events.push_back({NodeEvent::Kind::Message, type, {}});
-  return 1;
+VtBool SendMessage(VtNode* node, int32_t type, void* messageData) {
+  return node != nullptr && CurrentHost().SendMessage(node, type, messageData) ? 1 : 0;
+}
+
+VtDocument* Document(VtNode* node) { return node ? node->document : nullptr; }
+
+VtTrack* FindTrack(VtNode* node, int32_t id) {
+  if (node == nullptr) return nullptr;
+  for (const auto& track : node->tracks) {
+    if (track->id == id) return track.get();
+  }
+  return nullptr;
+}
+
+void RemoveTrack(VtTrack* track) {
+  if (track == nullptr || track->node == nullptr) return;
+  auto& tracks = track->node->tracks;
+  tracks.erase(std::remove_if(tracks.begin(), tracks.end(), [track](const auto& held) { return held.get() == track; }),
+               tracks.end());
 }
 
 }  // namespace
 
-const VtNdTable kNdTable = {Container, GetName, SetName, SetDirty, SendMessage};
+const VtNdTable kNdTable = {Container, GetName, SetName, SetDirty, SendMessage, Document};
+const VtTkTable kTkTable = {FindTrack, RemoveTrack};
+
+void EnterModuleOf(const VtNode* node) {
+  Host& host = CurrentHost();
+  if (const ObjectType* type = host.FindObjectType(node->type)) host.SetModuleFolder(type->moduleFolder);
+}
 
 VtNode* Host::NewNode(const std::string& name) {
   auto node = std::unique_ptr<VtNode, void (*)(VtNode*)>(new VtNode(), DeleteNodeObject);
@@ -41,7 +63,18 @@ VtNode* Host::NewNode(const std::string& name) {
 }
 
 void Host::DeleteNode(VtNode* node) {
-  nodes_.erase(std::remove_if(nodes_.begin(), nodes_.end(), [node](const auto& held) { return held.get() == node; }),
+  if (node == nullptr) return;
+  if (node->data != nullptr) {
+    EnterModuleOf(node);
+    if (node->operations->Free) node->operations->Free(node->data, node);
+    node->operations->Destroy(node->data);
+    node->data = nullptr;
+  }
+  if (VtDocument* document = node->document) {
+    auto& held = document->nodes;
+    held.erase(std::remove(held.begin(), held.end(), node), held.end());
+  }
+  nodes_.erase(std::remove_if(nodes_.begin(), nodes_.end(), [node](const auto& owned) { return owned.get() == node; }),
                nodes_.end());
 }
 
@@ -59,6 +92,35 @@ VtContainer* Host::NodeParameters(VtNode* node) { return node ? &node->parameter
 const std::vector<NodeEvent>& Host::NodeEvents(const VtNode* node) {
   static const std::vector<NodeEvent> kNone;
   return node ? node->events : kNone;
+}
+
+int32_t Host::NodeType(const VtNode* node) { return node ? node->type : 0; }
+
+bool Host::AddTrack(VtNode* node, int32_t id) {
+  if (node == nullptr || HasTrack(node, id)) return false;
+  node->tracks.push_back(std::make_unique<VtTrack>(VtTrack{node, id}));
+  return true;
+}
+
+bool Host::HasTrack(const VtNode* node, int32_t id) {
+  return node != nullptr && std::any_of(node->tracks.begin(), node->tracks.end(),
+                                        [id](const auto& track) { return track->id == id; });
+}
+
+void Host::ForgetModule(const std::filesystem::path& moduleFolder) {
+  std::vector<int32_t> types;
+  for (const ObjectType& type : objectTypes_) {
+    if (type.moduleFolder == moduleFolder) types.push_back(type.id);
+  }
+  std::vector<VtNode*> doomed;
+  for (const auto& node : nodes_) {
+    if (std::find(types.begin(), types.end(), node->type) != types.end()) doomed.push_back(node.get());
+  }
+  for (VtNode* node : doomed) DeleteNode(node);
+  objectTypes_.erase(std::remove_if(objectTypes_.begin(), objectTypes_.end(),
+                                    [&](const ObjectType& type) { return type.moduleFolder == moduleFolder; }),
+                     objectTypes_.end());
+  for (const int32_t id : types) descriptions_.erase(id);
 }
 
 }  // namespace vthost

@@ -27,6 +27,7 @@ VtBool RegisterObject(int32_t id, const VtString* name, int32_t info, const VtOb
   type.hasIcon = icon != nullptr;
   type.iconWidth = kBmTable.Width(icon);
   type.iconHeight = kBmTable.Height(icon);
+  type.moduleFolder = host.ModuleFolder();
   host.AddObjectType(std::move(type));
   return 1;
 }

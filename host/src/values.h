@@ -11,6 +11,7 @@
 
 #include "vantor_host.h"
 #include "vthost/host.h"
+#include "vthost/value.h"
 
 // Immutable text shared by reference count.
 struct VtString {
@@ -23,35 +24,51 @@ struct VtFilename {
   std::string path;
 };
 
-inline bool operator==(const VtVector& a, const VtVector& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
-inline bool operator!=(const VtVector& a, const VtVector& b) { return !(a == b); }
-
-namespace vthost {
-
-struct LinkValue {
-  uint64_t node = 0;  // serial of the target node; 0 is no link
-  bool operator==(const LinkValue& other) const { return node == other.node; }
-};
-
-using ContainerPtr = std::shared_ptr<VtContainer>;
-using Value = std::variant<std::monostate, int32_t, double, bool, VtVector, std::string /* string */,
-                           std::filesystem::path /* file name */, LinkValue, ContainerPtr>;
-
-}  // namespace vthost
-
 struct VtContainer {
   std::map<int32_t, vthost::Value> values;
 };
 
-// A node of the host's scene: a name, parameters, and the record of what was done to it.
+struct VtTrack {
+  VtNode* node = nullptr;
+  int32_t id = 0;  // the animated parameter
+};
+
+// A node of the host's scene: a name, parameters, the record of what was done to it, and for
+// objects of a registered type the module's data behind it.
 struct VtNode {
   uint64_t serial = 0;
   std::string name;
   VtContainer parameters;
   std::vector<vthost::NodeEvent> events;
+  int32_t type = 0;  // registered object type, vthost::kMaterialType, or 0 for a bare node
+  const VtObjectClass* operations = nullptr;
+  void* data = nullptr;
+  VtDocument* document = nullptr;
+  std::vector<std::unique_ptr<VtTrack>> tracks;
+  VtVector colour{0.0, 0.0, 0.0};  // materials
+  int describing = 0;              // depth of description builds under way
+  bool hasParameters = true;       // a node without a parameter container, for tests
+  int32_t lastExecuteResult = 0;
+};
+
+// The nodes of a document in creation order, objects and materials alike.
+struct VtDocument {
+  std::vector<VtNode*> nodes;
+};
+
+struct VtExecList {
+  struct Entry {
+    int32_t priority;
+    int32_t flags;
+    VtNode* node;
+  };
+  std::vector<Entry> entries;
 };
 
 namespace vthost {
+
+// The host type of materials: named nodes with a colour.
+constexpr int32_t kMaterialType = 5702;
 
 // Each answers null when the fault injector refuses the allocation.
 VtString* NewString(std::string_view text);
@@ -83,7 +100,16 @@ extern const VtBmTable kBmTable;
 extern const VtPlTable kPlTable;
 extern const VtDgTable kDgTable;
 extern const VtNdTable kNdTable;
+extern const VtHfTable kHfTable;
+extern const VtDsTable kDsTable;
+extern const VtTkTable kTkTable;
+extern const VtExTable kExTable;
 extern const VtFLTable kFLTable;
+
+// Points PluginResourceFolder at the module behind the node's type, before the host calls it.
+void EnterModuleOf(const VtNode* node);
+// Hands a message to the node's object (no record kept); true when it has none.
+bool Deliver(VtNode* node, int32_t type, void* data);
 
 // The live host; the tables are only called while one exists.
 Host& CurrentHost();

@@ -15,24 +15,42 @@ class BoundModule : public testing::Test {
  protected:
   void SetUp() override {
     const VtHostInterface& record = *host_.Interface();
-    VtString* path = record.St->FromBytes(SourceDir().u8string().c_str(), -1, 0);
+    VtString* path = record.St->FromBytes(PluginFolder().u8string().c_str(), -1, 0);
     VtFilename* location = record.Fn->FromString(path);
-    host_.SetModuleFolder(SourceDir());  // its res folder is the repository's res/
+    host_.SetModuleFolder(PluginFolder());
     ASSERT_EQ(c4d_main(VT_ACTION_INIT, const_cast<VtHostInterface*>(&record), nullptr, location), 1);
     record.Fn->Release(location);
     record.St->Release(path);
   }
-  void TearDown() override { c4d_main(VT_ACTION_END, nullptr, nullptr, nullptr); }
-
-  static std::filesystem::path SourceDir() { return std::filesystem::u8path(VANTOR_SOURCE_DIR); }
-  std::filesystem::path TempFolder() {
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                         ("vantor-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    return folder;
+  void TearDown() override {
+    c4d_main(VT_ACTION_END, nullptr, nullptr, nullptr);
+    std::error_code ignored;
+    if (!temp_.empty()) std::filesystem::remove_all(temp_, ignored);
   }
 
+  static std::filesystem::path SourceDir() { return std::filesystem::u8path(VANTOR_SOURCE_DIR); }
+  // The folder whose res/ the module uses: the repository's own unless a test says otherwise.
+  virtual std::filesystem::path PluginFolder() const { return SourceDir(); }
+  // A fresh folder of the test's own, made on first use and removed after the test.
+  std::filesystem::path TempFolder() {
+    if (temp_.empty()) {
+      temp_ = std::filesystem::temp_directory_path() /
+              ("vantor-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+      std::filesystem::remove_all(temp_);
+      std::filesystem::create_directories(temp_);
+    }
+    return temp_;
+  }
+  // Removes `file`, then each folder above it up to and including `top`, one at a time: on
+  // Windows a folder whose path passes 260 characters cannot be listed, so remove_all cannot
+  // clear a tree that deep.
+  static void RemoveUpward(const std::filesystem::path& file, const std::filesystem::path& top) {
+    std::error_code ignored;
+    for (std::filesystem::path p = file; p != top && p.has_relative_path(); p = p.parent_path()) {
+      std::filesystem::remove(p, ignored);
+    }
+    std::filesystem::remove(top, ignored);
+  }
   static std::filesystem::path WriteFile(const std::filesystem::path& file, const std::string& text) {
     std::filesystem::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << text;
@@ -41,4 +59,5 @@ class BoundModule : public testing::Test {
   std::vector<std::string> Messages() const { return host_.Texts(vthost::Event::Kind::Message); }
 
   vthost::Host host_;
+  std::filesystem::path temp_;
 };

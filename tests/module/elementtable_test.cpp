@@ -117,14 +117,15 @@ TEST_F(ElementFile, MissingFileEmptiesTheTable) {
 }
 
 TEST_F(ElementFile, PathTooLongForTheBufferIsNotOpened) {
-  std::filesystem::path folder = TempFolder();
+  const std::filesystem::path top = TempFolder();
+  std::filesystem::path folder = top;
   while (folder.u8string().size() < 1000) folder /= std::string(200, 'd');
-  WriteFile(folder / "res" / "ptable.csv", "t\nc\nH,FFFFFF,32,120,79\n");
+  const auto file = WriteFile(folder / "res" / "ptable.csv", "t\nc\nH,FFFFFF,32,120,79\n");
   host_.SetModuleFolder(folder);
   ElementTable table;
   EXPECT_FALSE(table.Load());
   EXPECT_EQ(table.Count(), 0);
-  std::filesystem::remove_all(TempFolder());
+  RemoveUpward(file, top);
 }
 
 struct LookupCase {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "vantor_host.h"
+#include "vthost/value.h"
 
 namespace vthost {
 
@@ -37,7 +38,7 @@ struct NodeEvent {
 };
 
 // What the host allocates on a module's behalf; each kind can be made to fail.
-enum class AllocKind { Memory, String, Filename, Container, Resource, Bitmap, Any };
+enum class AllocKind { Memory, String, Filename, Container, Resource, Bitmap, Description, Any };
 
 class FaultInjector {
  public:
@@ -70,9 +71,31 @@ struct ObjectType {
   std::string description;
   bool hasIcon = false;
   int32_t iconWidth = 0, iconHeight = 0;
+  std::filesystem::path moduleFolder;  // of the module that registered it
 };
 
 struct StaticDescription;  // resources.h
+
+// One entry of an object's description as the attribute editor would show it.
+struct ShownEntry {
+  int32_t id = 0;
+  int32_t dataType = 0;
+  int32_t parent = 0;
+  std::string label;
+  std::shared_ptr<VtContainer> attributes;  // the attribute container, by key
+};
+
+// An object's description as the host got it.
+struct Description {
+  bool answer = false;  // what the object's description operation answered
+  int32_t flags = 0;
+  bool complete = false;  // the object set VT_DESCRIPTION_LOADED; otherwise the host shows the static part
+  std::vector<ShownEntry> entries;
+  const ShownEntry* Find(int32_t id) const;
+};
+
+// A value an object wrote into its stored block.
+using StoredValue = std::variant<int32_t, VtVector>;
 
 struct HostOptions {
   int32_t interfaceVersion = kCurrentInterfaceVersion;
@@ -104,6 +127,9 @@ class Host {
   const std::vector<ObjectType>& ObjectTypes() const { return objectTypes_; }
   const ObjectType* FindObjectType(int32_t id) const;
   void AddObjectType(ObjectType type) { objectTypes_.push_back(std::move(type)); }
+  // Frees every object of the types a module registered, and forgets the types: called before
+  // the module is unloaded.
+  void ForgetModule(const std::filesystem::path& moduleFolder);
   // Descriptions registered by id.
   std::map<int32_t, std::shared_ptr<const StaticDescription>>& Descriptions() { return descriptions_; }
 
@@ -113,11 +139,50 @@ class Host {
 
   // Bare nodes owned by the host, for modules to name, mark and message.
   VtNode* NewNode(const std::string& name = {});
+  // Frees the node, and its object data when it has some.
   void DeleteNode(VtNode* node);
   VtNode* FindNode(uint64_t serial) const;
   static std::string NodeName(const VtNode* node);
   static VtContainer* NodeParameters(VtNode* node);
   static const std::vector<NodeEvent>& NodeEvents(const VtNode* node);
+  static int32_t NodeType(const VtNode* node);
+  // Whether the host lends the node's object a parameter container (tests take it away).
+  static void SetHasParameters(VtNode* node, bool has);
+  static int32_t LastExecuteResult(const VtNode* node);
+
+  // Documents and what they hold (scene.cpp).
+  VtDocument* NewDocument();
+  void CloseDocument(VtDocument* document);  // frees its nodes
+  std::vector<VtNode*> Nodes(const VtDocument* document) const;
+  VtNode* FindByName(const VtDocument* document, const std::string& name) const;
+  // An object of a registered type: allocated and initialised; null (nothing left over) when the
+  // type is unknown, the allocation is refused or initialisation fails.
+  VtNode* CreateObject(VtDocument* document, int32_t typeId, const std::string& name = {});
+  VtNode* CreateMaterial(VtDocument* document, const std::string& name, const VtVector& colour);
+  // A new object of the same type, initialised, its parameters copied, then the object's copy.
+  VtNode* Duplicate(VtNode* node, const std::string& name);
+  // A user edit: the value is stored, then the object hears message 17.
+  bool SetParameter(VtNode* node, int32_t id, const Value& value);
+  // A button press: message 18.
+  bool Press(VtNode* node, int32_t id);
+  bool SendMessage(VtNode* node, int32_t type, void* data);
+  // Adds every object to the execution list, then executes the list by priority.
+  void Evaluate(VtDocument* document);
+  // The object's description, as the attribute editor asks for it (description.cpp).
+  Description Describe(VtNode* node, const int32_t* requestedId = nullptr);
+  bool IsEnabled(VtNode* node, int32_t id);
+  // Animation tracks on parameters.
+  bool AddTrack(VtNode* node, int32_t id);
+  static bool HasTrack(const VtNode* node, int32_t id);
+  // Document files (documentfile.cpp).
+  bool SaveDocument(const VtDocument* document, const std::filesystem::path& file, std::string* error);
+  // The document, with message 1001078 (sub-type 1001) sent to every object; null with a reason.
+  VtDocument* OpenDocument(const std::filesystem::path& file, std::string* error);
+  // What the object writes into a stored document, value by value.
+  std::vector<StoredValue> StoredBlock(VtNode* node);
+  // Has the object read a stored block of these bytes (EncodeStoredBlock makes well-formed ones).
+  bool ReadStoredBlock(VtNode* node, const std::vector<uint8_t>& block, int32_t level = 0);
+  static std::vector<uint8_t> EncodeStoredBlock(const std::vector<StoredValue>& values);
 
   // Blocks handed out by the Mm table and not yet freed.
   int64_t LiveBlocks() const { return liveBlocks_; }
@@ -133,6 +198,7 @@ class Host {
   std::filesystem::path moduleFolder_;
   int64_t liveBlocks_ = 0;
   std::vector<std::unique_ptr<VtNode, void (*)(VtNode*)>> nodes_;
+  std::vector<std::unique_ptr<VtDocument, void (*)(VtDocument*)>> documents_;
   uint64_t nextSerial_ = 1;
 };
 

@@ -1,0 +1,318 @@
+// The molecule object's lifecycle, stored block, messages, parameter mirror and enabling.
+#include "moleculeobject.h"
+
+#include <algorithm>
+
+#include "hostdescription.h"
+#include "hoststream.h"
+#include "hostui.h"
+#include "moleculefile.h"
+#include "parameterids.h"
+
+namespace vantor {
+namespace {
+
+constexpr int32_t kExecutionPriority = 5000;
+
+const char* const kElementTableMissing =
+    "Vantor could not find or open the file 'ptable.csv', which contains the data for the chemical elements. "
+    "Please check that this file is correctly named and present in the 'res' folder.\n\n"
+    "The plugin will now terminate.";
+const char* const kRestoreQuestion = "Are you sure you want to restore this preset to its default colors?";
+
+constexpr int32_t kDisplayAtomsOnly = 1;
+constexpr int32_t kDisplayBondsOnly = 2;
+constexpr int32_t kRadiusByAtomicNumber = 2;
+constexpr int32_t kRadiusFixed = 3;
+constexpr int32_t kColourModePresets = 1;
+
+// The preset colour parameters, in slot order.
+constexpr int32_t kPresetColourIds[kPresetSlots] = {MOLOBJ_PRESET_COLOR_H, MOLOBJ_PRESET_COLOR_C, MOLOBJ_PRESET_COLOR_O,
+                                                    MOLOBJ_PRESET_COLOR_N, MOLOBJ_PRESET_COLOR_OTHER};
+
+int32_t IdOf(const void* data) { return data ? static_cast<const VtDescriptionId*>(data)->id : 0; }
+
+}  // namespace
+
+ColourPreset* MoleculeObject::SelectedPreset() {
+  return preset_ >= 0 && preset_ < presets_.Count() ? &presets_[preset_] : nullptr;
+}
+
+template <typename T>
+struct MirroredValue {
+  int32_t id;
+  T MoleculeObject::*member;
+  T fallback;
+};
+
+struct MoleculeObject::Mirror {
+  MirroredValue<int32_t> ints[7];
+  MirroredValue<double> floats[7];
+  MirroredValue<bool> bools[3];
+  MirroredValue<Vector> vectors[5];
+};
+
+const MoleculeObject::Mirror& MoleculeObject::Mirrored() {
+  static const Mirror kMirror = {
+      {{MOLOBJ_DISPLAY_MODE, &MoleculeObject::displayMode_, 0},
+       {MOLOBJ_RADIUS_MODE, &MoleculeObject::radiusMode_, kRadiusFixed},
+       {MOLOBJ_COLOR_MODE, &MoleculeObject::colorMode_, 0},
+       {MOLOBJ_PRESET, &MoleculeObject::preset_, 0},
+       {MOLOBJ_SEGMENTS, &MoleculeObject::segments_, 24},
+       {MOLOBJ_BOND_SUBDIVISIONS, &MoleculeObject::bondSubdivisions_, 2},
+       {MOLOBJ_BOND_CAPS, &MoleculeObject::bondCaps_, 0}},
+      {{MOLOBJ_ATOM_RADIUS, &MoleculeObject::atomRadius_, 25.0},
+       {MOLOBJ_RADIUS_SCALE, &MoleculeObject::radiusScale_, 1.0},
+       {MOLOBJ_POSITION_SCALE, &MoleculeObject::positionScale_, 100.0},
+       {MOLOBJ_BOND_RADIUS, &MoleculeObject::bondRadius_, 3.0},
+       {MOLOBJ_DOUBLE_BOND_FACTOR, &MoleculeObject::doubleBondFactor_, 2.0},
+       {MOLOBJ_TRIPLE_BOND_FACTOR, &MoleculeObject::tripleBondFactor_, 3.0},
+       {MOLOBJ_NUCLEUS_FACTOR, &MoleculeObject::nucleusFactor_, 0.35}},
+      {{MOLOBJ_XRAY, &MoleculeObject::xray_, false},
+       {MOLOBJ_SHOW_NUCLEUS, &MoleculeObject::showNucleus_, false},
+       {MOLOBJ_SHOW_HYDROGENS, &MoleculeObject::showHydrogens_, true}},
+      {{MOLOBJ_BOND1_COLOR, &MoleculeObject::bond1Color_, {1.0, 1.0, 1.0}},
+       {MOLOBJ_BOND2_COLOR, &MoleculeObject::bond2Color_, {0.5, 0.5, 1.0}},
+       {MOLOBJ_BOND3_COLOR, &MoleculeObject::bond3Color_, {1.0, 0.5, 0.5}},
+       {MOLOBJ_BOND4_COLOR, &MoleculeObject::bond4Color_, {0.5, 1.0, 0.5}},
+       {MOLOBJ_NUCLEUS_COLOR, &MoleculeObject::nucleusColor_, {0.0, 0.0, 0.5}}},
+  };
+  return kMirror;
+}
+
+void MoleculeObject::PushParameters(Container& parameters) {
+  const Mirror& mirror = Mirrored();
+  for (const auto& value : mirror.ints) parameters.SetInt32(value.id, this->*value.member);
+  for (const auto& value : mirror.floats) parameters.SetFloat(value.id, this->*value.member);
+  for (const auto& value : mirror.bools) parameters.SetBool(value.id, this->*value.member);
+  for (const auto& value : mirror.vectors) parameters.SetVector(value.id, this->*value.member);
+  // a preset the list does not hold leaves the colours as they are
+  if (const ColourPreset* preset = SelectedPreset()) {
+    for (int32_t slot = 0; slot < kPresetSlots; ++slot) parameters.SetVector(kPresetColourIds[slot], preset->colours[slot]);
+  }
+}
+
+void MoleculeObject::PullParameters(const Container& parameters) {
+  const Mirror& mirror = Mirrored();
+  for (const auto& value : mirror.ints) this->*value.member = parameters.GetInt32(value.id);
+  for (const auto& value : mirror.floats) this->*value.member = parameters.GetFloat(value.id);
+  for (const auto& value : mirror.bools) this->*value.member = parameters.GetBool(value.id);
+  for (const auto& value : mirror.vectors) this->*value.member = parameters.GetVector(value.id);
+  if (ColourPreset* preset = SelectedPreset()) {
+    for (int32_t slot = 0; slot < kPresetSlots; ++slot) preset->colours[slot] = parameters.GetVector(kPresetColourIds[slot]);
+  }
+}
+
+bool MoleculeObject::Initialise(VtNode* handle) {
+  Node node(handle);
+  Container parameters = node.Parameters();
+  const Mirror& mirror = Mirrored();
+  for (const auto& value : mirror.ints) this->*value.member = value.fallback;
+  for (const auto& value : mirror.floats) this->*value.member = value.fallback;
+  for (const auto& value : mirror.bools) this->*value.member = value.fallback;
+  for (const auto& value : mirror.vectors) this->*value.member = value.fallback;
+  rowCount_ = 0;
+  materialRows_.Clear();
+  parameters.SetInt32(MOLOBJ_ROW_COUNT, 0);
+  ResetColourPresets(presets_, -1);
+  PushParameters(parameters);
+  if (!elements_.Load()) {
+    ShowMessage(kElementTableMissing);
+    return false;
+  }
+  return true;
+}
+
+void MoleculeObject::Free(VtNode*) {
+  elements_.Clear();
+  molecule_.Clear();
+  presets_.Clear();
+}
+
+bool MoleculeObject::Read(VtNode*, VtStream* handle, int32_t level) {
+  presets_.Clear();
+  if (level < 0) return true;
+  DocumentStream stream(handle);
+  int32_t count = 0;
+  stream.ReadInt32(&count);
+  // the stream ends with the block, so a count larger than the block holds stops there
+  for (int32_t i = 0; i < count; ++i) {
+    ColourPreset preset;
+    bool whole = true;
+    for (Vector& colour : preset.colours) whole = whole && stream.ReadVector(&colour);
+    if (!whole) break;
+    presets_.Append(preset);  // a preset that cannot be stored is dropped
+  }
+  return true;
+}
+
+bool MoleculeObject::Write(VtNode*, VtStream* handle) {
+  DocumentStream stream(handle);
+  stream.WriteInt32(presets_.Count());
+  for (const ColourPreset& preset : presets_) {
+    for (const Vector& colour : preset.colours) stream.WriteVector(colour);
+  }
+  return true;
+}
+
+bool MoleculeObject::CopyTo(ObjectData& destination, VtNode*, VtNode*) {
+  auto& target = static_cast<MoleculeObject&>(destination);
+  if (&target != this) {
+    // an array that cannot be filled stays short; the next one is copied all the same
+    target.molecule_.atoms.CopyFrom(molecule_.atoms);
+    target.molecule_.bonds.CopyFrom(molecule_.bonds);
+    target.elements_.CopyFrom(elements_);
+    target.presets_.CopyFrom(presets_);
+    target.materialRows_.CopyFrom(materialRows_);
+  }
+  target.rowCount_ = rowCount_;
+  return true;
+}
+
+bool MoleculeObject::Message(VtNode* handle, int32_t type, void* data) {
+  Node node(handle);
+  Container parameters = node.Parameters();
+  switch (type) {
+    case VT_MSG_COMMAND:
+      OnCommand(node, parameters, IdOf(data));
+      break;
+    case VT_MSG_PARAMETER_SET:
+      OnParameterSet(node, parameters, IdOf(data));
+      break;
+    case VT_MSG_DOCUMENT_LOADED: {
+      const int32_t subType = data ? *static_cast<const int32_t*>(data) : 0;
+      if (subType == VT_DOCUMENT_OPENED || subType == VT_DOCUMENT_MERGED) {
+        LoadMoleculeFile(node, parameters, elements_, molecule_);
+        rowCount_ = std::max(0, parameters.GetInt32(MOLOBJ_ROW_COUNT));
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return true;
+}
+
+void MoleculeObject::OnCommand(Node node, Container& parameters, int32_t id) {
+  switch (id) {
+    case MOLOBJ_LOAD:
+      LoadMoleculeFile(node, parameters, elements_, molecule_);
+      break;
+    case MOLOBJ_RESTORE_PRESET:
+      if (AskQuestion(kRestoreQuestion)) {
+        ResetColourPresets(presets_, parameters.GetInt32(MOLOBJ_PRESET));
+        PushParameters(parameters);
+      }
+      break;
+    case MOLOBJ_ADD_ROW:
+      AddRow(node, parameters);
+      break;
+    case MOLOBJ_REMOVE_ROW:
+      RemoveRow(node, parameters);
+      break;
+    default:
+      break;
+  }
+}
+
+void MoleculeObject::AddRow(Node node, Container& parameters) {
+  if (rowCount_ >= kMaxRows) return;
+  ++rowCount_;
+  parameters.SetInt32(MOLOBJ_ROW_COUNT, rowCount_);
+  node.SendMessage(VT_MSG_DESCRIPTION_CHANGED);
+}
+
+void MoleculeObject::RemoveRow(Node node, Container& parameters) {
+  if (rowCount_ <= 0) return;
+  const int32_t row = rowCount_ - 1;
+  // a row past the last possible one (a stored count can say so) owns no ids to reset
+  if (const auto initialised = RowParameterId(row, MOLOBJ_ROW_INITIALISED)) parameters.SetBool(*initialised, false);
+  const auto symbol = RowParameterId(row, MOLOBJ_ROW_SYMBOL);
+  const auto material = RowParameterId(row, MOLOBJ_ROW_MATERIAL);
+  if (symbol) node.RemoveTrack(*symbol);
+  if (material) node.RemoveTrack(*material);
+  if (symbol) parameters.SetString(*symbol, "");
+  if (material) parameters.SetLink(*material, nullptr);
+  --rowCount_;
+  parameters.SetInt32(MOLOBJ_ROW_COUNT, rowCount_);
+  node.SendMessage(VT_MSG_DESCRIPTION_CHANGED);
+}
+
+void MoleculeObject::OnParameterSet(Node node, Container& parameters, int32_t id) {
+  switch (id) {
+    case MOLOBJ_COLOR_MODE:
+      colorMode_ = parameters.GetInt32(MOLOBJ_COLOR_MODE);
+      elements_.Load();  // a missing file leaves the table empty, silently
+      break;
+    case MOLOBJ_PRESET:
+      preset_ = parameters.GetInt32(MOLOBJ_PRESET);
+      if (const ColourPreset* preset = SelectedPreset()) {
+        for (int32_t slot = 0; slot < kPresetSlots; ++slot) {
+          parameters.SetVector(kPresetColourIds[slot], preset->colours[slot]);
+        }
+      }
+      break;
+    default:
+      return;
+  }
+  node.SetDirty(VT_DIRTY_DATA);
+  node.SendMessage(VT_MSG_UPDATE);
+}
+
+bool MoleculeObject::Describe(VtNode* node, VtDescription* description, int32_t* flags) {
+  return BuildDescription(Node(node), description, flags);
+}
+
+bool MoleculeObject::IsEnabled(VtNode* handle, int32_t id) {
+  const Container parameters = Node(handle).Parameters();
+  const int32_t display = parameters.GetInt32(MOLOBJ_DISPLAY_MODE);
+  const int32_t radius = parameters.GetInt32(MOLOBJ_RADIUS_MODE);
+  const bool atoms = display != kDisplayBondsOnly;
+  const bool bonds = display != kDisplayAtomsOnly;
+  const bool radiusByStep = radius == kRadiusByAtomicNumber || radius == kRadiusFixed;
+  switch (id) {
+    case MOLOBJ_RADIUS_MODE:
+    case MOLOBJ_SEGMENTS:
+    case MOLOBJ_SHOW_NUCLEUS:
+      return atoms;
+    case MOLOBJ_ATOM_RADIUS:
+      return atoms && radiusByStep;
+    case MOLOBJ_RADIUS_SCALE:
+      return atoms && !radiusByStep;
+    case MOLOBJ_BOND_RADIUS:
+    case MOLOBJ_DOUBLE_BOND_FACTOR:
+    case MOLOBJ_BOND_SUBDIVISIONS:
+    case MOLOBJ_BOND_CAPS:
+    case MOLOBJ_TRIPLE_BOND_FACTOR:
+      return bonds;
+    case MOLOBJ_PRESET:
+    case MOLOBJ_PRESET_COLOR_H:
+    case MOLOBJ_PRESET_COLOR_C:
+    case MOLOBJ_PRESET_COLOR_O:
+    case MOLOBJ_PRESET_COLOR_N:
+    case MOLOBJ_PRESET_COLOR_OTHER:
+    case MOLOBJ_RESTORE_PRESET:
+      return parameters.GetInt32(MOLOBJ_COLOR_MODE) == kColourModePresets;
+    case MOLOBJ_NUCLEUS_FACTOR:
+      return parameters.GetBool(MOLOBJ_SHOW_NUCLEUS) && atoms;
+    case MOLOBJ_REMOVE_ROW:
+      return rowCount_ > 0;
+    default:
+      return true;
+  }
+}
+
+bool MoleculeObject::AddToExecution(VtNode* node, VtExecList* list) {
+  AddToExecutionList(list, Node(node), kExecutionPriority, 0);
+  return true;
+}
+
+int32_t MoleculeObject::Execute(VtNode* node, VtDocument*) {
+  constexpr int32_t kNoParameters = 2;
+  const Container parameters = Node(node).Parameters();
+  if (!parameters.IsValid()) return kNoParameters;
+  PullParameters(parameters);
+  return 0;
+}
+
+}  // namespace vantor

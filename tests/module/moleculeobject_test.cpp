@@ -1,0 +1,302 @@
+// The molecule object driven as the host drives it: creation, buttons, parameter changes,
+// presets, rows, copies, documents, execution and enabling.
+#include "startedmodule.h"
+
+namespace vantor {
+namespace {
+
+using vthost::Value;
+
+using MoleculeObjectTest = StartedModule;
+
+struct DefaultCase {
+  int32_t id;
+  Value value;
+};
+
+const DefaultCase kDefaults[] = {
+    {MOLOBJ_RADIUS_MODE, int32_t{3}},        {MOLOBJ_ATOM_RADIUS, 25.0},
+    {MOLOBJ_RADIUS_SCALE, 1.0},              {MOLOBJ_XRAY, false},
+    {MOLOBJ_DISPLAY_MODE, int32_t{0}},       {MOLOBJ_POSITION_SCALE, 100.0},
+    {MOLOBJ_BOND_RADIUS, 3.0},               {MOLOBJ_BOND1_COLOR, VtVector{1.0, 1.0, 1.0}},
+    {MOLOBJ_BOND2_COLOR, VtVector{0.5, 0.5, 1.0}}, {MOLOBJ_BOND3_COLOR, VtVector{1.0, 0.5, 0.5}},
+    {MOLOBJ_BOND4_COLOR, VtVector{0.5, 1.0, 0.5}}, {MOLOBJ_COLOR_MODE, int32_t{0}},
+    {MOLOBJ_PRESET, int32_t{0}},             {MOLOBJ_PRESET_COLOR_H, VtVector{0.90, 0.84, 0.72}},
+    {MOLOBJ_PRESET_COLOR_C, VtVector{0.10, 0.10, 0.09}}, {MOLOBJ_PRESET_COLOR_O, VtVector{0.89, 0.35, 0.15}},
+    {MOLOBJ_PRESET_COLOR_N, VtVector{0.94, 0.65, 0.00}}, {MOLOBJ_PRESET_COLOR_OTHER, VtVector{0.80, 0.80, 0.80}},
+    {MOLOBJ_DOUBLE_BOND_FACTOR, 2.0},        {MOLOBJ_BOND_SUBDIVISIONS, int32_t{2}},
+    {MOLOBJ_SEGMENTS, int32_t{24}},          {MOLOBJ_BOND_CAPS, int32_t{0}},
+    {MOLOBJ_SHOW_NUCLEUS, false},            {MOLOBJ_NUCLEUS_FACTOR, 0.35},
+    {MOLOBJ_NUCLEUS_COLOR, VtVector{0.0, 0.0, 0.5}}, {MOLOBJ_TRIPLE_BOND_FACTOR, 3.0},
+    {MOLOBJ_SHOW_HYDROGENS, true},           {MOLOBJ_ROW_COUNT, int32_t{0}},
+};
+
+TEST_F(MoleculeObjectTest, NewObjectHoldsEveryDefault) {
+  VtNode* node = NewMolecule();
+  ASSERT_NE(node, nullptr);
+  std::vector<int32_t> expected;
+  for (const DefaultCase& entry : kDefaults) {
+    expected.push_back(entry.id);
+    const Value* value = Get(node, entry.id);
+    ASSERT_NE(value, nullptr) << entry.id;
+    EXPECT_TRUE(*value == entry.value) << entry.id;
+  }
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(vthost::Ids(&node->parameters), expected);  // nothing else, MOLOBJ_FILE included
+  EXPECT_EQ(Object(node).GetMolecule().atoms.Count(), 0);
+  EXPECT_EQ(Object(node).Presets().Count(), 6);
+  EXPECT_EQ(Object(node).Elements().Count(), 118);
+  EXPECT_TRUE(host_.Events().empty());
+}
+
+TEST_F(MoleculeObjectTest, MissingElementTableRefusesEveryCreation) {
+  std::filesystem::remove(plugin_ / "res" / "ptable.csv");
+  const std::string message =
+      "Vantor could not find or open the file 'ptable.csv', which contains the data for the chemical elements. "
+      "Please check that this file is correctly named and present in the 'res' folder.\n\nThe plugin will now terminate.";
+  EXPECT_EQ(NewMolecule(), nullptr);
+  EXPECT_EQ(NewMolecule(), nullptr);
+  EXPECT_EQ(Messages(), (std::vector<std::string>{message, message}));
+  EXPECT_TRUE(host_.Nodes(document_).empty());
+  EXPECT_EQ(host_.LiveBlocks(), 0);
+}
+
+TEST_F(MoleculeObjectTest, LoadButtonReadsTheFileAndMarksTheObject) {
+  VtNode* node = NewMolecule();
+  SetFile(node, WriteFile(TempFolder() / "water.sdf", kWaterMolfile));
+  EXPECT_EQ(Object(node).GetMolecule().atoms.Count(), 0);  // setting the file reads nothing
+  host_.Press(node, MOLOBJ_LOAD);
+  EXPECT_EQ(Object(node).GetMolecule().atoms.Count(), 3);
+  EXPECT_EQ(Object(node).GetMolecule().bonds.Count(), 2);
+  EXPECT_EQ(vthost::Host::NodeName(node), "water");
+  EXPECT_EQ(vthost::Host::NodeEvents(node).back(), (vthost::NodeEvent{vthost::NodeEvent::Kind::Message, 5, ""}));
+}
+
+TEST_F(MoleculeObjectTest, EmptyFileParameterMakesTheButtonDoNothing) {
+  VtNode* node = NewMolecule();
+  host_.Press(node, MOLOBJ_LOAD);
+  EXPECT_TRUE(vthost::Host::NodeEvents(node).empty());
+  EXPECT_TRUE(host_.Events().empty());
+}
+
+TEST_F(MoleculeObjectTest, AddThreeRowsRemoveOne) {
+  VtNode* node = NewMolecule();
+  for (int i = 0; i < 3; ++i) host_.Press(node, MOLOBJ_ADD_ROW);
+  // the host built the description after each message 7, so every row has its defaults
+  EXPECT_EQ(GetAs<bool>(node, 15063), true);
+  host_.SetParameter(node, 15065, Value(std::string("O")));
+  host_.SetParameter(node, 15045, Value(std::string("C")));
+  host_.AddTrack(node, 15065);
+  host_.AddTrack(node, 15064);
+  host_.AddTrack(node, 15045);
+  host_.SetParameter(node, 15068, Value(2.5));
+
+  host_.Press(node, MOLOBJ_REMOVE_ROW);
+  EXPECT_EQ(GetAs<int32_t>(node, MOLOBJ_ROW_COUNT), 2);
+  EXPECT_EQ(Object(node).RowCount(), 2);
+  EXPECT_EQ(GetAs<bool>(node, 15063), false);
+  EXPECT_EQ(GetAs<std::string>(node, 15065), "");
+  EXPECT_EQ(GetAs<vthost::LinkValue>(node, 15064).node, 0u);
+  EXPECT_FALSE(vthost::Host::HasTrack(node, 15065));
+  EXPECT_FALSE(vthost::Host::HasTrack(node, 15064));
+  EXPECT_TRUE(vthost::Host::HasTrack(node, 15045));  // row 1 untouched
+  EXPECT_EQ(GetAs<std::string>(node, 15045), "C");
+  EXPECT_EQ(GetAs<double>(node, 15068), 2.5);        // the other values of the row stay
+  EXPECT_EQ(MessagesSent(node, VT_MSG_DESCRIPTION_CHANGED).size(), 4u);
+
+  // added again, the row gets its defaults back
+  host_.Press(node, MOLOBJ_ADD_ROW);
+  EXPECT_EQ(GetAs<double>(node, 15068), 1.0);
+  EXPECT_EQ(GetAs<bool>(node, 15063), true);
+}
+
+TEST_F(MoleculeObjectTest, RemoveWithoutRowsDoesNothing) {
+  VtNode* node = NewMolecule();
+  EXPECT_FALSE(host_.IsEnabled(node, MOLOBJ_REMOVE_ROW));
+  host_.Press(node, MOLOBJ_REMOVE_ROW);
+  EXPECT_EQ(GetAs<int32_t>(node, MOLOBJ_ROW_COUNT), 0);
+  EXPECT_TRUE(vthost::Host::NodeEvents(node).empty());
+}
+
+void ExpectPresetColours(VtNode* node, const ColourPreset& preset) {
+  const int32_t ids[] = {MOLOBJ_PRESET_COLOR_H, MOLOBJ_PRESET_COLOR_C, MOLOBJ_PRESET_COLOR_O, MOLOBJ_PRESET_COLOR_N,
+                         MOLOBJ_PRESET_COLOR_OTHER};
+  for (int slot = 0; slot < kPresetSlots; ++slot) {
+    const VtVector shown = StartedModule::GetAs<VtVector>(node, ids[slot]);
+    EXPECT_EQ(shown, (VtVector{preset.colours[slot].x, preset.colours[slot].y, preset.colours[slot].z})) << slot;
+  }
+}
+
+TEST_F(MoleculeObjectTest, PresetEditsStayWithTheirPreset) {
+  VtNode* node = NewMolecule();
+  host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{3}));
+  ExpectPresetColours(node, DefaultColourPreset(3));
+  EXPECT_EQ(MessagesSent(node, VT_MSG_UPDATE).size(), 1u);
+
+  host_.SetParameter(node, MOLOBJ_PRESET_COLOR_C, Value(VtVector{1.0, 0.0, 0.0}));
+  host_.Evaluate(document_);
+  EXPECT_EQ(Object(node).Presets()[3].colours[kSlotCarbon].x, 1.0);
+  host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{1}));
+  ExpectPresetColours(node, DefaultColourPreset(1));
+  host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{3}));
+  EXPECT_EQ(GetAs<VtVector>(node, MOLOBJ_PRESET_COLOR_C), (VtVector{1.0, 0.0, 0.0}));
+  // the stored block carries the edit: count, then preset 3's carbon is the 3 * 5 + 2nd vector
+  const auto stored = host_.StoredBlock(node);
+  ASSERT_EQ(stored.size(), 31u);
+  EXPECT_EQ(std::get<int32_t>(stored[0]), 6);
+  EXPECT_EQ(std::get<VtVector>(stored[1 + 3 * 5 + kSlotCarbon]), (VtVector{1.0, 0.0, 0.0}));
+}
+
+TEST_F(MoleculeObjectTest, RestoreAskedAndAnsweredYes) {
+  VtNode* node = NewMolecule();
+  host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{3}));
+  host_.SetParameter(node, MOLOBJ_PRESET_COLOR_C, Value(VtVector{1.0, 0.0, 0.0}));
+  host_.Evaluate(document_);
+  host_.Options().answerYes = true;
+  host_.Press(node, MOLOBJ_RESTORE_PRESET);
+  EXPECT_EQ(host_.Texts(vthost::Event::Kind::Question),
+            std::vector<std::string>{"Are you sure you want to restore this preset to its default colors?"});
+  ExpectPresetColours(node, DefaultColourPreset(3));
+  EXPECT_EQ(Object(node).Presets()[3].colours[kSlotCarbon].x, 0.08);
+}
+
+TEST_F(MoleculeObjectTest, RestoreAnsweredNoChangesNothing) {
+  VtNode* node = NewMolecule();
+  host_.SetParameter(node, MOLOBJ_PRESET_COLOR_H, Value(VtVector{0.0, 1.0, 0.0}));
+  host_.Evaluate(document_);
+  host_.Press(node, MOLOBJ_RESTORE_PRESET);
+  EXPECT_EQ(host_.Texts(vthost::Event::Kind::Question).size(), 1u);
+  EXPECT_EQ(GetAs<VtVector>(node, MOLOBJ_PRESET_COLOR_H), (VtVector{0.0, 1.0, 0.0}));
+  EXPECT_EQ(Object(node).Presets()[0].colours[kSlotHydrogen].y, 1.0);
+}
+
+TEST_F(MoleculeObjectTest, ColourModeChangeReadsTheElementTableAgain) {
+  VtNode* node = NewMolecule();
+  host_.SetParameter(node, MOLOBJ_COLOR_MODE, Value(int32_t{1}));
+  EXPECT_EQ(Object(node).Elements().Count(), 118);
+  EXPECT_EQ(MessagesSent(node, VT_MSG_UPDATE).size(), 1u);
+  std::filesystem::remove(plugin_ / "res" / "ptable.csv");
+  host_.SetParameter(node, MOLOBJ_COLOR_MODE, Value(int32_t{0}));
+  EXPECT_EQ(Object(node).Elements().Count(), 0);  // emptied, silently
+  EXPECT_TRUE(host_.Events().empty());
+}
+
+TEST_F(MoleculeObjectTest, OtherParameterChangesAreOnlyStored) {
+  VtNode* node = NewMolecule();
+  host_.SetParameter(node, MOLOBJ_RADIUS_MODE, Value(int32_t{1}));
+  EXPECT_TRUE(vthost::Host::NodeEvents(node).empty());
+}
+
+TEST_F(MoleculeObjectTest, SaveAndOpenBringBackPresetsRowsAndTheMolecule) {
+  VtNode* node = NewMolecule();
+  SetFile(node, WriteFile(TempFolder() / "water.mol", kWaterMolfile));
+  host_.Press(node, MOLOBJ_LOAD);
+  host_.Press(node, MOLOBJ_ADD_ROW);
+  host_.Press(node, MOLOBJ_ADD_ROW);
+  host_.SetParameter(node, 15028, Value(2.5));
+  host_.SetParameter(node, MOLOBJ_PRESET_COLOR_N, Value(VtVector{0.25, 0.5, 0.75}));
+  host_.Evaluate(document_);
+  const auto stored = host_.StoredBlock(node);
+  const std::filesystem::path file = TempFolder() / "scene.vdoc";
+  std::string error;
+  ASSERT_TRUE(host_.SaveDocument(document_, file, &error)) << error;
+  host_.CloseDocument(document_);
+
+  document_ = host_.OpenDocument(file, &error);
+  ASSERT_NE(document_, nullptr) << error;
+  ASSERT_EQ(host_.Nodes(document_).size(), 1u);
+  VtNode* opened = host_.Nodes(document_)[0];
+  EXPECT_EQ(vthost::Host::NodeName(opened), "water");
+  EXPECT_EQ(host_.StoredBlock(opened), stored);
+  EXPECT_EQ(Object(opened).RowCount(), 2);
+  EXPECT_EQ(Object(opened).GetMolecule().atoms.Count(), 3);  // read again from its file
+  EXPECT_EQ(GetAs<double>(opened, 15028), 2.5);
+  EXPECT_TRUE(host_.Describe(opened).Find(15041) != nullptr);
+  EXPECT_EQ(GetAs<double>(opened, 15028), 2.5);  // described again, the user's value stays
+}
+
+TEST_F(MoleculeObjectTest, CopyTakesTheModelWithoutReadingTheFile) {
+  VtNode* node = NewMolecule();
+  const auto file = WriteFile(TempFolder() / "water.sdf", kWaterMolfile);
+  SetFile(node, file);
+  host_.Press(node, MOLOBJ_LOAD);
+  host_.Press(node, MOLOBJ_ADD_ROW);
+  host_.SetParameter(node, MOLOBJ_PRESET_COLOR_O, Value(VtVector{0.0, 0.0, 1.0}));
+  host_.Evaluate(document_);
+  std::filesystem::remove(file);
+  host_.ClearEvents();
+
+  VtNode* copy = host_.Duplicate(node, "copy");
+  ASSERT_NE(copy, nullptr);
+  const MoleculeObject& original = Object(node);
+  const MoleculeObject& duplicate = Object(copy);
+  ASSERT_EQ(duplicate.GetMolecule().atoms.Count(), 3);
+  EXPECT_EQ(duplicate.GetMolecule().atoms[2].y, original.GetMolecule().atoms[2].y);
+  EXPECT_EQ(duplicate.GetMolecule().bonds.Count(), 2);
+  EXPECT_EQ(duplicate.Elements().Count(), original.Elements().Count());
+  EXPECT_EQ(host_.StoredBlock(copy), host_.StoredBlock(node));
+  EXPECT_EQ(duplicate.RowCount(), 1);
+  EXPECT_TRUE(host_.Events().empty());  // no message: no file was looked for
+}
+
+TEST_F(MoleculeObjectTest, ExecuteMirrorsTheContainerAndNeedsOne) {
+  VtNode* node = NewMolecule();
+  host_.Evaluate(document_);
+  EXPECT_EQ(vthost::Host::LastExecuteResult(node), 0);
+  vthost::Host::SetHasParameters(node, false);
+  host_.Evaluate(document_);
+  EXPECT_EQ(vthost::Host::LastExecuteResult(node), 2);
+}
+
+// Stored blocks: well-formed, short, empty and hostile.
+struct BlockCase {
+  const char* name;
+  std::vector<vthost::StoredValue> values;
+  int32_t level;
+  int32_t presets;
+};
+
+std::vector<vthost::StoredValue> PresetBlock(int32_t count, int32_t vectors) {
+  std::vector<vthost::StoredValue> values{count};
+  for (int32_t i = 0; i < vectors; ++i) values.emplace_back(VtVector{0.1 * (i % 10), 0.5, 1.0});
+  return values;
+}
+
+class StoredBlock : public StartedModule, public testing::WithParamInterface<BlockCase> {};
+
+TEST_P(StoredBlock, ReadsWhatTheBlockHoldsAndNoMore) {
+  VtNode* node = NewMolecule();
+  EXPECT_TRUE(host_.ReadStoredBlock(node, vthost::Host::EncodeStoredBlock(GetParam().values), GetParam().level));
+  EXPECT_EQ(Object(node).Presets().Count(), GetParam().presets);
+  // a preset index the list does not hold changes no colour and reads nothing outside the list
+  host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{5}));
+  host_.Evaluate(document_);
+  host_.Press(node, MOLOBJ_RESTORE_PRESET);
+  EXPECT_EQ(Object(node).Presets().Count(), GetParam().presets);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Blocks, StoredBlock,
+    testing::Values(BlockCase{"SixPresets", PresetBlock(6, 30), 0, 6}, BlockCase{"NoPresets", PresetBlock(0, 0), 0, 0},
+                    BlockCase{"TwoPresets", PresetBlock(2, 10), 0, 2},
+                    BlockCase{"CountLargerThanTheBlock", PresetBlock(2147483647, 12), 0, 2},
+                    BlockCase{"NegativeCount", PresetBlock(-5, 10), 0, 0},
+                    BlockCase{"EmptyBlock", {}, 0, 0}, BlockCase{"NegativeLevel", PresetBlock(6, 30), -1, 0},
+                    BlockCase{"IntegerWhereAColourBelongs", {int32_t{2}, VtVector{}, int32_t{7}}, 0, 0}),
+    [](const testing::TestParamInfo<BlockCase>& info) { return std::string(info.param.name); });
+
+TEST_F(MoleculeObjectTest, ShortPresetListSurvivesSelectionAndEdits) {
+  VtNode* node = NewMolecule();
+  host_.ReadStoredBlock(node, vthost::Host::EncodeStoredBlock(PresetBlock(2, 10)));
+  host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{4}));
+  const VtVector before = GetAs<VtVector>(node, MOLOBJ_PRESET_COLOR_H);
+  host_.SetParameter(node, MOLOBJ_PRESET_COLOR_H, Value(VtVector{1.0, 1.0, 0.0}));
+  host_.Evaluate(document_);
+  host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{4}));
+  EXPECT_EQ(GetAs<VtVector>(node, MOLOBJ_PRESET_COLOR_H), (VtVector{1.0, 1.0, 0.0}));  // left as it was
+  EXPECT_NE(before, (VtVector{1.0, 1.0, 0.0}));
+  EXPECT_EQ(Object(node).Presets().Count(), 2);
+}
+
+}  // namespace
+}  // namespace vantor

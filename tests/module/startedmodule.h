@@ -1,0 +1,69 @@
+// The module started in-process as the host application starts it (init, resources, start-up),
+// with its res/ in a folder of the test's own, a document to work in, and access to the objects.
+#pragma once
+
+#include "boundmodule.h"
+#include "moleculeobject.h"
+#include "parameterids.h"
+#include "values.h"
+
+class StartedModule : public BoundModule {
+ protected:
+  void SetUp() override {
+    plugin_ = TempFolder() / "plugin";
+    std::filesystem::create_directories(plugin_);
+    std::filesystem::copy(SourceDir() / "res", plugin_ / "res", std::filesystem::copy_options::recursive);
+    BoundModule::SetUp();
+    ASSERT_EQ(c4d_main(VT_ACTION_MESSAGE, reinterpret_cast<void*>(intptr_t{1}), nullptr, nullptr), 1);
+    ASSERT_EQ(c4d_main(VT_ACTION_START, nullptr, nullptr, nullptr), 1);
+    document_ = host_.NewDocument();
+    host_.ClearEvents();
+  }
+  void TearDown() override {
+    host_.ForgetModule(plugin_);  // frees every object while the module is bound
+    BoundModule::TearDown();
+  }
+  VtNode* NewMolecule(const std::string& name = "Molecule") {
+    return host_.CreateObject(document_, vantor::kMoleculeObjectId, name);
+  }
+  std::filesystem::path PluginFolder() const override { return plugin_; }
+
+ public:
+  static vantor::MoleculeObject& Object(VtNode* node) {
+    return *static_cast<vantor::MoleculeObject*>(static_cast<vantor::ObjectData*>(node->data));
+  }
+  static const vthost::Value* Get(VtNode* node, int32_t id) { return vthost::Lookup(&node->parameters, id); }
+  template <typename T>
+  static T GetAs(VtNode* node, int32_t id) {
+    const vthost::Value* value = Get(node, id);
+    return value && std::holds_alternative<T>(*value) ? std::get<T>(*value) : T{};
+  }
+  void SetFile(VtNode* node, const std::filesystem::path& file) {
+    host_.SetParameter(node, vantor::MOLOBJ_FILE, vthost::Value(file));
+  }
+
+ protected:
+  std::vector<int32_t> MessagesSent(VtNode* node, int32_t type) const {
+    std::vector<int32_t> sent;
+    for (const auto& event : vthost::Host::NodeEvents(node)) {
+      if (event.kind == vthost::NodeEvent::Kind::Message && event.value == type) sent.push_back(type);
+    }
+    return sent;
+  }
+
+  std::filesystem::path plugin_;
+  VtDocument* document_ = nullptr;
+};
+
+// A small molfile: water with its title line.
+inline const char* const kWaterMolfile = R"(water
+  Vantor
+
+  3  2  0  0  0  0  0  0  0  0999 V2000
+    0.0000    0.0000    0.1173 O   0  0  0  0  0  0  0  0  0  0  0  0
+    0.0000    0.7572   -0.4692 H   0  0  0  0  0  0  0  0  0  0  0  0
+    0.0000   -0.7572   -0.4692 H   0  0  0  0  0  0  0  0  0  0  0  0
+  1  2  1  0  0  0  0
+  1  3  1  0  0  0  0
+M  END
+)";
