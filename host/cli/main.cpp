@@ -1,6 +1,7 @@
 // vantor-host: loads a Vantor module the way the host application does and reports what it registered.
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <string>
 
@@ -10,14 +11,15 @@
 #endif
 
 #include "vthost/host.h"
+#include "vthost/script.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vantor-host [--module FILE] [--interface-version N] [--answer yes|no]\n"
+    "usage: vantor-host [--module FILE] [--interface-version N] [--answer yes|no] [--script FILE|-]\n"
     "  Loads the module (default: the vantor module of the plug-in folder beside this program),\n"
-    "  starts it, prints what it registered, and ends it. Console lines, messages and questions\n"
-    "  go to standard error.\n";
+    "  starts it, prints what it registered, and ends it. With --script, runs the script's commands\n"
+    "  instead (see the README). Console lines, messages and questions go to standard error.\n";
 
 std::filesystem::path ProgramFolder(const char* argv0) {
   std::error_code error;
@@ -34,6 +36,7 @@ std::filesystem::path ProgramFolder(const char* argv0) {
 
 struct Arguments {
   std::filesystem::path module;
+  std::string script;  // a file, or - for standard input
   vthost::HostOptions options;
 };
 
@@ -47,6 +50,8 @@ bool ParseArguments(int argc, char** argv, Arguments* arguments) {
       std::exit(0);
     } else if (argument == "--module" && hasValue) {
       arguments->module = std::filesystem::u8path(argv[++i]);
+    } else if (argument == "--script" && hasValue) {
+      arguments->script = argv[++i];
     } else if (argument == "--interface-version" && hasValue) {
       arguments->options.interfaceVersion = std::atoi(argv[++i]);
     } else if (argument == "--answer" && hasValue && (std::strcmp(argv[i + 1], "yes") == 0 || std::strcmp(argv[i + 1], "no") == 0)) {
@@ -71,6 +76,17 @@ void PrintRegistrations(const vthost::Host& host) {
   }
 }
 
+int RunScript(vthost::Host& host, const Arguments& arguments) {
+  vthost::ScriptRunner runner(host, std::cout, std::cerr, arguments.module);
+  if (arguments.script == "-") return runner.Run(std::cin) ? 0 : 1;
+  std::ifstream script(std::filesystem::u8path(arguments.script));
+  if (!script) {
+    std::cerr << "vantor-host: cannot open script " << arguments.script << "\n";
+    return 2;
+  }
+  return runner.Run(script) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,6 +98,7 @@ int main(int argc, char** argv) {
   }
 
   vthost::Host host(arguments.options);
+  if (!arguments.script.empty()) return RunScript(host, arguments);
   std::string error;
   std::unique_ptr<vthost::Module> module = vthost::Module::Load(host, arguments.module, &error);
   if (!module) {

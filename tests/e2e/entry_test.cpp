@@ -37,6 +37,12 @@ struct PluginCopy {
   ~PluginCopy() {
     std::error_code ignored;
     fs::remove_all(folder, ignored);
+    // Windows removes no loaded module: the fixture unloads it after the test, then removes the rest
+    if (fs::exists(folder, ignored)) Leftovers().push_back(folder);
+  }
+  static std::vector<fs::path>& Leftovers() {
+    static std::vector<fs::path> folders;
+    return folders;
   }
   fs::path folder, module;
 };
@@ -68,6 +74,10 @@ class Entry : public testing::Test {
   }
   void TearDown() override {
     while (module_ && inits_ > 0) End();
+    module_.reset();
+    std::error_code ignored;
+    for (const fs::path& folder : PluginCopy::Leftovers()) fs::remove_all(folder, ignored);
+    PluginCopy::Leftovers().clear();
   }
   std::vector<std::string> Console() const { return host_.Texts(vthost::Event::Kind::Console); }
 

@@ -1,0 +1,61 @@
+// The host's script language: one command per line, so a whole session runs without a person.
+#pragma once
+
+#include <filesystem>
+#include <iosfwd>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "vthost/host.h"
+
+namespace vthost {
+
+class ScriptRunner {
+ public:
+  // out receives the JSON that dump and describe print; err the reasons a line fails.
+  ScriptRunner(Host& host, std::ostream& out, std::ostream& err, std::filesystem::path defaultModule);
+  ~ScriptRunner();
+
+  // Runs every line; stops at the first that fails. False when one did.
+  bool Run(std::istream& script);
+  // One line; blank lines and lines starting with # do nothing.
+  bool RunLine(const std::string& line);
+
+  VtDocument* Document() const { return document_; }
+
+ private:
+  bool Fail(const std::string& reason);
+  VtNode* Object(const std::string& name);
+  VtNode* Material(const std::string& name);
+  // A parameter by id, by MOLOBJ_ name, or as MOLOBJ_ROW_NAME[row]; 0 when unknown.
+  int32_t ParameterId(VtNode* node, const std::string& name);
+
+  bool Load(const std::vector<std::string>& words);
+  bool New(const std::vector<std::string>& words);
+  bool Set(const std::vector<std::string>& words, const std::string& rest);
+  bool Press(const std::vector<std::string>& words);
+  bool Answer(const std::vector<std::string>& words);
+  bool NewMaterial(const std::vector<std::string>& words);
+  bool Link(const std::vector<std::string>& words);
+  bool Delete(const std::vector<std::string>& words);
+  bool Copy(const std::vector<std::string>& words);
+  bool Describe(const std::vector<std::string>& words);
+  bool Dump(const std::vector<std::string>& words);
+  bool Save(const std::vector<std::string>& words, const std::string& rest);
+  bool Open(const std::vector<std::string>& words, const std::string& rest);
+  bool Unload();
+
+  Host& host_;
+  std::ostream& out_;
+  std::ostream& err_;
+  std::filesystem::path defaultModule_;
+  std::unique_ptr<Module> module_;
+  VtDocument* document_ = nullptr;
+  // Objects by the names the script gave them (loading a file renames an object after its title).
+  std::map<std::string, VtNode*> names_;
+  int line_ = 0;
+};
+
+}  // namespace vthost

@@ -1,0 +1,419 @@
+// The script language of vantor-host.
+//
+//   load [MODULE]              loads and starts a module (default: the built vantor module)
+//   new NAME                   a molecule object
+//   set NAME PARAM VALUE       a user edit: the value is stored and the object hears message 17
+//   press NAME BUTTON          message 18
+//   answer yes|no              how later questions are answered
+//   material NAME R G B        a material with a colour
+//   link NAME PARAM MATERIAL   a link parameter to a material ("none" clears it)
+//   delete NAME | copy NAME NEW | eval | describe NAME | dump NAME
+//   save FILE | open FILE | unload
+//
+// PARAM is an id, a MOLOBJ_ name from the description, or MOLOBJ_ROW_NAME[row]. VALUE is read by
+// the parameter's type: integers, floats, true/false, three numbers for vectors and colours, the
+// rest of the line for strings and file names.
+#include "vthost/script.h"
+
+#include <istream>
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <sstream>
+
+#include "resources.h"
+#include "values.h"
+
+namespace vthost {
+namespace {
+
+using nlohmann::json;
+
+constexpr int32_t kMoleculeType = 1060013;
+constexpr int32_t kRowCountId = 20032;
+constexpr int32_t kFirstRowInitialised = 15023;
+constexpr int32_t kRowIdStride = 20;
+
+// Row parameters by name, as offsets from the row's first id.
+const std::map<std::string, int32_t> kRowParameters = {
+    {"MOLOBJ_ROW_GROUP", -2},    {"MOLOBJ_ROW_INITIALISED", 0}, {"MOLOBJ_ROW_MATERIAL", 1},
+    {"MOLOBJ_ROW_SYMBOL", 2},    {"MOLOBJ_ROW_OFFSET_U", 3},    {"MOLOBJ_ROW_OFFSET_V", 4},
+    {"MOLOBJ_ROW_TILES_U", 5},   {"MOLOBJ_ROW_TILES_V", 6},     {"MOLOBJ_ROW_USE_MATERIAL", 7},
+    {"MOLOBJ_ROW_PROJECTION", 8}};
+
+std::vector<std::string> Words(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<std::string> words;
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+// The text after the first count words, blanks around it removed.
+std::string RestAfter(const std::string& line, size_t count) {
+  size_t position = 0;
+  for (size_t i = 0; i < count; ++i) {
+    position = line.find_first_not_of(" \t", position);
+    if (position == std::string::npos) return {};
+    position = line.find_first_of(" \t", position);
+    if (position == std::string::npos) return {};
+  }
+  return std::string(Trim(std::string_view(line).substr(position)));
+}
+
+std::string DataTypeName(int32_t dataType) {
+  switch (dataType) {
+    case VT_DATATYPE_GROUP: return "group";
+    case VT_DATATYPE_INT32: return "int";
+    case VT_DATATYPE_FLOAT: return "float";
+    case VT_DATATYPE_STRING: return "string";
+    case VT_DATATYPE_LINK: return "link";
+    case VT_DATATYPE_BOOL: return "bool";
+    case VT_DATATYPE_BUTTON: return "button";
+    case VT_DATATYPE_VECTOR: return "vector";
+    case VT_DATATYPE_COLOUR: return "colour";
+    case VT_DATATYPE_FILENAME: return "filename";
+    default: return "unknown";
+  }
+}
+
+json VectorJson(const VtVector& v) { return json::array({v.x, v.y, v.z}); }
+
+json ValueJson(const Host& host, const Value& value) {
+  return std::visit(
+      [&](const auto& held) -> json {
+        using T = std::decay_t<decltype(held)>;
+        if constexpr (std::is_same_v<T, std::monostate>) {
+          return nullptr;
+        } else if constexpr (std::is_same_v<T, VtVector>) {
+          return VectorJson(held);
+        } else if constexpr (std::is_same_v<T, std::filesystem::path>) {
+          return held.u8string();
+        } else if constexpr (std::is_same_v<T, LinkValue>) {
+          const VtNode* target = held.node ? host.FindNode(held.node) : nullptr;
+          return target ? json(Host::NodeName(target)) : json(nullptr);
+        } else if constexpr (std::is_same_v<T, ContainerPtr>) {
+          json object = json::object();
+          if (held) {
+            for (const auto& [id, inner] : held->values) object[std::to_string(id)] = ValueJson(host, inner);
+          }
+          return object;
+        } else {
+          return held;
+        }
+      },
+      value);
+}
+
+// Reads text as a value of the data type; false when it is not one.
+bool ParseValue(int32_t dataType, const std::vector<std::string>& words, const std::string& rest, Value* value) {
+  const std::string first = words.empty() ? std::string() : words[0];
+  switch (dataType) {
+    case VT_DATATYPE_INT32: {
+      int32_t number = 0;
+      double real = 0.0;
+      if (words.size() != 1) return false;
+      if (ParseInt32(first, &number)) return *value = number, true;
+      if (ParseFloat(first, &real)) return *value = real, true;  // stored as written
+      return false;
+    }
+    case VT_DATATYPE_FLOAT: {
+      double real = 0.0;
+      if (words.size() != 1 || !ParseFloat(first, &real)) return false;
+      return *value = real, true;
+    }
+    case VT_DATATYPE_BOOL:
+      if (words.size() != 1 || (first != "true" && first != "false")) return false;
+      return *value = first == "true", true;
+    case VT_DATATYPE_VECTOR:
+    case VT_DATATYPE_COLOUR: {
+      VtVector vector{};
+      if (words.size() != 3 || !ParseFloat(words[0], &vector.x) || !ParseFloat(words[1], &vector.y) ||
+          !ParseFloat(words[2], &vector.z)) {
+        return false;
+      }
+      return *value = vector, true;
+    }
+    case VT_DATATYPE_FILENAME:
+      return *value = std::filesystem::u8path(rest), true;
+    case VT_DATATYPE_STRING:
+      return *value = rest, true;
+    default:
+      return false;
+  }
+}
+
+// The data type of a parameter the description does not show: read from the literal.
+int32_t GuessDataType(const std::vector<std::string>& words) {
+  int32_t number = 0;
+  double real = 0.0;
+  if (words.size() == 1 && ParseInt32(words[0], &number)) return VT_DATATYPE_INT32;
+  if (words.size() == 1 && ParseFloat(words[0], &real)) return VT_DATATYPE_FLOAT;
+  if (words.size() == 1 && (words[0] == "true" || words[0] == "false")) return VT_DATATYPE_BOOL;
+  if (words.size() == 3 && ParseFloat(words[0], &real) && ParseFloat(words[1], &real) && ParseFloat(words[2], &real)) {
+    return VT_DATATYPE_VECTOR;
+  }
+  return VT_DATATYPE_STRING;
+}
+
+}  // namespace
+
+ScriptRunner::ScriptRunner(Host& host, std::ostream& out, std::ostream& err, std::filesystem::path defaultModule)
+    : host_(host), out_(out), err_(err), defaultModule_(std::move(defaultModule)) {}
+
+ScriptRunner::~ScriptRunner() { Unload(); }
+
+bool ScriptRunner::Run(std::istream& script) {
+  for (std::string line; std::getline(script, line);) {
+    if (!RunLine(line)) return false;
+  }
+  return true;
+}
+
+bool ScriptRunner::Fail(const std::string& reason) {
+  err_ << "vantor-host: line " << line_ << ": " << reason << "\n";
+  return false;
+}
+
+bool ScriptRunner::RunLine(const std::string& raw) {
+  ++line_;
+  const std::string line = std::string(Trim(raw));
+  if (line.empty() || line[0] == '#') return true;
+  const std::vector<std::string> words = Words(line);
+  const std::string& command = words[0];
+  if (command == "load") return Load(words);
+  if (command == "unload") return Unload();
+  if (module_ == nullptr) return Fail("no module loaded: begin with 'load'");
+  if (command == "new") return New(words);
+  if (command == "set") return Set(words, RestAfter(line, 3));
+  if (command == "press") return Press(words);
+  if (command == "answer") return Answer(words);
+  if (command == "material") return NewMaterial(words);
+  if (command == "link") return Link(words);
+  if (command == "delete") return Delete(words);
+  if (command == "copy") return Copy(words);
+  if (command == "eval") return host_.Evaluate(document_), true;
+  if (command == "describe") return Describe(words);
+  if (command == "dump") return Dump(words);
+  if (command == "save") return Save(words, RestAfter(line, 1));
+  if (command == "open") return Open(words, RestAfter(line, 1));
+  return Fail("unknown command '" + command + "'");
+}
+
+VtNode* ScriptRunner::Object(const std::string& name) {
+  const auto named = names_.find(name);
+  VtNode* node = named != names_.end() ? named->second : host_.FindByName(document_, name);
+  if (node == nullptr || Host::NodeType(node) == kMaterialType) {
+    Fail("no object named '" + name + "'");
+    return nullptr;
+  }
+  return node;
+}
+
+VtNode* ScriptRunner::Material(const std::string& name) {
+  VtNode* node = host_.FindByName(document_, name);
+  if (node == nullptr || Host::NodeType(node) != kMaterialType) {
+    Fail("no material named '" + name + "'");
+    return nullptr;
+  }
+  return node;
+}
+
+int32_t ScriptRunner::ParameterId(VtNode* node, const std::string& name) {
+  int32_t id = 0;
+  if (ParseInt32(name, &id)) return id;
+  const size_t bracket = name.find('[');
+  if (bracket != std::string::npos && name.back() == ']') {
+    const auto offset = kRowParameters.find(name.substr(0, bracket));
+    int32_t row = 0;
+    if (offset == kRowParameters.end() || !ParseInt32(name.substr(bracket + 1, name.size() - bracket - 2), &row) ||
+        row < 0 || row >= 1000) {
+      return 0;
+    }
+    return kFirstRowInitialised + kRowIdStride * row + offset->second;
+  }
+  const auto& descriptions = host_.Descriptions();
+  const auto found = descriptions.find(Host::NodeType(node));
+  if (found == descriptions.end() || !found->second) return 0;
+  const DescriptionEntry* entry = found->second->Find(name);
+  return entry ? entry->id : 0;
+}
+
+bool ScriptRunner::Load(const std::vector<std::string>& words) {
+  if (module_) return Fail("a module is loaded already");
+  const std::filesystem::path file = words.size() > 1 ? std::filesystem::u8path(words[1]) : defaultModule_;
+  std::string error;
+  module_ = Module::Load(host_, file, &error);
+  if (!module_) return Fail(error);
+  if (!module_->StartUp()) return Fail("the module did not start");
+  document_ = host_.NewDocument();
+  return true;
+}
+
+bool ScriptRunner::Unload() {
+  if (!module_) return true;
+  host_.CloseDocument(document_);
+  document_ = nullptr;
+  names_.clear();
+  module_->End();
+  module_.reset();
+  return true;
+}
+
+bool ScriptRunner::New(const std::vector<std::string>& words) {
+  if (words.size() != 2) return Fail("usage: new NAME");
+  if (names_.count(words[1]) || host_.FindByName(document_, words[1])) return Fail("'" + words[1] + "' exists already");
+  VtNode* node = host_.CreateObject(document_, kMoleculeType, words[1]);
+  if (node == nullptr) return Fail("the object could not be created");
+  names_[words[1]] = node;
+  return true;
+}
+
+bool ScriptRunner::Set(const std::vector<std::string>& words, const std::string& rest) {
+  if (words.size() < 3) return Fail("usage: set NAME PARAM VALUE");
+  VtNode* node = Object(words[1]);
+  if (node == nullptr) return false;
+  const int32_t id = ParameterId(node, words[2]);
+  if (id == 0) return Fail("unknown parameter '" + words[2] + "'");
+  // as the attribute editor shows the object before anyone edits it
+  const Description description = host_.Describe(node);
+  const std::vector<std::string> valueWords(words.begin() + 3, words.end());
+  const ShownEntry* entry = description.Find(id);
+  const int32_t dataType = entry ? entry->dataType : GuessDataType(valueWords);
+  Value value;
+  if (!ParseValue(dataType, valueWords, rest, &value)) {
+    return Fail("'" + rest + "' is not a " + DataTypeName(dataType) + " value for " + words[2]);
+  }
+  host_.SetParameter(node, id, value);
+  return true;
+}
+
+bool ScriptRunner::Press(const std::vector<std::string>& words) {
+  if (words.size() != 3) return Fail("usage: press NAME BUTTON");
+  VtNode* node = Object(words[1]);
+  if (node == nullptr) return false;
+  const int32_t id = ParameterId(node, words[2]);
+  if (id == 0) return Fail("unknown button '" + words[2] + "'");
+  host_.Describe(node);
+  host_.Press(node, id);
+  return true;
+}
+
+bool ScriptRunner::Answer(const std::vector<std::string>& words) {
+  if (words.size() != 2 || (words[1] != "yes" && words[1] != "no")) return Fail("usage: answer yes|no");
+  host_.Options().answerYes = words[1] == "yes";
+  return true;
+}
+
+bool ScriptRunner::NewMaterial(const std::vector<std::string>& words) {
+  VtVector colour{};
+  if (words.size() != 5 || !ParseFloat(words[2], &colour.x) || !ParseFloat(words[3], &colour.y) ||
+      !ParseFloat(words[4], &colour.z)) {
+    return Fail("usage: material NAME R G B");
+  }
+  if (names_.count(words[1]) || host_.FindByName(document_, words[1])) return Fail("'" + words[1] + "' exists already");
+  host_.CreateMaterial(document_, words[1], colour);
+  return true;
+}
+
+bool ScriptRunner::Link(const std::vector<std::string>& words) {
+  if (words.size() != 4) return Fail("usage: link NAME PARAM MATERIAL");
+  VtNode* node = Object(words[1]);
+  if (node == nullptr) return false;
+  const int32_t id = ParameterId(node, words[2]);
+  if (id == 0) return Fail("unknown parameter '" + words[2] + "'");
+  VtNode* material = nullptr;
+  if (words[3] != "none" && (material = Material(words[3])) == nullptr) return false;
+  host_.Describe(node);
+  host_.SetParameter(node, id, LinkValue{material ? material->serial : 0});
+  return true;
+}
+
+bool ScriptRunner::Delete(const std::vector<std::string>& words) {
+  if (words.size() != 2) return Fail("usage: delete NAME");
+  const auto named = names_.find(words[1]);
+  VtNode* node = named != names_.end() ? named->second : host_.FindByName(document_, words[1]);
+  if (node == nullptr) return Fail("nothing named '" + words[1] + "'");
+  for (auto alias = names_.begin(); alias != names_.end();) {
+    alias = alias->second == node ? names_.erase(alias) : std::next(alias);
+  }
+  host_.DeleteNode(node);
+  return true;
+}
+
+bool ScriptRunner::Copy(const std::vector<std::string>& words) {
+  if (words.size() != 3) return Fail("usage: copy NAME NEW");
+  VtNode* node = Object(words[1]);
+  if (node == nullptr) return false;
+  if (names_.count(words[2]) || host_.FindByName(document_, words[2])) return Fail("'" + words[2] + "' exists already");
+  VtNode* copy = host_.Duplicate(node, words[2]);
+  if (copy == nullptr) return Fail("the copy failed");
+  names_[words[2]] = copy;
+  return true;
+}
+
+bool ScriptRunner::Describe(const std::vector<std::string>& words) {
+  if (words.size() != 2) return Fail("usage: describe NAME");
+  VtNode* node = Object(words[1]);
+  if (node == nullptr) return false;
+  const Description description = host_.Describe(node);
+  json entries = json::array();
+  for (const ShownEntry& entry : description.entries) {
+    json shown = {{"id", entry.id},       {"label", entry.label},   {"type", DataTypeName(entry.dataType)},
+                  {"parent", entry.parent}, {"enabled", host_.IsEnabled(node, entry.id)}};
+    if (const Value* name = Lookup(entry.attributes.get(), 1); name && std::holds_alternative<std::string>(*name)) {
+      if (!std::get<std::string>(*name).empty()) shown["name"] = std::get<std::string>(*name);
+    }
+    entries.push_back(std::move(shown));
+  }
+  out_ << json{{"name", Host::NodeName(node)}, {"complete", description.complete}, {"entries", entries}}.dump(1)
+       << "\n";
+  return true;
+}
+
+bool ScriptRunner::Dump(const std::vector<std::string>& words) {
+  if (words.size() != 2) return Fail("usage: dump NAME");
+  VtNode* node = Object(words[1]);
+  if (node == nullptr) return false;
+  json parameters = json::object();
+  const VtContainer* container = Host::NodeParameters(node);
+  for (const int32_t id : Ids(container)) parameters[std::to_string(id)] = ValueJson(host_, *Lookup(container, id));
+  // the molecule object's block: a preset count, then five colours per preset
+  const std::vector<StoredValue> stored = host_.StoredBlock(node);
+  json presets = json::array();
+  if (!stored.empty() && std::holds_alternative<int32_t>(stored[0])) {
+    for (size_t first = 1; first + 5 <= stored.size(); first += 5) {
+      json preset = json::array();
+      for (size_t i = first; i < first + 5 && std::holds_alternative<VtVector>(stored[i]); ++i) {
+        preset.push_back(VectorJson(std::get<VtVector>(stored[i])));
+      }
+      presets.push_back(std::move(preset));
+    }
+  }
+  const Value* rows = Lookup(container, kRowCountId);
+  out_ << json{{"name", Host::NodeName(node)},
+               {"rowCount", rows ? ValueJson(host_, *rows) : json(0)},
+               {"presets", presets},
+               {"parameters", parameters}}
+              .dump(1)
+       << "\n";
+  return true;
+}
+
+bool ScriptRunner::Save(const std::vector<std::string>& words, const std::string& rest) {
+  if (words.size() < 2) return Fail("usage: save FILE");
+  std::string error;
+  if (!host_.SaveDocument(document_, std::filesystem::u8path(rest), &error)) return Fail(error);
+  return true;
+}
+
+bool ScriptRunner::Open(const std::vector<std::string>& words, const std::string& rest) {
+  if (words.size() < 2) return Fail("usage: open FILE");
+  std::string error;
+  VtDocument* opened = host_.OpenDocument(std::filesystem::u8path(rest), &error);
+  if (opened == nullptr) return Fail(error);
+  host_.CloseDocument(document_);
+  document_ = opened;
+  names_.clear();  // the opened objects go by their own names
+  return true;
+}
+
+}  // namespace vthost
