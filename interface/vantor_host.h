@@ -82,6 +82,26 @@ typedef struct VtDescription VtDescription;
 typedef struct VtExecList VtExecList;
 typedef struct VtBuildContext VtBuildContext;
 typedef struct VtTrack VtTrack;
+typedef struct VtTag VtTag;
+
+/* A spline point's two tangents, relative to the point. */
+typedef struct VtTangent {
+  VtVector left;
+  VtVector right;
+} VtTangent;
+
+/* Host object, tag and primitive types. */
+#define VT_OBJECT_NULL 5140
+#define VT_OBJECT_SWEEP 5118
+#define VT_OBJECT_POLYGON 5170
+#define VT_OBJECT_SPLINE 5171
+#define VT_PRIMITIVE_SPHERE 5160
+#define VT_TAG_POINTS 5600
+#define VT_TAG_PHONG 5612
+#define VT_TAG_TEXTURE 5616
+#define VT_TAG_TANGENTS 5617
+#define VT_SPLINE_LINEAR 0
+#define VT_SPLINE_BEZIER 4
 
 /* A description id: the parameter number, its data type and its creator (0). */
 typedef struct VtDescriptionId {
@@ -298,18 +318,79 @@ typedef struct VtExTable {
   VtBool (*Add)(VtExecList* list, VtNode* node, int32_t priority, int32_t flags);
 } VtExTable;
 
+/* Ob: objects a generator makes. A new object belongs to the module until it is inserted under
+ * another or returned as a hierarchy; one that is neither must be freed. */
+typedef struct VtObTable {
+  VtNode* (*Alloc)(int32_t type);
+  void (*Free)(VtNode* node); /* with everything below it */
+  void (*SetPosition)(VtNode* node, const VtVector* position); /* relative to its parent */
+  /* Inserts node under parent as its first (first = 1) or last child. */
+  VtBool (*Insert)(VtNode* node, VtNode* parent, VtBool first);
+  /* Sets a parameter of the object with the given flags (0: as the user would, without undo). */
+  VtBool (*SetInt32)(VtNode* node, int32_t id, int32_t value, int32_t flags);
+  VtBool (*SetFloat)(VtNode* node, int32_t id, double value, int32_t flags);
+} VtObTable;
+
+/* Sp: spline objects. */
+typedef struct VtSpTable {
+  VtNode* (*Alloc)(int32_t pointCount, int32_t splineType);
+} VtSpTable;
+
+/* Pt: the point (VT_TAG_POINTS) and tangent (VT_TAG_TANGENTS) arrays of a spline; null when the
+ * object has none. count receives the number of entries. */
+typedef struct VtPtTable {
+  VtVector* (*Points)(VtNode* node, int32_t* count);
+  VtTangent* (*Tangents)(VtNode* node, int32_t* count);
+} VtPtTable;
+
+/* Pr: polygon objects generated from a primitive with its parameter container. */
+typedef struct VtPrTable {
+  VtNode* (*Generate)(int32_t primitiveType, const VtContainer* parameters, VtDocument* document, double levelOfDetail,
+                      VtBool isoparms, void* thread);
+} VtPrTable;
+
+/* Tg: tags. Make adds a new tag of the type at the head of the node's tag list. Alloc makes a loose
+ * tag, which InsertFirst puts at the head of a list or Free frees. */
+typedef struct VtTgTable {
+  VtTag* (*Make)(VtNode* node, int32_t type);
+  VtTag* (*Alloc)(int32_t type);
+  void (*Free)(VtTag* tag);
+  void (*InsertFirst)(VtNode* node, VtTag* tag);
+  VtBool (*SetInt32)(VtTag* tag, int32_t id, int32_t value, int32_t flags);
+  VtBool (*SetFloat)(VtTag* tag, int32_t id, double value, int32_t flags);
+} VtTgTable;
+
+/* Tx: texture tags. */
+typedef struct VtTxTable {
+  VtBool (*SetMaterial)(VtTag* tag, VtNode* material);
+} VtTxTable;
+
+/* Dp: an object's display colour: the colour, the use-colour mode and x-ray, set together. */
+typedef struct VtDpTable {
+  void (*Set)(VtNode* node, const VtVector* colour, int32_t mode, VtBool xray);
+} VtDpTable;
+
+/* Bx: what a generator is given for one evaluation. */
+typedef struct VtBxTable {
+  VtDocument* (*Document)(const VtBuildContext* context);
+  double (*LevelOfDetail)(const VtBuildContext* context);
+  void* (*Thread)(const VtBuildContext* context);
+} VtBxTable;
+
+/* Ca: the generator cache: the hierarchy the host keeps from an object's last build. */
+typedef struct VtCaTable {
+  /* Whether the host needs a new hierarchy for this evaluation (none kept, or the object's
+   * parameters changed since). */
+  VtBool (*MustRebuild)(VtNode* node, const VtBuildContext* context);
+  /* Whether the object was marked dirty with these flags since its last build. */
+  VtBool (*IsDirty)(VtNode* node, int32_t flags);
+  /* The hierarchy the host keeps; null when none. */
+  VtNode* (*Current)(VtNode* node);
+} VtCaTable;
+
 /* Tables that later facilities fill in. Declared so the record's layout is fixed now. */
-typedef struct VtObTable VtObTable; /* objects: allocation by type, position, hierarchy */
-typedef struct VtTgTable VtTgTable; /* tags */
-typedef struct VtSpTable VtSpTable; /* splines */
-typedef struct VtPtTable VtPtTable; /* point and tangent arrays */
-typedef struct VtPrTable VtPrTable; /* primitives */
 typedef struct VtDcTable VtDcTable; /* documents */
 typedef struct VtDiTable VtDiTable; /* description ids */
-typedef struct VtBxTable VtBxTable; /* build contexts */
-typedef struct VtCaTable VtCaTable; /* generator caches */
-typedef struct VtDpTable VtDpTable; /* display colours */
-typedef struct VtTxTable VtTxTable; /* texture tags */
 typedef struct VtReserved VtReserved;
 
 typedef struct VtHostInterface {

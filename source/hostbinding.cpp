@@ -18,7 +18,8 @@ bool Bind(const VtHostInterface* record) {
   // every table the module calls without looking: a host without them cannot run it
   g_bound = g_record.Ge && g_record.Mm && g_record.St && g_record.Fn && g_record.Bc && g_record.Rs &&
             g_record.Bm && g_record.Pl && g_record.Dg && g_record.Nd && g_record.Hf &&
-            g_record.Ds && g_record.Tk && g_record.Ex && g_record.FL;
+            g_record.Ds && g_record.Tk && g_record.Ex && g_record.Ob && g_record.Sp && g_record.Pt &&
+            g_record.Pr && g_record.Tg && g_record.Tx && g_record.Dp && g_record.Bx && g_record.Ca && g_record.FL;
   return g_bound;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "colourpresets.h"
+#include "hostgenerator.h"
 #include "elementtable.h"
 #include "hostcontainer.h"
 #include "hostnode.h"
@@ -29,6 +30,7 @@ class MoleculeObject : public ObjectData {
   bool IsEnabled(VtNode* node, int32_t id) override;
   bool AddToExecution(VtNode* node, VtExecList* list) override;
   int32_t Execute(VtNode* node, VtDocument* document) override;
+  VtNode* BuildHierarchy(VtNode* node, VtBuildContext* context) override;
 
   const Molecule& GetMolecule() const { return molecule_; }
   const ElementTable& Elements() const { return elements_; }
@@ -41,6 +43,11 @@ class MoleculeObject : public ObjectData {
   // The material rows of the description (moleculedescription.cpp).
   bool BuildDescription(Node node, VtDescription* description, int32_t* flags);
 
+  // The ball-and-stick hierarchy, or the host's cache while nothing changed (modelbuilder.cpp).
+  VtNode* BuildModel(Node node, const BuildContext& context);
+  // The material rows in the object's container, collected for one build (materialrows.cpp).
+  int32_t CollectMaterialRows(const Container& parameters, VtDocument* document);
+
  private:
   void OnCommand(Node node, Container& parameters, int32_t id);
   void OnParameterSet(Node node, Container& parameters, int32_t id);
@@ -48,6 +55,18 @@ class MoleculeObject : public ObjectData {
   void RemoveRow(Node node, Container& parameters);
   // The selected preset, or null when the list does not hold it.
   ColourPreset* SelectedPreset();
+
+  // Parts of a build (modelbuilder.cpp).
+  Node BuildAtom(int32_t atomIndex, const BuildContext& context, Node* nucleus);
+  Node BuildNucleus(const BuildContext& context, int32_t atomIndex);
+  Node BuildBond(int32_t atom1, int32_t atom2, const Vector& centre, int32_t order);
+  Node BuildBondProfile(double radius);
+  Vector ScenePosition(const Atom& atom, const Vector& centre) const;
+  // Appearance of what a build makes (materialrows.cpp).
+  const MaterialRow* FindRow(int64_t key) const;
+  void ApplyAtomAppearance(Node sphere, const Atom& atom);
+  void ApplyNucleusAppearance(Node nucleus);
+  void ApplyBondAppearance(Node sweep, int32_t order);
   // Every mirrored parameter: its id, its member and its default, in the order the container
   // receives them.
   struct Mirror;

@@ -32,10 +32,20 @@ Host::Host(HostOptions options) : options_(options) {
   record_.Ds = &kDsTable;
   record_.Tk = &kTkTable;
   record_.Ex = &kExTable;
+  record_.Ob = &kObTable;
+  record_.Sp = &kSpTable;
+  record_.Pt = &kPtTable;
+  record_.Pr = &kPrTable;
+  record_.Tg = &kTgTable;
+  record_.Tx = &kTxTable;
+  record_.Dp = &kDpTable;
+  record_.Bx = &kBxTable;
+  record_.Ca = &kCaTable;
   record_.FL = &kFLTable;
 }
 
 Host::~Host() {
+  ReleaseLooseObjects();
   if (g_current == this) g_current = nullptr;
 }
 

@@ -20,7 +20,9 @@ void SetName(VtNode* node, const VtString* name, VtBool markChanged) {
 }
 
 void SetDirty(VtNode* node, int32_t flags) {
-  if (node != nullptr) node->events.push_back({NodeEvent::Kind::Dirty, flags, {}});
+  if (node == nullptr) return;
+  node->events.push_back({NodeEvent::Kind::Dirty, flags, {}});
+  if (flags & VT_DIRTY_DATA) node->dirtySinceBuild = true;
 }
 
 VtBool SendMessage(VtNode* node, int32_t type, void* messageData) {

@@ -114,6 +114,7 @@ VtNode* Host::Duplicate(VtNode* node, const std::string& name) {
 bool Host::SetParameter(VtNode* node, int32_t id, const Value& value) {
   if (node == nullptr) return false;
   node->parameters.values[id] = value;
+  node->parametersSinceBuild = true;
   VtDescriptionId described{id, 0, 0};
   return Deliver(node, VT_MSG_PARAMETER_SET, &described);
 }
@@ -139,6 +140,7 @@ void Host::Evaluate(VtDocument* document) {
     EnterModuleOf(node);
     node->lastExecuteResult = node->operations->Execute(node->data, node, document);
   }
+  BuildHierarchies(document);
 }
 
 }  // namespace vthost

@@ -156,6 +156,48 @@ int32_t GuessDataType(const std::vector<std::string>& words) {
 
 }  // namespace
 
+int32_t FindParameterId(Host& host, VtNode* node, const std::string& name) {
+  int32_t id = 0;
+  if (ParseInt32(name, &id)) return id;
+  const size_t bracket = name.find('[');
+  if (bracket != std::string::npos && name.back() == ']') {
+    const auto offset = kRowParameters.find(name.substr(0, bracket));
+    int32_t row = 0;
+    if (offset == kRowParameters.end() || !ParseInt32(name.substr(bracket + 1, name.size() - bracket - 2), &row) ||
+        row < 0 || row >= 1000) {
+      return 0;
+    }
+    return kFirstRowInitialised + kRowIdStride * row + offset->second;
+  }
+  const auto& descriptions = host.Descriptions();
+  const auto found = descriptions.find(Host::NodeType(node));
+  if (found == descriptions.end() || !found->second) return 0;
+  const DescriptionEntry* entry = found->second->Find(name);
+  return entry ? entry->id : 0;
+}
+
+bool SetParameterFromText(Host& host, VtNode* node, const std::string& name, const std::string& text,
+                          std::string* error) {
+  const int32_t id = FindParameterId(host, node, name);
+  if (id == 0) {
+    if (error) *error = "unknown parameter '" + name + "'";
+    return false;
+  }
+  // as the attribute editor shows the object before anyone edits it
+  const Description description = host.Describe(node);
+  const std::string rest(Trim(text));
+  const std::vector<std::string> valueWords = Words(rest);
+  const ShownEntry* entry = description.Find(id);
+  const int32_t dataType = entry ? entry->dataType : GuessDataType(valueWords);
+  Value value;
+  if (!ParseValue(dataType, valueWords, rest, &value)) {
+    if (error) *error = "'" + rest + "' is not a " + DataTypeName(dataType) + " value for " + name;
+    return false;
+  }
+  host.SetParameter(node, id, value);
+  return true;
+}
+
 ScriptRunner::ScriptRunner(Host& host, std::ostream& out, std::ostream& err, std::filesystem::path defaultModule)
     : host_(host), out_(out), err_(err), defaultModule_(std::move(defaultModule)) {}
 
@@ -218,23 +260,7 @@ VtNode* ScriptRunner::Material(const std::string& name) {
 }
 
 int32_t ScriptRunner::ParameterId(VtNode* node, const std::string& name) {
-  int32_t id = 0;
-  if (ParseInt32(name, &id)) return id;
-  const size_t bracket = name.find('[');
-  if (bracket != std::string::npos && name.back() == ']') {
-    const auto offset = kRowParameters.find(name.substr(0, bracket));
-    int32_t row = 0;
-    if (offset == kRowParameters.end() || !ParseInt32(name.substr(bracket + 1, name.size() - bracket - 2), &row) ||
-        row < 0 || row >= 1000) {
-      return 0;
-    }
-    return kFirstRowInitialised + kRowIdStride * row + offset->second;
-  }
-  const auto& descriptions = host_.Descriptions();
-  const auto found = descriptions.find(Host::NodeType(node));
-  if (found == descriptions.end() || !found->second) return 0;
-  const DescriptionEntry* entry = found->second->Find(name);
-  return entry ? entry->id : 0;
+  return FindParameterId(host_, node, name);
 }
 
 bool ScriptRunner::Load(const std::vector<std::string>& words) {
@@ -271,19 +297,8 @@ bool ScriptRunner::Set(const std::vector<std::string>& words, const std::string&
   if (words.size() < 3) return Fail("usage: set NAME PARAM VALUE");
   VtNode* node = Object(words[1]);
   if (node == nullptr) return false;
-  const int32_t id = ParameterId(node, words[2]);
-  if (id == 0) return Fail("unknown parameter '" + words[2] + "'");
-  // as the attribute editor shows the object before anyone edits it
-  const Description description = host_.Describe(node);
-  const std::vector<std::string> valueWords(words.begin() + 3, words.end());
-  const ShownEntry* entry = description.Find(id);
-  const int32_t dataType = entry ? entry->dataType : GuessDataType(valueWords);
-  Value value;
-  if (!ParseValue(dataType, valueWords, rest, &value)) {
-    return Fail("'" + rest + "' is not a " + DataTypeName(dataType) + " value for " + words[2]);
-  }
-  host_.SetParameter(node, id, value);
-  return true;
+  std::string error;
+  return SetParameterFromText(host_, node, words[2], rest, &error) || Fail(error);
 }
 
 bool ScriptRunner::Press(const std::vector<std::string>& words) {

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <array>
 #include <map>
+#include <optional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,6 +35,46 @@ struct VtTrack {
   int32_t id = 0;  // the animated parameter
 };
 
+struct VtTag {
+  int32_t type = 0;
+  uint64_t material = 0;  // texture tags: the material's serial; 0 for none
+  VtContainer parameters;
+};
+
+namespace vthost {
+
+// A polygon mesh; a triangle repeats its third corner as the fourth.
+struct Mesh {
+  std::vector<VtVector> points;
+  std::vector<std::array<int32_t, 4>> polygons;
+};
+
+struct PrimitiveInfo {
+  int32_t type = 0;
+  double radius = 0.0;  // as generated, after the host's default and clamping
+  int32_t segments = 0;
+};
+
+struct SplineData {
+  int32_t type = 0;  // VT_SPLINE_LINEAR or VT_SPLINE_BEZIER
+  std::vector<VtVector> points;
+  std::vector<VtTangent> tangents;  // Bezier splines only
+  bool hasPoints = true;            // false when the host could not make the arrays
+  bool hasTangents = false;
+};
+
+struct DisplayColour {
+  bool set = false;
+  VtVector colour{0.0, 0.0, 0.0};
+  int32_t mode = 0;
+  bool xray = false;
+};
+
+using NodePtr = std::unique_ptr<VtNode, void (*)(VtNode*)>;
+NodePtr OwnNode(VtNode* node);
+
+}  // namespace vthost
+
 // A node of the host's scene: a name, parameters, the record of what was done to it, and for
 // objects of a registered type the module's data behind it.
 struct VtNode {
@@ -49,11 +91,34 @@ struct VtNode {
   int describing = 0;              // depth of description builds under way
   bool hasParameters = true;       // a node without a parameter container, for tests
   int32_t lastExecuteResult = 0;
+
+  // Generated objects: a hierarchy owned by its parent (the root by the generator's cache).
+  VtNode* parent = nullptr;
+  std::vector<vthost::NodePtr> children;
+  std::vector<std::unique_ptr<VtTag>> tags;  // head first
+  VtVector position{0.0, 0.0, 0.0};
+  vthost::DisplayColour display;
+  std::optional<vthost::PrimitiveInfo> primitive;  // polygon objects made from a primitive
+  vthost::Mesh mesh;
+  std::optional<vthost::SplineData> spline;
+  int32_t updates = 0;  // update messages received
+
+  // Generators: the hierarchy of the last build and what happened since.
+  vthost::NodePtr cache{nullptr, nullptr};
+  bool dirtySinceBuild = true;       // marked dirty with VT_DIRTY_DATA
+  bool parametersSinceBuild = true;  // parameters changed by the user
+  int32_t builds = 0;
 };
 
 // The nodes of a document in creation order, objects and materials alike.
 struct VtDocument {
   std::vector<VtNode*> nodes;
+};
+
+struct VtBuildContext {
+  VtDocument* document = nullptr;
+  double levelOfDetail = 1.0;
+  void* thread = nullptr;
 };
 
 struct VtExecList {
@@ -104,10 +169,24 @@ extern const VtHfTable kHfTable;
 extern const VtDsTable kDsTable;
 extern const VtTkTable kTkTable;
 extern const VtExTable kExTable;
+extern const VtObTable kObTable;
+extern const VtSpTable kSpTable;
+extern const VtPtTable kPtTable;
+extern const VtPrTable kPrTable;
+extern const VtTgTable kTgTable;
+extern const VtTxTable kTxTable;
+extern const VtDpTable kDpTable;
+extern const VtBxTable kBxTable;
+extern const VtCaTable kCaTable;
 extern const VtFLTable kFLTable;
 
 // Points PluginResourceFolder at the module behind the node's type, before the host calls it.
 void EnterModuleOf(const VtNode* node);
+// Asks every generator of the document for its hierarchy and keeps it (generators.cpp).
+void BuildHierarchies(VtDocument* document);
+// Frees what modules made and left loose; the host's last act.
+void ReleaseLooseObjects();
+
 // Hands a message to the node's object (no record kept); true when it has none.
 bool Deliver(VtNode* node, int32_t type, void* data);
 

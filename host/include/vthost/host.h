@@ -38,7 +38,7 @@ struct NodeEvent {
 };
 
 // What the host allocates on a module's behalf; each kind can be made to fail.
-enum class AllocKind { Memory, String, Filename, Container, Resource, Bitmap, Description, Any };
+enum class AllocKind { Memory, String, Filename, Container, Resource, Bitmap, Description, Object, Tag, Any };
 
 class FaultInjector {
  public:
@@ -166,8 +166,15 @@ class Host {
   // A button press: message 18.
   bool Press(VtNode* node, int32_t id);
   bool SendMessage(VtNode* node, int32_t type, void* data);
-  // Adds every object to the execution list, then executes the list by priority.
+  // Adds every object to the execution list, executes the list by priority, then asks every
+  // generator for its hierarchy and keeps what it returns as the object's cache.
   void Evaluate(VtDocument* document);
+  // The hierarchy the host keeps for a generator object (null when none), and how many times
+  // the object has been asked for one.
+  static const VtNode* Hierarchy(const VtNode* object);
+  static int32_t BuildCount(const VtNode* object);
+  // Objects and tags a module made and neither inserted, returned nor freed (generators.cpp).
+  static size_t LooseObjects();
   // The object's description, as the attribute editor asks for it (description.cpp).
   Description Describe(VtNode* node, const int32_t* requestedId = nullptr);
   bool IsEnabled(VtNode* node, int32_t id);

@@ -12,6 +12,15 @@
 
 namespace vthost {
 
+// A parameter of node by id, by MOLOBJ_ name from its description, or as MOLOBJ_ROW_NAME[row];
+// 0 when unknown.
+int32_t FindParameterId(Host& host, VtNode* node, const std::string& name);
+
+// A user edit of the named parameter with the value read from text by the parameter's type, as
+// the script's set reads it; false with the reason in *error.
+bool SetParameterFromText(Host& host, VtNode* node, const std::string& name, const std::string& text,
+                          std::string* error);
+
 class ScriptRunner {
  public:
   // out receives the JSON that dump and describe print; err the reasons a line fails.

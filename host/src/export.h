@@ -1,0 +1,22 @@
+// What vantor-host writes of a generated hierarchy: JSON for inspection and glTF 2.0 binary.
+#pragma once
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "values.h"
+
+namespace vthost {
+
+// The hierarchy below root as nested nodes (null for no root).
+nlohmann::json HierarchyJson(const Host& host, const VtNode* root);
+
+// The report of one run: the object's name, its atom and bond counts (spheres that are not nuclei,
+// and sweeps, in the hierarchy), every message box and console line, and the hierarchy.
+nlohmann::json Report(const Host& host, const VtNode* object);
+
+// root and everything below it as a .glb file; false with a reason.
+bool WriteGltf(const Host& host, const VtNode* root, const std::filesystem::path& file, std::string* error);
+
+}  // namespace vthost

@@ -1,0 +1,351 @@
+// The host's meshes: UV spheres, sampled splines and swept tubes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+
+#include "meshes.h"
+
+namespace vthost {
+namespace {
+
+VtVector Sub(const VtVector& a, const VtVector& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+VtVector Cross(const VtVector& a, const VtVector& b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+double Dot(const VtVector& a, const VtVector& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+double Length(const VtVector& a) { return std::sqrt(Dot(a, a)); }
+
+// The way a polygon faces, by the winding rule meshes.cpp follows.
+VtVector FaceNormal(const Mesh& mesh, const std::array<int32_t, 4>& polygon) {
+  VtVector normal{0, 0, 0};
+  const int corners = polygon[2] == polygon[3] ? 3 : 4;
+  for (int i = 0; i < corners; ++i) {
+    const VtVector c = Cross(mesh.points[polygon[i]], mesh.points[polygon[(i + 1) % corners]]);
+    normal = {normal.x + c.x, normal.y + c.y, normal.z + c.z};
+  }
+  return normal;
+}
+
+VtVector Centroid(const Mesh& mesh, const std::array<int32_t, 4>& polygon) {
+  const int corners = polygon[2] == polygon[3] ? 3 : 4;
+  VtVector sum{0, 0, 0};
+  for (int i = 0; i < corners; ++i) {
+    sum = {sum.x + mesh.points[polygon[i]].x, sum.y + mesh.points[polygon[i]].y, sum.z + mesh.points[polygon[i]].z};
+  }
+  return {sum.x / corners, sum.y / corners, sum.z / corners};
+}
+
+void ExpectIndicesInRange(const Mesh& mesh) {
+  for (const auto& polygon : mesh.polygons) {
+    for (const int32_t index : polygon) {
+      ASSERT_GE(index, 0);
+      ASSERT_LT(static_cast<size_t>(index), mesh.points.size());
+    }
+  }
+}
+
+struct SphereCase {
+  int32_t segments;
+  int32_t around;  // after clamping
+  int32_t rings;
+};
+
+class SphereMeshTest : public ::testing::TestWithParam<SphereCase> {};
+
+TEST_P(SphereMeshTest, CountsAndShape) {
+  const SphereCase c = GetParam();
+  constexpr double kRadius = 37.5;
+  const Mesh mesh = SphereMesh(kRadius, c.segments);
+  EXPECT_EQ(mesh.points.size(), static_cast<size_t>(2 + c.around * (c.rings - 1)));
+  EXPECT_EQ(mesh.polygons.size(), static_cast<size_t>(c.around * c.rings));
+  ExpectIndicesInRange(mesh);
+  for (const VtVector& point : mesh.points) EXPECT_NEAR(Length(point), kRadius, 1e-9);
+
+  size_t triangles = 0;
+  for (const auto& polygon : mesh.polygons) {
+    if (polygon[2] == polygon[3]) ++triangles;
+    const VtVector normal = FaceNormal(mesh, polygon);
+    EXPECT_GT(Length(normal), 0.0) << "degenerate polygon";
+    EXPECT_GT(Dot(normal, Centroid(mesh, polygon)), 0.0) << "polygon faces inward";
+  }
+  EXPECT_EQ(triangles, static_cast<size_t>(2 * c.around)) << "triangles only at the poles";
+  EXPECT_EQ(mesh.points.front().y, kRadius);
+  EXPECT_EQ(mesh.points.back().y, -kRadius);
+}
+
+INSTANTIATE_TEST_SUITE_P(Segments, SphereMeshTest,
+                         ::testing::Values(SphereCase{0, 3, 2}, SphereCase{-5, 3, 2}, SphereCase{3, 3, 2},
+                                           SphereCase{4, 4, 2}, SphereCase{5, 5, 2}, SphereCase{6, 6, 3},
+                                           SphereCase{24, 24, 12}, SphereCase{512, 512, 256},
+                                           SphereCase{1000000, 512, 256}));
+
+TEST(SphereMesh, EveryEdgeIsSharedByTwoPolygonsInOppositeDirections) {
+  // a closed surface wound consistently: each directed edge appears once, its reverse once
+  const Mesh mesh = SphereMesh(10.0, 9);
+  std::map<std::pair<int32_t, int32_t>, int> edges;
+  for (const auto& polygon : mesh.polygons) {
+    const int corners = polygon[2] == polygon[3] ? 3 : 4;
+    for (int i = 0; i < corners; ++i) ++edges[{polygon[i], polygon[(i + 1) % corners]}];
+  }
+  for (const auto& [edge, count] : edges) {
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(edges.count({edge.second, edge.first}), 1u);
+  }
+}
+
+SplineData Spline(int32_t type, std::vector<VtVector> points, std::vector<VtTangent> tangents = {}) {
+  SplineData spline;
+  spline.type = type;
+  spline.points = std::move(points);
+  spline.tangents = std::move(tangents);
+  spline.hasTangents = !spline.tangents.empty();
+  return spline;
+}
+
+// The bond profile: a circle of radius r through four points with tangents of 0.415 r.
+SplineData Circle(double r, double factor = 0.415) {
+  const double t = factor * r;
+  return Spline(VT_SPLINE_BEZIER, {{r, 0, 0}, {0, r, 0}, {-r, 0, 0}, {0, -r, 0}},
+                {{{0, -t, 0}, {0, t, 0}}, {{t, 0, 0}, {-t, 0, 0}}, {{0, t, 0}, {0, -t, 0}}, {{-t, 0, 0}, {t, 0, 0}}});
+}
+
+TEST(SampleSpline, LinearSplinesAreTheirPoints) {
+  const SplineData line = Spline(VT_SPLINE_LINEAR, {{0, 0, 0}, {1, 2, 3}, {4, 5, 6}});
+  for (const bool closed : {false, true}) {
+    const std::vector<VtVector> sampled = SampleSpline(line, closed, 10);
+    ASSERT_EQ(sampled.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(sampled[i], line.points[i]);
+  }
+}
+
+struct SampleCase {
+  bool closed;
+  int32_t intermediate;
+  size_t expected;  // for the four-point circle
+};
+
+class SampleSplineTest : public ::testing::TestWithParam<SampleCase> {};
+
+TEST_P(SampleSplineTest, CountsAndControlPoints) {
+  const SampleCase c = GetParam();
+  const SplineData circle = Circle(10.0);
+  const std::vector<VtVector> sampled = SampleSpline(circle, c.closed, c.intermediate);
+  ASSERT_EQ(sampled.size(), c.expected);
+  const size_t step = c.closed ? sampled.size() / 4 : (sampled.size() - 1) / 3;
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(sampled[i * step], circle.points[i]) << "control point " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Intermediate, SampleSplineTest,
+                         ::testing::Values(SampleCase{true, 0, 4}, SampleCase{true, 1, 8}, SampleCase{true, 7, 32},
+                                           SampleCase{false, 0, 4}, SampleCase{false, 3, 13},
+                                           SampleCase{true, -4, 4},     // clamped to 0
+                                           SampleCase{true, 1000, 260},  // clamped to 64
+                                           SampleCase{false, 1000000, 196}));
+
+TEST(SampleSpline, TheBondProfileStaysNearItsCircle) {
+  // the 0.415 r tangents keep the outline between 92.7 % of r (halfway between control points)
+  // and r
+  constexpr double kRadius = 20.0;
+  for (const int32_t intermediate : {1, 3, 8, 64}) {
+    for (const VtVector& point : SampleSpline(Circle(kRadius), true, intermediate)) {
+      EXPECT_NEAR(point.z, 0.0, 1e-12);
+      EXPECT_GE(Length(point), 0.925 * kRadius);
+      EXPECT_LE(Length(point), kRadius * (1 + 1e-12));
+    }
+  }
+  // with the closer tangent of 0.5523 r the outline is a circle to a few parts in ten thousand
+  for (const VtVector& point : SampleSpline(Circle(kRadius, 0.5523), true, 16)) {
+    EXPECT_NEAR(Length(point), kRadius, 3e-4 * kRadius);
+  }
+}
+
+TEST(SampleSpline, BezierWithoutTangentsIsStraight) {
+  const SplineData line = Spline(VT_SPLINE_BEZIER, {{0, 0, 0}, {10, 0, 0}});
+  const std::vector<VtVector> sampled = SampleSpline(line, false, 4);
+  ASSERT_EQ(sampled.size(), 6u);
+  // on the line, in order, though not evenly spaced (it eases in and out)
+  for (size_t i = 0; i < sampled.size(); ++i) {
+    EXPECT_EQ(sampled[i].y, 0.0);
+    EXPECT_EQ(sampled[i].z, 0.0);
+    if (i > 0) {
+      EXPECT_GT(sampled[i].x, sampled[i - 1].x);
+    }
+  }
+  EXPECT_EQ(sampled.front().x, 0.0);
+  EXPECT_EQ(sampled.back().x, 10.0);
+}
+
+// Sweep objects built by hand, as a generator leaves them.
+NodePtr SplineNode(SplineData spline) {
+  NodePtr node = OwnNode(new VtNode());
+  node->type = VT_OBJECT_SPLINE;
+  node->spline = std::move(spline);
+  return node;
+}
+
+NodePtr ProfileNode(double radius, int32_t intermediate, bool closed = true) {
+  NodePtr profile = SplineNode(Circle(radius));
+  profile->parameters.values[1001] = int32_t{2};
+  profile->parameters.values[1002] = closed;
+  profile->parameters.values[1003] = intermediate;
+  return profile;
+}
+
+NodePtr SweepNode(NodePtr profile, NodePtr path, int32_t startCap = 1, int32_t endCap = 1) {
+  NodePtr sweep = OwnNode(new VtNode());
+  sweep->type = VT_OBJECT_SWEEP;
+  sweep->parameters.values[2999] = startCap;
+  sweep->parameters.values[3000] = endCap;
+  if (profile) {
+    profile->parent = sweep.get();
+    sweep->children.push_back(std::move(profile));
+  }
+  if (path) {
+    path->parent = sweep.get();
+    sweep->children.push_back(std::move(path));
+  }
+  return sweep;
+}
+
+NodePtr PathNode(std::vector<VtVector> points) { return SplineNode(Spline(VT_SPLINE_LINEAR, std::move(points))); }
+
+// Distance of a point from the line through a and b.
+double FromAxis(const VtVector& point, const VtVector& a, const VtVector& b) {
+  const VtVector axis = Sub(b, a);
+  return Length(Cross(Sub(point, a), axis)) / Length(axis);
+}
+
+struct TubeCase {
+  VtVector start, end;
+};
+
+class SweepMeshTest : public ::testing::TestWithParam<TubeCase> {};
+
+TEST_P(SweepMeshTest, TubeAlongThePath) {
+  const TubeCase c = GetParam();
+  constexpr double kRadius = 6.0;
+  constexpr int32_t kIntermediate = 2;  // 12 profile points
+  const NodePtr sweep = SweepNode(ProfileNode(kRadius, kIntermediate), PathNode({c.start, c.end}), 0, 0);
+  const Mesh mesh = SweepMesh(*sweep);
+  ASSERT_EQ(mesh.points.size(), 24u);
+  ASSERT_EQ(mesh.polygons.size(), 12u);
+  ExpectIndicesInRange(mesh);
+
+  const VtVector axis = Sub(c.end, c.start);
+  const double length = Length(axis);
+  for (size_t ring = 0; ring < 2; ++ring) {
+    VtVector centre{0, 0, 0};
+    for (size_t j = 0; j < 12; ++j) {
+      const VtVector& point = mesh.points[ring * 12 + j];
+      centre = {centre.x + point.x / 12, centre.y + point.y / 12, centre.z + point.z / 12};
+      // across the path, at the profile's distance from it
+      EXPECT_NEAR(Dot(Sub(point, ring == 0 ? c.start : c.end), axis) / length, 0.0, 1e-9);
+      EXPECT_GE(FromAxis(point, c.start, c.end), 0.925 * kRadius);
+      EXPECT_LE(FromAxis(point, c.start, c.end), kRadius + 1e-9);
+    }
+    const VtVector& end = ring == 0 ? c.start : c.end;
+    EXPECT_NEAR(Length(Sub(centre, end)), 0.0, 1e-9) << "ring " << ring << " is centred on the path's end";
+  }
+  for (const auto& polygon : mesh.polygons) {
+    // outward: away from the axis
+    const VtVector centroid = Centroid(mesh, polygon);
+    const VtVector along = Sub(centroid, c.start);
+    const double t = Dot(along, axis) / (length * length);
+    const VtVector radial = Sub(along, {axis.x * t, axis.y * t, axis.z * t});
+    EXPECT_GT(Dot(FaceNormal(mesh, polygon), radial), 0.0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Directions, SweepMeshTest,
+                         ::testing::Values(TubeCase{{0, 0, 0}, {0, 0, 100}}, TubeCase{{0, 0, 0}, {0, 150, 0}},
+                                           TubeCase{{0, 0, 0}, {0, -150, 0}}, TubeCase{{10, 20, 30}, {-40, 5, 90}},
+                                           TubeCase{{-1, -1, -1}, {100, 0, 0}}));
+
+TEST(SweepMesh, ThePathsPositionMovesTheTube) {
+  NodePtr path = PathNode({{0, 0, 0}, {0, 0, 50}});
+  path->position = {5, 6, 7};
+  const NodePtr sweep = SweepNode(ProfileNode(2.0, 0), std::move(path), 0, 0);
+  const Mesh mesh = SweepMesh(*sweep);
+  ASSERT_EQ(mesh.points.size(), 8u);
+  for (size_t j = 0; j < 4; ++j) {
+    EXPECT_NEAR(mesh.points[j].z, 7.0, 1e-9);
+    EXPECT_NEAR(mesh.points[4 + j].z, 57.0, 1e-9);
+  }
+}
+
+struct CapCase {
+  int32_t start, end;
+  size_t points, polygons;
+};
+
+class SweepCapsTest : public ::testing::TestWithParam<CapCase> {};
+
+TEST_P(SweepCapsTest, CapsCloseTheEnds) {
+  const CapCase c = GetParam();
+  const VtVector start{0, 0, 0}, end{30, 40, 0};
+  const NodePtr sweep = SweepNode(ProfileNode(5.0, 1), PathNode({start, end}), c.start, c.end);  // 8 around
+  const Mesh mesh = SweepMesh(*sweep);
+  EXPECT_EQ(mesh.points.size(), c.points);
+  EXPECT_EQ(mesh.polygons.size(), c.polygons);
+  ExpectIndicesInRange(mesh);
+  // caps are the triangles; each faces away from the tube's middle
+  const VtVector middle{15, 20, 0};
+  const VtVector axis = Sub(end, start);
+  for (const auto& polygon : mesh.polygons) {
+    if (polygon[2] != polygon[3]) continue;
+    const VtVector normal = FaceNormal(mesh, polygon);
+    const double side = Dot(Sub(Centroid(mesh, polygon), middle), axis);
+    EXPECT_GT(Dot(normal, axis) * side, 0.0);
+    EXPECT_NEAR(Length(Cross(normal, axis)), 0.0, 1e-6 * Length(normal) * Length(axis)) << "caps are flat";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Caps, SweepCapsTest,
+                         ::testing::Values(CapCase{0, 0, 16, 8}, CapCase{1, 0, 17, 16}, CapCase{0, 1, 17, 16},
+                                           CapCase{1, 1, 18, 24}, CapCase{7, -1, 18, 24}));
+
+TEST(SweepMesh, BentPathsMitreAtTheBend) {
+  const NodePtr sweep =
+      SweepNode(ProfileNode(4.0, 3), PathNode({{0, 0, 0}, {0, 0, 100}, {100, 0, 100}}), 0, 0);  // 16 around
+  const Mesh mesh = SweepMesh(*sweep);
+  ASSERT_EQ(mesh.points.size(), 48u);
+  ASSERT_EQ(mesh.polygons.size(), 32u);
+  // the middle ring lies in the plane halfway between the two directions
+  for (size_t j = 16; j < 32; ++j) {
+    EXPECT_NEAR(Dot(Sub(mesh.points[j], {0, 0, 100}), {1, 0, 1}), 0.0, 1e-9);
+  }
+}
+
+TEST(SweepMesh, RepeatedPathPointsAreOne) {
+  const NodePtr sweep = SweepNode(ProfileNode(4.0, 0), PathNode({{0, 0, 0}, {0, 0, 0}, {0, 0, 10}, {0, 0, 10}}), 0, 0);
+  EXPECT_EQ(SweepMesh(*sweep).points.size(), 8u);
+}
+
+TEST(SweepMesh, OpenProfilesMakeAnOpenStripWithoutCaps) {
+  const NodePtr sweep = SweepNode(ProfileNode(4.0, 0, false), PathNode({{0, 0, 0}, {0, 0, 10}}), 1, 1);
+  const Mesh mesh = SweepMesh(*sweep);
+  EXPECT_EQ(mesh.points.size(), 8u);
+  EXPECT_EQ(mesh.polygons.size(), 3u);
+}
+
+TEST(SweepMesh, MissingOrDegenerateChildrenGiveNothing) {
+  const auto empty = [](const NodePtr& sweep) {
+    const Mesh mesh = SweepMesh(*sweep);
+    return mesh.points.empty() && mesh.polygons.empty();
+  };
+  EXPECT_TRUE(empty(SweepNode(NodePtr(nullptr, nullptr), NodePtr(nullptr, nullptr))));
+  EXPECT_TRUE(empty(SweepNode(ProfileNode(4.0, 2), NodePtr(nullptr, nullptr))));
+  EXPECT_TRUE(empty(SweepNode(ProfileNode(4.0, 2), PathNode({{1, 2, 3}, {1, 2, 3}}))));  // zero length
+  EXPECT_TRUE(empty(SweepNode(ProfileNode(4.0, 2), PathNode({{1, 2, 3}}))));
+  EXPECT_TRUE(empty(SweepNode(ProfileNode(4.0, 2), PathNode({}))));
+  NodePtr notASpline = OwnNode(new VtNode());
+  notASpline->type = VT_OBJECT_NULL;
+  EXPECT_TRUE(empty(SweepNode(ProfileNode(4.0, 2), std::move(notASpline))));
+  NodePtr noData = PathNode({{0, 0, 0}, {0, 0, 10}});
+  noData->spline.reset();
+  EXPECT_TRUE(empty(SweepNode(ProfileNode(4.0, 2), std::move(noData))));
+}
+
+}  // namespace
+}  // namespace vthost

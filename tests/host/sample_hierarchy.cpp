@@ -1,0 +1,92 @@
+#include "sample_hierarchy.h"
+
+#include "meshes.h"
+
+namespace vthost {
+namespace {
+
+void Adopt(VtNode* parent, NodePtr child) {
+  child->parent = parent;
+  parent->children.push_back(std::move(child));
+}
+
+std::unique_ptr<VtTag> Tag(int32_t type) {
+  auto tag = std::make_unique<VtTag>();
+  tag->type = type;
+  return tag;
+}
+
+NodePtr Spline(const std::string& name, int32_t type, std::vector<VtVector> points, std::vector<VtTangent> tangents) {
+  NodePtr node = OwnNode(new VtNode());
+  node->type = VT_OBJECT_SPLINE;
+  node->name = name;
+  SplineData spline;
+  spline.type = type;
+  spline.points = std::move(points);
+  spline.hasTangents = !tangents.empty();
+  spline.tangents = std::move(tangents);
+  node->spline = std::move(spline);
+  return node;
+}
+
+}  // namespace
+
+NodePtr MakeSphere(const std::string& name, double radius, int32_t segments, const VtVector& position) {
+  NodePtr node = OwnNode(new VtNode());
+  node->type = VT_OBJECT_POLYGON;
+  node->name = name;
+  node->position = position;
+  node->primitive = PrimitiveInfo{VT_PRIMITIVE_SPHERE, radius, segments};
+  node->mesh = SphereMesh(radius, segments);
+  node->tags.push_back(Tag(VT_TAG_PHONG));
+  return node;
+}
+
+SampleHierarchy MakeSampleHierarchy(Host& host, VtDocument* document) {
+  SampleHierarchy sample;
+  sample.material = host.CreateMaterial(document, "Red", {0.9, 0.1, 0.1});
+  sample.root = OwnNode(new VtNode());
+  VtNode* root = sample.root.get();
+  root->type = VT_OBJECT_NULL;
+  root->name = "Molecule";
+
+  NodePtr nucleus = MakeSphere("C nucleus", 10.0, 8, {100.0, 0.0, 50.0});
+  nucleus->display = DisplayColour{true, {0.5, 0.5, 0.5}, 1, false};
+  Adopt(root, std::move(nucleus));
+
+  NodePtr carbon = MakeSphere("C", 100.0, 8, {100.0, 0.0, 50.0});
+  auto texture = Tag(VT_TAG_TEXTURE);
+  texture->material = sample.material->serial;
+  texture->parameters.values[1004] = int32_t{3};
+  texture->parameters.values[1000] = 0.25;
+  texture->parameters.values[1001] = 0.5;
+  texture->parameters.values[1014] = 2.0;
+  texture->parameters.values[1015] = 3.0;
+  carbon->tags.insert(carbon->tags.begin(), std::move(texture));
+  carbon->display = DisplayColour{true, {0.2, 0.2, 0.2}, 1, true};
+  Adopt(root, std::move(carbon));
+
+  NodePtr oxygen = MakeSphere("O", 100.0, 8, {-100.0, 0.0, -50.0});
+  oxygen->display = DisplayColour{true, {1.0, 0.0, 0.0}, 1, false};
+  Adopt(root, std::move(oxygen));
+
+  NodePtr bond = OwnNode(new VtNode());
+  bond->type = VT_OBJECT_SWEEP;
+  bond->name = "Bond";
+  bond->parameters.values[2999] = int32_t{1};
+  bond->parameters.values[3000] = int32_t{1};
+  bond->display = DisplayColour{true, {1.0, 1.0, 1.0}, 1, false};
+  bond->tags.push_back(Tag(VT_TAG_PHONG));
+  constexpr double r = 5.0, t = 0.415 * r;
+  NodePtr profile = Spline("Profile", VT_SPLINE_BEZIER, {{r, 0, 0}, {0, r, 0}, {-r, 0, 0}, {0, -r, 0}},
+                           {{{0, -t, 0}, {0, t, 0}}, {{t, 0, 0}, {-t, 0, 0}}, {{0, t, 0}, {0, -t, 0}}, {{-t, 0, 0}, {t, 0, 0}}});
+  profile->parameters.values[1001] = int32_t{2};
+  profile->parameters.values[1002] = true;
+  profile->parameters.values[1003] = int32_t{2};
+  Adopt(bond.get(), std::move(profile));
+  Adopt(bond.get(), Spline("Path", VT_SPLINE_LINEAR, {{100.0, 0.0, 50.0}, {-100.0, 0.0, -50.0}}, {}));
+  Adopt(root, std::move(bond));
+  return sample;
+}
+
+}  // namespace vthost

@@ -1,0 +1,20 @@
+// A small generated hierarchy built by hand, as a molecule object would leave it: a null holding a
+// carbon nucleus, a carbon sphere with a texture tag, an oxygen sphere and a bond between the two.
+#pragma once
+
+#include "values.h"
+
+namespace vthost {
+
+struct SampleHierarchy {
+  VtNode* material = nullptr;  // "Red", in the document
+  NodePtr root{nullptr, nullptr};
+};
+
+// The material is made in document; root owns the rest.
+SampleHierarchy MakeSampleHierarchy(Host& host, VtDocument* document);
+
+// A bare sphere object of the host's sphere primitive.
+NodePtr MakeSphere(const std::string& name, double radius, int32_t segments, const VtVector& position);
+
+}  // namespace vthost
