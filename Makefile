@@ -27,6 +27,7 @@ test-asan: build-asan
 
 bench: build
 	./build/bin/sdf_read_benchmark
+	./build/bin/model_benchmark
 
 # Windows x64, cross-built with MinGW-w64 into build-windows/; the tests run under Wine.
 windows: deps

@@ -548,6 +548,9 @@ def main():
     write_mol(os.path.join("examples", "caffeine.mol"), caffeine())
     write_mol(os.path.join("examples", "water.mol"), water())
     large()
+    # smaller ones beside it, so the benchmarks can show how a build grows with the atom count
+    for n_atoms in (100, 300):
+        large(n_atoms, os.path.join("bench", "data", f"large{n_atoms}.sdf"))
 
 
 if __name__ == "__main__":

@@ -1,0 +1,70 @@
+// A full rebuild of the ball-and-stick model (module work and the host's meshes) against an
+// evaluation that the host's cache answers, at 100, 300 and 999 atoms, through the built module.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "vthost/host.h"
+#include "vthost/value.h"
+
+namespace {
+
+constexpr int32_t kMoleculeType = 1060013;
+constexpr int32_t kFileParameter = 20000;
+constexpr int32_t kLoadButton = 20001;
+constexpr int32_t kSegmentsParameter = 20024;
+
+std::string MoleculeFile(int64_t atoms) {
+  const std::string data = std::string(VANTOR_SOURCE_DIR) + "/bench/data/";
+  return atoms == 999 ? data + "large.sdf" : data + "large" + std::to_string(atoms) + ".sdf";
+}
+
+// The module started and one molecule object with the file loaded.
+struct Scene {
+  explicit Scene(int64_t atoms) {
+    module = vthost::Module::Load(host, std::string(VANTOR_PLUGIN_DIR) + "/vantor" + VANTOR_MODULE_SUFFIX, nullptr);
+    if (!module || !module->StartUp()) return;
+    document = host.NewDocument();
+    object = host.CreateObject(document, kMoleculeType);
+    host.SetParameter(object, kFileParameter, vthost::Value(std::filesystem::path(MoleculeFile(atoms))));
+    host.Press(object, kLoadButton);
+    host.Evaluate(document);
+  }
+  ~Scene() {
+    host.CloseDocument(document);
+    if (module) module->End();
+  }
+  vthost::Host host;
+  std::unique_ptr<vthost::Module> module;
+  VtDocument* document = nullptr;
+  VtNode* object = nullptr;
+};
+
+void FullRebuild(benchmark::State& state) {
+  Scene scene(state.range(0));
+  if (scene.object == nullptr) return state.SkipWithError("the module did not start");
+  int32_t segments = 24;
+  for (auto _ : state) {
+    // a parameter change makes the host ask for a new hierarchy
+    segments = segments == 24 ? 25 : 24;
+    scene.host.SetParameter(scene.object, kSegmentsParameter, vthost::Value(segments));
+    scene.host.Evaluate(scene.document);
+  }
+  state.counters["atoms"] = static_cast<double>(state.range(0));
+}
+
+void CachedEvaluation(benchmark::State& state) {
+  Scene scene(state.range(0));
+  if (scene.object == nullptr) return state.SkipWithError("the module did not start");
+  for (auto _ : state) scene.host.Evaluate(scene.document);
+  state.counters["atoms"] = static_cast<double>(state.range(0));
+}
+
+BENCHMARK(FullRebuild)->Arg(100)->Arg(300)->Arg(999)->Unit(benchmark::kMillisecond);
+BENCHMARK(CachedEvaluation)->Arg(100)->Arg(300)->Arg(999)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
