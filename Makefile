@@ -1,6 +1,6 @@
 # Thin wrapper over CMake presets. `make demo` and `make test` are the README's Quick start;
 # `make windows`, `make test-windows` and `make package` are in its "Windows and macOS" section.
-.PHONY: deps build demo test build-asan test-asan bench windows check-pe test-windows package clean
+.PHONY: deps validator-deps build demo test build-asan test-asan bench windows check-pe test-windows package clean fuzz
 
 VERSION := ${shell sed -nE 's/^project[(]vantor VERSION ([0-9.]+).*/\1/p' CMakeLists.txt}
 MINGW_OBJDUMP := x86_64-w64-mingw32-objdump
@@ -8,21 +8,26 @@ MINGW_OBJDUMP := x86_64-w64-mingw32-objdump
 deps:
 	@bash scripts/install-deps.sh
 
+# The Khronos glTF validator the test gltf.validate runs, from npm into tests/validator/node_modules.
+validator-deps: deps
+	@test -f tests/validator/node_modules/gltf-validator/package.json || \
+	  (cd tests/validator && npm ci --no-audit --no-fund)
+
 build: deps
 	cmake --preset default >/dev/null
 	cmake --build --preset default
 
 demo: build
-	./build/bin/vantor-host
+	./build/bin/vantor-host examples/caffeine.mol --gltf caffeine.glb --json caffeine.json
 
-test: build
+test: build validator-deps
 	ctest --preset default
 
 build-asan: deps
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan
 
-test-asan: build-asan
+test-asan: build-asan validator-deps
 	ctest --preset asan
 
 bench: build
@@ -40,8 +45,11 @@ check-pe:
 	  cmake -DMODULE=$$module -DOBJDUMP=$(MINGW_OBJDUMP) -P cmake/check_pe.cmake || exit 1; \
 	done
 
-test-windows: windows
-	ctest --preset windows
+# Waits for Wine's server to leave, so nothing writes into build-windows/ after make returns.
+WINE_PREFIX := $(CURDIR)/build-windows/wineprefix
+test-windows: windows validator-deps
+	ctest --preset windows; status=$$?; \
+	  if [ -d $(WINE_PREFIX) ]; then WINEPREFIX=$(WINE_PREFIX) wineserver -w; fi; exit $$status
 
 # dist/vantor-VERSION-windows-x64.zip: vantor/ (vantor.riz64, res/), to copy into the plugins
 # folder. dist/vantor-VERSION-linux-x64.zip: plugins/vantor/ and bin/vantor-host, which finds the
@@ -61,4 +69,10 @@ package: windows build
 	@ls -l dist/*.zip
 
 clean:
+	if [ -d $(WINE_PREFIX) ]; then WINEPREFIX=$(WINE_PREFIX) wineserver -k || true; fi
 	rm -rf build build-asan build-windows dist
+
+# libFuzzer targets (clang), each for FUZZ_SECONDS (default 60).
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	bash scripts/fuzz.sh $(FUZZ_SECONDS)

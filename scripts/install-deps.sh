@@ -5,12 +5,14 @@ set -euo pipefail
 packages=(
   cmake ninja-build make g++ binutils
   libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev
+  nlohmann-json3-dev libtinygltf-dev
   # the Windows build: MinGW-w64 cross compiler, GoogleTest's source, Wine for the tests
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine64 wine
   # make package
   zip
 )
+# the glTF validator's runtime (tests/validator), unless a Node.js with npm is there already
+command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -17,6 +17,7 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -180,9 +181,10 @@ class Writer {
       out.translation = {node.position.x * kMetresPerUnit, node.position.y * kMetresPerUnit,
                          -node.position.z * kMetresPerUnit};
     }
-    if (node.type == VT_OBJECT_POLYGON && !node.mesh.polygons.empty()) {
-      out.mesh = MeshFor(node, node.primitive && node.primitive->type == VT_PRIMITIVE_SPHERE ? SmoothGeometry(node.mesh)
-                                                                                             : CreasedGeometry(node.mesh));
+    if (node.type == VT_OBJECT_POLYGON && node.primitive && node.primitive->type == VT_PRIMITIVE_SPHERE) {
+      out.mesh = SphereMeshFor(node);
+    } else if (node.type == VT_OBJECT_POLYGON && !node.mesh.polygons.empty()) {
+      out.mesh = MeshFor(node, CreasedGeometry(node.mesh));
     } else if (node.type == VT_OBJECT_SWEEP) {
       const Mesh tube = SweepMesh(node);
       if (!tube.polygons.empty()) out.mesh = MeshFor(node, CreasedGeometry(tube));
@@ -314,11 +316,26 @@ class Writer {
     return geometries_[key] = {position, normal, indices};
   }
 
+  // The host makes the same sphere from the same radius and segments: its geometry is worked out
+  // once, not once per atom.
+  int SphereMeshFor(const VtNode& node) {
+    const auto key = std::make_pair(node.primitive->radius, node.primitive->segments);
+    auto found = spheres_.find(key);
+    if (found == spheres_.end()) {
+      const Geometry geometry = SmoothGeometry(node.mesh);
+      found = spheres_.emplace(key, geometry.indices.empty() ? std::nullopt : std::optional(Accessors(geometry))).first;
+    }
+    return found->second ? MeshFor(node, *found->second) : -1;
+  }
+
   // The mesh of the geometry in the node's material, shared by every node that has both; -1 when
   // nothing is left to draw.
   int MeshFor(const VtNode& node, const Geometry& geometry) {
     if (geometry.indices.empty()) return -1;
-    const auto accessors = Accessors(geometry);
+    return MeshFor(node, Accessors(geometry));
+  }
+
+  int MeshFor(const VtNode& node, const std::tuple<int, int, int>& accessors) {
     const int material = MaterialFor(node);
     const auto key = std::make_tuple(std::get<0>(accessors), material);
     const auto found = meshes_.find(key);
@@ -344,6 +361,7 @@ class Writer {
   std::unordered_map<std::string, std::tuple<int, int, int>> geometries_;
   std::map<std::tuple<int, int>, int> meshes_;
   std::map<MaterialKey, int> materials_;
+  std::map<std::pair<double, int32_t>, std::optional<std::tuple<int, int, int>>> spheres_;
 };
 
 }  // namespace

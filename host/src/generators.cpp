@@ -2,6 +2,7 @@
 // display colours, build contexts, caches) and the host's keeping of what they return.
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <set>
 
 #include "meshes.h"
@@ -127,6 +128,20 @@ VtTangent* Tangents(VtNode* node, int32_t* count) {
   return has ? node->spline->tangents.data() : nullptr;
 }
 
+// A model asks for the same few spheres again and again: each is worked out once. The cache keeps
+// a bounded number of them.
+const Mesh& CachedSphereMesh(double radius, int32_t segments) {
+  constexpr size_t kCachedSpheres = 256;
+  static std::map<std::pair<double, int32_t>, Mesh> cache;
+  const auto key = std::make_pair(radius, segments);
+  auto found = cache.find(key);
+  if (found == cache.end()) {
+    if (cache.size() >= kCachedSpheres) cache.clear();
+    found = cache.emplace(key, SphereMesh(radius, segments)).first;
+  }
+  return found->second;
+}
+
 VtNode* Generate(int32_t primitiveType, const VtContainer* parameters, VtDocument* /*document*/,
                  double /*levelOfDetail*/, VtBool /*isoparms*/, void* /*thread*/) {
   if (primitiveType != VT_PRIMITIVE_SPHERE) return nullptr;
@@ -137,7 +152,7 @@ VtNode* Generate(int32_t primitiveType, const VtContainer* parameters, VtDocumen
   VtNode* node = NewLooseNode(VT_OBJECT_POLYGON);
   if (node == nullptr) return nullptr;
   node->primitive = PrimitiveInfo{primitiveType, radius, segments};
-  node->mesh = SphereMesh(radius, segments);
+  node->mesh = CachedSphereMesh(radius, segments);
   return node;
 }
 

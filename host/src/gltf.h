@@ -12,4 +12,13 @@
 #ifndef TINYGLTF_NO_EXTERNAL_IMAGE
 #define TINYGLTF_NO_EXTERNAL_IMAGE
 #endif
+// nlohmann-json first: tiny_gltf.h includes it inside "#pragma GCC visibility push(hidden)", which
+// where the standard library carries no visibility of its own (MinGW) hides the std types it pulls
+// in and makes every class holding one an error.
+// It is then not included again: packagings differ in how they name it ("json.hpp" or
+// <nlohmann/json.hpp>).
+#include <nlohmann/json.hpp>
+#ifndef TINYGLTF_NO_INCLUDE_JSON
+#define TINYGLTF_NO_INCLUDE_JSON
+#endif
 #include <tiny_gltf.h>

@@ -221,6 +221,8 @@ bool ScriptRunner::RunLine(const std::string& raw) {
   if (line.empty() || line[0] == '#') return true;
   const std::vector<std::string> words = Words(line);
   const std::string& command = words[0];
+  const bool namesAFile = command == "save" || command == "open" || (command == "load" && words.size() > 1);
+  if (sandboxed_ && namesAFile) return Fail("'" + command + "' names a file, which this run does not allow");
   if (command == "load") return Load(words);
   if (command == "unload") return Unload();
   if (module_ == nullptr) return Fail("no module loaded: begin with 'load'");

@@ -33,6 +33,9 @@ class ScriptRunner {
   bool RunLine(const std::string& line);
 
   VtDocument* Document() const { return document_; }
+  // Refuses every command that names a file (load with a module, save, open): for running text
+  // of unknown origin, such as a fuzzer's.
+  void Sandbox() { sandboxed_ = true; }
 
  private:
   bool Fail(const std::string& reason);
@@ -65,6 +68,7 @@ class ScriptRunner {
   // Objects by the names the script gave them (loading a file renames an object after its title).
   std::map<std::string, VtNode*> names_;
   int line_ = 0;
+  bool sandboxed_ = false;
 };
 
 }  // namespace vthost

@@ -1,0 +1,18 @@
+// The element table loader on arbitrary text, and lookups in what it read.
+#include <sstream>
+
+#include "elementtable.h"
+#include "fuzzhost.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzHost();
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  std::istringstream in(text);
+  vantor::ElementTable table;
+  table.LoadFrom(in);
+  for (const char* symbol : {"C", " H ", "Cl", ""}) {
+    const int32_t index = vantor::FindElementIndex(symbol, table);
+    if (index < -1 || index >= table.Count()) __builtin_trap();
+  }
+  return 0;
+}
