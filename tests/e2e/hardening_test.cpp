@@ -1,0 +1,201 @@
+// The built module under pressure: every host allocation of the main flows refused in turn, and
+// inputs made to hurt.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <cmath>
+#include <fstream>
+#include <iostream>
+
+#include "values.h"
+#include "vthost/host.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int32_t kMolecule = 1060013;
+constexpr int32_t kFile = 20000, kLoad = 20001, kShowNucleus = 20026, kAddRow = 20033;
+constexpr int32_t kRowMaterial = 15024, kRowSymbol = 15025;
+
+const char* const kWater = R"(water
+  Vantor
+
+  3  2  0  0  0  0  0  0  0  0999 V2000
+    0.0000    0.0000    0.1173 O   0  0  0  0  0  0  0  0  0  0  0  0
+    0.0000    0.7572   -0.4692 H   0  0  0  0  0  0  0  0  0  0  0  0
+    0.0000   -0.7572   -0.4692 H   0  0  0  0  0  0  0  0  0  0  0  0
+  1  2  1  0  0  0  0
+  1  3  1  0  0  0  0
+M  END
+)";
+
+class Hardening : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() / ("vantor-hard-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    module_ = vthost::Module::Load(host_, fs::path(VANTOR_PLUGIN_DIR) / (std::string("vantor") + VANTOR_MODULE_SUFFIX), nullptr);
+    ASSERT_TRUE(module_ && module_->StartUp());
+    host_.ClearEvents();
+  }
+  void TearDown() override {
+    module_->End();
+    module_.reset();
+    fs::remove_all(folder_);
+  }
+  fs::path Write(const std::string& name, const std::string& text) {
+    std::ofstream(folder_ / name, std::ios::binary) << text;
+    return folder_ / name;
+  }
+  // A new object with the file loaded, evaluated; null when the object could not be made.
+  VtNode* Load(VtDocument* document, const fs::path& file) {
+    VtNode* node = host_.CreateObject(document, kMolecule);
+    if (node == nullptr) return nullptr;
+    host_.SetParameter(node, kFile, vthost::Value(file));
+    host_.Press(node, kLoad);
+    host_.Evaluate(document);
+    return node;
+  }
+  static size_t CountSpheres(const VtNode* root);
+
+  vthost::Host host_;
+  std::unique_ptr<vthost::Module> module_;
+  fs::path folder_;
+};
+
+// The main flows: create, load, rows and nuclei, evaluate, copy, save, open, evaluate again.
+void MainFlows(vthost::Host& host, const fs::path& molecule, const fs::path& document) {
+  VtDocument* scene = host.NewDocument();
+  VtNode* material = host.CreateMaterial(scene, "Red", {1, 0, 0});
+  VtNode* node = host.CreateObject(scene, kMolecule);
+  if (node != nullptr) {
+    host.SetParameter(node, kFile, vthost::Value(molecule));
+    host.Press(node, kLoad);
+    host.Press(node, kAddRow);
+    host.SetParameter(node, kRowSymbol, vthost::Value(std::string("O")));
+    host.SetParameter(node, kRowMaterial, vthost::LinkValue{material->serial});
+    host.SetParameter(node, kShowNucleus, vthost::Value(true));
+    host.Evaluate(scene);
+    host.Duplicate(node, "copy");
+    host.Evaluate(scene);
+  }
+  host.SaveDocument(scene, document, nullptr);
+  host.CloseDocument(scene);
+  if (VtDocument* opened = host.OpenDocument(document, nullptr)) {
+    host.Evaluate(opened);
+    host.CloseDocument(opened);
+  }
+}
+
+TEST_F(Hardening, EveryAllocationOfTheMainFlowsCanFail) {
+  const fs::path molecule = Write("water.mol", kWater);
+  const fs::path document = folder_ / "flow.vdoc";
+  uint64_t swept = 0;
+  for (uint64_t n = 1;; ++n) {
+    host_.Faults().FailNth(n);
+    const uint64_t failuresBefore = host_.Faults().Failures();
+    MainFlows(host_, molecule, document);
+    const bool failed = host_.Faults().Failures() > failuresBefore;
+    host_.Faults().Clear();
+    // whatever failed, nothing is left over: every block the module took went back
+    ASSERT_EQ(host_.LiveBlocks(), 0) << "after failing allocation " << n;
+    ASSERT_EQ(vthost::Host::LooseObjects(), 0u) << "after failing allocation " << n;
+    if (!failed) break;  // the flow ran past its last allocation
+    ++swept;
+    ASSERT_LT(n, 1000000u) << "the flows never end";
+  }
+  RecordProperty("allocations_swept", std::to_string(swept));
+  std::cout << "allocation failure points swept: " << swept << "\n";
+  // the module still works afterwards
+  VtDocument* scene = host_.NewDocument();
+  VtNode* node = Load(scene, molecule);
+  ASSERT_NE(node, nullptr);
+  EXPECT_EQ(vthost::Host::Hierarchy(node)->children.size(), 5u);
+  host_.CloseDocument(scene);
+}
+
+size_t Hardening::CountSpheres(const VtNode* root) {
+  size_t spheres = 0;
+  for (const auto& child : root->children) spheres += child->type == VT_OBJECT_POLYGON ? 1 : 0;
+  return spheres;
+}
+
+struct HostileFile {
+  const char* name;
+  std::string text;
+  size_t spheres;
+};
+
+std::string Molfile(const std::string& atomLines, const std::string& counts) {
+  return "hostile\n\n\n" + counts + "  0  0  0  0  0  0  0  0999 V2000\n" + atomLines + "M  END\n";
+}
+
+class HostileFiles : public Hardening, public testing::WithParamInterface<HostileFile> {};
+
+TEST_P(HostileFiles, LoadWithoutHarm) {
+  VtDocument* scene = host_.NewDocument();
+  VtNode* node = Load(scene, Write("hostile.sdf", GetParam().text));
+  ASSERT_NE(node, nullptr);
+  const VtNode* root = vthost::Host::Hierarchy(node);
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(CountSpheres(root), GetParam().spheres);
+  for (const auto& child : root->children) {
+    for (const double value : {child->position.x, child->position.y, child->position.z}) EXPECT_TRUE(std::isfinite(value));
+  }
+  EXPECT_TRUE(host_.Texts(vthost::Event::Kind::Message).empty());
+  host_.CloseDocument(scene);
+}
+
+const std::string kAtom = "    1.0000    2.0000    3.0000 C   0  0\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, HostileFiles,
+    testing::Values(
+        HostileFile{"NulBytes", std::string(4096, '\0'), 0},
+        HostileFile{"CountsWithoutAtoms", Molfile("", "999999"), 0},
+        HostileFile{"HugeCoordinate", Molfile("     1e400    2.0000    3.0000 C   0  0\n" + kAtom, "  2  0"), 2},
+        HostileFile{"NotANumberCoordinates", Molfile("       nan       inf      -inf C   0  0\n", "  1  0"), 1},
+        HostileFile{"InvalidUtf8Symbol", Molfile("    1.0000    2.0000    3.0000 \xff\xfe   0  0\n" + kAtom, "  2  0"), 1},
+        HostileFile{"BondsToNowhere", Molfile(kAtom + kAtom, "  2  3") + "", 2},
+        HostileFile{"LongLineThenAtoms", Molfile(std::string(20000, 'x') + "\n" + kAtom, "  2  0"), 0}),
+    [](const testing::TestParamInfo<HostileFile>& info) { return std::string(info.param.name); });
+
+TEST_F(Hardening, HundredMegabyteLineIsCutAndTheRestReadsEmpty) {
+  const fs::path file = folder_ / "long.sdf";
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << "long title\n\n\n  1  0\n";
+    const std::string chunk(1 << 20, '7');
+    for (int i = 0; i < 100; ++i) out << chunk;
+    out << "\n" << kAtom;
+  }
+  VtDocument* scene = host_.NewDocument();
+  VtNode* node = Load(scene, file);
+  ASSERT_NE(node, nullptr);
+  EXPECT_EQ(vthost::Host::NodeName(node), "long title");
+  EXPECT_TRUE(vthost::Host::Hierarchy(node)->children.empty());
+  host_.CloseDocument(scene);
+}
+
+TEST_F(Hardening, TruncatedDocumentsOpenNothingAtEveryLength) {
+  VtDocument* scene = host_.NewDocument();
+  ASSERT_NE(Load(scene, Write("water.mol", kWater)), nullptr);
+  const fs::path whole = folder_ / "whole.vdoc";
+  ASSERT_TRUE(host_.SaveDocument(scene, whole, nullptr));
+  host_.CloseDocument(scene);
+  std::ifstream in(whole, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (size_t length = 0; length < bytes.size(); ++length) {
+    const fs::path cut = Write("cut.vdoc", bytes.substr(0, length));
+    std::string error;
+    EXPECT_EQ(host_.OpenDocument(cut, &error), nullptr) << "at " << length;
+    EXPECT_FALSE(error.empty());
+  }
+  VtDocument* opened = host_.OpenDocument(whole, nullptr);
+  ASSERT_NE(opened, nullptr);
+  host_.CloseDocument(opened);
+}
+
+}  // namespace
