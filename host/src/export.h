@@ -9,6 +9,11 @@
 
 namespace vthost {
 
+// A parameter value, a container (id to value) and a vector as JSON; links by their target's name.
+nlohmann::json ValueJson(const Host& host, const Value& value);
+nlohmann::json ContainerJson(const Host& host, const VtContainer* container);
+nlohmann::json VectorJson(const VtVector& vector);
+
 // The hierarchy below root as nested nodes (null for no root).
 nlohmann::json HierarchyJson(const Host& host, const VtNode* root);
 

@@ -6,25 +6,10 @@
 #include "export.h"
 
 namespace vthost {
-namespace {
 
 using nlohmann::json;
 
-constexpr std::string_view kNucleusSuffix = " nucleus";
-
 json VectorJson(const VtVector& v) { return json::array({v.x, v.y, v.z}); }
-
-std::string TypeName(int32_t type) {
-  switch (type) {
-    case VT_OBJECT_NULL: return "null";
-    case VT_OBJECT_POLYGON: return "polygon";
-    case VT_OBJECT_SWEEP: return "sweep";
-    case VT_OBJECT_SPLINE: return "spline";
-    default: return std::to_string(type);
-  }
-}
-
-json ValueJson(const Host& host, const Value& value);
 
 json ContainerJson(const Host& host, const VtContainer* container) {
   json object = json::object();
@@ -54,6 +39,21 @@ json ValueJson(const Host& host, const Value& value) {
       },
       value);
 }
+
+namespace {
+
+constexpr std::string_view kNucleusSuffix = " nucleus";
+
+std::string TypeName(int32_t type) {
+  switch (type) {
+    case VT_OBJECT_NULL: return "null";
+    case VT_OBJECT_POLYGON: return "polygon";
+    case VT_OBJECT_SWEEP: return "sweep";
+    case VT_OBJECT_SPLINE: return "spline";
+    default: return std::to_string(type);
+  }
+}
+
 
 json TagJson(const Host& host, const VtTag& tag) {
   json object = {{"type", tag.type}};

@@ -20,6 +20,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "export.h"
 #include "resources.h"
 #include "values.h"
 
@@ -75,33 +76,6 @@ std::string DataTypeName(int32_t dataType) {
   }
 }
 
-json VectorJson(const VtVector& v) { return json::array({v.x, v.y, v.z}); }
-
-json ValueJson(const Host& host, const Value& value) {
-  return std::visit(
-      [&](const auto& held) -> json {
-        using T = std::decay_t<decltype(held)>;
-        if constexpr (std::is_same_v<T, std::monostate>) {
-          return nullptr;
-        } else if constexpr (std::is_same_v<T, VtVector>) {
-          return VectorJson(held);
-        } else if constexpr (std::is_same_v<T, std::filesystem::path>) {
-          return held.u8string();
-        } else if constexpr (std::is_same_v<T, LinkValue>) {
-          const VtNode* target = held.node ? host.FindNode(held.node) : nullptr;
-          return target ? json(Host::NodeName(target)) : json(nullptr);
-        } else if constexpr (std::is_same_v<T, ContainerPtr>) {
-          json object = json::object();
-          if (held) {
-            for (const auto& [id, inner] : held->values) object[std::to_string(id)] = ValueJson(host, inner);
-          }
-          return object;
-        } else {
-          return held;
-        }
-      },
-      value);
-}
 
 // Reads text as a value of the data type; false when it is not one.
 bool ParseValue(int32_t dataType, const std::vector<std::string>& words, const std::string& rest, Value* value) {
@@ -390,9 +364,8 @@ bool ScriptRunner::Dump(const std::vector<std::string>& words) {
   if (words.size() != 2) return Fail("usage: dump NAME");
   VtNode* node = Object(words[1]);
   if (node == nullptr) return false;
-  json parameters = json::object();
   const VtContainer* container = Host::NodeParameters(node);
-  for (const int32_t id : Ids(container)) parameters[std::to_string(id)] = ValueJson(host_, *Lookup(container, id));
+  const json parameters = ContainerJson(host_, container);
   // the molecule object's block: a preset count, then five colours per preset
   const std::vector<StoredValue> stored = host_.StoredBlock(node);
   json presets = json::array();

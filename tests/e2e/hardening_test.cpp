@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "molfiles.h"
 #include "values.h"
 #include "vthost/host.h"
 
@@ -18,17 +19,6 @@ constexpr int32_t kMolecule = 1060013;
 constexpr int32_t kFile = 20000, kLoad = 20001, kShowNucleus = 20026, kAddRow = 20033;
 constexpr int32_t kRowMaterial = 15024, kRowSymbol = 15025;
 
-const char* const kWater = R"(water
-  Vantor
-
-  3  2  0  0  0  0  0  0  0  0999 V2000
-    0.0000    0.0000    0.1173 O   0  0  0  0  0  0  0  0  0  0  0  0
-    0.0000    0.7572   -0.4692 H   0  0  0  0  0  0  0  0  0  0  0  0
-    0.0000   -0.7572   -0.4692 H   0  0  0  0  0  0  0  0  0  0  0  0
-  1  2  1  0  0  0  0
-  1  3  1  0  0  0  0
-M  END
-)";
 
 class Hardening : public testing::Test {
  protected:
@@ -90,7 +80,7 @@ void MainFlows(vthost::Host& host, const fs::path& molecule, const fs::path& doc
 }
 
 TEST_F(Hardening, EveryAllocationOfTheMainFlowsCanFail) {
-  const fs::path molecule = Write("water.mol", kWater);
+  const fs::path molecule = Write("water.mol", kWaterMolfile);
   const fs::path document = folder_ / "flow.vdoc";
   uint64_t swept = 0;
   for (uint64_t n = 1;; ++n) {
@@ -181,7 +171,7 @@ TEST_F(Hardening, HundredMegabyteLineIsCutAndTheRestReadsEmpty) {
 
 TEST_F(Hardening, TruncatedDocumentsOpenNothingAtEveryLength) {
   VtDocument* scene = host_.NewDocument();
-  ASSERT_NE(Load(scene, Write("water.mol", kWater)), nullptr);
+  ASSERT_NE(Load(scene, Write("water.mol", kWaterMolfile)), nullptr);
   const fs::path whole = folder_ / "whole.vdoc";
   ASSERT_TRUE(host_.SaveDocument(scene, whole, nullptr));
   host_.CloseDocument(scene);

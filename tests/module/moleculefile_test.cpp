@@ -1,5 +1,6 @@
 // Loading the file named by MOLOBJ_FILE: the reader by suffix, the messages, the change marks.
 #include "boundmodule.h"
+#include "molfiles.h"
 #include "moleculefile.h"
 #include "parameterids.h"
 
@@ -8,17 +9,6 @@ namespace {
 
 using Kind = vthost::NodeEvent::Kind;
 
-const char* const kWater = R"(water
-  Vantor
-
-  3  2  0  0  0  0  0  0  0  0999 V2000
-    0.0000    0.0000    0.1173 O   0  0  0  0  0  0  0  0  0  0  0  0
-    0.0000    0.7572   -0.4692 H   0  0  0  0  0  0  0  0  0  0  0  0
-    0.0000   -0.7572   -0.4692 H   0  0  0  0  0  0  0  0  0  0  0  0
-  1  2  1  0  0  0  0
-  1  3  1  0  0  0  0
-M  END
-)";
 
 const char* const kLoadError = "An error was encountered when loading the molecule definition file.";
 const char* const kUnknownFormat = "Unrecognised file format, molecule definition file cannot be loaded.";
@@ -43,7 +33,7 @@ class MoleculeFile : public BoundModule {
   }
   // A molecule loaded before, which a refused file must leave alone.
   void LoadWaterFirst() {
-    LoadPath(WriteFile(TempFolder() / "first.sdf", kWater));
+    LoadPath(WriteFile(TempFolder() / "first.sdf", kWaterMolfile));
     ASSERT_EQ(molecule_.atoms.Count(), 3);
     events_before_ = vthost::Host::NodeEvents(node_).size();
     host_.ClearEvents();
@@ -60,7 +50,7 @@ class MoleculeFile : public BoundModule {
 };
 
 TEST_F(MoleculeFile, SuccessfulReadMarksTheNodeOnceThenNotifiesIt) {
-  LoadPath(WriteFile(TempFolder() / "water.sdf", kWater));
+  LoadPath(WriteFile(TempFolder() / "water.sdf", kWaterMolfile));
   EXPECT_EQ(molecule_.atoms.Count(), 3);
   EXPECT_EQ(molecule_.bonds.Count(), 2);
   EXPECT_EQ(vthost::Host::NodeEvents(node_),
@@ -70,10 +60,10 @@ TEST_F(MoleculeFile, SuccessfulReadMarksTheNodeOnceThenNotifiesIt) {
 }
 
 TEST_F(MoleculeFile, SdfAndMolSuffixesReadTheSame) {
-  LoadPath(WriteFile(TempFolder() / "water.mol", kWater));
+  LoadPath(WriteFile(TempFolder() / "water.mol", kWaterMolfile));
   ASSERT_EQ(molecule_.atoms.Count(), 3);
   const Atom viaMol = molecule_.atoms[1];
-  LoadPath(WriteFile(TempFolder() / "water.sdf", kWater));
+  LoadPath(WriteFile(TempFolder() / "water.sdf", kWaterMolfile));
   ASSERT_EQ(molecule_.atoms.Count(), 3);
   EXPECT_EQ(molecule_.atoms[1].element, viaMol.element);
   EXPECT_EQ(molecule_.atoms[1].y, viaMol.y);
@@ -91,7 +81,7 @@ class MoleculeFileRefused : public MoleculeFile, public testing::WithParamInterf
 TEST_P(MoleculeFileRefused, LeavesTheModelAndTheNodeAlone) {
   LoadWaterFirst();
   const std::filesystem::path file = TempFolder() / GetParam().file;
-  if (GetParam().create) WriteFile(file, kWater);  // a readable molfile whatever its suffix
+  if (GetParam().create) WriteFile(file, kWaterMolfile);  // a readable molfile whatever its suffix
   LoadPath(file);
   EXPECT_EQ(molecule_.atoms.Count(), 3);
   EXPECT_EQ(molecule_.bonds.Count(), 2);

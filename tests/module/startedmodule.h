@@ -3,6 +3,7 @@
 #pragma once
 
 #include "boundmodule.h"
+#include "molfiles.h"
 #include "moleculeobject.h"
 #include "parameterids.h"
 #include "values.h"
@@ -54,16 +55,3 @@ class StartedModule : public BoundModule {
   std::filesystem::path plugin_;
   VtDocument* document_ = nullptr;
 };
-
-// A small molfile: water with its title line.
-inline const char* const kWaterMolfile = R"(water
-  Vantor
-
-  3  2  0  0  0  0  0  0  0  0999 V2000
-    0.0000    0.0000    0.1173 O   0  0  0  0  0  0  0  0  0  0  0  0
-    0.0000    0.7572   -0.4692 H   0  0  0  0  0  0  0  0  0  0  0  0
-    0.0000   -0.7572   -0.4692 H   0  0  0  0  0  0  0  0  0  0  0  0
-  1  2  1  0  0  0  0
-  1  3  1  0  0  0  0
-M  END
-)";
