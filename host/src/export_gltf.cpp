@@ -28,6 +28,11 @@ namespace vthost {
 namespace {
 
 constexpr double kMetresPerUnit = 0.01;
+constexpr int32_t kSplineInterpolation = 1001;
+constexpr int32_t kSplineClosed = 1002;
+constexpr int32_t kSplineIntermediate = 1003;
+constexpr int32_t kSweepStartCap = 2999;
+constexpr int32_t kSweepEndCap = 3000;
 // Neighbouring faces closer than this in angle share vertex normals; sharper edges (a tube and its
 // caps) stay hard.
 constexpr double kSmoothingCosine = 0.5;  // 60 degrees
@@ -185,9 +190,14 @@ class Writer {
       out.mesh = SphereMeshFor(node);
     } else if (node.type == VT_OBJECT_POLYGON && !node.mesh.polygons.empty()) {
       out.mesh = MeshFor(node, CreasedGeometry(node.mesh));
-    } else if (node.type == VT_OBJECT_SWEEP) {
-      const Mesh tube = SweepMesh(node);
-      if (!tube.polygons.empty()) out.mesh = MeshFor(node, CreasedGeometry(tube));
+    }
+    std::optional<tinygltf::Node> tube;
+    if (node.type == VT_OBJECT_SWEEP) {
+      tube = StraightTube(node);
+      if (!tube) {
+        const Mesh mesh = SweepMesh(node);
+        if (!mesh.polygons.empty()) out.mesh = MeshFor(node, CreasedGeometry(mesh));
+      }
     }
     const int index = static_cast<int>(model_.nodes.size());
     model_.nodes.push_back(std::move(out));
@@ -195,6 +205,10 @@ class Writer {
       if (!child) continue;
       const int childIndex = AddNode(*child);
       model_.nodes[index].children.push_back(childIndex);
+    }
+    if (tube) {
+      model_.nodes[index].children.push_back(static_cast<int>(model_.nodes.size()));
+      model_.nodes.push_back(std::move(*tube));
     }
     return index;
   }
@@ -316,6 +330,87 @@ class Writer {
     return geometries_[key] = {position, normal, indices};
   }
 
+  // A sweep along a straight two-point path is the same tube as every other sweep of its profile and
+  // caps, only placed, turned and stretched: one mesh of unit length serves them all, in a node of
+  // its own under the sweep. None for any other sweep (its own mesh is written instead).
+  std::optional<tinygltf::Node> StraightTube(const VtNode& sweep) {
+    if (sweep.children.size() < 2 || !sweep.children[0] || !sweep.children[1]) return std::nullopt;
+    const VtNode& profile = *sweep.children[0];
+    const VtNode& path = *sweep.children[1];
+    if (!profile.spline || !path.spline || path.spline->type != VT_SPLINE_LINEAR || path.spline->points.size() != 2) {
+      return std::nullopt;
+    }
+    const Vec3 start = Frame(Add(Of(path.spline->points[0]), Of(path.position)));
+    const Vec3 end = Frame(Add(Of(path.spline->points[1]), Of(path.position)));
+    const Vec3 along = Sub(end, start);
+    const double length = std::sqrt(Dot(along, along));
+    if (!(length > 0.0) || !std::isfinite(length)) return std::nullopt;
+
+    const std::string key = TubeKey(sweep, profile);
+    auto found = tubes_.find(key);
+    if (found == tubes_.end()) {
+      const Geometry geometry = CreasedGeometry(SweepMesh(UnitSweep(sweep, profile)));
+      found = tubes_.emplace(key, geometry.indices.empty() ? std::nullopt : std::optional(Accessors(geometry))).first;
+    }
+    if (!found->second) return std::nullopt;
+    tinygltf::Node tube;
+    tube.name = "Tube";
+    tube.mesh = MeshFor(sweep, *found->second);
+    tube.translation = {start.x, start.y, start.z};
+    tube.rotation = Turn(Unit(along));
+    tube.scale = {1.0, 1.0, length};
+    return tube;
+  }
+
+  // A point of the host's frame in glTF's: metres, z mirrored.
+  static Vec3 Frame(const Vec3& p) { return {p.x * kMetresPerUnit, p.y * kMetresPerUnit, -p.z * kMetresPerUnit}; }
+
+  // The unit tube runs along the host's +Z for a metre, which is glTF's -Z: the rotation that turns
+  // that axis onto the direction (the shortest one; half a turn about X when they are opposite).
+  static std::vector<double> Turn(const Vec3& direction) {
+    const double dot = -direction.z;
+    if (dot < -1.0 + 1e-12) return {1.0, 0.0, 0.0, 0.0};
+    const Vec3 axis{direction.y, -direction.x, 0.0};  // (0, 0, -1) x direction
+    const double w = 1.0 + dot;
+    const double norm = std::sqrt(axis.x * axis.x + axis.y * axis.y + w * w);
+    return {axis.x / norm, axis.y / norm, 0.0, w / norm};
+  }
+
+  // What makes two straight tubes the same: the profile, its sampling and the caps.
+  static std::string TubeKey(const VtNode& sweep, const VtNode& profile) {
+    std::string key;
+    const auto add = [&key](const void* bytes, size_t size) { key.append(static_cast<const char*>(bytes), size); };
+    add(&profile.spline->type, sizeof(int32_t));
+    for (const VtVector& point : profile.spline->points) add(&point, sizeof point);
+    for (const VtTangent& tangent : profile.spline->tangents) add(&tangent, sizeof tangent);
+    for (const int32_t id : {kSplineInterpolation, kSplineClosed, kSplineIntermediate}) {
+      const double value = kBcTable.GetFloat(&profile.parameters, id, kBcTable.GetBool(&profile.parameters, id, 0));
+      add(&value, sizeof value);
+    }
+    for (const int32_t id : {kSweepStartCap, kSweepEndCap}) {
+      const int32_t value = kBcTable.GetInt32(&sweep.parameters, id, 0);
+      add(&value, sizeof value);
+    }
+    return key;
+  }
+
+  // The sweep with its profile along the host's +Z from 0 to 100 units (a metre in glTF).
+  static VtNode UnitSweep(const VtNode& sweep, const VtNode& profile) {
+    VtNode unit;
+    unit.type = VT_OBJECT_SWEEP;
+    unit.parameters = sweep.parameters;
+    NodePtr shape = OwnNode(new VtNode());
+    shape->type = VT_OBJECT_SPLINE;
+    shape->parameters = profile.parameters;
+    shape->spline = profile.spline;
+    NodePtr line = OwnNode(new VtNode());
+    line->type = VT_OBJECT_SPLINE;
+    line->spline = SplineData{VT_SPLINE_LINEAR, {{0.0, 0.0, 0.0}, {0.0, 0.0, 1.0 / kMetresPerUnit}}, {}, true, false};
+    unit.children.push_back(std::move(shape));
+    unit.children.push_back(std::move(line));
+    return unit;
+  }
+
   // The host makes the same sphere from the same radius and segments: its geometry is worked out
   // once, not once per atom.
   int SphereMeshFor(const VtNode& node) {
@@ -362,6 +457,7 @@ class Writer {
   std::map<std::tuple<int, int>, int> meshes_;
   std::map<MaterialKey, int> materials_;
   std::map<std::pair<double, int32_t>, std::optional<std::tuple<int, int, int>>> spheres_;
+  std::unordered_map<std::string, std::optional<std::tuple<int, int, int>>> tubes_;
 };
 
 }  // namespace

@@ -2,6 +2,8 @@
 // back with tinygltf's own loader.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <cmath>
 #include <set>
 
@@ -172,11 +174,13 @@ TEST_F(GltfTest, NodesMeshesAndMaterials) {
   const tinygltf::Model model = WriteAndRead(sample.root.get());
   std::vector<std::string> names;
   for (const tinygltf::Node& node : model.nodes) names.push_back(node.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"Molecule", "C nucleus", "C", "O", "Bond", "Profile", "Path"}));
+  // a straight sweep's tube is a node of its own under the sweep
+  EXPECT_EQ(names, (std::vector<std::string>{"Molecule", "C nucleus", "C", "O", "Bond", "Profile", "Path", "Tube"}));
   ASSERT_EQ(model.scenes.size(), 1u);
   EXPECT_EQ(model.scenes[0].nodes, std::vector<int>{0});
   EXPECT_EQ(model.nodes[0].children, (std::vector<int>{1, 2, 3, 4}));
-  EXPECT_EQ(model.nodes[4].children, (std::vector<int>{5, 6}));
+  EXPECT_EQ(model.nodes[4].children, (std::vector<int>{5, 6, 7}));
+  EXPECT_EQ(model.nodes[4].mesh, -1);
 
   // 1 angstrom (100 units) to the metre, z mirrored
   EXPECT_EQ(model.nodes[2].translation, (std::vector<double>{1.0, 0.0, -0.5}));
@@ -241,21 +245,46 @@ TEST_F(GltfTest, SphereAccessorsAndWinding) {
   }
 }
 
+// A point of the tube node's mesh where the node's translation, rotation and scale put it.
+std::array<double, 3> Placed(const tinygltf::Node& node, const double* p) {
+  const double v[3] = {p[0] * node.scale[0], p[1] * node.scale[1], p[2] * node.scale[2]};
+  const double x = node.rotation[0], y = node.rotation[1], z = node.rotation[2], w = node.rotation[3];
+  // v + 2w (q x v) + 2 q x (q x v), q the rotation's vector part
+  const double c1[3] = {y * v[2] - z * v[1], z * v[0] - x * v[2], x * v[1] - y * v[0]};
+  const double c2[3] = {y * c1[2] - z * c1[1], z * c1[0] - x * c1[2], x * c1[1] - y * c1[0]};
+  return {v[0] + 2 * w * c1[0] + 2 * c2[0] + node.translation[0], v[1] + 2 * w * c1[1] + 2 * c2[1] + node.translation[1],
+          v[2] + 2 * w * c1[2] + 2 * c2[2] + node.translation[2]};
+}
+
 TEST_F(GltfTest, TubeFollowsTheMirroredPath) {
   const tinygltf::Model model = WriteAndRead(sample.root.get());
-  const tinygltf::Primitive& tube = model.meshes.at(model.nodes[4].mesh).primitives.at(0);
+  const tinygltf::Node& node = model.nodes.at(7);
+  ASSERT_EQ(node.rotation.size(), 4u);
+  ASSERT_EQ(node.scale.size(), 3u);
+  const tinygltf::Primitive& tube = model.meshes.at(node.mesh).primitives.at(0);
   const std::vector<double> points = Read(model, tube.attributes.at("POSITION"));
   const std::vector<double> normals = Read(model, tube.attributes.at("NORMAL"));
   // the path runs from (1, 0, -0.5) to (-1, 0, 0.5) in glTF's frame; the tube is 0.05 thick
   for (size_t v = 0; v < points.size(); v += 3) {
-    const double t = ((points[v] - 1.0) * -2.0 + (points[v + 2] + 0.5) * 1.0) / 5.0;  // along (-2, 0, 1)
+    const std::array<double, 3> p = Placed(node, &points[v]);
+    const double t = ((p[0] - 1.0) * -2.0 + (p[2] + 0.5) * 1.0) / 5.0;  // along (-2, 0, 1)
     const double centre[3] = {1.0 - 2.0 * t, 0.0, -0.5 + t};
-    const double distance = std::hypot(points[v] - centre[0], points[v + 1] - centre[1], points[v + 2] - centre[2]);
-    EXPECT_LE(distance, 0.05 + 1e-6);
+    const double distance = std::hypot(p[0] - centre[0], p[1] - centre[1], p[2] - centre[2]);
+    EXPECT_NEAR(distance, 0.0, 0.05 + 1e-6);
     EXPECT_GT(t, -1e-6);
     EXPECT_LT(t, 1.0 + 1e-6);
     EXPECT_NEAR(std::hypot(normals[v], normals[v + 1], normals[v + 2]), 1.0, 1e-6);
   }
+  // both ends reached
+  double lowest = 1.0, highest = 0.0;
+  for (size_t v = 0; v < points.size(); v += 3) {
+    const std::array<double, 3> p = Placed(node, &points[v]);
+    const double t = ((p[0] - 1.0) * -2.0 + (p[2] + 0.5) * 1.0) / 5.0;
+    lowest = std::min(lowest, t);
+    highest = std::max(highest, t);
+  }
+  EXPECT_NEAR(lowest, 0.0, 1e-6);
+  EXPECT_NEAR(highest, 1.0, 1e-6);
   // 12 around: the tube's 24 vertices, and each cap's 12 corners and centre of its own (flat)
   EXPECT_EQ(points.size() / 3, 24u + 2 * 13u);
   EXPECT_EQ(model.accessors.at(tube.indices).count, 3u * (2 * 12 + 2 * 12));
