@@ -48,10 +48,10 @@ VtBool Exists(const VtFilename* name, int32_t kind) {
   if (path.empty()) return 0;
   std::error_code error;
   const auto status = std::filesystem::status(std::filesystem::u8path(path), error);
-  if (error) return 0;
-  return (kind == VT_ENTRY_FOLDER ? std::filesystem::is_directory(status) : std::filesystem::is_regular_file(status))
-             ? 1
-             : 0;
+  const bool exists = !error && (kind == VT_ENTRY_FOLDER ? std::filesystem::is_directory(status)
+                                                        : std::filesystem::is_regular_file(status));
+  if (const auto& hook = CurrentHost().Options().afterExistenceTest) hook(path);
+  return exists ? 1 : 0;
 }
 
 VtFilename* PluginResourceFolder() {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <map>
 #include <memory>
@@ -102,6 +103,8 @@ struct HostOptions {
   bool answerYes = false;          // how questions are answered
   bool refuseRegistration = false;  // RegisterObject answers false
   std::ostream* log = nullptr;     // where events are echoed as lines; null: not echoed
+  // Called with the path after each existence test, for tests of files that change meanwhile.
+  std::function<void(const std::string& path)> afterExistenceTest;
 };
 
 // The one live host of the process: the C tables reach it through a global, so only one exists
