@@ -18,7 +18,13 @@ for target in "${targets[@]}"; do
   # the committed seeds stay small: new finds go to the build folder
   cp -n fuzz/corpus/"$target"/* "$corpus"/ 2>/dev/null || true
   echo "== $target: $seconds s"
+  log=build-fuzz/$target.log
+  status=0
   ASAN_OPTIONS=detect_leaks=1 build-fuzz/bin/"${target}_fuzz" -max_total_time="$seconds" -rss_limit_mb=2048 \
-    -max_len=65536 -print_final_stats=1 -artifact_prefix=build-fuzz/ "$corpus" 2>&1 | grep -E "stat::number_of_executed_units|stat::peak_rss|ERROR|SUMMARY|Done" || true
-  test "${PIPESTATUS[0]}" -eq 0
+    -max_len=65536 -print_final_stats=1 -artifact_prefix=build-fuzz/ "$corpus" >"$log" 2>&1 || status=$?
+  grep -E "stat::number_of_executed_units|stat::peak_rss|ERROR|SUMMARY|^Done" "$log" || true
+  if [ "$status" -ne 0 ]; then
+    echo "$target failed ($status): see $log" >&2
+    exit 1
+  fi
 done

@@ -10,6 +10,8 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine64 wine
   # make package
   zip
+  # make fuzz (libFuzzer and the sanitizers' runtime) and the valgrind test
+  clang libclang-rt-14-dev valgrind
 )
 # the glTF validator's runtime (tests/validator), unless a Node.js with npm is there already
 command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)

@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "molfiles.h"
+#include "tempfolder.h"
 #include "values.h"
 #include "vthost/host.h"
 
@@ -23,9 +24,7 @@ constexpr int32_t kRowMaterial = 15024, kRowSymbol = 15025;
 class Hardening : public testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("vantor-hard-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
+    folder_ = FreshTempFolder("vantor-hard-");
     module_ = vthost::Module::Load(host_, fs::path(VANTOR_PLUGIN_DIR) / (std::string("vantor") + VANTOR_MODULE_SUFFIX), nullptr);
     ASSERT_TRUE(module_ && module_->StartUp());
     host_.ClearEvents();

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "tempfolder.h"
 #include "vthost/script.h"
 
 namespace {
@@ -14,9 +15,7 @@ using nlohmann::json;
 class Script : public testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("vantor-script-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
+    folder_ = FreshTempFolder("vantor-script-");
   }
   void TearDown() override {
     runner_.reset();

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "tempfolder.h"
 #include "vthost/host.h"
 
 extern "C" int32_t c4d_main(int32_t action, void* p1, void* p2, void* p3);
@@ -33,12 +34,7 @@ class BoundModule : public testing::Test {
   virtual std::filesystem::path PluginFolder() const { return SourceDir(); }
   // A fresh folder of the test's own, made on first use and removed after the test.
   std::filesystem::path TempFolder() {
-    if (temp_.empty()) {
-      temp_ = std::filesystem::temp_directory_path() /
-              ("vantor-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-      std::filesystem::remove_all(temp_);
-      std::filesystem::create_directories(temp_);
-    }
+    if (temp_.empty()) temp_ = FreshTempFolder("vantor-");
     return temp_;
   }
   // Removes `file`, then each folder above it up to and including `top`, one at a time: on

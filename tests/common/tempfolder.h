@@ -1,0 +1,18 @@
+// A fresh temporary folder named after the running test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
+// Emptied and made again; parameterised tests' names hold a '/', which would nest the folder.
+inline std::filesystem::path FreshTempFolder(const std::string& prefix) {
+  std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+  std::replace(name.begin(), name.end(), '/', '_');
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / (prefix + name);
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  return folder;
+}
