@@ -1,5 +1,5 @@
 // The host's document open on arbitrary file bytes.
-#include <cstdio>
+#include <random>
 #include <filesystem>
 #include <fstream>
 
@@ -7,8 +7,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vthost::Host& host = FuzzHost();
+  // a name of this process's own: fuzzers may run side by side
   static const std::filesystem::path file =
-      std::filesystem::temp_directory_path() / ("vantor-fuzz-" + std::to_string(std::rand()) + ".vdoc");
+      std::filesystem::temp_directory_path() / ("vantor-fuzz-" + std::to_string(std::random_device()()) + ".vdoc");
   {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
