@@ -7,9 +7,11 @@
 #include <filesystem>
 #include <string>
 
-// Emptied and made again; parameterised tests' names hold a '/', which would nest the folder.
+// Emptied and made again. Named after the suite and the test, since tests run side by side;
+// parameterised tests' names hold a '/', which would nest the folder.
 inline std::filesystem::path FreshTempFolder(const std::string& prefix) {
-  std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+  const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string(test->test_suite_name()) + "-" + test->name();
   std::replace(name.begin(), name.end(), '/', '_');
   const std::filesystem::path folder = std::filesystem::temp_directory_path() / (prefix + name);
   std::filesystem::remove_all(folder);
