@@ -121,7 +121,7 @@ constexpr int32_t kMoleculeFile = 20000;  // MOLOBJ_FILE
 constexpr int32_t kLoadButton = 20001;    // MOLOBJ_LOAD
 
 bool WriteReport(const vthost::Host& host, const VtNode* object, const std::string& file) {
-  const std::string text = vthost::Report(host, object).dump(1) + "\n";
+  const std::string text = vthost::JsonText(vthost::Report(host, object)) + "\n";
   if (file == "-") return static_cast<bool>(std::cout << text << std::flush);
   std::ofstream out(std::filesystem::u8path(file), std::ios::binary | std::ios::trunc);
   out << text;

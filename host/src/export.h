@@ -9,6 +9,12 @@
 
 namespace vthost {
 
+// JSON text of a document. Names come from molecule files and users, so any text is possible:
+// bytes that are not UTF-8 are written as U+FFFD instead of failing the whole document.
+std::string JsonText(const nlohmann::json& document, int indent = 1);
+// The text with every byte sequence that is not UTF-8 replaced by U+FFFD.
+std::string ValidUtf8(const std::string& text);
+
 // A parameter value, a container (id to value) and a vector as JSON; links by their target's name.
 nlohmann::json ValueJson(const Host& host, const Value& value);
 nlohmann::json ContainerJson(const Host& host, const VtContainer* container);

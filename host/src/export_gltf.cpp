@@ -181,7 +181,7 @@ class Writer {
 
   int AddNode(const VtNode& node) {
     tinygltf::Node out;
-    out.name = node.name;
+    out.name = ValidUtf8(node.name);
     if (node.position.x != 0.0 || node.position.y != 0.0 || node.position.z != 0.0) {
       out.translation = {node.position.x * kMetresPerUnit, node.position.y * kMetresPerUnit,
                          -node.position.z * kMetresPerUnit};
@@ -257,7 +257,7 @@ class Writer {
     const auto found = materials_.find(key);
     if (found != materials_.end()) return found->second;
     tinygltf::Material material;
-    material.name = xray ? key.name + " (x-ray)" : key.name;
+    material.name = ValidUtf8(xray ? key.name + " (x-ray)" : key.name);
     material.pbrMetallicRoughness.baseColorFactor = {std::clamp(key.r, 0.0, 1.0), std::clamp(key.g, 0.0, 1.0),
                                                      std::clamp(key.b, 0.0, 1.0), xray ? kXrayAlpha : 1.0};
     material.pbrMetallicRoughness.metallicFactor = 0.0;
@@ -442,7 +442,7 @@ class Writer {
     primitive.material = material;
     primitive.mode = TINYGLTF_MODE_TRIANGLES;
     tinygltf::Mesh mesh;
-    mesh.name = node.name;
+    mesh.name = ValidUtf8(node.name);
     mesh.primitives.push_back(std::move(primitive));
     const int index = static_cast<int>(model_.meshes.size());
     model_.meshes.push_back(std::move(mesh));

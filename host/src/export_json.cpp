@@ -11,6 +11,16 @@ using nlohmann::json;
 
 json VectorJson(const VtVector& v) { return json::array({v.x, v.y, v.z}); }
 
+std::string JsonText(const json& document, int indent) {
+  return document.dump(indent, ' ', false, json::error_handler_t::replace);
+}
+
+std::string ValidUtf8(const std::string& text) {
+  // a JSON string round trip does exactly this replacement
+  const std::string quoted = json(text).dump(-1, ' ', false, json::error_handler_t::replace);
+  return json::parse(quoted).get<std::string>();
+}
+
 json ContainerJson(const Host& host, const VtContainer* container) {
   json object = json::object();
   for (const int32_t id : Ids(container)) object[std::to_string(id)] = ValueJson(host, *Lookup(container, id));

@@ -355,7 +355,7 @@ bool ScriptRunner::Describe(const std::vector<std::string>& words) {
     }
     entries.push_back(std::move(shown));
   }
-  out_ << json{{"name", Host::NodeName(node)}, {"complete", description.complete}, {"entries", entries}}.dump(1)
+  out_ << JsonText(json{{"name", Host::NodeName(node)}, {"complete", description.complete}, {"entries", entries}})
        << "\n";
   return true;
 }
@@ -379,11 +379,10 @@ bool ScriptRunner::Dump(const std::vector<std::string>& words) {
     }
   }
   const Value* rows = Lookup(container, kRowCountId);
-  out_ << json{{"name", Host::NodeName(node)},
-               {"rowCount", rows ? ValueJson(host_, *rows) : json(0)},
-               {"presets", presets},
-               {"parameters", parameters}}
-              .dump(1)
+  out_ << JsonText(json{{"name", Host::NodeName(node)},
+                        {"rowCount", rows ? ValueJson(host_, *rows) : json(0)},
+                        {"presets", presets},
+                        {"parameters", parameters}})
        << "\n";
   return true;
 }

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "export.h"
 #include "molfiles.h"
 #include "tempfolder.h"
 #include "values.h"
@@ -187,6 +188,21 @@ TEST_F(Hardening, FileGoneBetweenTheExistenceTestAndTheOpening) {
   host_.Press(node, kLoad);
   host_.Evaluate(scene);
   EXPECT_EQ(CountSpheres(vthost::Host::Hierarchy(node)), 3u);
+  host_.CloseDocument(scene);
+}
+
+// A title that is not UTF-8 names the object: the report and the glTF must still be written.
+TEST_F(Hardening, ReportAndModelOfATitleThatIsNotUtf8AreWritten) {
+  VtDocument* scene = host_.NewDocument();
+  std::string molfile = kWaterMolfile;
+  molfile.replace(0, 5, "w\xff\xfe");
+  VtNode* node = Load(scene, Write("bad-title.mol", molfile));
+  ASSERT_NE(node, nullptr);
+  EXPECT_EQ(vthost::Host::NodeName(node), "w\xff\xfe");
+  const std::string report = vthost::JsonText(vthost::Report(host_, node));
+  EXPECT_NE(report.find("w\xef\xbf\xbd\xef\xbf\xbd"), std::string::npos);
+  std::string error;
+  EXPECT_TRUE(vthost::WriteGltf(host_, vthost::Host::Hierarchy(node), folder_ / "bad-title.glb", &error)) << error;
   host_.CloseDocument(scene);
 }
 

@@ -100,6 +100,15 @@ TEST_F(Script, CopyAndDeleteAndDanglingLinks) {
   EXPECT_EQ(copy["rowCount"], 1);
 }
 
+// nlohmann's strict dump threw on text that is not UTF-8, ending the process
+TEST_F(Script, DumpOfTextThatIsNotUtf8IsWritten) {
+  ASSERT_TRUE(Run("load\nnew m\npress m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_SYMBOL[0] C\xff\xfe\ndump m\ndescribe m\n"))
+      << err_.str();
+  const std::vector<json> printed = Printed();
+  ASSERT_EQ(printed.size(), 2u);
+  EXPECT_EQ(printed[0]["parameters"]["15025"], "C\xef\xbf\xbd\xef\xbf\xbd");  // each bad byte a U+FFFD
+}
+
 struct BadLine {
   const char* name;
   const char* script;
