@@ -3,15 +3,23 @@
 # runner of the Windows build (see cmake/mingw-w64-x86_64.cmake).
 #
 #   cmake/wine-run.sh PREFIX PROGRAM [ARGUMENT...]
+#   cmake/wine-run.sh PREFIX --start-server | --stop-server
 #
 # No display is needed: WINEDEBUG=-all quiets Wine's own diagnostics and the Mono and Gecko
-# installers are switched off. The exit status is the program's.
+# installers are switched off. The exit status is the program's. PREFIX may be relative.
+#
+# A wineserver left to itself exits a few seconds after its last program ends; a program that
+# starts while it is going down fails with "recvmsg: Connection reset by peer" or no output at all.
+# A test run therefore starts one server that stays (--start-server) before its first test and
+# stops it (--stop-server) after its last, so that no program ever meets a server going down.
 set -eu
 if [ $# -lt 2 ]; then
-  echo "usage: $0 PREFIX PROGRAM [ARGUMENT...]" >&2
+  echo "usage: $0 PREFIX PROGRAM [ARGUMENT...] | PREFIX --start-server | PREFIX --stop-server" >&2
   exit 2
 fi
-prefix=$1
+# wineserver refuses a relative WINEPREFIX
+mkdir -p "$1"
+prefix=$(cd "$1" && pwd)
 shift
 WINEPREFIX=$prefix
 WINEDEBUG=-all
@@ -25,9 +33,8 @@ if [ -z "$wine" ]; then
   exit 127
 fi
 
-# Tests run in parallel: one of them makes the prefix while the others wait.
+# Programs may start side by side: one of them makes the prefix while the others wait.
 if [ ! -f "$prefix/system.reg" ]; then
-  mkdir -p "$(dirname "$prefix")"
   (
     flock 9
     if [ ! -f "$prefix/system.reg" ]; then
@@ -40,4 +47,25 @@ if [ ! -f "$prefix/system.reg" ]; then
     exit 1
   fi
 fi
+
+case "$1" in
+  --start-server)
+    # A server that is still there (from listing the tests, say) would go down on its own: end it,
+    # then start one that stays until --stop-server, and bring up the prefix's own Windows
+    # processes once, before programs start side by side.
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w
+    if ! wineserver -p; then
+      echo "$0: could not start a wineserver for $prefix" >&2
+      exit 1
+    fi
+    "$wine" cmd /c exit 0 >/dev/null 2>&1 || true
+    exit 0
+    ;;
+  --stop-server)
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w
+    exit 0
+    ;;
+esac
 exec "$wine" "$@"
