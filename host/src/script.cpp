@@ -382,7 +382,8 @@ bool ScriptRunner::Dump(const std::vector<std::string>& words) {
   out_ << JsonText(json{{"name", Host::NodeName(node)},
                         {"rowCount", rows ? ValueJson(host_, *rows) : json(0)},
                         {"presets", presets},
-                        {"parameters", parameters}})
+                        {"parameters", parameters},
+                        {"hierarchy", HierarchyJson(host_, Host::Hierarchy(node))}})
        << "\n";
   return true;
 }

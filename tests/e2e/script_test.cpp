@@ -1,9 +1,12 @@
 // The script language driving the built module, as vantor-host --script does.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "export.h"
+#include "molfiles.h"
 #include "tempfolder.h"
 #include "vthost/script.h"
 
@@ -98,6 +101,24 @@ TEST_F(Script, CopyAndDeleteAndDanglingLinks) {
   const json copy = Printed().at(0);
   EXPECT_EQ(copy["parameters"]["15024"], nullptr);  // the link resolves to none
   EXPECT_EQ(copy["rowCount"], 1);
+}
+
+TEST_F(Script, DumpShowsTheModelAsTheReportDoesAndNullBeforeAnyEvaluation) {
+  std::ofstream(folder_ / "water.mol", std::ios::binary) << kWaterMolfile;
+  ASSERT_TRUE(Run("load\nnew m\nset m MOLOBJ_FILE " + Path("water.mol") + "\npress m MOLOBJ_LOAD\ndump m\neval\ndump m\n"))
+      << err_.str();
+  const std::vector<json> printed = Printed();
+  ASSERT_EQ(printed.size(), 2u);
+  ASSERT_TRUE(printed[0].contains("hierarchy"));
+  EXPECT_EQ(printed[0]["hierarchy"], nullptr);  // loaded, not yet evaluated
+  const json& hierarchy = printed[1]["hierarchy"];
+  EXPECT_EQ(hierarchy["type"], "null");
+  EXPECT_EQ(hierarchy["children"].size(), 5u);  // three atoms, two bonds
+  VtNode* node = host_.FindByName(runner_->Document(), "water");
+  ASSERT_NE(node, nullptr);
+  EXPECT_EQ(hierarchy, vthost::Report(host_, node)["hierarchy"]);
+  // what dump printed before stays
+  for (const char* key : {"name", "rowCount", "presets", "parameters"}) EXPECT_TRUE(printed[1].contains(key)) << key;
 }
 
 // nlohmann's strict dump threw on text that is not UTF-8, ending the process
