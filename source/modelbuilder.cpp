@@ -147,11 +147,13 @@ Node MoleculeObject::BuildNucleus(const BuildContext& context, int32_t atomIndex
 }
 
 Node MoleculeObject::BuildBond(int32_t atom1, int32_t atom2, const Vector& centre, int32_t order) {
-  // a bond naming an atom that is not there (a damaged file, or a dropped atom) is left out
-  const int32_t count = molecule_.atoms.Count();
-  if (atom1 < 1 || atom1 > count || atom2 < 1 || atom2 > count) return Node(nullptr);
-  const Atom& first = molecule_.atoms[atom1 - 1];
-  const Atom& second = molecule_.atoms[atom2 - 1];
+  // Bonds name atoms by their line in the file. A bond to an atom that was dropped (its element
+  // is not in the table) or that the atom block does not have (a damaged file) is left out.
+  const int32_t firstIndex = FindAtomByNumber(molecule_.atoms, atom1);
+  const int32_t secondIndex = FindAtomByNumber(molecule_.atoms, atom2);
+  if (firstIndex < 0 || secondIndex < 0) return Node(nullptr);
+  const Atom& first = molecule_.atoms[firstIndex];
+  const Atom& second = molecule_.atoms[secondIndex];
   if (!showHydrogens_ && (first.element == kHydrogen || second.element == kHydrogen)) return Node(nullptr);
 
   Node profile = BuildBondProfile(BondRadius({bondRadius_, doubleBondFactor_, tripleBondFactor_}, order));

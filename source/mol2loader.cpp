@@ -35,8 +35,9 @@ constexpr int32_t kPathBufferSize = 999;
 
 String Cut(const LineReader& line, Field field) { return line.Cut(field.column, field.width); }
 
-void ReadAtom(const LineReader& line, const ElementTable& elementTable, HostArray<Atom>& atoms) {
+void ReadAtom(const LineReader& line, int32_t number, const ElementTable& elementTable, HostArray<Atom>& atoms) {
   Atom atom;
+  atom.number = number;
   atom.x = Cut(line, kAtomX).ToFloat();
   atom.y = Cut(line, kAtomY).ToFloat();
   atom.z = Cut(line, kAtomZ).ToFloat();
@@ -90,7 +91,7 @@ void SdfLoader::ReadFrom(std::istream& in, Node node, const ElementTable& elemen
   const int32_t bondCount = Cut(lines, kBondCount).ToInt32();
   for (int32_t i = 0; i < atomCount; ++i) {
     lines.Next();
-    ReadAtom(lines, elementTable, atoms);
+    ReadAtom(lines, i + 1, elementTable, atoms);
   }
   for (int32_t i = 0; i < bondCount; ++i) {
     lines.Next();
