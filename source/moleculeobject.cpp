@@ -199,10 +199,7 @@ void MoleculeObject::OnCommand(Node node, Container& parameters, int32_t id) {
       LoadMoleculeFile(node, parameters, elements_, molecule_);
       break;
     case MOLOBJ_RESTORE_PRESET:
-      if (AskQuestion(kRestoreQuestion)) {
-        ResetColourPresets(presets_, parameters.GetInt32(MOLOBJ_PRESET));
-        PushParameters(parameters);
-      }
+      if (AskQuestion(kRestoreQuestion)) RestorePreset(parameters);
       break;
     case MOLOBJ_ADD_ROW:
       AddRow(node, parameters);
@@ -212,6 +209,19 @@ void MoleculeObject::OnCommand(Node node, Container& parameters, int32_t id) {
       break;
     default:
       break;
+  }
+}
+
+// Only the preset's colours are written: the mirror is refreshed by evaluations alone, so writing
+// it all back would undo every edit made since the last one (and every value of an object just
+// opened or copied).
+void MoleculeObject::RestorePreset(Container& parameters) {
+  const int32_t index = parameters.GetInt32(MOLOBJ_PRESET);
+  ResetColourPresets(presets_, index);
+  // a preset without defaults, or one the list does not hold, was not restored: nothing to show
+  if (index < 0 || index >= kDefaultPresetCount || index >= presets_.Count()) return;
+  for (int32_t slot = 0; slot < kPresetSlots; ++slot) {
+    parameters.SetVector(kPresetColourIds[slot], presets_[index].colours[slot]);
   }
 }
 

@@ -160,6 +160,29 @@ TEST_F(MoleculeObjectTest, RestoreAskedAndAnsweredYes) {
   EXPECT_EQ(Object(node).Presets()[3].colours[kSlotCarbon].x, 0.08);
 }
 
+// Restore wrote the whole mirror back, which only an evaluation refreshes: edits made since, or
+// every value of an opened or copied object, went back to what the mirror held.
+TEST_F(MoleculeObjectTest, RestoreKeepsEditsNotYetEvaluated) {
+  VtNode* node = NewMolecule();
+  host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{3}));
+  host_.SetParameter(node, MOLOBJ_BOND_RADIUS, Value(8.0));
+  host_.SetParameter(node, MOLOBJ_SEGMENTS, Value(int32_t{10}));
+  host_.SetParameter(node, MOLOBJ_SHOW_HYDROGENS, Value(false));
+  host_.SetParameter(node, MOLOBJ_PRESET_COLOR_C, Value(VtVector{1.0, 0.0, 0.0}));
+  VtNode* copy = host_.Duplicate(node, "copy");  // its mirror holds the defaults until evaluated
+  ASSERT_NE(copy, nullptr);
+  host_.Options().answerYes = true;
+  for (VtNode* object : {node, copy}) {
+    host_.Press(object, MOLOBJ_RESTORE_PRESET);
+    ExpectPresetColours(object, DefaultColourPreset(3));
+    EXPECT_EQ(GetAs<int32_t>(object, MOLOBJ_PRESET), 3);
+    EXPECT_EQ(GetAs<double>(object, MOLOBJ_BOND_RADIUS), 8.0);
+    EXPECT_EQ(GetAs<int32_t>(object, MOLOBJ_SEGMENTS), 10);
+    EXPECT_EQ(GetAs<bool>(object, MOLOBJ_SHOW_HYDROGENS), false);
+    EXPECT_EQ(Object(object).Presets()[3].colours[kSlotCarbon].x, 0.08);
+  }
+}
+
 TEST_F(MoleculeObjectTest, RestoreAnsweredNoChangesNothing) {
   VtNode* node = NewMolecule();
   host_.SetParameter(node, MOLOBJ_PRESET_COLOR_H, Value(VtVector{0.0, 1.0, 0.0}));
