@@ -32,6 +32,9 @@ constexpr int32_t kPresetColourIds[kPresetSlots] = {MOLOBJ_PRESET_COLOR_H, MOLOB
 
 int32_t IdOf(const void* data) { return data ? static_cast<const VtDescriptionId*>(data)->id : 0; }
 
+// A stored count can say anything; the object has no more rows than the description can show.
+int32_t RowCountWithinLimit(int32_t count) { return std::clamp(count, 0, kMaxRows); }
+
 }  // namespace
 
 ColourPreset* MoleculeObject::SelectedPreset() {
@@ -165,7 +168,7 @@ bool MoleculeObject::CopyTo(ObjectData& destination, VtNode*, VtNode*) {
     target.presets_.CopyFrom(presets_);
     target.materialRows_.CopyFrom(materialRows_);
   }
-  target.rowCount_ = rowCount_;
+  target.rowCount_ = RowCountWithinLimit(rowCount_);
   return true;
 }
 
@@ -183,7 +186,10 @@ bool MoleculeObject::Message(VtNode* handle, int32_t type, void* data) {
       const int32_t subType = data ? *static_cast<const int32_t*>(data) : 0;
       if (subType == VT_DOCUMENT_OPENED || subType == VT_DOCUMENT_MERGED) {
         LoadMoleculeFile(node, parameters, elements_, molecule_);
-        rowCount_ = std::max(0, parameters.GetInt32(MOLOBJ_ROW_COUNT));
+        const int32_t stored = parameters.GetInt32(MOLOBJ_ROW_COUNT);
+        rowCount_ = RowCountWithinLimit(stored);
+        // so each press of Remove takes away a row the description shows
+        if (stored > kMaxRows) parameters.SetInt32(MOLOBJ_ROW_COUNT, rowCount_);
       }
       break;
     }

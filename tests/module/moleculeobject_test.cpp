@@ -238,6 +238,33 @@ TEST_F(MoleculeObjectTest, SaveAndOpenBringBackPresetsRowsAndTheMolecule) {
   EXPECT_EQ(GetAs<double>(opened, 15028), 2.5);  // described again, the user's value stays
 }
 
+// The object took a stored count past the 249 rows it shows, so the first 51 presses of Remove
+// removed nothing the user could see.
+TEST_F(MoleculeObjectTest, StoredRowCountPastTheLimitIsBroughtWithinIt) {
+  constexpr int32_t kLastRowGroup = 15021 + 20 * 248, kRowBeforeGroup = 15021 + 20 * 247;
+  VtNode* node = NewMolecule();
+  host_.SetParameter(node, MOLOBJ_ROW_COUNT, Value(int32_t{300}));
+  const std::filesystem::path file = TempFolder() / "rows.vdoc";
+  std::string error;
+  ASSERT_TRUE(host_.SaveDocument(document_, file, &error)) << error;
+  host_.CloseDocument(document_);
+  document_ = host_.OpenDocument(file, &error);
+  ASSERT_NE(document_, nullptr) << error;
+  VtNode* opened = host_.Nodes(document_).at(0);
+  EXPECT_EQ(Object(opened).RowCount(), 249);
+  EXPECT_EQ(GetAs<int32_t>(opened, MOLOBJ_ROW_COUNT), 249);
+  ASSERT_NE(host_.Describe(opened).Find(kLastRowGroup), nullptr);
+  VtNode* copy = host_.Duplicate(opened, "copy");
+  ASSERT_NE(copy, nullptr);
+  for (VtNode* object : {opened, copy}) {
+    host_.Press(object, MOLOBJ_REMOVE_ROW);
+    EXPECT_EQ(GetAs<int32_t>(object, MOLOBJ_ROW_COUNT), 248);
+    const vthost::Description shown = host_.Describe(object);
+    EXPECT_EQ(shown.Find(kLastRowGroup), nullptr);  // the last row shown is gone
+    EXPECT_NE(shown.Find(kRowBeforeGroup), nullptr);
+  }
+}
+
 TEST_F(MoleculeObjectTest, CopyTakesTheModelWithoutReadingTheFile) {
   VtNode* node = NewMolecule();
   const auto file = WriteFile(TempFolder() / "water.sdf", kWaterMolfile);
