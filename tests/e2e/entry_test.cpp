@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "values.h"
 #include "vthost/host.h"
 
 namespace fs = std::filesystem;
@@ -229,6 +230,46 @@ TEST_F(Entry, StrayEndBeforeInitDoesNotBlockTheNextInit) {
   EXPECT_EQ(module_->End(), 1);
   ASSERT_EQ(Init(), 1);
   EXPECT_EQ(module_->Message(kLoadResources), 1);
+}
+
+// The last end unbinds the host's tables; a call after it dereferenced a null table.
+TEST_F(Entry, CallsAfterTheLastEndFailSafely) {
+  LoadBuilt();
+  ASSERT_TRUE(StartUp());
+  VtDocument* document = host_.NewDocument();
+  VtNode* node = host_.CreateObject(document, 1060013, "m");
+  ASSERT_NE(node, nullptr);
+  const VtObjectClass& cls = *host_.FindObjectType(1060013)->operations;
+  void* data = node->data;
+  ASSERT_EQ(End(), 1);
+  host_.ClearEvents();
+
+  EXPECT_EQ(module_->Start(), 0);
+  EXPECT_EQ(module_->Message(kLoadResources), -1);
+  EXPECT_EQ(module_->End(), 1);  // an end past the last is ignored
+  EXPECT_EQ(cls.Allocate(), nullptr);
+  EXPECT_EQ(cls.Initialise(data, node), 0);
+  cls.Free(data, node);
+  EXPECT_EQ(cls.Read(data, node, nullptr, 0), 0);
+  EXPECT_EQ(cls.Write(data, node, nullptr), 0);
+  EXPECT_EQ(cls.Copy(data, data, node, node), 0);
+  VtDescriptionId load{20001, VT_DATATYPE_BUTTON, 0};
+  EXPECT_EQ(cls.Message(data, node, VT_MSG_COMMAND, &load), 0);
+  int32_t flags = 0;
+  EXPECT_EQ(cls.Describe(data, node, nullptr, &flags), 0);
+  EXPECT_EQ(flags, 0);
+  EXPECT_EQ(cls.IsEnabled(data, node, 20034), 1);  // the base answer
+  EXPECT_EQ(cls.AddToExecution(data, node, nullptr), 0);
+  EXPECT_EQ(cls.Execute(data, node, document), 2);
+  EXPECT_EQ(cls.BuildHierarchy(data, node, nullptr), nullptr);
+  cls.Destroy(data);  // does nothing: the object stays for the host to free once the module is back
+  EXPECT_TRUE(host_.Events().empty());
+  EXPECT_TRUE(vthost::Host::NodeEvents(node).empty());
+
+  // bound again, the module frees the object as usual
+  ASSERT_EQ(Init(), 1);
+  host_.CloseDocument(document);
+  EXPECT_EQ(host_.LiveBlocks(), 0);
 }
 
 // A host that carries on after a refused init must never make the module use what it lacks.
