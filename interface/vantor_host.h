@@ -146,7 +146,12 @@ typedef struct VtMmTable {
   void (*Free)(void* block);
 } VtMmTable;
 
-/* St: host strings. Text is 8-bit; encoding 0 is the platform's 8-bit character set. */
+/* Encodings of the 8-bit text St converts from and to. */
+#define VT_ENCODING_PLATFORM 0 /* the platform's 8-bit set: the ANSI code page on Windows, UTF-8 elsewhere */
+#define VT_ENCODING_UTF8 1
+
+/* St: host strings. Text is 8-bit, in the encoding given: VT_ENCODING_PLATFORM or VT_ENCODING_UTF8
+ * (any other code reads as VT_ENCODING_PLATFORM). A file's full path is exact only as UTF-8. */
 typedef struct VtStTable {
   /* length < 0: up to the terminating NUL. */
   VtString* (*FromBytes)(const char* bytes, int32_t length, int32_t encoding);

@@ -126,6 +126,43 @@ INSTANTIATE_TEST_SUITE_P(Flavours, EntryVersion,
                                          VersionCase{"vantor", 2025200, 1}, VersionCase{"vantorR2025", 2025199, -3},
                                          VersionCase{"vantorR2025", 2025200, 1}, VersionCase{"vantorR2025", 0, -3}));
 
+// A record with one table taken away: every table the module uses is needed, and a refused start
+// says which one on the console when the console and strings are there to say it.
+struct TableCase {
+  const char* name;
+  void (*remove)(VtHostInterface& record);
+  int32_t expected;
+  const char* line;  // null: nothing on the console
+};
+
+void PrintTo(const TableCase& table, std::ostream* out) { *out << table.name; }
+
+class EntryTables : public Entry, public testing::WithParamInterface<TableCase> {};
+
+TEST_P(EntryTables, MissingTableRefusesTheStartAndSaysWhich) {
+  VtHostInterface record = *host_.Interface();
+  GetParam().remove(record);
+  LoadBuilt();
+  const fs::path location = module_->Folder();
+  EXPECT_EQ(Init(&record, &location), GetParam().expected);
+  std::vector<std::string> expected;
+  if (GetParam().line) expected.push_back(GetParam().line);
+  EXPECT_EQ(Console(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, EntryTables,
+    testing::Values(
+        TableCase{"Ob", [](VtHostInterface& r) { r.Ob = nullptr; }, -3, "Vantor: the host interface lacks the table Ob."},
+        TableCase{"Tx", [](VtHostInterface& r) { r.Tx = nullptr; }, -3, "Vantor: the host interface lacks the table Tx."},
+        TableCase{"Ca", [](VtHostInterface& r) { r.Ca = nullptr; }, -3, "Vantor: the host interface lacks the table Ca."},
+        TableCase{"FL", [](VtHostInterface& r) { r.FL = nullptr; }, -3, "Vantor: the host interface lacks the table FL."},
+        TableCase{"Mm", [](VtHostInterface& r) { r.Mm = nullptr; }, -3, "Vantor: the host interface lacks the table Mm."},
+        TableCase{"GeSilent", [](VtHostInterface& r) { r.Ge = nullptr; }, -3, nullptr},
+        TableCase{"StSilent", [](VtHostInterface& r) { r.St = nullptr; }, -3, nullptr},
+        TableCase{"DcAndDiNotNeeded", [](VtHostInterface& r) { r.Dc = nullptr, r.Di = nullptr; }, 1, nullptr}),
+    [](const testing::TestParamInfo<TableCase>& info) { return std::string(info.param.name); });
+
 class EntryFlavour : public Entry, public testing::WithParamInterface<const char*> {};
 
 TEST_P(EntryFlavour, StartUpRegistersTheMoleculeObject) {
