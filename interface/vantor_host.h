@@ -103,6 +103,15 @@ typedef struct VtTangent {
 #define VT_SPLINE_LINEAR 0
 #define VT_SPLINE_BEZIER 4
 
+/* Parameters of the host's own objects, which generators set and the host reads. */
+#define VT_SPHERE_RADIUS 1110              /* sphere primitive: Float radius */
+#define VT_SPHERE_SEGMENTS 1111            /* sphere primitive: Int32 segment count */
+#define VT_SPLINE_INTERPOLATION 1001       /* spline: Int32 interpolation of its segments */
+#define VT_SPLINE_CLOSED 1002              /* spline: Bool, the last point joins the first */
+#define VT_SPLINE_INTERMEDIATE_POINTS 1003 /* spline: Int32 points drawn between two points */
+#define VT_SWEEP_START_CAP 2999            /* sweep: Int32, non-zero closes the start */
+#define VT_SWEEP_END_CAP 3000              /* sweep: Int32, non-zero closes the end */
+
 /* A description id: the parameter number, its data type and its creator (0). */
 typedef struct VtDescriptionId {
   int32_t id;
