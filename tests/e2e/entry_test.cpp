@@ -179,8 +179,13 @@ TEST_P(EntryFlavour, StartUpRegistersTheMoleculeObject) {
   EXPECT_TRUE(type->hasIcon);
   EXPECT_EQ(type->iconWidth, 64);
   EXPECT_EQ(type->iconHeight, 64);
-  EXPECT_NE(type->operations->Allocate, nullptr);
   EXPECT_EQ(host_.Descriptions().count(1060013), 1u);
+  // the registered class makes objects that initialise: defaults in place
+  VtDocument* document = host_.NewDocument();
+  VtNode* node = host_.CreateObject(document, 1060013, "m");
+  ASSERT_NE(node, nullptr);
+  EXPECT_NE(vthost::Lookup(vthost::Host::NodeParameters(node), 20032), nullptr);
+  host_.CloseDocument(document);
 }
 
 INSTANTIATE_TEST_SUITE_P(Flavours, EntryFlavour, testing::Values("vantor", "vantorR2025"));

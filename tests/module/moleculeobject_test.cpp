@@ -195,8 +195,10 @@ TEST_F(MoleculeObjectTest, RestoreAnsweredNoChangesNothing) {
 
 TEST_F(MoleculeObjectTest, ColourModeChangeReadsTheElementTableAgain) {
   VtNode* node = NewMolecule();
+  ASSERT_EQ(Object(node).Elements().Count(), 118);
+  WriteFile(plugin_ / "res" / "ptable.csv", "t\nc\nH,FFFFFF,32,120,79\nHe,D9FFFF,93,140,49\n");
   host_.SetParameter(node, MOLOBJ_COLOR_MODE, Value(int32_t{1}));
-  EXPECT_EQ(Object(node).Elements().Count(), 118);
+  EXPECT_EQ(Object(node).Elements().Count(), 2);  // the file as it is now
   EXPECT_EQ(MessagesSent(node, VT_MSG_UPDATE).size(), 1u);
   std::filesystem::remove(plugin_ / "res" / "ptable.csv");
   host_.SetParameter(node, MOLOBJ_COLOR_MODE, Value(int32_t{0}));
