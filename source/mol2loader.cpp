@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "fileopen.h"
 #include "hostui.h"
 #include "linereader.h"
 
@@ -29,9 +30,6 @@ constexpr Field kBondFirst{1, 3}, kBondSecond{4, 3}, kBondType{7, 3};
 
 // Lines 2 and 3 (program and comment) are skipped; line 4 is the counts line.
 constexpr int32_t kLinesBeforeCounts = 2;
-
-// The path is opened from an 8-bit buffer of 1000 bytes, at most 999 with its NUL.
-constexpr int32_t kPathBufferSize = 999;
 
 String Cut(const LineReader& line, Field field) { return line.Cut(field.column, field.width); }
 
@@ -64,10 +62,8 @@ bool SdfLoader::Read(Node node, const Filename& fileName, const ElementTable& el
     ShowMessage("The .sdf file specified does not exist.");
     return false;
   }
-  char path[kPathBufferSize];
   std::ifstream in;
-  if (PathForStream(fileName, path, kPathBufferSize)) in.open(path);
-  if (!in.is_open() || in.fail() || in.bad()) {
+  if (!OpenForReading(fileName, in) || in.bad()) {
     ShowMessage("Failed to open the .sdf file.");
     return false;
   }
