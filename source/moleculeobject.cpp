@@ -241,7 +241,7 @@ void MoleculeObject::AddRow(Node node, Container& parameters) {
 void MoleculeObject::RemoveRow(Node node, Container& parameters) {
   if (rowCount_ <= 0) return;
   const int32_t row = rowCount_ - 1;
-  // a row past the last possible one (a stored count can say so) owns no ids to reset
+  // a row past the last possible one would own no ids to reset (the count is kept within the limit)
   if (const auto initialised = RowParameterId(row, MOLOBJ_ROW_INITIALISED)) parameters.SetBool(*initialised, false);
   const auto symbol = RowParameterId(row, MOLOBJ_ROW_SYMBOL);
   const auto material = RowParameterId(row, MOLOBJ_ROW_MATERIAL);
