@@ -103,6 +103,15 @@ typedef struct VtTangent {
 #define VT_SPLINE_LINEAR 0
 #define VT_SPLINE_BEZIER 4
 
+/* Parameters of the host's own objects, which generators set and the host reads. */
+#define VT_SPHERE_RADIUS 1110              /* sphere primitive: Float radius */
+#define VT_SPHERE_SEGMENTS 1111            /* sphere primitive: Int32 segment count */
+#define VT_SPLINE_INTERPOLATION 1001       /* spline: Int32 interpolation of its segments */
+#define VT_SPLINE_CLOSED 1002              /* spline: Bool, the last point joins the first */
+#define VT_SPLINE_INTERMEDIATE_POINTS 1003 /* spline: Int32 points drawn between two points */
+#define VT_SWEEP_START_CAP 2999            /* sweep: Int32, non-zero closes the start */
+#define VT_SWEEP_END_CAP 3000              /* sweep: Int32, non-zero closes the end */
+
 /* A description id: the parameter number, its data type and its creator (0). */
 typedef struct VtDescriptionId {
   int32_t id;
@@ -146,7 +155,12 @@ typedef struct VtMmTable {
   void (*Free)(void* block);
 } VtMmTable;
 
-/* St: host strings. Text is 8-bit; encoding 0 is the platform's 8-bit character set. */
+/* Encodings of the 8-bit text St converts from and to. */
+#define VT_ENCODING_PLATFORM 0 /* the platform's 8-bit set: the ANSI code page on Windows, UTF-8 elsewhere */
+#define VT_ENCODING_UTF8 1
+
+/* St: host strings. Text is 8-bit, in the encoding given: VT_ENCODING_PLATFORM or VT_ENCODING_UTF8
+ * (any other code reads as VT_ENCODING_PLATFORM). A file's full path is exact only as UTF-8. */
 typedef struct VtStTable {
   /* length < 0: up to the terminating NUL. */
   VtString* (*FromBytes)(const char* bytes, int32_t length, int32_t encoding);

@@ -3,6 +3,7 @@
 
 #include <fstream>
 
+#include "fileopen.h"
 #include "hostfilename.h"
 #include "linereader.h"
 
@@ -10,8 +11,6 @@ namespace vantor {
 namespace {
 
 constexpr int32_t kHeadingLines = 2;
-// the path is opened from an 8-bit buffer of at most 998 characters
-constexpr int32_t kPathBufferSize = 999;
 
 // An empty colour column gives this grey; an empty radius column 1.0.
 constexpr double kDefaultGrey = 0.2;
@@ -73,10 +72,8 @@ bool ElementTable::Load() {
   Clear();
   const Filename path = PluginResourceFolder() + String(kFileName);
   if (path.IsEmpty() || !FileExists(path)) return false;
-  char buffer[kPathBufferSize];
-  if (!PathForStream(path, buffer, kPathBufferSize)) return false;
-  std::ifstream in(buffer);
-  if (!in) return false;
+  std::ifstream in;
+  if (!OpenForReading(path, in)) return false;
   LoadFrom(in);
   return true;
 }

@@ -2,6 +2,7 @@
 #include "hostbinding.h"
 
 #include <cassert>
+#include <string>
 
 namespace vantor::host {
 namespace {
@@ -9,17 +10,47 @@ namespace {
 VtHostInterface g_record{};
 bool g_bound = false;
 
+// Every table the module calls, by the name the host gives it. The others (Dc, Di and the
+// reserved slots) may be null.
+struct NeededTable {
+  const char* name;
+  bool (*present)(const VtHostInterface& record);
+};
+
+#define VANTOR_TABLE(slot) {#slot, [](const VtHostInterface& record) { return record.slot != nullptr; }}
+const NeededTable kNeededTables[] = {
+    VANTOR_TABLE(Ge), VANTOR_TABLE(Mm), VANTOR_TABLE(St), VANTOR_TABLE(Fn), VANTOR_TABLE(Bc), VANTOR_TABLE(Rs),
+    VANTOR_TABLE(Bm), VANTOR_TABLE(Pl), VANTOR_TABLE(Dg), VANTOR_TABLE(Nd), VANTOR_TABLE(Ob), VANTOR_TABLE(Tg),
+    VANTOR_TABLE(Sp), VANTOR_TABLE(Pt), VANTOR_TABLE(Pr), VANTOR_TABLE(Hf), VANTOR_TABLE(Ds), VANTOR_TABLE(Tk),
+    VANTOR_TABLE(Ex), VANTOR_TABLE(Bx), VANTOR_TABLE(Ca), VANTOR_TABLE(Dp), VANTOR_TABLE(Tx), VANTOR_TABLE(FL),
+};
+#undef VANTOR_TABLE
+
+// A line on the console of a record that may lack other tables: it needs the console and strings.
+void TellConsole(const VtHostInterface& record, const std::string& line) {
+  if (record.Ge == nullptr || record.Ge->ConsoleLine == nullptr || record.St == nullptr ||
+      record.St->FromBytes == nullptr || record.St->Release == nullptr) {
+    return;
+  }
+  VtString* text = record.St->FromBytes(line.c_str(), -1, VT_ENCODING_PLATFORM);
+  if (text == nullptr) return;
+  record.Ge->ConsoleLine(text);
+  record.St->Release(text);
+}
+
 }  // namespace
 
 bool Bind(const VtHostInterface* record) {
   g_bound = false;
   if (record == nullptr) return false;
   g_record = *record;
-  // every table the module calls without looking: a host without them cannot run it
-  g_bound = g_record.Ge && g_record.Mm && g_record.St && g_record.Fn && g_record.Bc && g_record.Rs &&
-            g_record.Bm && g_record.Pl && g_record.Dg && g_record.Nd && g_record.Hf &&
-            g_record.Ds && g_record.Tk && g_record.Ex && g_record.Ob && g_record.Sp && g_record.Pt &&
-            g_record.Pr && g_record.Tg && g_record.Tx && g_record.Dp && g_record.Bx && g_record.Ca && g_record.FL;
+  bool complete = true;
+  for (const NeededTable& table : kNeededTables) {
+    if (table.present(g_record)) continue;
+    complete = false;
+    TellConsole(g_record, std::string("Vantor: the host interface lacks the table ") + table.name + ".");
+  }
+  g_bound = complete;
   return g_bound;
 }
 

@@ -6,7 +6,9 @@
 namespace vantor::host {
 
 // Keeps a copy of the record's version and table pointers. Answers false for a null record or one
-// that lacks a table the module calls unchecked; the module then counts as unbound.
+// that lacks a table the module calls (every table but Dc, Di and the reserved ones); the module
+// then counts as unbound, and each missing table is named on the console when the record has
+// the console and string tables to say it.
 bool Bind(const VtHostInterface* record);
 void Unbind();
 bool IsBound();

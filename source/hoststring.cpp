@@ -10,7 +10,7 @@ namespace {
 
 const VtStTable& St() { return *host::Tables().St; }
 
-constexpr int32_t kEncoding8Bit = 0;
+constexpr int32_t kEncoding8Bit = VT_ENCODING_PLATFORM;
 
 }  // namespace
 
@@ -76,6 +76,10 @@ double String::ToFloat(bool* error) const {
 
 int32_t String::ToBytes(char* buffer, int32_t limit) const {
   return St().ToBytes(handle_, buffer, limit, kEncoding8Bit);
+}
+
+int32_t String::ToUtf8(char* buffer, int32_t limit) const {
+  return St().ToBytes(handle_, buffer, limit, VT_ENCODING_UTF8);
 }
 
 std::string String::ToStdString() const {

@@ -42,6 +42,8 @@ class String {
   // 8-bit text into buffer, at most limit - 1 bytes and a NUL. Answers the length of the whole
   // text: an answer >= limit means it did not fit and the buffer holds a cut copy.
   int32_t ToBytes(char* buffer, int32_t limit) const;
+  // The same as UTF-8, whatever the platform's 8-bit set: for paths, which must stay exact.
+  int32_t ToUtf8(char* buffer, int32_t limit) const;
   std::string ToStdString() const;
 
   const VtString* Handle() const { return handle_; }

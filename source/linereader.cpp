@@ -27,9 +27,4 @@ String LineReader::Cut(int32_t column, int32_t width) const {
   return String::FromBytes(buffer_ + start, count);
 }
 
-bool PathForStream(const Filename& name, char* buffer, int32_t size) {
-  const int32_t length = name.Path().ToBytes(buffer, size);
-  return length < size;
-}
-
 }  // namespace vantor

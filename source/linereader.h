@@ -1,11 +1,9 @@
-// Line reading shared by the file readers: fixed-size lines, carriage returns removed, and the
-// conversion of a path into the 8-bit buffer a stream opens.
+// Line reading shared by the file readers: fixed-size lines, carriage returns removed.
 #pragma once
 
 #include <cstdint>
 #include <istream>
 
-#include "hostfilename.h"
 #include "hoststring.h"
 
 namespace vantor {
@@ -37,9 +35,5 @@ class LineReader {
   int32_t length_ = 0;
   char buffer_[kLineCount + 1];
 };
-
-// The full path of name in 8-bit text, in buffer of the given size. False when it does not fit:
-// a cut path would name another file.
-bool PathForStream(const Filename& name, char* buffer, int32_t size);
 
 }  // namespace vantor

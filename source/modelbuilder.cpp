@@ -10,13 +10,6 @@
 namespace vantor {
 namespace {
 
-constexpr int32_t kSphereRadius = 1110;
-constexpr int32_t kSphereSegments = 1111;
-constexpr int32_t kSweepStartCap = 2999;
-constexpr int32_t kSweepEndCap = 3000;
-constexpr int32_t kSplineInterpolation = 1001;
-constexpr int32_t kSplineClosed = 1002;
-constexpr int32_t kSplineIntermediatePoints = 1003;
 constexpr int32_t kInterpolationUniform = 2;
 constexpr int32_t kProfilePoints = 4;
 constexpr int32_t kPathPoints = 2;
@@ -125,8 +118,8 @@ Node MoleculeObject::BuildAtom(int32_t atomIndex, const BuildContext& context, N
   const Atom& atom = molecule_.atoms[atomIndex];
   Container primitive = Container::Create();
   const RadiusSettings radius{radiusMode_, atomRadius_, radiusScale_};
-  if (const auto r = AtomRadius(radius, elements_[atom.element], atom.element)) primitive.SetFloat(kSphereRadius, *r);
-  primitive.SetInt32(kSphereSegments, segments_);
+  if (const auto r = AtomRadius(radius, elements_[atom.element], atom.element)) primitive.SetFloat(VT_SPHERE_RADIUS, *r);
+  primitive.SetInt32(VT_SPHERE_SEGMENTS, segments_);
   Node sphere = GeneratePrimitive(VT_PRIMITIVE_SPHERE, primitive, context);
   if (!sphere.IsValid()) return sphere;
   Tag::Make(sphere, VT_TAG_PHONG);
@@ -139,19 +132,21 @@ Node MoleculeObject::BuildNucleus(const BuildContext& context, int32_t atomIndex
   Container primitive = Container::Create();
   const RadiusSettings radius{radiusMode_, atomRadius_, radiusScale_};
   const auto r = AtomRadius(radius, elements_[atom.element], atom.element);
-  primitive.SetFloat(kSphereRadius, r ? *r * nucleusFactor_ : kFallbackNucleusRadius);
-  primitive.SetInt32(kSphereSegments, segments_);
+  primitive.SetFloat(VT_SPHERE_RADIUS, r ? *r * nucleusFactor_ : kFallbackNucleusRadius);
+  primitive.SetInt32(VT_SPHERE_SEGMENTS, segments_);
   Node nucleus = GeneratePrimitive(VT_PRIMITIVE_SPHERE, primitive, context);
   if (nucleus.IsValid()) ApplyNucleusAppearance(nucleus);
   return nucleus;
 }
 
 Node MoleculeObject::BuildBond(int32_t atom1, int32_t atom2, const Vector& centre, int32_t order) {
-  // a bond naming an atom that is not there (a damaged file, or a dropped atom) is left out
-  const int32_t count = molecule_.atoms.Count();
-  if (atom1 < 1 || atom1 > count || atom2 < 1 || atom2 > count) return Node(nullptr);
-  const Atom& first = molecule_.atoms[atom1 - 1];
-  const Atom& second = molecule_.atoms[atom2 - 1];
+  // Bonds name atoms by their line in the file. A bond to an atom that was dropped (its element
+  // is not in the table) or that the atom block does not have (a damaged file) is left out.
+  const int32_t firstIndex = FindAtomByNumber(molecule_.atoms, atom1);
+  const int32_t secondIndex = FindAtomByNumber(molecule_.atoms, atom2);
+  if (firstIndex < 0 || secondIndex < 0) return Node(nullptr);
+  const Atom& first = molecule_.atoms[firstIndex];
+  const Atom& second = molecule_.atoms[secondIndex];
   if (!showHydrogens_ && (first.element == kHydrogen || second.element == kHydrogen)) return Node(nullptr);
 
   Node profile = BuildBondProfile(BondRadius({bondRadius_, doubleBondFactor_, tripleBondFactor_}, order));
@@ -162,8 +157,8 @@ Node MoleculeObject::BuildBond(int32_t atom1, int32_t atom2, const Vector& centr
     return sweep;
   }
   Tag::Make(sweep, VT_TAG_PHONG);
-  SetObjectParameter(sweep, kSweepStartCap, bondCaps_);
-  SetObjectParameter(sweep, kSweepEndCap, bondCaps_);
+  SetObjectParameter(sweep, VT_SWEEP_START_CAP, bondCaps_);
+  SetObjectParameter(sweep, VT_SWEEP_END_CAP, bondCaps_);
   Node path = AllocSpline(kPathPoints, VT_SPLINE_LINEAR);
   int32_t pointCount = 0;
   VtVector* points = SplinePoints(path, &pointCount);
@@ -201,9 +196,9 @@ Node MoleculeObject::BuildBondProfile(double radius) {
     tangents[i].right = {circle.right[i].x, circle.right[i].y, circle.right[i].z};
   }
   Container parameters = spline.Parameters();
-  parameters.SetBool(kSplineClosed, true);
-  parameters.SetInt32(kSplineInterpolation, kInterpolationUniform);
-  parameters.SetInt32(kSplineIntermediatePoints, bondSubdivisions_);
+  parameters.SetBool(VT_SPLINE_CLOSED, true);
+  parameters.SetInt32(VT_SPLINE_INTERPOLATION, kInterpolationUniform);
+  parameters.SetInt32(VT_SPLINE_INTERMEDIATE_POINTS, bondSubdivisions_);
   return spline;
 }
 

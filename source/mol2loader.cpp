@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "fileopen.h"
 #include "hostui.h"
 #include "linereader.h"
 
@@ -30,13 +31,11 @@ constexpr Field kBondFirst{1, 3}, kBondSecond{4, 3}, kBondType{7, 3};
 // Lines 2 and 3 (program and comment) are skipped; line 4 is the counts line.
 constexpr int32_t kLinesBeforeCounts = 2;
 
-// The path is opened from an 8-bit buffer of 1000 bytes, at most 999 with its NUL.
-constexpr int32_t kPathBufferSize = 999;
-
 String Cut(const LineReader& line, Field field) { return line.Cut(field.column, field.width); }
 
-void ReadAtom(const LineReader& line, const ElementTable& elementTable, HostArray<Atom>& atoms) {
+void ReadAtom(const LineReader& line, int32_t number, const ElementTable& elementTable, HostArray<Atom>& atoms) {
   Atom atom;
+  atom.number = number;
   atom.x = Cut(line, kAtomX).ToFloat();
   atom.y = Cut(line, kAtomY).ToFloat();
   atom.z = Cut(line, kAtomZ).ToFloat();
@@ -63,10 +62,8 @@ bool SdfLoader::Read(Node node, const Filename& fileName, const ElementTable& el
     ShowMessage("The .sdf file specified does not exist.");
     return false;
   }
-  char path[kPathBufferSize];
   std::ifstream in;
-  if (PathForStream(fileName, path, kPathBufferSize)) in.open(path);
-  if (!in.is_open() || in.fail() || in.bad()) {
+  if (!OpenForReading(fileName, in) || in.bad()) {
     ShowMessage("Failed to open the .sdf file.");
     return false;
   }
@@ -90,7 +87,7 @@ void SdfLoader::ReadFrom(std::istream& in, Node node, const ElementTable& elemen
   const int32_t bondCount = Cut(lines, kBondCount).ToInt32();
   for (int32_t i = 0; i < atomCount; ++i) {
     lines.Next();
-    ReadAtom(lines, elementTable, atoms);
+    ReadAtom(lines, i + 1, elementTable, atoms);
   }
   for (int32_t i = 0; i < bondCount; ++i) {
     lines.Next();

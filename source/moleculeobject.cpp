@@ -32,6 +32,9 @@ constexpr int32_t kPresetColourIds[kPresetSlots] = {MOLOBJ_PRESET_COLOR_H, MOLOB
 
 int32_t IdOf(const void* data) { return data ? static_cast<const VtDescriptionId*>(data)->id : 0; }
 
+// A stored count can say anything; the object has no more rows than the description can show.
+int32_t RowCountWithinLimit(int32_t count) { return std::clamp(count, 0, kMaxRows); }
+
 }  // namespace
 
 ColourPreset* MoleculeObject::SelectedPreset() {
@@ -165,7 +168,7 @@ bool MoleculeObject::CopyTo(ObjectData& destination, VtNode*, VtNode*) {
     target.presets_.CopyFrom(presets_);
     target.materialRows_.CopyFrom(materialRows_);
   }
-  target.rowCount_ = rowCount_;
+  target.rowCount_ = RowCountWithinLimit(rowCount_);
   return true;
 }
 
@@ -183,7 +186,10 @@ bool MoleculeObject::Message(VtNode* handle, int32_t type, void* data) {
       const int32_t subType = data ? *static_cast<const int32_t*>(data) : 0;
       if (subType == VT_DOCUMENT_OPENED || subType == VT_DOCUMENT_MERGED) {
         LoadMoleculeFile(node, parameters, elements_, molecule_);
-        rowCount_ = std::max(0, parameters.GetInt32(MOLOBJ_ROW_COUNT));
+        const int32_t stored = parameters.GetInt32(MOLOBJ_ROW_COUNT);
+        rowCount_ = RowCountWithinLimit(stored);
+        // so each press of Remove takes away a row the description shows
+        if (stored > kMaxRows) parameters.SetInt32(MOLOBJ_ROW_COUNT, rowCount_);
       }
       break;
     }
@@ -199,10 +205,7 @@ void MoleculeObject::OnCommand(Node node, Container& parameters, int32_t id) {
       LoadMoleculeFile(node, parameters, elements_, molecule_);
       break;
     case MOLOBJ_RESTORE_PRESET:
-      if (AskQuestion(kRestoreQuestion)) {
-        ResetColourPresets(presets_, parameters.GetInt32(MOLOBJ_PRESET));
-        PushParameters(parameters);
-      }
+      if (AskQuestion(kRestoreQuestion)) RestorePreset(parameters);
       break;
     case MOLOBJ_ADD_ROW:
       AddRow(node, parameters);
@@ -212,6 +215,19 @@ void MoleculeObject::OnCommand(Node node, Container& parameters, int32_t id) {
       break;
     default:
       break;
+  }
+}
+
+// Only the preset's colours are written: the mirror is refreshed by evaluations alone, so writing
+// it all back would undo every edit made since the last one (and every value of an object just
+// opened or copied).
+void MoleculeObject::RestorePreset(Container& parameters) {
+  const int32_t index = parameters.GetInt32(MOLOBJ_PRESET);
+  ResetColourPresets(presets_, index);
+  // a preset without defaults, or one the list does not hold, was not restored: nothing to show
+  if (index < 0 || index >= kDefaultPresetCount || index >= presets_.Count()) return;
+  for (int32_t slot = 0; slot < kPresetSlots; ++slot) {
+    parameters.SetVector(kPresetColourIds[slot], presets_[index].colours[slot]);
   }
 }
 
@@ -225,7 +241,7 @@ void MoleculeObject::AddRow(Node node, Container& parameters) {
 void MoleculeObject::RemoveRow(Node node, Container& parameters) {
   if (rowCount_ <= 0) return;
   const int32_t row = rowCount_ - 1;
-  // a row past the last possible one (a stored count can say so) owns no ids to reset
+  // a row past the last possible one would own no ids to reset (the count is kept within the limit)
   if (const auto initialised = RowParameterId(row, MOLOBJ_ROW_INITIALISED)) parameters.SetBool(*initialised, false);
   const auto symbol = RowParameterId(row, MOLOBJ_ROW_SYMBOL);
   const auto material = RowParameterId(row, MOLOBJ_ROW_MATERIAL);

@@ -51,6 +51,8 @@ class MoleculeObject : public ObjectData {
  private:
   void OnCommand(Node node, Container& parameters, int32_t id);
   void OnParameterSet(Node node, Container& parameters, int32_t id);
+  // The selected preset back to its default colours, shown in the preset colour parameters.
+  void RestorePreset(Container& parameters);
   void AddRow(Node node, Container& parameters);
   void RemoveRow(Node node, Container& parameters);
   // The selected preset, or null when the list does not hold it.

@@ -19,11 +19,12 @@ VtNode* ObjectData::BuildHierarchy(VtNode*, VtBuildContext*) { return nullptr; }
 namespace detail {
 namespace {
 
-// Runs an operation on the object behind data, answering fallback for a null object or an exception.
+// Runs an operation on the object behind data, answering fallback for a null object, a module
+// no longer bound to its host, or an exception.
 template <typename Result, typename Operation>
 Result Guarded(void* data, Result fallback, Operation operation) {
   ObjectData* object = AsObject(data);
-  if (object == nullptr) return fallback;
+  if (object == nullptr || !host::IsBound()) return fallback;
   try {
     return operation(*object);
   } catch (...) {
@@ -37,7 +38,11 @@ VtBool Flag(bool value) { return value ? 1 : 0; }
 
 ObjectData* AsObject(void* data) { return static_cast<ObjectData*>(data); }
 
-void Destroy(void* data) { HostDelete(AsObject(data)); }
+// After the last end the object cannot be given back: it stays, for a host that binds the module
+// again to free.
+void Destroy(void* data) {
+  if (host::IsBound()) HostDelete(AsObject(data));
+}
 
 VtBool Initialise(void* data, VtNode* node) {
   return Guarded<VtBool>(data, 0, [&](ObjectData& o) { return Flag(o.Initialise(node)); });

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "hostbinding.h"
 #include "hostmemory.h"
 #include "vantor_host.h"
 
@@ -35,7 +36,8 @@ namespace detail {
 
 ObjectData* AsObject(void* data);
 
-// The C operations shared by every type; only allocation knows the concrete type.
+// The C operations shared by every type; only allocation knows the concrete type. After the last
+// end action the host's tables are gone: each operation then answers failure or does nothing.
 void Destroy(void* data);
 VtBool Initialise(void* data, VtNode* node);
 void Free(void* data, VtNode* node);
@@ -51,6 +53,7 @@ VtNode* BuildHierarchy(void* data, VtNode* node, VtBuildContext* context);
 
 template <typename T>
 void* Allocate() {
+  if (!host::IsBound()) return nullptr;  // after the last end: no host to allocate from
   try {
     return static_cast<ObjectData*>(HostNew<T>());
   } catch (...) {

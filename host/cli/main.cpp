@@ -10,6 +10,7 @@
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#include <shellapi.h>
 #endif
 
 #include "export.h"
@@ -38,7 +39,30 @@ std::filesystem::path ProgramFolder(const char* argv0) {
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
   if (!error) return self.parent_path();
 #endif
-  return std::filesystem::absolute(argv0, error).parent_path();
+  return std::filesystem::absolute(std::filesystem::u8path(argv0), error).parent_path();
+}
+
+// The arguments as UTF-8, which every path made here assumes (std::filesystem::u8path). On
+// Windows the narrow argv holds the ANSI code page's approximation of the command line, so it is
+// read again from the wide one.
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+#if defined(_WIN32)
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide != nullptr) {
+    std::vector<std::string> arguments;
+    for (int i = 0; i < count; ++i) {
+      const int length = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+      std::string argument(length > 0 ? static_cast<size_t>(length) : 1, '\0');
+      if (length > 0) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, argument.data(), length, nullptr, nullptr);
+      argument.resize(argument.size() - 1);  // the NUL
+      arguments.push_back(std::move(argument));
+    }
+    LocalFree(wide);
+    return arguments;
+  }
+#endif
+  return std::vector<std::string>(argv, argv + argc);
 }
 
 struct Arguments {
@@ -171,6 +195,13 @@ int RunMolecule(vthost::Host& host, vthost::Module& module, const Arguments& arg
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::vector<std::string> utf8 = Utf8Arguments(argc, argv);
+  std::vector<char*> pointers;
+  for (std::string& argument : utf8) pointers.push_back(argument.data());
+  pointers.push_back(nullptr);
+  argc = static_cast<int>(utf8.size());
+  argv = pointers.data();
+
   Arguments arguments;
   arguments.options.log = &std::cerr;
   if (!ParseArguments(argc, argv, &arguments)) return 2;

@@ -28,11 +28,6 @@ namespace vthost {
 namespace {
 
 constexpr double kMetresPerUnit = 0.01;
-constexpr int32_t kSplineInterpolation = 1001;
-constexpr int32_t kSplineClosed = 1002;
-constexpr int32_t kSplineIntermediate = 1003;
-constexpr int32_t kSweepStartCap = 2999;
-constexpr int32_t kSweepEndCap = 3000;
 // Neighbouring faces closer than this in angle share vertex normals; sharper edges (a tube and its
 // caps) stay hard.
 constexpr double kSmoothingCosine = 0.5;  // 60 degrees
@@ -383,11 +378,11 @@ class Writer {
     add(&profile.spline->type, sizeof(int32_t));
     for (const VtVector& point : profile.spline->points) add(&point, sizeof point);
     for (const VtTangent& tangent : profile.spline->tangents) add(&tangent, sizeof tangent);
-    for (const int32_t id : {kSplineInterpolation, kSplineClosed, kSplineIntermediate}) {
+    for (const int32_t id : {VT_SPLINE_INTERPOLATION, VT_SPLINE_CLOSED, VT_SPLINE_INTERMEDIATE_POINTS}) {
       const double value = kBcTable.GetFloat(&profile.parameters, id, kBcTable.GetBool(&profile.parameters, id, 0));
       add(&value, sizeof value);
     }
-    for (const int32_t id : {kSweepStartCap, kSweepEndCap}) {
+    for (const int32_t id : {VT_SWEEP_START_CAP, VT_SWEEP_END_CAP}) {
       const int32_t value = kBcTable.GetInt32(&sweep.parameters, id, 0);
       add(&value, sizeof value);
     }

@@ -19,8 +19,6 @@ std::set<VtTag*> g_looseTags;
 constexpr int32_t kMaxSplinePoints = 1 << 20;
 constexpr double kDefaultSphereRadius = 100.0;
 constexpr int32_t kDefaultSphereSegments = 24;
-constexpr int32_t kSphereRadius = 1110;
-constexpr int32_t kSphereSegments = 1111;
 
 void DeleteNode(VtNode* node) { delete node; }
 
@@ -145,9 +143,9 @@ const Mesh& CachedSphereMesh(double radius, int32_t segments) {
 VtNode* Generate(int32_t primitiveType, const VtContainer* parameters, VtDocument* /*document*/,
                  double /*levelOfDetail*/, VtBool /*isoparms*/, void* /*thread*/) {
   if (primitiveType != VT_PRIMITIVE_SPHERE) return nullptr;
-  double radius = kBcTable.GetFloat(parameters, kSphereRadius, kDefaultSphereRadius);
+  double radius = kBcTable.GetFloat(parameters, VT_SPHERE_RADIUS, kDefaultSphereRadius);
   if (!std::isfinite(radius) || radius < 0.0) radius = 0.0;
-  const int32_t segments = std::clamp(kBcTable.GetInt32(parameters, kSphereSegments, kDefaultSphereSegments),
+  const int32_t segments = std::clamp(kBcTable.GetInt32(parameters, VT_SPHERE_SEGMENTS, kDefaultSphereSegments),
                                       kMinSphereSegments, kMaxSphereSegments);
   VtNode* node = NewLooseNode(VT_OBJECT_POLYGON);
   if (node == nullptr) return nullptr;

@@ -14,12 +14,8 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr int32_t kMaxIntermediate = 64;
-// What a spline without parameter 1003 is drawn with.
+// What a spline without VT_SPLINE_INTERMEDIATE_POINTS is drawn with.
 constexpr int32_t kDefaultIntermediate = 8;
-constexpr int32_t kSplineClosed = 1002;
-constexpr int32_t kSplineIntermediate = 1003;
-constexpr int32_t kSweepStartCap = 2999;
-constexpr int32_t kSweepEndCap = 3000;
 
 VtVector Add(const VtVector& a, const VtVector& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 VtVector Sub(const VtVector& a, const VtVector& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
@@ -45,7 +41,7 @@ double Number(const VtContainer& container, int32_t id, double fallback) {
 }
 
 int32_t Intermediate(const VtContainer& container) {
-  const double value = Number(container, kSplineIntermediate, kDefaultIntermediate);
+  const double value = Number(container, VT_SPLINE_INTERMEDIATE_POINTS, kDefaultIntermediate);
   if (!(value > 0.0)) return 0;  // NaN too
   return static_cast<int32_t>(std::min<double>(value, kMaxIntermediate));
 }
@@ -141,7 +137,7 @@ Mesh SweepMesh(const VtNode& sweep) {
   const SplineData* pathSpline = SplineOf(pathNode);
   if (profileSpline == nullptr || pathSpline == nullptr) return {};
 
-  const bool closed = Number(profileNode->parameters, kSplineClosed, 0.0) != 0.0;
+  const bool closed = Number(profileNode->parameters, VT_SPLINE_CLOSED, 0.0) != 0.0;
   const std::vector<VtVector> profile =
       SampleSpline(*profileSpline, closed, Intermediate(profileNode->parameters));
   if (profile.size() < (closed ? 3u : 2u)) return {};
@@ -218,8 +214,8 @@ Mesh SweepMesh(const VtNode& sweep) {
       }
     }
   };
-  if (closed && Number(sweep.parameters, kSweepStartCap, 0.0) != 0.0) cap(0, true);
-  if (closed && Number(sweep.parameters, kSweepEndCap, 0.0) != 0.0) cap(path.size() - 1, false);
+  if (closed && Number(sweep.parameters, VT_SWEEP_START_CAP, 0.0) != 0.0) cap(0, true);
+  if (closed && Number(sweep.parameters, VT_SWEEP_END_CAP, 0.0) != 0.0) cap(path.size() - 1, false);
   return mesh;
 }
 

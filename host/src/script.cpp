@@ -191,6 +191,16 @@ bool ScriptRunner::Fail(const std::string& reason) {
 
 bool ScriptRunner::RunLine(const std::string& raw) {
   ++line_;
+  // a path that is not UTF-8 cannot be made on Windows (std::filesystem::u8path throws): the line
+  // fails like any other
+  try {
+    return RunCommand(raw);
+  } catch (const std::exception& failure) {
+    return Fail(failure.what());
+  }
+}
+
+bool ScriptRunner::RunCommand(const std::string& raw) {
   const std::string line = std::string(Trim(raw));
   if (line.empty() || line[0] == '#') return true;
   const std::vector<std::string> words = Words(line);
@@ -382,7 +392,8 @@ bool ScriptRunner::Dump(const std::vector<std::string>& words) {
   out_ << JsonText(json{{"name", Host::NodeName(node)},
                         {"rowCount", rows ? ValueJson(host_, *rows) : json(0)},
                         {"presets", presets},
-                        {"parameters", parameters}})
+                        {"parameters", parameters},
+                        {"hierarchy", HierarchyJson(host_, Host::Hierarchy(node))}})
        << "\n";
   return true;
 }

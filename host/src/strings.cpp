@@ -8,6 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
 #include "values.h"
 
 namespace vthost {
@@ -68,14 +73,49 @@ bool ParsePlainDecimal(const char* begin, const char* end, double* value) {
 
 int32_t Clamp(int32_t value, int32_t low, int32_t high) { return std::min(std::max(value, low), high); }
 
-VtString* FromBytes(const char* bytes, int32_t length, int32_t /*encoding*/) {
-  if (bytes == nullptr) return NewString({});
-  const size_t size = length < 0 ? std::strlen(bytes) : static_cast<size_t>(length);
-  return NewString(std::string_view(bytes, size));
+// Host strings hold UTF-8. The platform's 8-bit set is the ANSI code page on Windows and UTF-8
+// elsewhere; ASCII reads the same in all of them, so only other text is recoded.
+#if defined(_WIN32)
+bool MustRecode(std::string_view text, int32_t encoding) {
+  return encoding != VT_ENCODING_UTF8 &&
+         std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
-int32_t ToBytes(const VtString* text, char* buffer, int32_t limit, int32_t /*encoding*/) {
-  const std::string& source = TextOf(text);
+// Text from one code page to another through UTF-16. Bytes the source page does not define, and
+// characters the target page lacks, come out as the system's replacement characters.
+std::string Recode(std::string_view text, UINT from, UINT to) {
+  if (text.empty() || text.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return {};
+  const int size = static_cast<int>(text.size());
+  const int wideLength = MultiByteToWideChar(from, 0, text.data(), size, nullptr, 0);
+  if (wideLength <= 0) return {};
+  std::wstring wide(static_cast<size_t>(wideLength), L'\0');
+  MultiByteToWideChar(from, 0, text.data(), size, wide.data(), wideLength);
+  const int length = WideCharToMultiByte(to, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return {};
+  std::string out(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(to, 0, wide.data(), wideLength, out.data(), length, nullptr, nullptr);
+  return out;
+}
+#endif
+
+VtString* FromBytes(const char* bytes, int32_t length, int32_t encoding) {
+  if (bytes == nullptr) return NewString({});
+  const size_t size = length < 0 ? std::strlen(bytes) : static_cast<size_t>(length);
+  const std::string_view text(bytes, size);
+#if defined(_WIN32)
+  if (MustRecode(text, encoding)) return NewString(Recode(text, CP_ACP, CP_UTF8));
+#endif
+  (void)encoding;
+  return NewString(text);
+}
+
+int32_t ToBytes(const VtString* text, char* buffer, int32_t limit, int32_t encoding) {
+  std::string_view source = TextOf(text);
+#if defined(_WIN32)
+  std::string recoded;
+  if (MustRecode(source, encoding)) source = recoded = Recode(source, CP_UTF8, CP_ACP);
+#endif
+  (void)encoding;
   const size_t whole = std::min(source.size(), static_cast<size_t>(std::numeric_limits<int32_t>::max()));
   if (buffer != nullptr && limit > 0) {
     const size_t copied = std::min(whole, static_cast<size_t>(limit) - 1);

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "values.h"
 #include "vthost/host.h"
 
 namespace fs = std::filesystem;
@@ -125,6 +126,43 @@ INSTANTIATE_TEST_SUITE_P(Flavours, EntryVersion,
                                          VersionCase{"vantor", 2025200, 1}, VersionCase{"vantorR2025", 2025199, -3},
                                          VersionCase{"vantorR2025", 2025200, 1}, VersionCase{"vantorR2025", 0, -3}));
 
+// A record with one table taken away: every table the module uses is needed, and a refused start
+// says which one on the console when the console and strings are there to say it.
+struct TableCase {
+  const char* name;
+  void (*remove)(VtHostInterface& record);
+  int32_t expected;
+  const char* line;  // null: nothing on the console
+};
+
+void PrintTo(const TableCase& table, std::ostream* out) { *out << table.name; }
+
+class EntryTables : public Entry, public testing::WithParamInterface<TableCase> {};
+
+TEST_P(EntryTables, MissingTableRefusesTheStartAndSaysWhich) {
+  VtHostInterface record = *host_.Interface();
+  GetParam().remove(record);
+  LoadBuilt();
+  const fs::path location = module_->Folder();
+  EXPECT_EQ(Init(&record, &location), GetParam().expected);
+  std::vector<std::string> expected;
+  if (GetParam().line) expected.push_back(GetParam().line);
+  EXPECT_EQ(Console(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, EntryTables,
+    testing::Values(
+        TableCase{"Ob", [](VtHostInterface& r) { r.Ob = nullptr; }, -3, "Vantor: the host interface lacks the table Ob."},
+        TableCase{"Tx", [](VtHostInterface& r) { r.Tx = nullptr; }, -3, "Vantor: the host interface lacks the table Tx."},
+        TableCase{"Ca", [](VtHostInterface& r) { r.Ca = nullptr; }, -3, "Vantor: the host interface lacks the table Ca."},
+        TableCase{"FL", [](VtHostInterface& r) { r.FL = nullptr; }, -3, "Vantor: the host interface lacks the table FL."},
+        TableCase{"Mm", [](VtHostInterface& r) { r.Mm = nullptr; }, -3, "Vantor: the host interface lacks the table Mm."},
+        TableCase{"GeSilent", [](VtHostInterface& r) { r.Ge = nullptr; }, -3, nullptr},
+        TableCase{"StSilent", [](VtHostInterface& r) { r.St = nullptr; }, -3, nullptr},
+        TableCase{"DcAndDiNotNeeded", [](VtHostInterface& r) { r.Dc = nullptr, r.Di = nullptr; }, 1, nullptr}),
+    [](const testing::TestParamInfo<TableCase>& info) { return std::string(info.param.name); });
+
 class EntryFlavour : public Entry, public testing::WithParamInterface<const char*> {};
 
 TEST_P(EntryFlavour, StartUpRegistersTheMoleculeObject) {
@@ -141,8 +179,13 @@ TEST_P(EntryFlavour, StartUpRegistersTheMoleculeObject) {
   EXPECT_TRUE(type->hasIcon);
   EXPECT_EQ(type->iconWidth, 64);
   EXPECT_EQ(type->iconHeight, 64);
-  EXPECT_NE(type->operations->Allocate, nullptr);
   EXPECT_EQ(host_.Descriptions().count(1060013), 1u);
+  // the registered class makes objects that initialise: defaults in place
+  VtDocument* document = host_.NewDocument();
+  VtNode* node = host_.CreateObject(document, 1060013, "m");
+  ASSERT_NE(node, nullptr);
+  EXPECT_NE(vthost::Lookup(vthost::Host::NodeParameters(node), 20032), nullptr);
+  host_.CloseDocument(document);
 }
 
 INSTANTIATE_TEST_SUITE_P(Flavours, EntryFlavour, testing::Values("vantor", "vantorR2025"));
@@ -229,6 +272,46 @@ TEST_F(Entry, StrayEndBeforeInitDoesNotBlockTheNextInit) {
   EXPECT_EQ(module_->End(), 1);
   ASSERT_EQ(Init(), 1);
   EXPECT_EQ(module_->Message(kLoadResources), 1);
+}
+
+// The last end unbinds the host's tables; a call after it dereferenced a null table.
+TEST_F(Entry, CallsAfterTheLastEndFailSafely) {
+  LoadBuilt();
+  ASSERT_TRUE(StartUp());
+  VtDocument* document = host_.NewDocument();
+  VtNode* node = host_.CreateObject(document, 1060013, "m");
+  ASSERT_NE(node, nullptr);
+  const VtObjectClass& cls = *host_.FindObjectType(1060013)->operations;
+  void* data = node->data;
+  ASSERT_EQ(End(), 1);
+  host_.ClearEvents();
+
+  EXPECT_EQ(module_->Start(), 0);
+  EXPECT_EQ(module_->Message(kLoadResources), -1);
+  EXPECT_EQ(module_->End(), 1);  // an end past the last is ignored
+  EXPECT_EQ(cls.Allocate(), nullptr);
+  EXPECT_EQ(cls.Initialise(data, node), 0);
+  cls.Free(data, node);
+  EXPECT_EQ(cls.Read(data, node, nullptr, 0), 0);
+  EXPECT_EQ(cls.Write(data, node, nullptr), 0);
+  EXPECT_EQ(cls.Copy(data, data, node, node), 0);
+  VtDescriptionId load{20001, VT_DATATYPE_BUTTON, 0};
+  EXPECT_EQ(cls.Message(data, node, VT_MSG_COMMAND, &load), 0);
+  int32_t flags = 0;
+  EXPECT_EQ(cls.Describe(data, node, nullptr, &flags), 0);
+  EXPECT_EQ(flags, 0);
+  EXPECT_EQ(cls.IsEnabled(data, node, 20034), 1);  // the base answer
+  EXPECT_EQ(cls.AddToExecution(data, node, nullptr), 0);
+  EXPECT_EQ(cls.Execute(data, node, document), 2);
+  EXPECT_EQ(cls.BuildHierarchy(data, node, nullptr), nullptr);
+  cls.Destroy(data);  // does nothing: the object stays for the host to free once the module is back
+  EXPECT_TRUE(host_.Events().empty());
+  EXPECT_TRUE(vthost::Host::NodeEvents(node).empty());
+
+  // bound again, the module frees the object as usual
+  ASSERT_EQ(Init(), 1);
+  host_.CloseDocument(document);
+  EXPECT_EQ(host_.LiveBlocks(), 0);
 }
 
 // A host that carries on after a refused init must never make the module use what it lacks.

@@ -1,9 +1,12 @@
 // The script language driving the built module, as vantor-host --script does.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "export.h"
+#include "molfiles.h"
 #include "tempfolder.h"
 #include "vthost/script.h"
 
@@ -100,6 +103,24 @@ TEST_F(Script, CopyAndDeleteAndDanglingLinks) {
   EXPECT_EQ(copy["rowCount"], 1);
 }
 
+TEST_F(Script, DumpShowsTheModelAsTheReportDoesAndNullBeforeAnyEvaluation) {
+  std::ofstream(folder_ / "water.mol", std::ios::binary) << kWaterMolfile;
+  ASSERT_TRUE(Run("load\nnew m\nset m MOLOBJ_FILE " + Path("water.mol") + "\npress m MOLOBJ_LOAD\ndump m\neval\ndump m\n"))
+      << err_.str();
+  const std::vector<json> printed = Printed();
+  ASSERT_EQ(printed.size(), 2u);
+  ASSERT_TRUE(printed[0].contains("hierarchy"));
+  EXPECT_EQ(printed[0]["hierarchy"], nullptr);  // loaded, not yet evaluated
+  const json& hierarchy = printed[1]["hierarchy"];
+  EXPECT_EQ(hierarchy["type"], "null");
+  EXPECT_EQ(hierarchy["children"].size(), 5u);  // three atoms, two bonds
+  VtNode* node = host_.FindByName(runner_->Document(), "water");
+  ASSERT_NE(node, nullptr);
+  EXPECT_EQ(hierarchy, vthost::Report(host_, node)["hierarchy"]);
+  // what dump printed before stays
+  for (const char* key : {"name", "rowCount", "presets", "parameters"}) EXPECT_TRUE(printed[1].contains(key)) << key;
+}
+
 // nlohmann's strict dump threw on text that is not UTF-8, ending the process
 TEST_F(Script, DumpOfTextThatIsNotUtf8IsWritten) {
   ASSERT_TRUE(Run("load\nnew m\npress m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_SYMBOL[0] C\xff\xfe\ndump m\ndescribe m\n"))
@@ -107,6 +128,20 @@ TEST_F(Script, DumpOfTextThatIsNotUtf8IsWritten) {
   const std::vector<json> printed = Printed();
   ASSERT_EQ(printed.size(), 2u);
   EXPECT_EQ(printed[0]["parameters"]["15025"], "C\xef\xbf\xbd\xef\xbf\xbd");  // each bad byte a U+FFFD
+}
+
+// On Windows std::filesystem::u8path throws for text that is not UTF-8 (here an e-acute of the
+// ANSI code page, a lead byte without its continuation), which ended the process.
+TEST_F(Script, PathThatIsNotUtf8NeverThrows) {
+  bool ran = false;
+  const std::string file = folder_.u8string() + "/caf\xe9-bad.sdf";  // not through a path: no conversion
+  EXPECT_NO_THROW(ran = Run("load\nnew m\nset m MOLOBJ_FILE " + file + "\n"));
+#if defined(_WIN32)
+  EXPECT_FALSE(ran);  // the line fails with a reason
+  EXPECT_NE(err_.str().find("line 3: "), std::string::npos) << err_.str();
+#else
+  EXPECT_TRUE(ran) << err_.str();  // file names are bytes here
+#endif
 }
 
 struct BadLine {

@@ -16,7 +16,7 @@ class BoundModule : public testing::Test {
  protected:
   void SetUp() override {
     const VtHostInterface& record = *host_.Interface();
-    VtString* path = record.St->FromBytes(PluginFolder().u8string().c_str(), -1, 0);
+    VtString* path = record.St->FromBytes(PluginFolder().u8string().c_str(), -1, VT_ENCODING_UTF8);
     VtFilename* location = record.Fn->FromString(path);
     host_.SetModuleFolder(PluginFolder());
     ASSERT_EQ(c4d_main(VT_ACTION_INIT, const_cast<VtHostInterface*>(&record), nullptr, location), 1);

@@ -128,23 +128,41 @@ TEST_F(ElementFile, PathTooLongForTheBufferIsNotOpened) {
   RemoveUpward(file, top);
 }
 
+// A table without a blank symbol, and one whose second and third rows have none.
+const char* const kLetters = "t\nc\nH,FFFFFF,1,1,1\n C ,8F8F8F,1,1,1\nCl,1FF01F,1,1,1\nCo,F090A0,1,1,1\n";
+const char* const kBlanks = "t\nc\nH,FFFFFF,1,1,1\n,8F8F8F,1,1,1\n  ,1FF01F,1,1,1\n";
+
 struct LookupCase {
+  const char* name;
+  const char* table;
   const char* symbol;
   int32_t index;
 };
 
+void PrintTo(const LookupCase& lookup, std::ostream* out) {
+  *out << "'" << lookup.symbol << "' -> " << lookup.index;
+}
+
 class ElementLookup : public BoundModule, public testing::WithParamInterface<LookupCase> {};
 
 TEST_P(ElementLookup, TrimsBothSidesAndKeepsLetterCase) {
-  const ElementTable table = TableFrom("t\nc\nH,FFFFFF,1,1,1\n C ,8F8F8F,1,1,1\nCl,1FF01F,1,1,1\nCo,F090A0,1,1,1\n");
-  EXPECT_EQ(FindElementIndex(GetParam().symbol, table), GetParam().index);
+  EXPECT_EQ(FindElementIndex(GetParam().symbol, TableFrom(GetParam().table)), GetParam().index);
 }
 
-INSTANTIATE_TEST_SUITE_P(Symbols, ElementLookup,
-                         testing::Values(LookupCase{" C ", 1}, LookupCase{"C", 1}, LookupCase{"c", -1},
-                                         LookupCase{"Cl", 2}, LookupCase{"CL", -1}, LookupCase{"Co", 3},
-                                         LookupCase{"CO", -1}, LookupCase{" Cl", 2}, LookupCase{"", -1},
-                                         LookupCase{"   ", -1}, LookupCase{"H\t", 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Symbols, ElementLookup,
+    testing::Values(LookupCase{"BlanksAround", kLetters, " C ", 1}, LookupCase{"Plain", kLetters, "C", 1},
+                    LookupCase{"LowerCase", kLetters, "c", -1}, LookupCase{"TwoLetters", kLetters, "Cl", 2},
+                    LookupCase{"TwoCapitals", kLetters, "CL", -1}, LookupCase{"Cobalt", kLetters, "Co", 3},
+                    LookupCase{"CapitalO", kLetters, "CO", -1}, LookupCase{"BlankBefore", kLetters, " Cl", 2},
+                    LookupCase{"EmptyWithoutBlankRow", kLetters, "", -1},
+                    LookupCase{"BlankWithoutBlankRow", kLetters, "   ", -1},
+                    LookupCase{"TabAfter", kLetters, "H\t", 0},
+                    // a row whose symbol is empty or blank is matched by an empty or blank symbol
+                    LookupCase{"EmptyMatchesEmptyRow", kBlanks, "", 1},
+                    LookupCase{"BlankMatchesTheFirstBlankRow", kBlanks, "   ", 1},
+                    LookupCase{"LettersStillMatch", kBlanks, "H", 0}),
+    [](const testing::TestParamInfo<LookupCase>& info) { return std::string(info.param.name); });
 
 TEST_F(ElementFile, CopyTakesEveryRecordIntoAnEmptiedTable) {
   const ElementTable source = TableFrom("t\nc\nH,FFFFFF,32,120,79\nC,8F8F8F,77,170,91\n");
@@ -158,8 +176,17 @@ TEST_F(ElementFile, CopyTakesEveryRecordIntoAnEmptiedTable) {
 }
 
 TEST_F(ElementFile, RowThatCannotBeStoredIsSkipped) {
-  host_.Faults().FailAll(vthost::AllocKind::Memory);
-  EXPECT_EQ(TableFrom("t\nc\nH,FFFFFF,32,120,79\n").Count(), 0);
+  std::string text = "t\nc\n";
+  std::vector<std::string> expected;
+  for (int row = 1; row <= 12; ++row) {
+    text += "E" + std::to_string(row) + ",FFFFFF,1,2,3\n";
+    if (row != 9) expected.push_back("E" + std::to_string(row));
+  }
+  // the table's storage grows at rows 1 and 9: the second growth is refused, row 9 left out
+  host_.Faults().FailNth(2, vthost::AllocKind::Memory);
+  const ElementTable table = TableFrom(text);
+  host_.Faults().Clear();
+  EXPECT_EQ(Symbols(table), expected);  // rows 10 to 12 are read after it
 }
 
 }  // namespace

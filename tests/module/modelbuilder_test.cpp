@@ -202,6 +202,42 @@ TEST_F(ModelBuilder, BondsNamingMissingAtomsAreLeftOut) {
   EXPECT_EQ(Sweeps(root).size(), 1u);
 }
 
+// C, an element the table lacks, O and N; bonds C-O single, O-N triple, one to the dropped atom and
+// one to an atom line the file does not have.
+const char* const kDroppedSecondAtom = R"(dropped
+  Vantor
+
+  4  4  0  0  0  0  0  0  0  0999 V2000
+    0.0000    0.0000    0.0000 C   0  0  0  0  0  0  0  0  0  0  0  0
+    5.0000    0.0000    0.0000 Xx  0  0  0  0  0  0  0  0  0  0  0  0
+    1.0000    0.0000    0.0000 O   0  0  0  0  0  0  0  0  0  0  0  0
+    3.0000    0.0000    0.0000 N   0  0  0  0  0  0  0  0  0  0  0  0
+  1  3  1  0  0  0  0
+  3  4  3  0  0  0  0
+  1  2  1  0  0  0  0
+  4  5  1  0  0  0  0
+M  END
+)";
+
+TEST_F(ModelBuilder, BondsAfterADroppedAtomJoinTheAtomsTheFileNames) {
+  VtNode* node = Loaded(kDroppedSecondAtom);
+  ASSERT_EQ(Object(node).GetMolecule().atoms.Count(), 3);
+  ASSERT_EQ(Object(node).GetMolecule().bonds.Count(), 4);  // the reader keeps every bond as written
+  VtNode* copy = host_.Duplicate(node, "copy");
+  ASSERT_NE(copy, nullptr);
+  host_.Evaluate(document_);
+  // atoms C, O, N at x = 0, 1, 3, centred on 1.5
+  const VtVector carbon{-150.0, 0.0, 0.0}, oxygen{-50.0, 0.0, 0.0}, nitrogen{150.0, 0.0, 0.0};
+  for (VtNode* object : {node, copy}) {
+    const auto sweeps = Sweeps(vthost::Host::Hierarchy(object));
+    ASSERT_EQ(sweeps.size(), 2u) << vthost::Host::NodeName(object);
+    EXPECT_EQ(sweeps[0]->children.at(1)->spline->points, (std::vector<VtVector>{carbon, oxygen}));
+    EXPECT_DOUBLE_EQ(ProfileRadius(sweeps[0]), 3.0);  // single
+    EXPECT_EQ(sweeps[1]->children.at(1)->spline->points, (std::vector<VtVector>{oxygen, nitrogen}));
+    EXPECT_DOUBLE_EQ(ProfileRadius(sweeps[1]), 9.0);  // triple
+  }
+}
+
 TEST_F(ModelBuilder, AtomsPastAShrunkenTableAreLeftOut) {
   VtNode* node = Loaded(kChain);
   // the table read again with two rows: carbon (5) and above are past its end

@@ -160,6 +160,29 @@ TEST_F(MoleculeObjectTest, RestoreAskedAndAnsweredYes) {
   EXPECT_EQ(Object(node).Presets()[3].colours[kSlotCarbon].x, 0.08);
 }
 
+// Restore wrote the whole mirror back, which only an evaluation refreshes: edits made since, or
+// every value of an opened or copied object, went back to what the mirror held.
+TEST_F(MoleculeObjectTest, RestoreKeepsEditsNotYetEvaluated) {
+  VtNode* node = NewMolecule();
+  host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{3}));
+  host_.SetParameter(node, MOLOBJ_BOND_RADIUS, Value(8.0));
+  host_.SetParameter(node, MOLOBJ_SEGMENTS, Value(int32_t{10}));
+  host_.SetParameter(node, MOLOBJ_SHOW_HYDROGENS, Value(false));
+  host_.SetParameter(node, MOLOBJ_PRESET_COLOR_C, Value(VtVector{1.0, 0.0, 0.0}));
+  VtNode* copy = host_.Duplicate(node, "copy");  // its mirror holds the defaults until evaluated
+  ASSERT_NE(copy, nullptr);
+  host_.Options().answerYes = true;
+  for (VtNode* object : {node, copy}) {
+    host_.Press(object, MOLOBJ_RESTORE_PRESET);
+    ExpectPresetColours(object, DefaultColourPreset(3));
+    EXPECT_EQ(GetAs<int32_t>(object, MOLOBJ_PRESET), 3);
+    EXPECT_EQ(GetAs<double>(object, MOLOBJ_BOND_RADIUS), 8.0);
+    EXPECT_EQ(GetAs<int32_t>(object, MOLOBJ_SEGMENTS), 10);
+    EXPECT_EQ(GetAs<bool>(object, MOLOBJ_SHOW_HYDROGENS), false);
+    EXPECT_EQ(Object(object).Presets()[3].colours[kSlotCarbon].x, 0.08);
+  }
+}
+
 TEST_F(MoleculeObjectTest, RestoreAnsweredNoChangesNothing) {
   VtNode* node = NewMolecule();
   host_.SetParameter(node, MOLOBJ_PRESET_COLOR_H, Value(VtVector{0.0, 1.0, 0.0}));
@@ -172,8 +195,10 @@ TEST_F(MoleculeObjectTest, RestoreAnsweredNoChangesNothing) {
 
 TEST_F(MoleculeObjectTest, ColourModeChangeReadsTheElementTableAgain) {
   VtNode* node = NewMolecule();
+  ASSERT_EQ(Object(node).Elements().Count(), 118);
+  WriteFile(plugin_ / "res" / "ptable.csv", "t\nc\nH,FFFFFF,32,120,79\nHe,D9FFFF,93,140,49\n");
   host_.SetParameter(node, MOLOBJ_COLOR_MODE, Value(int32_t{1}));
-  EXPECT_EQ(Object(node).Elements().Count(), 118);
+  EXPECT_EQ(Object(node).Elements().Count(), 2);  // the file as it is now
   EXPECT_EQ(MessagesSent(node, VT_MSG_UPDATE).size(), 1u);
   std::filesystem::remove(plugin_ / "res" / "ptable.csv");
   host_.SetParameter(node, MOLOBJ_COLOR_MODE, Value(int32_t{0}));
@@ -213,6 +238,33 @@ TEST_F(MoleculeObjectTest, SaveAndOpenBringBackPresetsRowsAndTheMolecule) {
   EXPECT_EQ(GetAs<double>(opened, 15028), 2.5);
   EXPECT_TRUE(host_.Describe(opened).Find(15041) != nullptr);
   EXPECT_EQ(GetAs<double>(opened, 15028), 2.5);  // described again, the user's value stays
+}
+
+// The object took a stored count past the 249 rows it shows, so the first 51 presses of Remove
+// removed nothing the user could see.
+TEST_F(MoleculeObjectTest, StoredRowCountPastTheLimitIsBroughtWithinIt) {
+  constexpr int32_t kLastRowGroup = 15021 + 20 * 248, kRowBeforeGroup = 15021 + 20 * 247;
+  VtNode* node = NewMolecule();
+  host_.SetParameter(node, MOLOBJ_ROW_COUNT, Value(int32_t{300}));
+  const std::filesystem::path file = TempFolder() / "rows.vdoc";
+  std::string error;
+  ASSERT_TRUE(host_.SaveDocument(document_, file, &error)) << error;
+  host_.CloseDocument(document_);
+  document_ = host_.OpenDocument(file, &error);
+  ASSERT_NE(document_, nullptr) << error;
+  VtNode* opened = host_.Nodes(document_).at(0);
+  EXPECT_EQ(Object(opened).RowCount(), 249);
+  EXPECT_EQ(GetAs<int32_t>(opened, MOLOBJ_ROW_COUNT), 249);
+  ASSERT_NE(host_.Describe(opened).Find(kLastRowGroup), nullptr);
+  VtNode* copy = host_.Duplicate(opened, "copy");
+  ASSERT_NE(copy, nullptr);
+  for (VtNode* object : {opened, copy}) {
+    host_.Press(object, MOLOBJ_REMOVE_ROW);
+    EXPECT_EQ(GetAs<int32_t>(object, MOLOBJ_ROW_COUNT), 248);
+    const vthost::Description shown = host_.Describe(object);
+    EXPECT_EQ(shown.Find(kLastRowGroup), nullptr);  // the last row shown is gone
+    EXPECT_NE(shown.Find(kRowBeforeGroup), nullptr);
+  }
 }
 
 TEST_F(MoleculeObjectTest, CopyTakesTheModelWithoutReadingTheFile) {

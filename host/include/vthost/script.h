@@ -39,6 +39,7 @@ class ScriptRunner {
 
  private:
   bool Fail(const std::string& reason);
+  bool RunCommand(const std::string& line);
   VtNode* Object(const std::string& name);
   VtNode* Material(const std::string& name);
   // A parameter by id, by MOLOBJ_ name, or as MOLOBJ_ROW_NAME[row]; 0 when unknown.
