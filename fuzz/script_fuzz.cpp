@@ -1,9 +1,8 @@
 // The host's script reader on arbitrary text. save and open work on plain names inside a scratch
-// folder of this process's own, emptied before each input so every run starts alike; every other
-// command that names a file is refused.
+// folder of this process's own, made for each input and removed after it, so every run starts
+// alike; every other command that names a file is refused.
 #include <dlfcn.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -19,15 +18,7 @@ namespace fs = std::filesystem;
 const std::string kModule = std::string(VANTOR_PLUGIN_DIR) + "/vantor" + VANTOR_MODULE_SUFFIX;
 
 // A name of this process's own: fuzzers may run side by side.
-const fs::path& ScratchFolder() {
-  static const fs::path folder = [] {
-    const fs::path made =
-        fs::temp_directory_path() / ("vantor-fuzz-script-" + std::to_string(std::random_device()()));
-    std::atexit([] { std::error_code ignored; fs::remove_all(ScratchFolder(), ignored); });
-    return made;
-  }();
-  return folder;
-}
+const fs::path kScratch = fs::temp_directory_path() / ("vantor-fuzz-script-" + std::to_string(std::random_device()()));
 
 }  // namespace
 
@@ -38,12 +29,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)pinned;
   static vthost::Host host;
   std::error_code ignored;
-  fs::remove_all(ScratchFolder(), ignored);
-  fs::create_directories(ScratchFolder(), ignored);
-  std::ostringstream out, err;
-  vthost::ScriptRunner runner(host, out, err, kModule);
-  runner.Sandbox(ScratchFolder());
-  std::istringstream script(std::string(reinterpret_cast<const char*>(data), size));
-  runner.Run(script);
+  fs::create_directories(kScratch, ignored);
+  {
+    std::ostringstream out, err;
+    vthost::ScriptRunner runner(host, out, err, kModule);
+    runner.Sandbox(kScratch);
+    std::istringstream script(std::string(reinterpret_cast<const char*>(data), size));
+    runner.Run(script);
+  }
+  // libFuzzer ends the process without running exit handlers: nothing is left between inputs
+  fs::remove_all(kScratch, ignored);
   return 0;
 }
