@@ -11,7 +11,8 @@
 
 namespace {
 
-const std::filesystem::path kModule = std::filesystem::path(VANTOR_PLUGIN_DIR) / (std::string("vantor") + VANTOR_MODULE_SUFFIX);
+const std::filesystem::path kModule =
+    std::filesystem::path(VANTOR_PLUGIN_DIR) / (std::string("vantor") + VANTOR_MODULE_SUFFIX);
 
 // The module loaded, an object m with rows material rows and a material Red.
 struct Session {

@@ -1,7 +1,6 @@
 // vantor-host: loads a Vantor module the way the host application does and reports what it registered.
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -98,8 +97,8 @@ class OptionReader {
     if (value.empty()) throw ArgumentError{option + " needs a file name, not an empty one"};
     if (value == "-" && dashAllowed) return value;
     if (value[0] == '-') {
-      throw ArgumentError{option + " needs a file name, not '" + value + "' (for a file of that name, write ./" + value +
-                          ")"};
+      throw ArgumentError{option + " needs a file name, not '" + value + "' (for a file of that name, write ./" +
+                          value + ")"};
     }
     return value;
   }
@@ -142,7 +141,8 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 // Outputs that would overwrite the molecule or each other.
 void CheckOutputs(const Arguments& arguments) {
-  if (arguments.molecule.empty() && (!arguments.gltf.empty() || !arguments.json.empty() || !arguments.settings.empty())) {
+  const bool outputs = !arguments.gltf.empty() || !arguments.json.empty() || !arguments.settings.empty();
+  if (arguments.molecule.empty() && outputs) {
     throw ArgumentError{"--gltf, --json and --set need a molecule file"};
   }
   if (!arguments.molecule.empty() && !arguments.script.empty()) {
@@ -287,9 +287,10 @@ bool LoadMolecule(vthost::Host& host, VtNode* object) {
   const size_t before = vthost::Host::NodeEvents(object).size();
   host.Press(object, kLoadButton);
   const std::vector<vthost::NodeEvent>& events = vthost::Host::NodeEvents(object);
-  return std::any_of(events.begin() + static_cast<std::ptrdiff_t>(before), events.end(), [](const vthost::NodeEvent& e) {
+  const auto changed = [](const vthost::NodeEvent& e) {
     return e.kind == vthost::NodeEvent::Kind::Dirty && (e.value & VT_DIRTY_DATA) != 0;
-  });
+  };
+  return std::any_of(events.begin() + static_cast<std::ptrdiff_t>(before), events.end(), changed);
 }
 
 // A document that is closed however the run ends.

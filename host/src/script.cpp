@@ -461,8 +461,8 @@ bool ScriptRunner::Describe(const std::vector<std::string>& words) {
     }
     entries.push_back(std::move(shown));
   }
-  return Print("describe",
-               JsonText(json{{"name", Host::NodeName(node)}, {"complete", description.complete}, {"entries", entries}}));
+  const json printed = {{"name", Host::NodeName(node)}, {"complete", description.complete}, {"entries", entries}};
+  return Print("describe", JsonText(printed));
 }
 
 bool ScriptRunner::Dump(const std::vector<std::string>& words) {

@@ -57,7 +57,8 @@ HANDLE Inheritable(const fs::path& file, DWORD access, DWORD disposition) {
 int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err) {
   std::wstring command = Quote(invocation.program.wstring());
   for (const std::string& argument : invocation.arguments) command += L" " + Quote(Wide(argument));
-  HANDLE input = Inheritable(invocation.input.empty() ? fs::path(L"NUL") : invocation.input, GENERIC_READ, OPEN_EXISTING);
+  const fs::path inputFile = invocation.input.empty() ? fs::path(L"NUL") : invocation.input;
+  HANDLE input = Inheritable(inputFile, GENERIC_READ, OPEN_EXISTING);
   HANDLE output = Inheritable(out, GENERIC_WRITE, CREATE_ALWAYS);
   HANDLE error = Inheritable(err, GENERIC_WRITE, CREATE_ALWAYS);
   STARTUPINFOW startup{};
