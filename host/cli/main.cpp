@@ -1,14 +1,21 @@
 // vantor-host: loads a Vantor module the way the host application does and reports what it registered.
-#include <cstring>
+#include <algorithm>
+#include <charconv>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
+#include <set>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #include <shellapi.h>
 #endif
@@ -19,27 +26,40 @@
 
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr const char* kUsage =
     "usage: vantor-host [--module FILE] [--interface-version N] [--answer yes|no] [--script FILE|-]\n"
-    "       vantor-host MOLECULE [--gltf OUT.glb] [--json OUT.json|-] [--set NAME=VALUE]... [--module FILE]\n"
+    "       vantor-host MOLECULE [--gltf OUT.glb|-] [--json OUT.json|-] [--set NAME=VALUE]... [--module FILE]\n"
     "                   [--answer yes|no]\n"
     "  Loads the module (default: the vantor module of the plug-in folder beside this program),\n"
     "  starts it, prints what it registered, and ends it. With --script, runs the script's commands\n"
     "  instead (see the README). With a molecule file, makes a molecule object, applies each --set,\n"
     "  loads the file, evaluates the document and writes the report (JSON) and the model (glTF).\n"
-    "  Console lines, messages and questions go to standard error.\n";
+    "  Console lines, messages and questions go to standard error.\n"
+    "  Exit status: 0 done, 1 failed, 2 bad arguments, 3 the molecule file could not be loaded.\n";
 
-std::filesystem::path ProgramFolder(const char* argv0) {
+// Exit statuses.
+constexpr int kDone = 0;
+constexpr int kFailed = 1;  // the module did not start, a file could not be written, a script line failed
+constexpr int kBadArguments = 2;
+constexpr int kMoleculeNotLoaded = 3;  // the report is written all the same
+
+constexpr int32_t kMoleculeType = 1060013;
+constexpr int32_t kMoleculeFile = 20000;  // MOLOBJ_FILE
+constexpr int32_t kLoadButton = 20001;    // MOLOBJ_LOAD
+
+fs::path ProgramFolder(const char* argv0) {
   std::error_code error;
 #if defined(_WIN32)
   wchar_t buffer[32768];
   const DWORD length = GetModuleFileNameW(nullptr, buffer, 32768);
-  if (length > 0 && length < 32768) return std::filesystem::path(std::wstring(buffer, length)).parent_path();
+  if (length > 0 && length < 32768) return fs::path(std::wstring(buffer, length)).parent_path();
 #else
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  const fs::path self = fs::read_symlink("/proc/self/exe", error);
   if (!error) return self.parent_path();
 #endif
-  return std::filesystem::absolute(std::filesystem::u8path(argv0), error).parent_path();
+  return fs::absolute(fs::u8path(argv0), error).parent_path();
 }
 
 // The arguments as UTF-8, which every path made here assumes (std::filesystem::u8path). On
@@ -66,55 +86,151 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
 }
 
 struct Arguments {
-  std::filesystem::path module;
+  fs::path module;
   std::string script;  // a file, or - for standard input
   vthost::HostOptions options;
   std::string molecule;  // a molecule file to load, and what to write of it
-  std::string gltf;
-  std::string json;  // a file, or - for standard output
+  std::string gltf;      // a file, or - for standard output
+  std::string json;      // a file, or - for standard output
   std::vector<std::pair<std::string, std::string>> settings;  // --set NAME=VALUE, in order
 };
 
-// False with a message on standard error when the arguments are not understood.
-bool ParseArguments(int argc, char** argv, Arguments* arguments) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (argument == "--help" || argument == "-h") {
-      std::cout << kUsage;
-      std::exit(0);
-    } else if (argument == "--module" && hasValue) {
-      arguments->module = std::filesystem::u8path(argv[++i]);
-    } else if (argument == "--script" && hasValue) {
-      arguments->script = argv[++i];
-    } else if (argument == "--gltf" && hasValue) {
-      arguments->gltf = argv[++i];
-    } else if (argument == "--json" && hasValue) {
-      arguments->json = argv[++i];
-    } else if (argument == "--set" && hasValue && std::strchr(argv[i + 1], '=') != nullptr) {
-      const std::string setting = argv[++i];
-      const size_t equals = setting.find('=');
-      arguments->settings.emplace_back(setting.substr(0, equals), setting.substr(equals + 1));
-    } else if (!argument.empty() && argument[0] != '-' && arguments->molecule.empty()) {
-      arguments->molecule = argument;
-    } else if (argument == "--interface-version" && hasValue) {
-      arguments->options.interfaceVersion = std::atoi(argv[++i]);
-    } else if (argument == "--answer" && hasValue && (std::strcmp(argv[i + 1], "yes") == 0 || std::strcmp(argv[i + 1], "no") == 0)) {
-      arguments->options.answerYes = std::strcmp(argv[++i], "yes") == 0;
-    } else {
-      std::cerr << "vantor-host: cannot use argument '" << argument << "'\n" << kUsage;
-      return false;
+// Why arguments cannot be used; the parsers throw it, main reports it with the usage.
+struct ArgumentError {
+  std::string reason;
+};
+
+// The value after an option, taken once.
+class OptionReader {
+ public:
+  OptionReader(int argc, char** argv) : argc_(argc), argv_(argv) {}
+
+  bool Next() { return ++i_ < argc_; }
+  std::string Current() const { return argv_[i_]; }
+
+  std::string Value(const std::string& option) {
+    if (i_ + 1 >= argc_) throw ArgumentError{option + " needs a value"};
+    if (!given_.insert(option).second) throw ArgumentError{option + " is given twice"};
+    return argv_[++i_];
+  }
+
+  // A file name: not empty, and not an option (a file whose name starts with '-' is ./-NAME);
+  // "-" only where standard input or output is meant.
+  std::string FileName(const std::string& option, bool dashAllowed) {
+    const std::string value = Value(option);
+    if (value.empty()) throw ArgumentError{option + " needs a file name, not an empty one"};
+    if (value == "-" && dashAllowed) return value;
+    if (value[0] == '-') {
+      throw ArgumentError{option + " needs a file name, not '" + value + "' (for a file of that name, write ./" +
+                          value + ")"};
+    }
+    return value;
+  }
+
+ private:
+  int argc_;
+  char** argv_;
+  int i_ = 0;
+  std::set<std::string> given_;
+};
+
+// A whole decimal number that fits 32 bits.
+int32_t InterfaceVersion(const std::string& text) {
+  int32_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end) {
+    throw ArgumentError{"--interface-version needs a whole number from -2147483648 to 2147483647, not '" + text + "'"};
+  }
+  return value;
+}
+
+std::pair<std::string, std::string> Setting(const std::string& text) {
+  const size_t equals = text.find('=');
+  if (equals == std::string::npos || equals == 0) throw ArgumentError{"--set needs NAME=VALUE, not '" + text + "'"};
+  return {text.substr(0, equals), text.substr(equals + 1)};
+}
+
+// Whether two names given on the command line are one file (the same name, a link, or a second
+// path to it).
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  const fs::path first = fs::u8path(a), second = fs::u8path(b);
+  if (fs::equivalent(first, second, error) && !error) return true;
+  const fs::path canonicalFirst = fs::weakly_canonical(first, error);
+  if (error) return false;
+  const fs::path canonicalSecond = fs::weakly_canonical(second, error);
+  return !error && canonicalFirst == canonicalSecond;
+}
+
+// Outputs that would overwrite the molecule or each other.
+void CheckOutputs(const Arguments& arguments) {
+  const bool outputs = !arguments.gltf.empty() || !arguments.json.empty() || !arguments.settings.empty();
+  if (arguments.molecule.empty() && outputs) {
+    throw ArgumentError{"--gltf, --json and --set need a molecule file"};
+  }
+  if (!arguments.molecule.empty() && !arguments.script.empty()) {
+    throw ArgumentError{"a molecule file and --script do not go together"};
+  }
+  for (const auto& [option, file] : {std::pair{"--json", arguments.json}, std::pair{"--gltf", arguments.gltf}}) {
+    if (!file.empty() && file != "-" && SameFile(file, arguments.molecule)) {
+      throw ArgumentError{std::string(option) + " names the molecule file " + file + ", which it would overwrite"};
     }
   }
-  if (arguments->molecule.empty() && (!arguments->gltf.empty() || !arguments->json.empty() || !arguments->settings.empty())) {
-    std::cerr << "vantor-host: --gltf, --json and --set need a molecule file\n" << kUsage;
-    return false;
+  if (arguments.json == "-" && arguments.gltf == "-") {
+    throw ArgumentError{"--json and --gltf cannot both write to standard output"};
   }
-  if (!arguments->molecule.empty() && !arguments->script.empty()) {
-    std::cerr << "vantor-host: a molecule file and --script do not go together\n" << kUsage;
-    return false;
+  if (!arguments.json.empty() && !arguments.gltf.empty() && arguments.json != "-" && arguments.gltf != "-" &&
+      SameFile(arguments.json, arguments.gltf)) {
+    throw ArgumentError{"--json and --gltf name the same file, " + arguments.json};
   }
+}
+
+// Throws ArgumentError when the arguments cannot be used; false after --help.
+bool ParseArguments(int argc, char** argv, Arguments* arguments) {
+  OptionReader options(argc, argv);
+  while (options.Next()) {
+    const std::string argument = options.Current();
+    if (argument == "--help" || argument == "-h") {
+      std::cout << kUsage;
+      return false;
+    } else if (argument == "--module") {
+      arguments->module = fs::u8path(options.FileName(argument, false));
+    } else if (argument == "--script") {
+      arguments->script = options.FileName(argument, true);
+    } else if (argument == "--gltf") {
+      arguments->gltf = options.FileName(argument, true);
+    } else if (argument == "--json") {
+      arguments->json = options.FileName(argument, true);
+    } else if (argument == "--set") {
+      if (options.Next()) {
+        arguments->settings.push_back(Setting(options.Current()));
+      } else {
+        throw ArgumentError{"--set needs NAME=VALUE"};
+      }
+    } else if (argument == "--interface-version") {
+      arguments->options.interfaceVersion = InterfaceVersion(options.Value(argument));
+    } else if (argument == "--answer") {
+      const std::string answer = options.Value(argument);
+      if (answer != "yes" && answer != "no") throw ArgumentError{"--answer takes yes or no, not '" + answer + "'"};
+      arguments->options.answerYes = answer == "yes";
+    } else if (!argument.empty() && argument[0] != '-' && arguments->molecule.empty()) {
+      arguments->molecule = argument;
+    } else if (!argument.empty() && argument[0] != '-') {
+      throw ArgumentError{"a second molecule file, '" + argument + "': one is read per run"};
+    } else {
+      throw ArgumentError{"cannot use argument '" + argument + "'"};
+    }
+  }
+  CheckOutputs(*arguments);
   return true;
+}
+
+// Standard output that cannot be written (full, closed) is a failure with a reason.
+bool StandardOutputWritten(const std::string& what) {
+  if (std::cout.flush()) return true;
+  std::cerr << "vantor-host: cannot write " << what << " to standard output\n";
+  return false;
 }
 
 void PrintRegistrations(const vthost::Host& host) {
@@ -131,103 +247,190 @@ void PrintRegistrations(const vthost::Host& host) {
 
 int RunScript(vthost::Host& host, const Arguments& arguments) {
   vthost::ScriptRunner runner(host, std::cout, std::cerr, arguments.module);
-  if (arguments.script == "-") return runner.Run(std::cin) ? 0 : 1;
-  std::ifstream script(std::filesystem::u8path(arguments.script));
-  if (!script) {
-    std::cerr << "vantor-host: cannot open script " << arguments.script << "\n";
-    return 2;
+  std::ifstream file;
+  if (arguments.script != "-") {
+    const fs::path path = fs::u8path(arguments.script);
+    std::error_code error;
+    if (fs::is_directory(path, error)) {
+      std::cerr << "vantor-host: cannot read script " << arguments.script << ": a folder\n";
+      return kBadArguments;
+    }
+    file.open(path, std::ios::binary);
+    if (!file) {
+      std::cerr << "vantor-host: cannot open script " << arguments.script << "\n";
+      return kBadArguments;
+    }
   }
-  return runner.Run(script) ? 0 : 1;
+  try {
+    return runner.Run(arguments.script == "-" ? std::cin : file) ? kDone : kFailed;
+  } catch (const std::exception& unexpected) {
+    std::cerr << "vantor-host: line " << runner.Line() << ": " << unexpected.what() << "\n";
+    return kFailed;
+  }
 }
 
-constexpr int32_t kMoleculeType = 1060013;
-constexpr int32_t kMoleculeFile = 20000;  // MOLOBJ_FILE
-constexpr int32_t kLoadButton = 20001;    // MOLOBJ_LOAD
-
+// The report, to a file or standard output; refused when it holds a number JSON cannot.
 bool WriteReport(const vthost::Host& host, const VtNode* object, const std::string& file) {
-  const std::string text = vthost::JsonText(vthost::Report(host, object)) + "\n";
-  if (file == "-") return static_cast<bool>(std::cout << text << std::flush);
-  std::ofstream out(std::filesystem::u8path(file), std::ios::binary | std::ios::trunc);
+  const nlohmann::json report = vthost::Report(host, object);
+  std::string where;
+  if (vthost::FindNonFinite(report, &where)) {
+    std::cerr << "vantor-host: the report holds a number that is not finite, at " << where
+              << " (is a parameter such as MOLOBJ_POSITION_SCALE too large?): not written\n";
+    return false;
+  }
+  const std::string text = vthost::JsonText(report) + "\n";
+  if (file == "-") {
+    std::cout << text;
+    return StandardOutputWritten("the report");
+  }
+  std::ofstream out(fs::u8path(file), std::ios::binary | std::ios::trunc);
   out << text;
   out.close();
   if (!out) std::cerr << "vantor-host: cannot write " << file << "\n";
   return static_cast<bool>(out);
 }
 
+bool WriteModel(const vthost::Host& host, const VtNode* object, const std::string& file) {
+  std::string error;
+  bool written = false;
+  if (file == "-") {
+#if defined(_WIN32)
+    _setmode(_fileno(stdout), _O_BINARY);  // the bytes as they are, no line ends added
+#endif
+    written = vthost::WriteGltf(host, vthost::Host::Hierarchy(object), std::cout, &error);
+    if (written) return StandardOutputWritten("the glTF");
+  } else {
+    written = vthost::WriteGltf(host, vthost::Host::Hierarchy(object), fs::u8path(file), &error);
+  }
+  if (!written) std::cerr << "vantor-host: " << file << ": " << error << "\n";
+  return written;
+}
+
+// Presses the load button; true when the object took the file (it marks its data changed then).
+bool LoadMolecule(vthost::Host& host, VtNode* object) {
+  const size_t before = vthost::Host::NodeEvents(object).size();
+  host.Press(object, kLoadButton);
+  const std::vector<vthost::NodeEvent>& events = vthost::Host::NodeEvents(object);
+  const auto changed = [](const vthost::NodeEvent& e) {
+    return e.kind == vthost::NodeEvent::Kind::Dirty && (e.value & VT_DIRTY_DATA) != 0;
+  };
+  return std::any_of(events.begin() + static_cast<std::ptrdiff_t>(before), events.end(), changed);
+}
+
+// A document that is closed however the run ends.
+class OpenDocument {
+ public:
+  explicit OpenDocument(vthost::Host& host) : host_(host), document_(host.NewDocument()) {}
+  ~OpenDocument() { host_.CloseDocument(document_); }
+  OpenDocument(const OpenDocument&) = delete;
+  OpenDocument& operator=(const OpenDocument&) = delete;
+  VtDocument* get() const { return document_; }
+
+ private:
+  vthost::Host& host_;
+  VtDocument* document_;
+};
+
 // The object's life as a person would give it: made, edited, pointed at the file, loaded, and
 // evaluated; then what it generated is written out.
-int RunMolecule(vthost::Host& host, vthost::Module& module, const Arguments& arguments) {
-  VtDocument* document = host.NewDocument();
-  VtNode* object = host.CreateObject(document, kMoleculeType, "Molecule");
+int RunMolecule(vthost::Host& host, const Arguments& arguments) {
+  OpenDocument document(host);
+  VtNode* object = host.CreateObject(document.get(), kMoleculeType, "Molecule");
   if (object == nullptr) {
     std::cerr << "vantor-host: the molecule object could not be made\n";
-    host.CloseDocument(document);
-    return 1;
+    return kFailed;
   }
-  int status = 0;
+  bool settingsApplied = true;
   for (const auto& [name, value] : arguments.settings) {
     std::string error;
     if (!vthost::SetParameterFromText(host, object, name, value, &error)) {
       std::cerr << "vantor-host: --set " << name << "=" << value << ": " << error << "\n";
-      status = 2;
+      settingsApplied = false;
     }
   }
-  if (status == 0) {
-    std::error_code ignored;
-    const std::filesystem::path file = std::filesystem::absolute(std::filesystem::u8path(arguments.molecule), ignored);
-    host.Describe(object);
-    host.SetParameter(object, kMoleculeFile, file.empty() ? std::filesystem::u8path(arguments.molecule) : file);
-    host.Press(object, kLoadButton);
-    host.Evaluate(document);
-    if (!arguments.json.empty() && !WriteReport(host, object, arguments.json)) status = 1;
-    std::string error;
-    if (!arguments.gltf.empty() &&
-        !vthost::WriteGltf(host, vthost::Host::Hierarchy(object), std::filesystem::u8path(arguments.gltf), &error)) {
-      std::cerr << "vantor-host: " << arguments.gltf << ": " << error << "\n";
-      status = 1;
-    }
+  if (!settingsApplied) return kBadArguments;
+  std::error_code ignored;
+  const fs::path file = fs::absolute(fs::u8path(arguments.molecule), ignored);
+  host.ShownDescription(object);
+  host.SetParameter(object, kMoleculeFile, file.empty() ? fs::u8path(arguments.molecule) : file);
+  const bool loaded = LoadMolecule(host, object);
+  host.Evaluate(document.get());
+  int status = loaded ? kDone : kMoleculeNotLoaded;
+  if (!loaded) std::cerr << "vantor-host: " << arguments.molecule << " could not be loaded\n";
+  if (!arguments.json.empty() && !WriteReport(host, object, arguments.json)) status = kFailed;
+  if (!arguments.gltf.empty() && !loaded) {
+    std::cerr << "vantor-host: no model to write to " << arguments.gltf << "\n";
+  } else if (!arguments.gltf.empty() && !WriteModel(host, object, arguments.gltf)) {
+    status = kFailed;
   }
-  host.CloseDocument(document);
-  module.End();
   return status;
+}
+
+// A module that is ended however the run ends.
+class StartedModule {
+ public:
+  explicit StartedModule(std::unique_ptr<vthost::Module> module) : module_(std::move(module)) {}
+  ~StartedModule() { module_->End(); }
+  StartedModule(const StartedModule&) = delete;
+  StartedModule& operator=(const StartedModule&) = delete;
+  vthost::Module* operator->() const { return module_.get(); }
+
+ private:
+  std::unique_ptr<vthost::Module> module_;
+};
+
+int Run(const Arguments& arguments) {
+  vthost::Host host(arguments.options);
+  if (!arguments.script.empty()) return RunScript(host, arguments);
+  std::string error;
+  std::unique_ptr<vthost::Module> loaded = vthost::Module::Load(host, arguments.module, &error);
+  if (!loaded) {
+    std::cerr << "vantor-host: " << error << "\n";
+    return kFailed;
+  }
+  StartedModule module(std::move(loaded));
+  if (!arguments.molecule.empty()) {
+    if (!module->StartUp(&error)) {
+      std::cerr << "vantor-host: " << error << "\n";
+      return kFailed;
+    }
+    return RunMolecule(host, arguments);
+  }
+  std::error_code ignored;
+  std::cout << "module " << fs::weakly_canonical(arguments.module, ignored).u8string() << "\n";
+  const bool started = module->StartUp(&error);
+  PrintRegistrations(host);
+  if (!started) std::cerr << "vantor-host: " << error << "\n";
+  return StandardOutputWritten("the registrations") && started ? kDone : kFailed;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> utf8 = Utf8Arguments(argc, argv);
-  std::vector<char*> pointers;
-  for (std::string& argument : utf8) pointers.push_back(argument.data());
-  pointers.push_back(nullptr);
-  argc = static_cast<int>(utf8.size());
-  argv = pointers.data();
+  try {
+    std::vector<std::string> utf8 = Utf8Arguments(argc, argv);
+    std::vector<char*> pointers;
+    for (std::string& argument : utf8) pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+    argc = static_cast<int>(utf8.size());
+    argv = pointers.data();
 
-  Arguments arguments;
-  arguments.options.log = &std::cerr;
-  if (!ParseArguments(argc, argv, &arguments)) return 2;
-  if (arguments.module.empty()) {
-    arguments.module = ProgramFolder(argv[0]) / ".." / "plugins" / "vantor" / vthost::ModuleFileName("vantor");
-  }
-
-  vthost::Host host(arguments.options);
-  if (!arguments.script.empty()) return RunScript(host, arguments);
-  std::string error;
-  std::unique_ptr<vthost::Module> module = vthost::Module::Load(host, arguments.module, &error);
-  if (!module) {
-    std::cerr << "vantor-host: " << error << "\n";
-    return 1;
-  }
-  if (!arguments.molecule.empty()) {
-    if (!module->StartUp()) {
-      std::cerr << "vantor-host: the module did not start\n";
-      module->End();
-      return 1;
+    Arguments arguments;
+    arguments.options.log = &std::cerr;
+    try {
+      if (!ParseArguments(argc, argv, &arguments)) return kDone;
+    } catch (const ArgumentError& error) {
+      std::cerr << "vantor-host: " << error.reason << "\n" << kUsage;
+      return kBadArguments;
     }
-    return RunMolecule(host, *module, arguments);
+    if (arguments.module.empty()) {
+      arguments.module = ProgramFolder(argv[0]) / ".." / "plugins" / "vantor" / vthost::ModuleFileName("vantor");
+    }
+    return Run(arguments);
+  } catch (const std::exception& unexpected) {
+    std::cerr << "vantor-host: " << unexpected.what() << "\n";
+  } catch (...) {
+    std::cerr << "vantor-host: an unexpected error\n";
   }
-  std::cout << "module " << std::filesystem::weakly_canonical(arguments.module).u8string() << "\n";
-  const bool started = module->StartUp();
-  PrintRegistrations(host);
-  module->End();
-  return started ? 0 : 1;
+  return kFailed;
 }

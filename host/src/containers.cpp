@@ -7,8 +7,11 @@
 namespace vthost {
 namespace {
 
+ContainerWatch* g_watch = nullptr;
+
 const Value* Find(const VtContainer* container, int32_t id) {
   if (container == nullptr) return nullptr;
+  if (g_watch != nullptr && container == g_watch->container) g_watch->reads.push_back(id);
   const auto found = container->values.find(id);
   return found == container->values.end() ? nullptr : &found->second;
 }
@@ -24,6 +27,10 @@ int32_t Truncate(double value) {
 // Stores value under id; answers 0 (container unchanged) when the host refuses the memory.
 VtBool Store(VtContainer* container, int32_t id, Value value) {
   if (container == nullptr || !CurrentHost().Faults().Allow(AllocKind::Container)) return 0;
+  if (g_watch != nullptr && container == g_watch->container && !g_watch->written) {
+    const auto held = container->values.find(id);
+    g_watch->written = held == container->values.end() || !(held->second == value);
+  }
   container->values[id] = std::move(value);
   return 1;
 }
@@ -38,7 +45,9 @@ int32_t Type(const VtContainer* container, int32_t id) {
 }
 
 VtBool Remove(VtContainer* container, int32_t id) {
-  return container != nullptr && container->values.erase(id) > 0 ? 1 : 0;
+  if (container == nullptr || container->values.erase(id) == 0) return 0;
+  if (g_watch != nullptr && container == g_watch->container) g_watch->written = true;
+  return 1;
 }
 
 int32_t GetInt32(const VtContainer* container, int32_t id, int32_t fallback) {
@@ -155,6 +164,12 @@ VtContainer* CopyContainer(const VtContainer& source) {
 }
 
 const Value* Lookup(const VtContainer* container, int32_t id) { return Find(container, id); }
+
+ContainerWatch* WatchContainer(ContainerWatch* watch) {
+  ContainerWatch* previous = g_watch;
+  g_watch = watch;
+  return previous;
+}
 
 std::vector<int32_t> Ids(const VtContainer* container) {
   std::vector<int32_t> ids;

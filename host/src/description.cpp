@@ -156,6 +156,51 @@ Description Host::Describe(VtNode* node, const int32_t* requestedId) {
   return result;
 }
 
+namespace {
+
+// Whether every value a build read is still what that build left behind.
+bool Unchanged(const VtContainer& parameters, const ShownDescriptionCache& cache) {
+  for (const auto& [id, value] : cache.reads) {
+    const auto found = parameters.values.find(id);
+    if (found == parameters.values.end() ? value.has_value() : !value || !(found->second == *value)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// A build is a function of the values it reads; one that wrote nothing, left them as it found
+// them, so building again on the same values gives the same entries and writes nothing either.
+const Description& Host::ShownDescription(VtNode* node) {
+  static const Description kNothing;
+  if (node == nullptr) return kNothing;
+  const auto registered = descriptions_.find(node->type);
+  const StaticDescription* staticPart = registered == descriptions_.end() ? nullptr : registered->second.get();
+  const ShownDescriptionCache* cache = node->shownDescription.get();
+  if (cache != nullptr && cache->reusable && cache->staticPart == staticPart && node->describing == 0 &&
+      Unchanged(node->parameters, *cache)) {
+    return cache->description;
+  }
+  auto fresh = std::make_unique<ShownDescriptionCache>();
+  ContainerWatch watch;
+  watch.container = node->hasParameters ? &node->parameters : nullptr;
+  const uint64_t failures = faults_.Failures();
+  ContainerWatch* outer = WatchContainer(&watch);
+  fresh->description = Describe(node);
+  WatchContainer(outer);
+  fresh->staticPart = staticPart;
+  fresh->reusable = watch.container != nullptr && !watch.written && faults_.Failures() == failures &&
+                    fresh->description.complete;
+  std::sort(watch.reads.begin(), watch.reads.end());
+  watch.reads.erase(std::unique(watch.reads.begin(), watch.reads.end()), watch.reads.end());
+  for (const int32_t id : watch.reads) {
+    const auto found = node->parameters.values.find(id);
+    fresh->reads.emplace_back(id, found == node->parameters.values.end() ? std::nullopt : std::optional(found->second));
+  }
+  node->shownDescription = std::move(fresh);
+  return node->shownDescription->description;
+}
+
 bool Host::IsEnabled(VtNode* node, int32_t id) {
   if (node == nullptr || node->data == nullptr || node->operations->IsEnabled == nullptr) return true;
   EnterModuleOf(node);

@@ -9,6 +9,7 @@
 // read through a stream that ends at the block's end, so an object that reads too little or too
 // much cannot disturb the rest of the file.
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -32,6 +33,10 @@ constexpr uint8_t kMaterialNode = 2;
 constexpr uint8_t kTagInt32 = 'I';
 constexpr uint8_t kTagVector = 'V';
 constexpr int kMaxNesting = 8;
+// The largest document saved or opened. Documents hold parameters and small blocks, far below
+// this; a bound keeps a damaged or hostile file from taking the memory its counts claim.
+constexpr uint64_t kMaxDocumentBytes = uint64_t{16} << 20;
+constexpr const char* kMaxDocumentText = "16 MiB";
 // the stored level an object's read is given
 constexpr int32_t kStoredLevel = 0;
 
@@ -54,37 +59,40 @@ class Writer {
   std::vector<uint8_t>& out_;
 };
 
-// Every read is checked against what is left; after one failure every read fails.
+// Reads a document file as its counts ask, every read checked against what is left of the file;
+// after one failure every read fails.
 class Reader {
  public:
-  Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  Reader(std::istream& in, uint64_t size) : in_(in), left_(size) {}
   template <typename T>
   bool Get(T* value) {
-    if (!ok_ || size_ - position_ < sizeof(T)) return Fail();
-    std::memcpy(value, data_ + position_, sizeof(T));
-    position_ += sizeof(T);
-    return true;
+    return Read(value, sizeof(T));
   }
   bool GetString(std::string* text) {
     uint32_t length = 0;
-    if (!Get(&length) || size_ - position_ < length) return Fail();
-    text->assign(reinterpret_cast<const char*>(data_ + position_), length);
-    position_ += length;
-    return true;
+    if (!Get(&length) || left_ < length) return Fail();
+    text->resize(length);
+    return Read(text->data(), length);
   }
-  bool GetSpan(uint64_t length, const uint8_t** span) {
-    if (!ok_ || size_ - position_ < length) return Fail();
-    *span = data_ + position_;
-    position_ += static_cast<size_t>(length);
-    return true;
+  bool GetBytes(uint64_t length, std::vector<uint8_t>* bytes) {
+    if (!ok_ || left_ < length) return Fail();
+    bytes->resize(static_cast<size_t>(length));
+    return Read(bytes->data(), bytes->size());
   }
-  size_t Left() const { return size_ - position_; }
+  uint64_t Left() const { return left_; }
   bool Fail() { return ok_ = false; }
 
  private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t position_ = 0;
+  bool Read(void* bytes, size_t size) {
+    if (!ok_ || left_ < size) return Fail();
+    in_.read(static_cast<char*>(bytes), static_cast<std::streamsize>(size));
+    if (static_cast<size_t>(in_.gcount()) != size) return Fail();
+    left_ -= size;
+    return true;
+  }
+
+  std::istream& in_;
+  uint64_t left_;
   bool ok_ = true;
 };
 
@@ -223,9 +231,7 @@ bool ReadNode(Reader& reader, StoredNode* node) {
   }
   if (node->kind == kObjectNode) {
     uint64_t length = 0;
-    const uint8_t* block = nullptr;
-    if (!reader.Get(&node->level) || !reader.Get(&length) || !reader.GetSpan(length, &block)) return false;
-    node->block.assign(block, block + length);
+    if (!reader.Get(&node->level) || !reader.Get(&length) || !reader.GetBytes(length, &node->block)) return false;
   }
   return true;
 }
@@ -279,6 +285,24 @@ std::vector<uint8_t> WriteBlock(VtNode* node) {
   return block;
 }
 
+// Saving replaces a document or an empty file, or makes a new file: a molecule file, a script or
+// anything else already there is left as it is.
+bool MayReplace(const std::filesystem::path& file, std::string* error) {
+  std::error_code failure;
+  const std::filesystem::file_status status = std::filesystem::status(file, failure);
+  if (!std::filesystem::exists(status)) return true;
+  if (std::filesystem::is_directory(status)) return *error = "cannot write " + file.u8string() + ": a folder", false;
+  if (!std::filesystem::is_regular_file(status)) {
+    return *error = "cannot write " + file.u8string() + ": not a regular file", false;
+  }
+  std::ifstream in(file, std::ios::binary);
+  char magic[sizeof kMagic] = {};
+  in.read(magic, sizeof magic);
+  if (in.gcount() == 0 || (in.gcount() == sizeof magic && std::memcmp(magic, kMagic, sizeof magic) == 0)) return true;
+  *error = file.u8string() + " is there and is not a Vantor document: not replaced";
+  return false;
+}
+
 }  // namespace
 
 const VtHfTable kHfTable = {ReadInt32, WriteInt32, ReadVector, WriteVector};
@@ -308,8 +332,15 @@ bool Host::SaveDocument(const VtDocument* document, const std::filesystem::path&
       writer.PutBytes(block);
     }
   }
+  if (bytes.size() > kMaxDocumentBytes) {
+    *error = "the document would take " + std::to_string(bytes.size()) + " bytes, more than the " +
+             kMaxDocumentText + " a document may hold: not saved";
+    return false;
+  }
+  if (!MayReplace(file, error)) return false;
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.close();
   if (!out) return *error = "cannot write " + file.u8string(), false;
   return true;
 }
@@ -317,17 +348,29 @@ bool Host::SaveDocument(const VtDocument* document, const std::filesystem::path&
 VtDocument* Host::OpenDocument(const std::filesystem::path& file, std::string* error) {
   std::string ignored;
   if (error == nullptr) error = &ignored;
+  // only a regular file: reading a folder throws from the stream, and a device or FIFO may never end
+  std::error_code failure;
+  const std::filesystem::file_status status = std::filesystem::status(file, failure);
+  if (std::filesystem::is_directory(status)) return *error = "cannot open " + file.u8string() + ": a folder", nullptr;
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    return *error = "cannot open " + file.u8string() + ": not a regular file", nullptr;
+  }
   std::ifstream in(file, std::ios::binary);
-  if (!in) return *error = "cannot open " + file.u8string(), nullptr;
-  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const uint64_t size = std::filesystem::file_size(file, failure);
+  if (!in || failure) return *error = "cannot open " + file.u8string(), nullptr;
 
   // the whole file is read before anything is created: a damaged file opens nothing
-  Reader reader(bytes.data(), bytes.size());
+  Reader reader(in, size);
   char magic[sizeof kMagic];
   uint32_t version = 0;
   uint32_t count = 0;
   if (!reader.Get(&magic) || std::memcmp(magic, kMagic, sizeof kMagic) != 0) return *error = "not a Vantor document", nullptr;
   if (!reader.Get(&version) || version != kVersion) return *error = "unknown document version", nullptr;
+  if (size > kMaxDocumentBytes) {
+    *error = file.u8string() + " takes " + std::to_string(size) + " bytes, more than the " + kMaxDocumentText +
+             " a document may hold";
+    return nullptr;
+  }
   if (!reader.Get(&count) || count > reader.Left()) return *error = "damaged document", nullptr;
   std::vector<StoredNode> stored(count);
   for (StoredNode& node : stored) {

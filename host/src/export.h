@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <iosfwd>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -27,7 +28,15 @@ nlohmann::json HierarchyJson(const Host& host, const VtNode* root);
 // and sweeps, in the hierarchy), every message box and console line, and the hierarchy.
 nlohmann::json Report(const Host& host, const VtNode* object);
 
-// root and everything below it as a .glb file; false with a reason.
+// Whether the document holds a number that is not finite (JSON cannot: it would be written as
+// null), with the JSON pointer of the first appended to *pointer.
+bool FindNonFinite(const nlohmann::json& document, std::string* pointer);
+
+// root and everything below it as a .glb file; false with a reason. A hierarchy with a number
+// glTF cannot hold (not finite, or beyond single precision once scaled) is refused and nothing is
+// written.
 bool WriteGltf(const Host& host, const VtNode* root, const std::filesystem::path& file, std::string* error);
+// The same into a stream (standard output).
+bool WriteGltf(const Host& host, const VtNode* root, std::ostream& out, std::string* error);
 
 }  // namespace vthost

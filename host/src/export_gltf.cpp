@@ -9,6 +9,7 @@
 #include "gltf.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -47,21 +48,29 @@ Vec3 Unit(const Vec3& a) {
   return length > 0.0 ? Vec3{a.x / length, a.y / length, a.z / length} : Vec3{};
 }
 
+// glTF's numbers are single precision: a value beyond that, or not finite, cannot be written.
+bool Representable(double value) { return std::isfinite(value) && std::fabs(value) <= FLT_MAX; }
+
 // Triangles and vertices ready for the file, in glTF's frame.
 struct Geometry {
   std::vector<float> positions;  // x y z per vertex
   std::vector<float> normals;
   std::vector<uint32_t> indices;
+  bool unrepresentable = false;  // a vertex had a number glTF cannot hold (written as 0)
   size_t VertexCount() const { return positions.size() / 3; }
 };
 
 void AddVertex(Geometry* geometry, const Vec3& position, const Vec3& normal) {
   Vec3 n = Unit(normal);
   if (Dot(n, n) == 0.0) n = {0.0, 1.0, 0.0};  // a degenerate face still needs a unit normal
+  const auto put = [geometry](std::vector<float>* out, double value) {
+    if (!Representable(value)) geometry->unrepresentable = true;
+    out->push_back(Representable(value) ? static_cast<float>(value) : 0.0f);
+  };
   for (const double value : {position.x * kMetresPerUnit, position.y * kMetresPerUnit, -position.z * kMetresPerUnit}) {
-    geometry->positions.push_back(static_cast<float>(value));
+    put(&geometry->positions, value);
   }
-  for (const double value : {n.x, n.y, -n.z}) geometry->normals.push_back(static_cast<float>(value));
+  for (const double value : {n.x, n.y, -n.z}) put(&geometry->normals, value);
 }
 
 // The corners of a polygon without the repeat that makes a quad a triangle.
@@ -180,6 +189,7 @@ class Writer {
     if (node.position.x != 0.0 || node.position.y != 0.0 || node.position.z != 0.0) {
       out.translation = {node.position.x * kMetresPerUnit, node.position.y * kMetresPerUnit,
                          -node.position.z * kMetresPerUnit};
+      Check(node, out.translation);
     }
     if (node.type == VT_OBJECT_POLYGON && node.primitive && node.primitive->type == VT_PRIMITIVE_SPHERE) {
       out.mesh = SphereMeshFor(node);
@@ -208,7 +218,15 @@ class Writer {
     return index;
   }
 
-  bool Write(int root, const std::filesystem::path& file, std::string* error) {
+  // False with the reason when a node holds a number glTF cannot: nothing may be written then.
+  bool Writable(std::string* error) const {
+    if (refused_.empty()) return true;
+    return Fail(error, "'" + refused_ + "' holds a number glTF cannot hold (not finite, or beyond single " +
+                           "precision in metres; is a parameter such as MOLOBJ_POSITION_SCALE or " +
+                           "MOLOBJ_BOND_RADIUS too large?): nothing written");
+  }
+
+  bool Write(int root, std::ostream& out) {
     model_.scenes.push_back({});
     model_.scenes[0].nodes.push_back(root);
     model_.defaultScene = 0;
@@ -217,16 +235,19 @@ class Writer {
       buffer.data = std::move(buffer_);
       model_.buffers.push_back(std::move(buffer));
     }
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    if (!out) return Fail(error, "cannot write " + file.u8string());
     tinygltf::TinyGLTF gltf;
-    if (!gltf.WriteGltfSceneToStream(&model_, out, false, true)) return Fail(error, "cannot write " + file.u8string());
-    out.close();
-    if (!out) return Fail(error, "cannot write " + file.u8string());
-    return true;
+    return gltf.WriteGltfSceneToStream(&model_, out, false, true) && out.flush();
   }
 
  private:
+  // Notes the first node with a number glTF cannot hold.
+  void Refuse(const VtNode& node) {
+    if (refused_.empty()) refused_ = node.name.empty() ? std::string("a node") : ValidUtf8(node.name);
+  }
+  void Check(const VtNode& node, const std::vector<double>& values) {
+    if (!std::all_of(values.begin(), values.end(), Representable)) Refuse(node);
+  }
+
   static bool Fail(std::string* error, const std::string& reason) {
     if (error) *error = reason;
     return false;
@@ -249,6 +270,7 @@ class Writer {
     } else {
       return -1;
     }
+    Check(node, {key.r, key.g, key.b});
     const auto found = materials_.find(key);
     if (found != materials_.end()) return found->second;
     tinygltf::Material material;
@@ -345,6 +367,7 @@ class Writer {
     auto found = tubes_.find(key);
     if (found == tubes_.end()) {
       const Geometry geometry = CreasedGeometry(SweepMesh(UnitSweep(sweep, profile)));
+      if (geometry.unrepresentable) Refuse(sweep);
       found = tubes_.emplace(key, geometry.indices.empty() ? std::nullopt : std::optional(Accessors(geometry))).first;
     }
     if (!found->second) return std::nullopt;
@@ -354,6 +377,9 @@ class Writer {
     tube.translation = {start.x, start.y, start.z};
     tube.rotation = Turn(Unit(along));
     tube.scale = {1.0, 1.0, length};
+    Check(sweep, tube.translation);
+    Check(sweep, tube.rotation);
+    Check(sweep, tube.scale);
     return tube;
   }
 
@@ -413,6 +439,7 @@ class Writer {
     auto found = spheres_.find(key);
     if (found == spheres_.end()) {
       const Geometry geometry = SmoothGeometry(node.mesh);
+      if (geometry.unrepresentable) Refuse(node);
       found = spheres_.emplace(key, geometry.indices.empty() ? std::nullopt : std::optional(Accessors(geometry))).first;
     }
     return found->second ? MeshFor(node, *found->second) : -1;
@@ -421,6 +448,7 @@ class Writer {
   // The mesh of the geometry in the node's material, shared by every node that has both; -1 when
   // nothing is left to draw.
   int MeshFor(const VtNode& node, const Geometry& geometry) {
+    if (geometry.unrepresentable) Refuse(node);
     if (geometry.indices.empty()) return -1;
     return MeshFor(node, Accessors(geometry));
   }
@@ -453,6 +481,7 @@ class Writer {
   std::map<MaterialKey, int> materials_;
   std::map<std::pair<double, int32_t>, std::optional<std::tuple<int, int, int>>> spheres_;
   std::unordered_map<std::string, std::optional<std::tuple<int, int, int>>> tubes_;
+  std::string refused_;  // the first node with a number glTF cannot hold
 };
 
 }  // namespace
@@ -464,7 +493,30 @@ bool WriteGltf(const Host& host, const VtNode* root, const std::filesystem::path
   }
   Writer writer(host);
   const int index = writer.AddNode(*root);
-  return writer.Write(index, file, error);
+  if (!writer.Writable(error)) return false;
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  if (!out || !writer.Write(index, out)) {
+    if (error) *error = "cannot write " + file.u8string();
+    return false;
+  }
+  out.close();
+  if (!out && error) *error = "cannot write " + file.u8string();
+  return static_cast<bool>(out);
+}
+
+bool WriteGltf(const Host& host, const VtNode* root, std::ostream& out, std::string* error) {
+  if (root == nullptr) {
+    if (error) *error = "no hierarchy to write";
+    return false;
+  }
+  Writer writer(host);
+  const int index = writer.AddNode(*root);
+  if (!writer.Writable(error)) return false;
+  if (!writer.Write(index, out)) {
+    if (error) *error = "cannot write the glTF";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace vthost

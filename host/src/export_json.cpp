@@ -1,4 +1,5 @@
 // A generated hierarchy as JSON, and the report vantor-host writes of one run.
+#include <cmath>
 #include <string_view>
 #include <type_traits>
 #include <variant>
@@ -130,6 +131,25 @@ void Count(const VtNode& node, int64_t* atoms, int64_t* bonds) {
 }
 
 }  // namespace
+
+bool FindNonFinite(const json& document, std::string* pointer) {
+  if (document.is_number_float()) return !std::isfinite(document.get<double>());
+  const size_t length = pointer->size();
+  if (document.is_array()) {
+    for (size_t i = 0; i < document.size(); ++i) {
+      pointer->append("/" + std::to_string(i));
+      if (FindNonFinite(document[i], pointer)) return true;
+      pointer->resize(length);
+    }
+  } else if (document.is_object()) {
+    for (const auto& [key, value] : document.items()) {
+      pointer->append("/" + key);
+      if (FindNonFinite(value, pointer)) return true;
+      pointer->resize(length);
+    }
+  }
+  return false;
+}
 
 json HierarchyJson(const Host& host, const VtNode* root) { return root ? NodeJson(host, *root) : json(nullptr); }
 

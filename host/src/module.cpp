@@ -56,6 +56,13 @@ std::string ModuleFileName(const std::string& base) {
 std::unique_ptr<Module> Module::Load(Host& host, const std::filesystem::path& file, std::string* error) {
   std::string ignored;
   if (error == nullptr) error = &ignored;
+  // loading reads the file: a folder, a device or a FIFO (which would wait for a writer) is refused
+  std::error_code failure;
+  if (!std::filesystem::is_regular_file(file, failure)) {
+    *error = "cannot load " + file.u8string() +
+             (std::filesystem::exists(file, failure) ? ": not a regular file" : ": no such file");
+    return nullptr;
+  }
   void* library = OpenLibrary(file, error);
   if (library == nullptr) return nullptr;
   const VtEntry entry = FindEntry(library);
@@ -99,12 +106,20 @@ int32_t Module::Start() { return Call(VT_ACTION_START); }
 
 int32_t Module::End() { return Call(VT_ACTION_END); }
 
-bool Module::StartUp() {
+bool Module::StartUp(std::string* reason) {
   constexpr int32_t kLoadResources = 1;
-  if (Init() != 1) return false;
+  std::string ignored;
+  if (reason == nullptr) reason = &ignored;
+  if (Init() != 1) {
+    *reason = "the module refused to start (action 1) with interface version " +
+              std::to_string(host_.Interface()->version);
+    return false;
+  }
   // like the host application, start goes ahead after a failed resource message
   const bool resources = Message(kLoadResources) == 1;
   const bool started = Start() == 1;
+  if (!resources) *reason = "the module could not load its resources (action 6): is res/ beside it?";
+  if (resources && !started) *reason = "the module did not register its object (action 2)";
   return resources && started;
 }
 

@@ -29,7 +29,7 @@ bool Host::SendMessage(VtNode* node, int32_t type, void* data) {
   node->events.push_back({NodeEvent::Kind::Message, type, {}});
   const bool answer = Deliver(node, type, data);
   // the attribute editor shows the object again, so its description is built again
-  if (type == VT_MSG_DESCRIPTION_CHANGED && node->data != nullptr) Describe(node);
+  if (type == VT_MSG_DESCRIPTION_CHANGED && node->data != nullptr) ShownDescription(node);
   return answer;
 }
 

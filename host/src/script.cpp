@@ -12,13 +12,16 @@
 //
 // PARAM is an id, a MOLOBJ_ name from the description, or MOLOBJ_ROW_NAME[row]. VALUE is read by
 // the parameter's type: integers, floats, true/false, three numbers for vectors and colours, the
-// rest of the line for strings and file names.
+// rest of the line for strings and file names. press takes buttons only, link link parameters
+// only. A line holds at most 1 MiB.
 #include "vthost/script.h"
 
+#include <exception>
 #include <istream>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <sstream>
+#include <string>
 
 #include "export.h"
 #include "resources.h"
@@ -33,13 +36,37 @@ constexpr int32_t kMoleculeType = 1060013;
 constexpr int32_t kRowCountId = 20032;
 constexpr int32_t kFirstRowInitialised = 15023;
 constexpr int32_t kRowIdStride = 20;
+// Row r takes ids 15021 + 20 r to 15031 + 20 r; from row 249 on they would be the object's own
+// parameters (20001 upward), so rows 0 to 248 are all an object can have.
+constexpr int32_t kMaxRows = 249;
+// The longest script line read; a longer one stops the script (a line without end, such as
+// /dev/zero, would otherwise be read until memory runs out).
+constexpr size_t kMaxLineBytes = size_t{1} << 20;
 
-// Row parameters by name, as offsets from the row's first id.
-const std::map<std::string, int32_t> kRowParameters = {
-    {"MOLOBJ_ROW_GROUP", -2},    {"MOLOBJ_ROW_INITIALISED", 0}, {"MOLOBJ_ROW_MATERIAL", 1},
-    {"MOLOBJ_ROW_SYMBOL", 2},    {"MOLOBJ_ROW_OFFSET_U", 3},    {"MOLOBJ_ROW_OFFSET_V", 4},
-    {"MOLOBJ_ROW_TILES_U", 5},   {"MOLOBJ_ROW_TILES_V", 6},     {"MOLOBJ_ROW_USE_MATERIAL", 7},
-    {"MOLOBJ_ROW_PROJECTION", 8}};
+// Row parameters by name: the offset from the row's first id and the data type.
+struct RowParameter {
+  int32_t offset;
+  int32_t dataType;
+};
+constexpr int32_t kRowGroupOffset = -2;  // the row's group comes before its first id
+const std::map<std::string, RowParameter> kRowParameters = {
+    {"MOLOBJ_ROW_GROUP", {kRowGroupOffset, VT_DATATYPE_GROUP}},      {"MOLOBJ_ROW_INITIALISED", {0, VT_DATATYPE_BOOL}},
+    {"MOLOBJ_ROW_MATERIAL", {1, VT_DATATYPE_LINK}},     {"MOLOBJ_ROW_SYMBOL", {2, VT_DATATYPE_STRING}},
+    {"MOLOBJ_ROW_OFFSET_U", {3, VT_DATATYPE_FLOAT}},    {"MOLOBJ_ROW_OFFSET_V", {4, VT_DATATYPE_FLOAT}},
+    {"MOLOBJ_ROW_TILES_U", {5, VT_DATATYPE_FLOAT}},     {"MOLOBJ_ROW_TILES_V", {6, VT_DATATYPE_FLOAT}},
+    {"MOLOBJ_ROW_USE_MATERIAL", {7, VT_DATATYPE_BOOL}}, {"MOLOBJ_ROW_PROJECTION", {8, VT_DATATYPE_INT32}}};
+
+// The data type of a row parameter's id, for rows the description does not show (yet); 0 for an
+// id that is no row parameter.
+int32_t RowDataType(int32_t id) {
+  constexpr int32_t kFirstRowGroup = kFirstRowInitialised + kRowGroupOffset;
+  if (id < kFirstRowGroup || id >= kFirstRowGroup + kRowIdStride * kMaxRows) return 0;
+  const int32_t offset = (id - kFirstRowGroup) % kRowIdStride + kRowGroupOffset;
+  for (const auto& [name, parameter] : kRowParameters) {
+    if (parameter.offset == offset) return parameter.dataType;
+  }
+  return 0;
+}
 
 std::vector<std::string> Words(const std::string& line) {
   std::istringstream in(line);
@@ -128,41 +155,92 @@ int32_t GuessDataType(const std::vector<std::string>& words) {
   return VT_DATATYPE_STRING;
 }
 
-}  // namespace
+enum class LineRead { Line, End, TooLong, Failed };
 
-int32_t FindParameterId(Host& host, VtNode* node, const std::string& name) {
+// One line, without its end, of at most kMaxLineBytes; the last line needs no end.
+LineRead ReadLine(std::istream& in, std::string* line) {
+  line->clear();
+  // what was printed so far is out before the next line is awaited, as std::getline does it
+  if (in.tie() != nullptr) in.tie()->flush();
+  std::streambuf* buffer = in.rdbuf();
+  if (buffer == nullptr) return LineRead::Failed;
+  try {
+    for (;;) {
+      const int c = buffer->sbumpc();
+      if (c == std::char_traits<char>::eof()) return line->empty() ? LineRead::End : LineRead::Line;
+      if (c == '\n') return LineRead::Line;
+      if (line->size() == kMaxLineBytes) return LineRead::TooLong;
+      line->push_back(static_cast<char>(c));
+    }
+  } catch (const std::exception&) {
+    // a file stream throws from its buffer when the file cannot be read, a folder for one
+    return LineRead::Failed;
+  }
+}
+
+// The id of a parameter by id, by MOLOBJ_ name or as MOLOBJ_ROW_NAME[row]; 0 with the reason when
+// there is none.
+int32_t ResolveParameter(Host& host, VtNode* node, const std::string& name, std::string* error) {
   int32_t id = 0;
-  if (ParseInt32(name, &id)) return id;
+  if (ParseInt32(name, &id) && id != 0) return id;
   const size_t bracket = name.find('[');
   if (bracket != std::string::npos && name.back() == ']') {
-    const auto offset = kRowParameters.find(name.substr(0, bracket));
+    const auto parameter = kRowParameters.find(name.substr(0, bracket));
     int32_t row = 0;
-    if (offset == kRowParameters.end() || !ParseInt32(name.substr(bracket + 1, name.size() - bracket - 2), &row) ||
-        row < 0 || row >= 1000) {
+    if (parameter == kRowParameters.end() ||
+        !ParseInt32(name.substr(bracket + 1, name.size() - bracket - 2), &row)) {
+      *error = "unknown parameter '" + name + "'";
       return 0;
     }
-    return kFirstRowInitialised + kRowIdStride * row + offset->second;
+    if (row < 0 || row >= kMaxRows) {
+      *error = "no row " + std::to_string(row) + " in '" + name + "': an object has at most " +
+               std::to_string(kMaxRows) + " material rows, 0 to " + std::to_string(kMaxRows - 1);
+      return 0;
+    }
+    return kFirstRowInitialised + kRowIdStride * row + parameter->second.offset;
   }
   const auto& descriptions = host.Descriptions();
   const auto found = descriptions.find(Host::NodeType(node));
-  if (found == descriptions.end() || !found->second) return 0;
-  const DescriptionEntry* entry = found->second->Find(name);
+  const DescriptionEntry* entry =
+      found == descriptions.end() || !found->second ? nullptr : found->second->Find(name);
+  if (entry == nullptr) *error = "unknown parameter '" + name + "'";
   return entry ? entry->id : 0;
+}
+
+// The data type of the parameter as the object shows it; for a row it does not show yet, the
+// row parameter's type; 0 when unknown.
+int32_t ShownDataType(Host& host, VtNode* node, int32_t id) {
+  // as the attribute editor shows the object before anyone edits it
+  const ShownEntry* entry = host.ShownDescription(node).Find(id);
+  return entry ? entry->dataType : RowDataType(id);
+}
+
+// Why a parameter of the data type is not what a command needs (such as "a link").
+std::string TypeMismatch(const std::string& name, int32_t dataType, const std::string& needed) {
+  if (dataType == 0) return "'" + name + "' is no parameter the object shows, so not " + needed;
+  const std::string type = DataTypeName(dataType);
+  return "'" + name + "' is " + (type == "int" ? "an " : "a ") + type + " parameter, not " + needed;
+}
+
+}  // namespace
+
+int32_t FindParameterId(Host& host, VtNode* node, const std::string& name) {
+  std::string ignored;
+  return ResolveParameter(host, node, name, &ignored);
 }
 
 bool SetParameterFromText(Host& host, VtNode* node, const std::string& name, const std::string& text,
                           std::string* error) {
-  const int32_t id = FindParameterId(host, node, name);
+  std::string reason;
+  const int32_t id = ResolveParameter(host, node, name, &reason);
   if (id == 0) {
-    if (error) *error = "unknown parameter '" + name + "'";
+    if (error) *error = reason;
     return false;
   }
-  // as the attribute editor shows the object before anyone edits it
-  const Description description = host.Describe(node);
   const std::string rest(Trim(text));
   const std::vector<std::string> valueWords = Words(rest);
-  const ShownEntry* entry = description.Find(id);
-  const int32_t dataType = entry ? entry->dataType : GuessDataType(valueWords);
+  const int32_t shownType = ShownDataType(host, node, id);
+  const int32_t dataType = shownType != 0 ? shownType : GuessDataType(valueWords);
   Value value;
   if (!ParseValue(dataType, valueWords, rest, &value)) {
     if (error) *error = "'" + rest + "' is not a " + DataTypeName(dataType) + " value for " + name;
@@ -178,10 +256,21 @@ ScriptRunner::ScriptRunner(Host& host, std::ostream& out, std::ostream& err, std
 ScriptRunner::~ScriptRunner() { Unload(); }
 
 bool ScriptRunner::Run(std::istream& script) {
-  for (std::string line; std::getline(script, line);) {
-    if (!RunLine(line)) return false;
+  for (std::string line;;) {
+    switch (ReadLine(script, &line)) {
+      case LineRead::End:
+        return true;
+      case LineRead::TooLong:
+        ++line_;
+        return Fail("longer than " + std::to_string(kMaxLineBytes) + " bytes, the most a script line may hold");
+      case LineRead::Failed:
+        ++line_;
+        return Fail("cannot read the script");
+      case LineRead::Line:
+        if (!RunLine(line)) return false;
+        break;
+    }
   }
-  return true;
 }
 
 bool ScriptRunner::Fail(const std::string& reason) {
@@ -205,10 +294,8 @@ bool ScriptRunner::RunCommand(const std::string& raw) {
   if (line.empty() || line[0] == '#') return true;
   const std::vector<std::string> words = Words(line);
   const std::string& command = words[0];
-  const bool namesAFile = command == "save" || command == "open" || (command == "load" && words.size() > 1);
-  if (sandboxed_ && namesAFile) return Fail("'" + command + "' names a file, which this run does not allow");
   if (command == "load") return Load(words);
-  if (command == "unload") return Unload();
+  if (command == "unload") return words.size() == 1 ? Unload() : Fail("usage: unload");
   if (module_ == nullptr) return Fail("no module loaded: begin with 'load'");
   if (command == "new") return New(words);
   if (command == "set") return Set(words, RestAfter(line, 3));
@@ -218,12 +305,29 @@ bool ScriptRunner::RunCommand(const std::string& raw) {
   if (command == "link") return Link(words);
   if (command == "delete") return Delete(words);
   if (command == "copy") return Copy(words);
-  if (command == "eval") return host_.Evaluate(document_), true;
+  if (command == "eval") return words.size() == 1 ? (host_.Evaluate(document_), true) : Fail("usage: eval");
   if (command == "describe") return Describe(words);
   if (command == "dump") return Dump(words);
   if (command == "save") return Save(words, RestAfter(line, 1));
   if (command == "open") return Open(words, RestAfter(line, 1));
   return Fail("unknown command '" + command + "'");
+}
+
+bool ScriptRunner::FileNamed(const std::string& command, const std::string& text, std::filesystem::path* file) {
+  if (!sandboxed_) return *file = std::filesystem::u8path(text), true;
+  if (scratch_.empty()) return Fail("'" + command + "' names a file, which this run does not allow");
+  // one plain name: no folder, no drive, nothing that leads out of the scratch folder
+  const bool plain = !text.empty() && text != "." && text != ".." && text.find_first_of("/\\:") == std::string::npos &&
+                     text.find('\0') == std::string::npos;
+  if (!plain) return Fail("'" + command + "' may only name a file in this run's own folder, not '" + text + "'");
+  *file = scratch_ / std::filesystem::u8path(text);
+  return true;
+}
+
+// What dump and describe print is the work they do: output that cannot be written fails the line.
+bool ScriptRunner::Print(const std::string& command, const std::string& text) {
+  out_ << text << "\n" << std::flush;
+  return out_ ? true : Fail("cannot write what '" + command + "' prints");
 }
 
 VtNode* ScriptRunner::Object(const std::string& name) {
@@ -245,17 +349,15 @@ VtNode* ScriptRunner::Material(const std::string& name) {
   return node;
 }
 
-int32_t ScriptRunner::ParameterId(VtNode* node, const std::string& name) {
-  return FindParameterId(host_, node, name);
-}
-
 bool ScriptRunner::Load(const std::vector<std::string>& words) {
+  if (words.size() > 2) return Fail("usage: load [MODULE]");
+  if (words.size() == 2 && sandboxed_) return Fail("'load' names a file, which this run does not allow");
   if (module_) return Fail("a module is loaded already");
   const std::filesystem::path file = words.size() > 1 ? std::filesystem::u8path(words[1]) : defaultModule_;
   std::string error;
   module_ = Module::Load(host_, file, &error);
   if (!module_) return Fail(error);
-  if (!module_->StartUp()) return Fail("the module did not start");
+  if (!module_->StartUp(&error)) return Fail(error);
   document_ = host_.NewDocument();
   return true;
 }
@@ -291,9 +393,11 @@ bool ScriptRunner::Press(const std::vector<std::string>& words) {
   if (words.size() != 3) return Fail("usage: press NAME BUTTON");
   VtNode* node = Object(words[1]);
   if (node == nullptr) return false;
-  const int32_t id = ParameterId(node, words[2]);
-  if (id == 0) return Fail("unknown button '" + words[2] + "'");
-  host_.Describe(node);
+  std::string error;
+  const int32_t id = ResolveParameter(host_, node, words[2], &error);
+  if (id == 0) return Fail(error);
+  const int32_t dataType = ShownDataType(host_, node, id);
+  if (dataType != VT_DATATYPE_BUTTON) return Fail(TypeMismatch(words[2], dataType, "a button"));
   host_.Press(node, id);
   return true;
 }
@@ -319,11 +423,13 @@ bool ScriptRunner::Link(const std::vector<std::string>& words) {
   if (words.size() != 4) return Fail("usage: link NAME PARAM MATERIAL");
   VtNode* node = Object(words[1]);
   if (node == nullptr) return false;
-  const int32_t id = ParameterId(node, words[2]);
-  if (id == 0) return Fail("unknown parameter '" + words[2] + "'");
+  std::string error;
+  const int32_t id = ResolveParameter(host_, node, words[2], &error);
+  if (id == 0) return Fail(error);
+  const int32_t dataType = ShownDataType(host_, node, id);
+  if (dataType != VT_DATATYPE_LINK) return Fail(TypeMismatch(words[2], dataType, "a link"));
   VtNode* material = nullptr;
   if (words[3] != "none" && (material = Material(words[3])) == nullptr) return false;
-  host_.Describe(node);
   host_.SetParameter(node, id, LinkValue{material ? material->serial : 0});
   return true;
 }
@@ -355,7 +461,7 @@ bool ScriptRunner::Describe(const std::vector<std::string>& words) {
   if (words.size() != 2) return Fail("usage: describe NAME");
   VtNode* node = Object(words[1]);
   if (node == nullptr) return false;
-  const Description description = host_.Describe(node);
+  const Description& description = host_.ShownDescription(node);
   json entries = json::array();
   for (const ShownEntry& entry : description.entries) {
     json shown = {{"id", entry.id},       {"label", entry.label},   {"type", DataTypeName(entry.dataType)},
@@ -365,9 +471,8 @@ bool ScriptRunner::Describe(const std::vector<std::string>& words) {
     }
     entries.push_back(std::move(shown));
   }
-  out_ << JsonText(json{{"name", Host::NodeName(node)}, {"complete", description.complete}, {"entries", entries}})
-       << "\n";
-  return true;
+  const json printed = {{"name", Host::NodeName(node)}, {"complete", description.complete}, {"entries", entries}};
+  return Print("describe", JsonText(printed));
 }
 
 bool ScriptRunner::Dump(const std::vector<std::string>& words) {
@@ -389,26 +494,28 @@ bool ScriptRunner::Dump(const std::vector<std::string>& words) {
     }
   }
   const Value* rows = Lookup(container, kRowCountId);
-  out_ << JsonText(json{{"name", Host::NodeName(node)},
-                        {"rowCount", rows ? ValueJson(host_, *rows) : json(0)},
-                        {"presets", presets},
-                        {"parameters", parameters},
-                        {"hierarchy", HierarchyJson(host_, Host::Hierarchy(node))}})
-       << "\n";
-  return true;
+  return Print("dump", JsonText(json{{"name", Host::NodeName(node)},
+                                    {"rowCount", rows ? ValueJson(host_, *rows) : json(0)},
+                                    {"presets", presets},
+                                    {"parameters", parameters},
+                                     {"hierarchy", HierarchyJson(host_, Host::Hierarchy(node))}}));
 }
 
 bool ScriptRunner::Save(const std::vector<std::string>& words, const std::string& rest) {
   if (words.size() < 2) return Fail("usage: save FILE");
+  std::filesystem::path file;
+  if (!FileNamed("save", rest, &file)) return false;
   std::string error;
-  if (!host_.SaveDocument(document_, std::filesystem::u8path(rest), &error)) return Fail(error);
+  if (!host_.SaveDocument(document_, file, &error)) return Fail(error);
   return true;
 }
 
 bool ScriptRunner::Open(const std::vector<std::string>& words, const std::string& rest) {
   if (words.size() < 2) return Fail("usage: open FILE");
+  std::filesystem::path file;
+  if (!FileNamed("open", rest, &file)) return false;
   std::string error;
-  VtDocument* opened = host_.OpenDocument(std::filesystem::u8path(rest), &error);
+  VtDocument* opened = host_.OpenDocument(file, &error);
   if (opened == nullptr) return Fail(error);
   host_.CloseDocument(document_);
   document_ = opened;

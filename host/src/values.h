@@ -73,6 +73,15 @@ struct DisplayColour {
 using NodePtr = std::unique_ptr<VtNode, void (*)(VtNode*)>;
 NodePtr OwnNode(VtNode* node);
 
+// A description as last shown, with what its build read from the node's parameters.
+struct ShownDescriptionCache {
+  Description description;
+  const StaticDescription* staticPart = nullptr;  // the registered part it was built on
+  // each id the build read, with its value as the build left it (none: the id was absent)
+  std::vector<std::pair<int32_t, std::optional<Value>>> reads;
+  bool reusable = false;  // the build read only, completed, and was refused nothing
+};
+
 }  // namespace vthost
 
 // A node of the host's scene: a name, parameters, the record of what was done to it, and for
@@ -89,6 +98,7 @@ struct VtNode {
   std::vector<std::unique_ptr<VtTrack>> tracks;
   VtVector colour{0.0, 0.0, 0.0};  // materials
   int describing = 0;              // depth of description builds under way
+  std::unique_ptr<vthost::ShownDescriptionCache> shownDescription;
   bool hasParameters = true;       // a node without a parameter container, for tests
   int32_t lastExecuteResult = 0;
 
@@ -145,6 +155,16 @@ VtContainer* CopyContainer(const VtContainer& source);
 // The text of a string handle; the empty text for null.
 const std::string& TextOf(const VtString* text);
 const std::string& PathOf(const VtFilename* name);
+
+// While a watch is set, the Bc table records the ids read from its container and whether a value
+// in it was changed (storing the value already held changes nothing). Answers the previous watch,
+// to be set again afterwards.
+struct ContainerWatch {
+  const VtContainer* container = nullptr;
+  std::vector<int32_t> reads;
+  bool written = false;
+};
+ContainerWatch* WatchContainer(ContainerWatch* watch);
 
 // Value type code (VT_VALUE_*) of a value.
 int32_t TypeCode(const Value& value);

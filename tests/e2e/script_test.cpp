@@ -3,7 +3,9 @@
 
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <ostream>
 #include <sstream>
+#include <string>
 
 #include "export.h"
 #include "molfiles.h"
@@ -145,10 +147,12 @@ TEST_F(Script, PathThatIsNotUtf8NeverThrows) {
 }
 
 struct BadLine {
-  const char* name;
-  const char* script;
-  const char* reason;
+  std::string name;
+  std::string script;
+  std::string reason;
 };
+
+void PrintTo(const BadLine& line, std::ostream* out) { *out << line.name; }
 
 class ScriptErrors : public Script, public testing::WithParamInterface<BadLine> {};
 
@@ -156,6 +160,8 @@ TEST_P(ScriptErrors, StopAtTheLineWithAReason) {
   EXPECT_FALSE(Run(GetParam().script));
   EXPECT_NE(err_.str().find(GetParam().reason), std::string::npos) << err_.str();
 }
+
+const std::string kRows = "load\nnew m\nmaterial R 1 0 0\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, ScriptErrors,
@@ -167,7 +173,92 @@ INSTANTIATE_TEST_SUITE_P(
                     BadLine{"ShortVector", "load\nnew m\nset m MOLOBJ_BOND1_COLOR 1 1\n", "not a colour value"},
                     BadLine{"DuplicateName", "load\nnew m\nnew m\n", "exists already"},
                     BadLine{"MissingDocument", "load\nopen /no/such/file.vdoc\n", "cannot open"},
-                    BadLine{"NotADocument", "load\nopen " VANTOR_SOURCE_DIR "/examples/water.mol\n", "not a Vantor document"}),
-    [](const testing::TestParamInfo<BadLine>& info) { return std::string(info.param.name); });
+                    BadLine{"NotADocument", "load\nopen " VANTOR_SOURCE_DIR "/examples/water.mol\n", "not a Vantor document"},
+                    // ids from row 249 on are the object's own parameters (display mode, bond radius ...)
+                    BadLine{"SetOfRow249", kRows + "set m MOLOBJ_ROW_OFFSET_U[249] 2\n",
+                            "line 4: no row 249 in 'MOLOBJ_ROW_OFFSET_U[249]': "
+                            "an object has at most 249 material rows, 0 to 248"},
+                    BadLine{"LinkIntoRow249", kRows + "link m MOLOBJ_ROW_MATERIAL[249] R\n", "at most 249 material rows"},
+                    BadLine{"NegativeRow", kRows + "set m MOLOBJ_ROW_TILES_U[-1] 2\n", "no row -1"},
+                    BadLine{"LinkIntoAnInteger", kRows + "link m MOLOBJ_SEGMENTS R\n",
+                            "'MOLOBJ_SEGMENTS' is an int parameter, not a link"},
+                    BadLine{"LinkIntoAnUnshownId", kRows + "link m 12345 R\n",
+                            "is no parameter the object shows, so not a link"},
+                    BadLine{"PressOfAFloat", kRows + "press m MOLOBJ_BOND_RADIUS\n", "is a float parameter, not a button"},
+                    BadLine{"PressOfARowSymbol", kRows + "press m MOLOBJ_ROW_SYMBOL[0]\n",
+                            "is a string parameter, not a button"},
+                    BadLine{"WordsAfterLoad", "load a b\n", "line 1: usage: load [MODULE]"},
+                    BadLine{"WordsAfterEval", "load\neval now\n", "line 2: usage: eval"},
+                    BadLine{"WordsAfterUnload", "load\nunload now\n", "line 2: usage: unload"},
+                    BadLine{"OpenOfAFolder", "load\nopen " VANTOR_SOURCE_DIR "\n", "a folder"},
+                    BadLine{"LineTooLong", "load\n# " + std::string(size_t{1} << 20, 'x') + "\n",
+                            "line 2: longer than 1048576 bytes, the most a script line may hold"}),
+    [](const testing::TestParamInfo<BadLine>& info) { return info.param.name; });
+
+// The description a script sees is built again whenever what it depends on changed: the row count
+// and each row's initialised flag, set by the script or by the object.
+struct DescriptionCase {
+  std::string name;
+  std::string edits;  // after "load\nnew m\n"
+  std::string id;     // a parameter of the dump that follows
+  json value;
+};
+
+void PrintTo(const DescriptionCase& c, std::ostream* out) { *out << c.name; }
+
+class ShownDescription : public Script, public testing::WithParamInterface<DescriptionCase> {};
+
+TEST_P(ShownDescription, FollowsWhatItDependsOn) {
+  ASSERT_TRUE(Run("load\nnew m\n" + GetParam().edits + "dump m\n")) << err_.str();
+  EXPECT_EQ(Printed().at(0)["parameters"][GetParam().id], GetParam().value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edits, ShownDescription,
+    testing::Values(
+        // row 1 (ids 15041 to 15051) gets its defaults from the next description
+        DescriptionCase{"RowCountSetByTheScript",
+                        "set m MOLOBJ_BOND_RADIUS 4\nset m MOLOBJ_ROW_COUNT 2\nset m MOLOBJ_BOND_RADIUS 5\n", "15050", true},
+        DescriptionCase{"RowAddedByTheObject",
+                        "set m MOLOBJ_BOND_RADIUS 4\npress m MOLOBJ_ADD_ROW\npress m MOLOBJ_ADD_ROW\n", "15048", 1.0},
+        DescriptionCase{"EditsKeepARowsValues",
+                        "press m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_TILES_U[0] 2.5\nset m MOLOBJ_BOND_RADIUS 4\n", "15028",
+                        2.5},
+        DescriptionCase{"InitialisedFlagCleared",
+                        "press m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_TILES_U[0] 2.5\nset m MOLOBJ_ROW_INITIALISED[0] false\n"
+                        "set m MOLOBJ_BOND_RADIUS 4\n",
+                        "15028", 1.0},
+        DescriptionCase{"RowRemovedAndAddedAgain",
+                        "press m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_TILES_U[0] 2.5\npress m MOLOBJ_REMOVE_ROW\npress m MOLOBJ_ADD_ROW\n",
+                        "15028", 1.0}),
+    [](const testing::TestParamInfo<DescriptionCase>& info) { return info.param.name; });
+
+// The fuzzer's runs: save and open of plain names inside a folder of the run's own, nothing else.
+TEST_F(Script, SandboxedRunSavesAndOpensInItsFolder) {
+  runner_->Sandbox(folder_);
+  ASSERT_TRUE(Run("load\nnew m\npress m MOLOBJ_ADD_ROW\nsave doc.vdoc\nopen doc.vdoc\ndump m\n")) << err_.str();
+  EXPECT_TRUE(fs::is_regular_file(folder_ / "doc.vdoc"));
+  EXPECT_EQ(Printed().at(0)["rowCount"], 1);
+}
+
+class SandboxRefuses : public Script, public testing::WithParamInterface<BadLine> {};
+
+TEST_P(SandboxRefuses, FilesOutsideItsFolder) {
+  runner_->Sandbox(folder_ / "scratch");
+  std::string script = GetParam().script;
+  if (const size_t at = script.find("{dir}"); at != std::string::npos) script.replace(at, 5, folder_.u8string());
+  EXPECT_FALSE(Run(script));
+  EXPECT_NE(err_.str().find(GetParam().reason), std::string::npos) << err_.str();
+  EXPECT_FALSE(fs::exists(folder_ / "escaped.vdoc"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, SandboxRefuses,
+    testing::Values(BadLine{"ParentFolder", "load\nsave ../escaped.vdoc\n", "may only name a file in this run's own folder"},
+                    BadLine{"BackslashParent", "load\nsave ..\\escaped.vdoc\n", "may only name a file"},
+                    BadLine{"WholePath", "load\nsave {dir}/escaped.vdoc\n", "may only name a file"},
+                    BadLine{"DotDot", "load\nopen ..\n", "may only name a file"},
+                    BadLine{"Module", "load " VANTOR_SOURCE_DIR "/x.so\n", "'load' names a file"}),
+    [](const testing::TestParamInfo<BadLine>& info) { return info.param.name; });
 
 }  // namespace

@@ -180,6 +180,11 @@ class Host {
   static size_t LooseObjects();
   // The object's description, as the attribute editor asks for it (description.cpp).
   Description Describe(VtNode* node, const int32_t* requestedId = nullptr);
+  // The whole description as the attribute editor shows it: built as Describe builds it, but only
+  // again when a value the last build read has changed since (or that build wrote defaults, was
+  // refused memory or was incomplete), so a script's edits on an object with many rows do not each
+  // rebuild thousands of entries. Valid until the next call for the node or the node's deletion.
+  const Description& ShownDescription(VtNode* node);
   bool IsEnabled(VtNode* node, int32_t id);
   // Animation tracks on parameters.
   bool AddTrack(VtNode* node, int32_t id);
@@ -215,7 +220,8 @@ class Host {
 // A module loaded from its file, called through its entry.
 class Module {
  public:
-  // Null with a reason in *error when the file cannot be loaded or exports no entry.
+  // Null with a reason in *error when the file is not a regular file, cannot be loaded or exports
+  // no entry.
   static std::unique_ptr<Module> Load(Host& host, const std::filesystem::path& file, std::string* error);
   ~Module();
   Module(const Module&) = delete;
@@ -230,8 +236,8 @@ class Module {
   int32_t Start();
   int32_t End();
   // The host application's order: 1, then 6 with message 1 and 2 unless 1 was refused. True when
-  // each step answered success.
-  bool StartUp();
+  // each step answered success; otherwise the first step that did not, in *reason.
+  bool StartUp(std::string* reason = nullptr);
 
   const std::filesystem::path& File() const { return file_; }
   const std::filesystem::path& Folder() const { return folder_; }

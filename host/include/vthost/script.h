@@ -12,8 +12,8 @@
 
 namespace vthost {
 
-// A parameter of node by id, by MOLOBJ_ name from its description, or as MOLOBJ_ROW_NAME[row];
-// 0 when unknown.
+// A parameter of node by id, by MOLOBJ_ name from its description, or as MOLOBJ_ROW_NAME[row]
+// (rows 0 to 248, all an object can have); 0 when unknown.
 int32_t FindParameterId(Host& host, VtNode* node, const std::string& name);
 
 // A user edit of the named parameter with the value read from text by the parameter's type, as
@@ -27,23 +27,33 @@ class ScriptRunner {
   ScriptRunner(Host& host, std::ostream& out, std::ostream& err, std::filesystem::path defaultModule);
   ~ScriptRunner();
 
-  // Runs every line; stops at the first that fails. False when one did.
+  // Runs every line; stops at the first that fails, or at a line longer than 1 MiB. False when one
+  // did.
   bool Run(std::istream& script);
   // One line; blank lines and lines starting with # do nothing.
   bool RunLine(const std::string& line);
 
   VtDocument* Document() const { return document_; }
-  // Refuses every command that names a file (load with a module, save, open): for running text
-  // of unknown origin, such as a fuzzer's.
-  void Sandbox() { sandboxed_ = true; }
+  // The number of the line read last.
+  int Line() const { return line_; }
+  // For running text of unknown origin, such as a fuzzer's: refuses load with a module, and every
+  // save and open, except, when scratch is a folder, of plain file names, which then name files
+  // in that folder.
+  void Sandbox(std::filesystem::path scratch = {}) {
+    sandboxed_ = true;
+    scratch_ = std::move(scratch);
+  }
 
  private:
   bool Fail(const std::string& reason);
   bool RunCommand(const std::string& line);
   VtNode* Object(const std::string& name);
   VtNode* Material(const std::string& name);
-  // A parameter by id, by MOLOBJ_ name, or as MOLOBJ_ROW_NAME[row]; 0 when unknown.
-  int32_t ParameterId(VtNode* node, const std::string& name);
+  // The file a command's text names (in a sandboxed run, only inside the scratch folder); false
+  // when the line fails.
+  bool FileNamed(const std::string& command, const std::string& text, std::filesystem::path* file);
+  // Writes a command's output; false when the line fails because it could not be written.
+  bool Print(const std::string& command, const std::string& text);
 
   bool Load(const std::vector<std::string>& words);
   bool New(const std::vector<std::string>& words);
@@ -70,6 +80,7 @@ class ScriptRunner {
   std::map<std::string, VtNode*> names_;
   int line_ = 0;
   bool sandboxed_ = false;
+  std::filesystem::path scratch_;
 };
 
 }  // namespace vthost

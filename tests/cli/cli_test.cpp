@@ -1,0 +1,197 @@
+// vantor-host as a careless or hostile user runs it: odd arguments, folders, devices and FIFOs in
+// place of files, endless input, extreme values, full or closed standard output. Each run must end
+// with the right exit status and a clear message, and the user's files must stay as they were.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
+#include "molfiles.h"
+#include "program.h"
+#include "tempfolder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Exit statuses of vantor-host.
+constexpr int kDone = 0, kFailed = 1, kBadArguments = 2, kNotLoaded = 3;
+
+struct CliCase {
+  std::string name;
+  // "{dir}" is the case's own folder, "{water}" a water molfile in it, "{script}" the script
+  std::vector<std::string> arguments;
+  std::string script;   // written to {script} when not empty
+  int status = kDone;
+  std::string message;  // a part of standard error
+  std::vector<std::string> written = {};     // files in {dir} that must be there afterwards
+  std::vector<std::string> notWritten = {};  // and files that must not
+  std::string outputStarts = {};             // what standard output begins with
+  StandardOutput output = StandardOutput::File;
+  bool posixOnly = false;  // FIFOs, devices, full or closed standard output
+};
+
+void PrintTo(const CliCase& c, std::ostream* out) { *out << c.name; }
+
+// A document header with nothing after it but zeros: 17 MiB.
+constexpr size_t kOversizedDocument = size_t{17} << 20;
+
+std::vector<CliCase> Cases() {
+  const std::string longName = "{dir}/" + std::string(5000, 'a') + ".sdf";
+  const std::string longLine = "load\n" + std::string((size_t{1} << 20) + 1, 'x') + "\n";
+  return {
+      // crashes and endless reads
+      {"OpenOfAFolder", {"--script", "{script}"}, "load\nopen {dir}\n", kFailed, "line 2: cannot open"},
+      {"OpenOfADocumentNamedFolder", {"--script", "{script}"}, "load\nopen {dir}/folder.sdf\n", kFailed, "a folder"},
+      {"OpenOfADevice", {"--script", "{script}"}, "load\nopen /dev/zero\n", kFailed, "not a regular file", {}, {}, {},
+       StandardOutput::File, true},
+      {"OpenOfAFifo", {"--script", "{script}"}, "load\nopen {dir}/fifo.sdf\n", kFailed, "not a regular file", {}, {}, {},
+       StandardOutput::File, true},
+      {"OpenOfAnOversizedDocument", {"--script", "{script}"}, "load\nopen {dir}/big.vdoc\n", kFailed,
+       "more than the 16 MiB a document may hold"},
+      {"ScriptFromADevice", {"--script", "/dev/zero"}, "", kFailed, "line 1: longer than 1048576 bytes", {}, {}, {},
+       StandardOutput::File, true},
+      {"ScriptLineTooLong", {"--script", "{script}"}, longLine, kFailed, "line 2: longer than 1048576 bytes"},
+      {"ModuleThatIsAFifo", {"--module", "{dir}/fifo.sdf"}, "", kFailed, "not a regular file", {}, {}, {},
+       StandardOutput::File, true},
+      // wrong parameters edited
+      {"SetOfRow249", {"{water}", "--set", "MOLOBJ_ROW_OFFSET_U[249]=2"}, "", kBadArguments,
+       "an object has at most 249 material rows"},
+      {"SetOfTilesOfRow249", {"{water}", "--set", "MOLOBJ_ROW_TILES_U[249]=2"}, "", kBadArguments,
+       "an object has at most 249 material rows"},
+      {"LinkIntoAnInteger", {"--script", "{script}"}, "load\nnew a\nmaterial R 1 0 0\nlink a MOLOBJ_SEGMENTS R\n",
+       kFailed, "line 4: 'MOLOBJ_SEGMENTS' is an int parameter, not a link"},
+      // success that was not
+      {"MissingMolecule", {"{dir}/missing.sdf", "--json", "{dir}/report.json", "--gltf", "{dir}/model.glb"}, "",
+       kNotLoaded, "could not be loaded", {"report.json"}, {"model.glb"}},
+      {"MoleculeThatIsAFolder", {"{dir}/folder.sdf", "--json", "{dir}/report.json"}, "", kNotLoaded,
+       "The .sdf file specified does not exist.", {"report.json"}},
+      {"MoleculeThatIsAFifo", {"{dir}/fifo.sdf", "--json", "{dir}/report.json"}, "", kNotLoaded, "could not be loaded",
+       {"report.json"}, {}, {}, StandardOutput::File, true},
+      {"MoleculeThatIsADevice", {"{dir}/zero.sdf"}, "", kNotLoaded, "could not be loaded", {}, {}, {},
+       StandardOutput::File, true},
+      {"MoleculePathTooLong", {longName}, "", kNotLoaded, "could not be loaded"},
+      {"MoleculeOfAnUnknownSuffix", {"{dir}/water.pdb"}, "", kNotLoaded, "Unrecognised file format"},
+      {"FailedLoadInAScriptGoesOn", {"--script", "{script}"},
+       "load\nnew a\nset a MOLOBJ_FILE {dir}/missing.sdf\npress a MOLOBJ_LOAD\ndump a\n", kDone,
+       "[message] The .sdf file specified does not exist.", {}, {}, "{"},
+      // finite in the report, beyond single precision in the glTF
+      {"HugePositionScale",
+       {"{water}", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "{dir}/report.json", "--gltf", "{dir}/model.glb"},
+       "", kFailed, "holds a number glTF cannot hold", {"report.json"}, {"model.glb"}},
+      {"HugePositionScaleOfAWideMolecule", {"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "-"},
+       "", kFailed, "the report holds a number that is not finite, at /hierarchy/children/0/position"},
+      {"HugeBondRadius", {"{water}", "--set", "MOLOBJ_BOND_RADIUS=1e100", "--gltf", "{dir}/model.glb"}, "", kFailed,
+       "holds a number glTF cannot hold", {}, {"model.glb"}},
+      {"JsonAndGltfToOneFile", {"{water}", "--json", "{dir}/out", "--gltf", "{dir}/./out"}, "", kBadArguments,
+       "--json and --gltf name the same file", {}, {"out"}},
+      {"GltfOverTheMolecule", {"{water}", "--gltf", "{water}"}, "", kBadArguments,
+       "--gltf names the molecule file"},
+      {"JsonOverTheMoleculeByAnotherPath", {"{water}", "--json", "{dir}/../{dirname}/water.mol"}, "", kBadArguments,
+       "--json names the molecule file"},
+      {"SaveOverTheMolecule", {"--script", "{script}"}, "load\nnew a\nsave {water}\n", kFailed,
+       "is there and is not a Vantor document: not replaced"},
+      {"GltfToStandardOutput", {"{water}", "--gltf", "-"}, "", kDone, "", {}, {"-"}, "glTF"},
+      {"JsonAndGltfToStandardOutput", {"{water}", "--json", "-", "--gltf", "-"}, "", kBadArguments,
+       "cannot both write to standard output"},
+      {"JsonNamedAfterAnOption", {"{water}", "--json", "--gltf", "{dir}/model.glb"}, "", kBadArguments,
+       "--json needs a file name, not '--gltf'", {}, {"--gltf", "model.glb"}},
+      {"EmptyJsonName", {"{water}", "--json", ""}, "", kBadArguments, "--json needs a file name"},
+      {"EmptyScriptName", {"--script", ""}, "", kBadArguments, "--script needs a file name"},
+      {"JsonGivenTwice", {"{water}", "--json", "{dir}/a.json", "--json", "{dir}/b.json"}, "", kBadArguments,
+       "--json is given twice", {}, {"a.json", "b.json"}},
+      {"ScriptThatIsAFolder", {"--script", "{dir}"}, "", kBadArguments, "a folder"},
+      {"WordsAfterEval", {"--script", "{script}"}, "load\neval now\n", kFailed, "line 2: usage: eval"},
+      {"InterfaceVersionThatIsNoNumber", {"--interface-version", "abc"}, "", kBadArguments, "needs a whole number"},
+      {"InterfaceVersionPast32Bits", {"--interface-version", "99999999999"}, "", kBadArguments,
+       "needs a whole number from -2147483648 to 2147483647"},
+      {"InterfaceVersionRefused", {"--interface-version", "1000"}, "", kFailed,
+       "refused to start (action 1) with interface version 1000"},
+      {"ReportToAFullOutput", {"{water}", "--json", "-"}, "", kFailed, "cannot write the report to standard output", {},
+       {}, {}, StandardOutput::Full, true},
+      {"ReportToAClosedOutput", {"{water}", "--json", "-"}, "", kFailed, "cannot write the report to standard output",
+       {}, {}, {}, StandardOutput::Closed, true},
+      {"RegistrationsToAFullOutput", {}, "", kFailed, "cannot write the registrations to standard output", {}, {}, {},
+       StandardOutput::Full, true},
+      {"DumpToAFullOutput", {"--script", "{script}"}, "load\nnew a\ndump a\n", kFailed,
+       "line 3: cannot write what 'dump' prints", {}, {}, {}, StandardOutput::Full, true},
+  };
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+std::string ReadAll(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class HostProgram : public testing::TestWithParam<CliCase> {
+ protected:
+  void SetUp() override {
+#if defined(_WIN32)
+    if (GetParam().posixOnly) GTEST_SKIP() << "needs FIFOs, devices or a full or closed standard output (POSIX only)";
+#endif
+    folder_ = FreshTempFolder("vantor-cli-");
+    std::ofstream(folder_ / "water.mol", std::ios::binary) << kWaterMolfile;
+    std::ofstream(folder_ / "water.pdb", std::ios::binary) << kWaterMolfile;
+    // nine angstroms wide: its positions overflow when scaled by 1e308
+    std::ofstream(folder_ / "wide.mol", std::ios::binary)
+        << Replaced(kWaterMolfile, "    0.0000    0.7572", "    9.0000    0.7572");
+    fs::create_directory(folder_ / "folder.sdf");
+    if (GetParam().script.find("big.vdoc") != std::string::npos) {
+      std::ofstream big(folder_ / "big.vdoc", std::ios::binary);
+      big << "VANTORDC" << std::string("\x01\0\0\0", 4) << std::string(kOversizedDocument, '\0');
+    }
+#if !defined(_WIN32)
+    ASSERT_EQ(mkfifo((folder_ / "fifo.sdf").c_str(), 0644), 0);
+    fs::create_symlink("/dev/zero", folder_ / "zero.sdf");
+#endif
+  }
+  void TearDown() override {
+    if (!folder_.empty()) fs::remove_all(folder_);
+  }
+  std::string Expand(const std::string& text) const {
+    std::string expanded = Replaced(text, "{water}", (folder_ / "water.mol").u8string());
+    expanded = Replaced(expanded, "{script}", (folder_ / "case.vscript").u8string());
+    expanded = Replaced(expanded, "{dirname}", folder_.filename().u8string());
+    return Replaced(expanded, "{dir}", folder_.u8string());
+  }
+
+  fs::path folder_;
+};
+
+TEST_P(HostProgram, EndsWithTheRightStatusAndMessage) {
+  const CliCase& c = GetParam();
+  if (!c.script.empty()) std::ofstream(folder_ / "case.vscript", std::ios::binary) << Expand(c.script);
+  Invocation invocation;
+  invocation.program = ProgramFolder() / (std::string("vantor-host") + VANTOR_EXECUTABLE_SUFFIX);
+  for (const std::string& argument : c.arguments) invocation.arguments.push_back(Expand(argument));
+  invocation.folder = folder_;
+  invocation.output = c.output;
+  const Outcome outcome = RunProgram(invocation);
+
+  EXPECT_EQ(outcome.status, c.status) << outcome.err;
+  EXPECT_NE(outcome.err.find(c.message), std::string::npos) << outcome.err;
+  EXPECT_EQ(outcome.out.substr(0, c.outputStarts.size()), c.outputStarts);
+  for (const std::string& name : c.written) EXPECT_TRUE(fs::exists(folder_ / fs::u8path(name))) << name;
+  for (const std::string& name : c.notWritten) EXPECT_FALSE(fs::exists(folder_ / fs::u8path(name))) << name;
+  EXPECT_EQ(ReadAll(folder_ / "water.mol"), kWaterMolfile) << "the user's molecule file was changed";
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, HostProgram, testing::ValuesIn(Cases()),
+                         [](const testing::TestParamInfo<CliCase>& info) { return info.param.name; });
+
+}  // namespace

@@ -1,0 +1,160 @@
+// Running a program with its standard streams redirected: fork and exec, or CreateProcessW.
+#include "program.h"
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <thread>
+
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAll(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+#if defined(_WIN32)
+
+std::wstring Wide(const std::string& text) { return fs::u8path(text).wstring(); }
+
+// One argument as the C runtime's command line parser reads it back.
+std::wstring Quote(const std::wstring& argument) {
+  if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) return argument;
+  std::wstring quoted = L"\"";
+  for (auto it = argument.begin();; ++it) {
+    size_t backslashes = 0;
+    while (it != argument.end() && *it == L'\\') ++it, ++backslashes;
+    if (it == argument.end()) {
+      quoted.append(backslashes * 2, L'\\');
+      break;
+    }
+    quoted.append(*it == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    quoted.push_back(*it);
+  }
+  quoted.push_back(L'"');
+  return quoted;
+}
+
+HANDLE Inheritable(const fs::path& file, DWORD access, DWORD disposition) {
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, TRUE};
+  return CreateFileW(file.wstring().c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &attributes, disposition,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err) {
+  std::wstring command = Quote(invocation.program.wstring());
+  for (const std::string& argument : invocation.arguments) command += L" " + Quote(Wide(argument));
+  const fs::path inputFile = invocation.input.empty() ? fs::path(L"NUL") : invocation.input;
+  HANDLE input = Inheritable(inputFile, GENERIC_READ, OPEN_EXISTING);
+  HANDLE output = Inheritable(out, GENERIC_WRITE, CREATE_ALWAYS);
+  HANDLE error = Inheritable(err, GENERIC_WRITE, CREATE_ALWAYS);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input;
+  startup.hStdOutput = output;
+  startup.hStdError = error;
+  PROCESS_INFORMATION process{};
+  const std::wstring folder = invocation.folder.wstring();
+  const BOOL created = CreateProcessW(invocation.program.wstring().c_str(), command.data(), nullptr, nullptr, TRUE, 0,
+                                      nullptr, folder.c_str(), &startup, &process);
+  for (HANDLE handle : {input, output, error}) {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  }
+  if (!created) return -1;
+  int status = -1;
+  if (WaitForSingleObject(process.hProcess, static_cast<DWORD>(invocation.seconds) * 1000) == WAIT_OBJECT_0) {
+    DWORD code = 0;
+    if (GetExitCodeProcess(process.hProcess, &code)) status = static_cast<int>(code);
+  } else {
+    TerminateProcess(process.hProcess, 1);
+    WaitForSingleObject(process.hProcess, INFINITE);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return status;
+}
+
+#else
+
+int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err) {
+  // everything the child needs is made before the fork: after it only system calls
+  const std::string program = invocation.program.string();
+  std::vector<std::string> words{program};
+  words.insert(words.end(), invocation.arguments.begin(), invocation.arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  const std::string folder = invocation.folder.string();
+  const std::string input = invocation.input.empty() ? "/dev/null" : invocation.input.string();
+  const std::string output = invocation.output == StandardOutput::Full ? "/dev/full" : out.string();
+  const std::string errors = err.string();
+  const bool closed = invocation.output == StandardOutput::Closed;
+
+  const pid_t child = fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    const int in = open(input.c_str(), O_RDONLY);
+    const int to = closed ? -1 : open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int error = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || error < 0 || (!closed && to < 0) || chdir(folder.c_str()) != 0) _exit(126);
+    dup2(in, STDIN_FILENO);
+    if (closed) {
+      close(STDOUT_FILENO);
+    } else {
+      dup2(to, STDOUT_FILENO);
+    }
+    dup2(error, STDERR_FILENO);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(invocation.seconds);
+  int status = 0;
+  while (waitpid(child, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+}
+
+#endif
+
+}  // namespace
+
+Outcome RunProgram(const Invocation& invocation) {
+  const fs::path out = invocation.folder / "stdout.txt";
+  const fs::path err = invocation.folder / "stderr.txt";
+  Outcome outcome;
+  outcome.status = Spawn(invocation, out, err);
+  if (invocation.output == StandardOutput::File) outcome.out = ReadAll(out);
+  outcome.err = ReadAll(err);
+  return outcome;
+}
+
+fs::path ProgramFolder() {
+#if defined(_WIN32)
+  wchar_t buffer[32768];
+  const DWORD length = GetModuleFileNameW(nullptr, buffer, 32768);
+  return fs::path(std::wstring(buffer, length)).parent_path();
+#else
+  return fs::read_symlink("/proc/self/exe").parent_path();
+#endif
+}

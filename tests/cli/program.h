@@ -1,0 +1,29 @@
+// Runs a program of the build (vantor-host) as a user would: with arguments, a folder to run in,
+// standard input from a file, standard output to a file, a full device or nowhere, and a time limit.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+enum class StandardOutput { File, Full, Closed };
+
+struct Outcome {
+  int status = -1;  // the exit status; 128 + the signal when one ended it; -1 when it did not end in time
+  std::string out;  // standard output (StandardOutput::File)
+  std::string err;  // standard error
+};
+
+struct Invocation {
+  std::filesystem::path program;
+  std::vector<std::string> arguments;  // UTF-8
+  std::filesystem::path folder;        // where it runs; its output files are kept there too
+  std::filesystem::path input;         // standard input; empty for none
+  StandardOutput output = StandardOutput::File;
+  int seconds = 120;                   // then it is killed
+};
+
+Outcome RunProgram(const Invocation& invocation);
+
+// The folder of the running test program, where the build puts vantor-host as well.
+std::filesystem::path ProgramFolder();
