@@ -1,4 +1,5 @@
 // vantor-host: loads a Vantor module the way the host application does and reports what it registered.
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,8 @@
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#elif defined(__APPLE__)
+#include <mach-o/dyld.h>
 #endif
 
 #include "export.h"
@@ -34,6 +37,15 @@ std::filesystem::path ProgramFolder(const char* argv0) {
   wchar_t buffer[32768];
   const DWORD length = GetModuleFileNameW(nullptr, buffer, 32768);
   if (length > 0 && length < 32768) return std::filesystem::path(std::wstring(buffer, length)).parent_path();
+#elif defined(__APPLE__)
+  // a path to the program as it was started, perhaps through symbolic links
+  uint32_t size = 0;
+  _NSGetExecutablePath(nullptr, &size);
+  std::string buffer(size, '\0');
+  if (size > 0 && _NSGetExecutablePath(buffer.data(), &size) == 0) {
+    const std::filesystem::path self = std::filesystem::canonical(buffer.c_str(), error);
+    if (!error) return self.parent_path();
+  }
 #else
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
   if (!error) return self.parent_path();
