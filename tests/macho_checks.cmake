@@ -29,7 +29,7 @@ function(vantor_macho_object name arch out)
 endfunction()
 
 # vantor_macho_case(NAME EXPECTED [ARCH a] [KIND -bundle|-dylib] [MINOS v] [SIGN flag]
-#                   [EXPORTS file] [OBJECTS name...] [STUBS tbd...] [FLAGS flag...] [CHANGE_AFTER_SIGNING])
+#                   [EXPORTS file] [OBJECTS name...] [STUBS tbd...|NONE] [FLAGS flag...] [CHANGE_AFTER_SIGNING])
 # Links the bundle macho/NAME.dudi and adds the test check_macho.NAME, which passes when the
 # check's output matches EXPECTED.
 function(vantor_macho_case name expected)
@@ -42,6 +42,9 @@ function(vantor_macho_case name expected)
       set(CASE_${key} ${default})
     endif()
   endforeach()
+  if(CASE_STUBS STREQUAL "NONE")
+    set(CASE_STUBS "")
+  endif()
   set(objects "")
   set(targets "")
   foreach(source IN LISTS CASE_OBJECTS)
@@ -73,6 +76,7 @@ vantor_macho_case(second_export "exports \\[_c4d_main, _vantor_extra\\] in its s
   EXPORTS ${VANTOR_MACHO_DATA}/two_exports.txt OBJECTS entry second_export)
 vantor_macho_case(second_library "loads \\[/usr/lib/libz.1.dylib\\], which are not"
   STUBS ${VANTOR_MACOS_SYSTEM_STUBS} ${VANTOR_MACHO_DATA}/libz.tbd)
+vantor_macho_case(no_libsystem "does not load /usr/lib/libSystem.B.dylib" OBJECTS bare_entry STUBS NONE)
 vantor_macho_case(minos_13 "has build versions \\[macos 13.0\\]" MINOS 13.0)
 vantor_macho_case(version_min_command "has build versions \\[LC_VERSION_MIN_MACOSX\\]" MINOS 10.13)
 vantor_macho_case(unsigned "has no code signature" SIGN -no_adhoc_codesign)
