@@ -30,8 +30,8 @@ case $language in
 esac
 [ -f "$toolchain/ready" ] || fail "no toolchain in $toolchain: run scripts/install-macos-toolchain.sh"
 
-# zig's cache: the target's runtime lives in the toolchain's, compiled objects in the build folder's
-# (commands run there).
+# zig's caches: the target's runtime is in the toolchain's, the rest goes to the build folder, where
+# the commands run.
 export ZIG_GLOBAL_CACHE_DIR=$toolchain/zig-cache
 export ZIG_LOCAL_CACHE_DIR=$PWD/zig-cache
 
