@@ -1,4 +1,4 @@
-# Dependencies of a cross build (the Windows build on Debian), taken from the build machine without
+# Dependencies of a cross build (Windows or macOS on Debian), taken from the build machine without
 # putting its /usr/include on the cross compiler's include path:
 #   nlohmann-json  header-only: its nlohmann/ folder is copied into the build tree and offered as
 #                  the package nlohmann_json, so host/'s find_package(nlohmann_json) finds it.

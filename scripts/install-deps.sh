@@ -12,6 +12,9 @@ packages=(
   zip
   # make fuzz (libFuzzer and the sanitizers' runtime) and the valgrind test
   clang libclang-rt-14-dev valgrind
+  # make macos: ld64.lld, llvm-ar, llvm-objdump and llvm-nm of the installed clang (the compiler,
+  # zig, comes from npm: scripts/install-macos-toolchain.sh)
+  lld-14 llvm-14
 )
 # the glTF validator's runtime (tests/validator), unless a Node.js with npm is there already
 command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)

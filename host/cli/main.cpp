@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <charconv>
 #include <exception>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -18,6 +19,8 @@
 #include <io.h>
 #include <windows.h>
 #include <shellapi.h>
+#elif defined(__APPLE__)
+#include <mach-o/dyld.h>
 #endif
 
 #include "export.h"
@@ -55,6 +58,15 @@ fs::path ProgramFolder(const char* argv0) {
   wchar_t buffer[32768];
   const DWORD length = GetModuleFileNameW(nullptr, buffer, 32768);
   if (length > 0 && length < 32768) return fs::path(std::wstring(buffer, length)).parent_path();
+#elif defined(__APPLE__)
+  // a path to the program as it was started, perhaps through symbolic links
+  uint32_t size = 0;
+  _NSGetExecutablePath(nullptr, &size);
+  std::string buffer(size, '\0');
+  if (size > 0 && _NSGetExecutablePath(buffer.data(), &size) == 0) {
+    const fs::path self = fs::canonical(buffer.c_str(), error);
+    if (!error) return self.parent_path();
+  }
 #else
   const fs::path self = fs::read_symlink("/proc/self/exe", error);
   if (!error) return self.parent_path();

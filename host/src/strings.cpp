@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <locale>
+#include <sstream>
 #include <string_view>
 #include <vector>
 
@@ -69,6 +71,35 @@ bool ParsePlainDecimal(const char* begin, const char* end, double* value) {
   const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[decimals];
   *value = negative ? -magnitude : magnitude;
   return true;
+}
+
+// The form from_chars reads in chars_format::general, a plus sign aside: [-]digits[.[digits]] or
+// [-].digits, then an optional exponent e[+|-]digits. (It also reads inf and nan, which ParseFloat
+// refuses anyway.)
+bool HasDecimalForm(const char* begin, const char* end) {
+  const auto digits = [&](const char* c) {
+    while (c != end && *c >= '0' && *c <= '9') ++c;
+    return c;
+  };
+  const char* c = begin;
+  if (c != end && *c == '-') ++c;
+  const char* integral = digits(c);
+  bool any = integral != c;
+  c = integral;
+  if (c != end && *c == '.') {
+    const char* fraction = digits(c + 1);
+    any = any || fraction != c + 1;
+    c = fraction;
+  }
+  if (!any) return false;
+  if (c != end && (*c == 'e' || *c == 'E')) {
+    ++c;
+    if (c != end && (*c == '+' || *c == '-')) ++c;
+    const char* exponent = digits(c);
+    if (exponent == c) return false;
+    c = exponent;
+  }
+  return c == end;
 }
 
 int32_t Clamp(int32_t value, int32_t low, int32_t high) { return std::min(std::max(value, low), high); }
@@ -242,17 +273,33 @@ bool ParseInt32(std::string_view text, int32_t* value) {
   return true;
 }
 
+bool ParseFloatByStream(std::string_view text, double* value) {
+  if (!HasDecimalForm(text.data(), text.data() + text.size())) return false;
+  std::istringstream stream{std::string(text)};
+  stream.imbue(std::locale::classic());
+  double parsed = 0.0;
+  stream >> parsed;
+  if (stream.fail() || !std::isfinite(parsed)) return false;
+  *value = parsed;
+  return true;
+}
+
 bool ParseFloat(std::string_view text, double* value) {
   const std::string_view number = Trim(text);
   const char* begin = number.data();
   const char* end = begin + number.size();
   if (!SkipPlus(&begin, end)) return false;
   if (ParsePlainDecimal(begin, end, value)) return true;
+#if defined(_LIBCPP_VERSION)
+  // libc++ (macOS) has no from_chars for floating point
+  return ParseFloatByStream(std::string_view(begin, static_cast<size_t>(end - begin)), value);
+#else
   double parsed = 0.0;
   const auto [stop, failure] = std::from_chars(begin, end, parsed, std::chars_format::general);
   if (failure != std::errc() || stop != end || !std::isfinite(parsed)) return false;
   *value = parsed;
   return true;
+#endif
 }
 
 }  // namespace vthost

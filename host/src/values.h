@@ -172,6 +172,10 @@ int32_t TypeCode(const Value& value);
 // The host's number conversions: the whole text, blanks around it aside, must be the number.
 bool ParseInt32(std::string_view text, int32_t* value);
 bool ParseFloat(std::string_view text, double* value);
+// ParseFloat's reading where the standard library has no from_chars for double (libc++, macOS):
+// text of from_chars' decimal form (no blanks, no plus sign) read by a stream in the classic
+// locale. Built everywhere, so that it is tested where from_chars is there to compare.
+bool ParseFloatByStream(std::string_view text, double* value);
 std::string_view Trim(std::string_view text);
 
 // Filled by each table's source file.
