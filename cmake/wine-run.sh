@@ -52,14 +52,15 @@ case "$1" in
   --start-server)
     # A server that is still there (from listing the tests, say) would go down on its own: end it,
     # then start one that stays until --stop-server, and bring up the prefix's own Windows
-    # processes once, before programs start side by side.
+    # processes once, before programs start side by side. Neither may keep this script's output
+    # open: whoever runs it (ctest) waits for that output to close.
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w
-    if ! wineserver -p; then
+    if ! wineserver -p </dev/null >/dev/null 2>&1; then
       echo "$0: could not start a wineserver for $prefix" >&2
       exit 1
     fi
-    "$wine" cmd /c exit 0 >/dev/null 2>&1 || true
+    "$wine" cmd /c exit 0 </dev/null >/dev/null 2>&1 || true
     exit 0
     ;;
   --stop-server)

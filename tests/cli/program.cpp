@@ -71,10 +71,19 @@ int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err
   const std::wstring folder = invocation.folder.wstring();
   const BOOL created = CreateProcessW(invocation.program.wstring().c_str(), command.data(), nullptr, nullptr, TRUE, 0,
                                       nullptr, folder.c_str(), &startup, &process);
+  const DWORD reason = GetLastError();
   for (HANDLE handle : {input, output, error}) {
     if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
   }
-  if (!created) return -1;
+  if (!created) {
+    // said where the test shows the program's standard error, so a failure tells why
+    std::ofstream(err, std::ios::app) << "the test could not start the program: CreateProcessW error " << reason
+                                      << (output == INVALID_HANDLE_VALUE || error == INVALID_HANDLE_VALUE
+                                              ? " (an output file could not be made)"
+                                              : "")
+                                      << "\n";
+    return -1;
+  }
   int status = -1;
   if (WaitForSingleObject(process.hProcess, static_cast<DWORD>(invocation.seconds) * 1000) == WAIT_OBJECT_0) {
     DWORD code = 0;
