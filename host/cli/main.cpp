@@ -121,10 +121,10 @@ constexpr int32_t kMoleculeFile = 20000;  // MOLOBJ_FILE
 constexpr int32_t kLoadButton = 20001;    // MOLOBJ_LOAD
 
 bool WriteReport(const vthost::Host& host, const VtNode* object, const std::string& file) {
-  const std::string text = vthost::JsonText(vthost::Report(host, object)) + "\n";
-  if (file == "-") return static_cast<bool>(std::cout << text << std::flush);
+  if (file == "-") return vthost::WriteReport(host, object, std::cout) && std::cout << "\n" << std::flush;
   std::ofstream out(std::filesystem::u8path(file), std::ios::binary | std::ios::trunc);
-  out << text;
+  if (out) vthost::WriteReport(host, object, out);
+  out << "\n";
   out.close();
   if (!out) std::cerr << "vantor-host: cannot write " << file << "\n";
   return static_cast<bool>(out);
@@ -158,7 +158,8 @@ int RunMolecule(vthost::Host& host, vthost::Module& module, const Arguments& arg
     if (!arguments.json.empty() && !WriteReport(host, object, arguments.json)) status = 1;
     std::string error;
     if (!arguments.gltf.empty() &&
-        !vthost::WriteGltf(host, vthost::Host::Hierarchy(object), std::filesystem::u8path(arguments.gltf), &error)) {
+        !vthost::WriteGltf(host, vthost::Host::Hierarchy(object), std::filesystem::u8path(arguments.gltf), &error,
+                           vthost::Host::HierarchyParameters(object))) {
       std::cerr << "vantor-host: " << arguments.gltf << ": " << error << "\n";
       status = 1;
     }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <iosfwd>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -12,22 +13,29 @@ namespace vthost {
 // JSON text of a document. Names come from molecule files and users, so any text is possible:
 // bytes that are not UTF-8 are written as U+FFFD instead of failing the whole document.
 std::string JsonText(const nlohmann::json& document, int indent = 1);
-// The text with every byte sequence that is not UTF-8 replaced by U+FFFD.
-std::string ValidUtf8(const std::string& text);
 
 // A parameter value, a container (id to value) and a vector as JSON; links by their target's name.
 nlohmann::json ValueJson(const Host& host, const Value& value);
 nlohmann::json ContainerJson(const Host& host, const VtContainer* container);
 nlohmann::json VectorJson(const VtVector& vector);
 
-// The hierarchy below root as nested nodes (null for no root).
+// The hierarchy below root as nested nodes (null for no root), as text (compact, each node on a
+// line of its own, indented by its depth) and as that text read back.
+std::string HierarchyText(const Host& host, const VtNode* root);
 nlohmann::json HierarchyJson(const Host& host, const VtNode* root);
 
 // The report of one run: the object's name, its atom and bond counts (spheres that are not nuclei,
-// and sweeps, in the hierarchy), every message box and console line, and the hierarchy.
+// and sweeps, in the hierarchy), every message box and console line, and the hierarchy. As text
+// (what vantor-host writes) and as that text read back.
+std::string ReportText(const Host& host, const VtNode* object);
 nlohmann::json Report(const Host& host, const VtNode* object);
+// The report's text written to stream as it is made; false when the stream failed.
+bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream);
 
-// root and everything below it as a .glb file; false with a reason.
-bool WriteGltf(const Host& host, const VtNode* root, const std::filesystem::path& file, std::string* error);
+// root and everything below it as a .glb file; false with a reason. parameters: those of the
+// molecule object root was built with (Host::HierarchyParameters), which tell the orders of its
+// bonds apart; without them bonds are of no known order.
+bool WriteGltf(const Host& host, const VtNode* root, const std::filesystem::path& file, std::string* error,
+               const VtContainer* parameters = nullptr);
 
 }  // namespace vthost

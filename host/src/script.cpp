@@ -9,6 +9,7 @@
 //   link NAME PARAM MATERIAL   a link parameter to a material ("none" clears it)
 //   delete NAME | copy NAME NEW | eval | describe NAME | dump NAME
 //   save FILE | open FILE | unload
+//   export NAME FILE.glb       the object's model as glTF, as the last evaluation left it
 //
 // PARAM is an id, a MOLOBJ_ name from the description, or MOLOBJ_ROW_NAME[row]. VALUE is read by
 // the parameter's type: integers, floats, true/false, three numbers for vectors and colours, the
@@ -195,7 +196,8 @@ bool ScriptRunner::RunLine(const std::string& raw) {
   if (line.empty() || line[0] == '#') return true;
   const std::vector<std::string> words = Words(line);
   const std::string& command = words[0];
-  const bool namesAFile = command == "save" || command == "open" || (command == "load" && words.size() > 1);
+  const bool namesAFile =
+      command == "save" || command == "open" || command == "export" || (command == "load" && words.size() > 1);
   if (sandboxed_ && namesAFile) return Fail("'" + command + "' names a file, which this run does not allow");
   if (command == "load") return Load(words);
   if (command == "unload") return Unload();
@@ -213,6 +215,7 @@ bool ScriptRunner::RunLine(const std::string& raw) {
   if (command == "dump") return Dump(words);
   if (command == "save") return Save(words, RestAfter(line, 1));
   if (command == "open") return Open(words, RestAfter(line, 1));
+  if (command == "export") return Export(words, RestAfter(line, 2));
   return Fail("unknown command '" + command + "'");
 }
 
@@ -402,6 +405,19 @@ bool ScriptRunner::Open(const std::vector<std::string>& words, const std::string
   host_.CloseDocument(document_);
   document_ = opened;
   names_.clear();  // the opened objects go by their own names
+  return true;
+}
+
+bool ScriptRunner::Export(const std::vector<std::string>& words, const std::string& rest) {
+  if (words.size() < 3) return Fail("usage: export NAME FILE.glb");
+  VtNode* node = Object(words[1]);
+  if (node == nullptr) return false;
+  const VtNode* model = Host::Hierarchy(node);
+  if (model == nullptr) return Fail("'" + words[1] + "' has no model: evaluate it first ('eval')");
+  std::string error;
+  if (!WriteGltf(host_, model, std::filesystem::u8path(rest), &error, Host::HierarchyParameters(node))) {
+    return Fail(error);
+  }
   return true;
 }
 

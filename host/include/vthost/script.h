@@ -33,7 +33,7 @@ class ScriptRunner {
   bool RunLine(const std::string& line);
 
   VtDocument* Document() const { return document_; }
-  // Refuses every command that names a file (load with a module, save, open): for running text
+  // Refuses every command that names a file (load with a module, save, open, export): for running text
   // of unknown origin, such as a fuzzer's.
   void Sandbox() { sandboxed_ = true; }
 
@@ -57,6 +57,7 @@ class ScriptRunner {
   bool Dump(const std::vector<std::string>& words);
   bool Save(const std::vector<std::string>& words, const std::string& rest);
   bool Open(const std::vector<std::string>& words, const std::string& rest);
+  bool Export(const std::vector<std::string>& words, const std::string& rest);
   bool Unload();
 
   Host& host_;
