@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <optional>
 #include <set>
@@ -161,6 +162,7 @@ class Writer {
     const int index = static_cast<int>(nodes_.size());
     nodes_.push_back({});
     nodes_[index].name = node.name;
+    current_ = node.name;
     nodes_[index].transform.translation = Frame(Of(node.position));
 
     int mesh = -1;
@@ -201,10 +203,16 @@ class Writer {
       nodes_.pop_back();  // it was the last one: its children left nothing either
       return -1;
     }
+    if (!Fits(nodes_[index].transform) && outside_.empty()) outside_ = node.name;
     return index;
   }
 
   bool Write(int root, const std::filesystem::path& file, std::string* error) {
+    if (!outside_.empty()) {
+      // no file rather than one that readers refuse (glTF numbers are 32-bit floats)
+      if (error) *error = "'" + outside_ + "' lies beyond what glTF's 32-bit floats hold";
+      return false;
+    }
     const std::string json = Json(root);
     const size_t jsonLength = (json.size() + 3) / 4 * 4;
     const size_t binLength = (buffer_.size() + 3) / 4 * 4;
@@ -490,12 +498,15 @@ class Writer {
     accessors.position = AddAccessor(geometry.positions.data(), geometry.positions.size() * sizeof(float),
                                      kArrayBuffer, kFloat, vertices, "VEC3");
     std::vector<float> low(3, HUGE_VALF), high(3, -HUGE_VALF);
+    bool fits = true;
     for (size_t i = 0; i < geometry.positions.size(); ++i) {
       low[i % 3] = std::min(low[i % 3], geometry.positions[i]);
       high[i % 3] = std::max(high[i % 3], geometry.positions[i]);
+      fits = fits && Fits(geometry.positions[i]);
     }
     accessors_[accessors.position].min = low;
     accessors_[accessors.position].max = high;
+    if (!fits && outside_.empty()) outside_ = current_;
     accessors.normal = AddAccessor(geometry.normals.data(), geometry.normals.size() * sizeof(float), kArrayBuffer,
                                    kFloat, vertices, "VEC3");
     accessors.uv =
@@ -569,8 +580,17 @@ class Writer {
     return index;
   }
 
+  // Finite and within a float's range (not a NaN either).
+  static bool Fits(double value) { return std::fabs(value) <= std::numeric_limits<float>::max(); }
+  static bool Fits(const Transform& t) {
+    return Fits(t.translation.x) && Fits(t.translation.y) && Fits(t.translation.z) &&
+           (!t.scale || (Fits(t.scale->x) && Fits(t.scale->y) && Fits(t.scale->z)));
+  }
+
   const Host& host_;
   const std::optional<BondLooks> bonds_;
+  std::string current_;  // the name of the node being added
+  std::string outside_;  // the first node whose placement or mesh a float cannot hold
   std::vector<OutNode> nodes_;
   std::vector<OutMesh> meshes_;
   std::vector<OutMaterial> materials_;

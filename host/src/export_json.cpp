@@ -9,9 +9,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <unordered_map>
 #include <string_view>
 #include <type_traits>
+#include <unordered_map>
 #include <variant>
 
 #include "export.h"

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <tuple>
 
@@ -22,12 +23,19 @@ constexpr double kSmoothingCosine = 0.5;  // 60 degrees
 
 Vec3 Cross(const Vec3& a, const Vec3& b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
 
+// A double as a float, infinite where a float cannot hold it (a plain conversion is undefined
+// there): the exporter refuses such a mesh.
+float ToFloat(double value) {
+  if (std::isnan(value)) return std::numeric_limits<float>::quiet_NaN();
+  if (std::fabs(value) > std::numeric_limits<float>::max()) return value > 0.0 ? HUGE_VALF : -HUGE_VALF;
+  return static_cast<float>(value);
+}
+
 void AddVertex(Vertices* vertices, const Vec3& position, const Vec3& normal, const Uv& uv) {
   Vec3 n = Unit(normal);
   if (Dot(n, n) == 0.0) n = {0.0, 1.0, 0.0};  // a degenerate face still needs a unit normal
   const Vec3 p = Frame(position);
-  vertices->positions.insert(vertices->positions.end(),
-                             {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
+  vertices->positions.insert(vertices->positions.end(), {ToFloat(p.x), ToFloat(p.y), ToFloat(p.z)});
   vertices->normals.insert(vertices->normals.end(),
                            {static_cast<float>(n.x), static_cast<float>(n.y), static_cast<float>(-n.z)});
   vertices->uvs.insert(vertices->uvs.end(), {static_cast<float>(uv.u), static_cast<float>(uv.v)});

@@ -526,6 +526,39 @@ TEST_F(GltfTest, IdenticalSpheresShareOneMesh) {
   for (int i = 1; i <= 5; ++i) EXPECT_EQ(model.nodes[i].mesh, 0);
 }
 
+struct FarCase {
+  const char* name;
+  NodePtr (*make)();
+};
+
+void PrintTo(const FarCase& c, std::ostream* out) { *out << c.name; }
+
+const FarCase kFarCases[] = {
+    {"AtomFarAway", [] { return MakeSphere("C", 25.0, 8, {1e41, 0.0, 0.0}); }},
+    {"HugeAtom", [] { return MakeSphere("C", 1e41, 8, {0.0, 0.0, 0.0}); }},
+    {"HugeBond", [] { return MakeBond({0, 0, 0}, {0, 0, 100}, 1e41); }},
+    {"EndlessBond", [] { return MakeBond({0, 0, 0}, {0, 0, 1e300}, 3.0); }},
+};
+
+class GltfBeyondFloats : public GltfTest, public testing::WithParamInterface<FarCase> {};
+
+// The file held null where glTF wants numbers, and the run said it was written.
+TEST_P(GltfBeyondFloats, BeyondFloatRangeWritesNoFile) {
+  NodePtr root = Null("Molecule");
+  Adopt(root.get(), MakeSphere("O", 25.0, 8, {0.0, 0.0, 0.0}));
+  NodePtr far = GetParam().make();
+  far->name = "Far";
+  Adopt(root.get(), std::move(far));
+  const fs::path file = folder_ / "far.glb";
+  std::string error;
+  EXPECT_FALSE(WriteGltf(host, root.get(), file, &error));
+  EXPECT_NE(error.find("'Far'"), std::string::npos) << error;
+  EXPECT_FALSE(fs::exists(file));
+}
+
+INSTANTIATE_TEST_SUITE_P(Objects, GltfBeyondFloats, testing::ValuesIn(kFarCases),
+                         [](const testing::TestParamInfo<FarCase>& info) { return std::string(info.param.name); });
+
 TEST_F(GltfTest, UnwritableFileOrNoHierarchyFails) {
   std::string error;
   EXPECT_FALSE(WriteGltf(host, sample.root.get(), folder_ / "missing" / "out.glb", &error));
