@@ -3,13 +3,14 @@
 # whole runs to glTF, to the JSON report and (when PyMOL is installed) of PyMOL's .wrl export, the
 # two ratios, the peak memory of each vantor-host run and the sizes of what they write.
 #   bench/converter.sh [RUNS] [MOLECULE]     (default: 15 runs of bench/data/large.sdf)
+# VANTOR_HOST names another vantor-host to time (default: build/bin/vantor-host).
 # Targets: glTF at least 10 times faster than PyMOL, the JSON report no slower than the glTF,
 # and under 25 MB of peak memory. The runs take turns, so a busy machine slows all three alike.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-15}
 molecule=$(realpath "${2:-bench/data/large.sdf}")
-host=$(realpath build/bin/vantor-host)
+host=$(realpath "${VANTOR_HOST:-build/bin/vantor-host}")
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
