@@ -6,6 +6,9 @@
 # VANTOR_HOST names another vantor-host to time (default: build/bin/vantor-host).
 # Targets: glTF at least 10 times faster than PyMOL, the JSON report no slower than the glTF,
 # and under 25 MB of peak memory. The runs take turns, so a busy machine slows all three alike.
+# Each run writes a new file: the last run's is removed first, untimed, since on ext4 a file
+# truncated and written again is sent to the disk when it is closed, which would time the disk
+# rather than the conversion.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-15}
@@ -34,6 +37,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 gltf=() json=() pymol=()
 for _ in $(seq "$runs"); do
+  rm -f "$out/model.glb" "$out/model.json" "$out/out.wrl"
   gltf+=("$(elapsed "$host" "$molecule" --gltf "$out/model.glb")")
   json+=("$(elapsed "$host" "$molecule" --json "$out/model.json")")
   if [ $have_pymol = yes ]; then
