@@ -36,7 +36,7 @@ bench: build
 	./build/bin/sdf_read_benchmark
 	./build/bin/model_benchmark
 	./build/bin/script_benchmark
-	bash bench/whole_process.sh
+	bash bench/converter.sh
 
 # Windows x64, cross-built with MinGW-w64 into build-windows/; the tests run under Wine.
 windows: deps

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <memory>
 #include <set>
 #include <string>
@@ -283,14 +284,14 @@ int RunScript(vthost::Host& host, const Arguments& arguments) {
 
 // The report, to a file or standard output; refused when it holds a number JSON cannot.
 bool WriteReport(const vthost::Host& host, const VtNode* object, const std::string& file) {
-  const nlohmann::json report = vthost::Report(host, object);
-  std::string where;
-  if (vthost::FindNonFinite(report, &where)) {
-    std::cerr << "vantor-host: the report holds a number that is not finite, at " << where
+  std::optional<std::string> nonFinite;
+  const std::string text = vthost::ReportText(host, object, &nonFinite) + "\n";
+  if (nonFinite) {
+    std::cerr << "vantor-host: the report holds a number that is not finite"
+              << (nonFinite->empty() ? std::string() : ", in \"" + *nonFinite + "\"")
               << " (is a parameter such as MOLOBJ_POSITION_SCALE too large?): not written\n";
     return false;
   }
-  const std::string text = vthost::JsonText(report) + "\n";
   if (file == "-") {
     std::cout << text;
     return StandardOutputWritten("the report");
@@ -309,10 +310,12 @@ bool WriteModel(const vthost::Host& host, const VtNode* object, const std::strin
 #if defined(_WIN32)
     _setmode(_fileno(stdout), _O_BINARY);  // the bytes as they are, no line ends added
 #endif
-    written = vthost::WriteGltf(host, vthost::Host::Hierarchy(object), std::cout, &error);
+    written = vthost::WriteGltf(host, vthost::Host::Hierarchy(object), std::cout, &error,
+                                vthost::Host::HierarchyParameters(object));
     if (written) return StandardOutputWritten("the glTF");
   } else {
-    written = vthost::WriteGltf(host, vthost::Host::Hierarchy(object), fs::u8path(file), &error);
+    written = vthost::WriteGltf(host, vthost::Host::Hierarchy(object), fs::u8path(file), &error,
+                                vthost::Host::HierarchyParameters(object));
   }
   if (!written) std::cerr << "vantor-host: " << file << ": " << error << "\n";
   return written;

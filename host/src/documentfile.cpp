@@ -14,6 +14,7 @@
 #include <iterator>
 #include <map>
 
+#include "outputfiles.h"
 #include "values.h"
 
 struct VtStream {
@@ -285,24 +286,6 @@ std::vector<uint8_t> WriteBlock(VtNode* node) {
   return block;
 }
 
-// Saving replaces a document or an empty file, or makes a new file: a molecule file, a script or
-// anything else already there is left as it is.
-bool MayReplace(const std::filesystem::path& file, std::string* error) {
-  std::error_code failure;
-  const std::filesystem::file_status status = std::filesystem::status(file, failure);
-  if (!std::filesystem::exists(status)) return true;
-  if (std::filesystem::is_directory(status)) return *error = "cannot write " + file.u8string() + ": a folder", false;
-  if (!std::filesystem::is_regular_file(status)) {
-    return *error = "cannot write " + file.u8string() + ": not a regular file", false;
-  }
-  std::ifstream in(file, std::ios::binary);
-  char magic[sizeof kMagic] = {};
-  in.read(magic, sizeof magic);
-  if (in.gcount() == 0 || (in.gcount() == sizeof magic && std::memcmp(magic, kMagic, sizeof magic) == 0)) return true;
-  *error = file.u8string() + " is there and is not a Vantor document: not replaced";
-  return false;
-}
-
 }  // namespace
 
 const VtHfTable kHfTable = {ReadInt32, WriteInt32, ReadVector, WriteVector};
@@ -337,7 +320,8 @@ bool Host::SaveDocument(const VtDocument* document, const std::filesystem::path&
              kMaxDocumentText + " a document may hold: not saved";
     return false;
   }
-  if (!MayReplace(file, error)) return false;
+  // a document or an empty file is replaced: a molecule file, a script or anything else is not
+  if (!MayReplace(file, std::string_view(kMagic, sizeof kMagic), "Vantor document", error)) return false;
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   out.close();

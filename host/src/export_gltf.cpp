@@ -1,356 +1,528 @@
-// A generated hierarchy as a glTF 2.0 binary (.glb).
+// A generated hierarchy as a glTF 2.0 binary (.glb), in glTF's frame and scale (vertices.h): the
+// file has no scaling root node.
 //
-// The host's frame is left-handed and Y-up, glTF's right-handed and Y-up: (x, y, z) becomes
-// (x, y, -z) for positions and normals, and every triangle's winding is reversed, so the picture
-// is not mirrored and faces stay outward. Lengths are scaled by kMetresPerUnit (100 scene units to
-// the angstrom, so an angstrom is a metre) in the coordinates themselves: the file has no scaling
-// root node.
-#define TINYGLTF_IMPLEMENTATION
-#include "gltf.h"
-
+// What an artist gets: one node per object that draws something (splines only shape their sweep
+// and are left out, as is every node left with nothing to draw), every mesh with normals and
+// texture coordinates, and one material per role (roles.h). Meshes are shared: one per sphere
+// radius and one unit tube per bond profile, placed by their node's transform.
 #include <algorithm>
-#include <cfloat>
+#include <array>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <map>
-#include <sstream>
+#include <optional>
+#include <set>
 #include <string>
 #include <tuple>
-#include <optional>
 #include <unordered_map>
 #include <vector>
 
 #include "export.h"
+#include "jsonwriter.h"
 #include "meshes.h"
+#include "roles.h"
+#include "vertices.h"
 
 namespace vthost {
 namespace {
 
-constexpr double kMetresPerUnit = 0.01;
-// Neighbouring faces closer than this in angle share vertex normals; sharper edges (a tube and its
-// caps) stay hard.
-constexpr double kSmoothingCosine = 0.5;  // 60 degrees
+constexpr int32_t kSplineInterpolation = 1001;
+constexpr int32_t kSplineClosed = 1002;
+constexpr int32_t kSplineIntermediate = 1003;
+constexpr int32_t kSweepStartCap = 2999;
+constexpr int32_t kSweepEndCap = 3000;
 constexpr double kXrayAlpha = 0.5;
+constexpr double kRoughness = 0.5;
+constexpr int kDecimals = 7;
 
-struct Vec3 {
-  double x = 0.0, y = 0.0, z = 0.0;
+// glTF's numeric codes.
+constexpr int kFloat = 5126;
+constexpr int kUnsignedShort = 5123;
+constexpr int kUnsignedInt = 5125;
+constexpr int kArrayBuffer = 34962;
+constexpr int kElementArrayBuffer = 34963;
+// .glb: "glTF", version 2, and the two chunk types "JSON" and "BIN\0"
+constexpr uint32_t kGlbMagic = 0x46546C67;
+constexpr uint32_t kGlbVersion = 2;
+constexpr uint32_t kJsonChunk = 0x4E4F534A;
+constexpr uint32_t kBinChunk = 0x004E4942;
+
+// The unit tube runs along the host's +Z for a metre, which is glTF's -Z: the rotation that turns
+// that axis onto the direction (the shortest one; half a turn about X when they are opposite).
+std::array<double, 4> Turn(const Vec3& direction) {
+  const double dot = -direction.z;
+  if (dot < -1.0 + 1e-12) return {1.0, 0.0, 0.0, 0.0};
+  const Vec3 axis{direction.y, -direction.x, 0.0};  // (0, 0, -1) x direction
+  const double w = 1.0 + dot;
+  const double norm = std::sqrt(axis.x * axis.x + axis.y * axis.y + w * w);
+  return {axis.x / norm, axis.y / norm, 0.0, w / norm};
+}
+
+// What makes two straight tubes the same: the profile, its sampling and the caps.
+std::string TubeKey(const VtNode& sweep, const VtNode& profile) {
+  std::string key;
+  const auto add = [&key](const void* bytes, size_t size) { key.append(static_cast<const char*>(bytes), size); };
+  add(&profile.spline->type, sizeof(int32_t));
+  for (const VtVector& point : profile.spline->points) add(&point, sizeof point);
+  for (const VtTangent& tangent : profile.spline->tangents) add(&tangent, sizeof tangent);
+  for (const int32_t id : {kSplineInterpolation, kSplineClosed, kSplineIntermediate}) {
+    const double value = kBcTable.GetFloat(&profile.parameters, id, kBcTable.GetBool(&profile.parameters, id, 0));
+    add(&value, sizeof value);
+  }
+  for (const int32_t id : {kSweepStartCap, kSweepEndCap}) {
+    const int32_t value = kBcTable.GetInt32(&sweep.parameters, id, 0);
+    add(&value, sizeof value);
+  }
+  return key;
+}
+
+// The sweep with its profile along the host's +Z from 0 to 100 units (a metre in glTF).
+VtNode UnitSweep(const VtNode& sweep, const VtNode& profile) {
+  VtNode unit;
+  unit.type = VT_OBJECT_SWEEP;
+  unit.parameters = sweep.parameters;
+  NodePtr shape = OwnNode(new VtNode());
+  shape->type = VT_OBJECT_SPLINE;
+  shape->parameters = profile.parameters;
+  shape->spline = profile.spline;
+  NodePtr line = OwnNode(new VtNode());
+  line->type = VT_OBJECT_SPLINE;
+  line->spline = SplineData{VT_SPLINE_LINEAR, {{0.0, 0.0, 0.0}, {0.0, 0.0, 1.0 / kMetresPerUnit}}, {}, true, false};
+  unit.children.push_back(std::move(shape));
+  unit.children.push_back(std::move(line));
+  return unit;
+}
+
+// The accessors of one geometry in the file.
+struct Accessors {
+  int position = -1, normal = -1, uv = -1, indices = -1;
 };
 
-Vec3 Of(const VtVector& v) { return {v.x, v.y, v.z}; }
-Vec3 Sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec3 Add(const Vec3& a, const Vec3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec3 Cross(const Vec3& a, const Vec3& b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-double Dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vec3 Unit(const Vec3& a) {
-  const double length = std::sqrt(Dot(a, a));
-  return length > 0.0 ? Vec3{a.x / length, a.y / length, a.z / length} : Vec3{};
-}
-
-// glTF's numbers are single precision: a value beyond that, or not finite, cannot be written.
-bool Representable(double value) { return std::isfinite(value) && std::fabs(value) <= FLT_MAX; }
-
-// Triangles and vertices ready for the file, in glTF's frame.
-struct Geometry {
-  std::vector<float> positions;  // x y z per vertex
-  std::vector<float> normals;
-  std::vector<uint32_t> indices;
-  bool unrepresentable = false;  // a vertex had a number glTF cannot hold (written as 0)
-  size_t VertexCount() const { return positions.size() / 3; }
+// Where a node is and how it is turned and stretched, relative to its parent.
+struct Transform {
+  Vec3 translation;
+  std::optional<std::array<double, 4>> rotation;
+  std::optional<Vec3> scale;
 };
 
-void AddVertex(Geometry* geometry, const Vec3& position, const Vec3& normal) {
-  Vec3 n = Unit(normal);
-  if (Dot(n, n) == 0.0) n = {0.0, 1.0, 0.0};  // a degenerate face still needs a unit normal
-  const auto put = [geometry](std::vector<float>* out, double value) {
-    if (!Representable(value)) geometry->unrepresentable = true;
-    out->push_back(Representable(value) ? static_cast<float>(value) : 0.0f);
-  };
-  for (const double value : {position.x * kMetresPerUnit, position.y * kMetresPerUnit, -position.z * kMetresPerUnit}) {
-    put(&geometry->positions, value);
-  }
-  for (const double value : {n.x, n.y, -n.z}) put(&geometry->normals, value);
-}
-
-// The corners of a polygon without the repeat that makes a quad a triangle.
-std::vector<int32_t> Corners(const std::array<int32_t, 4>& polygon) {
-  std::vector<int32_t> corners(polygon.begin(), polygon.end());
-  if (corners[3] == corners[2]) corners.pop_back();
-  return corners;
-}
-
-// Fans a polygon of vertex indices into triangles, each reversed for the mirrored frame; triangles
-// that repeat a vertex are left out.
-void AddTriangles(Geometry* geometry, const std::vector<uint32_t>& corner) {
-  for (size_t i = 1; i + 1 < corner.size(); ++i) {
-    const uint32_t a = corner[0], b = corner[i], c = corner[i + 1];
-    if (a == b || b == c || a == c) continue;
-    geometry->indices.insert(geometry->indices.end(), {a, c, b});
-  }
-}
-
-bool Valid(const Mesh& mesh, const std::array<int32_t, 4>& polygon) {
-  return std::all_of(polygon.begin(), polygon.end(),
-                     [&](int32_t i) { return i >= 0 && static_cast<size_t>(i) < mesh.points.size(); });
-}
-
-// A sphere's normals point away from its centre.
-Geometry SmoothGeometry(const Mesh& mesh) {
-  Vec3 low{HUGE_VAL, HUGE_VAL, HUGE_VAL}, high{-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
-  for (const VtVector& p : mesh.points) {
-    low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
-    high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
-  }
-  const Vec3 centre{(low.x + high.x) / 2, (low.y + high.y) / 2, (low.z + high.z) / 2};
-  Geometry geometry;
-  for (const VtVector& p : mesh.points) AddVertex(&geometry, Of(p), Sub(Of(p), centre));
-  for (const auto& polygon : mesh.polygons) {
-    if (!Valid(mesh, polygon)) continue;
-    std::vector<uint32_t> corners;
-    for (const int32_t i : Corners(polygon)) corners.push_back(static_cast<uint32_t>(i));
-    AddTriangles(&geometry, corners);
-  }
-  return geometry;
-}
-
-// Any other mesh: each corner takes the normals of the faces around its point that lie within the
-// smoothing angle of its own face, so curved surfaces are smooth and edges stay sharp (a corner
-// on a sharp edge becomes one vertex per side).
-Geometry CreasedGeometry(const Mesh& mesh) {
-  std::vector<Vec3> faceNormals(mesh.polygons.size());  // area-weighted
-  std::vector<std::vector<size_t>> facesAt(mesh.points.size());
-  for (size_t f = 0; f < mesh.polygons.size(); ++f) {
-    if (!Valid(mesh, mesh.polygons[f])) continue;
-    const std::vector<int32_t> corners = Corners(mesh.polygons[f]);
-    Vec3 normal;
-    for (size_t i = 0; i < corners.size(); ++i) {
-      // Newell's sum, which does not care which corner a non-planar quad is split at
-      normal = Add(normal, Cross(Of(mesh.points[corners[i]]), Of(mesh.points[corners[(i + 1) % corners.size()]])));
-    }
-    faceNormals[f] = {normal.x / 2, normal.y / 2, normal.z / 2};
-    for (size_t i = 0; i < corners.size(); ++i) {
-      if (std::find(corners.begin(), corners.begin() + i, corners[i]) == corners.begin() + i) {
-        facesAt[corners[i]].push_back(f);
-      }
-    }
-  }
-
-  Geometry geometry;
-  std::map<std::tuple<int32_t, float, float, float>, uint32_t> vertices;
-  for (size_t f = 0; f < mesh.polygons.size(); ++f) {
-    if (!Valid(mesh, mesh.polygons[f])) continue;
-    const Vec3 own = Unit(faceNormals[f]);
-    std::vector<uint32_t> corners;
-    for (const int32_t point : Corners(mesh.polygons[f])) {
-      Vec3 normal;
-      for (const size_t g : facesAt[point]) {
-        if (g == f || Dot(Unit(faceNormals[g]), own) >= kSmoothingCosine) normal = Add(normal, faceNormals[g]);
-      }
-      normal = Unit(normal);
-      const auto key = std::make_tuple(point, static_cast<float>(normal.x), static_cast<float>(normal.y),
-                                       static_cast<float>(normal.z));
-      auto found = vertices.find(key);
-      if (found == vertices.end()) {
-        found = vertices.emplace(key, static_cast<uint32_t>(geometry.VertexCount())).first;
-        AddVertex(&geometry, Of(mesh.points[point]), normal);
-      }
-      corners.push_back(found->second);
-    }
-    AddTriangles(&geometry, corners);
-  }
-  return geometry;
-}
-
-struct MaterialKey {
+struct OutNode {
   std::string name;
+  Transform transform;
+  int mesh = -1;
+  std::vector<int> children;
+};
+
+struct OutMaterial {
+  std::string name;
+  std::array<double, 4> colour;  // r g b a
+  bool blend = false;
+};
+
+struct OutMesh {
+  std::string name;
+  Accessors accessors;
+  int material = -1;
+};
+
+struct OutAccessor {
+  int view = -1;
+  int componentType = 0;
+  size_t count = 0;
+  const char* type = "";
+  std::vector<float> min, max;  // positions only
+};
+
+struct OutView {
+  size_t offset = 0, length = 0;
+  int target = 0;
+};
+
+// What makes two materials one: the role and the look.
+struct MaterialKey {
+  RoleKind kind;
+  std::string name;
+  uint64_t material;
+  int32_t order;
   double r, g, b;
   bool xray;
-  bool operator<(const MaterialKey& o) const { return std::tie(name, r, g, b, xray) < std::tie(o.name, o.r, o.g, o.b, o.xray); }
+  bool operator<(const MaterialKey& o) const {
+    return std::tie(kind, name, material, order, r, g, b, xray) <
+           std::tie(o.kind, o.name, o.material, o.order, o.r, o.g, o.b, o.xray);
+  }
 };
-
-std::string HexColour(const VtVector& colour) {
-  const auto channel = [](double value) { return static_cast<int>(std::lround(std::clamp(value, 0.0, 1.0) * 255.0)); };
-  char text[8];
-  std::snprintf(text, sizeof text, "#%02x%02x%02x", channel(colour.x), channel(colour.y), channel(colour.z));
-  return text;
-}
 
 class Writer {
  public:
-  explicit Writer(const Host& host) : host_(host) {
-    model_.asset.version = "2.0";
-    model_.asset.generator = "vantor-host";
-  }
+  Writer(const Host& host, const VtContainer* parameters) : host_(host), bonds_(BondLooksOf(parameters)) {}
 
+  // The node and what is below it; -1 when none of it draws anything.
   int AddNode(const VtNode& node) {
-    tinygltf::Node out;
-    out.name = ValidUtf8(node.name);
-    if (node.position.x != 0.0 || node.position.y != 0.0 || node.position.z != 0.0) {
-      out.translation = {node.position.x * kMetresPerUnit, node.position.y * kMetresPerUnit,
-                         -node.position.z * kMetresPerUnit};
-      Check(node, out.translation);
-    }
-    if (node.type == VT_OBJECT_POLYGON && node.primitive && node.primitive->type == VT_PRIMITIVE_SPHERE) {
-      out.mesh = SphereMeshFor(node);
-    } else if (node.type == VT_OBJECT_POLYGON && !node.mesh.polygons.empty()) {
-      out.mesh = MeshFor(node, CreasedGeometry(node.mesh));
-    }
-    std::optional<tinygltf::Node> tube;
-    if (node.type == VT_OBJECT_SWEEP) {
-      tube = StraightTube(node);
+    const int index = static_cast<int>(nodes_.size());
+    nodes_.push_back({});
+    nodes_[index].name = node.name;
+    current_ = node.name;
+    nodes_[index].transform.translation = Frame(Of(node.position));
+
+    int mesh = -1;
+    std::optional<Transform> tube;
+    if (node.type == VT_OBJECT_POLYGON && node.primitive && node.mesh) {
+      mesh = SphereMeshFor(node);
+    } else if (node.type == VT_OBJECT_POLYGON && node.mesh && !node.mesh->polygons.empty()) {
+      mesh = MeshFor(node, CreasedVertices(*node.mesh));
+    } else if (node.type == VT_OBJECT_SWEEP) {
+      tube = StraightTube(node, &mesh);
       if (!tube) {
-        const Mesh mesh = SweepMesh(node);
-        if (!mesh.polygons.empty()) out.mesh = MeshFor(node, CreasedGeometry(mesh));
+        const Mesh swept = SweepMesh(node);
+        if (!swept.polygons.empty()) mesh = MeshFor(node, CreasedVertices(swept));
       }
     }
-    const int index = static_cast<int>(model_.nodes.size());
-    model_.nodes.push_back(std::move(out));
+
     for (const NodePtr& child : node.children) {
       if (!child) continue;
       const int childIndex = AddNode(*child);
-      model_.nodes[index].children.push_back(childIndex);
+      if (childIndex >= 0) nodes_[index].children.push_back(childIndex);
     }
-    if (tube) {
-      model_.nodes[index].children.push_back(static_cast<int>(model_.nodes.size()));
-      model_.nodes.push_back(std::move(*tube));
+    if (tube && mesh >= 0) {
+      if (nodes_[index].children.empty()) {
+        // the bond is one object: its node carries the tube's placement
+        const Vec3 own = nodes_[index].transform.translation;
+        nodes_[index].transform = *tube;
+        nodes_[index].transform.translation = Add(own, tube->translation);
+        nodes_[index].mesh = mesh;
+      } else {
+        // the tube is stretched, and what else is below the sweep must not be
+        nodes_[index].children.push_back(static_cast<int>(nodes_.size()));
+        nodes_.push_back({"Tube", *tube, mesh, {}});
+      }
+    } else {
+      nodes_[index].mesh = mesh;
     }
+    if (nodes_[index].mesh < 0 && nodes_[index].children.empty()) {
+      nodes_.pop_back();  // it was the last one: its children left nothing either
+      return -1;
+    }
+    if (!Fits(nodes_[index].transform) && outside_.empty()) outside_ = node.name;
     return index;
   }
 
-  // False with the reason when a node holds a number glTF cannot: nothing may be written then.
-  bool Writable(std::string* error) const {
-    if (refused_.empty()) return true;
-    return Fail(error, "'" + refused_ + "' holds a number glTF cannot hold (not finite, or beyond single " +
-                           "precision in metres; is a parameter such as MOLOBJ_POSITION_SCALE or " +
-                           "MOLOBJ_BOND_RADIUS too large?): nothing written");
-  }
-
-  bool Write(int root, std::ostream& out) {
-    model_.scenes.push_back({});
-    model_.scenes[0].nodes.push_back(root);
-    model_.defaultScene = 0;
-    if (!buffer_.empty()) {
-      tinygltf::Buffer buffer;
-      buffer.data = std::move(buffer_);
-      model_.buffers.push_back(std::move(buffer));
+  // The whole .glb in *glb; false with the reason when the model cannot be written.
+  bool Glb(int root, std::string* glb, std::string* error) const {
+    if (!outside_.empty()) {
+      // no file rather than one that readers refuse (glTF numbers are 32-bit floats)
+      if (error) {
+        *error = "'" + outside_ + "' lies beyond what glTF's 32-bit floats hold (is a parameter such as " +
+                 "MOLOBJ_POSITION_SCALE or MOLOBJ_BOND_RADIUS too large?): nothing written";
+      }
+      return false;
     }
-    tinygltf::TinyGLTF gltf;
-    return gltf.WriteGltfSceneToStream(&model_, out, false, true) && out.flush();
+    const std::string json = Json(root);
+    const size_t jsonLength = (json.size() + 3) / 4 * 4;
+    const size_t binLength = (buffer_.size() + 3) / 4 * 4;
+    const size_t total = 12 + 8 + jsonLength + (buffer_.empty() ? 0 : 8 + binLength);
+
+    glb->clear();
+    glb->reserve(total);
+    const auto word = [glb](size_t value) {
+      const auto v = static_cast<uint32_t>(value);
+      const char bytes[4] = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+                             static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
+      glb->append(bytes, 4);
+    };
+    word(kGlbMagic);
+    word(kGlbVersion);
+    word(total);
+    word(jsonLength);
+    word(kJsonChunk);
+    glb->append(json);
+    glb->append(jsonLength - json.size(), ' ');  // the JSON chunk is padded with blanks
+    if (!buffer_.empty()) {
+      word(binLength);
+      word(kBinChunk);
+      glb->append(reinterpret_cast<const char*>(buffer_.data()), buffer_.size());
+      glb->append(binLength - buffer_.size(), '\0');
+    }
+    return true;
   }
 
  private:
-  // Notes the first node with a number glTF cannot hold.
-  void Refuse(const VtNode& node) {
-    if (refused_.empty()) refused_ = node.name.empty() ? std::string("a node") : ValidUtf8(node.name);
-  }
-  void Check(const VtNode& node, const std::vector<double>& values) {
-    if (!std::all_of(values.begin(), values.end(), Representable)) Refuse(node);
-  }
-
-  static bool Fail(std::string* error, const std::string& reason) {
-    if (error) *error = reason;
-    return false;
-  }
-
-  // The node's look: its last texture tag whose material still exists, otherwise its display
-  // colour when it uses one; -1 for glTF's default material.
-  int MaterialFor(const VtNode& node) {
-    const VtNode* linked = nullptr;
-    for (const auto& tag : node.tags) {
-      if (!tag || tag->type != VT_TAG_TEXTURE || tag->material == 0) continue;
-      if (const VtNode* material = host_.FindNode(tag->material)) linked = material;
+  std::string Json(int root) const {
+    JsonWriter out;
+    out.BeginObject();
+    out.PlainKey("asset");
+    out.BeginObject();
+    out.PlainKey("generator");
+    out.String("vantor-host");
+    out.PlainKey("version");
+    out.String("2.0");
+    out.EndObject();
+    out.PlainKey("scene");
+    out.Integer(0);
+    out.PlainKey("scenes");
+    out.BeginArray();
+    out.BeginObject();
+    if (root >= 0) {  // a scene's list of nodes may not be empty: an empty scene has none
+      out.PlainKey("nodes");
+      out.BeginArray();
+      out.Integer(root);
+      out.EndArray();
     }
+    out.EndObject();
+    out.EndArray();
+    if (!nodes_.empty()) {
+      out.PlainKey("nodes");
+      out.BeginArray();
+      for (const OutNode& node : nodes_) WriteNode(out, node);
+      out.EndArray();
+    }
+    if (!meshes_.empty()) {
+      out.PlainKey("meshes");
+      out.BeginArray();
+      for (const OutMesh& mesh : meshes_) WriteMesh(out, mesh);
+      out.EndArray();
+    }
+    if (!materials_.empty()) {
+      out.PlainKey("materials");
+      out.BeginArray();
+      for (const OutMaterial& material : materials_) WriteMaterial(out, material);
+      out.EndArray();
+    }
+    if (!accessors_.empty()) {
+      out.PlainKey("accessors");
+      out.BeginArray();
+      for (const OutAccessor& accessor : accessors_) WriteAccessor(out, accessor);
+      out.EndArray();
+      out.PlainKey("bufferViews");
+      out.BeginArray();
+      for (const OutView& view : views_) {
+        out.BeginObject();
+        out.PlainKey("buffer");
+        out.Integer(0);
+        out.PlainKey("byteOffset");
+        out.Integer(static_cast<int64_t>(view.offset));
+        out.PlainKey("byteLength");
+        out.Integer(static_cast<int64_t>(view.length));
+        out.PlainKey("target");
+        out.Integer(view.target);
+        out.EndObject();
+      }
+      out.EndArray();
+      out.PlainKey("buffers");
+      out.BeginArray();
+      out.BeginObject();
+      out.PlainKey("byteLength");
+      out.Integer(static_cast<int64_t>(buffer_.size()));
+      out.EndObject();
+      out.EndArray();
+    }
+    out.EndObject();
+    return out.Take();
+  }
+
+  // Placements, rotations and colours to seven decimals: a ten-millionth of an angstrom (which is
+  // a metre in the file), and rotations well within the unit length readers check.
+  static void Numbers(JsonWriter& out, std::initializer_list<double> values) {
+    out.BeginArray();
+    for (const double value : values) out.Fixed(value, kDecimals);
+    out.EndArray();
+  }
+
+  static void WriteNode(JsonWriter& out, const OutNode& node) {
+    out.BeginObject();
+    out.PlainKey("name");
+    out.String(node.name);
+    if (node.mesh >= 0) {
+      out.PlainKey("mesh");
+      out.Integer(node.mesh);
+    }
+    const Transform& t = node.transform;
+    if (t.translation.x != 0.0 || t.translation.y != 0.0 || t.translation.z != 0.0) {
+      out.PlainKey("translation");
+      Numbers(out, {t.translation.x, t.translation.y, t.translation.z});
+    }
+    if (t.rotation) {
+      out.PlainKey("rotation");
+      Numbers(out, {(*t.rotation)[0], (*t.rotation)[1], (*t.rotation)[2], (*t.rotation)[3]});
+    }
+    if (t.scale) {
+      out.PlainKey("scale");
+      Numbers(out, {t.scale->x, t.scale->y, t.scale->z});
+    }
+    if (!node.children.empty()) {
+      out.PlainKey("children");
+      out.BeginArray();
+      for (const int child : node.children) out.Integer(child);
+      out.EndArray();
+    }
+    out.EndObject();
+  }
+
+  static void WriteMesh(JsonWriter& out, const OutMesh& mesh) {
+    out.BeginObject();
+    out.PlainKey("name");
+    out.String(mesh.name);
+    out.PlainKey("primitives");
+    out.BeginArray();
+    out.BeginObject();
+    out.PlainKey("attributes");
+    out.BeginObject();
+    out.PlainKey("POSITION");
+    out.Integer(mesh.accessors.position);
+    out.PlainKey("NORMAL");
+    out.Integer(mesh.accessors.normal);
+    out.PlainKey("TEXCOORD_0");
+    out.Integer(mesh.accessors.uv);
+    out.EndObject();
+    out.PlainKey("indices");
+    out.Integer(mesh.accessors.indices);
+    if (mesh.material >= 0) {
+      out.PlainKey("material");
+      out.Integer(mesh.material);
+    }
+    out.EndObject();
+    out.EndArray();
+    out.EndObject();
+  }
+
+  static void WriteMaterial(JsonWriter& out, const OutMaterial& material) {
+    out.BeginObject();
+    out.PlainKey("name");
+    out.String(material.name);
+    out.PlainKey("pbrMetallicRoughness");
+    out.BeginObject();
+    out.PlainKey("baseColorFactor");
+    Numbers(out, {material.colour[0], material.colour[1], material.colour[2], material.colour[3]});
+    out.PlainKey("metallicFactor");
+    out.Number(0.0f);
+    out.PlainKey("roughnessFactor");
+    out.Number(static_cast<float>(kRoughness));
+    out.EndObject();
+    if (material.blend) {
+      out.PlainKey("alphaMode");
+      out.String("BLEND");
+    }
+    out.EndObject();
+  }
+
+  static void WriteAccessor(JsonWriter& out, const OutAccessor& accessor) {
+    out.BeginObject();
+    out.PlainKey("bufferView");
+    out.Integer(accessor.view);
+    out.PlainKey("componentType");
+    out.Integer(accessor.componentType);
+    out.PlainKey("count");
+    out.Integer(static_cast<int64_t>(accessor.count));
+    out.PlainKey("type");
+    out.String(accessor.type);
+    if (!accessor.min.empty()) {
+      out.PlainKey("min");
+      out.BeginArray();
+      for (const float value : accessor.min) out.Number(value);
+      out.EndArray();
+      out.PlainKey("max");
+      out.BeginArray();
+      for (const float value : accessor.max) out.Number(value);
+      out.EndArray();
+    }
+    out.EndObject();
+  }
+
+  // The node's look by its role: a linked material under its own name, otherwise the display
+  // colour under the role's name; -1 (glTF's default material) for a node with neither.
+  int MaterialFor(const VtNode& node) {
+    const Role role = RoleOf(host_, node, bonds_);
     const bool xray = node.display.set && node.display.xray;
-    MaterialKey key;
-    if (linked) {
-      key = {Host::NodeName(linked), linked->colour.x, linked->colour.y, linked->colour.z, xray};
+    VtVector colour{};
+    if (role.kind == RoleKind::Linked) {
+      const VtNode* linked = host_.FindNode(role.material);
+      colour = linked->colour;
     } else if (node.display.set && node.display.mode != 0) {
-      key = {HexColour(node.display.colour), node.display.colour.x, node.display.colour.y, node.display.colour.z, xray};
+      colour = node.display.colour;
     } else {
       return -1;
     }
-    Check(node, {key.r, key.g, key.b});
-    const auto found = materials_.find(key);
-    if (found != materials_.end()) return found->second;
-    tinygltf::Material material;
-    material.name = ValidUtf8(xray ? key.name + " (x-ray)" : key.name);
-    material.pbrMetallicRoughness.baseColorFactor = {std::clamp(key.r, 0.0, 1.0), std::clamp(key.g, 0.0, 1.0),
-                                                     std::clamp(key.b, 0.0, 1.0), xray ? kXrayAlpha : 1.0};
-    material.pbrMetallicRoughness.metallicFactor = 0.0;
-    material.pbrMetallicRoughness.roughnessFactor = 0.5;
-    material.alphaMode = xray ? "BLEND" : "OPAQUE";
-    const int index = static_cast<int>(model_.materials.size());
-    model_.materials.push_back(std::move(material));
-    materials_.emplace(key, index);
+    const std::string name = role.kind == RoleKind::None ? node.name : role.name;
+    const MaterialKey key{role.kind, name, role.material, role.order, colour.x, colour.y, colour.z, xray};
+    const auto found = materialIndex_.find(key);
+    if (found != materialIndex_.end()) return found->second;
+
+    OutMaterial material;
+    material.name = UniqueName(xray ? name + " (x-ray)" : name);
+    material.colour = {std::clamp(colour.x, 0.0, 1.0), std::clamp(colour.y, 0.0, 1.0), std::clamp(colour.z, 0.0, 1.0),
+                       xray ? kXrayAlpha : 1.0};
+    material.blend = xray;
+    const int index = static_cast<int>(materials_.size());
+    materials_.push_back(std::move(material));
+    materialIndex_.emplace(key, index);
     return index;
+  }
+
+  // Two materials never share a name: the later one is numbered.
+  std::string UniqueName(const std::string& name) {
+    std::string unique = name;
+    for (int n = 2; !materialNames_.insert(unique).second; ++n) unique = name + " (" + std::to_string(n) + ")";
+    return unique;
   }
 
   // A buffer view holding bytes, 4-byte aligned.
   int AddView(const void* bytes, size_t size, int target) {
-    tinygltf::BufferView view;
-    view.buffer = 0;
-    view.byteOffset = buffer_.size();
-    view.byteLength = size;
-    view.target = target;
+    views_.push_back({buffer_.size(), size, target});
     const auto* first = static_cast<const unsigned char*>(bytes);
     buffer_.insert(buffer_.end(), first, first + size);
     buffer_.resize((buffer_.size() + 3) / 4 * 4, 0);
-    model_.bufferViews.push_back(std::move(view));
-    return static_cast<int>(model_.bufferViews.size() - 1);
+    return static_cast<int>(views_.size() - 1);
   }
 
-  int AddAccessor(int view, int componentType, size_t count, int type) {
-    tinygltf::Accessor accessor;
-    accessor.bufferView = view;
-    accessor.componentType = componentType;
-    accessor.count = count;
-    accessor.type = type;
-    model_.accessors.push_back(std::move(accessor));
-    return static_cast<int>(model_.accessors.size() - 1);
+  int AddAccessor(const void* bytes, size_t size, int target, int componentType, size_t count, const char* type) {
+    accessors_.push_back({AddView(bytes, size, target), componentType, count, type, {}, {}});
+    return static_cast<int>(accessors_.size() - 1);
   }
 
-  // Accessors for the geometry: written once for all meshes that have the same bytes.
-  std::tuple<int, int, int> Accessors(const Geometry& geometry) {
-    std::string key(reinterpret_cast<const char*>(geometry.positions.data()), geometry.positions.size() * sizeof(float));
-    key.append(reinterpret_cast<const char*>(geometry.normals.data()), geometry.normals.size() * sizeof(float));
+  // The geometry's accessors: written once for all meshes that have the same bytes.
+  Accessors AccessorsFor(const Vertices& geometry) {
+    std::string key;
+    for (const auto* values : {&geometry.positions, &geometry.normals, &geometry.uvs}) {
+      key.append(reinterpret_cast<const char*>(values->data()), values->size() * sizeof(float));
+    }
     key.append(reinterpret_cast<const char*>(geometry.indices.data()), geometry.indices.size() * sizeof(uint32_t));
     const auto found = geometries_.find(key);
     if (found != geometries_.end()) return found->second;
 
-    const size_t vertices = geometry.VertexCount();
-    const int position = AddAccessor(AddView(geometry.positions.data(), geometry.positions.size() * sizeof(float),
-                                             TINYGLTF_TARGET_ARRAY_BUFFER),
-                                     TINYGLTF_COMPONENT_TYPE_FLOAT, vertices, TINYGLTF_TYPE_VEC3);
-    std::vector<double> low(3, HUGE_VAL), high(3, -HUGE_VAL);
+    const size_t vertices = geometry.Count();
+    Accessors accessors;
+    accessors.position = AddAccessor(geometry.positions.data(), geometry.positions.size() * sizeof(float),
+                                     kArrayBuffer, kFloat, vertices, "VEC3");
+    std::vector<float> low(3, HUGE_VALF), high(3, -HUGE_VALF);
+    bool fits = true;
     for (size_t i = 0; i < geometry.positions.size(); ++i) {
-      low[i % 3] = std::min<double>(low[i % 3], geometry.positions[i]);
-      high[i % 3] = std::max<double>(high[i % 3], geometry.positions[i]);
+      low[i % 3] = std::min(low[i % 3], geometry.positions[i]);
+      high[i % 3] = std::max(high[i % 3], geometry.positions[i]);
+      fits = fits && Fits(geometry.positions[i]);
     }
-    model_.accessors[position].minValues = low;
-    model_.accessors[position].maxValues = high;
-    const int normal = AddAccessor(
-        AddView(geometry.normals.data(), geometry.normals.size() * sizeof(float), TINYGLTF_TARGET_ARRAY_BUFFER),
-        TINYGLTF_COMPONENT_TYPE_FLOAT, vertices, TINYGLTF_TYPE_VEC3);
+    accessors_[accessors.position].min = low;
+    accessors_[accessors.position].max = high;
+    if (!fits && outside_.empty()) outside_ = current_;
+    accessors.normal = AddAccessor(geometry.normals.data(), geometry.normals.size() * sizeof(float), kArrayBuffer,
+                                   kFloat, vertices, "VEC3");
+    accessors.uv =
+        AddAccessor(geometry.uvs.data(), geometry.uvs.size() * sizeof(float), kArrayBuffer, kFloat, vertices, "VEC2");
     // the largest value of a type is the primitive restart index, which glTF does not allow
-    int indices = -1;
     if (vertices < 0xFFFF) {
       const std::vector<uint16_t> narrow(geometry.indices.begin(), geometry.indices.end());
-      indices = AddAccessor(
-          AddView(narrow.data(), narrow.size() * sizeof(uint16_t), TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER),
-          TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT, narrow.size(), TINYGLTF_TYPE_SCALAR);
+      accessors.indices = AddAccessor(narrow.data(), narrow.size() * sizeof(uint16_t), kElementArrayBuffer,
+                                      kUnsignedShort, narrow.size(), "SCALAR");
     } else {
-      indices = AddAccessor(AddView(geometry.indices.data(), geometry.indices.size() * sizeof(uint32_t),
-                                    TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER),
-                            TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, geometry.indices.size(), TINYGLTF_TYPE_SCALAR);
+      accessors.indices = AddAccessor(geometry.indices.data(), geometry.indices.size() * sizeof(uint32_t),
+                                      kElementArrayBuffer, kUnsignedInt, geometry.indices.size(), "SCALAR");
     }
-    return geometries_[key] = {position, normal, indices};
+    return geometries_[key] = accessors;
   }
 
   // A sweep along a straight two-point path is the same tube as every other sweep of its profile and
-  // caps, only placed, turned and stretched: one mesh of unit length serves them all, in a node of
-  // its own under the sweep. None for any other sweep (its own mesh is written instead).
-  std::optional<tinygltf::Node> StraightTube(const VtNode& sweep) {
+  // caps, only placed, turned and stretched: one mesh of unit length serves them all. Its placement
+  // relative to the sweep, and the mesh in *mesh; none for any other sweep.
+  std::optional<Transform> StraightTube(const VtNode& sweep, int* mesh) {
     if (sweep.children.size() < 2 || !sweep.children[0] || !sweep.children[1]) return std::nullopt;
     const VtNode& profile = *sweep.children[0];
     const VtNode& path = *sweep.children[1];
@@ -366,70 +538,12 @@ class Writer {
     const std::string key = TubeKey(sweep, profile);
     auto found = tubes_.find(key);
     if (found == tubes_.end()) {
-      const Geometry geometry = CreasedGeometry(SweepMesh(UnitSweep(sweep, profile)));
-      if (geometry.unrepresentable) Refuse(sweep);
-      found = tubes_.emplace(key, geometry.indices.empty() ? std::nullopt : std::optional(Accessors(geometry))).first;
+      const Vertices geometry = CreasedVertices(SweepMesh(UnitSweep(sweep, profile)));
+      found = tubes_.emplace(key, geometry.indices.empty() ? std::nullopt : std::optional(AccessorsFor(geometry))).first;
     }
     if (!found->second) return std::nullopt;
-    tinygltf::Node tube;
-    tube.name = "Tube";
-    tube.mesh = MeshFor(sweep, *found->second);
-    tube.translation = {start.x, start.y, start.z};
-    tube.rotation = Turn(Unit(along));
-    tube.scale = {1.0, 1.0, length};
-    Check(sweep, tube.translation);
-    Check(sweep, tube.rotation);
-    Check(sweep, tube.scale);
-    return tube;
-  }
-
-  // A point of the host's frame in glTF's: metres, z mirrored.
-  static Vec3 Frame(const Vec3& p) { return {p.x * kMetresPerUnit, p.y * kMetresPerUnit, -p.z * kMetresPerUnit}; }
-
-  // The unit tube runs along the host's +Z for a metre, which is glTF's -Z: the rotation that turns
-  // that axis onto the direction (the shortest one; half a turn about X when they are opposite).
-  static std::vector<double> Turn(const Vec3& direction) {
-    const double dot = -direction.z;
-    if (dot < -1.0 + 1e-12) return {1.0, 0.0, 0.0, 0.0};
-    const Vec3 axis{direction.y, -direction.x, 0.0};  // (0, 0, -1) x direction
-    const double w = 1.0 + dot;
-    const double norm = std::sqrt(axis.x * axis.x + axis.y * axis.y + w * w);
-    return {axis.x / norm, axis.y / norm, 0.0, w / norm};
-  }
-
-  // What makes two straight tubes the same: the profile, its sampling and the caps.
-  static std::string TubeKey(const VtNode& sweep, const VtNode& profile) {
-    std::string key;
-    const auto add = [&key](const void* bytes, size_t size) { key.append(static_cast<const char*>(bytes), size); };
-    add(&profile.spline->type, sizeof(int32_t));
-    for (const VtVector& point : profile.spline->points) add(&point, sizeof point);
-    for (const VtTangent& tangent : profile.spline->tangents) add(&tangent, sizeof tangent);
-    for (const int32_t id : {VT_SPLINE_INTERPOLATION, VT_SPLINE_CLOSED, VT_SPLINE_INTERMEDIATE_POINTS}) {
-      const double value = kBcTable.GetFloat(&profile.parameters, id, kBcTable.GetBool(&profile.parameters, id, 0));
-      add(&value, sizeof value);
-    }
-    for (const int32_t id : {VT_SWEEP_START_CAP, VT_SWEEP_END_CAP}) {
-      const int32_t value = kBcTable.GetInt32(&sweep.parameters, id, 0);
-      add(&value, sizeof value);
-    }
-    return key;
-  }
-
-  // The sweep with its profile along the host's +Z from 0 to 100 units (a metre in glTF).
-  static VtNode UnitSweep(const VtNode& sweep, const VtNode& profile) {
-    VtNode unit;
-    unit.type = VT_OBJECT_SWEEP;
-    unit.parameters = sweep.parameters;
-    NodePtr shape = OwnNode(new VtNode());
-    shape->type = VT_OBJECT_SPLINE;
-    shape->parameters = profile.parameters;
-    shape->spline = profile.spline;
-    NodePtr line = OwnNode(new VtNode());
-    line->type = VT_OBJECT_SPLINE;
-    line->spline = SplineData{VT_SPLINE_LINEAR, {{0.0, 0.0, 0.0}, {0.0, 0.0, 1.0 / kMetresPerUnit}}, {}, true, false};
-    unit.children.push_back(std::move(shape));
-    unit.children.push_back(std::move(line));
-    return unit;
+    *mesh = MeshFor(sweep, *found->second);
+    return Transform{start, Turn(Unit(along)), Vec3{1.0, 1.0, length}};
   }
 
   // The host makes the same sphere from the same radius and segments: its geometry is worked out
@@ -438,81 +552,88 @@ class Writer {
     const auto key = std::make_pair(node.primitive->radius, node.primitive->segments);
     auto found = spheres_.find(key);
     if (found == spheres_.end()) {
-      const Geometry geometry = SmoothGeometry(node.mesh);
-      if (geometry.unrepresentable) Refuse(node);
-      found = spheres_.emplace(key, geometry.indices.empty() ? std::nullopt : std::optional(Accessors(geometry))).first;
+      const Vertices geometry = SmoothVertices(*node.mesh);
+      found = spheres_.emplace(key, geometry.indices.empty() ? std::nullopt : std::optional(AccessorsFor(geometry))).first;
     }
     return found->second ? MeshFor(node, *found->second) : -1;
   }
 
   // The mesh of the geometry in the node's material, shared by every node that has both; -1 when
   // nothing is left to draw.
-  int MeshFor(const VtNode& node, const Geometry& geometry) {
-    if (geometry.unrepresentable) Refuse(node);
+  int MeshFor(const VtNode& node, const Vertices& geometry) {
     if (geometry.indices.empty()) return -1;
-    return MeshFor(node, Accessors(geometry));
+    return MeshFor(node, AccessorsFor(geometry));
   }
 
-  int MeshFor(const VtNode& node, const std::tuple<int, int, int>& accessors) {
+  int MeshFor(const VtNode& node, const Accessors& accessors) {
     const int material = MaterialFor(node);
-    const auto key = std::make_tuple(std::get<0>(accessors), material);
-    const auto found = meshes_.find(key);
-    if (found != meshes_.end()) return found->second;
-    tinygltf::Primitive primitive;
-    primitive.attributes["POSITION"] = std::get<0>(accessors);
-    primitive.attributes["NORMAL"] = std::get<1>(accessors);
-    primitive.indices = std::get<2>(accessors);
-    primitive.material = material;
-    primitive.mode = TINYGLTF_MODE_TRIANGLES;
-    tinygltf::Mesh mesh;
-    mesh.name = ValidUtf8(node.name);
-    mesh.primitives.push_back(std::move(primitive));
-    const int index = static_cast<int>(model_.meshes.size());
-    model_.meshes.push_back(std::move(mesh));
-    meshes_.emplace(key, index);
+    const auto key = std::make_pair(accessors.position, material);
+    const auto found = meshIndex_.find(key);
+    if (found != meshIndex_.end()) return found->second;
+    const int index = static_cast<int>(meshes_.size());
+    meshes_.push_back({material >= 0 ? materials_[material].name : node.name, accessors, material});
+    meshIndex_.emplace(key, index);
     return index;
   }
 
+  // Finite and within a float's range (not a NaN either).
+  static bool Fits(double value) { return std::fabs(value) <= std::numeric_limits<float>::max(); }
+  static bool Fits(const Transform& t) {
+    return Fits(t.translation.x) && Fits(t.translation.y) && Fits(t.translation.z) &&
+           (!t.scale || (Fits(t.scale->x) && Fits(t.scale->y) && Fits(t.scale->z)));
+  }
+
   const Host& host_;
-  tinygltf::Model model_;
+  const std::optional<BondLooks> bonds_;
+  std::string current_;  // the name of the node being added
+  std::string outside_;  // the first node whose placement or mesh a float cannot hold
+  std::vector<OutNode> nodes_;
+  std::vector<OutMesh> meshes_;
+  std::vector<OutMaterial> materials_;
+  std::vector<OutAccessor> accessors_;
+  std::vector<OutView> views_;
   std::vector<unsigned char> buffer_;
-  std::unordered_map<std::string, std::tuple<int, int, int>> geometries_;
-  std::map<std::tuple<int, int>, int> meshes_;
-  std::map<MaterialKey, int> materials_;
-  std::map<std::pair<double, int32_t>, std::optional<std::tuple<int, int, int>>> spheres_;
-  std::unordered_map<std::string, std::optional<std::tuple<int, int, int>>> tubes_;
-  std::string refused_;  // the first node with a number glTF cannot hold
+  std::unordered_map<std::string, Accessors> geometries_;
+  std::map<std::pair<int, int>, int> meshIndex_;
+  std::map<MaterialKey, int> materialIndex_;
+  std::set<std::string> materialNames_;
+  std::map<std::pair<double, int32_t>, std::optional<Accessors>> spheres_;
+  std::unordered_map<std::string, std::optional<Accessors>> tubes_;
 };
+
+
+// The .glb of root, or false with the reason.
+bool GlbOf(const Host& host, const VtNode* root, const VtContainer* parameters, std::string* glb, std::string* error) {
+  if (root == nullptr) {
+    if (error) *error = "no hierarchy to write";
+    return false;
+  }
+  Writer writer(host, parameters);
+  const int index = writer.AddNode(*root);
+  return writer.Glb(index, glb, error);
+}
 
 }  // namespace
 
-bool WriteGltf(const Host& host, const VtNode* root, const std::filesystem::path& file, std::string* error) {
-  if (root == nullptr) {
-    if (error) *error = "no hierarchy to write";
-    return false;
-  }
-  Writer writer(host);
-  const int index = writer.AddNode(*root);
-  if (!writer.Writable(error)) return false;
+bool WriteGltf(const Host& host, const VtNode* root, const std::filesystem::path& file, std::string* error,
+               const VtContainer* parameters) {
+  std::string glb;
+  if (!GlbOf(host, root, parameters, &glb, error)) return false;  // an existing file stays as it is
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  if (!out || !writer.Write(index, out)) {
+  if (out) out.write(glb.data(), static_cast<std::streamsize>(glb.size()));
+  if (out) out.close();
+  if (!out) {
     if (error) *error = "cannot write " + file.u8string();
     return false;
   }
-  out.close();
-  if (!out && error) *error = "cannot write " + file.u8string();
-  return static_cast<bool>(out);
+  return true;
 }
 
-bool WriteGltf(const Host& host, const VtNode* root, std::ostream& out, std::string* error) {
-  if (root == nullptr) {
-    if (error) *error = "no hierarchy to write";
-    return false;
-  }
-  Writer writer(host);
-  const int index = writer.AddNode(*root);
-  if (!writer.Writable(error)) return false;
-  if (!writer.Write(index, out)) {
+bool WriteGltf(const Host& host, const VtNode* root, std::ostream& out, std::string* error,
+               const VtContainer* parameters) {
+  std::string glb;
+  if (!GlbOf(host, root, parameters, &glb, error)) return false;
+  if (!out.write(glb.data(), static_cast<std::streamsize>(glb.size())).flush()) {
     if (error) *error = "cannot write the glTF";
     return false;
   }

@@ -126,16 +126,17 @@ VtTangent* Tangents(VtNode* node, int32_t* count) {
   return has ? node->spline->tangents.data() : nullptr;
 }
 
-// A model asks for the same few spheres again and again: each is worked out once. The cache keeps
-// a bounded number of them.
-const Mesh& CachedSphereMesh(double radius, int32_t segments) {
+// A model asks for the same few spheres again and again: each is worked out once, and every
+// object of that radius and segment count holds the same mesh. The cache keeps a bounded number
+// of them (objects keep theirs when it forgets one).
+std::shared_ptr<const Mesh> CachedSphereMesh(double radius, int32_t segments) {
   constexpr size_t kCachedSpheres = 256;
-  static std::map<std::pair<double, int32_t>, Mesh> cache;
+  static std::map<std::pair<double, int32_t>, std::shared_ptr<const Mesh>> cache;
   const auto key = std::make_pair(radius, segments);
   auto found = cache.find(key);
   if (found == cache.end()) {
     if (cache.size() >= kCachedSpheres) cache.clear();
-    found = cache.emplace(key, SphereMesh(radius, segments)).first;
+    found = cache.emplace(key, std::make_shared<const Mesh>(SphereMesh(radius, segments))).first;
   }
   return found->second;
 }
@@ -234,6 +235,7 @@ NodePtr OwnNode(VtNode* node) { return NodePtr(node, DeleteNode); }
 void KeepHierarchy(VtNode* object, VtNode* returned) {
   if (returned == object->cache.get()) return;
   object->cache = g_looseNodes.erase(returned) > 0 ? OwnNode(returned) : NodePtr(nullptr, DeleteNode);
+  object->builtWith = object->cache ? object->parameters : VtContainer{};
 }
 
 void BuildHierarchies(VtDocument* document) {
@@ -258,6 +260,10 @@ void ReleaseLooseObjects() {
 }
 
 const VtNode* Host::Hierarchy(const VtNode* object) { return object ? object->cache.get() : nullptr; }
+
+const VtContainer* Host::HierarchyParameters(const VtNode* object) {
+  return object && object->cache ? &object->builtWith : nullptr;
+}
 
 int32_t Host::BuildCount(const VtNode* object) { return object ? object->builds : 0; }
 

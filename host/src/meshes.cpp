@@ -91,17 +91,25 @@ Mesh SphereMesh(double radius, int32_t segments) {
   const int32_t south = static_cast<int32_t>(mesh.points.size());
   mesh.points.push_back({0.0, -radius, 0.0});
 
+  // u follows the points around from 0 to 1, so the last column of polygons ends at u = 1 where
+  // the first begins at 0 (the seam); v runs from 0 at the north pole to 1 at the south pole, and
+  // each pole corner sits in the middle of its triangle's column.
   const auto at = [around](int32_t ring, int32_t j) { return 1 + (ring - 1) * around + j % around; };
+  const auto uv = [around, rings](double j, int32_t ring) { return Uv{j / around, double(ring) / rings}; };
+  mesh.uvs.reserve(mesh.polygons.capacity());
   for (int32_t j = 0; j < around; ++j) {
     mesh.polygons.push_back({0, at(1, j + 1), at(1, j), at(1, j)});
+    mesh.uvs.push_back({uv(j + 0.5, 0), uv(j + 1, 1), uv(j, 1), uv(j, 1)});
   }
   for (int32_t ring = 1; ring + 1 < rings; ++ring) {
     for (int32_t j = 0; j < around; ++j) {
       mesh.polygons.push_back({at(ring, j), at(ring, j + 1), at(ring + 1, j + 1), at(ring + 1, j)});
+      mesh.uvs.push_back({uv(j, ring), uv(j + 1, ring), uv(j + 1, ring + 1), uv(j, ring + 1)});
     }
   }
   for (int32_t j = 0; j < around; ++j) {
     mesh.polygons.push_back({at(rings - 1, j), at(rings - 1, j + 1), south, south});
+    mesh.uvs.push_back({uv(j, rings - 1), uv(j + 1, rings - 1), uv(j + 0.5, rings), uv(j + 0.5, rings)});
   }
   return mesh;
 }
@@ -188,29 +196,53 @@ Mesh SweepMesh(const VtNode& sweep) {
   const bool anticlockwise = SignedArea(profile) >= 0.0;
   const auto at = [ringSize](size_t ring, size_t j) { return static_cast<int32_t>(ring * ringSize + j % ringSize); };
   const size_t edges = closed ? ringSize : ringSize - 1;
+  // u runs around the profile and v along the path, both by length from 0 to 1: the last edge
+  // around ends at u = 1 where the first begins at 0
+  std::vector<double> u(edges + 1, 0.0), v(path.size(), 0.0);
+  for (size_t j = 0; j < edges; ++j) u[j + 1] = u[j] + Length(Sub(profile[(j + 1) % ringSize], profile[j]));
+  for (size_t k = 1; k < path.size(); ++k) v[k] = v[k - 1] + Length(Sub(path[k], path[k - 1]));
+  for (double& value : u) value = u.back() > 0.0 ? value / u.back() : 0.0;
+  for (double& value : v) value /= v.back();  // the path has a length: its points differ
+  // seen from outside the tube, u grows to the right whichever way the profile runs
+  const auto uv = [&](size_t j, size_t k) { return Uv{anticlockwise ? u[j] : 1.0 - u[j], v[k]}; };
   for (size_t k = 0; k < segments; ++k) {
     for (size_t j = 0; j < edges; ++j) {
       if (anticlockwise) {
         mesh.polygons.push_back({at(k, j), at(k, j + 1), at(k + 1, j + 1), at(k + 1, j)});
+        mesh.uvs.push_back({uv(j, k), uv(j + 1, k), uv(j + 1, k + 1), uv(j, k + 1)});
       } else {
         mesh.polygons.push_back({at(k, j), at(k + 1, j), at(k + 1, j + 1), at(k, j + 1)});
+        mesh.uvs.push_back({uv(j, k), uv(j, k + 1), uv(j + 1, k + 1), uv(j + 1, k)});
       }
     }
   }
 
   // caps: fans around the ring's centre, facing back along the path at the start and forward at
-  // the end
+  // the end; each shows the texture's middle as a disc, the profile's widest point on its rim
+  VtVector profileCentre{0.0, 0.0, 0.0};
+  for (const VtVector& p : profile) profileCentre = Add(profileCentre, Scale(p, 1.0 / ringSize));
+  double reach = 0.0;
+  for (const VtVector& p : profile) reach = std::max(reach, Length(Sub(p, profileCentre)));
+  const auto capUv = [&](size_t j, bool start) {
+    if (!(reach > 0.0)) return Uv{0.5, 0.5};
+    const VtVector p = Sub(profile[j % ringSize], profileCentre);
+    const double across = p.x / (2.0 * reach);
+    return Uv{0.5 + (start == anticlockwise ? across : -across), 0.5 - p.y / (2.0 * reach)};
+  };
   const auto cap = [&](size_t ring, bool start) {
     VtVector centre{0.0, 0.0, 0.0};
     for (size_t j = 0; j < ringSize; ++j) centre = Add(centre, mesh.points[at(ring, j)]);
     const int32_t middle = static_cast<int32_t>(mesh.points.size());
     mesh.points.push_back(Scale(centre, 1.0 / ringSize));
+    const Uv mid{0.5, 0.5};
     for (size_t j = 0; j < ringSize; ++j) {
       const int32_t a = at(ring, j), b = at(ring, j + 1);
       if (start == anticlockwise) {
         mesh.polygons.push_back({middle, b, a, a});
+        mesh.uvs.push_back({mid, capUv(j + 1, start), capUv(j, start), capUv(j, start)});
       } else {
         mesh.polygons.push_back({middle, a, b, b});
+        mesh.uvs.push_back({mid, capUv(j, start), capUv(j + 1, start), capUv(j + 1, start)});
       }
     }
   };

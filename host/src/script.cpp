@@ -9,6 +9,7 @@
 //   link NAME PARAM MATERIAL   a link parameter to a material ("none" clears it)
 //   delete NAME | copy NAME NEW | eval | describe NAME | dump NAME
 //   save FILE | open FILE | unload
+//   export NAME FILE.glb       the object's model as glTF, as the last evaluation left it
 //
 // PARAM is an id, a MOLOBJ_ name from the description, or MOLOBJ_ROW_NAME[row]. VALUE is read by
 // the parameter's type: integers, floats, true/false, three numbers for vectors and colours, the
@@ -24,6 +25,7 @@
 #include <string>
 
 #include "export.h"
+#include "outputfiles.h"
 #include "resources.h"
 #include "values.h"
 
@@ -310,6 +312,7 @@ bool ScriptRunner::RunCommand(const std::string& raw) {
   if (command == "dump") return Dump(words);
   if (command == "save") return Save(words, RestAfter(line, 1));
   if (command == "open") return Open(words, RestAfter(line, 1));
+  if (command == "export") return Export(words, RestAfter(line, 2));
   return Fail("unknown command '" + command + "'");
 }
 
@@ -520,6 +523,21 @@ bool ScriptRunner::Open(const std::vector<std::string>& words, const std::string
   host_.CloseDocument(document_);
   document_ = opened;
   names_.clear();  // the opened objects go by their own names
+  return true;
+}
+
+bool ScriptRunner::Export(const std::vector<std::string>& words, const std::string& rest) {
+  if (words.size() < 3) return Fail("usage: export NAME FILE.glb");
+  VtNode* node = Object(words[1]);
+  if (node == nullptr) return false;
+  const VtNode* model = Host::Hierarchy(node);
+  if (model == nullptr) return Fail("'" + words[1] + "' has no model: evaluate it first ('eval')");
+  std::filesystem::path file;
+  if (!FileNamed("export", rest, &file)) return false;
+  std::string error;
+  // a glTF file or an empty one is replaced: a molecule file, a document or anything else is not
+  if (!MayReplace(file, "glTF", "glTF file", &error)) return Fail(error);
+  if (!WriteGltf(host_, model, file, &error, Host::HierarchyParameters(node))) return Fail(error);
   return true;
 }
 

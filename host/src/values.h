@@ -43,10 +43,18 @@ struct VtTag {
 
 namespace vthost {
 
+// Texture coordinates: u across the texture, v down it from its top edge (glTF's convention).
+struct Uv {
+  double u = 0.0, v = 0.0;
+};
+
 // A polygon mesh; a triangle repeats its third corner as the fourth.
 struct Mesh {
   std::vector<VtVector> points;
   std::vector<std::array<int32_t, 4>> polygons;
+  // Per polygon, the texture coordinates of its corners, as a UVW tag holds them (a corner on a
+  // texture seam has other coordinates in the polygons on either side); empty for none.
+  std::vector<std::array<Uv, 4>> uvs;
 };
 
 struct PrimitiveInfo {
@@ -109,7 +117,8 @@ struct VtNode {
   VtVector position{0.0, 0.0, 0.0};
   vthost::DisplayColour display;
   std::optional<vthost::PrimitiveInfo> primitive;  // polygon objects made from a primitive
-  vthost::Mesh mesh;
+  // Polygon objects: shared, as every object made from the same primitive settings has the same.
+  std::shared_ptr<const vthost::Mesh> mesh;
   std::optional<vthost::SplineData> spline;
   int32_t updates = 0;  // update messages received
 
@@ -118,6 +127,9 @@ struct VtNode {
   bool dirtySinceBuild = true;       // marked dirty with VT_DIRTY_DATA
   bool parametersSinceBuild = true;  // parameters changed by the user
   int32_t builds = 0;
+  // The parameters as they were when the kept hierarchy was built: what it was built with, even
+  // after later edits.
+  VtContainer builtWith;
 };
 
 // The nodes of a document in creation order, objects and materials alike.

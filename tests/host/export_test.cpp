@@ -2,8 +2,8 @@
 // back with tinygltf's own loader.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
-
 #include <cmath>
 #include <set>
 
@@ -124,6 +124,64 @@ TEST_F(ExportTest, ReportWithoutHierarchy) {
   EXPECT_TRUE(report["hierarchy"].is_null());
 }
 
+// The report's text: compact, each generated object on a line of its own.
+TEST_F(ExportTest, ReportTextHasAnObjectPerLine) {
+  VtNode object;
+  object.name = "caffeine";
+  object.cache = std::move(sample.root);
+  const std::string text = ReportText(host, &object);
+  std::vector<std::string> lines;
+  std::string joined;
+  for (size_t start = 0; start <= text.size();) {
+    const size_t end = std::min(text.find('\n', start), text.size());
+    lines.push_back(text.substr(start, end - start));
+    const size_t blanks = lines.back().find_first_not_of(' ');
+    joined += lines.back().substr(blanks == std::string::npos ? lines.back().size() : blanks);
+    start = end + 1;
+  }
+  // the root's line, its four children (the bond's on two lines, around its profile and path),
+  // and the root's own fields
+  ASSERT_EQ(lines.size(), 1u + 3u + 2u + 2u + 1u);
+  EXPECT_EQ(lines[1].rfind("   {\"children\":[],", 0), 0u) << lines[1];
+  EXPECT_EQ(lines[5].rfind("     {\"children\":[],", 0), 0u) << lines[5] << ": one blank per level";
+  // without its line breaks, the text is nlohmann-json's own compact text of it
+  EXPECT_EQ(joined, JsonText(json::parse(text), -1));
+}
+
+// Alike objects share their text: each must still show its own fields.
+TEST_F(ExportTest, AlikeObjectsKeepWhatTellsThemApart) {
+  NodePtr root = OwnNode(new VtNode());
+  root->type = VT_OBJECT_NULL;
+  const auto sphere = [&](const std::string& name, double red, double x, int32_t parameter) {
+    NodePtr node = MakeSphere(name, 50.0, 6, {x, 0.0, 0.0});
+    node->display = DisplayColour{true, {red, 0.5, 0.5}, 1, false};
+    if (parameter != 0) node->parameters.values[parameter] = 1.5;
+    Adopt(root.get(), std::move(node));
+  };
+  for (int i = 0; i < 4; ++i) sphere("C", 0.5, 10.0 * i, 0);
+  sphere("C", 0.25, 50.0, 0);  // another colour
+  sphere("N", 0.5, 60.0, 0);   // another name
+  sphere("C", 0.5, 70.0, 7);   // a parameter more
+  sphere("C", 0.5, 80.0, 0);
+  for (int i = 0; i < 3; ++i) Adopt(root.get(), MakeBond({0, 0, 0}, {0, 0, 100.0 + i}, 3.0));
+  Adopt(root.get(), MakeBond({0, 0, 0}, {0, 0, 100.0}, 4.0));  // another profile
+
+  const json hierarchy = HierarchyJson(host, root.get());
+  ASSERT_EQ(hierarchy["children"].size(), root->children.size());
+  for (size_t i = 0; i < root->children.size(); ++i) {
+    const VtNode& node = *root->children[i];
+    const json& written = hierarchy["children"][i];
+    EXPECT_EQ(written["name"], node.name) << i;
+    EXPECT_EQ(written["position"], json::array({node.position.x, node.position.y, node.position.z})) << i;
+    EXPECT_EQ(written["params"], ContainerJson(host, &node.parameters)) << i;
+    EXPECT_EQ(written["displayColor"]["color"][0], node.display.colour.x) << i;
+    if (node.type == VT_OBJECT_SWEEP) {
+      EXPECT_EQ(written["children"][0]["spline"]["points"][0][0], node.children[0]->spline->points[0].x) << i;
+      EXPECT_EQ(written["children"][1]["spline"]["points"][1][2], node.children[1]->spline->points[1].z) << i;
+    }
+  }
+}
+
 // A temporary folder of the test's own, removed after it.
 class GltfTest : public ExportTest {
  protected:
@@ -137,10 +195,10 @@ class GltfTest : public ExportTest {
     fs::remove_all(folder_, ignored);
   }
 
-  tinygltf::Model WriteAndRead(const VtNode* root) {
+  tinygltf::Model WriteAndRead(const VtNode* root, const VtContainer* parameters = nullptr) {
     const fs::path file = folder_ / "out.glb";
     std::string error;
-    EXPECT_TRUE(WriteGltf(host, root, file, &error)) << error;
+    EXPECT_TRUE(WriteGltf(host, root, file, &error, parameters)) << error;
     tinygltf::Model model;
     tinygltf::TinyGLTF loader;
     std::string warning;
@@ -157,7 +215,7 @@ std::vector<double> Read(const tinygltf::Model& model, int accessorIndex) {
   const tinygltf::Accessor& accessor = model.accessors.at(accessorIndex);
   const tinygltf::BufferView& view = model.bufferViews.at(accessor.bufferView);
   const unsigned char* data = model.buffers.at(view.buffer).data.data() + view.byteOffset + accessor.byteOffset;
-  const size_t components = accessor.type == TINYGLTF_TYPE_VEC3 ? 3 : 1;
+  const size_t components = accessor.type == TINYGLTF_TYPE_VEC3 ? 3 : accessor.type == TINYGLTF_TYPE_VEC2 ? 2 : 1;
   std::vector<double> values;
   for (size_t i = 0; i < accessor.count * components; ++i) {
     switch (accessor.componentType) {
@@ -174,39 +232,39 @@ TEST_F(GltfTest, NodesMeshesAndMaterials) {
   const tinygltf::Model model = WriteAndRead(sample.root.get());
   std::vector<std::string> names;
   for (const tinygltf::Node& node : model.nodes) names.push_back(node.name);
-  // a straight sweep's tube is a node of its own under the sweep
-  EXPECT_EQ(names, (std::vector<std::string>{"Molecule", "C nucleus", "C", "O", "Bond", "Profile", "Path", "Tube"}));
+  // the bond's profile and path only shape its tube: they draw nothing of their own
+  EXPECT_EQ(names, (std::vector<std::string>{"Molecule", "C nucleus", "C", "O", "Bond"}));
   ASSERT_EQ(model.scenes.size(), 1u);
   EXPECT_EQ(model.scenes[0].nodes, std::vector<int>{0});
   EXPECT_EQ(model.nodes[0].children, (std::vector<int>{1, 2, 3, 4}));
-  EXPECT_EQ(model.nodes[4].children, (std::vector<int>{5, 6, 7}));
-  EXPECT_EQ(model.nodes[4].mesh, -1);
+  EXPECT_TRUE(model.nodes[4].children.empty());
 
   // 1 angstrom (100 units) to the metre, z mirrored
   EXPECT_EQ(model.nodes[2].translation, (std::vector<double>{1.0, 0.0, -0.5}));
   EXPECT_EQ(model.nodes[3].translation, (std::vector<double>{-1.0, 0.0, 0.5}));
   EXPECT_TRUE(model.nodes[0].translation.empty());
 
-  // splines and the null have no mesh; C and O are the same sphere in two materials
+  // the null has no mesh; C and O are the same sphere in two materials
   EXPECT_EQ(model.nodes[0].mesh, -1);
-  EXPECT_EQ(model.nodes[5].mesh, -1);
-  EXPECT_EQ(model.nodes[6].mesh, -1);
   ASSERT_EQ(model.meshes.size(), 4u);
   const tinygltf::Primitive& carbon = model.meshes.at(model.nodes[2].mesh).primitives.at(0);
   const tinygltf::Primitive& oxygen = model.meshes.at(model.nodes[3].mesh).primitives.at(0);
   EXPECT_NE(model.nodes[2].mesh, model.nodes[3].mesh);
   EXPECT_EQ(carbon.attributes.at("POSITION"), oxygen.attributes.at("POSITION"));
+  EXPECT_EQ(carbon.attributes.at("TEXCOORD_0"), oxygen.attributes.at("TEXCOORD_0"));
   EXPECT_EQ(carbon.indices, oxygen.indices);
-  EXPECT_EQ(model.accessors.size(), 9u) << "three spheres' and one tube's worth, the big sphere once";
+  EXPECT_EQ(model.accessors.size(), 12u) << "two spheres' and one tube's worth, the big sphere once";
 
-  // the texture's material wins over the display colour; x-ray blends
-  ASSERT_EQ(model.materials.size(), 4u);
+  // the texture's material wins over the display colour; x-ray blends; the other roles by name
+  std::vector<std::string> materials;
+  for (const tinygltf::Material& material : model.materials) materials.push_back(material.name);
+  EXPECT_EQ(materials, (std::vector<std::string>{"nucleus", "Red (x-ray)", "O", "bond"}));
   const tinygltf::Material& red = model.materials.at(carbon.material);
   EXPECT_EQ(red.name, "Red (x-ray)");
   EXPECT_EQ(red.alphaMode, "BLEND");
   EXPECT_EQ(red.pbrMetallicRoughness.baseColorFactor, (std::vector<double>{0.9, 0.1, 0.1, 0.5}));
   const tinygltf::Material& oxygenColour = model.materials.at(oxygen.material);
-  EXPECT_EQ(oxygenColour.name, "#ff0000");
+  EXPECT_EQ(oxygenColour.name, "O");
   EXPECT_EQ(oxygenColour.alphaMode, "OPAQUE");
   EXPECT_EQ(oxygenColour.pbrMetallicRoughness.baseColorFactor, (std::vector<double>{1.0, 0.0, 0.0, 1.0}));
 }
@@ -215,9 +273,12 @@ TEST_F(GltfTest, SphereAccessorsAndWinding) {
   const tinygltf::Model model = WriteAndRead(sample.root.get());
   const tinygltf::Primitive& carbon = model.meshes.at(model.nodes[2].mesh).primitives.at(0);
   EXPECT_EQ(carbon.mode, TINYGLTF_MODE_TRIANGLES);
+  // 8 around, 4 rings: the 3 inner rings with a seam vertex each, and a pole vertex per triangle
+  constexpr size_t kVertices = 3 * 9 + 2 * 8;
   const tinygltf::Accessor& position = model.accessors.at(carbon.attributes.at("POSITION"));
-  EXPECT_EQ(position.count, 26u);
-  EXPECT_EQ(model.accessors.at(carbon.attributes.at("NORMAL")).count, 26u);
+  EXPECT_EQ(position.count, kVertices);
+  EXPECT_EQ(model.accessors.at(carbon.attributes.at("NORMAL")).count, kVertices);
+  EXPECT_EQ(model.accessors.at(carbon.attributes.at("TEXCOORD_0")).count, kVertices);
   EXPECT_EQ(model.accessors.at(carbon.indices).count, 3u * (8 + 8 + 2 * 8 * 2));
   ASSERT_EQ(position.minValues.size(), 3u);
   for (int i = 0; i < 3; ++i) {
@@ -228,7 +289,7 @@ TEST_F(GltfTest, SphereAccessorsAndWinding) {
   const std::vector<double> points = Read(model, carbon.attributes.at("POSITION"));
   const std::vector<double> normals = Read(model, carbon.attributes.at("NORMAL"));
   const std::vector<double> indices = Read(model, carbon.indices);
-  for (size_t v = 0; v < 26; ++v) {
+  for (size_t v = 0; v < kVertices; ++v) {
     const double length = std::hypot(normals[3 * v], normals[3 * v + 1], normals[3 * v + 2]);
     EXPECT_NEAR(length, 1.0, 1e-6);
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(normals[3 * v + k], points[3 * v + k], 1e-6) << "radial normal";
@@ -245,7 +306,7 @@ TEST_F(GltfTest, SphereAccessorsAndWinding) {
   }
 }
 
-// A point of the tube node's mesh where the node's translation, rotation and scale put it.
+// A point of a node's mesh where the node's translation, rotation and scale put it.
 std::array<double, 3> Placed(const tinygltf::Node& node, const double* p) {
   const double v[3] = {p[0] * node.scale[0], p[1] * node.scale[1], p[2] * node.scale[2]};
   const double x = node.rotation[0], y = node.rotation[1], z = node.rotation[2], w = node.rotation[3];
@@ -258,13 +319,15 @@ std::array<double, 3> Placed(const tinygltf::Node& node, const double* p) {
 
 TEST_F(GltfTest, TubeFollowsTheMirroredPath) {
   const tinygltf::Model model = WriteAndRead(sample.root.get());
-  const tinygltf::Node& node = model.nodes.at(7);
+  const tinygltf::Node& node = model.nodes.at(4);  // the bond itself carries its tube
   ASSERT_EQ(node.rotation.size(), 4u);
   ASSERT_EQ(node.scale.size(), 3u);
+  ASSERT_EQ(node.translation.size(), 3u);
   const tinygltf::Primitive& tube = model.meshes.at(node.mesh).primitives.at(0);
   const std::vector<double> points = Read(model, tube.attributes.at("POSITION"));
   const std::vector<double> normals = Read(model, tube.attributes.at("NORMAL"));
   // the path runs from (1, 0, -0.5) to (-1, 0, 0.5) in glTF's frame; the tube is 0.05 thick
+  double lowest = 1.0, highest = 0.0;
   for (size_t v = 0; v < points.size(); v += 3) {
     const std::array<double, 3> p = Placed(node, &points[v]);
     const double t = ((p[0] - 1.0) * -2.0 + (p[2] + 0.5) * 1.0) / 5.0;  // along (-2, 0, 1)
@@ -274,20 +337,176 @@ TEST_F(GltfTest, TubeFollowsTheMirroredPath) {
     EXPECT_GT(t, -1e-6);
     EXPECT_LT(t, 1.0 + 1e-6);
     EXPECT_NEAR(std::hypot(normals[v], normals[v + 1], normals[v + 2]), 1.0, 1e-6);
-  }
-  // both ends reached
-  double lowest = 1.0, highest = 0.0;
-  for (size_t v = 0; v < points.size(); v += 3) {
-    const std::array<double, 3> p = Placed(node, &points[v]);
-    const double t = ((p[0] - 1.0) * -2.0 + (p[2] + 0.5) * 1.0) / 5.0;
     lowest = std::min(lowest, t);
     highest = std::max(highest, t);
   }
+  // both ends reached
   EXPECT_NEAR(lowest, 0.0, 1e-6);
   EXPECT_NEAR(highest, 1.0, 1e-6);
-  // 12 around: the tube's 24 vertices, and each cap's 12 corners and centre of its own (flat)
-  EXPECT_EQ(points.size() / 3, 24u + 2 * 13u);
+  // 12 around: the tube's 2 rings of 12 and a seam vertex, and each cap's 12 corners and centre
+  // of its own (flat)
+  EXPECT_EQ(points.size() / 3, 2 * 13u + 2 * 13u);
   EXPECT_EQ(model.accessors.at(tube.indices).count, 3u * (2 * 12 + 2 * 12));
+}
+
+// Seen from outside, the texture reads left to right and top to bottom (glTF's v runs down, so a
+// triangle wound counter-clockwise on the surface is wound clockwise on the texture), and no
+// triangle reaches across the seam.
+TEST_F(GltfTest, TexturesAreNotMirroredAndDoNotWrap) {
+  const tinygltf::Model model = WriteAndRead(sample.root.get());
+  ASSERT_FALSE(model.meshes.empty());
+  for (const tinygltf::Mesh& mesh : model.meshes) {
+    const tinygltf::Primitive& primitive = mesh.primitives.at(0);
+    const std::vector<double> uvs = Read(model, primitive.attributes.at("TEXCOORD_0"));
+    const std::vector<double> indices = Read(model, primitive.indices);
+    for (const double value : uvs) {
+      EXPECT_GE(value, 0.0) << mesh.name;
+      EXPECT_LE(value, 1.0) << mesh.name;
+    }
+    for (size_t i = 0; i + 2 < indices.size(); i += 3) {
+      const double* a = &uvs[2 * static_cast<size_t>(indices[i])];
+      const double* b = &uvs[2 * static_cast<size_t>(indices[i + 1])];
+      const double* c = &uvs[2 * static_cast<size_t>(indices[i + 2])];
+      const double area = (b[0] - a[0]) * (c[1] - a[1]) - (c[0] - a[0]) * (b[1] - a[1]);
+      EXPECT_LT(area, 0.0) << mesh.name << " triangle " << i / 3;
+      EXPECT_LE(std::max({a[0], b[0], c[0]}) - std::min({a[0], b[0], c[0]}), 0.5) << mesh.name;
+    }
+  }
+}
+
+struct EmptyCase {
+  const char* name;
+  NodePtr (*make)();
+  std::vector<std::string> nodes;  // the names written, in order
+};
+
+void PrintTo(const EmptyCase& c, std::ostream* out) { *out << c.name; }
+
+NodePtr Null(const std::string& name) {
+  NodePtr node = OwnNode(new VtNode());
+  node->type = VT_OBJECT_NULL;
+  node->name = name;
+  return node;
+}
+
+const EmptyCase kEmptyCases[] = {
+    {"NothingToDraw", [] { return Null("Molecule"); }, {}},
+    {"NullsAndSplinesHoldingNothing",
+     [] {
+       NodePtr root = Null("Molecule");
+       NodePtr group = Null("Group");
+       NodePtr spline = OwnNode(new VtNode());
+       spline->type = VT_OBJECT_SPLINE;
+       spline->spline = SplineData{VT_SPLINE_LINEAR, {{0, 0, 0}, {1, 0, 0}}, {}, true, false};
+       Adopt(group.get(), std::move(spline));
+       Adopt(root.get(), std::move(group));
+       Adopt(root.get(), MakeSphere("C", 10.0, 6, {0, 0, 0}));
+       Adopt(root.get(), Null("Empty"));
+       return root;
+     },
+     {"Molecule", "C"}},
+    {"NullHoldingASphere",
+     [] {
+       NodePtr root = Null("Molecule");
+       NodePtr group = Null("Group");
+       Adopt(group.get(), MakeSphere("C", 10.0, 6, {0, 0, 0}));
+       Adopt(root.get(), std::move(group));
+       return root;
+     },
+     {"Molecule", "Group", "C"}},
+    // what else is below a sweep must not be stretched with its tube
+    {"SweepHoldingMore",
+     [] {
+       NodePtr root = Null("Molecule");
+       NodePtr bond = MakeBond({0, 0, 0}, {0, 0, 100}, 3.0);
+       Adopt(bond.get(), MakeSphere("C", 10.0, 6, {0, 0, 0}));
+       Adopt(root.get(), std::move(bond));
+       return root;
+     },
+     {"Molecule", "Sweep", "C", "Tube"}},
+    {"DegenerateBond",
+     [] {
+       NodePtr root = Null("Molecule");
+       Adopt(root.get(), MakeBond({5, 5, 5}, {5, 5, 5}, 3.0));
+       Adopt(root.get(), MakeSphere("C", 10.0, 6, {5, 5, 5}));
+       return root;
+     },
+     {"Molecule", "C"}},
+};
+
+class GltfNodes : public GltfTest, public testing::WithParamInterface<EmptyCase> {};
+
+TEST_P(GltfNodes, NoNodeWithoutSomethingToDrawBelowIt) {
+  const NodePtr root = GetParam().make();
+  const tinygltf::Model model = WriteAndRead(root.get());
+  std::vector<std::string> names;
+  for (const tinygltf::Node& node : model.nodes) names.push_back(node.name);
+  EXPECT_EQ(names, GetParam().nodes);
+  ASSERT_EQ(model.scenes.size(), 1u);
+  EXPECT_EQ(model.scenes[0].nodes.size(), names.empty() ? 0u : 1u);
+  for (const tinygltf::Node& node : model.nodes) {
+    EXPECT_TRUE(node.mesh >= 0 || !node.children.empty()) << node.name;
+    if (node.name == "Sweep") {
+      EXPECT_TRUE(node.scale.empty()) << "its other children are not stretched";
+    }
+    if (node.name == "Tube") {
+      EXPECT_EQ(node.scale.size(), 3u);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Hierarchies, GltfNodes, testing::ValuesIn(kEmptyCases),
+                         [](const testing::TestParamInfo<EmptyCase>& info) { return std::string(info.param.name); });
+
+// White hydrogens, white nuclei and white single bonds: three roles, three materials.
+TEST_F(GltfTest, RolesNeverShareAMaterial) {
+  NodePtr root = Null("Molecule");
+  const VtVector white{1.0, 1.0, 1.0};
+  NodePtr hydrogen = MakeSphere("H", 25.0, 8, {0, 0, 0});
+  hydrogen->display = DisplayColour{true, white, 1, false};
+  NodePtr nucleus = MakeSphere("H nucleus", 8.0, 8, {0, 0, 0});
+  nucleus->display = DisplayColour{true, white, 1, false};
+  Adopt(root.get(), std::move(nucleus));
+  Adopt(root.get(), std::move(hydrogen));
+  Adopt(root.get(), MakeBond({0, 0, 0}, {0, 0, 100}, 3.0));
+  Adopt(root.get(), MakeBond({0, 0, 0}, {0, 100, 0}, 6.0));
+  VtContainer parameters;  // the molecule object's bond settings: single bonds 3 thick and white
+  parameters.values[20008] = 3.0;
+  parameters.values[20022] = 2.0;
+  parameters.values[20030] = 3.0;
+  parameters.values[20009] = white;
+  parameters.values[20010] = VtVector{0.5, 0.5, 1.0};
+  parameters.values[20011] = VtVector{1.0, 0.5, 0.5};
+  parameters.values[20012] = VtVector{0.5, 1.0, 0.5};
+
+  const tinygltf::Model model = WriteAndRead(root.get(), &parameters);
+  std::vector<std::string> names;
+  for (const int child : model.nodes[0].children) {
+    const int mesh = model.nodes.at(child).mesh;
+    names.push_back(model.materials.at(model.meshes.at(mesh).primitives.at(0).material).name);
+  }
+  // the thicker white bond matches no order: white is single bonds' colour, 6 is double bonds' radius
+  EXPECT_EQ(names, (std::vector<std::string>{"nucleus", "H", "bond 1", "bond"}));
+  EXPECT_EQ(model.materials.size(), 4u);
+}
+
+TEST_F(GltfTest, MaterialNamesAreUnique) {
+  NodePtr root = Null("Molecule");
+  VtNode* linked = host.CreateMaterial(document, "O", {0.0, 1.0, 0.0});
+  NodePtr textured = MakeSphere("C", 25.0, 8, {0, 0, 0});
+  auto tag = std::make_unique<VtTag>();
+  tag->type = VT_TAG_TEXTURE;
+  tag->material = linked->serial;
+  textured->tags.push_back(std::move(tag));
+  NodePtr oxygen = MakeSphere("O", 25.0, 8, {100, 0, 0});
+  oxygen->display = DisplayColour{true, {1.0, 0.0, 0.0}, 1, false};
+  Adopt(root.get(), std::move(textured));
+  Adopt(root.get(), std::move(oxygen));
+  const tinygltf::Model model = WriteAndRead(root.get());
+  ASSERT_EQ(model.materials.size(), 2u);
+  EXPECT_EQ(model.materials[0].name, "O");
+  EXPECT_EQ(model.materials[0].pbrMetallicRoughness.baseColorFactor, (std::vector<double>{0.0, 1.0, 0.0, 1.0}));
+  EXPECT_EQ(model.materials[1].name, "O (2)");
 }
 
 TEST_F(GltfTest, IdenticalSpheresShareOneMesh) {
@@ -297,16 +516,48 @@ TEST_F(GltfTest, IdenticalSpheresShareOneMesh) {
   for (int i = 0; i < 5; ++i) {
     NodePtr sphere = MakeSphere("C", 70.0, 12, {100.0 * i, 0.0, 0.0});
     sphere->display = DisplayColour{true, {0.3, 0.3, 0.3}, 1, false};
-    sphere->parent = root.get();
-    root->children.push_back(std::move(sphere));
+    Adopt(root.get(), std::move(sphere));
   }
   const tinygltf::Model model = WriteAndRead(root.get());
   ASSERT_EQ(model.nodes.size(), 6u);
   EXPECT_EQ(model.meshes.size(), 1u);
   EXPECT_EQ(model.materials.size(), 1u);
-  EXPECT_EQ(model.accessors.size(), 3u);
+  EXPECT_EQ(model.accessors.size(), 4u);
   for (int i = 1; i <= 5; ++i) EXPECT_EQ(model.nodes[i].mesh, 0);
 }
+
+struct FarCase {
+  const char* name;
+  NodePtr (*make)();
+};
+
+void PrintTo(const FarCase& c, std::ostream* out) { *out << c.name; }
+
+const FarCase kFarCases[] = {
+    {"AtomFarAway", [] { return MakeSphere("C", 25.0, 8, {1e41, 0.0, 0.0}); }},
+    {"HugeAtom", [] { return MakeSphere("C", 1e41, 8, {0.0, 0.0, 0.0}); }},
+    {"HugeBond", [] { return MakeBond({0, 0, 0}, {0, 0, 100}, 1e41); }},
+    {"EndlessBond", [] { return MakeBond({0, 0, 0}, {0, 0, 1e300}, 3.0); }},
+};
+
+class GltfBeyondFloats : public GltfTest, public testing::WithParamInterface<FarCase> {};
+
+// The file held null where glTF wants numbers, and the run said it was written.
+TEST_P(GltfBeyondFloats, BeyondFloatRangeWritesNoFile) {
+  NodePtr root = Null("Molecule");
+  Adopt(root.get(), MakeSphere("O", 25.0, 8, {0.0, 0.0, 0.0}));
+  NodePtr far = GetParam().make();
+  far->name = "Far";
+  Adopt(root.get(), std::move(far));
+  const fs::path file = folder_ / "far.glb";
+  std::string error;
+  EXPECT_FALSE(WriteGltf(host, root.get(), file, &error));
+  EXPECT_NE(error.find("'Far'"), std::string::npos) << error;
+  EXPECT_FALSE(fs::exists(file));
+}
+
+INSTANTIATE_TEST_SUITE_P(Objects, GltfBeyondFloats, testing::ValuesIn(kFarCases),
+                         [](const testing::TestParamInfo<FarCase>& info) { return std::string(info.param.name); });
 
 TEST_F(GltfTest, UnwritableFileOrNoHierarchyFails) {
   std::string error;

@@ -1,8 +1,10 @@
 // The host's meshes: UV spheres, sampled splines and swept tubes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
+#include <set>
 
 #include "meshes.h"
 
@@ -79,6 +81,41 @@ INSTANTIATE_TEST_SUITE_P(Segments, SphereMeshTest,
                                            SphereCase{4, 4, 2}, SphereCase{5, 5, 2}, SphereCase{6, 6, 3},
                                            SphereCase{24, 24, 12}, SphereCase{512, 512, 256},
                                            SphereCase{1000000, 512, 256}));
+
+constexpr double kPi = 3.14159265358979323846;
+
+// u goes around from the +X axis, v from the north pole (v = 0) to the south pole (v = 1); the
+// last column of polygons ends at u = 1 where the first begins at 0, and a pole corner sits in the
+// middle of its triangle's column.
+TEST_P(SphereMeshTest, TextureCoordinatesFollowLongitudeAndLatitude) {
+  const SphereCase c = GetParam();
+  constexpr double kRadius = 2.0;
+  const Mesh mesh = SphereMesh(kRadius, c.segments);
+  ASSERT_EQ(mesh.uvs.size(), mesh.polygons.size());
+  size_t seamCorners = 0;
+  for (size_t f = 0; f < mesh.polygons.size(); ++f) {
+    const auto& polygon = mesh.polygons[f];
+    double lowest = 1.0, highest = 0.0;
+    for (size_t k = 0; k < 4; ++k) {
+      const VtVector& p = mesh.points[polygon[k]];
+      const Uv uv = mesh.uvs[f][k];
+      EXPECT_NEAR(kRadius * std::cos(kPi * uv.v), p.y, 1e-9) << "v is the latitude";
+      lowest = std::min(lowest, uv.u);
+      highest = std::max(highest, uv.u);
+      if (std::fabs(std::fabs(p.y) - kRadius) < 1e-12) continue;  // a pole
+      double angle = std::atan2(p.z, p.x);
+      if (angle < -1e-12) angle += 2 * kPi;
+      if (uv.u == 1.0) {
+        ++seamCorners;
+        EXPECT_NEAR(angle, 0.0, 1e-9);
+      } else {
+        EXPECT_NEAR(2 * kPi * uv.u, angle, 1e-9) << "u is the longitude";
+      }
+    }
+    EXPECT_NEAR(highest - lowest, 1.0 / c.around, 1e-12) << "a polygon spans one column";
+  }
+  EXPECT_EQ(seamCorners, static_cast<size_t>(2 * (c.rings - 1))) << "the last column's corners on the seam";
+}
 
 TEST(SphereMesh, EveryEdgeIsSharedByTwoPolygonsInOppositeDirections) {
   // a closed surface wound consistently: each directed edge appears once, its reverse once
@@ -257,6 +294,32 @@ TEST_P(SweepMeshTest, TubeAlongThePath) {
   }
 }
 
+// u runs around the tube, v along it from 0 at the start to 1 at the end; the last edge around
+// ends at u = 1 where the first begins at 0.
+TEST_P(SweepMeshTest, TextureCoordinatesAroundAndAlong) {
+  const TubeCase c = GetParam();
+  const NodePtr sweep = SweepNode(ProfileNode(6.0, 2), PathNode({c.start, c.end}), 0, 0);
+  const Mesh mesh = SweepMesh(*sweep);
+  ASSERT_EQ(mesh.uvs.size(), mesh.polygons.size());
+  std::set<double> us;
+  for (size_t f = 0; f < mesh.polygons.size(); ++f) {
+    double lowest = 1.0, highest = 0.0;
+    for (size_t k = 0; k < 4; ++k) {
+      const int32_t point = mesh.polygons[f][k];
+      const Uv uv = mesh.uvs[f][k];
+      EXPECT_EQ(uv.v, point < 12 ? 0.0 : 1.0);
+      lowest = std::min(lowest, uv.u);
+      highest = std::max(highest, uv.u);
+      us.insert(uv.u);
+    }
+    EXPECT_GT(highest - lowest, 0.0);
+    EXPECT_LT(highest - lowest, 0.15) << "no polygon reaches across the seam";
+  }
+  EXPECT_EQ(us.size(), 13u) << "12 points around and the seam";
+  EXPECT_EQ(*us.begin(), 0.0);
+  EXPECT_EQ(*us.rbegin(), 1.0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Directions, SweepMeshTest,
                          ::testing::Values(TubeCase{{0, 0, 0}, {0, 0, 100}}, TubeCase{{0, 0, 0}, {0, 150, 0}},
                                            TubeCase{{0, 0, 0}, {0, -150, 0}}, TubeCase{{10, 20, 30}, {-40, 5, 90}},
@@ -298,6 +361,25 @@ TEST_P(SweepCapsTest, CapsCloseTheEnds) {
     const double side = Dot(Sub(Centroid(mesh, polygon), middle), axis);
     EXPECT_GT(Dot(normal, axis) * side, 0.0);
     EXPECT_NEAR(Length(Cross(normal, axis)), 0.0, 1e-6 * Length(normal) * Length(axis)) << "caps are flat";
+  }
+}
+
+// A cap shows the middle of the texture as a disc: its centre at (0.5, 0.5), its rim on the circle
+// of radius 0.5 around it where the profile is widest.
+TEST_P(SweepCapsTest, CapsShowADiscOfTheTexture) {
+  const CapCase c = GetParam();
+  const NodePtr sweep = SweepNode(ProfileNode(5.0, 1), PathNode({{0, 0, 0}, {30, 40, 0}}), c.start, c.end);
+  const Mesh mesh = SweepMesh(*sweep);
+  ASSERT_EQ(mesh.uvs.size(), mesh.polygons.size());
+  for (size_t f = 0; f < mesh.polygons.size(); ++f) {
+    if (mesh.polygons[f][2] != mesh.polygons[f][3]) continue;
+    EXPECT_EQ(mesh.uvs[f][0].u, 0.5);
+    EXPECT_EQ(mesh.uvs[f][0].v, 0.5);
+    for (size_t k = 1; k < 3; ++k) {
+      const double fromMiddle = std::hypot(mesh.uvs[f][k].u - 0.5, mesh.uvs[f][k].v - 0.5);
+      EXPECT_LE(fromMiddle, 0.5 + 1e-12);
+      EXPECT_GE(fromMiddle, 0.925 * 0.5) << "the rim follows the profile";
+    }
   }
 }
 

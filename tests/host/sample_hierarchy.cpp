@@ -5,11 +5,6 @@
 namespace vthost {
 namespace {
 
-void Adopt(VtNode* parent, NodePtr child) {
-  child->parent = parent;
-  parent->children.push_back(std::move(child));
-}
-
 std::unique_ptr<VtTag> Tag(int32_t type) {
   auto tag = std::make_unique<VtTag>();
   tag->type = type;
@@ -31,15 +26,39 @@ NodePtr Spline(const std::string& name, int32_t type, std::vector<VtVector> poin
 
 }  // namespace
 
+void Adopt(VtNode* parent, NodePtr child) {
+  child->parent = parent;
+  parent->children.push_back(std::move(child));
+}
+
 NodePtr MakeSphere(const std::string& name, double radius, int32_t segments, const VtVector& position) {
   NodePtr node = OwnNode(new VtNode());
   node->type = VT_OBJECT_POLYGON;
   node->name = name;
   node->position = position;
   node->primitive = PrimitiveInfo{VT_PRIMITIVE_SPHERE, radius, segments};
-  node->mesh = SphereMesh(radius, segments);
+  node->mesh = std::make_shared<const Mesh>(SphereMesh(radius, segments));
   node->tags.push_back(Tag(VT_TAG_PHONG));
   return node;
+}
+
+NodePtr MakeBond(const VtVector& start, const VtVector& end, double radius) {
+  NodePtr bond = OwnNode(new VtNode());
+  bond->type = VT_OBJECT_SWEEP;
+  bond->name = "Sweep";
+  bond->parameters.values[2999] = int32_t{1};
+  bond->parameters.values[3000] = int32_t{1};
+  bond->display = DisplayColour{true, {1.0, 1.0, 1.0}, 1, false};
+  bond->tags.push_back(Tag(VT_TAG_PHONG));
+  const double r = radius, t = 0.415 * r;
+  NodePtr profile = Spline("Profile", VT_SPLINE_BEZIER, {{r, 0, 0}, {0, r, 0}, {-r, 0, 0}, {0, -r, 0}},
+                           {{{0, -t, 0}, {0, t, 0}}, {{t, 0, 0}, {-t, 0, 0}}, {{0, t, 0}, {0, -t, 0}}, {{-t, 0, 0}, {t, 0, 0}}});
+  profile->parameters.values[1001] = int32_t{2};
+  profile->parameters.values[1002] = true;
+  profile->parameters.values[1003] = int32_t{2};
+  Adopt(bond.get(), std::move(profile));
+  Adopt(bond.get(), Spline("Path", VT_SPLINE_LINEAR, {start, end}, {}));
+  return bond;
 }
 
 SampleHierarchy MakeSampleHierarchy(Host& host, VtDocument* document) {
@@ -70,21 +89,8 @@ SampleHierarchy MakeSampleHierarchy(Host& host, VtDocument* document) {
   oxygen->display = DisplayColour{true, {1.0, 0.0, 0.0}, 1, false};
   Adopt(root, std::move(oxygen));
 
-  NodePtr bond = OwnNode(new VtNode());
-  bond->type = VT_OBJECT_SWEEP;
+  NodePtr bond = MakeBond({100.0, 0.0, 50.0}, {-100.0, 0.0, -50.0}, 5.0);
   bond->name = "Bond";
-  bond->parameters.values[2999] = int32_t{1};
-  bond->parameters.values[3000] = int32_t{1};
-  bond->display = DisplayColour{true, {1.0, 1.0, 1.0}, 1, false};
-  bond->tags.push_back(Tag(VT_TAG_PHONG));
-  constexpr double r = 5.0, t = 0.415 * r;
-  NodePtr profile = Spline("Profile", VT_SPLINE_BEZIER, {{r, 0, 0}, {0, r, 0}, {-r, 0, 0}, {0, -r, 0}},
-                           {{{0, -t, 0}, {0, t, 0}}, {{t, 0, 0}, {-t, 0, 0}}, {{0, t, 0}, {0, -t, 0}}, {{-t, 0, 0}, {t, 0, 0}}});
-  profile->parameters.values[1001] = int32_t{2};
-  profile->parameters.values[1002] = true;
-  profile->parameters.values[1003] = int32_t{2};
-  Adopt(bond.get(), std::move(profile));
-  Adopt(bond.get(), Spline("Path", VT_SPLINE_LINEAR, {{100.0, 0.0, 50.0}, {-100.0, 0.0, -50.0}}, {}));
   Adopt(root, std::move(bond));
   return sample;
 }

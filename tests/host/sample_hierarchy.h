@@ -17,4 +17,11 @@ SampleHierarchy MakeSampleHierarchy(Host& host, VtDocument* document);
 // A bare sphere object of the host's sphere primitive.
 NodePtr MakeSphere(const std::string& name, double radius, int32_t segments, const VtVector& position);
 
+// A bond as the molecule object builds it: a capped sweep with a white display colour, a circular
+// profile of the radius (12 points around) and a straight path from start to end.
+NodePtr MakeBond(const VtVector& start, const VtVector& end, double radius);
+
+// child appended to parent's children.
+void Adopt(VtNode* parent, NodePtr child);
+
 }  // namespace vthost

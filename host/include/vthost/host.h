@@ -175,6 +175,8 @@ class Host {
   // The hierarchy the host keeps for a generator object (null when none), and how many times
   // the object has been asked for one.
   static const VtNode* Hierarchy(const VtNode* object);
+  // The object's parameters as they were when that hierarchy was built (null when none is kept).
+  static const VtContainer* HierarchyParameters(const VtNode* object);
   static int32_t BuildCount(const VtNode* object);
   // Objects and tags a module made and neither inserted, returned nor freed (generators.cpp).
   static size_t LooseObjects();

@@ -36,8 +36,8 @@ class ScriptRunner {
   VtDocument* Document() const { return document_; }
   // The number of the line read last.
   int Line() const { return line_; }
-  // For running text of unknown origin, such as a fuzzer's: refuses load with a module, and every
-  // save and open, except, when scratch is a folder, of plain file names, which then name files
+  // For running text of unknown origin, such as a fuzzer's: refuses load with a module and export,
+  // and every save and open, except, when scratch is a folder, of plain file names, which then name files
   // in that folder.
   void Sandbox(std::filesystem::path scratch = {}) {
     sandboxed_ = true;
@@ -68,6 +68,7 @@ class ScriptRunner {
   bool Dump(const std::vector<std::string>& words);
   bool Save(const std::vector<std::string>& words, const std::string& rest);
   bool Open(const std::vector<std::string>& words, const std::string& rest);
+  bool Export(const std::vector<std::string>& words, const std::string& rest);
   bool Unload();
 
   Host& host_;

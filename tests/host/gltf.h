@@ -1,6 +1,7 @@
-// tinygltf as the host uses it: no image codecs (the host writes no images), so nothing beyond the
-// header and nlohmann-json is needed. Every file that includes tiny_gltf.h includes it through here,
-// so all of them see the same declarations; export_gltf.cpp holds the implementation.
+// tinygltf as the tests use it, to read back the .glb files the host writes: no image codecs (the
+// host writes no images), so nothing beyond the header and nlohmann-json is needed. Every file that
+// includes tiny_gltf.h includes it through here, so all of them see the same declarations;
+// gltf_reader.cpp holds the implementation.
 #pragma once
 
 #ifndef TINYGLTF_NO_STB_IMAGE

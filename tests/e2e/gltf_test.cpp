@@ -1,0 +1,269 @@
+// The glTF of what the built module generates, as an artist's importer reads it: one object per
+// atom, nucleus and bond under one root, texture coordinates on every mesh, and a material per
+// role. Written by the script's export command.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "gltf.h"
+#include "molfiles.h"
+#include "tempfolder.h"
+#include "vthost/script.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Six carbons in a row, bonded with the order codes 1, 2, 3, 4 and 8 (V2000's "any").
+const char* const kBondOrdersMolfile = R"(orders
+  Vantor
+
+  6  5  0  0  0  0  0  0  0  0999 V2000
+    0.0000    0.0000    0.0000 C   0  0  0  0  0  0  0  0  0  0  0  0
+    1.5000    0.0000    0.0000 C   0  0  0  0  0  0  0  0  0  0  0  0
+    3.0000    0.0000    0.0000 C   0  0  0  0  0  0  0  0  0  0  0  0
+    4.5000    0.0000    0.0000 C   0  0  0  0  0  0  0  0  0  0  0  0
+    6.0000    0.0000    0.0000 C   0  0  0  0  0  0  0  0  0  0  0  0
+    7.5000    0.0000    0.0000 C   0  0  0  0  0  0  0  0  0  0  0  0
+  1  2  1  0  0  0  0
+  2  3  2  0  0  0  0
+  3  4  3  0  0  0  0
+  4  5  4  0  0  0  0
+  5  6  8  0  0  0  0
+M  END
+)";
+
+class GltfExport : public testing::Test {
+ protected:
+  void SetUp() override { folder_ = FreshTempFolder("vantor-gltf-"); }
+  void TearDown() override {
+    runner_.reset();
+    fs::remove_all(folder_);
+  }
+
+  bool Run(const std::string& script) {
+    std::istringstream in(script);
+    return runner_->Run(in);
+  }
+
+  std::string Path(const std::string& name) const { return (folder_ / name).u8string(); }
+
+  std::string Molfile(const std::string& name, const char* text) const {
+    std::ofstream(folder_ / name) << text;
+    return Path(name);
+  }
+
+  // A molecule object m with the file loaded, the edits made and evaluated, exported as out.glb.
+  tinygltf::Model Export(const std::string& molfile, const std::string& edits = "") {
+    const bool ran = Run("load\nnew m\nset m MOLOBJ_FILE " + molfile + "\npress m MOLOBJ_LOAD\n" + edits +
+                         "eval\nexport m " + Path("out.glb") + "\n");
+    EXPECT_TRUE(ran) << err_.str();
+    return Read(Path("out.glb"));
+  }
+
+  static tinygltf::Model Read(const std::string& file) {
+    tinygltf::Model model;
+    tinygltf::TinyGLTF loader;
+    std::string error, warning;
+    EXPECT_TRUE(loader.LoadBinaryFromFile(&model, &error, &warning, file)) << error;
+    EXPECT_EQ(warning, "");
+    return model;
+  }
+
+  // The name of the material a node's mesh is drawn in ("" for none).
+  static std::string MaterialOf(const tinygltf::Model& model, const tinygltf::Node& node) {
+    if (node.mesh < 0) return "";
+    const int material = model.meshes.at(node.mesh).primitives.at(0).material;
+    return material < 0 ? "" : model.materials.at(material).name;
+  }
+
+  // The root's children in order, by the material each is drawn in.
+  static std::vector<std::string> ChildMaterials(const tinygltf::Model& model) {
+    std::vector<std::string> names;
+    for (const int child : model.nodes.at(model.scenes.at(0).nodes.at(0)).children) {
+      names.push_back(MaterialOf(model, model.nodes.at(child)));
+    }
+    return names;
+  }
+
+  vthost::Host host_;
+  std::ostringstream out_, err_;
+  std::unique_ptr<vthost::ScriptRunner> runner_ = std::make_unique<vthost::ScriptRunner>(
+      host_, out_, err_, fs::path(VANTOR_PLUGIN_DIR) / (std::string("vantor") + VANTOR_MODULE_SUFFIX));
+  fs::path folder_;
+};
+
+struct ImportCase {
+  const char* name;
+  const char* edits;
+  size_t nuclei;
+  std::set<std::string> materials;
+};
+
+void PrintTo(const ImportCase& c, std::ostream* out) { *out << c.name; }
+
+class CaffeineImport : public GltfExport, public testing::WithParamInterface<ImportCase> {};
+
+// What an importer makes of it: one root, and under it one object per atom, nucleus and bond,
+// each with a mesh, normals and texture coordinates; nothing else (no splines, no empties).
+TEST_P(CaffeineImport, OneObjectPerAtomNucleusAndBondUnderOneRoot) {
+  const tinygltf::Model model = Export(std::string(VANTOR_SOURCE_DIR) + "/examples/caffeine.mol", GetParam().edits);
+  ASSERT_EQ(model.scenes.size(), 1u);
+  ASSERT_EQ(model.scenes[0].nodes.size(), 1u);
+  const tinygltf::Node& root = model.nodes.at(model.scenes[0].nodes[0]);
+  EXPECT_EQ(root.mesh, -1);
+  EXPECT_EQ(root.children.size(), 24 + 25 + GetParam().nuclei);
+  EXPECT_EQ(model.nodes.size(), 1 + root.children.size());
+  std::map<std::string, size_t> kinds;
+  for (const int child : root.children) {
+    const tinygltf::Node& node = model.nodes.at(child);
+    EXPECT_TRUE(node.children.empty()) << node.name;
+    ASSERT_GE(node.mesh, 0) << node.name;
+    const tinygltf::Primitive& primitive = model.meshes.at(node.mesh).primitives.at(0);
+    EXPECT_EQ(primitive.attributes.count("NORMAL"), 1u) << node.name;
+    ASSERT_EQ(primitive.attributes.count("TEXCOORD_0"), 1u) << node.name;
+    EXPECT_EQ(model.accessors.at(primitive.attributes.at("TEXCOORD_0")).count,
+              model.accessors.at(primitive.attributes.at("POSITION")).count);
+    ++kinds[node.name.find(" nucleus") != std::string::npos ? "nucleus" : node.name == "Sweep" ? "bond" : "atom"];
+  }
+  EXPECT_EQ(kinds["atom"], 24u);
+  EXPECT_EQ(kinds["bond"], 25u);
+  EXPECT_EQ(kinds["nucleus"], GetParam().nuclei);
+  std::set<std::string> materials;
+  for (const tinygltf::Material& material : model.materials) materials.insert(material.name);
+  EXPECT_EQ(materials, GetParam().materials);
+  EXPECT_EQ(materials.size(), model.materials.size()) << "two materials of one name";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, CaffeineImport,
+    testing::Values(ImportCase{"Defaults", "", 0, {"C", "H", "N", "O", "bond 1", "bond 2"}},
+                    ImportCase{"WithNuclei", "set m MOLOBJ_SHOW_NUCLEUS true\n", 24,
+                               {"C", "H", "N", "O", "bond 1", "bond 2", "nucleus"}},
+                    ImportCase{"XRay", "set m MOLOBJ_XRAY true\n", 0,
+                               {"C (x-ray)", "H (x-ray)", "N (x-ray)", "O (x-ray)", "bond 1 (x-ray)",
+                                "bond 2 (x-ray)"}}),
+    [](const testing::TestParamInfo<ImportCase>& info) { return std::string(info.param.name); });
+
+struct BondCase {
+  const char* name;
+  const char* edits;  // made before the evaluation
+  const char* later;  // made after it, before the export
+  std::vector<std::string> bonds;  // the material of each bond, in bond order
+};
+
+void PrintTo(const BondCase& c, std::ostream* out) { *out << c.name; }
+
+class BondMaterials : public GltfExport, public testing::WithParamInterface<BondCase> {};
+
+TEST_P(BondMaterials, OnePerOrder) {
+  const bool ran = Run("load\nnew m\nset m MOLOBJ_FILE " + Molfile("orders.mol", kBondOrdersMolfile) +
+                       "\npress m MOLOBJ_LOAD\n" + GetParam().edits + "eval\n" + GetParam().later + "export m " +
+                       Path("out.glb") + "\n");
+  ASSERT_TRUE(ran) << err_.str();
+  const std::vector<std::string> children = ChildMaterials(Read(Path("out.glb")));
+  ASSERT_EQ(children.size(), 6u + GetParam().bonds.size());
+  EXPECT_EQ(std::vector<std::string>(children.begin() + 6, children.end()), GetParam().bonds);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Orders, BondMaterials,
+    testing::Values(
+        BondCase{"Defaults", "", "", {"bond 1", "bond 2", "bond 3", "bond 4", "bond"}},
+        // the radius tells orders 1, 2 and 3 apart when their colours are equal
+        BondCase{"OneColourForAll",
+                 "set m MOLOBJ_BOND1_COLOR 0.5 0.5 0.5\nset m MOLOBJ_BOND2_COLOR 0.5 0.5 0.5\n"
+                 "set m MOLOBJ_BOND3_COLOR 0.5 0.5 0.5\n",
+                 "",
+                 {"bond 1", "bond 2", "bond 3", "bond 4", "bond"}},
+        // double and aromatic bonds of one colour are built alike: nothing tells them apart
+        BondCase{"DoubleAndAromaticAlike", "set m MOLOBJ_BOND4_COLOR 0.5 0.5 1\n", "",
+                 {"bond 1", "bond 2", "bond 3", "bond 2", "bond"}},
+        // the model is as the evaluation built it, whatever was edited since
+        BondCase{"EditedAfterTheEvaluation", "",
+                 "set m MOLOBJ_BOND2_COLOR 0.5 1 0.5\nset m MOLOBJ_BOND_RADIUS 7\n",
+                 {"bond 1", "bond 2", "bond 3", "bond 4", "bond"}}),
+    [](const testing::TestParamInfo<BondCase>& info) { return std::string(info.param.name); });
+
+// Hydrogens and single bonds are both white by default: recolouring one must not recolour the other.
+TEST_F(GltfExport, HydrogensAndSingleBondsOfOneColourKeepTheirOwnMaterials) {
+  const tinygltf::Model model = Export(Molfile("water.mol", kWaterMolfile));
+  EXPECT_EQ(ChildMaterials(model), (std::vector<std::string>{"O", "H", "H", "bond 1", "bond 1"}));
+  ASSERT_EQ(model.materials.size(), 3u);
+  EXPECT_EQ(model.materials[1].pbrMetallicRoughness.baseColorFactor,
+            model.materials[2].pbrMetallicRoughness.baseColorFactor);
+}
+
+TEST_F(GltfExport, LinkedMaterialsGoByTheirNames) {
+  const tinygltf::Model model =
+      Export(Molfile("water.mol", kWaterMolfile),
+             "set m MOLOBJ_SHOW_NUCLEUS true\nmaterial Gold 1 0.8 0.2\nmaterial Lead 0.3 0.3 0.35\n"
+             "press m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_SYMBOL[0] H\nlink m MOLOBJ_ROW_MATERIAL[0] Gold\n"
+             "set m MOLOBJ_ROW_USE_MATERIAL[0] true\n"
+             "press m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_SYMBOL[1] bd1\nlink m MOLOBJ_ROW_MATERIAL[1] Gold\n"
+             "set m MOLOBJ_ROW_USE_MATERIAL[1] true\n"
+             "press m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_SYMBOL[2] NUC\nlink m MOLOBJ_ROW_MATERIAL[2] Lead\n"
+             "set m MOLOBJ_ROW_USE_MATERIAL[2] true\n");
+  // nuclei first, in reverse atom order
+  EXPECT_EQ(ChildMaterials(model),
+            (std::vector<std::string>{"Lead", "Lead", "Lead", "O", "Gold", "Gold", "Gold", "Gold"}));
+  std::map<std::string, std::vector<double>> colours;
+  for (const tinygltf::Material& material : model.materials) {
+    colours[material.name] = material.pbrMetallicRoughness.baseColorFactor;
+  }
+  EXPECT_EQ(colours["Gold"], (std::vector<double>{1.0, 0.8, 0.2, 1.0}));
+  EXPECT_EQ(colours.size(), 3u);
+}
+
+struct ExportError {
+  const char* name;
+  const char* script;
+  const char* reason;
+};
+
+void PrintTo(const ExportError& c, std::ostream* out) { *out << c.name; }
+
+class ExportErrors : public GltfExport, public testing::WithParamInterface<ExportError> {};
+
+TEST_P(ExportErrors, StopTheScriptWithAReason) {
+  std::string script = GetParam().script;
+  const size_t file = script.find("FILE");
+  if (file != std::string::npos) script.replace(file, 4, Path("out.glb"));
+  EXPECT_FALSE(Run(script));
+  EXPECT_NE(err_.str().find(GetParam().reason), std::string::npos) << err_.str();
+  EXPECT_FALSE(fs::exists(Path("out.glb")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ExportErrors,
+    testing::Values(ExportError{"NoEvaluationYet", "load\nnew m\nexport m FILE\n", "line 3: 'm' has no model"},
+                    ExportError{"UnknownObject", "load\nnew m\neval\nexport n FILE\n", "no object named 'n'"},
+                    ExportError{"NoFile", "load\nnew m\neval\nexport m\n", "usage: export NAME FILE.glb"},
+                    ExportError{"UnwritableFile", "load\nnew m\neval\nexport m /no/such/folder/out.glb\n",
+                                "cannot write"}),
+    [](const testing::TestParamInfo<ExportError>& info) { return std::string(info.param.name); });
+
+TEST_F(GltfExport, ExportNeverReplacesAFileThatIsNotGltf) {
+  const std::string molfile = Molfile("water.mol", kWaterMolfile);
+  const std::string model = Path("model.glb");
+  EXPECT_FALSE(Run("load\nnew m\nset m MOLOBJ_FILE " + molfile + "\npress m MOLOBJ_LOAD\neval\nexport m " + molfile +
+                   "\n"));
+  EXPECT_NE(err_.str().find("is there and is not a glTF file: not replaced"), std::string::npos) << err_.str();
+  std::ifstream in(molfile, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), kWaterMolfile);
+  // a glTF file written before is replaced
+  EXPECT_TRUE(Run("export m " + model + "\nexport m " + model + "\n")) << err_.str();
+}
+
+TEST_F(GltfExport, SandboxedScriptsExportNothing) {
+  runner_->Sandbox();
+  EXPECT_FALSE(Run("load\nnew m\neval\nexport m " + Path("out.glb") + "\n"));
+  EXPECT_NE(err_.str().find("'export' names a file"), std::string::npos) << err_.str();
+  EXPECT_FALSE(fs::exists(Path("out.glb")));
+}
+
+}  // namespace

@@ -1,0 +1,232 @@
+// The JSON writer against nlohmann-json's own dump: the report was nlohmann-json's text before it
+// was written as it goes, and readers of it see the same bytes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "jsonwriter.h"
+
+namespace vthost {
+namespace {
+
+using nlohmann::json;
+
+std::string NlohmannText(const json& value, int indent = -1) {
+  return value.dump(indent, ' ', false, json::error_handler_t::replace);
+}
+
+struct TextCase {
+  const char* name;
+  std::string text;
+};
+
+void PrintTo(const TextCase& c, std::ostream* out) { *out << c.name; }
+
+class JsonStrings : public testing::TestWithParam<TextCase> {};
+
+TEST_P(JsonStrings, AsNlohmannWritesThem) {
+  JsonWriter out;
+  out.String(GetParam().text);
+  EXPECT_EQ(out.Take(), NlohmannText(json(GetParam().text)));
+}
+
+const TextCase kTexts[] = {
+    {"Empty", ""},
+    {"Plain", "C nucleus"},
+    {"QuotesAndBackslash", "a \"b\" \\ c"},
+    {"ShortEscapes", "\b\f\n\r\t"},
+    {"OtherControls", std::string("\x01\x1f\x7f", 3) + std::string(1, '\0')},
+    {"TwoThreeAndFourBytes", "\xc3\xa9 \xe2\x82\xac \xf0\x9d\x84\x9e"},
+    {"LoneContinuations", "C\x80\xbf"},
+    {"BytesNeverInUtf8", "C\xff\xfe\xc0\xc1\xf5"},
+    {"TruncatedAtTheEnd", "x\xe2\x82"},
+    {"TruncatedBeforeAscii", "\xe2\x82" "A\xf0\x9d\x84" "B"},
+    {"OverlongForms", "\xc0\xaf\xe0\x80\x80\xf0\x80\x80\x80"},
+    {"Surrogate", "\xed\xa0\x80\xed\x9f\xbf"},
+    {"PastTheLastCodePoint", "\xf4\x90\x80\x80\xf4\x8f\xbf\xbf"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Texts, JsonStrings, testing::ValuesIn(kTexts),
+                         [](const testing::TestParamInfo<TextCase>& info) { return std::string(info.param.name); });
+
+struct NumberCase {
+  const char* name;
+  double value;
+};
+
+void PrintTo(const NumberCase& c, std::ostream* out) { *out << c.name; }
+
+class JsonNumbers : public testing::TestWithParam<NumberCase> {};
+
+TEST_P(JsonNumbers, AsNlohmannWritesThem) {
+  JsonWriter out;
+  out.BeginArray();
+  out.Number(GetParam().value);
+  out.Number(GetParam().value);  // the second time from what the writer keeps of the first
+  out.EndArray();
+  const std::string once = NlohmannText(json(GetParam().value));
+  EXPECT_EQ(out.Take(), "[" + once + "," + once + "]");
+}
+
+const NumberCase kNumbers[] = {
+    {"Zero", 0.0},
+    {"NegativeZero", -0.0},
+    {"Whole", 100.0},
+    {"Tenth", 0.1},
+    {"Small", 1e-5},
+    {"TangentOfTheBondProfile", 0.415 * 3.0},
+    {"Position", -224.73500000000053},
+    {"Large", 1e21},
+    {"Smallest", std::numeric_limits<double>::denorm_min()},
+    {"Largest", std::numeric_limits<double>::max()},
+    {"NotANumber", std::nan("")},
+    {"Infinite", -HUGE_VAL},
+};
+
+INSTANTIATE_TEST_SUITE_P(Numbers, JsonNumbers, testing::ValuesIn(kNumbers),
+                         [](const testing::TestParamInfo<NumberCase>& info) { return std::string(info.param.name); });
+
+// Everything the writer does once, nested.
+std::string Document(bool breakLines) {
+  JsonWriter out;
+  out.BeginObject();
+  out.PlainKey("a");
+  out.BeginArray();
+  out.Integer(-3);
+  if (breakLines) out.BreakLine();
+  out.Bool(true);
+  out.Null();
+  out.BeginArray();
+  out.EndArray();
+  if (breakLines) out.BreakLine();
+  out.BeginObject();
+  out.EndObject();
+  out.BeginObject();
+  out.Key("x\ty");
+  out.Number(0.5f);
+  out.EndObject();
+  if (breakLines) out.BreakLine();
+  out.EndArray();
+  out.PlainKey("b");
+  out.String("text");
+  out.PlainKey("c");
+  out.BeginObject();
+  out.PlainKey("d");
+  out.Integer(std::numeric_limits<int64_t>::min());
+  out.EndObject();
+  out.EndObject();
+  return out.Take();
+}
+
+TEST(JsonLayout, CompactAsNlohmannDumpsIt) {
+  const std::string text = Document(false);
+  EXPECT_EQ(text, NlohmannText(json::parse(text)));
+  EXPECT_EQ(text.find(' '), std::string::npos);
+}
+
+TEST(JsonLayout, LineBreaksWhereAskedIndentedByDepth) {
+  EXPECT_EQ(Document(true),
+            "{\"a\":[-3,\n  true,null,[],\n  {},{\"x\\ty\":0.5}\n ],\"b\":\"text\",\"c\":{\"d\":-9223372036854775808}}");
+}
+
+TEST(JsonLayout, TextSinceAMarkWrittenAgain) {
+  JsonWriter out;
+  out.BeginObject();
+  out.PlainKey("a");
+  out.Integer(1);
+  const auto mark = out.Mark();
+  out.PlainKey("b");
+  out.BeginArray();
+  out.Integer(2);
+  out.EndArray();
+  const std::string piece(*out.Since(mark));
+  EXPECT_EQ(piece, ",\"b\":[2]");
+  out.EndObject();
+  out.BeginArray();
+  out.Integer(0);
+  out.Raw(",1");
+  out.Integer(2);  // the writer goes on as if it had written the raw text itself
+  out.EndArray();
+  EXPECT_EQ(out.Take(), "{\"a\":1,\"b\":[2]}[0,1,2]");
+}
+
+TEST(JsonLayout, ASinkGetsEverythingInOrder) {
+  std::ostringstream sink;
+  JsonWriter out(&sink);
+  out.BeginArray();
+  for (int i = 0; i < 100000; ++i) out.Integer(i);
+  const auto mark = out.Mark();
+  for (int i = 0; i < 100000; ++i) out.Integer(i);
+  EXPECT_FALSE(out.Since(mark)) << "part of it went to the sink";
+  out.EndArray();
+  ASSERT_TRUE(out.Flush());
+  const json read = json::parse(sink.str());
+  ASSERT_EQ(read.size(), 200000u);
+  EXPECT_EQ(read[199999], 99999);
+}
+
+TEST(JsonLayout, FloatsWithTheirOwnShortestDigits) {
+  JsonWriter out;
+  out.BeginArray();
+  out.Number(0.1f);
+  out.Number(-0.03f);
+  out.Number(1.0f);
+  out.EndArray();
+  EXPECT_EQ(out.Take(), "[0.1,-0.03,1.0]");
+}
+
+struct FixedCase {
+  const char* name;
+  double value;
+  int decimals;
+  const char* text;
+};
+
+void PrintTo(const FixedCase& c, std::ostream* out) { *out << c.name; }
+
+class JsonFixed : public testing::TestWithParam<FixedCase> {};
+
+TEST_P(JsonFixed, RoundedWithoutTrailingZeros) {
+  JsonWriter out;
+  out.Fixed(GetParam().value, GetParam().decimals);
+  const std::string text = out.Take();
+  EXPECT_EQ(text, GetParam().text);
+  EXPECT_NO_THROW(json::parse(text)) << text;
+}
+
+const FixedCase kFixed[] = {
+    {"Whole", 3.0, 7, "3"},
+    {"Zero", 0.0, 7, "0"},
+    {"NegativeRoundsToZero", -0.00000001, 7, "0"},
+    {"Negative", -1.25, 7, "-1.25"},
+    {"LeadingZerosOfTheFraction", 0.0012, 7, "0.0012"},
+    {"RoundsUp", 0.99999999, 7, "1"},
+    {"RoundsAtTheLastPlace", 2.123456789, 7, "2.1234568"},
+    {"NoDecimals", 2.5, 0, "3"},
+    {"TooLargeForFixedPoint", 1e300, 7, "1e+300"},
+    {"NotFinite", HUGE_VAL, 7, "null"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Numbers, JsonFixed, testing::ValuesIn(kFixed),
+                         [](const testing::TestParamInfo<FixedCase>& info) { return std::string(info.param.name); });
+
+TEST(JsonLayout, NumbersAfterManyOthersStillRight) {
+  // more distinct numbers than the writer keeps the digits of
+  JsonWriter out;
+  out.BeginArray();
+  for (int i = 0; i < 5000; ++i) out.Number(i * 0.37);
+  for (int i = 4999; i >= 0; --i) out.Number(i * 0.37);
+  out.EndArray();
+  const json read = json::parse(out.Take());
+  ASSERT_EQ(read.size(), 10000u);
+  for (int i = 0; i < 5000; ++i) {
+    EXPECT_EQ(read[i].get<double>(), i * 0.37);
+    EXPECT_EQ(read[9999 - i].get<double>(), i * 0.37);
+  }
+}
+
+}  // namespace
+}  // namespace vthost
