@@ -2,35 +2,54 @@
 # `make windows`, `make test-windows`, `make macos` and `make package` are in its "Windows and macOS"
 # section.
 .PHONY: deps validator-deps build demo test build-asan test-asan bench windows check-pe test-windows package clean fuzz
-.PHONY: macos check-macho
+.PHONY: macos check-macho readme-parameters
 
 VERSION := ${shell sed -nE 's/^project[(]vantor VERSION ([0-9.]+).*/\1/p' CMakeLists.txt}
 MINGW_OBJDUMP := x86_64-w64-mingw32-objdump
 
+# Each target installs the Debian packages it needs (scripts/install-deps.sh GROUP); deps: all.
 deps:
 	@bash scripts/install-deps.sh
 
 # The Khronos glTF validator the test gltf.validate runs, from npm into tests/validator/node_modules.
-validator-deps: deps
+validator-deps:
+	@bash scripts/install-deps.sh test
 	@test -f tests/validator/node_modules/gltf-validator/package.json || \
 	  (cd tests/validator && npm ci --no-audit --no-fund)
 
-build: deps
-	cmake --preset default >/dev/null
+build:
+	@bash scripts/install-deps.sh test
+	cmake --preset default -DVANTOR_TESTS=ON -DVANTOR_BENCH=ON >/dev/null
 	cmake --build --preset default
 
-demo: build
-	./build/bin/vantor-host examples/caffeine.mol --gltf caffeine.glb --json caffeine.json
+# The module and vantor-host only (no tests, no benchmarks), then caffeine converted. A build/
+# made by make build or make test is used as it is.
+demo:
+	@bash scripts/install-deps.sh demo
+	@test -f build/CMakeCache.txt || cmake --preset default -DVANTOR_TESTS=OFF -DVANTOR_BENCH=OFF >/dev/null
+	cmake --build --preset default --target vantor-host vantor vantorR2025
+	@mkdir -p build/demo
+	./build/bin/vantor-host examples/caffeine.mol --gltf build/demo/caffeine.glb --json build/demo/caffeine.json
+	@echo
+	@echo "Wrote build/demo/caffeine.glb (the model, glTF 2.0) and build/demo/caffeine.json (the report)."
+	@echo "Look at the model with f3d (f3d build/demo/caffeine.glb), Blender (File > Import > glTF 2.0)"
+	@echo "or any web glTF viewer; scripts/render_demo.sh renders it to build/demo/caffeine.png."
 
 test: build validator-deps
 	ctest --preset default
 
-build-asan: deps
+build-asan:
+	@bash scripts/install-deps.sh test
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan
 
 test-asan: build-asan validator-deps
 	ctest --preset asan
+
+# The README's table of parameters, written from `vantor-host --parameters` (the test
+# docs.parameter_table fails until it is).
+readme-parameters: demo
+	cmake -DHOST=build/bin/vantor-host -DREADME=README.md -DUPDATE=ON -P cmake/readme_parameters.cmake
 
 bench: build
 	./build/bin/sdf_read_benchmark
@@ -39,7 +58,8 @@ bench: build
 	bash bench/converter.sh
 
 # Windows x64, cross-built with MinGW-w64 into build-windows/; the tests run under Wine.
-windows: deps
+windows:
+	@bash scripts/install-deps.sh windows
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows
 	@$(MAKE) --no-print-directory check-pe
@@ -58,7 +78,8 @@ test-windows: windows validator-deps
 # macOS arm64, cross-built with zig and ld64.lld into build-macos/ (the toolchain goes to
 # .toolchains/macos-arm64/ once). Nothing here can run it: ctest runs cmake/check_macho.cmake on the
 # modules, and on bundles that each break one of its rules.
-macos: deps
+macos:
+	@bash scripts/install-deps.sh macos
 	@bash scripts/install-macos-toolchain.sh
 	cmake --preset macos-cross >/dev/null
 	cmake --build --preset macos-cross
@@ -70,25 +91,30 @@ check-macho:
 	done
 
 # dist/vantor-VERSION-windows-x64.zip: vantor/ (vantor.riz64, res/), to copy into the plugins
-# folder. dist/vantor-VERSION-linux-x64.zip: plugins/vantor/ and bin/vantor-host, which finds the
-# module there. dist/vantor-VERSION-macos-arm64.zip: vantor/ (vantorR2025.dudi, res/).
+# folder. dist/vantor-VERSION-macos-arm64.zip: vantor/ (vantorR2025.dudi, res/).
+# dist/vantor-VERSION-linux-x64.zip: plugins/vantor/ and bin/vantor-host, which finds the module
+# there. Each has README.txt (what it is, how to install it), LICENSE and THIRD-PARTY.md beside.
+STAGE := dist/stage
 package: windows macos build
+	@bash scripts/install-deps.sh package
 	@test -n "$(VERSION)" || { echo "no project version in CMakeLists.txt" >&2; exit 1; }
-	rm -rf dist/stage dist/vantor-$(VERSION)-windows-x64.zip dist/vantor-$(VERSION)-linux-x64.zip
-	rm -f dist/vantor-$(VERSION)-macos-arm64.zip
-	mkdir -p dist/stage/windows/vantor dist/stage/linux/plugins dist/stage/linux/bin
-	cp build-windows/plugins/vantor/vantor.riz64 dist/stage/windows/vantor/
-	cp -R build-windows/plugins/vantor/res dist/stage/windows/vantor/
-	mkdir -p dist/stage/macos/vantor
-	cp build-macos/plugins/vantor/vantorR2025.dudi dist/stage/macos/vantor/
-	cp -R build-macos/plugins/vantor/res dist/stage/macos/vantor/
-	cd dist/stage/macos && zip -qrX ../../vantor-$(VERSION)-macos-arm64.zip vantor
-	cp -R build/plugins/vantor dist/stage/linux/plugins/
-	cp build/bin/vantor-host dist/stage/linux/bin/
-	strip --strip-debug dist/stage/linux/plugins/vantor/*.so dist/stage/linux/bin/vantor-host
-	cd dist/stage/windows && zip -qrX ../../vantor-$(VERSION)-windows-x64.zip vantor
-	cd dist/stage/linux && zip -qrX ../../vantor-$(VERSION)-linux-x64.zip plugins bin
-	rm -rf dist/stage
+	rm -rf $(STAGE) dist/vantor-$(VERSION)-*.zip
+	mkdir -p $(STAGE)/windows/vantor $(STAGE)/macos/vantor $(STAGE)/linux/plugins $(STAGE)/linux/bin
+	cp build-windows/plugins/vantor/vantor.riz64 $(STAGE)/windows/vantor/
+	cp -R build-windows/plugins/vantor/res $(STAGE)/windows/vantor/
+	cp build-macos/plugins/vantor/vantorR2025.dudi $(STAGE)/macos/vantor/
+	cp -R build-macos/plugins/vantor/res $(STAGE)/macos/vantor/
+	cp -R build/plugins/vantor $(STAGE)/linux/plugins/
+	cp build/bin/vantor-host $(STAGE)/linux/bin/
+	strip --strip-debug $(STAGE)/linux/plugins/vantor/*.so $(STAGE)/linux/bin/vantor-host
+	for platform in windows macos linux; do \
+	  cp packaging/README-$$platform.txt $(STAGE)/$$platform/README.txt && \
+	  cp LICENSE THIRD-PARTY.md $(STAGE)/$$platform/ || exit 1; \
+	done
+	cd $(STAGE)/windows && zip -qrX ../../vantor-$(VERSION)-windows-x64.zip README.txt LICENSE THIRD-PARTY.md vantor
+	cd $(STAGE)/macos && zip -qrX ../../vantor-$(VERSION)-macos-arm64.zip README.txt LICENSE THIRD-PARTY.md vantor
+	cd $(STAGE)/linux && zip -qrX ../../vantor-$(VERSION)-linux-x64.zip README.txt LICENSE THIRD-PARTY.md plugins bin
+	rm -rf $(STAGE)
 	@ls -l dist/*.zip
 
 clean:
@@ -97,5 +123,6 @@ clean:
 
 # libFuzzer targets (clang), each for FUZZ_SECONDS (default 60).
 FUZZ_SECONDS ?= 60
-fuzz: deps
+fuzz:
+	@bash scripts/install-deps.sh fuzz
 	bash scripts/fuzz.sh $(FUZZ_SECONDS)

@@ -1,26 +1,43 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and tests need; does nothing when all are present.
+# Installs the Debian packages that a make target needs; does nothing when they are all present.
+#
+#   scripts/install-deps.sh [GROUP...]      (no group: all of them, as CI wants)
+#
+# demo     a compiler, CMake, Ninja and the host's JSON library: the module and vantor-host
+# test     demo, GoogleTest, Google Benchmark, tinygltf (the tests read .glb files back), valgrind
+#          and Node.js (the Khronos glTF validator)
+# windows  test, the MinGW-w64 cross compiler, GoogleTest's source and Wine
+# macos    test, GoogleTest's source, ld64.lld, llvm-ar, llvm-objdump and llvm-nm of the installed
+#          clang (the compiler, zig, comes from npm: scripts/install-macos-toolchain.sh)
+# fuzz     demo, clang and its sanitizer runtime (libFuzzer)
+# package  windows, macos and zip
 set -euo pipefail
 
-packages=(
-  cmake ninja-build make g++ binutils
-  libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev libtinygltf-dev
-  # the Windows build: MinGW-w64 cross compiler, GoogleTest's source, Wine for the tests
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine64 wine
-  # make package
-  zip
-  # make fuzz (libFuzzer and the sanitizers' runtime) and the valgrind test
-  clang libclang-rt-14-dev valgrind
-  # make macos: ld64.lld, llvm-ar, llvm-objdump and llvm-nm of the installed clang (the compiler,
-  # zig, comes from npm: scripts/install-macos-toolchain.sh)
-  lld-14 llvm-14
-)
-# the glTF validator's runtime (tests/validator), unless a Node.js with npm is there already
-command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
+demo=(cmake ninja-build make g++ binutils nlohmann-json3-dev)
+test=("${demo[@]}" libgtest-dev libgmock-dev libbenchmark-dev libtinygltf-dev valgrind)
+# the glTF validator's runtime, unless a Node.js with npm is there already
+command -v npm >/dev/null 2>&1 || test+=(nodejs npm)
+windows=("${test[@]}" g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine64 wine)
+macos=("${test[@]}" googletest lld-14 llvm-14)
+fuzz=("${demo[@]}" clang libclang-rt-14-dev)
+package=("${windows[@]}" "${macos[@]}" zip)
+
+[ $# -eq 0 ] && set -- package fuzz
+packages=()
+for group in "$@"; do
+  case "$group" in
+    demo) packages+=("${demo[@]}") ;;
+    test) packages+=("${test[@]}") ;;
+    windows) packages+=("${windows[@]}") ;;
+    macos) packages+=("${macos[@]}") ;;
+    fuzz) packages+=("${fuzz[@]}") ;;
+    package) packages+=("${package[@]}") ;;
+    *) echo "$0: no group '$group' (demo, test, windows, macos, fuzz, package)" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
-for package in "${packages[@]}"; do
+for package in $(printf '%s\n' "${packages[@]}" | sort -u); do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
     missing+=("$package")
   fi

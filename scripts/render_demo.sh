@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Renders the model `make demo` writes (caffeine.glb) to the README's picture, docs/caffeine.png,
-# with f3d offscreen under a virtual X server; installs f3d and Xvfb with apt-get when missing.
+# Renders the model `make demo` writes (build/demo/caffeine.glb) to a picture, build/demo/caffeine.png
+# by default, with f3d offscreen under a virtual X server; installs f3d and Xvfb with apt-get when
+# missing. The README's picture is made with
+#   scripts/render_demo.sh build/demo/caffeine.glb docs/caffeine.png
 #   scripts/render_demo.sh [MODEL.glb] [OUT.png]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-model=${1:-caffeine.glb}
-picture=${2:-docs/caffeine.png}
+model=${1:-build/demo/caffeine.glb}
+picture=${2:-build/demo/caffeine.png}
 if [ ! -f "$model" ]; then
   echo "no $model: run make demo first" >&2
   exit 1

@@ -25,6 +25,7 @@
 #endif
 
 #include "export.h"
+#include "resources.h"
 #include "vthost/host.h"
 #include "vthost/script.h"
 
@@ -34,12 +35,14 @@ namespace fs = std::filesystem;
 
 constexpr const char* kUsage =
     "usage: vantor-host [--module FILE] [--interface-version N] [--answer yes|no] [--script FILE|-]\n"
+    "       vantor-host --parameters [--module FILE]\n"
     "       vantor-host MOLECULE [--gltf OUT.glb|-] [--json OUT.json|-] [--set NAME=VALUE]... [--module FILE]\n"
     "                   [--answer yes|no]\n"
     "  Loads the module (default: the vantor module of the plug-in folder beside this program),\n"
     "  starts it, prints what it registered, and ends it. With --script, runs the script's commands\n"
     "  instead (see the README). With a molecule file, makes a molecule object, applies each --set,\n"
     "  loads the file, evaluates the document and writes the report (JSON) and the model (glTF).\n"
+    "  With --parameters, prints the parameters of each registered object as a Markdown table.\n"
     "  Console lines, messages and questions go to standard error.\n"
     "  Exit status: 0 done, 1 failed, 2 bad arguments, 3 the molecule file could not be loaded.\n";
 
@@ -106,6 +109,7 @@ struct Arguments {
   std::string gltf;      // a file, or - for standard output
   std::string json;      // a file, or - for standard output
   std::vector<std::pair<std::string, std::string>> settings;  // --set NAME=VALUE, in order
+  bool parameters = false;  // --parameters: the table of the object's parameters instead
 };
 
 // Why arguments cannot be used; the parsers throw it, main reports it with the usage.
@@ -185,6 +189,9 @@ void CheckOutputs(const Arguments& arguments) {
   if (!arguments.molecule.empty() && !arguments.script.empty()) {
     throw ArgumentError{"a molecule file and --script do not go together"};
   }
+  if (arguments.parameters && (!arguments.molecule.empty() || !arguments.script.empty())) {
+    throw ArgumentError{"--parameters goes with neither a molecule file nor --script"};
+  }
   for (const auto& [option, file] : {std::pair{"--json", arguments.json}, std::pair{"--gltf", arguments.gltf}}) {
     if (!file.empty() && file != "-" && SameFile(file, arguments.molecule)) {
       throw ArgumentError{std::string(option) + " names the molecule file " + file + ", which it would overwrite"};
@@ -207,6 +214,8 @@ bool ParseArguments(int argc, char** argv, Arguments* arguments) {
     if (argument == "--help" || argument == "-h") {
       std::cout << kUsage;
       return false;
+    } else if (argument == "--parameters") {
+      arguments->parameters = true;
     } else if (argument == "--module") {
       arguments->module = fs::u8path(options.FileName(argument, false));
     } else if (argument == "--script") {
@@ -410,6 +419,17 @@ int Run(const Arguments& arguments) {
       return kFailed;
     }
     return RunMolecule(host, arguments);
+  }
+  if (arguments.parameters) {
+    if (!module->StartUp(&error)) {
+      std::cerr << "vantor-host: " << error << "\n";
+      return kFailed;
+    }
+    for (const vthost::ObjectType& type : host.ObjectTypes()) {
+      const auto description = host.Descriptions().find(type.id);
+      if (description != host.Descriptions().end()) std::cout << vthost::ParameterTable(*description->second);
+    }
+    return StandardOutputWritten("the parameters") ? kDone : kFailed;
   }
   std::error_code ignored;
   std::cout << "module " << fs::weakly_canonical(arguments.module, ignored).u8string() << "\n";

@@ -3,7 +3,8 @@
 // res/strings.json:               {"strings": {"50000": "Molecule"}}
 // res/description/<name>.json:    {"description": "<name>", "entries": [ {entry}, ... ]}
 // entry: "id", "name", "type", optional "parent" (a group id), "label", "default", "choices"
-// ({"0": "label", ...}), "min", "max", "step", "unit", "hidden".
+// ({"0": "label", ...}), "min", "max", "step", "unit", "hidden", "help" (a sentence on
+// what the parameter does).
 #include "resources.h"
 
 #include <fstream>
@@ -70,6 +71,7 @@ DescriptionEntry ParseEntry(const json& item) {
   if (item.contains("step")) entry.step = item.at("step").get<double>();
   entry.unit = item.value("unit", std::string());
   entry.hidden = item.value("hidden", false);
+  entry.help = item.value("help", std::string());
   return entry;
 }
 

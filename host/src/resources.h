@@ -27,6 +27,7 @@ struct DescriptionEntry {
   std::optional<double> minimum, maximum, step;
   std::string unit;
   bool hidden = false;
+  std::string help;  // what the parameter does, in a sentence
 };
 
 struct StaticDescription {
@@ -43,6 +44,10 @@ struct ResourceSet {
   std::map<std::string, std::shared_ptr<const StaticDescription>> descriptions;
 };
 std::optional<ResourceSet> ReadResourceSet(const std::filesystem::path& folder, std::string* error);
+
+// Every parameter of a description as a Markdown table (name, id, type, default, range or choices,
+// help), values written as --set and the script's set read them.
+std::string ParameterTable(const StaticDescription& description);
 
 }  // namespace vthost
 
