@@ -69,4 +69,21 @@ case "$1" in
     exit 0
     ;;
 esac
-exec "$wine" "$@"
+# Not exec: a status other than 0 and 1 (a program's own failure) is said, since Wine itself may
+# end that way without a word. A signal to this script (ctest's timeout) goes on to the program.
+# (the shell gives a program in the background /dev/null as input: it gets this script's through 3)
+exec 3<&0
+"$wine" "$@" <&3 3<&- &
+program=$!
+exec 3<&-
+trap 'kill -TERM "$program" 2>/dev/null' HUP INT TERM
+status=0
+wait "$program" || status=$?
+if [ "$status" -gt 128 ] && kill -0 "$program" 2>/dev/null; then
+  status=0
+  wait "$program" || status=$?
+fi
+if [ "$status" -gt 1 ]; then
+  echo "$0: $1 ended with status $status" >&2
+fi
+exit "$status"

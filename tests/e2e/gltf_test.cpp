@@ -253,7 +253,7 @@ TEST_F(GltfExport, ExportNeverReplacesAFileThatIsNotGltf) {
   EXPECT_FALSE(Run("load\nnew m\nset m MOLOBJ_FILE " + molfile + "\npress m MOLOBJ_LOAD\neval\nexport m " + molfile +
                    "\n"));
   EXPECT_NE(err_.str().find("is there and is not a glTF file: not replaced"), std::string::npos) << err_.str();
-  std::ifstream in(molfile, std::ios::binary);
+  std::ifstream in(molfile);  // as Molfile wrote it: text
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), kWaterMolfile);
   // a glTF file written before is replaced
   EXPECT_TRUE(Run("export m " + model + "\nexport m " + model + "\n")) << err_.str();
