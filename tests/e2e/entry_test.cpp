@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cctype>
 #include <random>
 #include <filesystem>
 #include <string>
@@ -19,6 +20,12 @@ const char* const kFailedLine = "Quennet Software: Failed to load Vantor";
 const char* const kResourceLine = "Vantor: failed to load resource file.";
 
 fs::path BuiltModule(const std::string& flavour) { return fs::path(VANTOR_PLUGIN_DIR) / (flavour + VANTOR_MODULE_SUFFIX); }
+
+// A flavour as a test's name holds it: vantorR2025 -> VantorR2025.
+std::string FlavourName(std::string flavour) {
+  flavour[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(flavour[0])));
+  return flavour;
+}
 
 // A plug-in folder of its own in a fresh temporary folder: the module, and res/ unless left out.
 struct PluginCopy {
@@ -111,6 +118,10 @@ struct VersionCase {
   int32_t expected;
 };
 
+void PrintTo(const VersionCase& c, std::ostream* out) {
+  *out << c.flavour << " under host interface " << c.version << " -> " << c.expected;
+}
+
 class EntryVersion : public Entry, public testing::WithParamInterface<VersionCase> {};
 
 TEST_P(EntryVersion, RefusesHostsOlderThanTheFlavourAccepts) {
@@ -124,7 +135,10 @@ TEST_P(EntryVersion, RefusesHostsOlderThanTheFlavourAccepts) {
 INSTANTIATE_TEST_SUITE_P(Flavours, EntryVersion,
                          testing::Values(VersionCase{"vantor", 2024899, -3}, VersionCase{"vantor", 2024900, 1},
                                          VersionCase{"vantor", 2025200, 1}, VersionCase{"vantorR2025", 2025199, -3},
-                                         VersionCase{"vantorR2025", 2025200, 1}, VersionCase{"vantorR2025", 0, -3}));
+                                         VersionCase{"vantorR2025", 2025200, 1}, VersionCase{"vantorR2025", 0, -3}),
+                         [](const testing::TestParamInfo<VersionCase>& info) {
+                           return FlavourName(info.param.flavour) + "_" + std::to_string(info.param.version);
+                         });
 
 // A record with one table taken away: every table the module uses is needed, and a refused start
 // says which one on the console when the console and strings are there to say it.
@@ -135,7 +149,7 @@ struct TableCase {
   const char* line;  // null: nothing on the console
 };
 
-void PrintTo(const TableCase& table, std::ostream* out) { *out << table.name; }
+void PrintTo(const TableCase& table, std::ostream* out) { *out << table.name << " -> " << table.expected; }
 
 class EntryTables : public Entry, public testing::WithParamInterface<TableCase> {};
 
@@ -188,7 +202,8 @@ TEST_P(EntryFlavour, StartUpRegistersTheMoleculeObject) {
   host_.CloseDocument(document);
 }
 
-INSTANTIATE_TEST_SUITE_P(Flavours, EntryFlavour, testing::Values("vantor", "vantorR2025"));
+INSTANTIATE_TEST_SUITE_P(Flavours, EntryFlavour, testing::Values("vantor", "vantorR2025"),
+                         [](const testing::TestParamInfo<const char*>& info) { return FlavourName(info.param); });
 
 TEST_F(Entry, RefusedRegistrationWritesTheFailureLine) {
   host_.Options().refuseRegistration = true;

@@ -118,6 +118,10 @@ struct HostileFile {
   size_t spheres;
 };
 
+void PrintTo(const HostileFile& file, std::ostream* out) {
+  *out << file.name << ": " << file.text.size() << " bytes -> " << file.spheres << " spheres";
+}
+
 std::string Molfile(const std::string& atomLines, const std::string& counts) {
   return "hostile\n\n\n" + counts + "  0  0  0  0  0  0  0  0999 V2000\n" + atomLines + "M  END\n";
 }

@@ -5,8 +5,10 @@
 #include <cmath>
 #include <map>
 #include <set>
+#include <string>
 
 #include "meshes.h"
+#include "printers.h"
 
 namespace vthost {
 namespace {
@@ -17,6 +19,11 @@ VtVector Cross(const VtVector& a, const VtVector& b) {
 }
 double Dot(const VtVector& a, const VtVector& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 double Length(const VtVector& a) { return std::sqrt(Dot(a, a)); }
+
+// A number as a test's name may hold it: 5, Minus5.
+std::string NameOf(int64_t number) {
+  return number < 0 ? "Minus" + std::to_string(-number) : std::to_string(number);
+}
 
 // The way a polygon faces, by the winding rule meshes.cpp follows.
 VtVector FaceNormal(const Mesh& mesh, const std::array<int32_t, 4>& polygon) {
@@ -53,6 +60,16 @@ struct SphereCase {
   int32_t rings;
 };
 
+void PrintTo(const SphereCase& c, std::ostream* out) {
+  *out << c.segments << " segments -> " << c.around << " around, " << c.rings << " rings";
+}
+
+// Segments24; Segments0_To3 where the count is clamped.
+std::string SphereName(const testing::TestParamInfo<SphereCase>& info) {
+  const SphereCase& c = info.param;
+  return "Segments" + NameOf(c.segments) + (c.around == c.segments ? "" : "_To" + NameOf(c.around));
+}
+
 class SphereMeshTest : public ::testing::TestWithParam<SphereCase> {};
 
 TEST_P(SphereMeshTest, CountsAndShape) {
@@ -80,7 +97,8 @@ INSTANTIATE_TEST_SUITE_P(Segments, SphereMeshTest,
                          ::testing::Values(SphereCase{0, 3, 2}, SphereCase{-5, 3, 2}, SphereCase{3, 3, 2},
                                            SphereCase{4, 4, 2}, SphereCase{5, 5, 2}, SphereCase{6, 6, 3},
                                            SphereCase{24, 24, 12}, SphereCase{512, 512, 256},
-                                           SphereCase{1000000, 512, 256}));
+                                           SphereCase{1000000, 512, 256}),
+                         SphereName);
 
 constexpr double kPi = 3.14159265358979323846;
 
@@ -162,6 +180,10 @@ struct SampleCase {
   size_t expected;  // for the four-point circle
 };
 
+void PrintTo(const SampleCase& c, std::ostream* out) {
+  *out << (c.closed ? "closed, " : "open, ") << c.intermediate << " intermediate -> " << c.expected << " points";
+}
+
 class SampleSplineTest : public ::testing::TestWithParam<SampleCase> {};
 
 TEST_P(SampleSplineTest, CountsAndControlPoints) {
@@ -178,7 +200,10 @@ INSTANTIATE_TEST_SUITE_P(Intermediate, SampleSplineTest,
                                            SampleCase{false, 0, 4}, SampleCase{false, 3, 13},
                                            SampleCase{true, -4, 4},     // clamped to 0
                                            SampleCase{true, 1000, 260},  // clamped to 64
-                                           SampleCase{false, 1000000, 196}));
+                                           SampleCase{false, 1000000, 196}),
+                         [](const testing::TestParamInfo<SampleCase>& info) {
+                           return (info.param.closed ? "Closed" : "Open") + NameOf(info.param.intermediate);
+                         });
 
 TEST(SampleSpline, TheBondProfileStaysNearItsCircle) {
   // the 0.415 r tangents keep the outline between 92.7 % of r (halfway between control points)
@@ -254,8 +279,16 @@ double FromAxis(const VtVector& point, const VtVector& a, const VtVector& b) {
 }
 
 struct TubeCase {
+  const char* name;
   VtVector start, end;
 };
+
+void PrintTo(const TubeCase& c, std::ostream* out) {
+  *out << c.name << ": ";
+  ::PrintTo(c.start, out);
+  *out << " to ";
+  ::PrintTo(c.end, out);
+}
 
 class SweepMeshTest : public ::testing::TestWithParam<TubeCase> {};
 
@@ -321,9 +354,12 @@ TEST_P(SweepMeshTest, TextureCoordinatesAroundAndAlong) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Directions, SweepMeshTest,
-                         ::testing::Values(TubeCase{{0, 0, 0}, {0, 0, 100}}, TubeCase{{0, 0, 0}, {0, 150, 0}},
-                                           TubeCase{{0, 0, 0}, {0, -150, 0}}, TubeCase{{10, 20, 30}, {-40, 5, 90}},
-                                           TubeCase{{-1, -1, -1}, {100, 0, 0}}));
+                         ::testing::Values(TubeCase{"AlongZ", {0, 0, 0}, {0, 0, 100}},
+                                           TubeCase{"AlongY", {0, 0, 0}, {0, 150, 0}},
+                                           TubeCase{"AgainstY", {0, 0, 0}, {0, -150, 0}},
+                                           TubeCase{"Slanted", {10, 20, 30}, {-40, 5, 90}},
+                                           TubeCase{"NearlyAlongX", {-1, -1, -1}, {100, 0, 0}}),
+                         [](const testing::TestParamInfo<TubeCase>& info) { return std::string(info.param.name); });
 
 TEST(SweepMesh, ThePathsPositionMovesTheTube) {
   NodePtr path = PathNode({{0, 0, 0}, {0, 0, 50}});
@@ -341,6 +377,10 @@ struct CapCase {
   int32_t start, end;
   size_t points, polygons;
 };
+
+void PrintTo(const CapCase& c, std::ostream* out) {
+  *out << "caps " << c.start << ", " << c.end << " -> " << c.points << " points, " << c.polygons << " polygons";
+}
 
 class SweepCapsTest : public ::testing::TestWithParam<CapCase> {};
 
@@ -385,7 +425,10 @@ TEST_P(SweepCapsTest, CapsShowADiscOfTheTexture) {
 
 INSTANTIATE_TEST_SUITE_P(Caps, SweepCapsTest,
                          ::testing::Values(CapCase{0, 0, 16, 8}, CapCase{1, 0, 17, 16}, CapCase{0, 1, 17, 16},
-                                           CapCase{1, 1, 18, 24}, CapCase{7, -1, 18, 24}));
+                                           CapCase{1, 1, 18, 24}, CapCase{7, -1, 18, 24}),
+                         [](const testing::TestParamInfo<CapCase>& info) {
+                           return "Start" + NameOf(info.param.start) + "_End" + NameOf(info.param.end);
+                         });
 
 TEST(SweepMesh, BentPathsMitreAtTheBend) {
   const NodePtr sweep =

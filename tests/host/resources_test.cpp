@@ -88,6 +88,11 @@ struct BrokenCase {
   const char* description;  // null: no description file
 };
 
+void PrintTo(const BrokenCase& c, std::ostream* out) {
+  *out << c.name << ": " << (c.strings ? "with" : "no") << " strings.json, " << (c.description ? "with" : "no")
+       << " description";
+}
+
 class BrokenResources : public testing::TestWithParam<BrokenCase> {};
 
 TEST_P(BrokenResources, AreRefusedWithAReason) {

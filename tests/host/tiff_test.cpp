@@ -82,6 +82,12 @@ bool Decode(const Bytes& b, vthost::Image* image, std::string* error) {
 
 struct GoodCase { const char* name; Layout layout; };
 
+void PrintTo(const GoodCase& c, std::ostream* out) {
+  const Layout& l = c.layout;
+  *out << c.name << ": " << l.width << "x" << l.height << ", " << l.samples << " samples, "
+       << (l.big ? "big" : "little") << "-endian";
+}
+
 class TiffGood : public testing::TestWithParam<GoodCase> {};
 
 TEST_P(TiffGood, DecodesEveryPixel) {
@@ -121,6 +127,8 @@ INSTANTIATE_TEST_SUITE_P(Tiff, TiffGood, testing::Values(
   [](const auto& info) { return std::string(info.param.name); });
 
 struct BadCase { const char* name; const char* reason; std::function<Bytes()> make; };
+
+void PrintTo(const BadCase& c, std::ostream* out) { *out << c.name << ": refused for \"" << c.reason << '"'; }
 
 class TiffBad : public testing::TestWithParam<BadCase> {};
 

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "printers.h"
 #include "tempfolder.h"
 #include "vthost/host.h"
 

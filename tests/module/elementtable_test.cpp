@@ -14,6 +14,8 @@ struct RowCase {
   double r, g, b, radius1, radius2, radius3;
 };
 
+void PrintTo(const RowCase& c, std::ostream* out) { *out << c.name << ": \"" << c.row << '"'; }
+
 // Every case starts from this previous row: P,102030,7,8,9
 const RowCase kRows[] = {
     {"FullRow", "C,80FF00,0.77,1.7,0.91", "C", 128 / 255.0, 1.0, 0.0, 0.77, 1.7, 0.91},
@@ -140,7 +142,7 @@ struct LookupCase {
 };
 
 void PrintTo(const LookupCase& lookup, std::ostream* out) {
-  *out << "'" << lookup.symbol << "' -> " << lookup.index;
+  *out << lookup.name << ": '" << lookup.symbol << "' -> " << lookup.index;
 }
 
 class ElementLookup : public BoundModule, public testing::WithParamInterface<LookupCase> {};

@@ -8,6 +8,7 @@
 #include "hostresource.h"
 #include "hoststring.h"
 #include "hostui.h"
+#include "printers.h"
 
 namespace vantor {
 namespace {
@@ -15,10 +16,18 @@ namespace {
 using HostLayer = BoundModule;
 
 struct NumberCase {
+  const char* name;
   const char* text;
   double value;
   bool error;
 };
+
+void PrintTo(const NumberCase& number, std::ostream* out) {
+  *out << number.name << ": \"" << number.text << "\" -> " << ExactText(number.value)
+       << (number.error ? ", an error" : "");
+}
+
+std::string CaseName(const testing::TestParamInfo<NumberCase>& info) { return info.param.name; }
 
 class Int32Conversion : public BoundModule, public testing::WithParamInterface<NumberCase> {};
 
@@ -30,13 +39,18 @@ TEST_P(Int32Conversion, TakesTheWholeTextOrReportsAnError) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, Int32Conversion,
-    testing::Values(NumberCase{"  3", 3, false}, NumberCase{" 12 ", 12, false}, NumberCase{"-7", -7, false},
-                    NumberCase{"+7", 7, false}, NumberCase{"0x8F8F8F", 0x8F8F8F, false},
-                    NumberCase{"0xffffff", 0xFFFFFF, false}, NumberCase{"0xFFFFFFFF", -1, false},
-                    NumberCase{"2147483647", 2147483647, false}, NumberCase{"2147483648", 0, true},
-                    NumberCase{"", 0, true}, NumberCase{"   ", 0, true}, NumberCase{"abc", 0, true},
-                    NumberCase{"12abc", 0, true}, NumberCase{"1 2", 0, true}, NumberCase{"+-7", 0, true},
-                    NumberCase{"0x", 0, true}, NumberCase{"0xG1", 0, true}, NumberCase{"1.5", 0, true}));
+    testing::Values(NumberCase{"LeadingBlanks", "  3", 3, false}, NumberCase{"BlanksAround", " 12 ", 12, false},
+                    NumberCase{"Negative", "-7", -7, false}, NumberCase{"PlusSign", "+7", 7, false},
+                    NumberCase{"HexCapitals", "0x8F8F8F", 0x8F8F8F, false},
+                    NumberCase{"HexSmallLetters", "0xffffff", 0xFFFFFF, false},
+                    NumberCase{"HexAllBitsSet", "0xFFFFFFFF", -1, false},
+                    NumberCase{"Largest", "2147483647", 2147483647, false},
+                    NumberCase{"PastLargest", "2147483648", 0, true}, NumberCase{"Empty", "", 0, true},
+                    NumberCase{"OnlyBlanks", "   ", 0, true}, NumberCase{"Letters", "abc", 0, true},
+                    NumberCase{"TrailingLetters", "12abc", 0, true}, NumberCase{"BlankInside", "1 2", 0, true},
+                    NumberCase{"TwoSigns", "+-7", 0, true}, NumberCase{"HexWithoutDigits", "0x", 0, true},
+                    NumberCase{"HexBadDigit", "0xG1", 0, true}, NumberCase{"Fraction", "1.5", 0, true}),
+    CaseName);
 
 class FloatConversion : public BoundModule, public testing::WithParamInterface<NumberCase> {};
 
@@ -48,12 +62,16 @@ TEST_P(FloatConversion, TakesFiniteNumbersOnly) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, FloatConversion,
-    testing::Values(NumberCase{"    1.2345", 1.2345, false}, NumberCase{"  -0.7500 ", -0.75, false},
-                    NumberCase{".5", 0.5, false}, NumberCase{"3.", 3.0, false}, NumberCase{"+2", 2.0, false},
-                    NumberCase{"1e3", 1000.0, false}, NumberCase{"77", 77.0, false}, NumberCase{"", 0, true},
-                    NumberCase{"x1", 0, true}, NumberCase{"1,5", 0, true}, NumberCase{"1e400", 0, true},
-                    NumberCase{"nan", 0, true}, NumberCase{"inf", 0, true}, NumberCase{"-infinity", 0, true},
-                    NumberCase{"0x10", 0, true}));
+    testing::Values(NumberCase{"LeadingBlanks", "    1.2345", 1.2345, false},
+                    NumberCase{"NegativeBlanksAround", "  -0.7500 ", -0.75, false},
+                    NumberCase{"NoIntegerDigits", ".5", 0.5, false}, NumberCase{"NoFractionDigits", "3.", 3.0, false},
+                    NumberCase{"PlusSign", "+2", 2.0, false}, NumberCase{"Exponent", "1e3", 1000.0, false},
+                    NumberCase{"Integer", "77", 77.0, false}, NumberCase{"Empty", "", 0, true},
+                    NumberCase{"LeadingLetter", "x1", 0, true}, NumberCase{"DecimalComma", "1,5", 0, true},
+                    NumberCase{"PastLargest", "1e400", 0, true}, NumberCase{"NotANumber", "nan", 0, true},
+                    NumberCase{"Infinity", "inf", 0, true}, NumberCase{"NegativeInfinity", "-infinity", 0, true},
+                    NumberCase{"Hex", "0x10", 0, true}),
+    CaseName);
 
 TEST_F(HostLayer, StringsAreValuesSharedByReference) {
   String original("Carbon");
@@ -101,9 +119,14 @@ TEST_F(HostLayer, OutOfMemoryStringsReadAsEmpty) {
 }
 
 struct SuffixCase {
+  const char* name;
   const char* path;
   const char* suffix;
 };
+
+void PrintTo(const SuffixCase& c, std::ostream* out) {
+  *out << c.name << ": \"" << c.path << "\" -> \"" << c.suffix << '"';
+}
 
 class FilenameSuffix : public BoundModule, public testing::WithParamInterface<SuffixCase> {};
 
@@ -112,11 +135,13 @@ TEST_P(FilenameSuffix, IsTheTextAfterTheLastDot) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, FilenameSuffix,
-                         testing::Values(SuffixCase{"/data/benzene.sdf", "sdf"}, SuffixCase{"caffeine.mol", "mol"},
-                                         SuffixCase{"x.mol2", "mol2"}, SuffixCase{"a.b.SDF", "SDF"},
-                                         SuffixCase{"noext", ""}, SuffixCase{"dir.d/noext", ""},
-                                         SuffixCase{"dir.d\\noext", ""}, SuffixCase{"trailing.", ""},
-                                         SuffixCase{"", ""}));
+                         testing::Values(SuffixCase{"WholePath", "/data/benzene.sdf", "sdf"},
+                                         SuffixCase{"Mol", "caffeine.mol", "mol"}, SuffixCase{"Mol2", "x.mol2", "mol2"},
+                                         SuffixCase{"TwoDots", "a.b.SDF", "SDF"}, SuffixCase{"NoDot", "noext", ""},
+                                         SuffixCase{"DotInTheFolder", "dir.d/noext", ""},
+                                         SuffixCase{"DotInTheFolderBackslash", "dir.d\\noext", ""},
+                                         SuffixCase{"TrailingDot", "trailing.", ""}, SuffixCase{"Empty", "", ""}),
+                         [](const testing::TestParamInfo<SuffixCase>& info) { return std::string(info.param.name); });
 
 TEST_F(HostLayer, FilenamesJoinAndAnswerExistence) {
   const std::filesystem::path folder = TempFolder();

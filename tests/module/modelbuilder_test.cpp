@@ -140,6 +140,10 @@ struct RadiusCase {
   double carbon, hydrogen, nucleus;  // radii of the carbon and hydrogen spheres, carbon's nucleus
 };
 
+void PrintTo(const RadiusCase& c, std::ostream* out) {
+  *out << c.name << ": mode " << c.mode << " -> C " << c.carbon << ", H " << c.hydrogen << ", C nucleus " << c.nucleus;
+}
+
 class RadiusModes : public ModelBuilder, public testing::WithParamInterface<RadiusCase> {};
 
 TEST_P(RadiusModes, SizeTheSpheres) {
@@ -266,6 +270,11 @@ struct ColourCase {
   VtVector colour;
 };
 
+void PrintTo(const ColourCase& c, std::ostream* out) {
+  *out << c.element << ' ';
+  ::PrintTo(c.colour, out);
+}
+
 class PresetColours : public ModelBuilder, public testing::WithParamInterface<ColourCase> {};
 
 TEST_P(PresetColours, TakeTheSlotOfTheElement) {
@@ -282,7 +291,8 @@ TEST_P(PresetColours, TakeTheSlotOfTheElement) {
 INSTANTIATE_TEST_SUITE_P(Elements, PresetColours,
                          testing::Values(ColourCase{"H", {0.95, 0.95, 0.95}}, ColourCase{"C", {0.09, 0.09, 0.09}},
                                          ColourCase{"O", {0.36, 0.72, 0.89}}, ColourCase{"N", {0.53, 0.35, 1.00}},
-                                         ColourCase{"S", {0.80, 0.80, 0.80}}));
+                                         ColourCase{"S", {0.80, 0.80, 0.80}}),
+                         [](const testing::TestParamInfo<ColourCase>& info) { return std::string(info.param.element); });
 
 TEST_F(ModelBuilder, ElementColoursComeFromTheTable) {
   const VtNode* oxygen = Child(Build(Loaded(kChain)), "O");
@@ -376,6 +386,12 @@ struct FailureCase {
   std::vector<std::string> children;  // of the root; empty with root false: no hierarchy
   bool root;
 };
+
+void PrintTo(const FailureCase& c, std::ostream* out) {
+  *out << c.name << ": allocation " << c.nth << " of kind ";
+  vthost::PrintTo(c.kind, out);
+  *out << " refused";
+}
 
 class BuildFailures : public ModelBuilder, public testing::WithParamInterface<FailureCase> {};
 

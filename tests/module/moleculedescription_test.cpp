@@ -129,6 +129,11 @@ struct EnablingCase {
   std::vector<int32_t> disabled;
 };
 
+void PrintTo(const EnablingCase& c, std::ostream* out) {
+  *out << c.name << ": display " << c.display << ", radius " << c.radius << ", colour " << c.colour << ", nucleus "
+       << (c.nucleus ? "on" : "off");
+}
+
 const std::vector<int32_t> kAtomIds = {MOLOBJ_RADIUS_MODE, MOLOBJ_ATOM_RADIUS, MOLOBJ_RADIUS_SCALE, MOLOBJ_SEGMENTS,
                                        MOLOBJ_SHOW_NUCLEUS, MOLOBJ_NUCLEUS_FACTOR};
 const std::vector<int32_t> kBondIds = {MOLOBJ_BOND_RADIUS, MOLOBJ_DOUBLE_BOND_FACTOR, MOLOBJ_BOND_SUBDIVISIONS,

@@ -1,4 +1,7 @@
 // Loading the file named by MOLOBJ_FILE: the reader by suffix, the messages, the change marks.
+#include <algorithm>
+#include <cctype>
+
 #include "boundmodule.h"
 #include "molfiles.h"
 #include "moleculefile.h"
@@ -76,6 +79,10 @@ struct RefusedCase {
   const char* message;
 };
 
+void PrintTo(const RefusedCase& c, std::ostream* out) {
+  *out << c.name << ": " << c.file << (c.create ? "" : " (missing)") << " -> \"" << c.message << '"';
+}
+
 class MoleculeFileRefused : public MoleculeFile, public testing::WithParamInterface<RefusedCase> {};
 
 TEST_P(MoleculeFileRefused, LeavesTheModelAndTheNodeAlone) {
@@ -124,6 +131,18 @@ struct ExampleCase {
   const char* title;
 };
 
+void PrintTo(const ExampleCase& c, std::ostream* out) {
+  *out << c.file << ": " << c.atoms << " atoms, " << c.bonds << " bonds";
+}
+
+// benzene.sdf -> Benzene_sdf
+std::string ExampleName(const testing::TestParamInfo<ExampleCase>& info) {
+  std::string name = info.param.file;
+  name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+  std::replace(name.begin(), name.end(), '.', '_');
+  return name;
+}
+
 class ShippedExample : public MoleculeFile, public testing::WithParamInterface<ExampleCase> {};
 
 TEST_P(ShippedExample, ReadsEveryAtomAndBond) {
@@ -143,7 +162,8 @@ TEST_P(ShippedExample, ReadsEveryAtomAndBond) {
 INSTANTIATE_TEST_SUITE_P(Examples, ShippedExample,
                          testing::Values(ExampleCase{"benzene.sdf", 12, 12, "benzene"},
                                          ExampleCase{"caffeine.mol", 24, 25, "caffeine"},
-                                         ExampleCase{"water.mol", 3, 2, "water"}));
+                                         ExampleCase{"water.mol", 3, 2, "water"}),
+                         ExampleName);
 
 }  // namespace
 }  // namespace vantor

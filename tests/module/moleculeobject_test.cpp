@@ -308,6 +308,10 @@ struct BlockCase {
   int32_t presets;
 };
 
+void PrintTo(const BlockCase& c, std::ostream* out) {
+  *out << c.name << ": " << c.values.size() << " values at level " << c.level << " -> " << c.presets << " presets";
+}
+
 std::vector<vthost::StoredValue> PresetBlock(int32_t count, int32_t vectors) {
   std::vector<vthost::StoredValue> values{count};
   for (int32_t i = 0; i < vectors; ++i) values.emplace_back(VtVector{0.1 * (i % 10), 0.5, 1.0});

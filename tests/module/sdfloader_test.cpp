@@ -32,6 +32,11 @@ struct ReaderCase {
   std::string title;                          // the node's name afterwards ("keep" when unchanged)
 };
 
+void PrintTo(const ReaderCase& c, std::ostream* out) {
+  *out << c.name << ": " << c.elements.size() << " atoms, " << c.bonds.size() << " bonds, named \"" << c.title
+       << '"';
+}
+
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
   text.replace(text.find(from), from.size(), to);
   return text;
