@@ -194,7 +194,7 @@ TEST_P(JsonFixed, RoundedWithoutTrailingZeros) {
   out.Fixed(GetParam().value, GetParam().decimals);
   const std::string text = out.Take();
   EXPECT_EQ(text, GetParam().text);
-  EXPECT_NO_THROW(static_cast<void>(json::parse(text))) << text;
+  EXPECT_TRUE(json::accept(text)) << text;
 }
 
 const FixedCase kFixed[] = {
