@@ -291,25 +291,33 @@ int RunScript(vthost::Host& host, const Arguments& arguments) {
   }
 }
 
-// The report, to a file or standard output; refused when it holds a number JSON cannot.
+// The report, to a file or standard output, written as it is made. One that holds a number JSON
+// cannot is a failure: its file is removed (standard output has it already, with the status).
 bool WriteReport(const vthost::Host& host, const VtNode* object, const std::string& file) {
   std::optional<std::string> nonFinite;
-  const std::string text = vthost::ReportText(host, object, &nonFinite) + "\n";
+  bool written = false;
+  if (file == "-") {
+    vthost::WriteReport(host, object, std::cout, &nonFinite);
+    std::cout << "\n";
+    written = StandardOutputWritten("the report");
+  } else {
+    std::ofstream out(fs::u8path(file), std::ios::binary | std::ios::trunc);
+    if (out) vthost::WriteReport(host, object, out, &nonFinite);
+    out << "\n";
+    out.close();
+    written = static_cast<bool>(out);
+    if (!written) std::cerr << "vantor-host: cannot write " << file << "\n";
+    std::error_code ignored;
+    if (nonFinite) fs::remove(fs::u8path(file), ignored);
+  }
   if (nonFinite) {
     std::cerr << "vantor-host: the report holds a number that is not finite"
               << (nonFinite->empty() ? std::string() : ", in \"" + *nonFinite + "\"")
-              << " (is a parameter such as MOLOBJ_POSITION_SCALE too large?): not written\n";
+              << " (is a parameter such as MOLOBJ_POSITION_SCALE too large?): "
+              << (file == "-" ? "refused" : "not written") << "\n";
     return false;
   }
-  if (file == "-") {
-    std::cout << text;
-    return StandardOutputWritten("the report");
-  }
-  std::ofstream out(fs::u8path(file), std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  if (!out) std::cerr << "vantor-host: cannot write " << file << "\n";
-  return static_cast<bool>(out);
+  return written;
 }
 
 bool WriteModel(const vthost::Host& host, const VtNode* object, const std::string& file) {

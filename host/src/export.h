@@ -27,10 +27,14 @@ nlohmann::json HierarchyJson(const Host& host, const VtNode* root);
 
 // The report of one run: the object's name, its atom and bond counts (spheres that are not nuclei,
 // and sweeps, in the hierarchy), every message box and console line, and the hierarchy. As text
-// (what vantor-host writes) and as that text read back. A number that is not finite is written as
-// null (JSON has no other way); *nonFinite, when given, then receives the key of the first.
-std::string ReportText(const Host& host, const VtNode* object, std::optional<std::string>* nonFinite = nullptr);
+// (what vantor-host writes) and as that text read back.
+std::string ReportText(const Host& host, const VtNode* object);
 nlohmann::json Report(const Host& host, const VtNode* object);
+// The report's text written to stream as it is made; false when the stream failed. A number that
+// is not finite is written as null (JSON has no other way); *nonFinite, when given, then receives
+// the key it stands under.
+bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream,
+                 std::optional<std::string>* nonFinite = nullptr);
 
 // root and everything below it as a .glb file, or into a stream (standard output); false with a
 // reason. A hierarchy with a number glTF cannot hold (beyond its 32-bit floats once scaled) is

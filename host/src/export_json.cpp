@@ -442,11 +442,17 @@ void WriteReport(JsonWriter& out, const Host& host, const VtNode* object) {
 
 }  // namespace
 
-std::string ReportText(const Host& host, const VtNode* object, std::optional<std::string>* nonFinite) {
+std::string ReportText(const Host& host, const VtNode* object) {
   JsonWriter out;
   WriteReport(out, host, object);
-  if (nonFinite != nullptr && out.NonFinite()) *nonFinite = out.NonFiniteKey();
   return out.Take();
+}
+
+bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, std::optional<std::string>* nonFinite) {
+  JsonWriter out(&stream);
+  WriteReport(out, host, object);
+  if (nonFinite != nullptr && out.NonFinite()) *nonFinite = out.NonFiniteKey();
+  return out.Flush();
 }
 
 json Report(const Host& host, const VtNode* object) { return json::parse(ReportText(host, object)); }

@@ -89,6 +89,11 @@ std::vector<CliCase> Cases() {
        "", kFailed, "lies beyond what glTF's 32-bit floats hold", {"report.json"}, {"model.glb"}},
       {"HugePositionScaleOfAWideMolecule", {"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "-"},
        "", kFailed, "the report holds a number that is not finite, in \"position\""},
+      {"HugePositionScaleReportToAFile",
+       {"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "{dir}/report.json"}, "", kFailed,
+       "the report holds a number that is not finite, in \"position\" (is a parameter such as "
+       "MOLOBJ_POSITION_SCALE too large?): not written",
+       {}, {"report.json"}},
       {"HugeBondRadius", {"{water}", "--set", "MOLOBJ_BOND_RADIUS=1e100", "--gltf", "{dir}/model.glb"}, "", kFailed,
        "lies beyond what glTF's 32-bit floats hold", {}, {"model.glb"}},
       {"JsonAndGltfToOneFile", {"{water}", "--json", "{dir}/out", "--gltf", "{dir}/./out"}, "", kBadArguments,
