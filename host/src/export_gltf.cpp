@@ -15,6 +15,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <unordered_map>
 #include <vector>
@@ -270,44 +271,23 @@ class Writer {
     }
     out.EndObject();
     out.EndArray();
-    if (!nodes_.empty()) {
-      out.PlainKey("nodes");
-      out.BeginArray();
-      for (const OutNode& node : nodes_) WriteNode(out, node);
-      out.EndArray();
-    }
-    if (!meshes_.empty()) {
-      out.PlainKey("meshes");
-      out.BeginArray();
-      for (const OutMesh& mesh : meshes_) WriteMesh(out, mesh);
-      out.EndArray();
-    }
-    if (!materials_.empty()) {
-      out.PlainKey("materials");
-      out.BeginArray();
-      for (const OutMaterial& material : materials_) WriteMaterial(out, material);
-      out.EndArray();
-    }
+    List(out, "nodes", nodes_, WriteNode);
+    List(out, "meshes", meshes_, WriteMesh);
+    List(out, "materials", materials_, WriteMaterial);
     if (!accessors_.empty()) {
-      out.PlainKey("accessors");
-      out.BeginArray();
-      for (const OutAccessor& accessor : accessors_) WriteAccessor(out, accessor);
-      out.EndArray();
-      out.PlainKey("bufferViews");
-      out.BeginArray();
-      for (const OutView& view : views_) {
-        out.BeginObject();
-        out.PlainKey("buffer");
-        out.Integer(0);
-        out.PlainKey("byteOffset");
-        out.Integer(static_cast<int64_t>(view.offset));
-        out.PlainKey("byteLength");
-        out.Integer(static_cast<int64_t>(view.length));
-        out.PlainKey("target");
-        out.Integer(view.target);
-        out.EndObject();
-      }
-      out.EndArray();
+      List(out, "accessors", accessors_, WriteAccessor);
+      List(out, "bufferViews", views_, [](JsonWriter& json, const OutView& view) {
+        json.BeginObject();
+        json.PlainKey("buffer");
+        json.Integer(0);
+        json.PlainKey("byteOffset");
+        json.Integer(static_cast<int64_t>(view.offset));
+        json.PlainKey("byteLength");
+        json.Integer(static_cast<int64_t>(view.length));
+        json.PlainKey("target");
+        json.Integer(view.target);
+        json.EndObject();
+      });
       out.PlainKey("buffers");
       out.BeginArray();
       out.BeginObject();
@@ -318,6 +298,17 @@ class Writer {
     }
     out.EndObject();
     return out.Take();
+  }
+
+  // KEY with an array of ITEMS, each written by WRITE; left out when there are none (glTF
+  // refuses empty arrays).
+  template <typename Item, typename Write>
+  static void List(JsonWriter& out, std::string_view key, const std::vector<Item>& items, Write write) {
+    if (items.empty()) return;
+    out.PlainKey(key);
+    out.BeginArray();
+    for (const Item& item : items) write(out, item);
+    out.EndArray();
   }
 
   // Placements, rotations and colours to seven decimals: a ten-millionth of an angstrom (which is
