@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "hostarray.h"
-#include "hostcontainer.h"
+#include "host/hostarray.h"
+#include "host/hostcontainer.h"
 
 namespace vantor {
 

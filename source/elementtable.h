@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <istream>
 
-#include "hostarray.h"
-#include "hoststring.h"
+#include "host/hostarray.h"
+#include "host/hoststring.h"
 
 namespace vantor {
 

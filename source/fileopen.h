@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "hostfilename.h"
+#include "host/hostfilename.h"
 
 namespace vantor {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <istream>
 
-#include "hoststring.h"
+#include "host/hoststring.h"
 
 namespace vantor {
 

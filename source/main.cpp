@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <new>
 
-#include "hostbinding.h"
-#include "hostfilename.h"
-#include "hostplugin.h"
-#include "hostresource.h"
-#include "hostui.h"
+#include "host/hostbinding.h"
+#include "host/hostfilename.h"
+#include "host/hostplugin.h"
+#include "host/hostresource.h"
+#include "host/hostui.h"
 #include "moleculeobject.h"
 #include "vantor_host.h"
 

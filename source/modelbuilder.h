@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "elementtable.h"
-#include "hostcontainer.h"
+#include "host/hostcontainer.h"
 #include "molecule.h"
 
 namespace vantor {

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "fileopen.h"
-#include "hostui.h"
+#include "host/hostui.h"
 #include "linereader.h"
 
 namespace vantor {

@@ -5,8 +5,8 @@
 #include <istream>
 
 #include "elementtable.h"
-#include "hostfilename.h"
-#include "hostnode.h"
+#include "host/hostfilename.h"
+#include "host/hostnode.h"
 #include "molecule.h"
 
 namespace vantor {

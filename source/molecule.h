@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "hostarray.h"
+#include "host/hostarray.h"
 
 namespace vantor {
 

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "elementtable.h"
-#include "hostcontainer.h"
-#include "hostnode.h"
+#include "host/hostcontainer.h"
+#include "host/hostnode.h"
 #include "molecule.h"
 
 namespace vantor {

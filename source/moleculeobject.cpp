@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-#include "hostdescription.h"
-#include "hoststream.h"
-#include "hostui.h"
+#include "host/hostdescription.h"
+#include "host/hoststream.h"
+#include "host/hostui.h"
 #include "moleculefile.h"
 #include "parameterids.h"
 

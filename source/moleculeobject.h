@@ -6,13 +6,13 @@
 #include <cstdint>
 
 #include "colourpresets.h"
-#include "hostgenerator.h"
+#include "host/hostgenerator.h"
 #include "elementtable.h"
-#include "hostcontainer.h"
-#include "hostnode.h"
+#include "host/hostcontainer.h"
+#include "host/hostnode.h"
 #include "materialrows.h"
 #include "molecule.h"
-#include "objectdata.h"
+#include "host/objectdata.h"
 
 namespace vantor {
 

@@ -24,9 +24,9 @@
 #include <mach-o/dyld.h>
 #endif
 
-#include "export.h"
-#include "resources.h"
+#include "vthost/export.h"
 #include "vthost/host.h"
+#include "vthost/molecule.h"
 #include "vthost/script.h"
 
 namespace {
@@ -51,10 +51,6 @@ constexpr int kDone = 0;
 constexpr int kFailed = 1;  // the module did not start, a file could not be written, a script line failed
 constexpr int kBadArguments = 2;
 constexpr int kMoleculeNotLoaded = 3;  // the report is written all the same
-
-constexpr int32_t kMoleculeType = 1060013;
-constexpr int32_t kMoleculeFile = 20000;  // MOLOBJ_FILE
-constexpr int32_t kLoadButton = 20001;    // MOLOBJ_LOAD
 
 fs::path ProgramFolder(const char* argv0) {
   std::error_code error;
@@ -341,7 +337,7 @@ bool WriteModel(const vthost::Host& host, const VtNode* object, const std::strin
 // Presses the load button; true when the object took the file (it marks its data changed then).
 bool LoadMolecule(vthost::Host& host, VtNode* object) {
   const size_t before = vthost::Host::NodeEvents(object).size();
-  host.Press(object, kLoadButton);
+  host.Press(object, vthost::molecule::kLoad);
   const std::vector<vthost::NodeEvent>& events = vthost::Host::NodeEvents(object);
   const auto changed = [](const vthost::NodeEvent& e) {
     return e.kind == vthost::NodeEvent::Kind::Dirty && (e.value & VT_DIRTY_DATA) != 0;
@@ -367,7 +363,7 @@ class OpenDocument {
 // evaluated; then what it generated is written out.
 int RunMolecule(vthost::Host& host, const Arguments& arguments) {
   OpenDocument document(host);
-  VtNode* object = host.CreateObject(document.get(), kMoleculeType, "Molecule");
+  VtNode* object = host.CreateObject(document.get(), vthost::molecule::kType, "Molecule");
   if (object == nullptr) {
     std::cerr << "vantor-host: the molecule object could not be made\n";
     return kFailed;
@@ -384,7 +380,7 @@ int RunMolecule(vthost::Host& host, const Arguments& arguments) {
   std::error_code ignored;
   const fs::path file = fs::absolute(fs::u8path(arguments.molecule), ignored);
   host.ShownDescription(object);
-  host.SetParameter(object, kMoleculeFile, file.empty() ? fs::u8path(arguments.molecule) : file);
+  host.SetParameter(object, vthost::molecule::kFile, file.empty() ? fs::u8path(arguments.molecule) : file);
   const bool loaded = LoadMolecule(host, object);
   host.Evaluate(document.get());
   int status = loaded ? kDone : kMoleculeNotLoaded;

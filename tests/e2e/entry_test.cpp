@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "values.h"
+#include "scene/model.h"
 #include "vthost/host.h"
 
 namespace fs = std::filesystem;

@@ -7,10 +7,10 @@
 #include <fstream>
 #include <iostream>
 
-#include "export.h"
+#include "export/json.h"
 #include "molfiles.h"
 #include "tempfolder.h"
-#include "values.h"
+#include "scene/model.h"
 #include "vthost/host.h"
 
 namespace {

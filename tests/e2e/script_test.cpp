@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "export.h"
+#include "export/json.h"
 #include "molfiles.h"
 #include "tempfolder.h"
 #include "vthost/script.h"

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "export.h"
+#include "export/json.h"
 #include "molfiles.h"
 #include "tempfolder.h"
-#include "values.h"
+#include "scene/model.h"
 #include "vthost/host.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <set>
 
-#include "export.h"
+#include "export/json.h"
 #include "gltf.h"
 #include "sample_hierarchy.h"
 

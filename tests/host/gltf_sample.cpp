@@ -1,7 +1,7 @@
 // Writes the sample hierarchy as a .glb, for the glTF validator: gltf_sample OUT.glb
 #include <iostream>
 
-#include "export.h"
+#include "export/json.h"
 #include "sample_hierarchy.h"
 
 int main(int argc, char** argv) {

@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "jsonwriter.h"
+#include "export/jsonwriter.h"
 
 namespace vthost {
 namespace {

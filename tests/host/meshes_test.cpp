@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "meshes.h"
+#include "scene/meshes.h"
 #include "printers.h"
 
 namespace vthost {

@@ -4,7 +4,7 @@
 
 #include <ostream>
 
-#include "values.h"
+#include "base/numbers.h"
 
 namespace vthost {
 namespace {

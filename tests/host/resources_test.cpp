@@ -4,7 +4,7 @@
 #include <fstream>
 #include <variant>
 
-#include "resources.h"
+#include "scene/resources.h"
 
 namespace vthost {
 namespace {

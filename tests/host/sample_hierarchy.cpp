@@ -1,6 +1,6 @@
 #include "sample_hierarchy.h"
 
-#include "meshes.h"
+#include "scene/meshes.h"
 
 namespace vthost {
 namespace {

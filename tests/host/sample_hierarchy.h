@@ -2,7 +2,7 @@
 // carbon nucleus, a carbon sphere with a texture tag, an oxygen sphere and a bond between the two.
 #pragma once
 
-#include "values.h"
+#include "scene/model.h"
 
 namespace vthost {
 

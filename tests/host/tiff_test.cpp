@@ -1,5 +1,5 @@
 // Checks the baseline TIFF decoder on files built in memory, on damaged copies, and on the icon.
-#include "tiff.h"
+#include "tables/tiff.h"
 
 #include <gtest/gtest.h>
 

@@ -2,12 +2,12 @@
 #include <fstream>
 
 #include "boundmodule.h"
-#include "hostcontainer.h"
-#include "hostfilename.h"
-#include "hostmemory.h"
-#include "hostresource.h"
-#include "hoststring.h"
-#include "hostui.h"
+#include "host/hostcontainer.h"
+#include "host/hostfilename.h"
+#include "host/hostmemory.h"
+#include "host/hostresource.h"
+#include "host/hoststring.h"
+#include "host/hostui.h"
 #include "printers.h"
 
 namespace vantor {

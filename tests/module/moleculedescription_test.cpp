@@ -56,7 +56,7 @@ TEST_F(MoleculeDescription, OneRowInDisplayOrderWithItsDefaults) {
   EXPECT_EQ(GetAs<double>(node_, 15028), 1.0);
   EXPECT_EQ(GetAs<double>(node_, 15029), 1.0);
   EXPECT_EQ(GetAs<bool>(node_, 15030), true);
-  EXPECT_EQ(vthost::kBcTable.GetInt32(&node_->parameters, 15031, -1), 6);  // stored as 6.0, read as 6
+  EXPECT_EQ(vthost::Int32Of(&node_->parameters, 15031, -1), 6);  // stored as 6.0, read as 6
 }
 
 TEST_F(MoleculeDescription, ThirdRowUsesItsOwnBlockOfIds) {

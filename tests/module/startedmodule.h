@@ -6,7 +6,7 @@
 #include "molfiles.h"
 #include "moleculeobject.h"
 #include "parameterids.h"
-#include "values.h"
+#include "scene/model.h"
 
 class StartedModule : public BoundModule {
  protected:

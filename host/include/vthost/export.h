@@ -1,0 +1,34 @@
+// What vantor-host writes of what a module generated: the report of a run (JSON) and the model
+// (glTF 2.0 binary), and the parameter table of an object type.
+#pragma once
+
+#include <filesystem>
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+#include "vthost/host.h"
+
+namespace vthost {
+
+// The report's text written to stream as it is made; false when the stream failed. A number that
+// is not finite is written as null (JSON has no other way); *nonFinite, when given, then receives
+// the key it stands under.
+bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream,
+                 std::optional<std::string>* nonFinite = nullptr);
+
+// root and everything below it as a .glb file, or into a stream (standard output); false with a
+// reason. A hierarchy with a number glTF cannot hold (beyond its 32-bit floats once scaled) is
+// refused and nothing is written. parameters: those of the molecule object root was built with
+// (Host::HierarchyParameters), which tell the orders of its bonds apart; without them bonds are
+// of no known order.
+bool WriteGltf(const Host& host, const VtNode* root, const std::filesystem::path& file, std::string* error,
+               const VtContainer* parameters = nullptr);
+bool WriteGltf(const Host& host, const VtNode* root, std::ostream& out, std::string* error,
+               const VtContainer* parameters = nullptr);
+
+// Every parameter of a description as a Markdown table (name, id, type, default, range or choices,
+// help), values written as --set and the script's set read them.
+std::string ParameterTable(const StaticDescription& description);
+
+}  // namespace vthost

@@ -1,0 +1,141 @@
+// The host's number conversions: the whole text, blanks around it aside, must be the number.
+#include "base/numbers.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <locale>
+#include <sstream>
+#include <string>
+#include <system_error>
+
+namespace vthost {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+// from_chars takes a minus but no plus: one plus sign is skipped, a sign after it is not a number.
+bool SkipPlus(const char** begin, const char* end) {
+  const bool plus = *begin != end && **begin == '+';
+  if (plus) ++*begin;
+  return *begin != end && !(plus && (**begin == '+' || **begin == '-'));
+}
+
+// The fixed-point numbers of molecule files ([-]digits[.digits]) with at most 15 significant digits:
+// mantissa and power of ten are exact doubles, so one division gives the correctly rounded value,
+// the same that from_chars gives. Anything else answers false and takes the general path.
+bool ParsePlainDecimal(const char* begin, const char* end, double* value) {
+  constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  constexpr int kMaxDigits = 15;
+  const bool negative = begin != end && *begin == '-';
+  if (negative) ++begin;
+  uint64_t mantissa = 0;
+  int digits = 0;
+  int decimals = 0;
+  bool point = false;
+  for (const char* c = begin; c != end; ++c) {
+    if (*c == '.' && !point) {
+      point = true;
+    } else if (*c >= '0' && *c <= '9') {
+      if (++digits > kMaxDigits) return false;
+      mantissa = mantissa * 10 + static_cast<uint64_t>(*c - '0');
+      if (point) ++decimals;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0) return false;
+  const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[decimals];
+  *value = negative ? -magnitude : magnitude;
+  return true;
+}
+
+// The form from_chars reads in chars_format::general, a plus sign aside: [-]digits[.[digits]] or
+// [-].digits, then an optional exponent e[+|-]digits. (It also reads inf and nan, which ParseFloat
+// refuses anyway.)
+bool HasDecimalForm(const char* begin, const char* end) {
+  const auto digits = [&](const char* c) {
+    while (c != end && *c >= '0' && *c <= '9') ++c;
+    return c;
+  };
+  const char* c = begin;
+  if (c != end && *c == '-') ++c;
+  const char* integral = digits(c);
+  bool any = integral != c;
+  c = integral;
+  if (c != end && *c == '.') {
+    const char* fraction = digits(c + 1);
+    any = any || fraction != c + 1;
+    c = fraction;
+  }
+  if (!any) return false;
+  if (c != end && (*c == 'e' || *c == 'E')) {
+    ++c;
+    if (c != end && (*c == '+' || *c == '-')) ++c;
+    const char* exponent = digits(c);
+    if (exponent == c) return false;
+    c = exponent;
+  }
+  return c == end;
+}
+
+}  // namespace
+
+std::string_view Trim(std::string_view text) {
+  size_t first = 0;
+  size_t last = text.size();
+  while (first < last && IsBlank(text[first])) ++first;
+  while (last > first && IsBlank(text[last - 1])) --last;
+  return text.substr(first, last - first);
+}
+
+bool ParseInt32(std::string_view text, int32_t* value) {
+  const std::string_view number = Trim(text);
+  const char* begin = number.data();
+  const char* end = begin + number.size();
+  // hexadecimal: the 32 bits as written, so FFFFFFFF is -1
+  if (number.size() > 2 && begin[0] == '0' && (begin[1] == 'x' || begin[1] == 'X')) {
+    uint32_t bits = 0;
+    const auto [stop, failure] = std::from_chars(begin + 2, end, bits, 16);
+    if (failure != std::errc() || stop != end) return false;
+    *value = static_cast<int32_t>(bits);
+    return true;
+  }
+  if (!SkipPlus(&begin, end)) return false;
+  int32_t parsed = 0;
+  const auto [stop, failure] = std::from_chars(begin, end, parsed, 10);
+  if (failure != std::errc() || stop != end) return false;
+  *value = parsed;
+  return true;
+}
+
+bool ParseFloatByStream(std::string_view text, double* value) {
+  if (!HasDecimalForm(text.data(), text.data() + text.size())) return false;
+  std::istringstream stream{std::string(text)};
+  stream.imbue(std::locale::classic());
+  double parsed = 0.0;
+  stream >> parsed;
+  if (stream.fail() || !std::isfinite(parsed)) return false;
+  *value = parsed;
+  return true;
+}
+
+bool ParseFloat(std::string_view text, double* value) {
+  const std::string_view number = Trim(text);
+  const char* begin = number.data();
+  const char* end = begin + number.size();
+  if (!SkipPlus(&begin, end)) return false;
+  if (ParsePlainDecimal(begin, end, value)) return true;
+#if defined(_LIBCPP_VERSION)
+  // libc++ (macOS) has no from_chars for floating point
+  return ParseFloatByStream(std::string_view(begin, static_cast<size_t>(end - begin)), value);
+#else
+  double parsed = 0.0;
+  const auto [stop, failure] = std::from_chars(begin, end, parsed, std::chars_format::general);
+  if (failure != std::errc() || stop != end || !std::isfinite(parsed)) return false;
+  *value = parsed;
+  return true;
+#endif
+}
+
+}  // namespace vthost

@@ -1,0 +1,20 @@
+// The host's number conversions: the whole text, blanks around it aside, must be the number.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace vthost {
+
+// A whole number that fits 32 bits; 0x introduces hexadecimal (the 32 bits as written).
+bool ParseInt32(std::string_view text, int32_t* value);
+// A finite number in from_chars' general form, with an optional plus sign.
+bool ParseFloat(std::string_view text, double* value);
+// ParseFloat's reading where the standard library has no from_chars for double (libc++, macOS):
+// text of from_chars' decimal form (no blanks, no plus sign) read by a stream in the classic
+// locale. Built everywhere, so that it is tested where from_chars is there to compare.
+bool ParseFloatByStream(std::string_view text, double* value);
+// The text without the blanks (space, tab, line ends, vertical tab, form feed) around it.
+std::string_view Trim(std::string_view text);
+
+}  // namespace vthost

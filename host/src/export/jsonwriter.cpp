@@ -1,0 +1,343 @@
+// JSON text written as it goes.
+#include "export/jsonwriter.h"
+
+#include <algorithm>
+#include <cassert>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <nlohmann/json.hpp>
+#include <ostream>
+
+namespace vthost {
+namespace {
+
+constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
+constexpr char kHexDigits[] = "0123456789abcdef";
+// Enough for any number nlohmann-json writes (17 digits, sign, point, exponent).
+constexpr size_t kNumberLength = 32;
+// The most one byte of text becomes: \u00XX.
+constexpr size_t kMostPerByte = 6;
+constexpr size_t kFirstSize = 4096;
+constexpr size_t kSinkSize = 1 << 16;
+constexpr size_t kCachedNumbers = 8192;  // a power of two
+
+// Spreads every bit of value over all bits of the result (splitmix64's finaliser), so that numbers
+// differing only in their sign or lowest bits fall in different places of a cache.
+uint64_t Mix(uint64_t value) {
+  value = (value ^ (value >> 30)) * 0xBF58476D1CE4E5B9u;
+  value = (value ^ (value >> 27)) * 0x94D049BB133111EBu;
+  return value ^ (value >> 31);
+}
+
+bool IsContinuation(unsigned char byte, unsigned char low = 0x80, unsigned char high = 0xBF) {
+  return byte >= low && byte <= high;
+}
+
+// The length of the well-formed UTF-8 sequence at text[i] (Unicode's table of well-formed byte
+// sequences); 0 when it is ill-formed, with *skip the length of its maximal ill-formed part.
+size_t SequenceAt(std::string_view text, size_t i, size_t* skip) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[i + k]); };
+  const unsigned char lead = byte(0);
+  size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;   // no overlong forms
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;  // nothing past U+10FFFF
+  } else {
+    *skip = 1;
+    return 0;
+  }
+  size_t k = 1;
+  for (; k < length && i + k < text.size(); ++k) {
+    if (!(k == 1 ? IsContinuation(byte(k), low, high) : IsContinuation(byte(k)))) break;
+  }
+  if (k == length) return length;
+  *skip = k;
+  return 0;
+}
+
+// The bytes that go into a JSON string as they are.
+constexpr std::array<bool, 256> kPlain = [] {
+  std::array<bool, 256> plain{};
+  for (size_t c = 0x20; c < 0x80; ++c) plain[c] = c != '"' && c != '\\';
+  return plain;
+}();
+
+bool Plain(unsigned char c) { return kPlain[c]; }
+
+}  // namespace
+
+JsonWriter::JsonWriter(std::ostream* sink) : sink_(sink) {}
+
+std::string JsonWriter::Take() {
+  text_.resize(used_);
+  used_ = 0;
+  empty_.clear();
+  afterKey_ = false;
+  return std::move(text_);
+}
+
+bool JsonWriter::Flush() {
+  if (sink_ == nullptr) return true;
+  sink_->write(text_.data(), static_cast<std::streamsize>(used_));
+  used_ = 0;
+  ++flushes_;
+  return static_cast<bool>(*sink_);
+}
+
+void JsonWriter::Grow(size_t n) {
+  // with a sink, what is written goes there rather than into more memory
+  if (sink_ != nullptr && used_ > 0 && text_.size() >= n) {
+    Flush();
+    return;
+  }
+  text_.resize(std::max({text_.size() * 2, used_ + n, sink_ != nullptr ? kSinkSize : kFirstSize}));
+}
+
+void JsonWriter::Append(std::string_view text) {
+  std::memcpy(Room(text.size()), text.data(), text.size());
+  used_ += text.size();
+}
+
+void JsonWriter::LineBreak() {
+  const size_t blanks = empty_.size();
+  char* at = Room(blanks + 1);
+  *at = '\n';
+  std::memset(at + 1, ' ', blanks);
+  used_ += blanks + 1;
+  breakLine_ = false;
+}
+
+void JsonWriter::Quoted(std::string_view text) {
+  char* at = Room(text.size() * kMostPerByte + 2);
+  char* const first = at;
+  *at++ = '"';
+  // most text is plain throughout: copied at once
+  size_t i = 0;
+  while (i < text.size() && Plain(static_cast<unsigned char>(text[i]))) ++i;
+  std::memcpy(at, text.data(), i);
+  at += i;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (Plain(c)) {
+      *at++ = static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    if (c >= 0x80) {
+      size_t skip = 0;
+      const size_t length = SequenceAt(text, i, &skip);
+      if (length > 0) {
+        std::memcpy(at, text.data() + i, length);
+        at += length;
+        i += length;
+      } else {
+        std::memcpy(at, kReplacement, 3);
+        at += 3;
+        i += skip;
+      }
+      continue;
+    }
+    *at++ = '\\';
+    switch (c) {
+      case '"': *at++ = '"'; break;
+      case '\\': *at++ = '\\'; break;
+      case '\b': *at++ = 'b'; break;
+      case '\f': *at++ = 'f'; break;
+      case '\n': *at++ = 'n'; break;
+      case '\r': *at++ = 'r'; break;
+      case '\t': *at++ = 't'; break;
+      default:
+        *at++ = 'u';
+        *at++ = '0';
+        *at++ = '0';
+        *at++ = kHexDigits[c >> 4];
+        *at++ = kHexDigits[c & 0xF];
+    }
+    ++i;
+  }
+  *at++ = '"';
+  used_ += static_cast<size_t>(at - first);
+}
+
+void JsonWriter::Next() {
+  if (afterKey_) {
+    afterKey_ = false;
+    return;
+  }
+  if (!empty_.empty()) {
+    if (!empty_.back()) {
+      *Room(1) = ',';
+      ++used_;
+    }
+    empty_.back() = false;
+  }
+  if (breakLine_) LineBreak();
+}
+
+void JsonWriter::Open(char bracket) {
+  Next();
+  *Room(1) = bracket;
+  ++used_;
+  empty_.push_back(true);
+}
+
+void JsonWriter::Close(char bracket) {
+  empty_.pop_back();
+  if (breakLine_) LineBreak();
+  *Room(1) = bracket;
+  ++used_;
+}
+
+void JsonWriter::BeginObject() { Open('{'); }
+void JsonWriter::EndObject() { Close('}'); }
+void JsonWriter::BeginArray() { Open('['); }
+void JsonWriter::EndArray() { Close(']'); }
+
+void JsonWriter::Key(std::string_view key) {
+  Next();
+  Quoted(key);
+  *Room(1) = ':';
+  ++used_;
+  afterKey_ = true;
+}
+
+void JsonWriter::PlainKey(std::string_view key) {
+  assert(std::all_of(key.begin(), key.end(), [](char c) { return Plain(static_cast<unsigned char>(c)); }) &&
+         "a key with bytes to escape goes through Key");
+  Next();
+  char* at = Room(key.size() + 3);
+  *at++ = '"';
+  std::memcpy(at, key.data(), key.size());
+  at += key.size();
+  *at++ = '"';
+  *at = ':';
+  used_ += key.size() + 3;
+  afterKey_ = true;
+}
+
+void JsonWriter::String(std::string_view text) {
+  Next();
+  Quoted(text);
+}
+
+void JsonWriter::Number(double value) {
+  Next();
+  if (!std::isfinite(value)) {
+    NoteNonFinite();
+    Append("null");
+    return;
+  }
+  if (value == 0.0) {
+    Append(std::signbit(value) ? "-0.0" : "0.0");
+    return;
+  }
+  if (numbers_.empty()) numbers_.resize(kCachedNumbers);
+  uint64_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  CachedNumber& cached = numbers_[Mix(bits) & (kCachedNumbers - 1)];
+  if (cached.length == 0 || cached.bits != bits) {
+    char* end = nlohmann::detail::to_chars(cached.digits.data(), cached.digits.data() + cached.digits.size(), value);
+    cached.bits = bits;
+    cached.length = static_cast<uint8_t>(end - cached.digits.data());
+  }
+  // all the digits' room, of which the number takes its length
+  std::memcpy(Room(cached.digits.size()), cached.digits.data(), cached.digits.size());
+  used_ += cached.length;
+}
+
+std::pair<uint64_t, size_t> JsonWriter::Mark() const { return {flushes_, used_}; }
+
+std::optional<std::string_view> JsonWriter::Since(std::pair<uint64_t, size_t> mark) const {
+  if (mark.first != flushes_) return std::nullopt;  // part of it went to the sink
+  return std::string_view(text_.data() + mark.second, used_ - mark.second);
+}
+
+void JsonWriter::Raw(std::string_view text) { Append(text); }
+
+void JsonWriter::Number(float value) {
+  Next();
+  if (!std::isfinite(value)) {
+    NoteNonFinite();
+    Append("null");
+    return;
+  }
+  std::array<char, kNumberLength> digits;
+  char* end = nlohmann::detail::to_chars(digits.data(), digits.data() + digits.size(), value);
+  Append(std::string_view(digits.data(), static_cast<size_t>(end - digits.data())));
+}
+
+void JsonWriter::Fixed(double value, int decimals) {
+  constexpr std::array<uint64_t, 10> kPowers = {1,      10,      100,      1000,      10000,
+                                                100000, 1000000, 10000000, 100000000, 1000000000};
+  constexpr double kExact = 9.0e15;  // below 2^53: every whole number is a double
+  int places = std::clamp(decimals, 0, 9);
+  const uint64_t power = kPowers[static_cast<size_t>(places)];
+  const double scaled = std::round(value * static_cast<double>(power));
+  if (!(std::fabs(scaled) < kExact)) {
+    Number(value);
+    return;
+  }
+  Next();
+  char* const first = Room(kNumberLength);
+  char* at = first;
+  const auto units = static_cast<int64_t>(scaled);
+  if (units < 0) *at++ = '-';
+  const auto magnitude = static_cast<uint64_t>(units < 0 ? -units : units);
+  at = std::to_chars(at, first + kNumberLength, magnitude / power).ptr;
+  uint64_t fraction = magnitude % power;
+  if (fraction != 0) {
+    while (fraction % 10 == 0) {
+      fraction /= 10;
+      --places;
+    }
+    *at++ = '.';
+    for (int i = places - 1; i >= 0; --i, fraction /= 10) at[i] = static_cast<char>('0' + fraction % 10);
+    at += places;
+  }
+  used_ += static_cast<size_t>(at - first);
+}
+
+void JsonWriter::Integer(int64_t value) {
+  Next();
+  char* const first = Room(kNumberLength);
+  used_ += static_cast<size_t>(std::to_chars(first, first + kNumberLength, value).ptr - first);
+}
+
+void JsonWriter::Bool(bool value) {
+  Next();
+  Append(value ? "true" : "false");
+}
+
+void JsonWriter::NoteNonFinite() {
+  if (nonFinite_) return;
+  nonFinite_ = true;
+  // the key the number stands under, found back in the text (unless that went to the sink)
+  const std::string_view written(text_.data(), used_);
+  const size_t colon = written.rfind("\":");
+  if (colon == std::string_view::npos) return;
+  size_t open = colon;
+  while (open > 0) {
+    open = written.rfind('"', open - 1);
+    if (open == std::string_view::npos) return;
+    size_t backslashes = 0;
+    while (open > backslashes && written[open - 1 - backslashes] == '\\') ++backslashes;
+    if (backslashes % 2 == 0) break;
+  }
+  nonFiniteKey_ = std::string(written.substr(open + 1, colon - open - 1));
+}
+
+void JsonWriter::Null() {
+  Next();
+  Append("null");
+}
+
+}  // namespace vthost

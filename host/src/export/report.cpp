@@ -1,0 +1,454 @@
+// A generated hierarchy as JSON, and the report vantor-host writes of one run.
+//
+// The text is written as it goes (jsonwriter.h); the JSON values the script prints and the tests
+// read are that same text parsed, so there is one way of writing each thing.
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <type_traits>
+#include <unordered_map>
+#include <variant>
+
+#include "export/json.h"
+#include "export/jsonwriter.h"
+#include "vthost/molecule.h"
+
+namespace vthost {
+
+using nlohmann::json;
+
+namespace {
+
+void WriteVector(JsonWriter& out, const VtVector& v) {
+  out.BeginArray();
+  out.Number(v.x);
+  out.Number(v.y);
+  out.Number(v.z);
+  out.EndArray();
+}
+
+void WriteContainer(JsonWriter& out, const Host& host, const VtContainer* container);
+
+// Links read as the name of what they point at, null when it is gone.
+void WriteValue(JsonWriter& out, const Host& host, const Value& value) {
+  std::visit(
+      [&](const auto& held) {
+        using T = std::decay_t<decltype(held)>;
+        if constexpr (std::is_same_v<T, std::monostate>) {
+          out.Null();
+        } else if constexpr (std::is_same_v<T, int32_t>) {
+          out.Integer(held);
+        } else if constexpr (std::is_same_v<T, double>) {
+          out.Number(held);
+        } else if constexpr (std::is_same_v<T, bool>) {
+          out.Bool(held);
+        } else if constexpr (std::is_same_v<T, VtVector>) {
+          WriteVector(out, held);
+        } else if constexpr (std::is_same_v<T, std::string>) {
+          out.String(held);
+        } else if constexpr (std::is_same_v<T, std::filesystem::path>) {
+          out.String(held.u8string());
+        } else if constexpr (std::is_same_v<T, LinkValue>) {
+          const VtNode* target = held.node ? host.FindNode(held.node) : nullptr;
+          if (target) {
+            out.String(Host::NodeName(target));
+          } else {
+            out.Null();
+          }
+        } else {
+          static_assert(std::is_same_v<T, ContainerPtr>);
+          WriteContainer(out, host, held.get());
+        }
+      },
+      value);
+}
+
+// Keys are the ids as text, in the order of the text ("1000" before "999").
+void WriteContainer(JsonWriter& out, const Host& host, const VtContainer* container) {
+  out.BeginObject();
+  if (container == nullptr || container->values.empty()) {
+    out.EndObject();
+    return;
+  }
+  struct Key {
+    std::array<char, 12> text;  // an int32 in decimal
+    size_t length;
+    const Value* value;
+    std::string_view View() const { return {text.data(), length}; }
+  };
+  // generated objects hold a few parameters each: those need no memory of their own
+  constexpr size_t kFewKeys = 8;
+  std::array<Key, kFewKeys> few;
+  std::vector<Key> many;
+  if (container->values.size() > kFewKeys) many.resize(container->values.size());
+  Key* const keys = many.empty() ? few.data() : many.data();
+  size_t count = 0;
+  for (const auto& [id, value] : container->values) {
+    Key& key = keys[count++];
+    key.value = &value;
+    key.length = static_cast<size_t>(std::to_chars(key.text.data(), key.text.data() + key.text.size(), id).ptr -
+                                     key.text.data());
+  }
+  std::sort(keys, keys + count, [](const Key& a, const Key& b) { return a.View() < b.View(); });
+  for (size_t i = 0; i < count; ++i) {
+    out.PlainKey(keys[i].View());
+    WriteValue(out, host, *keys[i].value);
+  }
+  out.EndObject();
+}
+
+const char* TypeName(int32_t type) {
+  switch (type) {
+    case VT_OBJECT_NULL: return "null";
+    case VT_OBJECT_POLYGON: return "polygon";
+    case VT_OBJECT_SWEEP: return "sweep";
+    case VT_OBJECT_SPLINE: return "spline";
+    default: return nullptr;
+  }
+}
+
+void WriteTag(JsonWriter& out, const Host& host, const VtTag& tag) {
+  out.BeginObject();
+  if (tag.type == VT_TAG_TEXTURE) {
+    out.PlainKey("material");
+    const VtNode* material = tag.material ? host.FindNode(tag.material) : nullptr;
+    if (material) {
+      out.String(Host::NodeName(material));
+    } else {
+      out.Null();
+    }
+  }
+  if (tag.type == VT_TAG_TEXTURE || !tag.parameters.values.empty()) {
+    out.PlainKey("params");
+    WriteContainer(out, host, &tag.parameters);
+  }
+  out.PlainKey("type");
+  out.Integer(tag.type);
+  out.EndObject();
+}
+
+// Generated objects come in few kinds: every atom of an element shows the same fields apart from
+// its position, every bond of an order the same sweep and profile, and every path differs only in
+// its points. A node's fields before its position and those after it are written as two pieces;
+// the text of a piece is kept once the same piece has come twice, and written again for every
+// further one.
+class Repeats {
+ public:
+  // Writes the piece whose content the key describes with write, or its kept text. No key:
+  // always written.
+  template <typename Write>
+  void Piece(JsonWriter& out, const std::string* key, Write write) {
+    if (key != nullptr) {
+      const auto found = texts_.find(*key);
+      if (found != texts_.end()) {
+        out.Raw(found->second);
+        return;
+      }
+    }
+    const auto mark = out.Mark();
+    write();
+    if (key != nullptr) Written(*key, out.Since(mark));
+  }
+
+  // The content of the fields before the position: display colour, name, parameters, mesh counts.
+  const std::string* KeyBefore(const VtNode& node) {
+    Start('b', node);
+    Add(node.name.size());
+    Add(node.name.data(), node.name.size());
+    Add(node.display.set);
+    Add(node.display.colour);
+    Add(node.display.mode);
+    Add(node.display.xray);
+    if (!Add(node.parameters)) return nullptr;
+    Add(node.mesh ? node.mesh->points.size() : 0);
+    Add(node.mesh ? node.mesh->polygons.size() : 0);
+    return Finish();
+  }
+
+  // The content of the fields after the position: primitive, spline, tags, type.
+  const std::string* KeyAfter(const VtNode& node) {
+    Start('a', node);
+    Add(node.primitive.has_value());
+    if (node.primitive) {
+      Add(node.primitive->type);
+      Add(node.primitive->radius);
+      Add(node.primitive->segments);
+    }
+    Add(node.spline.has_value());
+    if (node.spline) {
+      Add(node.spline->type);
+      Add(node.spline->points.size());
+      for (const VtVector& point : node.spline->points) Add(point);
+      Add(node.spline->tangents.size());
+      for (const VtTangent& tangent : node.spline->tangents) Add(tangent);
+    }
+    Add(node.tags.size());
+    for (const auto& tag : node.tags) {
+      if (!tag) continue;
+      Add(tag->type);
+      Add(tag->material);  // a material's name stays the same while a report is written
+      if (!Add(tag->parameters)) return nullptr;
+    }
+    return Finish();
+  }
+
+ private:
+  // The key is written into key_'s whole length, which only grows, and cut to what was written
+  // at the end: adding a few bytes is then a copy, not a call.
+  void Start(char piece, const VtNode& node) {
+    key_.resize(key_.capacity());
+    length_ = 0;
+    Add(piece);
+    Add(node.type);
+  }
+
+  const std::string* Finish() {
+    key_.resize(length_);
+    return &key_;
+  }
+
+  void Add(const void* bytes, size_t size) {
+    if (key_.size() - length_ < size) key_.resize(std::max(2 * key_.size(), length_ + size));
+    std::memcpy(&key_[length_], bytes, size);
+    length_ += size;
+  }
+
+  template <typename T>
+  void Add(const T& value) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    Add(&value, sizeof value);
+  }
+
+  // false for values not worth a key (text, links, containers)
+  bool Add(const VtContainer& container) {
+    Add(container.values.size());
+    for (const auto& [id, value] : container.values) {
+      Add(id);
+      Add(value.index());
+      const bool simple = std::visit(
+          [this](const auto& held) {
+            using T = std::decay_t<decltype(held)>;
+            if constexpr (std::is_same_v<T, int32_t> || std::is_same_v<T, double> || std::is_same_v<T, bool> ||
+                          std::is_same_v<T, VtVector>) {
+              Add(held);
+              return true;
+            } else {
+              return std::is_same_v<T, std::monostate>;
+            }
+          },
+          value);
+      if (!simple) return false;
+    }
+    return true;
+  }
+
+  // Most pieces come once (an atom's neighbourhood, a path's points): keeping their text would
+  // only cost. A piece's text is kept the second time it comes.
+  void Written(const std::string& key, std::optional<std::string_view> text) {
+    const size_t hash = std::hash<std::string>()(key);
+    uint64_t& seen = seen_[hash % seen_.size()];
+    if (seen != (hash | 1)) {
+      seen = hash | 1;
+      return;
+    }
+    if (text) texts_.emplace(key, *text);
+  }
+
+  std::string key_;
+  size_t length_ = 0;
+  std::array<uint64_t, 4096> seen_{};
+  std::unordered_map<std::string, std::string> texts_;
+};
+
+// The keys in sorted order, as the object of a parsed report keeps them.
+// Each generated object starts a line: its fields follow its children.
+void WriteNode(JsonWriter& out, const Host& host, const VtNode& node, Repeats& repeats) {
+  out.BeginObject();
+  out.PlainKey("children");
+  out.BeginArray();
+  bool any = false;
+  for (const NodePtr& child : node.children) {
+    if (!child) continue;
+    out.BreakLine();
+    WriteNode(out, host, *child, repeats);
+    any = true;
+  }
+  if (any) out.BreakLine();
+  out.EndArray();
+  repeats.Piece(out, repeats.KeyBefore(node), [&] {
+    if (node.display.set) {
+      out.PlainKey("displayColor");
+      out.BeginObject();
+      out.PlainKey("color");
+      WriteVector(out, node.display.colour);
+      out.PlainKey("mode");
+      out.Integer(node.display.mode);
+      out.PlainKey("xray");
+      out.Bool(node.display.xray);
+      out.EndObject();
+    }
+    out.PlainKey("name");
+    out.String(node.name);
+    out.PlainKey("params");
+    WriteContainer(out, host, &node.parameters);
+    if (node.type == VT_OBJECT_POLYGON) {
+      out.PlainKey("pointCount");
+      out.Integer(node.mesh ? static_cast<int64_t>(node.mesh->points.size()) : 0);
+      out.PlainKey("polygonCount");
+      out.Integer(node.mesh ? static_cast<int64_t>(node.mesh->polygons.size()) : 0);
+    }
+  });
+  out.PlainKey("position");
+  WriteVector(out, node.position);
+  repeats.Piece(out, repeats.KeyAfter(node), [&] {
+    if (node.type == VT_OBJECT_POLYGON && node.primitive) {
+      out.PlainKey("primitive");
+      out.BeginObject();
+      out.PlainKey("radius");
+      out.Number(node.primitive->radius);
+      out.PlainKey("segments");
+      out.Integer(node.primitive->segments);
+      out.PlainKey("type");
+      out.Integer(node.primitive->type);
+      out.EndObject();
+    }
+    if (node.spline) {
+      out.PlainKey("spline");
+      out.BeginObject();
+      out.PlainKey("points");
+      out.BeginArray();
+      for (const VtVector& point : node.spline->points) WriteVector(out, point);
+      out.EndArray();
+      out.PlainKey("tangents");
+      out.BeginArray();
+      for (const VtTangent& tangent : node.spline->tangents) {
+        out.BeginArray();
+        WriteVector(out, tangent.left);
+        WriteVector(out, tangent.right);
+        out.EndArray();
+      }
+      out.EndArray();
+      out.PlainKey("type");
+      out.Integer(node.spline->type);
+      out.EndObject();
+    }
+    out.PlainKey("tags");
+    out.BeginArray();
+    for (const auto& tag : node.tags) {
+      if (tag) WriteTag(out, host, *tag);
+    }
+    out.EndArray();
+    out.PlainKey("type");
+    if (const char* name = TypeName(node.type)) {
+      out.String(name);
+    } else {
+      out.String(std::to_string(node.type));
+    }
+  });
+  out.EndObject();
+}
+
+void WriteHierarchy(JsonWriter& out, const Host& host, const VtNode* root) {
+  if (root == nullptr) {
+    out.Null();
+    return;
+  }
+  auto repeats = std::make_unique<Repeats>();
+  WriteNode(out, host, *root, *repeats);
+}
+
+// Atoms and bonds anywhere below node, so a hierarchy that groups them under nulls counts the same.
+void Count(const VtNode& node, int64_t* atoms, int64_t* bonds) {
+  for (const NodePtr& child : node.children) {
+    if (!child) continue;
+    if (child->type == VT_OBJECT_POLYGON && !molecule::IsNucleusName(child->name)) ++*atoms;
+    if (child->type == VT_OBJECT_SWEEP) ++*bonds;
+    Count(*child, atoms, bonds);
+  }
+}
+
+}  // namespace
+
+std::string JsonText(const json& document, int indent) {
+  return document.dump(indent, ' ', false, json::error_handler_t::replace);
+}
+
+json VectorJson(const VtVector& v) { return json::array({v.x, v.y, v.z}); }
+
+json ValueJson(const Host& host, const Value& value) {
+  JsonWriter out;
+  WriteValue(out, host, value);
+  return json::parse(out.Take());
+}
+
+json ContainerJson(const Host& host, const VtContainer* container) {
+  JsonWriter out;
+  WriteContainer(out, host, container);
+  return json::parse(out.Take());
+}
+
+std::string HierarchyText(const Host& host, const VtNode* root) {
+  JsonWriter out;
+  WriteHierarchy(out, host, root);
+  return out.Take();
+}
+
+json HierarchyJson(const Host& host, const VtNode* root) { return json::parse(HierarchyText(host, root)); }
+
+namespace {
+
+void WriteReport(JsonWriter& out, const Host& host, const VtNode* object) {
+  const VtNode* root = Host::Hierarchy(object);
+  int64_t atoms = 0, bonds = 0;
+  if (root) Count(*root, &atoms, &bonds);
+  out.BeginObject();
+  out.PlainKey("atoms");
+  out.Integer(atoms);
+  out.PlainKey("bonds");
+  out.Integer(bonds);
+  out.PlainKey("console");
+  out.BeginArray();
+  for (const Event& event : host.Events()) {
+    if (event.kind == Event::Kind::Console) out.String(event.text);
+  }
+  out.EndArray();
+  out.PlainKey("hierarchy");
+  WriteHierarchy(out, host, root);
+  out.PlainKey("messages");
+  out.BeginArray();
+  for (const Event& event : host.Events()) {
+    if (event.kind != Event::Kind::Console) out.String(event.text);
+  }
+  out.EndArray();
+  out.PlainKey("name");
+  if (object) {
+    out.String(Host::NodeName(object));
+  } else {
+    out.Null();
+  }
+  out.EndObject();
+}
+
+}  // namespace
+
+std::string ReportText(const Host& host, const VtNode* object) {
+  JsonWriter out;
+  WriteReport(out, host, object);
+  return out.Take();
+}
+
+bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, std::optional<std::string>* nonFinite) {
+  JsonWriter out(&stream);
+  WriteReport(out, host, object);
+  if (nonFinite != nullptr && out.NonFinite()) *nonFinite = out.NonFiniteKey();
+  return out.Flush();
+}
+
+json Report(const Host& host, const VtNode* object) { return json::parse(ReportText(host, object)); }
+
+}  // namespace vthost

@@ -1,0 +1,426 @@
+// Document files, and the tagged values of an object's own block.
+//
+// Layout, little-endian: "VANTORDC", u32 version, u32 node count, then per node
+//   u8 kind (1 object, 2 material), i32 type, u64 serial, string name,
+//   [material: 3 f64 colour], container, u32 track count + i32 parameter ids,
+//   [object: i32 level, u64 block length, block]
+// string: u32 length + bytes. container: u32 count, then per value i32 id, u8 value type, payload;
+// a sub-container nests. An object's block holds tagged values ('I' + i32, 'V' + 3 f64) and is
+// read through a stream that ends at the block's end, so an object that reads too little or too
+// much cannot disturb the rest of the file.
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include "base/outputfiles.h"
+#include "scene/model.h"
+
+namespace vthost {
+namespace {
+
+constexpr char kMagic[8] = {'V', 'A', 'N', 'T', 'O', 'R', 'D', 'C'};
+constexpr uint32_t kVersion = 1;
+constexpr uint8_t kObjectNode = 1;
+constexpr uint8_t kMaterialNode = 2;
+constexpr uint8_t kTagInt32 = 'I';
+constexpr uint8_t kTagVector = 'V';
+constexpr int kMaxNesting = 8;
+// The largest document saved or opened. Documents hold parameters and small blocks, far below
+// this; a bound keeps a damaged or hostile file from taking the memory its counts claim.
+constexpr uint64_t kMaxDocumentBytes = uint64_t{16} << 20;
+constexpr const char* kMaxDocumentText = "16 MiB";
+// the stored level an object's read is given
+constexpr int32_t kStoredLevel = 0;
+
+class Writer {
+ public:
+  explicit Writer(std::vector<uint8_t>& out) : out_(out) {}
+  template <typename T>
+  void Put(T value) {
+    uint8_t bytes[sizeof(T)];
+    std::memcpy(bytes, &value, sizeof(T));
+    out_.insert(out_.end(), bytes, bytes + sizeof(T));
+  }
+  void PutString(const std::string& text) {
+    Put(static_cast<uint32_t>(text.size()));
+    out_.insert(out_.end(), text.begin(), text.end());
+  }
+  void PutBytes(const std::vector<uint8_t>& bytes) { out_.insert(out_.end(), bytes.begin(), bytes.end()); }
+
+ private:
+  std::vector<uint8_t>& out_;
+};
+
+// Reads a document file as its counts ask, every read checked against what is left of the file;
+// after one failure every read fails.
+class Reader {
+ public:
+  Reader(std::istream& in, uint64_t size) : in_(in), left_(size) {}
+  template <typename T>
+  bool Get(T* value) {
+    return Read(value, sizeof(T));
+  }
+  bool GetString(std::string* text) {
+    uint32_t length = 0;
+    if (!Get(&length) || left_ < length) return Fail();
+    text->resize(length);
+    return Read(text->data(), length);
+  }
+  bool GetBytes(uint64_t length, std::vector<uint8_t>* bytes) {
+    if (!ok_ || left_ < length) return Fail();
+    bytes->resize(static_cast<size_t>(length));
+    return Read(bytes->data(), bytes->size());
+  }
+  uint64_t Left() const { return left_; }
+  bool Fail() { return ok_ = false; }
+
+ private:
+  bool Read(void* bytes, size_t size) {
+    if (!ok_ || left_ < size) return Fail();
+    in_.read(static_cast<char*>(bytes), static_cast<std::streamsize>(size));
+    if (static_cast<size_t>(in_.gcount()) != size) return Fail();
+    left_ -= size;
+    return true;
+  }
+
+  std::istream& in_;
+  uint64_t left_;
+  bool ok_ = true;
+};
+
+void WriteContainer(Writer& writer, const VtContainer& container) {
+  writer.Put(static_cast<uint32_t>(container.values.size()));
+  for (const auto& [id, value] : container.values) {
+    writer.Put(id);
+    writer.Put(static_cast<uint8_t>(TypeCode(value)));
+    std::visit(
+        [&](const auto& held) {
+          using T = std::decay_t<decltype(held)>;
+          if constexpr (std::is_same_v<T, int32_t> || std::is_same_v<T, double>) {
+            writer.Put(held);
+          } else if constexpr (std::is_same_v<T, bool>) {
+            writer.Put(static_cast<uint8_t>(held ? 1 : 0));
+          } else if constexpr (std::is_same_v<T, VtVector>) {
+            writer.Put(held.x), writer.Put(held.y), writer.Put(held.z);
+          } else if constexpr (std::is_same_v<T, std::string>) {
+            writer.PutString(held);
+          } else if constexpr (std::is_same_v<T, std::filesystem::path>) {
+            writer.PutString(held.u8string());
+          } else if constexpr (std::is_same_v<T, LinkValue>) {
+            writer.Put(held.node);
+          } else if constexpr (std::is_same_v<T, ContainerPtr>) {
+            WriteContainer(writer, held ? *held : VtContainer());
+          }
+        },
+        value);
+  }
+}
+
+// At least an id and a type per value: a count beyond what is left is corrupt.
+constexpr size_t kSmallestValue = sizeof(int32_t) + sizeof(uint8_t);
+
+bool ReadContainer(Reader& reader, VtContainer* container, int depth) {
+  uint32_t count = 0;
+  if (depth > kMaxNesting || !reader.Get(&count) || count > reader.Left() / kSmallestValue) return reader.Fail();
+  for (uint32_t i = 0; i < count; ++i) {
+    int32_t id = 0;
+    uint8_t type = 0;
+    if (!reader.Get(&id) || !reader.Get(&type)) return false;
+    Value value;
+    switch (type) {
+      case VT_VALUE_INT32: {
+        int32_t number = 0;
+        if (!reader.Get(&number)) return false;
+        value = number;
+        break;
+      }
+      case VT_VALUE_FLOAT: {
+        double number = 0.0;
+        if (!reader.Get(&number)) return false;
+        value = number;
+        break;
+      }
+      case VT_VALUE_BOOL: {
+        uint8_t flag = 0;
+        if (!reader.Get(&flag)) return false;
+        value = flag != 0;
+        break;
+      }
+      case VT_VALUE_VECTOR: {
+        VtVector vector{};
+        if (!reader.Get(&vector.x) || !reader.Get(&vector.y) || !reader.Get(&vector.z)) return false;
+        value = vector;
+        break;
+      }
+      case VT_VALUE_STRING:
+      case VT_VALUE_FILENAME: {
+        std::string text;
+        if (!reader.GetString(&text)) return false;
+        value = type == VT_VALUE_STRING ? Value(text) : Value(std::filesystem::u8path(text));
+        break;
+      }
+      case VT_VALUE_LINK: {
+        LinkValue link;
+        if (!reader.Get(&link.node)) return false;
+        value = link;
+        break;
+      }
+      case VT_VALUE_CONTAINER: {
+        auto sub = std::make_shared<VtContainer>();
+        if (!ReadContainer(reader, sub.get(), depth + 1)) return false;
+        value = ContainerPtr(sub);
+        break;
+      }
+      default:
+        return reader.Fail();
+    }
+    container->values[id] = std::move(value);
+  }
+  return true;
+}
+
+// Links name nodes by serial; opened nodes get new serials.
+void RemapLinks(VtContainer& container, const std::map<uint64_t, uint64_t>& serials) {
+  for (auto& [id, value] : container.values) {
+    if (auto* link = std::get_if<LinkValue>(&value)) {
+      const auto found = serials.find(link->node);
+      link->node = found == serials.end() ? 0 : found->second;
+    } else if (auto* sub = std::get_if<ContainerPtr>(&value); sub && *sub) {
+      RemapLinks(**sub, serials);
+    }
+  }
+}
+
+struct StoredNode {
+  uint8_t kind = 0;
+  int32_t type = 0;
+  uint64_t serial = 0;
+  std::string name;
+  VtVector colour{};
+  VtContainer parameters;
+  std::vector<int32_t> tracks;
+  int32_t level = 0;
+  std::vector<uint8_t> block;
+};
+
+bool ReadNode(Reader& reader, StoredNode* node) {
+  if (!reader.Get(&node->kind) || !reader.Get(&node->type) || !reader.Get(&node->serial) ||
+      !reader.GetString(&node->name)) {
+    return false;
+  }
+  if (node->kind != kObjectNode && node->kind != kMaterialNode) return reader.Fail();
+  if (node->kind == kMaterialNode &&
+      (!reader.Get(&node->colour.x) || !reader.Get(&node->colour.y) || !reader.Get(&node->colour.z))) {
+    return false;
+  }
+  if (!ReadContainer(reader, &node->parameters, 0)) return false;
+  uint32_t tracks = 0;
+  if (!reader.Get(&tracks) || tracks > reader.Left() / sizeof(int32_t)) return reader.Fail();
+  for (uint32_t i = 0; i < tracks; ++i) {
+    int32_t id = 0;
+    if (!reader.Get(&id)) return false;
+    node->tracks.push_back(id);
+  }
+  if (node->kind == kObjectNode) {
+    uint64_t length = 0;
+    if (!reader.Get(&node->level) || !reader.Get(&length) || !reader.GetBytes(length, &node->block)) return false;
+  }
+  return true;
+}
+
+std::vector<uint8_t> WriteBlock(VtNode* node) {
+  std::vector<uint8_t> block;
+  if (node->data == nullptr || node->operations->Write == nullptr) return block;
+  VtStream stream;
+  stream.out = &block;
+  EnterModuleOf(node);
+  node->operations->Write(node->data, node, &stream);
+  return block;
+}
+
+}  // namespace
+
+bool ReadBlockInt32(VtStream* stream, int32_t* value) {
+  if (value) *value = 0;
+  if (stream == nullptr || stream->in == nullptr || stream->size - stream->position < 1 + sizeof(int32_t) ||
+      stream->in[stream->position] != kTagInt32) {
+    return false;
+  }
+  if (value) std::memcpy(value, stream->in + stream->position + 1, sizeof(int32_t));
+  stream->position += 1 + sizeof(int32_t);
+  return true;
+}
+
+bool WriteBlockInt32(VtStream* stream, int32_t value) {
+  if (stream == nullptr || stream->out == nullptr) return false;
+  Writer writer(*stream->out);
+  writer.Put(kTagInt32);
+  writer.Put(value);
+  return true;
+}
+
+bool ReadBlockVector(VtStream* stream, VtVector* value) {
+  if (value) *value = VtVector{0.0, 0.0, 0.0};
+  constexpr size_t kSize = 1 + 3 * sizeof(double);
+  if (stream == nullptr || stream->in == nullptr || stream->size - stream->position < kSize ||
+      stream->in[stream->position] != kTagVector) {
+    return false;
+  }
+  if (value) std::memcpy(value, stream->in + stream->position + 1, 3 * sizeof(double));
+  stream->position += kSize;
+  return true;
+}
+
+bool WriteBlockVector(VtStream* stream, const VtVector* value) {
+  if (stream == nullptr || stream->out == nullptr || value == nullptr) return false;
+  Writer writer(*stream->out);
+  writer.Put(kTagVector);
+  writer.Put(value->x), writer.Put(value->y), writer.Put(value->z);
+  return true;
+}
+
+bool Host::SaveDocument(const VtDocument* document, const std::filesystem::path& file, std::string* error) {
+  std::string ignored;
+  if (error == nullptr) error = &ignored;
+  if (document == nullptr) return *error = "no document", false;
+  std::vector<uint8_t> bytes(std::begin(kMagic), std::end(kMagic));
+  Writer writer(bytes);
+  writer.Put(kVersion);
+  writer.Put(static_cast<uint32_t>(document->nodes.size()));
+  for (VtNode* node : document->nodes) {
+    const bool material = node->type == kMaterialType;
+    writer.Put(material ? kMaterialNode : kObjectNode);
+    writer.Put(node->type);
+    writer.Put(node->serial);
+    writer.PutString(node->name);
+    if (material) writer.Put(node->colour.x), writer.Put(node->colour.y), writer.Put(node->colour.z);
+    WriteContainer(writer, node->parameters);
+    writer.Put(static_cast<uint32_t>(node->tracks.size()));
+    for (const auto& track : node->tracks) writer.Put(track->id);
+    if (!material) {
+      const std::vector<uint8_t> block = WriteBlock(node);
+      writer.Put(kStoredLevel);
+      writer.Put(static_cast<uint64_t>(block.size()));
+      writer.PutBytes(block);
+    }
+  }
+  if (bytes.size() > kMaxDocumentBytes) {
+    *error = "the document would take " + std::to_string(bytes.size()) + " bytes, more than the " +
+             kMaxDocumentText + " a document may hold: not saved";
+    return false;
+  }
+  // a document or an empty file is replaced: a molecule file, a script or anything else is not
+  if (!MayReplace(file, std::string_view(kMagic, sizeof kMagic), "Vantor document", error)) return false;
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) return *error = "cannot write " + file.u8string(), false;
+  return true;
+}
+
+VtDocument* Host::OpenDocument(const std::filesystem::path& file, std::string* error) {
+  std::string ignored;
+  if (error == nullptr) error = &ignored;
+  // only a regular file: reading a folder throws from the stream, and a device or FIFO may never end
+  std::error_code failure;
+  const std::filesystem::file_status status = std::filesystem::status(file, failure);
+  if (std::filesystem::is_directory(status)) return *error = "cannot open " + file.u8string() + ": a folder", nullptr;
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    return *error = "cannot open " + file.u8string() + ": not a regular file", nullptr;
+  }
+  std::ifstream in(file, std::ios::binary);
+  const uint64_t size = std::filesystem::file_size(file, failure);
+  if (!in || failure) return *error = "cannot open " + file.u8string(), nullptr;
+
+  // the whole file is read before anything is created: a damaged file opens nothing
+  Reader reader(in, size);
+  char magic[sizeof kMagic];
+  uint32_t version = 0;
+  uint32_t count = 0;
+  if (!reader.Get(&magic) || std::memcmp(magic, kMagic, sizeof kMagic) != 0) return *error = "not a Vantor document", nullptr;
+  if (!reader.Get(&version) || version != kVersion) return *error = "unknown document version", nullptr;
+  if (size > kMaxDocumentBytes) {
+    *error = file.u8string() + " takes " + std::to_string(size) + " bytes, more than the " + kMaxDocumentText +
+             " a document may hold";
+    return nullptr;
+  }
+  if (!reader.Get(&count) || count > reader.Left()) return *error = "damaged document", nullptr;
+  std::vector<StoredNode> stored(count);
+  for (StoredNode& node : stored) {
+    if (!ReadNode(reader, &node)) return *error = "damaged document", nullptr;
+  }
+
+  VtDocument* document = NewDocument();
+  std::map<uint64_t, uint64_t> serials;
+  std::vector<std::pair<VtNode*, const StoredNode*>> opened;
+  for (const StoredNode& node : stored) {
+    VtNode* created = node.kind == kMaterialNode ? CreateMaterial(document, node.name, node.colour)
+                                                 : CreateObject(document, node.type, node.name);
+    if (created == nullptr) continue;  // a type no module registers, or an object that failed to start
+    created->name = node.name;
+    created->parameters = node.parameters;
+    for (const int32_t id : node.tracks) AddTrack(created, id);
+    serials[node.serial] = created->serial;
+    opened.emplace_back(created, &node);
+  }
+  for (auto& [node, stored_node] : opened) {
+    RemapLinks(node->parameters, serials);
+    if (node->data == nullptr || node->operations->Read == nullptr) continue;
+    VtStream stream;
+    stream.in = stored_node->block.data();
+    stream.size = stored_node->block.size();
+    EnterModuleOf(node);
+    node->operations->Read(node->data, node, &stream, stored_node->level);
+  }
+  int32_t subType = VT_DOCUMENT_OPENED;
+  for (auto& [node, stored_node] : opened) Deliver(node, VT_MSG_DOCUMENT_LOADED, &subType);
+  return document;
+}
+
+bool Host::ReadStoredBlock(VtNode* node, const std::vector<uint8_t>& block, int32_t level) {
+  if (node == nullptr || node->data == nullptr || node->operations->Read == nullptr) return false;
+  VtStream stream;
+  stream.in = block.data();
+  stream.size = block.size();
+  EnterModuleOf(node);
+  return node->operations->Read(node->data, node, &stream, level) != 0;
+}
+
+std::vector<uint8_t> Host::EncodeStoredBlock(const std::vector<StoredValue>& values) {
+  std::vector<uint8_t> block;
+  VtStream stream;
+  stream.out = &block;
+  for (const StoredValue& value : values) {
+    if (const auto* number = std::get_if<int32_t>(&value)) {
+      WriteBlockInt32(&stream, *number);
+    } else {
+      WriteBlockVector(&stream, &std::get<VtVector>(value));
+    }
+  }
+  return block;
+}
+
+std::vector<StoredValue> Host::StoredBlock(VtNode* node) {
+  std::vector<StoredValue> values;
+  if (node == nullptr) return values;
+  const std::vector<uint8_t> block = WriteBlock(node);
+  VtStream stream;
+  stream.in = block.data();
+  stream.size = block.size();
+  for (;;) {
+    int32_t number = 0;
+    VtVector vector{};
+    if (ReadBlockInt32(&stream, &number)) {
+      values.emplace_back(number);
+    } else if (ReadBlockVector(&stream, &vector)) {
+      values.emplace_back(vector);
+    } else {
+      break;
+    }
+  }
+  return values;
+}
+
+}  // namespace vthost

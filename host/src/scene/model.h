@@ -1,0 +1,237 @@
+// The scene the host keeps: its own definitions of the opaque values that cross the interface
+// (nodes, documents, containers, strings, file names, tags, streams), and the functions every part
+// of the host uses on them.
+#pragma once
+
+#include <cstdint>
+#include <array>
+#include <map>
+#include <optional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "vantor_host.h"
+#include "vthost/host.h"
+#include "vthost/value.h"
+
+// Immutable text shared by reference count.
+struct VtString {
+  int32_t references = 1;
+  std::string text;
+};
+
+struct VtFilename {
+  int32_t references = 1;
+  std::string path;
+};
+
+struct VtContainer {
+  std::map<int32_t, vthost::Value> values;
+};
+
+struct VtTrack {
+  VtNode* node = nullptr;
+  int32_t id = 0;  // the animated parameter
+};
+
+struct VtTag {
+  int32_t type = 0;
+  uint64_t material = 0;  // texture tags: the material's serial; 0 for none
+  VtContainer parameters;
+};
+
+namespace vthost {
+
+// Texture coordinates: u across the texture, v down it from its top edge (glTF's convention).
+struct Uv {
+  double u = 0.0, v = 0.0;
+};
+
+// A polygon mesh; a triangle repeats its third corner as the fourth.
+struct Mesh {
+  std::vector<VtVector> points;
+  std::vector<std::array<int32_t, 4>> polygons;
+  // Per polygon, the texture coordinates of its corners, as a UVW tag holds them (a corner on a
+  // texture seam has other coordinates in the polygons on either side); empty for none.
+  std::vector<std::array<Uv, 4>> uvs;
+};
+
+struct PrimitiveInfo {
+  int32_t type = 0;
+  double radius = 0.0;  // as generated, after the host's default and clamping
+  int32_t segments = 0;
+};
+
+struct SplineData {
+  int32_t type = 0;  // VT_SPLINE_LINEAR or VT_SPLINE_BEZIER
+  std::vector<VtVector> points;
+  std::vector<VtTangent> tangents;  // Bezier splines only
+  bool hasPoints = true;            // false when the host could not make the arrays
+  bool hasTangents = false;
+};
+
+struct DisplayColour {
+  bool set = false;
+  VtVector colour{0.0, 0.0, 0.0};
+  int32_t mode = 0;
+  bool xray = false;
+};
+
+using NodePtr = std::unique_ptr<VtNode, void (*)(VtNode*)>;
+NodePtr OwnNode(VtNode* node);
+
+// A description as last shown, with what its build read from the node's parameters.
+struct ShownDescriptionCache {
+  Description description;
+  const StaticDescription* staticPart = nullptr;  // the registered part it was built on
+  // each id the build read, with its value as the build left it (none: the id was absent)
+  std::vector<std::pair<int32_t, std::optional<Value>>> reads;
+  bool reusable = false;  // the build read only, completed, and was refused nothing
+};
+
+}  // namespace vthost
+
+// A node of the host's scene: a name, parameters, the record of what was done to it, and for
+// objects of a registered type the module's data behind it.
+struct VtNode {
+  uint64_t serial = 0;
+  std::string name;
+  VtContainer parameters;
+  std::vector<vthost::NodeEvent> events;
+  int32_t type = 0;  // registered object type, vthost::kMaterialType, or 0 for a bare node
+  const VtObjectClass* operations = nullptr;
+  void* data = nullptr;
+  VtDocument* document = nullptr;
+  std::vector<std::unique_ptr<VtTrack>> tracks;
+  VtVector colour{0.0, 0.0, 0.0};  // materials
+  int describing = 0;              // depth of description builds under way
+  std::unique_ptr<vthost::ShownDescriptionCache> shownDescription;
+  bool hasParameters = true;       // a node without a parameter container, for tests
+  int32_t lastExecuteResult = 0;
+
+  // Generated objects: a hierarchy owned by its parent (the root by the generator's cache).
+  VtNode* parent = nullptr;
+  std::vector<vthost::NodePtr> children;
+  std::vector<std::unique_ptr<VtTag>> tags;  // head first
+  VtVector position{0.0, 0.0, 0.0};
+  vthost::DisplayColour display;
+  std::optional<vthost::PrimitiveInfo> primitive;  // polygon objects made from a primitive
+  // Polygon objects: shared, as every object made from the same primitive settings has the same.
+  std::shared_ptr<const vthost::Mesh> mesh;
+  std::optional<vthost::SplineData> spline;
+  int32_t updates = 0;  // update messages received
+
+  // Generators: the hierarchy of the last build and what happened since.
+  vthost::NodePtr cache{nullptr, nullptr};
+  bool dirtySinceBuild = true;       // marked dirty with VT_DIRTY_DATA
+  bool parametersSinceBuild = true;  // parameters changed by the user
+  int32_t builds = 0;
+  // The parameters as they were when the kept hierarchy was built: what it was built with, even
+  // after later edits.
+  VtContainer builtWith;
+};
+
+// The nodes of a document in creation order, objects and materials alike.
+struct VtDocument {
+  std::vector<VtNode*> nodes;
+};
+
+// An object's own block in a document, written or read value by value.
+struct VtStream {
+  std::vector<uint8_t>* out = nullptr;  // writing
+  const uint8_t* in = nullptr;          // reading
+  size_t size = 0;
+  size_t position = 0;
+};
+
+struct VtBuildContext {
+  VtDocument* document = nullptr;
+  double levelOfDetail = 1.0;
+  void* thread = nullptr;
+};
+
+struct VtExecList {
+  struct Entry {
+    int32_t priority;
+    int32_t flags;
+    VtNode* node;
+  };
+  std::vector<Entry> entries;
+};
+
+namespace vthost {
+
+// The host type of materials: named nodes with a colour.
+constexpr int32_t kMaterialType = 5702;
+
+// Each answers null when the fault injector refuses the allocation (text.cpp, containers.cpp).
+VtString* NewString(std::string_view text);
+VtFilename* NewFilename(std::string path);
+VtContainer* NewContainer();
+// A deep copy (sub-containers copied too); null when refused.
+VtContainer* CopyContainer(const VtContainer& source);
+// One reference fewer; the last frees it.
+void ReleaseString(VtString* text);
+void ReleaseFilename(VtFilename* name);
+
+// The text of a string handle; the empty text for null.
+const std::string& TextOf(const VtString* text);
+const std::string& PathOf(const VtFilename* name);
+
+// Stores value under id; false (container unchanged) when the host refuses the memory.
+bool StoreValue(VtContainer* container, int32_t id, Value value);
+// Removes the value under id; false when there was none.
+bool RemoveValue(VtContainer* container, int32_t id);
+// The value under id read as a number or a flag, as the module reads it: floats truncate toward
+// zero and saturate as integers, integers read as floats and flags, flags as integers; fallback
+// when there is none or it is of another type.
+int32_t Int32Of(const VtContainer* container, int32_t id, int32_t fallback);
+double FloatOf(const VtContainer* container, int32_t id, double fallback);
+bool BoolOf(const VtContainer* container, int32_t id, bool fallback);
+
+// While a watch is set, lookups record the ids read from its container and stores whether a value
+// in it was changed (storing the value already held changes nothing). Answers the previous watch,
+// to be set again afterwards.
+struct ContainerWatch {
+  const VtContainer* container = nullptr;
+  std::vector<int32_t> reads;
+  bool written = false;
+};
+ContainerWatch* WatchContainer(ContainerWatch* watch);
+
+// Value type code (VT_VALUE_*) of a value.
+int32_t TypeCode(const Value& value);
+
+// The tables of the interface record, put into it (tables/record.cpp).
+void AssembleRecord(VtHostInterface* record);
+
+// Points PluginResourceFolder at the module behind the node's type, before the host calls it.
+void EnterModuleOf(const VtNode* node);
+// Hands a message to the node's object (no record kept); true when it has none.
+bool Deliver(VtNode* node, int32_t type, void* data);
+
+// Objects and tags a module made and has not yet inserted, returned or freed (hierarchies.cpp):
+// each Take answers whether it was loose, and is no longer.
+void AddLooseNode(VtNode* node);
+bool TakeLooseNode(VtNode* node);
+void AddLooseTag(VtTag* tag);
+bool TakeLooseTag(VtTag* tag);
+// Asks every generator of the document for its hierarchy and keeps it.
+void BuildHierarchies(VtDocument* document);
+// Frees what modules made and left loose; the host's last act.
+void ReleaseLooseObjects();
+
+// An object's block holds tagged values ('I' + i32, 'V' + 3 f64): a read finds the tag it wants
+// at the stream's position or fails, leaving the position as it was (documentfile.cpp).
+bool ReadBlockInt32(VtStream* stream, int32_t* value);
+bool WriteBlockInt32(VtStream* stream, int32_t value);
+bool ReadBlockVector(VtStream* stream, VtVector* value);
+bool WriteBlockVector(VtStream* stream, const VtVector* value);
+
+// The live host; the tables are only called while one exists.
+Host& CurrentHost();
+
+}  // namespace vthost

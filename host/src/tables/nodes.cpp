@@ -1,0 +1,53 @@
+// The Nd and Tk tables: a node's parameters, name, dirty marks, messages and tracks, each recorded
+// on the node. Messages reach the node's object as well.
+#include <algorithm>
+
+#include "scene/model.h"
+#include "tables/tables.h"
+
+namespace vthost {
+namespace {
+
+VtContainer* Container(VtNode* node) { return node && node->hasParameters ? &node->parameters : nullptr; }
+
+VtString* GetName(const VtNode* node) { return NewString(node ? node->name : std::string()); }
+
+void SetName(VtNode* node, const VtString* name, VtBool markChanged) {
+  if (node == nullptr) return;
+  node->name = TextOf(name);
+  node->events.push_back({NodeEvent::Kind::Renamed, markChanged ? 1 : 0, node->name});
+}
+
+void SetDirty(VtNode* node, int32_t flags) {
+  if (node == nullptr) return;
+  node->events.push_back({NodeEvent::Kind::Dirty, flags, {}});
+  if (flags & VT_DIRTY_DATA) node->dirtySinceBuild = true;
+}
+
+VtBool SendMessage(VtNode* node, int32_t type, void* messageData) {
+  return node != nullptr && CurrentHost().SendMessage(node, type, messageData) ? 1 : 0;
+}
+
+VtDocument* Document(VtNode* node) { return node ? node->document : nullptr; }
+
+VtTrack* FindTrack(VtNode* node, int32_t id) {
+  if (node == nullptr) return nullptr;
+  for (const auto& track : node->tracks) {
+    if (track->id == id) return track.get();
+  }
+  return nullptr;
+}
+
+void RemoveTrack(VtTrack* track) {
+  if (track == nullptr || track->node == nullptr) return;
+  auto& tracks = track->node->tracks;
+  tracks.erase(std::remove_if(tracks.begin(), tracks.end(), [track](const auto& held) { return held.get() == track; }),
+               tracks.end());
+}
+
+}  // namespace
+
+const VtNdTable kNdTable = {Container, GetName, SetName, SetDirty, SendMessage, Document};
+const VtTkTable kTkTable = {FindTrack, RemoveTrack};
+
+}  // namespace vthost

@@ -1,0 +1,34 @@
+// The Rs table: a module's resource set (strings and static descriptions) read from its res folder.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "scene/model.h"
+#include "scene/resources.h"
+#include "tables/tables.h"
+
+namespace vthost {
+namespace {
+
+VtResource* Load(const VtFilename* folder) {
+  if (!CurrentHost().Faults().Allow(AllocKind::Resource)) return nullptr;
+  std::string error;
+  std::optional<ResourceSet> set = ReadResourceSet(std::filesystem::u8path(PathOf(folder)), &error);
+  if (!set) return nullptr;
+  return new VtResource{std::move(*set)};
+}
+
+void Free(VtResource* resource) { delete resource; }
+
+VtString* GetString(const VtResource* resource, int32_t id) {
+  if (resource == nullptr) return NewString({});
+  const auto found = resource->set.strings.find(id);
+  return NewString(found == resource->set.strings.end() ? std::string() : found->second);
+}
+
+}  // namespace
+
+const VtRsTable kRsTable = {Load, Free, GetString};
+
+}  // namespace vthost

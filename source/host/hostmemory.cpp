@@ -1,0 +1,14 @@
+// The host's allocator over the Mm table.
+#include "host/hostmemory.h"
+
+#include "host/hostbinding.h"
+
+namespace vantor {
+
+void* HostAlloc(size_t size) { return host::Tables().Mm->Alloc(size); }
+
+void HostFree(void* block) {
+  if (block) host::Tables().Mm->Free(block);
+}
+
+}  // namespace vantor
