@@ -456,7 +456,7 @@ int main(int argc, char** argv) {
       return kBadArguments;
     }
     if (arguments.help) {
-      std::cout << kUsage;
+      std::cout << kUsage << "  Script commands (one a line; # starts a comment):\n" << vthost::ScriptRunner::Help();
       return kDone;
     }
     if (arguments.module.empty()) {
