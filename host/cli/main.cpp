@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <optional>
 #include <memory>
 #include <set>
 #include <string>
@@ -45,6 +44,9 @@ constexpr const char* kUsage =
     "  With --parameters, prints the parameters of each registered object as a Markdown table.\n"
     "  Console lines, messages and questions go to standard error.\n"
     "  Exit status: 0 done, 1 failed, 2 bad arguments, 3 the molecule file could not be loaded.\n";
+
+// The program's messages, a line each on standard error.
+void Error(const std::string& text) { std::cerr << "vantor-host: " << text << "\n"; }
 
 // Exit statuses.
 constexpr int kDone = 0;
@@ -106,11 +108,7 @@ struct Arguments {
   std::string json;      // a file, or - for standard output
   std::vector<std::pair<std::string, std::string>> settings;  // --set NAME=VALUE, in order
   bool parameters = false;  // --parameters: the table of the object's parameters instead
-};
-
-// Why arguments cannot be used; the parsers throw it, main reports it with the usage.
-struct ArgumentError {
-  std::string reason;
+  bool help = false;        // --help: the usage and the script's commands, and nothing else
 };
 
 // The value after an option, taken once.
@@ -121,23 +119,22 @@ class OptionReader {
   bool Next() { return ++i_ < argc_; }
   std::string Current() const { return argv_[i_]; }
 
-  std::string Value(const std::string& option) {
-    if (i_ + 1 >= argc_) throw ArgumentError{option + " needs a value"};
-    if (!given_.insert(option).second) throw ArgumentError{option + " is given twice"};
-    return argv_[++i_];
+  bool Value(const std::string& option, std::string* value, std::string* error) {
+    if (i_ + 1 >= argc_) return *error = option + " needs a value", false;
+    if (!given_.insert(option).second) return *error = option + " is given twice", false;
+    return *value = argv_[++i_], true;
   }
 
   // A file name: not empty, and not an option (a file whose name starts with '-' is ./-NAME);
   // "-" only where standard input or output is meant.
-  std::string FileName(const std::string& option, bool dashAllowed) {
-    const std::string value = Value(option);
-    if (value.empty()) throw ArgumentError{option + " needs a file name, not an empty one"};
-    if (value == "-" && dashAllowed) return value;
-    if (value[0] == '-') {
-      throw ArgumentError{option + " needs a file name, not '" + value + "' (for a file of that name, write ./" +
-                          value + ")"};
+  bool FileName(const std::string& option, bool dashAllowed, std::string* value, std::string* error) {
+    if (!Value(option, value, error)) return false;
+    if (value->empty()) return *error = option + " needs a file name, not an empty one", false;
+    if ((*value)[0] == '-' && !(*value == "-" && dashAllowed)) {
+      *error = option + " needs a file name, not '" + *value + "' (for a file of that name, write ./" + *value + ")";
+      return false;
     }
-    return value;
+    return true;
   }
 
  private:
@@ -148,20 +145,19 @@ class OptionReader {
 };
 
 // A whole decimal number that fits 32 bits.
-int32_t InterfaceVersion(const std::string& text) {
-  int32_t value = 0;
+bool InterfaceVersion(const std::string& text, int32_t* value, std::string* error) {
   const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || stop != end) {
-    throw ArgumentError{"--interface-version needs a whole number from -2147483648 to 2147483647, not '" + text + "'"};
-  }
-  return value;
+  const auto [stop, failure] = std::from_chars(text.data(), end, *value);
+  if (!text.empty() && failure == std::errc() && stop == end) return true;
+  *error = "--interface-version needs a whole number from -2147483648 to 2147483647, not '" + text + "'";
+  return false;
 }
 
-std::pair<std::string, std::string> Setting(const std::string& text) {
+bool Setting(const std::string& text, std::vector<std::pair<std::string, std::string>>* settings, std::string* error) {
   const size_t equals = text.find('=');
-  if (equals == std::string::npos || equals == 0) throw ArgumentError{"--set needs NAME=VALUE, not '" + text + "'"};
-  return {text.substr(0, equals), text.substr(equals + 1)};
+  if (equals == std::string::npos || equals == 0) return *error = "--set needs NAME=VALUE, not '" + text + "'", false;
+  settings->emplace_back(text.substr(0, equals), text.substr(equals + 1));
+  return true;
 }
 
 // Whether two names given on the command line are one file (the same name, a link, or a second
@@ -177,77 +173,75 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 // Outputs that would overwrite the molecule or each other.
-void CheckOutputs(const Arguments& arguments) {
+bool CheckOutputs(const Arguments& arguments, std::string* error) {
   const bool outputs = !arguments.gltf.empty() || !arguments.json.empty() || !arguments.settings.empty();
-  if (arguments.molecule.empty() && outputs) {
-    throw ArgumentError{"--gltf, --json and --set need a molecule file"};
-  }
+  if (arguments.molecule.empty() && outputs) return *error = "--gltf, --json and --set need a molecule file", false;
   if (!arguments.molecule.empty() && !arguments.script.empty()) {
-    throw ArgumentError{"a molecule file and --script do not go together"};
+    return *error = "a molecule file and --script do not go together", false;
   }
   if (arguments.parameters && (!arguments.molecule.empty() || !arguments.script.empty())) {
-    throw ArgumentError{"--parameters goes with neither a molecule file nor --script"};
+    return *error = "--parameters goes with neither a molecule file nor --script", false;
   }
   for (const auto& [option, file] : {std::pair{"--json", arguments.json}, std::pair{"--gltf", arguments.gltf}}) {
     if (!file.empty() && file != "-" && SameFile(file, arguments.molecule)) {
-      throw ArgumentError{std::string(option) + " names the molecule file " + file + ", which it would overwrite"};
+      return *error = std::string(option) + " names the molecule file " + file + ", which it would overwrite", false;
     }
   }
   if (arguments.json == "-" && arguments.gltf == "-") {
-    throw ArgumentError{"--json and --gltf cannot both write to standard output"};
+    return *error = "--json and --gltf cannot both write to standard output", false;
   }
   if (!arguments.json.empty() && !arguments.gltf.empty() && arguments.json != "-" && arguments.gltf != "-" &&
       SameFile(arguments.json, arguments.gltf)) {
-    throw ArgumentError{"--json and --gltf name the same file, " + arguments.json};
+    return *error = "--json and --gltf name the same file, " + arguments.json, false;
   }
+  return true;
 }
 
-// Throws ArgumentError when the arguments cannot be used; false after --help.
-bool ParseArguments(int argc, char** argv, Arguments* arguments) {
+// False with the reason in *error when the arguments cannot be used; --help ends the reading.
+bool ParseArguments(int argc, char** argv, Arguments* arguments, std::string* error) {
   OptionReader options(argc, argv);
   while (options.Next()) {
     const std::string argument = options.Current();
+    std::string value;
     if (argument == "--help" || argument == "-h") {
-      std::cout << kUsage;
-      return false;
+      return arguments->help = true;
     } else if (argument == "--parameters") {
       arguments->parameters = true;
     } else if (argument == "--module") {
-      arguments->module = fs::u8path(options.FileName(argument, false));
-    } else if (argument == "--script") {
-      arguments->script = options.FileName(argument, true);
-    } else if (argument == "--gltf") {
-      arguments->gltf = options.FileName(argument, true);
-    } else if (argument == "--json") {
-      arguments->json = options.FileName(argument, true);
+      if (!options.FileName(argument, false, &value, error)) return false;
+      arguments->module = fs::u8path(value);
+    } else if (argument == "--script" || argument == "--gltf" || argument == "--json") {
+      std::string& file = argument == "--script" ? arguments->script
+                          : argument == "--gltf" ? arguments->gltf
+                                                 : arguments->json;
+      if (!options.FileName(argument, true, &file, error)) return false;
     } else if (argument == "--set") {
-      if (options.Next()) {
-        arguments->settings.push_back(Setting(options.Current()));
-      } else {
-        throw ArgumentError{"--set needs NAME=VALUE"};
-      }
+      if (!options.Next()) return *error = "--set needs NAME=VALUE", false;
+      if (!Setting(options.Current(), &arguments->settings, error)) return false;
     } else if (argument == "--interface-version") {
-      arguments->options.interfaceVersion = InterfaceVersion(options.Value(argument));
+      if (!options.Value(argument, &value, error) ||
+          !InterfaceVersion(value, &arguments->options.interfaceVersion, error)) {
+        return false;
+      }
     } else if (argument == "--answer") {
-      const std::string answer = options.Value(argument);
-      if (answer != "yes" && answer != "no") throw ArgumentError{"--answer takes yes or no, not '" + answer + "'"};
-      arguments->options.answerYes = answer == "yes";
+      if (!options.Value(argument, &value, error)) return false;
+      if (value != "yes" && value != "no") return *error = "--answer takes yes or no, not '" + value + "'", false;
+      arguments->options.answerYes = value == "yes";
     } else if (!argument.empty() && argument[0] != '-' && arguments->molecule.empty()) {
       arguments->molecule = argument;
     } else if (!argument.empty() && argument[0] != '-') {
-      throw ArgumentError{"a second molecule file, '" + argument + "': one is read per run"};
+      return *error = "a second molecule file, '" + argument + "': one is read per run", false;
     } else {
-      throw ArgumentError{"cannot use argument '" + argument + "'"};
+      return *error = "cannot use argument '" + argument + "'", false;
     }
   }
-  CheckOutputs(*arguments);
-  return true;
+  return CheckOutputs(*arguments, error);
 }
 
 // Standard output that cannot be written (full, closed) is a failure with a reason.
 bool StandardOutputWritten(const std::string& what) {
   if (std::cout.flush()) return true;
-  std::cerr << "vantor-host: cannot write " << what << " to standard output\n";
+  Error("cannot write " + what + " to standard output");
   return false;
 }
 
@@ -270,19 +264,19 @@ int RunScript(vthost::Host& host, const Arguments& arguments) {
     const fs::path path = fs::u8path(arguments.script);
     std::error_code error;
     if (fs::is_directory(path, error)) {
-      std::cerr << "vantor-host: cannot read script " << arguments.script << ": a folder\n";
+      Error("cannot read script " + arguments.script + ": a folder");
       return kBadArguments;
     }
     file.open(path, std::ios::binary);
     if (!file) {
-      std::cerr << "vantor-host: cannot open script " << arguments.script << "\n";
+      Error("cannot open script " + arguments.script);
       return kBadArguments;
     }
   }
   try {
     return runner.Run(arguments.script == "-" ? std::cin : file) ? kDone : kFailed;
   } catch (const std::exception& unexpected) {
-    std::cerr << "vantor-host: line " << runner.Line() << ": " << unexpected.what() << "\n";
+    Error("line " + std::to_string(runner.Line()) + ": " + unexpected.what());
     return kFailed;
   }
 }
@@ -290,30 +284,29 @@ int RunScript(vthost::Host& host, const Arguments& arguments) {
 // The report, to a file or standard output, written as it is made. One that holds a number JSON
 // cannot is a failure: its file is removed (standard output has it already, with the status).
 bool WriteReport(const vthost::Host& host, const VtNode* object, const std::string& file) {
-  std::optional<std::string> nonFinite;
-  bool written = false;
+  std::string error;
+  bool made = false;
   if (file == "-") {
-    vthost::WriteReport(host, object, std::cout, &nonFinite);
+    made = vthost::WriteReport(host, object, std::cout, &error);
     std::cout << "\n";
-    written = StandardOutputWritten("the report");
+    if (!StandardOutputWritten("the report")) return false;
   } else {
     std::ofstream out(fs::u8path(file), std::ios::binary | std::ios::trunc);
-    if (out) vthost::WriteReport(host, object, out, &nonFinite);
+    made = out && vthost::WriteReport(host, object, out, &error);
     out << "\n";
     out.close();
-    written = static_cast<bool>(out);
-    if (!written) std::cerr << "vantor-host: cannot write " << file << "\n";
-    std::error_code ignored;
-    if (nonFinite) fs::remove(fs::u8path(file), ignored);
+    if (!out) {
+      Error("cannot write " + file);  // the file stays as far as it was written
+      return false;
+    }
   }
-  if (nonFinite) {
-    std::cerr << "vantor-host: the report holds a number that is not finite"
-              << (nonFinite->empty() ? std::string() : ", in \"" + *nonFinite + "\"")
-              << " (is a parameter such as MOLOBJ_POSITION_SCALE too large?): "
-              << (file == "-" ? "refused" : "not written") << "\n";
-    return false;
-  }
-  return written;
+  if (made) return true;
+  // the stream took the whole report: refused for a number that is not finite
+  std::error_code ignored;
+  if (file != "-") fs::remove(fs::u8path(file), ignored);
+  Error(error + " (is a parameter such as MOLOBJ_POSITION_SCALE too large?): " +
+        (file == "-" ? "refused" : "not written"));
+  return false;
 }
 
 bool WriteModel(const vthost::Host& host, const VtNode* object, const std::string& file) {
@@ -330,7 +323,7 @@ bool WriteModel(const vthost::Host& host, const VtNode* object, const std::strin
     written = vthost::WriteGltf(host, vthost::Host::Hierarchy(object), fs::u8path(file), &error,
                                 vthost::Host::HierarchyParameters(object));
   }
-  if (!written) std::cerr << "vantor-host: " << file << ": " << error << "\n";
+  if (!written) Error(file + ": " + error);
   return written;
 }
 
@@ -365,14 +358,14 @@ int RunMolecule(vthost::Host& host, const Arguments& arguments) {
   OpenDocument document(host);
   VtNode* object = host.CreateObject(document.get(), vthost::molecule::kType, "Molecule");
   if (object == nullptr) {
-    std::cerr << "vantor-host: the molecule object could not be made\n";
+    Error("the molecule object could not be made");
     return kFailed;
   }
   bool settingsApplied = true;
   for (const auto& [name, value] : arguments.settings) {
     std::string error;
     if (!vthost::SetParameterFromText(host, object, name, value, &error)) {
-      std::cerr << "vantor-host: --set " << name << "=" << value << ": " << error << "\n";
+      Error("--set " + name + "=" + value + ": " + error);
       settingsApplied = false;
     }
   }
@@ -384,10 +377,10 @@ int RunMolecule(vthost::Host& host, const Arguments& arguments) {
   const bool loaded = LoadMolecule(host, object);
   host.Evaluate(document.get());
   int status = loaded ? kDone : kMoleculeNotLoaded;
-  if (!loaded) std::cerr << "vantor-host: " << arguments.molecule << " could not be loaded\n";
+  if (!loaded) Error(arguments.molecule + " could not be loaded");
   if (!arguments.json.empty() && !WriteReport(host, object, arguments.json)) status = kFailed;
   if (!arguments.gltf.empty() && !loaded) {
-    std::cerr << "vantor-host: no model to write to " << arguments.gltf << "\n";
+    Error("no model to write to " + arguments.gltf);
   } else if (!arguments.gltf.empty() && !WriteModel(host, object, arguments.gltf)) {
     status = kFailed;
   }
@@ -413,20 +406,20 @@ int Run(const Arguments& arguments) {
   std::string error;
   std::unique_ptr<vthost::Module> loaded = vthost::Module::Load(host, arguments.module, &error);
   if (!loaded) {
-    std::cerr << "vantor-host: " << error << "\n";
+    Error(error);
     return kFailed;
   }
   StartedModule module(std::move(loaded));
   if (!arguments.molecule.empty()) {
     if (!module->StartUp(&error)) {
-      std::cerr << "vantor-host: " << error << "\n";
+      Error(error);
       return kFailed;
     }
     return RunMolecule(host, arguments);
   }
   if (arguments.parameters) {
     if (!module->StartUp(&error)) {
-      std::cerr << "vantor-host: " << error << "\n";
+      Error(error);
       return kFailed;
     }
     for (const vthost::ObjectType& type : host.ObjectTypes()) {
@@ -439,7 +432,7 @@ int Run(const Arguments& arguments) {
   std::cout << "module " << fs::weakly_canonical(arguments.module, ignored).u8string() << "\n";
   const bool started = module->StartUp(&error);
   PrintRegistrations(host);
-  if (!started) std::cerr << "vantor-host: " << error << "\n";
+  if (!started) Error(error);
   return StandardOutputWritten("the registrations") && started ? kDone : kFailed;
 }
 
@@ -456,20 +449,24 @@ int main(int argc, char** argv) {
 
     Arguments arguments;
     arguments.options.log = &std::cerr;
-    try {
-      if (!ParseArguments(argc, argv, &arguments)) return kDone;
-    } catch (const ArgumentError& error) {
-      std::cerr << "vantor-host: " << error.reason << "\n" << kUsage;
+    std::string error;
+    if (!ParseArguments(argc, argv, &arguments, &error)) {
+      Error(error);
+      std::cerr << kUsage;
       return kBadArguments;
+    }
+    if (arguments.help) {
+      std::cout << kUsage << "  Script commands (one a line; # starts a comment):\n" << vthost::ScriptRunner::Help();
+      return kDone;
     }
     if (arguments.module.empty()) {
       arguments.module = ProgramFolder(argv[0]) / ".." / "plugins" / "vantor" / vthost::ModuleFileName("vantor");
     }
     return Run(arguments);
   } catch (const std::exception& unexpected) {
-    std::cerr << "vantor-host: " << unexpected.what() << "\n";
+    Error(unexpected.what());
   } catch (...) {
-    std::cerr << "vantor-host: an unexpected error\n";
+    Error("an unexpected error");
   }
   return kFailed;
 }

@@ -94,6 +94,9 @@ std::vector<CliCase> Cases() {
        "the report holds a number that is not finite, in \"position\" (is a parameter such as "
        "MOLOBJ_POSITION_SCALE too large?): not written",
        {}, {"report.json"}},
+      {"HugePositionScaleReportToAFullFile",  // the stream failed: the file is left as it is
+       {"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "{dir}/full.json"}, "", kFailed,
+       "cannot write", {"full.json"}, {}, {}, StandardOutput::File, true},
       {"HugeBondRadius", {"{water}", "--set", "MOLOBJ_BOND_RADIUS=1e100", "--gltf", "{dir}/model.glb"}, "", kFailed,
        "lies beyond what glTF's 32-bit floats hold", {}, {"model.glb"}},
       {"JsonAndGltfToOneFile", {"{water}", "--json", "{dir}/out", "--gltf", "{dir}/./out"}, "", kBadArguments,
@@ -115,7 +118,8 @@ std::vector<CliCase> Cases() {
        "--json is given twice", {}, {"a.json", "b.json"}},
       {"ScriptThatIsAFolder", {"--script", "{dir}"}, "", kBadArguments, "a folder"},
       {"WordsAfterEval", {"--script", "{script}"}, "load\neval now\n", kFailed, "line 2: usage: eval"},
-      {"InterfaceVersionThatIsNoNumber", {"--interface-version", "abc"}, "", kBadArguments, "needs a whole number"},
+      {"InterfaceVersionThatIsNoNumber", {"--interface-version", "abc"}, "", kBadArguments,
+       "needs a whole number from -2147483648 to 2147483647, not 'abc'\nusage: vantor-host"},
       {"InterfaceVersionPast32Bits", {"--interface-version", "99999999999"}, "", kBadArguments,
        "needs a whole number from -2147483648 to 2147483647"},
       {"InterfaceVersionRefused", {"--interface-version", "1000"}, "", kFailed,
@@ -163,6 +167,7 @@ class HostProgram : public testing::TestWithParam<CliCase> {
 #if !defined(_WIN32)
     ASSERT_EQ(mkfifo((folder_ / "fifo.sdf").c_str(), 0644), 0);
     fs::create_symlink("/dev/zero", folder_ / "zero.sdf");
+    fs::create_symlink("/dev/full", folder_ / "full.json");
 #endif
   }
   void TearDown() override {

@@ -58,12 +58,12 @@ const ParameterCase kParameters[] = {
 };
 
 TEST(ShippedResources, DeclareEveryStaticParameterWithItsDefault) {
+  ResourceSet set;
   std::string error;
-  const std::optional<ResourceSet> set = ReadResourceSet(ShippedRes(), &error);
-  ASSERT_TRUE(set) << error;
-  EXPECT_EQ(set->strings.at(50000), "Molecule");
-  ASSERT_EQ(set->descriptions.count("oxvantor"), 1u);
-  const StaticDescription& description = *set->descriptions.at("oxvantor");
+  ASSERT_TRUE(ReadResourceSet(ShippedRes(), &set, &error)) << error;
+  EXPECT_EQ(set.strings.at(50000), "Molecule");
+  ASSERT_EQ(set.descriptions.count("oxvantor"), 1u);
+  const StaticDescription& description = *set.descriptions.at("oxvantor");
   for (const ParameterCase& parameter : kParameters) {
     SCOPED_TRACE(parameter.name);
     const DescriptionEntry* entry = description.Find(parameter.id);
@@ -101,9 +101,11 @@ TEST_P(BrokenResources, AreRefusedWithAReason) {
   fs::create_directories(folder / "description");
   if (GetParam().strings) std::ofstream(folder / "strings.json") << GetParam().strings;
   if (GetParam().description) std::ofstream(folder / "description" / "oxvantor.json") << GetParam().description;
+  ResourceSet set;
   std::string error;
-  EXPECT_FALSE(ReadResourceSet(folder, &error));
+  EXPECT_FALSE(ReadResourceSet(folder, &set, &error));
   EXPECT_FALSE(error.empty());
+  EXPECT_TRUE(set.strings.empty());  // nothing of a broken set is kept
   fs::remove_all(folder);
 }
 
@@ -125,13 +127,15 @@ INSTANTIATE_TEST_SUITE_P(
                    R"({"description": "d", "entries": [{"id": 1, "type": "vector", "default": [1, 2]}]})"},
         BrokenCase{"DefaultOfWrongType", kStrings,
                    R"({"description": "d", "entries": [{"id": 1, "type": "int", "default": "three"}]})"},
-        BrokenCase{"EntryWithoutId", kStrings, R"({"description": "d", "entries": [{"type": "int"}]})"}),
+        BrokenCase{"EntryWithoutId", kStrings, R"({"description": "d", "entries": [{"type": "int"}]})"},
+        BrokenCase{"IdNotAWholeNumber", kStrings, R"({"description": "d", "entries": [{"id": 1.5, "type": "int"}]})"},
+        BrokenCase{"EntriesNotAList", kStrings, R"({"description": "d", "entries": {"id": 1, "type": "int"}})"}),
     [](const testing::TestParamInfo<BrokenCase>& info) { return std::string(info.param.name); });
 
 TEST(BrokenResources, MissingFolderIsRefused) {
-  std::string error;
-  EXPECT_FALSE(ReadResourceSet(fs::temp_directory_path() / "vantor-no-such-res", &error));
-  EXPECT_FALSE(ReadResourceSet(fs::path(), &error));
+  ResourceSet set;
+  EXPECT_FALSE(ReadResourceSet(fs::temp_directory_path() / "vantor-no-such-res", &set, nullptr));
+  EXPECT_FALSE(ReadResourceSet(fs::path(), &set, nullptr));
 }
 
 }  // namespace

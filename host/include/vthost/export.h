@@ -4,18 +4,16 @@
 
 #include <filesystem>
 #include <iosfwd>
-#include <optional>
 #include <string>
 
 #include "vthost/host.h"
 
 namespace vthost {
 
-// The report's text written to stream as it is made; false when the stream failed. A number that
-// is not finite is written as null (JSON has no other way); *nonFinite, when given, then receives
-// the key it stands under.
-bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream,
-                 std::optional<std::string>* nonFinite = nullptr);
+// The report's text written to stream as it is made; false with the reason in *error when the
+// stream failed, or when a number is not finite: JSON has no way to write one, so it stands as null
+// and the reason names its key. The stream's state tells the two apart.
+bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, std::string* error);
 
 // root and everything below it as a .glb file, or into a stream (standard output); false with a
 // reason. A hierarchy with a number glTF cannot hold (beyond its 32-bit floats once scaled) is

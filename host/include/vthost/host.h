@@ -1,5 +1,8 @@
 // The stand-in host: the tables behind the interface record, the record of what a module did
 // through them, and fault injection for tests.
+//
+// An operation of the host that can fail answers false, or null when it makes something, with the
+// reason in *error; those declared in vthost/ take a null error when the reason is not wanted.
 #pragma once
 
 #include <cstdint>
@@ -238,8 +241,8 @@ class Module {
   int32_t Start();
   int32_t End();
   // The host application's order: 1, then 6 with message 1 and 2 unless 1 was refused. True when
-  // each step answered success; otherwise the first step that did not, in *reason.
-  bool StartUp(std::string* reason = nullptr);
+  // each step answered success; otherwise false with the first step that did not in *error.
+  bool StartUp(std::string* error = nullptr);
 
   const std::filesystem::path& File() const { return file_; }
   const std::filesystem::path& Folder() const { return folder_; }

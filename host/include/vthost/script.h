@@ -1,4 +1,5 @@
 // The host's script language: one command per line, so a whole session runs without a person.
+// Its commands are one table, which runs them and writes their usage messages and their help.
 #pragma once
 
 #include <filesystem>
@@ -6,18 +7,16 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "vthost/host.h"
 
 namespace vthost {
 
-// A parameter of node by id, by MOLOBJ_ name from its description, or as MOLOBJ_ROW_NAME[row]
-// (rows 0 to 248, all an object can have); 0 when unknown.
-int32_t FindParameterId(Host& host, VtNode* node, const std::string& name);
-
-// A user edit of the named parameter with the value read from text by the parameter's type, as
-// the script's set reads it; false with the reason in *error.
+// A user edit of the named parameter (an id, a MOLOBJ_ name or MOLOBJ_ROW_NAME[row]) with the value
+// read from text by the parameter's type, as the script's set reads it; false with the reason in
+// *error.
 bool SetParameterFromText(Host& host, VtNode* node, const std::string& name, const std::string& text,
                           std::string* error);
 
@@ -44,8 +43,20 @@ class ScriptRunner {
     scratch_ = std::move(scratch);
   }
 
+  // The commands, a line each: the usage, then what the command does.
+  static std::string Help();
+
  private:
+  // A line's words: the command's name, then its words.
+  using CommandWords = std::vector<std::string>;
+  struct Command;  // script.cpp
+  static const Command kCommands[];
+  static const Command* Find(std::string_view name);
+
+  // The script's one printer of a failed line; false.
   bool Fail(const std::string& reason);
+  // Fails the line of a known command with its usage.
+  bool Usage(const std::string& name);
   bool RunCommand(const std::string& line);
   VtNode* Object(const std::string& name);
   VtNode* Material(const std::string& name);
@@ -55,21 +66,22 @@ class ScriptRunner {
   // Writes a command's output; false when the line fails because it could not be written.
   bool Print(const std::string& command, const std::string& text);
 
-  bool Load(const std::vector<std::string>& words);
-  bool New(const std::vector<std::string>& words);
-  bool Set(const std::vector<std::string>& words, const std::string& rest);
-  bool Press(const std::vector<std::string>& words);
-  bool Answer(const std::vector<std::string>& words);
-  bool NewMaterial(const std::vector<std::string>& words);
-  bool Link(const std::vector<std::string>& words);
-  bool Delete(const std::vector<std::string>& words);
-  bool Copy(const std::vector<std::string>& words);
-  bool Describe(const std::vector<std::string>& words);
-  bool Dump(const std::vector<std::string>& words);
-  bool Save(const std::vector<std::string>& words, const std::string& rest);
-  bool Open(const std::vector<std::string>& words, const std::string& rest);
-  bool Export(const std::vector<std::string>& words, const std::string& rest);
-  bool Unload();
+  bool Load(const CommandWords& words);
+  bool New(const CommandWords& words);
+  bool Set(const CommandWords& words);
+  bool Press(const CommandWords& words);
+  bool Answer(const CommandWords& words);
+  bool NewMaterial(const CommandWords& words);
+  bool Link(const CommandWords& words);
+  bool Delete(const CommandWords& words);
+  bool Copy(const CommandWords& words);
+  bool Evaluate(const CommandWords& words);
+  bool Describe(const CommandWords& words);
+  bool Dump(const CommandWords& words);
+  bool Save(const CommandWords& words);
+  bool Open(const CommandWords& words);
+  bool Export(const CommandWords& words);
+  bool Unload(const CommandWords& words = {});
 
   Host& host_;
   std::ostream& out_;

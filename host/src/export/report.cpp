@@ -442,11 +442,16 @@ std::string ReportText(const Host& host, const VtNode* object) {
   return out.Take();
 }
 
-bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, std::optional<std::string>* nonFinite) {
+bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, std::string* error) {
+  std::string ignored;
+  if (error == nullptr) error = &ignored;
   JsonWriter out(&stream);
   WriteReport(out, host, object);
-  if (nonFinite != nullptr && out.NonFinite()) *nonFinite = out.NonFiniteKey();
-  return out.Flush();
+  if (!out.Flush()) return *error = "cannot write the report", false;
+  if (!out.NonFinite()) return true;
+  const std::string& key = out.NonFiniteKey();
+  *error = "the report holds a number that is not finite" + (key.empty() ? std::string() : ", in \"" + key + "\"");
+  return false;
 }
 
 json Report(const Host& host, const VtNode* object) { return json::parse(ReportText(host, object)); }

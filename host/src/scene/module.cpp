@@ -106,20 +106,20 @@ int32_t Module::Start() { return Call(VT_ACTION_START); }
 
 int32_t Module::End() { return Call(VT_ACTION_END); }
 
-bool Module::StartUp(std::string* reason) {
+bool Module::StartUp(std::string* error) {
   constexpr int32_t kLoadResources = 1;
   std::string ignored;
-  if (reason == nullptr) reason = &ignored;
+  if (error == nullptr) error = &ignored;
   if (Init() != 1) {
-    *reason = "the module refused to start (action 1) with interface version " +
+    *error = "the module refused to start (action 1) with interface version " +
               std::to_string(host_.Interface()->version);
     return false;
   }
   // like the host application, start goes ahead after a failed resource message
   const bool resources = Message(kLoadResources) == 1;
   const bool started = Start() == 1;
-  if (!resources) *reason = "the module could not load its resources (action 6): is res/ beside it?";
-  if (resources && !started) *reason = "the module did not register its object (action 2)";
+  if (!resources) *error = "the module could not load its resources (action 6): is res/ beside it?";
+  if (resources && !started) *error = "the module did not register its object (action 2)";
   return resources && started;
 }
 

@@ -4,10 +4,13 @@
 // res/description/<name>.json:    {"description": "<name>", "entries": [ {entry}, ... ]}
 // entry: "id", "name", "type", optional "parent" (a group id), "label", "default", "choices"
 // ({"0": "label", ...}), "min", "max", "step", "unit", "hidden", "help" (a sentence on
-// what the parameter does).
+// what the parameter does). A file's shape is checked as it is read: anything missing or of another
+// kind refuses the whole set with a reason.
 #include "scene/resources.h"
 
+#include <algorithm>
 #include <fstream>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <system_error>
@@ -22,79 +25,125 @@ using nlohmann::json;
 const std::set<std::string> kEntryTypes = {"group", "button", "bool",   "int",      "float",
                                            "vector", "colour", "string", "filename", "link"};
 
-std::optional<json> ReadJson(const std::filesystem::path& file, std::string* error) {
+bool ReadJson(const std::filesystem::path& file, json* document, std::string* error) {
   std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    *error = "cannot open " + file.u8string();
-    return std::nullopt;
-  }
-  json document = json::parse(in, nullptr, false);
-  if (document.is_discarded() || !document.is_object()) {
-    *error = "not a JSON object: " + file.u8string();
-    return std::nullopt;
-  }
-  return document;
+  if (!in) return *error = "cannot open " + file.u8string(), false;
+  *document = json::parse(in, nullptr, false);
+  if (!document->is_discarded() && document->is_object()) return true;
+  return *error = "not a JSON object: " + file.u8string(), false;
 }
 
-int32_t ToId(const std::string& text) {
-  int32_t id = 0;
-  if (!ParseInt32(text, &id)) throw std::invalid_argument("not an id: " + text);
-  return id;
+// A JSON value as one of the kinds entries hold; false with the reason when it is another kind (the
+// kind is checked first: nlohmann's get throws on the wrong one).
+bool Read(const json& value, const std::string& what, int32_t* out, std::string* error) {
+  using Limits = std::numeric_limits<int32_t>;
+  const bool fits = value.is_number_unsigned()
+                        ? value.get<uint64_t>() <= uint64_t{Limits::max()}
+                        : value.is_number_integer() && value.get<int64_t>() >= Limits::min() &&
+                              value.get<int64_t>() <= Limits::max();
+  if (!fits) return *error = what + " is not a 32-bit whole number", false;
+  return *out = value.get<int32_t>(), true;
+}
+bool Read(const json& value, const std::string& what, double* out, std::string* error) {
+  if (!value.is_number()) return *error = what + " is not a number", false;
+  return *out = value.get<double>(), true;
+}
+bool Read(const json& value, const std::string& what, bool* out, std::string* error) {
+  if (!value.is_boolean()) return *error = what + " is not true or false", false;
+  return *out = value.get<bool>(), true;
+}
+bool Read(const json& value, const std::string& what, std::string* out, std::string* error) {
+  if (!value.is_string()) return *error = what + " is not a string", false;
+  return *out = value.get<std::string>(), true;
+}
+bool Read(const json& value, const std::string& what, std::optional<double>* out, std::string* error) {
+  double number = 0.0;
+  if (!Read(value, what, &number, error)) return false;
+  return *out = number, true;
 }
 
-Value DefaultOf(const std::string& type, const json& value) {
-  if (value.is_null()) return {};
-  if (type == "bool") return value.get<bool>();
-  if (type == "int") return value.get<int32_t>();
-  if (type == "float") return value.get<double>();
+// A member of an object, read as its kind: one that is not there leaves *out as it is (Optional)
+// or fails (Required).
+template <typename T>
+bool Optional(const json& object, const char* key, T* out, std::string* error) {
+  const auto found = object.find(key);
+  return found == object.end() || Read(*found, std::string("\"") + key + "\"", out, error);
+}
+template <typename T>
+bool Required(const json& object, const char* key, T* out, std::string* error) {
+  if (!object.contains(key)) return *error = std::string("no \"") + key + "\"", false;
+  return Optional(object, key, out, error);
+}
+
+bool ToId(const std::string& text, int32_t* id, std::string* error) {
+  return ParseInt32(text, id) || (*error = "not an id: " + text, false);
+}
+
+bool DefaultOf(const std::string& type, const json& value, Value* out, std::string* error) {
+  if (value.is_null()) return true;
+  const auto as = [&](auto held) { return Read(value, "the default", &held, error) && (*out = held, true); };
+  if (type == "bool") return as(false);
+  if (type == "int") return as(int32_t{0});
+  if (type == "float") return as(0.0);
+  if (type == "string") return as(std::string());
   if (type == "vector" || type == "colour") {
-    const auto xyz = value.get<std::vector<double>>();
-    if (xyz.size() != 3) throw std::invalid_argument("a vector default needs three numbers");
-    return VtVector{xyz[0], xyz[1], xyz[2]};
+    const auto number = [](const json& item) { return item.is_number(); };
+    if (!value.is_array() || value.size() != 3 || !std::all_of(value.begin(), value.end(), number)) {
+      return *error = "a vector default needs three numbers", false;
+    }
+    return *out = VtVector{value[0].get<double>(), value[1].get<double>(), value[2].get<double>()}, true;
   }
-  if (type == "string") return value.get<std::string>();
-  throw std::invalid_argument("no default allowed for type " + type);
+  return *error = "no default allowed for type " + type, false;
 }
 
-DescriptionEntry ParseEntry(const json& item) {
-  DescriptionEntry entry;
-  entry.id = item.at("id").get<int32_t>();
-  entry.name = item.value("name", std::string());
-  entry.type = item.at("type").get<std::string>();
-  if (kEntryTypes.count(entry.type) == 0) throw std::invalid_argument("unknown type " + entry.type);
-  entry.parent = item.value("parent", 0);
-  entry.label = item.value("label", std::string());
-  entry.defaultValue = DefaultOf(entry.type, item.value("default", json()));
-  if (item.contains("choices")) {
-    for (const auto& [value, label] : item.at("choices").items()) entry.choices.emplace_back(ToId(value), label.get<std::string>());
+bool ParseEntry(const json& item, DescriptionEntry* entry, std::string* error) {
+  if (!item.is_object()) return *error = "an entry is not an object", false;
+  if (!Required(item, "id", &entry->id, error) || !Optional(item, "name", &entry->name, error) ||
+      !Required(item, "type", &entry->type, error)) {
+    return false;
   }
-  if (item.contains("min")) entry.minimum = item.at("min").get<double>();
-  if (item.contains("max")) entry.maximum = item.at("max").get<double>();
-  if (item.contains("step")) entry.step = item.at("step").get<double>();
-  entry.unit = item.value("unit", std::string());
-  entry.hidden = item.value("hidden", false);
-  entry.help = item.value("help", std::string());
-  return entry;
+  if (kEntryTypes.count(entry->type) == 0) return *error = "unknown type " + entry->type, false;
+  const auto value = item.find("default");
+  if (!Optional(item, "parent", &entry->parent, error) || !Optional(item, "label", &entry->label, error) ||
+      !DefaultOf(entry->type, value == item.end() ? json() : *value, &entry->defaultValue, error)) {
+    return false;
+  }
+  const auto choices = item.find("choices");
+  if (choices != item.end()) {
+    if (!choices->is_object()) return *error = "\"choices\" is not an object", false;
+    for (const auto& [key, label] : choices->items()) {
+      std::pair<int32_t, std::string> choice;
+      if (!ToId(key, &choice.first, error) || !Read(label, "a choice", &choice.second, error)) return false;
+      entry->choices.push_back(std::move(choice));
+    }
+  }
+  return Optional(item, "min", &entry->minimum, error) && Optional(item, "max", &entry->maximum, error) &&
+         Optional(item, "step", &entry->step, error) && Optional(item, "unit", &entry->unit, error) &&
+         Optional(item, "hidden", &entry->hidden, error) && Optional(item, "help", &entry->help, error);
 }
 
 // Ids are unique and every parent is a group declared before its children.
-void Validate(const StaticDescription& description) {
+bool Validate(const StaticDescription& description, std::string* error) {
   std::set<int32_t> ids, groups;
   for (const DescriptionEntry& entry : description.entries) {
-    if (!ids.insert(entry.id).second) throw std::invalid_argument("duplicate id " + std::to_string(entry.id));
+    if (!ids.insert(entry.id).second) return *error = "duplicate id " + std::to_string(entry.id), false;
     if (entry.parent != 0 && groups.count(entry.parent) == 0) {
-      throw std::invalid_argument("id " + std::to_string(entry.id) + " has no group " + std::to_string(entry.parent));
+      return *error = "id " + std::to_string(entry.id) + " has no group " + std::to_string(entry.parent), false;
     }
     if (entry.type == "group") groups.insert(entry.id);
   }
+  return true;
 }
 
-std::shared_ptr<const StaticDescription> ParseDescription(const json& document) {
+std::shared_ptr<const StaticDescription> ParseDescription(const json& document, std::string* error) {
   auto description = std::make_shared<StaticDescription>();
-  description->name = document.at("description").get<std::string>();
-  for (const json& item : document.at("entries")) description->entries.push_back(ParseEntry(item));
-  Validate(*description);
-  return description;
+  if (!Required(document, "description", &description->name, error)) return nullptr;
+  const auto entries = document.find("entries");
+  if (entries == document.end() || !entries->is_array()) return *error = "no array of \"entries\"", nullptr;
+  for (const json& item : *entries) {
+    if (!ParseEntry(item, &description->entries.emplace_back(), error)) return nullptr;
+  }
+  return Validate(*description, error) ? description : nullptr;
 }
 
 }  // namespace
@@ -113,35 +162,38 @@ const DescriptionEntry* StaticDescription::Find(const std::string& wanted) const
   return nullptr;
 }
 
-std::optional<ResourceSet> ReadResourceSet(const std::filesystem::path& folder, std::string* error) {
+bool ReadResourceSet(const std::filesystem::path& folder, ResourceSet* set, std::string* error) {
   std::string ignored;
   if (error == nullptr) error = &ignored;
   std::error_code status;
   if (folder.empty() || !std::filesystem::is_directory(folder, status)) {
-    *error = "no resource folder " + folder.u8string();
-    return std::nullopt;
+    return *error = "no resource folder " + folder.u8string(), false;
   }
-  try {
-    ResourceSet set;
-    const std::optional<json> strings = ReadJson(folder / "strings.json", error);
-    if (!strings) return std::nullopt;
-    for (const auto& [id, text] : strings->at("strings").items()) set.strings[ToId(id)] = text.get<std::string>();
-
-    const std::filesystem::path descriptions = folder / "description";
-    if (std::filesystem::is_directory(descriptions, status)) {
-      for (const auto& file : std::filesystem::directory_iterator(descriptions)) {
-        if (file.path().extension() != ".json") continue;
-        const std::optional<json> document = ReadJson(file.path(), error);
-        if (!document) return std::nullopt;
-        std::shared_ptr<const StaticDescription> description = ParseDescription(*document);
-        set.descriptions[description->name] = std::move(description);
-      }
+  ResourceSet read;
+  json strings;
+  if (!ReadJson(folder / "strings.json", &strings, error)) return false;
+  const auto table = strings.find("strings");
+  if (table == strings.end() || !table->is_object()) return *error = "no object of \"strings\"", false;
+  for (const auto& [key, text] : table->items()) {
+    int32_t id = 0;
+    if (!ToId(key, &id, error) || !Read(text, "string " + key, &read.strings[id], error)) return false;
+  }
+  const std::filesystem::path descriptions = folder / "description";
+  if (std::filesystem::is_directory(descriptions, status)) {
+    std::error_code failure;
+    for (std::filesystem::directory_iterator file(descriptions, failure), end; !failure && file != end;
+         file.increment(failure)) {
+      if (file->path().extension() != ".json") continue;
+      json document;
+      if (!ReadJson(file->path(), &document, error)) return false;
+      std::shared_ptr<const StaticDescription> description = ParseDescription(document, error);
+      if (description == nullptr) return false;
+      read.descriptions[description->name] = std::move(description);
     }
-    return set;
-  } catch (const std::exception& failure) {
-    *error = failure.what();
-    return std::nullopt;
+    if (failure) return *error = "cannot read " + descriptions.u8string(), false;
   }
+  *set = std::move(read);
+  return true;
 }
 
 }  // namespace vthost

@@ -37,13 +37,13 @@ struct StaticDescription {
   const DescriptionEntry* Find(const std::string& name) const;
 };
 
-// Reads strings.json and description/*.json from folder; nullopt with a reason when anything is
-// missing or malformed.
 struct ResourceSet {
   std::map<int32_t, std::string> strings;
   std::map<std::string, std::shared_ptr<const StaticDescription>> descriptions;
 };
-std::optional<ResourceSet> ReadResourceSet(const std::filesystem::path& folder, std::string* error);
+// Reads strings.json and description/*.json from folder into *set; false with the reason in *error
+// (*set untouched) when anything is missing or malformed.
+bool ReadResourceSet(const std::filesystem::path& folder, ResourceSet* set, std::string* error);
 
 }  // namespace vthost
 

@@ -1,72 +1,80 @@
-// The script language of vantor-host.
-//
-//   load [MODULE]              loads and starts a module (default: the built vantor module)
-//   new NAME                   a molecule object
-//   set NAME PARAM VALUE       a user edit: the value is stored and the object hears message 17
-//   press NAME BUTTON          message 18
-//   answer yes|no              how later questions are answered
-//   material NAME R G B        a material with a colour
-//   link NAME PARAM MATERIAL   a link parameter to a material ("none" clears it)
-//   delete NAME | copy NAME NEW | eval | describe NAME | dump NAME
-//   save FILE | open FILE | unload
-//   export NAME FILE.glb       the object's model as glTF, as the last evaluation left it
-//
-// PARAM is an id, a MOLOBJ_ name from the description, or MOLOBJ_ROW_NAME[row]. VALUE is read by
-// the parameter's type: integers, floats, true/false, three numbers for vectors and colours, the
-// rest of the line for strings and file names. press takes buttons only, link link parameters
-// only. A line holds at most 1 MiB.
+// The script language of vantor-host: the runner, and the table of its commands, which dispatches
+// each line and writes the usage messages and the help (vantor-host --help, the README's table).
+// Parameters and their values are read from text as parametertext.h says.
 #include "vthost/script.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <exception>
 #include <istream>
 #include <nlohmann/json.hpp>
 #include <ostream>
-#include <sstream>
 #include <string>
+#include <string_view>
 
 #include "base/numbers.h"
 #include "base/outputfiles.h"
 #include "export/json.h"
 #include "scene/model.h"
-#include "scene/resources.h"
+#include "script/parametertext.h"
 #include "vthost/molecule.h"
 
 namespace vthost {
+
+// A command: its usage (its name, then its words), how many words a line of it holds (the name
+// included), whether it needs a loaded module, the member that runs it, and what it does. A command
+// that takes text (a value, a file name) gets the rest of the line as its last word.
+struct ScriptRunner::Command {
+  std::string_view usage;
+  size_t least, most;
+  bool needsModule;
+  bool (ScriptRunner::*run)(const CommandWords& words);
+  std::string_view help;
+};
+
 namespace {
 
 using nlohmann::json;
 
+// Command::most of a command whose last word is the rest of the line.
+constexpr size_t kText = SIZE_MAX;
+// Command::needsModule.
+constexpr bool kModule = true, kNoModule = false;
+
+}  // namespace
+
+// In the order the help lists them.
+const ScriptRunner::Command ScriptRunner::kCommands[] = {
+    {"load [MODULE]", 1, 2, kNoModule, &ScriptRunner::Load,
+     "loads and starts a module (default: the built vantor module) and opens an empty document"},
+    {"new NAME", 2, 2, kModule, &ScriptRunner::New, "creates a molecule object"},
+    {"set NAME PARAM VALUE", 3, kText, kModule, &ScriptRunner::Set,
+     "a user edit: stores the value and sends the object message 17"},
+    {"press NAME BUTTON", 3, 3, kModule, &ScriptRunner::Press,
+     "presses a button (message 18); anything that is not a button is refused"},
+    {"answer yes|no", 2, 2, kModule, &ScriptRunner::Answer, "how later questions are answered"},
+    {"material NAME R G B", 5, 5, kModule, &ScriptRunner::NewMaterial, "a material with a colour"},
+    {"link NAME PARAM MATERIAL", 4, 4, kModule, &ScriptRunner::Link,
+     "points a link parameter at a material (none clears it); only link parameters"},
+    {"delete NAME", 2, 2, kModule, &ScriptRunner::Delete, "deletes an object or material"},
+    {"copy NAME NEW", 3, 3, kModule, &ScriptRunner::Copy, "duplicates an object"},
+    {"eval", 1, 1, kModule, &ScriptRunner::Evaluate, "evaluates the document (add to execution, execute)"},
+    {"describe NAME", 2, 2, kModule, &ScriptRunner::Describe,
+     "prints the description as JSON: every entry's id, name, label, type, parent, enabled"},
+    {"dump NAME", 2, 2, kModule, &ScriptRunner::Dump,
+     "prints the object as JSON: name, rowCount, presets, parameters, hierarchy"},
+    {"save FILE", 2, kText, kModule, &ScriptRunner::Save, "saves the document"},
+    {"open FILE", 2, kText, kModule, &ScriptRunner::Open, "opens a document in place of the current one"},
+    {"export NAME FILE.glb", 3, kText, kModule, &ScriptRunner::Export,
+     "writes the object's model as glTF, as the last eval left it"},
+    {"unload", 1, 1, kNoModule, &ScriptRunner::Unload, "closes the document and ends the module"},
+};
+
+namespace {
+
 // The longest script line read; a longer one stops the script (a line without end, such as
 // /dev/zero, would otherwise be read until memory runs out).
 constexpr size_t kMaxLineBytes = size_t{1} << 20;
-
-// The row parameter of a name without its [row]; null for none.
-const molecule::RowParameter* FindRowParameter(std::string_view name) {
-  for (const molecule::RowParameter& parameter : molecule::kRowParameters) {
-    if (parameter.name == name) return &parameter;
-  }
-  return nullptr;
-}
-
-// The data type of a row parameter's id, for rows the description does not show (yet); 0 for an
-// id that is no row parameter.
-int32_t RowDataType(int32_t id) {
-  // a row's ids begin with its group, the first row parameter
-  const int32_t first = molecule::RowParameterId(0, molecule::kRowParameters[0]);
-  if (id < first || id >= first + molecule::kRowIdStride * molecule::kMaxRows) return 0;
-  const int32_t offset = (id - first) % molecule::kRowIdStride + molecule::kRowParameters[0].offset;
-  for (const molecule::RowParameter& parameter : molecule::kRowParameters) {
-    if (parameter.offset == offset) return parameter.dataType;
-  }
-  return 0;
-}
-
-std::vector<std::string> Words(const std::string& line) {
-  std::istringstream in(line);
-  std::vector<std::string> words;
-  for (std::string word; in >> word;) words.push_back(word);
-  return words;
-}
 
 // The text after the first count words, blanks around it removed.
 std::string RestAfter(const std::string& line, size_t count) {
@@ -78,74 +86,6 @@ std::string RestAfter(const std::string& line, size_t count) {
     if (position == std::string::npos) return {};
   }
   return std::string(Trim(std::string_view(line).substr(position)));
-}
-
-std::string DataTypeName(int32_t dataType) {
-  switch (dataType) {
-    case VT_DATATYPE_GROUP: return "group";
-    case VT_DATATYPE_INT32: return "int";
-    case VT_DATATYPE_FLOAT: return "float";
-    case VT_DATATYPE_STRING: return "string";
-    case VT_DATATYPE_LINK: return "link";
-    case VT_DATATYPE_BOOL: return "bool";
-    case VT_DATATYPE_BUTTON: return "button";
-    case VT_DATATYPE_VECTOR: return "vector";
-    case VT_DATATYPE_COLOUR: return "colour";
-    case VT_DATATYPE_FILENAME: return "filename";
-    default: return "unknown";
-  }
-}
-
-
-// Reads text as a value of the data type; false when it is not one.
-bool ParseValue(int32_t dataType, const std::vector<std::string>& words, const std::string& rest, Value* value) {
-  const std::string first = words.empty() ? std::string() : words[0];
-  switch (dataType) {
-    case VT_DATATYPE_INT32: {
-      int32_t number = 0;
-      double real = 0.0;
-      if (words.size() != 1) return false;
-      if (ParseInt32(first, &number)) return *value = number, true;
-      if (ParseFloat(first, &real)) return *value = real, true;  // stored as written
-      return false;
-    }
-    case VT_DATATYPE_FLOAT: {
-      double real = 0.0;
-      if (words.size() != 1 || !ParseFloat(first, &real)) return false;
-      return *value = real, true;
-    }
-    case VT_DATATYPE_BOOL:
-      if (words.size() != 1 || (first != "true" && first != "false")) return false;
-      return *value = first == "true", true;
-    case VT_DATATYPE_VECTOR:
-    case VT_DATATYPE_COLOUR: {
-      VtVector vector{};
-      if (words.size() != 3 || !ParseFloat(words[0], &vector.x) || !ParseFloat(words[1], &vector.y) ||
-          !ParseFloat(words[2], &vector.z)) {
-        return false;
-      }
-      return *value = vector, true;
-    }
-    case VT_DATATYPE_FILENAME:
-      return *value = std::filesystem::u8path(rest), true;
-    case VT_DATATYPE_STRING:
-      return *value = rest, true;
-    default:
-      return false;
-  }
-}
-
-// The data type of a parameter the description does not show: read from the literal.
-int32_t GuessDataType(const std::vector<std::string>& words) {
-  int32_t number = 0;
-  double real = 0.0;
-  if (words.size() == 1 && ParseInt32(words[0], &number)) return VT_DATATYPE_INT32;
-  if (words.size() == 1 && ParseFloat(words[0], &real)) return VT_DATATYPE_FLOAT;
-  if (words.size() == 1 && (words[0] == "true" || words[0] == "false")) return VT_DATATYPE_BOOL;
-  if (words.size() == 3 && ParseFloat(words[0], &real) && ParseFloat(words[1], &real) && ParseFloat(words[2], &real)) {
-    return VT_DATATYPE_VECTOR;
-  }
-  return VT_DATATYPE_STRING;
 }
 
 enum class LineRead { Line, End, TooLong, Failed };
@@ -171,43 +111,6 @@ LineRead ReadLine(std::istream& in, std::string* line) {
   }
 }
 
-// The id of a parameter by id, by MOLOBJ_ name or as MOLOBJ_ROW_NAME[row]; 0 with the reason when
-// there is none.
-int32_t ResolveParameter(Host& host, VtNode* node, const std::string& name, std::string* error) {
-  int32_t id = 0;
-  if (ParseInt32(name, &id) && id != 0) return id;
-  const size_t bracket = name.find('[');
-  if (bracket != std::string::npos && name.back() == ']') {
-    const molecule::RowParameter* parameter = FindRowParameter(std::string_view(name).substr(0, bracket));
-    int32_t row = 0;
-    if (parameter == nullptr ||
-        !ParseInt32(name.substr(bracket + 1, name.size() - bracket - 2), &row)) {
-      *error = "unknown parameter '" + name + "'";
-      return 0;
-    }
-    if (row < 0 || row >= molecule::kMaxRows) {
-      *error = "no row " + std::to_string(row) + " in '" + name + "': an object has at most " +
-               std::to_string(molecule::kMaxRows) + " material rows, 0 to " + std::to_string(molecule::kMaxRows - 1);
-      return 0;
-    }
-    return molecule::RowParameterId(row, *parameter);
-  }
-  const auto& descriptions = host.Descriptions();
-  const auto found = descriptions.find(Host::NodeType(node));
-  const DescriptionEntry* entry =
-      found == descriptions.end() || !found->second ? nullptr : found->second->Find(name);
-  if (entry == nullptr) *error = "unknown parameter '" + name + "'";
-  return entry ? entry->id : 0;
-}
-
-// The data type of the parameter as the object shows it; for a row it does not show yet, the
-// row parameter's type; 0 when unknown.
-int32_t ShownDataType(Host& host, VtNode* node, int32_t id) {
-  // as the attribute editor shows the object before anyone edits it
-  const ShownEntry* entry = host.ShownDescription(node).Find(id);
-  return entry ? entry->dataType : RowDataType(id);
-}
-
 // Why a parameter of the data type is not what a command needs (such as "a link").
 std::string TypeMismatch(const std::string& name, int32_t dataType, const std::string& needed) {
   if (dataType == 0) return "'" + name + "' is no parameter the object shows, so not " + needed;
@@ -217,30 +120,15 @@ std::string TypeMismatch(const std::string& name, int32_t dataType, const std::s
 
 }  // namespace
 
-int32_t FindParameterId(Host& host, VtNode* node, const std::string& name) {
-  std::string ignored;
-  return ResolveParameter(host, node, name, &ignored);
-}
-
-bool SetParameterFromText(Host& host, VtNode* node, const std::string& name, const std::string& text,
-                          std::string* error) {
-  std::string reason;
-  const int32_t id = ResolveParameter(host, node, name, &reason);
-  if (id == 0) {
-    if (error) *error = reason;
-    return false;
+std::string ScriptRunner::Help() {
+  size_t width = 0;
+  for (const Command& command : kCommands) width = std::max(width, command.usage.size());
+  std::string help;
+  for (const Command& command : kCommands) {
+    help += "    " + std::string(command.usage) + std::string(width + 2 - command.usage.size(), ' ') +
+            std::string(command.help) + "\n";
   }
-  const std::string rest(Trim(text));
-  const std::vector<std::string> valueWords = Words(rest);
-  const int32_t shownType = ShownDataType(host, node, id);
-  const int32_t dataType = shownType != 0 ? shownType : GuessDataType(valueWords);
-  Value value;
-  if (!ParseValue(dataType, valueWords, rest, &value)) {
-    if (error) *error = "'" + rest + "' is not a " + DataTypeName(dataType) + " value for " + name;
-    return false;
-  }
-  host.SetParameter(node, id, value);
-  return true;
+  return help;
 }
 
 ScriptRunner::ScriptRunner(Host& host, std::ostream& out, std::ostream& err, std::filesystem::path defaultModule)
@@ -285,27 +173,29 @@ bool ScriptRunner::RunLine(const std::string& raw) {
 bool ScriptRunner::RunCommand(const std::string& raw) {
   const std::string line = std::string(Trim(raw));
   if (line.empty() || line[0] == '#') return true;
-  const std::vector<std::string> words = Words(line);
-  const std::string& command = words[0];
-  if (command == "load") return Load(words);
-  if (command == "unload") return words.size() == 1 ? Unload() : Fail("usage: unload");
-  if (module_ == nullptr) return Fail("no module loaded: begin with 'load'");
-  if (command == "new") return New(words);
-  if (command == "set") return Set(words, RestAfter(line, 3));
-  if (command == "press") return Press(words);
-  if (command == "answer") return Answer(words);
-  if (command == "material") return NewMaterial(words);
-  if (command == "link") return Link(words);
-  if (command == "delete") return Delete(words);
-  if (command == "copy") return Copy(words);
-  if (command == "eval") return words.size() == 1 ? (host_.Evaluate(document_), true) : Fail("usage: eval");
-  if (command == "describe") return Describe(words);
-  if (command == "dump") return Dump(words);
-  if (command == "save") return Save(words, RestAfter(line, 1));
-  if (command == "open") return Open(words, RestAfter(line, 1));
-  if (command == "export") return Export(words, RestAfter(line, 2));
-  return Fail("unknown command '" + command + "'");
+  CommandWords words = Words(line);
+  const Command* command = Find(words[0]);
+  if ((command == nullptr || command->needsModule) && module_ == nullptr) {
+    return Fail("no module loaded: begin with 'load'");
+  }
+  if (command == nullptr) return Fail("unknown command '" + words[0] + "'");
+  if (words.size() < command->least || words.size() > command->most) return Usage(words[0]);
+  if (command->most == kText) {
+    const size_t last = static_cast<size_t>(std::count(command->usage.begin(), command->usage.end(), ' '));
+    words.resize(last + 1);
+    words[last] = RestAfter(line, last);
+  }
+  return (this->*command->run)(words);
 }
+
+const ScriptRunner::Command* ScriptRunner::Find(std::string_view name) {
+  for (const Command& command : kCommands) {
+    if (command.usage.substr(0, command.usage.find(' ')) == name) return &command;
+  }
+  return nullptr;
+}
+
+bool ScriptRunner::Usage(const std::string& name) { return Fail("usage: " + std::string(Find(name)->usage)); }
 
 bool ScriptRunner::FileNamed(const std::string& command, const std::string& text, std::filesystem::path* file) {
   if (!sandboxed_) return *file = std::filesystem::u8path(text), true;
@@ -343,8 +233,7 @@ VtNode* ScriptRunner::Material(const std::string& name) {
   return node;
 }
 
-bool ScriptRunner::Load(const std::vector<std::string>& words) {
-  if (words.size() > 2) return Fail("usage: load [MODULE]");
+bool ScriptRunner::Load(const CommandWords& words) {
   if (words.size() == 2 && sandboxed_) return Fail("'load' names a file, which this run does not allow");
   if (module_) return Fail("a module is loaded already");
   const std::filesystem::path file = words.size() > 1 ? std::filesystem::u8path(words[1]) : defaultModule_;
@@ -356,7 +245,7 @@ bool ScriptRunner::Load(const std::vector<std::string>& words) {
   return true;
 }
 
-bool ScriptRunner::Unload() {
+bool ScriptRunner::Unload(const CommandWords&) {
   if (!module_) return true;
   host_.CloseDocument(document_);
   document_ = nullptr;
@@ -366,8 +255,7 @@ bool ScriptRunner::Unload() {
   return true;
 }
 
-bool ScriptRunner::New(const std::vector<std::string>& words) {
-  if (words.size() != 2) return Fail("usage: new NAME");
+bool ScriptRunner::New(const CommandWords& words) {
   if (names_.count(words[1]) || host_.FindByName(document_, words[1])) return Fail("'" + words[1] + "' exists already");
   VtNode* node = host_.CreateObject(document_, molecule::kType, words[1]);
   if (node == nullptr) return Fail("the object could not be created");
@@ -375,20 +263,18 @@ bool ScriptRunner::New(const std::vector<std::string>& words) {
   return true;
 }
 
-bool ScriptRunner::Set(const std::vector<std::string>& words, const std::string& rest) {
-  if (words.size() < 3) return Fail("usage: set NAME PARAM VALUE");
+bool ScriptRunner::Set(const CommandWords& words) {
   VtNode* node = Object(words[1]);
   if (node == nullptr) return false;
   std::string error;
-  return SetParameterFromText(host_, node, words[2], rest, &error) || Fail(error);
+  return SetParameterFromText(host_, node, words[2], words[3], &error) || Fail(error);
 }
 
-bool ScriptRunner::Press(const std::vector<std::string>& words) {
-  if (words.size() != 3) return Fail("usage: press NAME BUTTON");
+bool ScriptRunner::Press(const CommandWords& words) {
   VtNode* node = Object(words[1]);
   if (node == nullptr) return false;
   std::string error;
-  const int32_t id = ResolveParameter(host_, node, words[2], &error);
+  const int32_t id = FindParameterId(host_, node, words[2], &error);
   if (id == 0) return Fail(error);
   const int32_t dataType = ShownDataType(host_, node, id);
   if (dataType != VT_DATATYPE_BUTTON) return Fail(TypeMismatch(words[2], dataType, "a button"));
@@ -396,29 +282,27 @@ bool ScriptRunner::Press(const std::vector<std::string>& words) {
   return true;
 }
 
-bool ScriptRunner::Answer(const std::vector<std::string>& words) {
-  if (words.size() != 2 || (words[1] != "yes" && words[1] != "no")) return Fail("usage: answer yes|no");
+bool ScriptRunner::Answer(const CommandWords& words) {
+  if (words[1] != "yes" && words[1] != "no") return Usage(words[0]);
   host_.Options().answerYes = words[1] == "yes";
   return true;
 }
 
-bool ScriptRunner::NewMaterial(const std::vector<std::string>& words) {
+bool ScriptRunner::NewMaterial(const CommandWords& words) {
   VtVector colour{};
-  if (words.size() != 5 || !ParseFloat(words[2], &colour.x) || !ParseFloat(words[3], &colour.y) ||
-      !ParseFloat(words[4], &colour.z)) {
-    return Fail("usage: material NAME R G B");
+  if (!ParseFloat(words[2], &colour.x) || !ParseFloat(words[3], &colour.y) || !ParseFloat(words[4], &colour.z)) {
+    return Usage(words[0]);
   }
   if (names_.count(words[1]) || host_.FindByName(document_, words[1])) return Fail("'" + words[1] + "' exists already");
   host_.CreateMaterial(document_, words[1], colour);
   return true;
 }
 
-bool ScriptRunner::Link(const std::vector<std::string>& words) {
-  if (words.size() != 4) return Fail("usage: link NAME PARAM MATERIAL");
+bool ScriptRunner::Link(const CommandWords& words) {
   VtNode* node = Object(words[1]);
   if (node == nullptr) return false;
   std::string error;
-  const int32_t id = ResolveParameter(host_, node, words[2], &error);
+  const int32_t id = FindParameterId(host_, node, words[2], &error);
   if (id == 0) return Fail(error);
   const int32_t dataType = ShownDataType(host_, node, id);
   if (dataType != VT_DATATYPE_LINK) return Fail(TypeMismatch(words[2], dataType, "a link"));
@@ -428,8 +312,7 @@ bool ScriptRunner::Link(const std::vector<std::string>& words) {
   return true;
 }
 
-bool ScriptRunner::Delete(const std::vector<std::string>& words) {
-  if (words.size() != 2) return Fail("usage: delete NAME");
+bool ScriptRunner::Delete(const CommandWords& words) {
   const auto named = names_.find(words[1]);
   VtNode* node = named != names_.end() ? named->second : host_.FindByName(document_, words[1]);
   if (node == nullptr) return Fail("nothing named '" + words[1] + "'");
@@ -440,8 +323,7 @@ bool ScriptRunner::Delete(const std::vector<std::string>& words) {
   return true;
 }
 
-bool ScriptRunner::Copy(const std::vector<std::string>& words) {
-  if (words.size() != 3) return Fail("usage: copy NAME NEW");
+bool ScriptRunner::Copy(const CommandWords& words) {
   VtNode* node = Object(words[1]);
   if (node == nullptr) return false;
   if (names_.count(words[2]) || host_.FindByName(document_, words[2])) return Fail("'" + words[2] + "' exists already");
@@ -451,8 +333,12 @@ bool ScriptRunner::Copy(const std::vector<std::string>& words) {
   return true;
 }
 
-bool ScriptRunner::Describe(const std::vector<std::string>& words) {
-  if (words.size() != 2) return Fail("usage: describe NAME");
+bool ScriptRunner::Evaluate(const CommandWords&) {
+  host_.Evaluate(document_);
+  return true;
+}
+
+bool ScriptRunner::Describe(const CommandWords& words) {
   VtNode* node = Object(words[1]);
   if (node == nullptr) return false;
   const Description& description = host_.ShownDescription(node);
@@ -469,8 +355,7 @@ bool ScriptRunner::Describe(const std::vector<std::string>& words) {
   return Print("describe", JsonText(printed));
 }
 
-bool ScriptRunner::Dump(const std::vector<std::string>& words) {
-  if (words.size() != 2) return Fail("usage: dump NAME");
+bool ScriptRunner::Dump(const CommandWords& words) {
   VtNode* node = Object(words[1]);
   if (node == nullptr) return false;
   const VtContainer* container = Host::NodeParameters(node);
@@ -492,22 +377,19 @@ bool ScriptRunner::Dump(const std::vector<std::string>& words) {
                                     {"rowCount", rows ? ValueJson(host_, *rows) : json(0)},
                                     {"presets", presets},
                                     {"parameters", parameters},
-                                     {"hierarchy", HierarchyJson(host_, Host::Hierarchy(node))}}));
+                                    {"hierarchy", HierarchyJson(host_, Host::Hierarchy(node))}}));
 }
 
-bool ScriptRunner::Save(const std::vector<std::string>& words, const std::string& rest) {
-  if (words.size() < 2) return Fail("usage: save FILE");
+bool ScriptRunner::Save(const CommandWords& words) {
   std::filesystem::path file;
-  if (!FileNamed("save", rest, &file)) return false;
+  if (!FileNamed("save", words[1], &file)) return false;
   std::string error;
-  if (!host_.SaveDocument(document_, file, &error)) return Fail(error);
-  return true;
+  return host_.SaveDocument(document_, file, &error) || Fail(error);
 }
 
-bool ScriptRunner::Open(const std::vector<std::string>& words, const std::string& rest) {
-  if (words.size() < 2) return Fail("usage: open FILE");
+bool ScriptRunner::Open(const CommandWords& words) {
   std::filesystem::path file;
-  if (!FileNamed("open", rest, &file)) return false;
+  if (!FileNamed("open", words[1], &file)) return false;
   std::string error;
   VtDocument* opened = host_.OpenDocument(file, &error);
   if (opened == nullptr) return Fail(error);
@@ -517,19 +399,18 @@ bool ScriptRunner::Open(const std::vector<std::string>& words, const std::string
   return true;
 }
 
-bool ScriptRunner::Export(const std::vector<std::string>& words, const std::string& rest) {
-  if (words.size() < 3) return Fail("usage: export NAME FILE.glb");
+bool ScriptRunner::Export(const CommandWords& words) {
   VtNode* node = Object(words[1]);
   if (node == nullptr) return false;
   const VtNode* model = Host::Hierarchy(node);
   if (model == nullptr) return Fail("'" + words[1] + "' has no model: evaluate it first ('eval')");
   std::filesystem::path file;
-  if (!FileNamed("export", rest, &file)) return false;
+  if (!FileNamed("export", words[2], &file)) return false;
   std::string error;
   // a glTF file or an empty one is replaced: a molecule file, a document or anything else is not
-  if (!MayReplace(file, "glTF", "glTF file", &error)) return Fail(error);
-  if (!WriteGltf(host_, model, file, &error, Host::HierarchyParameters(node))) return Fail(error);
-  return true;
+  return (MayReplace(file, "glTF", "glTF file", &error) &&
+          WriteGltf(host_, model, file, &error, Host::HierarchyParameters(node))) ||
+         Fail(error);
 }
 
 }  // namespace vthost

@@ -1,6 +1,5 @@
 // The Rs table: a module's resource set (strings and static descriptions) read from its res folder.
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <utility>
 
@@ -13,10 +12,9 @@ namespace {
 
 VtResource* Load(const VtFilename* folder) {
   if (!CurrentHost().Faults().Allow(AllocKind::Resource)) return nullptr;
-  std::string error;
-  std::optional<ResourceSet> set = ReadResourceSet(std::filesystem::u8path(PathOf(folder)), &error);
-  if (!set) return nullptr;
-  return new VtResource{std::move(*set)};
+  ResourceSet set;
+  if (!ReadResourceSet(std::filesystem::u8path(PathOf(folder)), &set, nullptr)) return nullptr;
+  return new VtResource{std::move(set)};
 }
 
 void Free(VtResource* resource) { delete resource; }

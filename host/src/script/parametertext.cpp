@@ -1,0 +1,167 @@
+// Parameters named and their values read from text.
+#include "script/parametertext.h"
+
+#include <sstream>
+#include <string_view>
+
+#include "base/numbers.h"
+#include "scene/model.h"
+#include "scene/resources.h"
+#include "vthost/molecule.h"
+#include "vthost/script.h"
+
+namespace vthost {
+namespace {
+
+// The row parameter of a name without its [row]; null for none.
+const molecule::RowParameter* FindRowParameter(std::string_view name) {
+  for (const molecule::RowParameter& parameter : molecule::kRowParameters) {
+    if (parameter.name == name) return &parameter;
+  }
+  return nullptr;
+}
+
+// The data type of a row parameter's id, for rows the description does not show (yet); 0 for an
+// id that is no row parameter.
+int32_t RowDataType(int32_t id) {
+  // a row's ids begin with its group, the first row parameter
+  const int32_t first = molecule::RowParameterId(0, molecule::kRowParameters[0]);
+  if (id < first || id >= first + molecule::kRowIdStride * molecule::kMaxRows) return 0;
+  const int32_t offset = (id - first) % molecule::kRowIdStride + molecule::kRowParameters[0].offset;
+  for (const molecule::RowParameter& parameter : molecule::kRowParameters) {
+    if (parameter.offset == offset) return parameter.dataType;
+  }
+  return 0;
+}
+
+// Reads text as a value of the data type; false when it is not one.
+bool ParseValue(int32_t dataType, const std::vector<std::string>& words, const std::string& rest, Value* value) {
+  const std::string first = words.empty() ? std::string() : words[0];
+  switch (dataType) {
+    case VT_DATATYPE_INT32: {
+      int32_t number = 0;
+      double real = 0.0;
+      if (words.size() != 1) return false;
+      if (ParseInt32(first, &number)) return *value = number, true;
+      if (ParseFloat(first, &real)) return *value = real, true;  // stored as written
+      return false;
+    }
+    case VT_DATATYPE_FLOAT: {
+      double real = 0.0;
+      if (words.size() != 1 || !ParseFloat(first, &real)) return false;
+      return *value = real, true;
+    }
+    case VT_DATATYPE_BOOL:
+      if (words.size() != 1 || (first != "true" && first != "false")) return false;
+      return *value = first == "true", true;
+    case VT_DATATYPE_VECTOR:
+    case VT_DATATYPE_COLOUR: {
+      VtVector vector{};
+      if (words.size() != 3 || !ParseFloat(words[0], &vector.x) || !ParseFloat(words[1], &vector.y) ||
+          !ParseFloat(words[2], &vector.z)) {
+        return false;
+      }
+      return *value = vector, true;
+    }
+    case VT_DATATYPE_FILENAME:
+      return *value = std::filesystem::u8path(rest), true;
+    case VT_DATATYPE_STRING:
+      return *value = rest, true;
+    default:
+      return false;
+  }
+}
+
+// The data type of a parameter the description does not show: read from the literal.
+int32_t GuessDataType(const std::vector<std::string>& words) {
+  int32_t number = 0;
+  double real = 0.0;
+  if (words.size() == 1 && ParseInt32(words[0], &number)) return VT_DATATYPE_INT32;
+  if (words.size() == 1 && ParseFloat(words[0], &real)) return VT_DATATYPE_FLOAT;
+  if (words.size() == 1 && (words[0] == "true" || words[0] == "false")) return VT_DATATYPE_BOOL;
+  if (words.size() == 3 && ParseFloat(words[0], &real) && ParseFloat(words[1], &real) && ParseFloat(words[2], &real)) {
+    return VT_DATATYPE_VECTOR;
+  }
+  return VT_DATATYPE_STRING;
+}
+
+}  // namespace
+
+std::vector<std::string> Words(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> words;
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+std::string DataTypeName(int32_t dataType) {
+  switch (dataType) {
+    case VT_DATATYPE_GROUP: return "group";
+    case VT_DATATYPE_INT32: return "int";
+    case VT_DATATYPE_FLOAT: return "float";
+    case VT_DATATYPE_STRING: return "string";
+    case VT_DATATYPE_LINK: return "link";
+    case VT_DATATYPE_BOOL: return "bool";
+    case VT_DATATYPE_BUTTON: return "button";
+    case VT_DATATYPE_VECTOR: return "vector";
+    case VT_DATATYPE_COLOUR: return "colour";
+    case VT_DATATYPE_FILENAME: return "filename";
+    default: return "unknown";
+  }
+}
+
+int32_t FindParameterId(Host& host, VtNode* node, const std::string& name, std::string* error) {
+  std::string ignored;
+  if (error == nullptr) error = &ignored;
+  int32_t id = 0;
+  if (ParseInt32(name, &id) && id != 0) return id;
+  const size_t bracket = name.find('[');
+  if (bracket != std::string::npos && name.back() == ']') {
+    const molecule::RowParameter* parameter = FindRowParameter(std::string_view(name).substr(0, bracket));
+    int32_t row = 0;
+    if (parameter == nullptr ||
+        !ParseInt32(name.substr(bracket + 1, name.size() - bracket - 2), &row)) {
+      *error = "unknown parameter '" + name + "'";
+      return 0;
+    }
+    if (row < 0 || row >= molecule::kMaxRows) {
+      *error = "no row " + std::to_string(row) + " in '" + name + "': an object has at most " +
+               std::to_string(molecule::kMaxRows) + " material rows, 0 to " + std::to_string(molecule::kMaxRows - 1);
+      return 0;
+    }
+    return molecule::RowParameterId(row, *parameter);
+  }
+  const auto& descriptions = host.Descriptions();
+  const auto found = descriptions.find(Host::NodeType(node));
+  const DescriptionEntry* entry =
+      found == descriptions.end() || !found->second ? nullptr : found->second->Find(name);
+  if (entry == nullptr) *error = "unknown parameter '" + name + "'";
+  return entry ? entry->id : 0;
+}
+
+int32_t ShownDataType(Host& host, VtNode* node, int32_t id) {
+  // as the attribute editor shows the object before anyone edits it
+  const ShownEntry* entry = host.ShownDescription(node).Find(id);
+  return entry ? entry->dataType : RowDataType(id);
+}
+
+bool SetParameterFromText(Host& host, VtNode* node, const std::string& name, const std::string& text,
+                          std::string* error) {
+  std::string ignored;
+  if (error == nullptr) error = &ignored;
+  const int32_t id = FindParameterId(host, node, name, error);
+  if (id == 0) return false;
+  const std::string rest(Trim(text));
+  const std::vector<std::string> valueWords = Words(rest);
+  const int32_t shownType = ShownDataType(host, node, id);
+  const int32_t dataType = shownType != 0 ? shownType : GuessDataType(valueWords);
+  Value value;
+  if (!ParseValue(dataType, valueWords, rest, &value)) {
+    *error = "'" + rest + "' is not a " + DataTypeName(dataType) + " value for " + name;
+    return false;
+  }
+  host.SetParameter(node, id, value);
+  return true;
+}
+
+}  // namespace vthost
