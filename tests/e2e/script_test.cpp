@@ -10,6 +10,7 @@
 #include "export/json.h"
 #include "molfiles.h"
 #include "tempfolder.h"
+#include "vthost/molecule.h"
 #include "vthost/script.h"
 
 namespace {
@@ -47,10 +48,12 @@ class Script : public testing::Test {
   }
   std::string Path(const std::string& name) const { return (folder_ / name).u8string(); }
 
+  static fs::path BuiltModule() { return fs::path(VANTOR_PLUGIN_DIR) / (std::string("vantor") + VANTOR_MODULE_SUFFIX); }
+
   vthost::Host host_;
   std::ostringstream out_, err_;
-  std::unique_ptr<vthost::ScriptRunner> runner_ = std::make_unique<vthost::ScriptRunner>(
-      host_, out_, err_, fs::path(VANTOR_PLUGIN_DIR) / (std::string("vantor") + VANTOR_MODULE_SUFFIX));
+  std::unique_ptr<vthost::ScriptRunner> runner_ =
+      std::make_unique<vthost::ScriptRunner>(host_, out_, err_, BuiltModule());
   fs::path folder_;
 };
 
@@ -236,12 +239,19 @@ INSTANTIATE_TEST_SUITE_P(
                         "15028", 1.0}),
     [](const testing::TestParamInfo<DescriptionCase>& info) { return info.param.name; });
 
-// The fuzzer's runs: save and open of plain names inside a folder of the run's own, nothing else.
+// The fuzzer's runs: save and open of plain names inside a folder of the run's own, nothing else,
+// with a module started once for every run.
 TEST_F(Script, SandboxedRunSavesAndOpensInItsFolder) {
+  std::unique_ptr<vthost::Module> module = vthost::Module::Load(host_, BuiltModule(), nullptr);
+  ASSERT_TRUE(module && module->StartUp());
   runner_->Sandbox(folder_);
-  ASSERT_TRUE(Run("load\nnew m\npress m MOLOBJ_ADD_ROW\nsave doc.vdoc\nopen doc.vdoc\ndump m\n")) << err_.str();
+  runner_->ShareModule(module.get());
+  ASSERT_TRUE(Run("load\nnew m\npress m MOLOBJ_ADD_ROW\nsave doc.vdoc\nunload\nload\nopen doc.vdoc\ndump m\n"))
+      << err_.str();
   EXPECT_TRUE(fs::is_regular_file(folder_ / "doc.vdoc"));
   EXPECT_EQ(Printed().at(0)["rowCount"], 1);
+  runner_.reset();
+  EXPECT_NE(host_.FindObjectType(vthost::molecule::kType), nullptr);  // unload left the module started
 }
 
 class SandboxRefuses : public Script, public testing::WithParamInterface<BadLine> {};

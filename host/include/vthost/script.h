@@ -42,6 +42,10 @@ class ScriptRunner {
     sandboxed_ = true;
     scratch_ = std::move(scratch);
   }
+  // For running many scripts in one process, such as a fuzzer's: 'load' without a module takes
+  // this one, loaded and started by the caller, who keeps it past the runner; 'unload' closes the
+  // document and leaves the module running.
+  void ShareModule(Module* started) { shared_ = started; }
 
   // The commands, a line each: the usage, then what the command does.
   static std::string Help();
@@ -87,7 +91,9 @@ class ScriptRunner {
   std::ostream& out_;
   std::ostream& err_;
   std::filesystem::path defaultModule_;
-  std::unique_ptr<Module> module_;
+  std::unique_ptr<Module> owned_;  // loaded by 'load'
+  Module* shared_ = nullptr;
+  Module* module_ = nullptr;  // the one loaded: owned_ or shared_
   VtDocument* document_ = nullptr;
   // Objects by the names the script gave them (loading a file renames an object after its title).
   std::map<std::string, VtNode*> names_;

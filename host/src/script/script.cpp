@@ -236,11 +236,16 @@ VtNode* ScriptRunner::Material(const std::string& name) {
 bool ScriptRunner::Load(const CommandWords& words) {
   if (words.size() == 2 && sandboxed_) return Fail("'load' names a file, which this run does not allow");
   if (module_) return Fail("a module is loaded already");
-  const std::filesystem::path file = words.size() > 1 ? std::filesystem::u8path(words[1]) : defaultModule_;
-  std::string error;
-  module_ = Module::Load(host_, file, &error);
-  if (!module_) return Fail(error);
-  if (!module_->StartUp(&error)) return Fail(error);
+  if (words.size() == 1 && shared_ != nullptr) {
+    module_ = shared_;
+  } else {
+    const std::filesystem::path file = words.size() > 1 ? std::filesystem::u8path(words[1]) : defaultModule_;
+    std::string error;
+    owned_ = Module::Load(host_, file, &error);
+    if (!owned_) return Fail(error);
+    module_ = owned_.get();
+    if (!module_->StartUp(&error)) return Fail(error);
+  }
   document_ = host_.NewDocument();
   return true;
 }
@@ -250,8 +255,11 @@ bool ScriptRunner::Unload(const CommandWords&) {
   host_.CloseDocument(document_);
   document_ = nullptr;
   names_.clear();
-  module_->End();
-  module_.reset();
+  if (module_ == owned_.get()) {
+    owned_->End();
+    owned_.reset();
+  }
+  module_ = nullptr;
   return true;
 }
 
