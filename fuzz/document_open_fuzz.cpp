@@ -18,5 +18,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     host.Evaluate(document);
     host.CloseDocument(document);
   }
+  EndInput(host);
   return 0;
 }

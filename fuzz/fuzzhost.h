@@ -1,10 +1,11 @@
-// The host every fuzz target shares: made once, with the module's own code bound to it in-process
-// and started as the host application starts it.
+// The host every in-process fuzz target shares: made once, with the module's own code bound to it
+// and started as the host application starts it. Each input ends with EndInput.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "endinput.h"
 #include "vthost/host.h"
 
 extern "C" int32_t c4d_main(int32_t action, void* p1, void* p2, void* p3);

@@ -1,13 +1,17 @@
 // The host's script reader on arbitrary text. save and open work on plain names inside a scratch
-// folder of this process's own, made for each input and removed after it, so every run starts
-// alike; every other command that names a file is refused.
-#include <dlfcn.h>
-
+// folder; every other command that names a file is refused.
+//
+// The built module is loaded and started once: a script's 'load' takes it and opens a new document,
+// and its 'unload' closes that document.
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
 
+#include "endinput.h"
 #include "vthost/host.h"
 #include "vthost/script.h"
 
@@ -17,27 +21,53 @@ namespace fs = std::filesystem;
 
 const std::string kModule = std::string(VANTOR_PLUGIN_DIR) + "/vantor" + VANTOR_MODULE_SUFFIX;
 
-// A name of this process's own: fuzzers may run side by side.
-const fs::path kScratch = fs::temp_directory_path() / ("vantor-fuzz-script-" + std::to_string(std::random_device()()));
+// The folder save and open use: of this process's own, as fuzzers may run side by side; made once
+// and emptied after an input that wrote into it, which few do.
+class Scratch {
+ public:
+  Scratch() { fs::create_directories(folder_); }
+  ~Scratch() { fs::remove_all(folder_, ignored_); }
+  const fs::path& Folder() const { return folder_; }
+  void Empty() {
+    if (fs::is_empty(folder_, ignored_)) return;
+    fs::remove_all(folder_, ignored_);
+    fs::create_directories(folder_, ignored_);
+  }
+
+ private:
+  fs::path folder_ = fs::temp_directory_path() / ("vantor-fuzz-script-" + std::to_string(std::random_device()()));
+  std::error_code ignored_;
+};
+
+// Never unloaded: libFuzzer reads the module's coverage counters until the process ends.
+vthost::Module& StartedModule(vthost::Host& host) {
+  static vthost::Module* module = [&host] {
+    std::string error;
+    std::unique_ptr<vthost::Module> loaded = vthost::Module::Load(host, kModule, &error);
+    if (!loaded || !loaded->StartUp(&error)) {
+      std::fprintf(stderr, "script_fuzz: %s\n", error.c_str());
+      std::abort();
+    }
+    return loaded.release();
+  }();
+  return *module;
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // the scripts load the built module themselves, through its entry; held open here once, so
-  // unloading never unmaps the coverage counters the fuzzer is reading
-  static void* pinned = dlopen(kModule.c_str(), RTLD_NOW | RTLD_NODELETE);
-  (void)pinned;
   static vthost::Host host;
-  std::error_code ignored;
-  fs::create_directories(kScratch, ignored);
+  static Scratch scratch;
+  vthost::Module& module = StartedModule(host);
   {
     std::ostringstream out, err;
     vthost::ScriptRunner runner(host, out, err, kModule);
-    runner.Sandbox(kScratch);
+    runner.Sandbox(scratch.Folder());
+    runner.ShareModule(&module);
     std::istringstream script(std::string(reinterpret_cast<const char*>(data), size));
     runner.Run(script);
   }
-  // libFuzzer ends the process without running exit handlers: nothing is left between inputs
-  fs::remove_all(kScratch, ignored);
+  EndInput(host);
+  scratch.Empty();
   return 0;
 }
