@@ -2,6 +2,7 @@
 # `make windows`, `make test-windows`, `make macos` and `make package` are in its "Windows and macOS"
 # section.
 .PHONY: deps validator-deps build demo test build-asan test-asan bench windows check-pe test-windows package clean fuzz
+.PHONY: fuzz-merge fuzz-coverage
 .PHONY: macos check-macho readme-parameters
 
 VERSION := ${shell sed -nE 's/^project[(]vantor VERSION ([0-9.]+).*/\1/p' CMakeLists.txt}
@@ -121,8 +122,18 @@ clean:
 	if [ -d $(WINE_PREFIX) ]; then WINEPREFIX=$(WINE_PREFIX) wineserver -k || true; fi
 	rm -rf build build-asan build-windows build-macos dist
 
-# libFuzzer targets (clang), each for FUZZ_SECONDS (default 60).
+# libFuzzer targets (clang), each for FUZZ_SECONDS (default 60) from the kept corpus in
+# fuzz/corpus/; fuzz-merge folds what a run found into it, minimised; fuzz-coverage replays it in
+# a coverage build and prints the line coverage of the readers, the document and the script.
 FUZZ_SECONDS ?= 60
 fuzz:
 	@bash scripts/install-deps.sh fuzz
 	bash scripts/fuzz.sh $(FUZZ_SECONDS)
+
+fuzz-merge:
+	@bash scripts/install-deps.sh fuzz
+	bash scripts/fuzz.sh merge
+
+fuzz-coverage:
+	@bash scripts/install-deps.sh fuzz
+	bash scripts/fuzz.sh coverage

