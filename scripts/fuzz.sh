@@ -53,7 +53,7 @@ dictionary() {
   done
 }
 
-# Inputs the minimised set holds, and inputs kept by name.
+# Whether a kept input belongs to the minimised set: libFuzzer names what it finds by its SHA-1.
 is_minimised() { [[ "$(basename "$1")" =~ ^[0-9a-f]{40}$ ]]; }
 
 bytes_in() { find "$1" -type f -printf '%s\n' | awk '{ total += $1 } END { print total + 0 }'; }
