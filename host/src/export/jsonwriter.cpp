@@ -20,7 +20,9 @@ constexpr size_t kNumberLength = 32;
 constexpr size_t kMostPerByte = 6;
 constexpr size_t kFirstSize = 4096;
 constexpr size_t kSinkSize = 1 << 16;
-constexpr size_t kCachedNumbers = 8192;  // a power of two
+// The number cache's sizes: powers of two, from the first to the most.
+constexpr size_t kFirstCachedNumbers = 64;
+constexpr size_t kCachedNumbers = 8192;
 
 // Spreads every bit of value over all bits of the result (splitmix64's finaliser), so that numbers
 // differing only in their sign or lowest bits fall in different places of a cache.
@@ -240,10 +242,13 @@ void JsonWriter::Number(double value) {
     Append(std::signbit(value) ? "-0.0" : "0.0");
     return;
   }
-  if (numbers_.empty()) numbers_.resize(kCachedNumbers);
+  // the cache grows with the numbers written: a short text pays only for the room it uses
+  if (++numbersWritten_ > 2 * numbers_.size() && numbers_.size() < kCachedNumbers) {
+    numbers_.assign(std::min(kCachedNumbers, std::max(kFirstCachedNumbers, 4 * numbers_.size())), CachedNumber{});
+  }
   uint64_t bits = 0;
   std::memcpy(&bits, &value, sizeof bits);
-  CachedNumber& cached = numbers_[Mix(bits) & (kCachedNumbers - 1)];
+  CachedNumber& cached = numbers_[Mix(bits) & (numbers_.size() - 1)];
   if (cached.length == 0 || cached.bits != bits) {
     char* end = nlohmann::detail::to_chars(cached.digits.data(), cached.digits.data() + cached.digits.size(), value);
     cached.bits = bits;

@@ -101,6 +101,7 @@ class JsonWriter {
     std::array<char, 31> digits{};
   };
   std::vector<CachedNumber> numbers_;
+  size_t numbersWritten_ = 0;
 };
 
 }  // namespace vthost
