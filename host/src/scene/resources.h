@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "scene/model.h"
+#include "vthost/host.h"
 
 namespace vthost {
 
@@ -33,6 +34,9 @@ struct DescriptionEntry {
 struct StaticDescription {
   std::string name;
   std::vector<DescriptionEntry> entries;  // in display order
+  // The entries as descriptions show them, made on their first use and shared by every
+  // description since: nothing changes an attribute container once it is made.
+  mutable std::vector<ShownEntry> shown;
   const DescriptionEntry* Find(int32_t id) const;
   const DescriptionEntry* Find(const std::string& name) const;
 };

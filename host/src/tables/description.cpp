@@ -66,8 +66,13 @@ VtBool LoadStatic(VtDescription* description, int32_t typeId) {
   auto& registered = CurrentHost().Descriptions();
   const auto found = registered.find(typeId);
   if (found == registered.end() || !found->second) return 0;
-  for (const DescriptionEntry& entry : found->second->entries) {
-    description->entries.push_back(FromStatic(entry));
+  const StaticDescription& part = *found->second;
+  if (part.shown.size() != part.entries.size()) {
+    part.shown.clear();
+    for (const DescriptionEntry& entry : part.entries) part.shown.push_back(FromStatic(entry));
+  }
+  for (const ShownEntry& entry : part.shown) {
+    description->entries.push_back(entry);
     description->ids.insert(entry.id);
   }
   return 1;
