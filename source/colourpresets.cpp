@@ -21,7 +21,7 @@ const ColourPreset kDefaults[kDefaultPresetCount] = {
 const ColourPreset& DefaultColourPreset(int32_t index) { return kDefaults[index]; }
 
 void ResetColourPresets(ColourPresetList& presets, int32_t index) {
-  if (index == -1) {
+  if (index == kAllPresets) {
     presets.Clear();
     for (const ColourPreset& preset : kDefaults) presets.Append(preset);
   } else if (index >= 0 && index < kDefaultPresetCount && index < presets.Count()) {

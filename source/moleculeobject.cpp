@@ -112,7 +112,7 @@ bool MoleculeObject::Initialise(VtNode* handle) {
   rowCount_ = 0;
   materialRows_.Clear();
   parameters.SetInt32(MOLOBJ_ROW_COUNT, 0);
-  ResetColourPresets(presets_, -1);
+  ResetColourPresets(presets_, kAllPresets);
   PushParameters(parameters);
   if (!elements_.Load()) {
     ShowMessage(kElementTableMissing);
@@ -314,7 +314,7 @@ bool MoleculeObject::IsEnabled(VtNode* handle, int32_t id) {
 }
 
 bool MoleculeObject::AddToExecution(VtNode* node, VtExecList* list) {
-  AddToExecutionList(list, Node(node), kExecutionPriority, 0);
+  AddToExecutionList(list, Node(node), kExecutionPriority, /*flags=*/0);
   return true;
 }
 

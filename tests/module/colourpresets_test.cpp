@@ -19,16 +19,16 @@ bool SameColours(const ColourPreset& a, const ColourPreset& b) {
 
 TEST_F(ColourPresets, ResetRebuildsTheSixDefaults) {
   ColourPresetList presets;
-  ResetColourPresets(presets, -1);
+  ResetColourPresets(presets, kAllPresets);
   presets[2].colours[kSlotOxygen] = {1.0, 0.0, 0.0};
-  ResetColourPresets(presets, -1);  // rebuilt, not appended to
+  ResetColourPresets(presets, kAllPresets);  // rebuilt, not appended to
   ASSERT_EQ(presets.Count(), kDefaultPresetCount);
   for (int32_t i = 0; i < kDefaultPresetCount; ++i) EXPECT_TRUE(SameColours(presets[i], DefaultColourPreset(i))) << i;
 }
 
 TEST_F(ColourPresets, RestoreRewritesOnlyThatPresetAndOnlyOneTheListHolds) {
   ColourPresetList presets;
-  ResetColourPresets(presets, -1);
+  ResetColourPresets(presets, kAllPresets);
   presets[3].colours[kSlotCarbon] = {1.0, 0.0, 0.0};
   presets[5].colours[kSlotOther] = {0.5, 0.5, 0.5};
   ResetColourPresets(presets, 3);
@@ -45,7 +45,7 @@ TEST_F(ColourPresets, RestoreRewritesOnlyThatPresetAndOnlyOneTheListHolds) {
 TEST_F(ColourPresets, PresetThatCannotBeStoredIsLeftOut) {
   ColourPresetList presets;
   host_.Faults().FailNth(1, vthost::AllocKind::Memory);  // the list's storage, asked for by preset 0
-  ResetColourPresets(presets, -1);
+  ResetColourPresets(presets, kAllPresets);
   // the five after it are stored all the same
   ASSERT_EQ(presets.Count(), 5);
   for (int32_t i = 0; i < 5; ++i) EXPECT_TRUE(SameColours(presets[i], DefaultColourPreset(i + 1))) << i;
