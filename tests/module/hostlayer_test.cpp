@@ -1,4 +1,5 @@
-// The module's wrappers over the host tables, bound to the stand-in host in-process.
+// The module's wrappers over the host tables (source/host: hoststring, hostfilename, hostcontainer,
+// hostmemory, hostui, hostresource), bound to the stand-in host in-process.
 #include <fstream>
 
 #include "boundmodule.h"

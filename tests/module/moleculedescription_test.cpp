@@ -1,11 +1,10 @@
-// The molecule object's description (static part plus material rows) and its enabling rules.
+// The molecule object's description: the static part plus the material rows.
 #include "startedmodule.h"
 
 namespace vantor {
 namespace {
 
 using vthost::Value;
-
 
 class MoleculeDescription : public StartedModule {
  protected:
@@ -120,63 +119,6 @@ TEST_F(MoleculeDescription, FailedAdditionStopsTheBuild) {
   EXPECT_TRUE(description.answer);
   EXPECT_FALSE(description.complete);  // the host falls back to the static part
   EXPECT_TRUE(RowIds(description).empty());
-}
-
-struct EnablingCase {
-  const char* name;
-  int32_t display, radius, colour;
-  bool nucleus;
-  std::vector<int32_t> disabled;
-};
-
-void PrintTo(const EnablingCase& c, std::ostream* out) {
-  *out << c.name << ": display " << c.display << ", radius " << c.radius << ", colour " << c.colour << ", nucleus "
-       << (c.nucleus ? "on" : "off");
-}
-
-const std::vector<int32_t> kAtomIds = {MOLOBJ_RADIUS_MODE, MOLOBJ_ATOM_RADIUS, MOLOBJ_RADIUS_SCALE, MOLOBJ_SEGMENTS,
-                                       MOLOBJ_SHOW_NUCLEUS, MOLOBJ_NUCLEUS_FACTOR};
-const std::vector<int32_t> kBondIds = {MOLOBJ_BOND_RADIUS, MOLOBJ_DOUBLE_BOND_FACTOR, MOLOBJ_BOND_SUBDIVISIONS,
-                                       MOLOBJ_BOND_CAPS, MOLOBJ_TRIPLE_BOND_FACTOR};
-const std::vector<int32_t> kPresetIds = {20014, 20015, 20016, 20017, 20018, 20019, 20020};
-
-std::vector<int32_t> Join(std::vector<int32_t> a, const std::vector<int32_t>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-class Enabling : public MoleculeDescription, public testing::WithParamInterface<EnablingCase> {};
-
-TEST_P(Enabling, FollowsTheContainer) {
-  node_->parameters.values[MOLOBJ_DISPLAY_MODE] = GetParam().display;
-  node_->parameters.values[MOLOBJ_RADIUS_MODE] = GetParam().radius;
-  node_->parameters.values[MOLOBJ_COLOR_MODE] = GetParam().colour;
-  node_->parameters.values[MOLOBJ_SHOW_NUCLEUS] = GetParam().nucleus;
-  std::vector<int32_t> disabled;
-  for (int32_t id = 15021; id <= 20034; ++id) {
-    if (!host_.IsEnabled(node_, id)) disabled.push_back(id);
-  }
-  std::vector<int32_t> expected = GetParam().disabled;
-  expected.push_back(MOLOBJ_REMOVE_ROW);  // no rows
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(disabled, expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Modes, Enabling,
-    testing::Values(
-        EnablingCase{"Defaults", 0, 3, 0, false, Join({MOLOBJ_RADIUS_SCALE, MOLOBJ_NUCLEUS_FACTOR}, kPresetIds)},
-        EnablingCase{"ScaledRadii", 0, 0, 1, true, {MOLOBJ_ATOM_RADIUS}},
-        EnablingCase{"StepRadii", 0, 2, 1, true, {MOLOBJ_RADIUS_SCALE}},
-        EnablingCase{"AtomsOnly", 1, 4, 1, true, Join({MOLOBJ_ATOM_RADIUS}, kBondIds)},
-        EnablingCase{"BondsOnly", 2, 3, 1, true, kAtomIds}),
-    [](const testing::TestParamInfo<EnablingCase>& info) { return std::string(info.param.name); });
-
-TEST_F(MoleculeDescription, RemoveButtonFollowsTheRowsHeld) {
-  EXPECT_FALSE(host_.IsEnabled(node_, MOLOBJ_REMOVE_ROW));
-  host_.Press(node_, MOLOBJ_ADD_ROW);
-  SetRows(0);  // the container alone does not change it: the object's own count does
-  EXPECT_TRUE(host_.IsEnabled(node_, MOLOBJ_REMOVE_ROW));
 }
 
 }  // namespace

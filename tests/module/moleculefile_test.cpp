@@ -12,7 +12,6 @@ namespace {
 
 using Kind = vthost::NodeEvent::Kind;
 
-
 const char* const kLoadError = "An error was encountered when loading the molecule definition file.";
 const char* const kUnknownFormat = "Unrecognised file format, molecule definition file cannot be loaded.";
 

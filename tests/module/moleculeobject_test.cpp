@@ -1,5 +1,6 @@
 // The molecule object driven as the host drives it: creation, buttons, parameter changes,
 // presets, rows, copies, documents, execution and enabling.
+#include "scene/resources.h"
 #include "startedmodule.h"
 
 namespace vantor {
@@ -9,40 +10,21 @@ using vthost::Value;
 
 using MoleculeObjectTest = StartedModule;
 
-struct DefaultCase {
-  int32_t id;
-  Value value;
-};
-
-const DefaultCase kDefaults[] = {
-    {MOLOBJ_RADIUS_MODE, int32_t{3}},        {MOLOBJ_ATOM_RADIUS, 25.0},
-    {MOLOBJ_RADIUS_SCALE, 1.0},              {MOLOBJ_XRAY, false},
-    {MOLOBJ_DISPLAY_MODE, int32_t{0}},       {MOLOBJ_POSITION_SCALE, 100.0},
-    {MOLOBJ_BOND_RADIUS, 3.0},               {MOLOBJ_BOND1_COLOR, VtVector{1.0, 1.0, 1.0}},
-    {MOLOBJ_BOND2_COLOR, VtVector{0.5, 0.5, 1.0}}, {MOLOBJ_BOND3_COLOR, VtVector{1.0, 0.5, 0.5}},
-    {MOLOBJ_BOND4_COLOR, VtVector{0.5, 1.0, 0.5}}, {MOLOBJ_COLOR_MODE, int32_t{0}},
-    {MOLOBJ_PRESET, int32_t{0}},             {MOLOBJ_PRESET_COLOR_H, VtVector{0.90, 0.84, 0.72}},
-    {MOLOBJ_PRESET_COLOR_C, VtVector{0.10, 0.10, 0.09}}, {MOLOBJ_PRESET_COLOR_O, VtVector{0.89, 0.35, 0.15}},
-    {MOLOBJ_PRESET_COLOR_N, VtVector{0.94, 0.65, 0.00}}, {MOLOBJ_PRESET_COLOR_OTHER, VtVector{0.80, 0.80, 0.80}},
-    {MOLOBJ_DOUBLE_BOND_FACTOR, 2.0},        {MOLOBJ_BOND_SUBDIVISIONS, int32_t{2}},
-    {MOLOBJ_SEGMENTS, int32_t{24}},          {MOLOBJ_BOND_CAPS, int32_t{0}},
-    {MOLOBJ_SHOW_NUCLEUS, false},            {MOLOBJ_NUCLEUS_FACTOR, 0.35},
-    {MOLOBJ_NUCLEUS_COLOR, VtVector{0.0, 0.0, 0.5}}, {MOLOBJ_TRIPLE_BOND_FACTOR, 3.0},
-    {MOLOBJ_SHOW_HYDROGENS, true},           {MOLOBJ_ROW_COUNT, int32_t{0}},
-};
-
-TEST_F(MoleculeObjectTest, NewObjectHoldsEveryDefault) {
+// The container of a new object holds the default of every entry of the description resource that
+// gives one, and nothing else (no file name).
+TEST_F(MoleculeObjectTest, NewObjectHoldsTheDefaultsOfItsDescription) {
   VtNode* node = NewMolecule();
   ASSERT_NE(node, nullptr);
   std::vector<int32_t> expected;
-  for (const DefaultCase& entry : kDefaults) {
+  for (const vthost::DescriptionEntry& entry : host_.Descriptions().at(kMoleculeObjectId)->entries) {
+    if (std::holds_alternative<std::monostate>(entry.defaultValue)) continue;
     expected.push_back(entry.id);
     const Value* value = Get(node, entry.id);
-    ASSERT_NE(value, nullptr) << entry.id;
-    EXPECT_TRUE(*value == entry.value) << entry.id;
+    ASSERT_NE(value, nullptr) << entry.name;
+    EXPECT_TRUE(*value == entry.defaultValue) << entry.name;
   }
   std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(vthost::Ids(&node->parameters), expected);  // nothing else, MOLOBJ_FILE included
+  EXPECT_EQ(vthost::Ids(&node->parameters), expected);
   EXPECT_EQ(Object(node).GetMolecule().atoms.Count(), 0);
   EXPECT_EQ(Object(node).Presets().Count(), 6);
   EXPECT_EQ(Object(node).Elements().Count(), 118);
@@ -110,34 +92,43 @@ TEST_F(MoleculeObjectTest, AddThreeRowsRemoveOne) {
   EXPECT_EQ(GetAs<bool>(node, 15063), true);
 }
 
-TEST_F(MoleculeObjectTest, RemoveWithoutRowsDoesNothing) {
+TEST_F(MoleculeObjectTest, RemoveButtonFollowsTheRowsTheObjectHolds) {
   VtNode* node = NewMolecule();
   EXPECT_FALSE(host_.IsEnabled(node, MOLOBJ_REMOVE_ROW));
   host_.Press(node, MOLOBJ_REMOVE_ROW);
   EXPECT_EQ(GetAs<int32_t>(node, MOLOBJ_ROW_COUNT), 0);
   EXPECT_TRUE(vthost::Host::NodeEvents(node).empty());
+  host_.Press(node, MOLOBJ_ADD_ROW);
+  node->parameters.values[MOLOBJ_ROW_COUNT] = int32_t{0};  // the container alone does not change it
+  EXPECT_TRUE(host_.IsEnabled(node, MOLOBJ_REMOVE_ROW));
 }
 
-void ExpectPresetColours(VtNode* node, const ColourPreset& preset) {
-  const int32_t ids[] = {MOLOBJ_PRESET_COLOR_H, MOLOBJ_PRESET_COLOR_C, MOLOBJ_PRESET_COLOR_O, MOLOBJ_PRESET_COLOR_N,
-                         MOLOBJ_PRESET_COLOR_OTHER};
-  for (int slot = 0; slot < kPresetSlots; ++slot) {
-    const VtVector shown = StartedModule::GetAs<VtVector>(node, ids[slot]);
-    EXPECT_EQ(shown, (VtVector{preset.colours[slot].x, preset.colours[slot].y, preset.colours[slot].z})) << slot;
-  }
+const int32_t kPresetColourIds[] = {MOLOBJ_PRESET_COLOR_H, MOLOBJ_PRESET_COLOR_C, MOLOBJ_PRESET_COLOR_O,
+                                    MOLOBJ_PRESET_COLOR_N, MOLOBJ_PRESET_COLOR_OTHER};
+
+// The five colours the preset parameters show, and those a preset holds.
+std::vector<VtVector> Shown(VtNode* node) {
+  std::vector<VtVector> colours;
+  for (const int32_t id : kPresetColourIds) colours.push_back(StartedModule::GetAs<VtVector>(node, id));
+  return colours;
+}
+std::vector<VtVector> Colours(const ColourPreset& preset) {
+  std::vector<VtVector> colours;
+  for (const Vector& colour : preset.colours) colours.push_back({colour.x, colour.y, colour.z});
+  return colours;
 }
 
 TEST_F(MoleculeObjectTest, PresetEditsStayWithTheirPreset) {
   VtNode* node = NewMolecule();
   host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{3}));
-  ExpectPresetColours(node, DefaultColourPreset(3));
+  EXPECT_EQ(Shown(node), Colours(DefaultColourPreset(3)));
   EXPECT_EQ(MessagesSent(node, VT_MSG_UPDATE).size(), 1u);
 
   host_.SetParameter(node, MOLOBJ_PRESET_COLOR_C, Value(VtVector{1.0, 0.0, 0.0}));
   host_.Evaluate(document_);
   EXPECT_EQ(Object(node).Presets()[3].colours[kSlotCarbon].x, 1.0);
   host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{1}));
-  ExpectPresetColours(node, DefaultColourPreset(1));
+  EXPECT_EQ(Shown(node), Colours(DefaultColourPreset(1)));
   host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{3}));
   EXPECT_EQ(GetAs<VtVector>(node, MOLOBJ_PRESET_COLOR_C), (VtVector{1.0, 0.0, 0.0}));
   // the stored block carries the edit: count, then preset 3's carbon is the 3 * 5 + 2nd vector
@@ -147,17 +138,21 @@ TEST_F(MoleculeObjectTest, PresetEditsStayWithTheirPreset) {
   EXPECT_EQ(std::get<VtVector>(stored[1 + 3 * 5 + kSlotCarbon]), (VtVector{1.0, 0.0, 0.0}));
 }
 
+// Every preset, edited and evaluated, comes back as a new object showed it.
 TEST_F(MoleculeObjectTest, RestoreAskedAndAnsweredYes) {
   VtNode* node = NewMolecule();
-  host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{3}));
-  host_.SetParameter(node, MOLOBJ_PRESET_COLOR_C, Value(VtVector{1.0, 0.0, 0.0}));
-  host_.Evaluate(document_);
   host_.Options().answerYes = true;
-  host_.Press(node, MOLOBJ_RESTORE_PRESET);
-  EXPECT_EQ(host_.Texts(vthost::Event::Kind::Question),
-            std::vector<std::string>{"Are you sure you want to restore this preset to its default colors?"});
-  ExpectPresetColours(node, DefaultColourPreset(3));
-  EXPECT_EQ(Object(node).Presets()[3].colours[kSlotCarbon].x, 0.08);
+  for (int32_t preset = 0; preset < kDefaultPresetCount; ++preset) {
+    host_.SetParameter(node, MOLOBJ_PRESET, Value(preset));
+    const std::vector<VtVector> fresh = Shown(node);
+    for (const int32_t id : kPresetColourIds) host_.SetParameter(node, id, Value(VtVector{1.0, 0.0, 1.0}));
+    host_.Evaluate(document_);
+    host_.Press(node, MOLOBJ_RESTORE_PRESET);
+    EXPECT_EQ(Shown(node), fresh) << preset;
+    EXPECT_EQ(Colours(Object(node).Presets()[preset]), fresh) << preset;
+  }
+  const std::string question = "Are you sure you want to restore this preset to its default colors?";
+  EXPECT_EQ(host_.Texts(vthost::Event::Kind::Question), std::vector<std::string>(kDefaultPresetCount, question));
 }
 
 // Restore wrote the whole mirror back, which only an evaluation refreshes: edits made since, or
@@ -165,6 +160,7 @@ TEST_F(MoleculeObjectTest, RestoreAskedAndAnsweredYes) {
 TEST_F(MoleculeObjectTest, RestoreKeepsEditsNotYetEvaluated) {
   VtNode* node = NewMolecule();
   host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{3}));
+  const std::vector<VtVector> fresh = Shown(node);
   host_.SetParameter(node, MOLOBJ_BOND_RADIUS, Value(8.0));
   host_.SetParameter(node, MOLOBJ_SEGMENTS, Value(int32_t{10}));
   host_.SetParameter(node, MOLOBJ_SHOW_HYDROGENS, Value(false));
@@ -174,12 +170,12 @@ TEST_F(MoleculeObjectTest, RestoreKeepsEditsNotYetEvaluated) {
   host_.Options().answerYes = true;
   for (VtNode* object : {node, copy}) {
     host_.Press(object, MOLOBJ_RESTORE_PRESET);
-    ExpectPresetColours(object, DefaultColourPreset(3));
+    EXPECT_EQ(Shown(object), fresh);
     EXPECT_EQ(GetAs<int32_t>(object, MOLOBJ_PRESET), 3);
     EXPECT_EQ(GetAs<double>(object, MOLOBJ_BOND_RADIUS), 8.0);
     EXPECT_EQ(GetAs<int32_t>(object, MOLOBJ_SEGMENTS), 10);
     EXPECT_EQ(GetAs<bool>(object, MOLOBJ_SHOW_HYDROGENS), false);
-    EXPECT_EQ(Object(object).Presets()[3].colours[kSlotCarbon].x, 0.08);
+    EXPECT_EQ(Colours(Object(object).Presets()[3]), fresh);
   }
 }
 
@@ -197,18 +193,18 @@ TEST_F(MoleculeObjectTest, ColourModeChangeReadsTheElementTableAgain) {
   VtNode* node = NewMolecule();
   ASSERT_EQ(Object(node).Elements().Count(), 118);
   WriteFile(plugin_ / "res" / "ptable.csv", "t\nc\nH,FFFFFF,32,120,79\nHe,D9FFFF,93,140,49\n");
-  host_.SetParameter(node, MOLOBJ_COLOR_MODE, Value(int32_t{1}));
+  host_.SetParameter(node, MOLOBJ_COLOR_MODE, Value(int32_t{kColourByPreset}));
   EXPECT_EQ(Object(node).Elements().Count(), 2);  // the file as it is now
   EXPECT_EQ(MessagesSent(node, VT_MSG_UPDATE).size(), 1u);
   std::filesystem::remove(plugin_ / "res" / "ptable.csv");
-  host_.SetParameter(node, MOLOBJ_COLOR_MODE, Value(int32_t{0}));
+  host_.SetParameter(node, MOLOBJ_COLOR_MODE, Value(int32_t{kColourByElement}));
   EXPECT_EQ(Object(node).Elements().Count(), 0);  // emptied, silently
   EXPECT_TRUE(host_.Events().empty());
 }
 
 TEST_F(MoleculeObjectTest, OtherParameterChangesAreOnlyStored) {
   VtNode* node = NewMolecule();
-  host_.SetParameter(node, MOLOBJ_RADIUS_MODE, Value(int32_t{1}));
+  host_.SetParameter(node, MOLOBJ_RADIUS_MODE, Value(int32_t{kRadiusVanDerWaals}));
   EXPECT_TRUE(vthost::Host::NodeEvents(node).empty());
 }
 
@@ -353,6 +349,57 @@ TEST_F(MoleculeObjectTest, ShortPresetListSurvivesSelectionAndEdits) {
   EXPECT_NE(before, (VtVector{1.0, 1.0, 0.0}));
   EXPECT_EQ(Object(node).Presets().Count(), 2);
 }
+
+struct EnablingCase {
+  const char* name;
+  int32_t display, radius, colour;
+  bool nucleus;
+  std::vector<int32_t> disabled;
+};
+
+void PrintTo(const EnablingCase& c, std::ostream* out) {
+  *out << c.name << ": display " << c.display << ", radius " << c.radius << ", colour " << c.colour << ", nucleus "
+       << (c.nucleus ? "on" : "off");
+}
+
+const std::vector<int32_t> kAtomIds = {MOLOBJ_RADIUS_MODE, MOLOBJ_ATOM_RADIUS, MOLOBJ_RADIUS_SCALE, MOLOBJ_SEGMENTS,
+                                       MOLOBJ_SHOW_NUCLEUS, MOLOBJ_NUCLEUS_FACTOR};
+const std::vector<int32_t> kBondIds = {MOLOBJ_BOND_RADIUS, MOLOBJ_DOUBLE_BOND_FACTOR, MOLOBJ_BOND_SUBDIVISIONS,
+                                       MOLOBJ_BOND_CAPS, MOLOBJ_TRIPLE_BOND_FACTOR};
+const std::vector<int32_t> kPresetIds = {20014, 20015, 20016, 20017, 20018, 20019, 20020};
+
+std::vector<int32_t> Join(std::vector<int32_t> a, const std::vector<int32_t>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+class Enabling : public StartedModule, public testing::WithParamInterface<EnablingCase> {};
+
+TEST_P(Enabling, FollowsTheContainer) {
+  VtNode* node = NewMolecule();
+  node->parameters.values[MOLOBJ_DISPLAY_MODE] = GetParam().display;
+  node->parameters.values[MOLOBJ_RADIUS_MODE] = GetParam().radius;
+  node->parameters.values[MOLOBJ_COLOR_MODE] = GetParam().colour;
+  node->parameters.values[MOLOBJ_SHOW_NUCLEUS] = GetParam().nucleus;
+  std::vector<int32_t> disabled;
+  for (int32_t id = 15021; id <= 20034; ++id) {
+    if (!host_.IsEnabled(node, id)) disabled.push_back(id);
+  }
+  std::vector<int32_t> expected = GetParam().disabled;
+  expected.push_back(MOLOBJ_REMOVE_ROW);  // no rows
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(disabled, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, Enabling,
+    testing::Values(
+        EnablingCase{"Defaults", 0, 3, 0, false, Join({MOLOBJ_RADIUS_SCALE, MOLOBJ_NUCLEUS_FACTOR}, kPresetIds)},
+        EnablingCase{"ScaledRadii", 0, 0, 1, true, {MOLOBJ_ATOM_RADIUS}},
+        EnablingCase{"StepRadii", 0, 2, 1, true, {MOLOBJ_RADIUS_SCALE}},
+        EnablingCase{"AtomsOnly", 1, 4, 1, true, Join({MOLOBJ_ATOM_RADIUS}, kBondIds)},
+        EnablingCase{"BondsOnly", 2, 3, 1, true, kAtomIds}),
+    [](const testing::TestParamInfo<EnablingCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vantor
