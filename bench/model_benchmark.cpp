@@ -7,11 +7,11 @@
 #include <string>
 
 #include "vthost/host.h"
+#include "vthost/molecule.h"
 #include "vthost/value.h"
 
 namespace {
 
-constexpr int32_t kMoleculeType = 1060013;
 constexpr int32_t kFileParameter = 20000;
 constexpr int32_t kLoadButton = 20001;
 constexpr int32_t kSegmentsParameter = 20024;
@@ -27,7 +27,7 @@ struct Scene {
     module = vthost::Module::Load(host, std::string(VANTOR_PLUGIN_DIR) + "/vantor" + VANTOR_MODULE_SUFFIX, nullptr);
     if (!module || !module->StartUp()) return;
     document = host.NewDocument();
-    object = host.CreateObject(document, kMoleculeType);
+    object = host.CreateObject(document, vthost::molecule::kType);
     host.SetParameter(object, kFileParameter, vthost::Value(std::filesystem::path(MoleculeFile(atoms))));
     host.Press(object, kLoadButton);
     host.Evaluate(document);

@@ -3,11 +3,12 @@
 #include <vector>
 
 #include "fuzzhost.h"
+#include "vthost/molecule.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vthost::Host& host = FuzzHost();
   static VtDocument* document = host.NewDocument();
-  VtNode* node = host.CreateObject(document, 1060013);
+  VtNode* node = host.CreateObject(document, vthost::molecule::kType);
   if (node == nullptr) return 0;
   host.ReadStoredBlock(node, std::vector<uint8_t>(data, data + size), size > 0 ? static_cast<int8_t>(data[0]) : 0);
   host.Evaluate(document);

@@ -9,6 +9,7 @@
 
 #include "scene/model.h"
 #include "vthost/host.h"
+#include "vthost/molecule.h"
 
 namespace fs = std::filesystem;
 
@@ -185,7 +186,7 @@ TEST_P(EntryFlavour, StartUpRegistersTheMoleculeObject) {
   ASSERT_EQ(module_->Message(kLoadResources), 1);
   ASSERT_EQ(module_->Start(), 1);
   EXPECT_EQ(Console(), std::vector<std::string>{kLoadedLine});
-  const vthost::ObjectType* type = host_.FindObjectType(1060013);
+  const vthost::ObjectType* type = host_.FindObjectType(vthost::molecule::kType);
   ASSERT_NE(type, nullptr);
   EXPECT_EQ(type->name, "Molecule");
   EXPECT_EQ(type->info, 33796);
@@ -193,10 +194,10 @@ TEST_P(EntryFlavour, StartUpRegistersTheMoleculeObject) {
   EXPECT_TRUE(type->hasIcon);
   EXPECT_EQ(type->iconWidth, 64);
   EXPECT_EQ(type->iconHeight, 64);
-  EXPECT_EQ(host_.Descriptions().count(1060013), 1u);
+  EXPECT_EQ(host_.Descriptions().count(vthost::molecule::kType), 1u);
   // the registered class makes objects that initialise: defaults in place
   VtDocument* document = host_.NewDocument();
-  VtNode* node = host_.CreateObject(document, 1060013, "m");
+  VtNode* node = host_.CreateObject(document, vthost::molecule::kType, "m");
   ASSERT_NE(node, nullptr);
   EXPECT_NE(vthost::Lookup(vthost::Host::NodeParameters(node), 20032), nullptr);
   host_.CloseDocument(document);
@@ -226,7 +227,7 @@ TEST_F(Entry, MissingIconStillRegisters) {
   PluginCopy plugin(PluginCopy::Res::WithoutIcon);
   Load(plugin.module);
   EXPECT_TRUE(StartUp());
-  const vthost::ObjectType* type = host_.FindObjectType(1060013);
+  const vthost::ObjectType* type = host_.FindObjectType(vthost::molecule::kType);
   ASSERT_NE(type, nullptr);
   EXPECT_FALSE(type->hasIcon);
   EXPECT_EQ(Console(), std::vector<std::string>{kLoadedLine});
@@ -294,9 +295,9 @@ TEST_F(Entry, CallsAfterTheLastEndFailSafely) {
   LoadBuilt();
   ASSERT_TRUE(StartUp());
   VtDocument* document = host_.NewDocument();
-  VtNode* node = host_.CreateObject(document, 1060013, "m");
+  VtNode* node = host_.CreateObject(document, vthost::molecule::kType, "m");
   ASSERT_NE(node, nullptr);
-  const VtObjectClass& cls = *host_.FindObjectType(1060013)->operations;
+  const VtObjectClass& cls = *host_.FindObjectType(vthost::molecule::kType)->operations;
   void* data = node->data;
   ASSERT_EQ(End(), 1);
   host_.ClearEvents();

@@ -12,13 +12,15 @@
 #include "tempfolder.h"
 #include "scene/model.h"
 #include "vthost/host.h"
+#include "vthost/molecule.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int32_t kMolecule = 1060013;
-constexpr int32_t kFile = 20000, kLoad = 20001, kShowNucleus = 20026, kAddRow = 20033;
+using vthost::molecule::kFile;
+using vthost::molecule::kLoad;
+constexpr int32_t kShowNucleus = 20026, kAddRow = 20033;  // MOLOBJ_SHOW_NUCLEUS, MOLOBJ_ADD_ROW
 constexpr int32_t kRowMaterial = 15024, kRowSymbol = 15025;
 
 
@@ -41,7 +43,7 @@ class Hardening : public testing::Test {
   }
   // A new object with the file loaded, evaluated; null when the object could not be made.
   VtNode* Load(VtDocument* document, const fs::path& file) {
-    VtNode* node = host_.CreateObject(document, kMolecule);
+    VtNode* node = host_.CreateObject(document, vthost::molecule::kType);
     if (node == nullptr) return nullptr;
     host_.SetParameter(node, kFile, vthost::Value(file));
     host_.Press(node, kLoad);
@@ -59,7 +61,7 @@ class Hardening : public testing::Test {
 void MainFlows(vthost::Host& host, const fs::path& molecule, const fs::path& document) {
   VtDocument* scene = host.NewDocument();
   VtNode* material = host.CreateMaterial(scene, "Red", {1, 0, 0});
-  VtNode* node = host.CreateObject(scene, kMolecule);
+  VtNode* node = host.CreateObject(scene, vthost::molecule::kType);
   if (node != nullptr) {
     host.SetParameter(node, kFile, vthost::Value(molecule));
     host.Press(node, kLoad);

@@ -10,12 +10,14 @@
 #include "tempfolder.h"
 #include "scene/model.h"
 #include "vthost/host.h"
+#include "vthost/molecule.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int32_t kMolecule = 1060013, kFile = 20000, kLoad = 20001;
+using vthost::molecule::kFile;
+using vthost::molecule::kLoad;
 
 // Written as UTF-8 bytes, so the names do not depend on the compiler's source character set.
 const char* const kPluginFolder = "plug-\xc3\xa9-\xe5\x88\x86\xe5\xad\x90";                  // plug-é-分子
@@ -38,7 +40,7 @@ nlohmann::json ReportFrom(const fs::path& plugin, const fs::path& molecule) {
   if (!module) return nullptr;
   EXPECT_TRUE(module->StartUp());
   VtDocument* document = host.NewDocument();
-  VtNode* node = host.CreateObject(document, kMolecule, "Molecule");
+  VtNode* node = host.CreateObject(document, vthost::molecule::kType, "Molecule");
   nlohmann::json report;
   if (node != nullptr) {
     host.SetParameter(node, kFile, vthost::Value(molecule));
