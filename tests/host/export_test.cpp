@@ -1,5 +1,5 @@
-// What vantor-host writes of a generated hierarchy: its JSON, the run's report, and the .glb read
-// back with tinygltf's own loader.
+// Tests export/report.cpp, and export/gltf*.cpp with the roles.cpp and vertices.cpp they use:
+// a generated hierarchy's JSON, the run's report, and the .glb read back with tinygltf's loader.
 #include <gtest/gtest.h>
 
 #include <algorithm>
