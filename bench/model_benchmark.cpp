@@ -78,7 +78,7 @@ void Report(benchmark::State& state) {
   if (scene.object == nullptr) return state.SkipWithError("the module did not start");
   Discard discard;
   std::ostream out(&discard);
-  for (auto _ : state) vthost::WriteReport(scene.host, scene.object, out);
+  for (auto _ : state) vthost::WriteReport(scene.host, scene.object, out, /*error=*/nullptr);
 }
 
 void Gltf(benchmark::State& state) {
