@@ -4,6 +4,7 @@
 #include "program.h"
 
 #include <chrono>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -174,7 +175,7 @@ fs::path ProgramFolder() {
   const DWORD length = GetModuleFileNameW(nullptr, buffer, 32768);
   return fs::path(std::wstring(buffer, length)).parent_path();
 #elif defined(__APPLE__)
-  uint32_t size = 0;
+  std::uint32_t size = 0;
   _NSGetExecutablePath(nullptr, &size);  // says the size it needs
   std::string buffer(size, '\0');
   if (_NSGetExecutablePath(buffer.data(), &size) != 0) return {};
