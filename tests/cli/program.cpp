@@ -1,7 +1,10 @@
 // Running a program with its standard streams redirected: fork and exec, or CreateProcessW.
+// VANTOR_PROGRAM_EMULATOR, when defined, names the emulator that runs the build's programs (qemu-user
+// for the arm64 Linux build), which the program is started through.
 #include "program.h"
 
 #include <chrono>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -15,6 +18,9 @@
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
+#if defined(__APPLE__)
+#include <mach-o/dyld.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -101,8 +107,13 @@ int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err
 
 int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err) {
   // everything the child needs is made before the fork: after it only system calls
+#if defined(VANTOR_PROGRAM_EMULATOR)
+  const std::string program = VANTOR_PROGRAM_EMULATOR;
+  std::vector<std::string> words{program, invocation.program.string()};
+#else
   const std::string program = invocation.program.string();
   std::vector<std::string> words{program};
+#endif
   words.insert(words.end(), invocation.arguments.begin(), invocation.arguments.end());
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
@@ -163,6 +174,13 @@ fs::path ProgramFolder() {
   wchar_t buffer[32768];
   const DWORD length = GetModuleFileNameW(nullptr, buffer, 32768);
   return fs::path(std::wstring(buffer, length)).parent_path();
+#elif defined(__APPLE__)
+  std::uint32_t size = 0;
+  _NSGetExecutablePath(nullptr, &size);  // says the size it needs
+  std::string buffer(size, '\0');
+  if (_NSGetExecutablePath(buffer.data(), &size) != 0) return {};
+  // the path the program was started by, which may hold symbolic links and ".."
+  return fs::canonical(buffer.c_str()).parent_path();
 #else
   return fs::read_symlink("/proc/self/exe").parent_path();
 #endif

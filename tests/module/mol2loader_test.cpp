@@ -1,4 +1,5 @@
 // The V2000 reader on molblocks written here: columns, counts, blocks, and every kind of damage.
+#include <array>
 #include <sstream>
 
 #include "boundmodule.h"

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <type_traits>
 
 #include "base/outputfiles.h"
 #include "scene/model.h"
