@@ -37,12 +37,18 @@ struct CliCase {
   std::string outputStarts = {};             // what standard output begins with
   StandardOutput output = StandardOutput::File;
   bool posixOnly = false;  // FIFOs, devices, full or closed standard output
+  int seconds = 120;       // the run must end within
 };
 
 void PrintTo(const CliCase& c, std::ostream* out) { *out << c.name; }
 
 // A document header with nothing after it but zeros: 17 MiB.
 constexpr size_t kOversizedDocument = size_t{17} << 20;
+// A 16 MiB document claiming almost as many nodes as it has bytes, then zeros.
+constexpr size_t kClaimingDocument = size_t{16} << 20;
+constexpr uint32_t kClaimedNodes = 16777196;
+// One node more than a document may hold: materials of no name, black.
+constexpr uint32_t kTooManyNodes = 10001;
 
 std::vector<CliCase> Cases() {
   const std::string longName = "{dir}/" + std::string(5000, 'a') + ".sdf";
@@ -57,6 +63,11 @@ std::vector<CliCase> Cases() {
        StandardOutput::File, true},
       {"OpenOfAnOversizedDocument", {"--script", "{script}"}, "load\nopen {dir}/big.vdoc\n", kFailed,
        "more than the 16 MiB a document may hold"},
+      // took 6 s and 2.9 GB before its count was weighed against the bytes left
+      {"OpenOfADocumentClaimingMillionsOfNodes", {"--script", "{script}"}, "load\nopen {dir}/claims.vdoc\n", kFailed,
+       "line 2: damaged document", {}, {}, {}, StandardOutput::File, false, 3},
+      {"OpenOfADocumentPastTheNodeLimit", {"--script", "{script}"}, "load\nopen {dir}/many.vdoc\n", kFailed,
+       "holds 10001 objects and materials, more than the 10000 a document may hold"},
       {"ScriptFromADevice", {"--script", "/dev/zero"}, "", kFailed, "line 1: longer than 1048576 bytes", {}, {}, {},
        StandardOutput::File, true},
       {"ScriptLineTooLong", {"--script", "{script}"}, longLine, kFailed, "line 2: longer than 1048576 bytes"},
@@ -142,6 +153,12 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
   return text;
 }
 
+// A 32-bit number as a document holds it, little-endian.
+std::string Word(uint32_t value) {
+  return {static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF),
+          static_cast<char>((value >> 16) & 0xFF), static_cast<char>(value >> 24)};
+}
+
 std::string ReadAll(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -160,9 +177,21 @@ class HostProgram : public testing::TestWithParam<CliCase> {
     std::ofstream(folder_ / "wide.mol", std::ios::binary)
         << Replaced(kWaterMolfile, "    0.0000    0.7572", "    9.0000    0.7572");
     fs::create_directory(folder_ / "folder.sdf");
-    if (GetParam().script.find("big.vdoc") != std::string::npos) {
+    const std::string& script = GetParam().script;
+    if (script.find("big.vdoc") != std::string::npos) {
       std::ofstream big(folder_ / "big.vdoc", std::ios::binary);
       big << "VANTORDC" << std::string("\x01\0\0\0", 4) << std::string(kOversizedDocument, '\0');
+    }
+    if (script.find("claims.vdoc") != std::string::npos) {
+      std::ofstream claims(folder_ / "claims.vdoc", std::ios::binary);
+      claims << "VANTORDC" << Word(1) << Word(kClaimedNodes) << std::string(kClaimingDocument - 16, '\0');
+    }
+    if (script.find("many.vdoc") != std::string::npos) {
+      // kind 2 (material), type 5702, serial, no name, colour, no values, no tracks
+      std::ofstream many(folder_ / "many.vdoc", std::ios::binary);
+      many << "VANTORDC" << Word(1) << Word(kTooManyNodes);
+      const std::string material = '\x02' + Word(5702) + std::string(8 + 4 + 24 + 4 + 4, '\0');
+      for (uint32_t i = 0; i < kTooManyNodes; ++i) many << material;
     }
 #if !defined(_WIN32)
     ASSERT_EQ(mkfifo((folder_ / "fifo.sdf").c_str(), 0644), 0);
@@ -191,6 +220,7 @@ TEST_P(HostProgram, EndsWithTheRightStatusAndMessage) {
   for (const std::string& argument : c.arguments) invocation.arguments.push_back(Expand(argument));
   invocation.folder = folder_;
   invocation.output = c.output;
+  invocation.seconds = c.seconds;
   const Outcome outcome = RunProgram(invocation);
 
   EXPECT_EQ(outcome.status, c.status) << outcome.err;
