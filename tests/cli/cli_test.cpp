@@ -99,10 +99,10 @@ std::vector<CliCase> Cases() {
        {"{water}", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "{dir}/report.json", "--gltf", "{dir}/model.glb"},
        "", kFailed, "lies beyond what glTF's 32-bit floats hold", {"report.json"}, {"model.glb"}},
       {"HugePositionScaleOfAWideMolecule", {"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "-"},
-       "", kFailed, "the report holds a number that is not finite, in \"position\""},
+       "", kFailed, "the report holds a number that is not finite, in \"position\" of 'O'"},
       {"HugePositionScaleReportToAFile",
        {"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "{dir}/report.json"}, "", kFailed,
-       "the report holds a number that is not finite, in \"position\" (is a parameter such as "
+       "the report holds a number that is not finite, in \"position\" of 'O' (is a parameter such as "
        "MOLOBJ_POSITION_SCALE too large?): not written",
        {}, {"report.json"}},
       {"HugePositionScaleReportToAFullFile",  // the stream failed: the file is left as it is

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <set>
@@ -21,6 +22,8 @@
 #include "export/roles.h"
 #include "export/vertices.h"
 #include "scene/meshes.h"
+#include "scene/resources.h"
+#include "vthost/molecule.h"
 
 namespace vthost {
 namespace {
@@ -85,6 +88,10 @@ VtNode UnitSweep(const VtNode& sweep, const VtNode& profile) {
   return unit;
 }
 
+// A colour channel as glTF holds it, from 0 to 1; one that is not finite stays so, for the check
+// to refuse.
+double Channel(double value) { return std::isfinite(value) ? std::clamp(value, 0.0, 1.0) : value; }
+
 // What makes two materials one: the role and the look.
 struct MaterialKey {
   RoleKind kind;
@@ -94,8 +101,11 @@ struct MaterialKey {
   double r, g, b;
   bool xray;
   bool operator<(const MaterialKey& o) const {
-    return std::tie(kind, name, material, order, r, g, b, xray) <
-           std::tie(o.kind, o.name, o.material, o.order, o.r, o.g, o.b, o.xray);
+    const auto tied = [](const MaterialKey& k) { return std::tie(k.kind, k.name, k.material, k.order, k.xray); };
+    if (tied(*this) != tied(o)) return tied(*this) < tied(o);
+    // a NaN after every number, so that colours are in an order even with one (from a damaged document)
+    const auto rank = [](double v) { return std::make_pair(std::isnan(v), std::isnan(v) ? 0.0 : v); };
+    return std::make_tuple(rank(r), rank(g), rank(b)) < std::make_tuple(rank(o.r), rank(o.g), rank(o.b));
   }
 };
 
@@ -103,7 +113,8 @@ struct MaterialKey {
 // radius and segments, tubes by profile, meshes by geometry and material, materials by role.
 class Builder {
  public:
-  Builder(const Host& host, const VtContainer* parameters) : host_(host), bonds_(BondLooksOf(parameters)) {}
+  Builder(const Host& host, const VtContainer* parameters)
+      : host_(host), parameters_(parameters), bonds_(BondLooksOf(parameters)) {}
 
   // The node and what is below it; -1 when none of it draws anything.
   int AddNode(const VtNode& node) {
@@ -181,13 +192,31 @@ class Builder {
 
     GltfMaterial material;
     material.name = UniqueName(xray ? name + " (x-ray)" : name);
-    material.colour = {std::clamp(colour.x, 0.0, 1.0), std::clamp(colour.y, 0.0, 1.0), std::clamp(colour.z, 0.0, 1.0),
-                       xray ? kXrayAlpha : 1.0};
+    material.colour = {Channel(colour.x), Channel(colour.y), Channel(colour.z), xray ? kXrayAlpha : 1.0};
     material.blend = xray;
+    if (!std::isfinite(colour.x) || !std::isfinite(colour.y) || !std::isfinite(colour.z)) {
+      material.source = ColourSource(role, colour);
+    }
     const int index = static_cast<int>(document_.materials.size());
     document_.materials.push_back(std::move(material));
     materialIndex_.emplace(key, index);
     return index;
+  }
+
+  // What holds a colour: the linked material, or the molecule object's parameter that holds these
+  // very bits (a preset's, the nuclei's, a bond order's colour).
+  std::string ColourSource(const Role& role, const VtVector& colour) const {
+    if (role.kind == RoleKind::Linked) return "the material '" + role.name + "'";
+    if (parameters_ == nullptr) return "its display colour";
+    const auto& descriptions = host_.Descriptions();
+    const auto found = descriptions.find(molecule::kType);
+    for (const auto& [id, value] : parameters_->values) {
+      const VtVector* held = std::get_if<VtVector>(&value);
+      if (held == nullptr || std::memcmp(held, &colour, sizeof colour) != 0) continue;
+      const DescriptionEntry* entry = found != descriptions.end() && found->second ? found->second->Find(id) : nullptr;
+      return entry && !entry->name.empty() ? entry->name : "parameter " + std::to_string(id);
+    }
+    return "its display colour";
   }
 
   // Two materials never share a name: the later one is numbered.
@@ -307,6 +336,7 @@ class Builder {
   }
 
   const Host& host_;
+  const VtContainer* parameters_;
   const std::optional<BondLooks> bonds_;
   GltfDocument document_;
   std::unordered_map<std::string, GltfGeometry> geometries_;
