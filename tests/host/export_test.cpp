@@ -432,6 +432,16 @@ const EmptyCase kEmptyCases[] = {
        return root;
      },
      {"Molecule", "C"}},
+    // every triangle of no area
+    {"RadiusZero",
+     [] {
+       NodePtr root = Null("Molecule");
+       Adopt(root.get(), MakeSphere("C", 0.0, 6, {0, 0, 0}));
+       Adopt(root.get(), MakeBond({0, 0, 0}, {0, 0, 100}, 0.0));
+       Adopt(root.get(), MakeSphere("O", 10.0, 6, {0, 0, 100}));
+       return root;
+     },
+     {"Molecule", "O"}},
 };
 
 class GltfNodes : public GltfTest, public testing::WithParamInterface<EmptyCase> {};

@@ -2,7 +2,8 @@
 // no scaling root node.
 //
 // What an artist gets: one node per object that draws something (splines only shape their sweep
-// and are left out, as is every node left with nothing to draw), every mesh with normals and
+// and are left out, as is every node left with nothing to draw: a mesh without a triangle of any
+// area, such as a sphere of radius 0, draws nothing), every mesh with normals and
 // texture coordinates, and one material per role (roles.h). Meshes are shared: one per sphere
 // radius and one unit tube per bond profile, placed by their node's transform.
 #include <algorithm>
@@ -86,6 +87,20 @@ VtNode UnitSweep(const VtNode& sweep, const VtNode& profile) {
   unit.children.push_back(std::move(shape));
   unit.children.push_back(std::move(line));
   return unit;
+}
+
+// Whether a triangle of the geometry has an area: one without any draws nothing.
+bool Draws(const Vertices& geometry) {
+  const auto at = [&geometry](uint32_t index) {
+    const float* p = &geometry.positions[3 * size_t{index}];
+    return Vec3{p[0], p[1], p[2]};
+  };
+  for (size_t i = 0; i + 2 < geometry.indices.size(); i += 3) {
+    const Vec3 a = at(geometry.indices[i]);
+    const Vec3 u = Sub(at(geometry.indices[i + 1]), a), v = Sub(at(geometry.indices[i + 2]), a);
+    if (u.y * v.z != u.z * v.y || u.z * v.x != u.x * v.z || u.x * v.y != u.y * v.x) return true;
+  }
+  return false;
 }
 
 // A colour channel as glTF holds it, from 0 to 1; one that is not finite stays so, for the check
@@ -298,7 +313,7 @@ class Builder {
     auto found = tubes_.find(key);
     if (found == tubes_.end()) {
       const Vertices geometry = CreasedVertices(SweepMesh(UnitSweep(sweep, profile)));
-      found = tubes_.emplace(key, geometry.indices.empty() ? std::nullopt : std::optional(GeometryFor(geometry))).first;
+      found = tubes_.emplace(key, Draws(geometry) ? std::optional(GeometryFor(geometry)) : std::nullopt).first;
     }
     if (!found->second) return std::nullopt;
     *mesh = MeshFor(sweep, *found->second);
@@ -312,7 +327,7 @@ class Builder {
     auto found = spheres_.find(key);
     if (found == spheres_.end()) {
       const Vertices geometry = SmoothVertices(*node.mesh);
-      found = spheres_.emplace(key, geometry.indices.empty() ? std::nullopt : std::optional(GeometryFor(geometry))).first;
+      found = spheres_.emplace(key, Draws(geometry) ? std::optional(GeometryFor(geometry)) : std::nullopt).first;
     }
     return found->second ? MeshFor(node, *found->second) : -1;
   }
@@ -320,7 +335,7 @@ class Builder {
   // The mesh of the geometry in the node's material, shared by every node that has both; -1 when
   // nothing is left to draw.
   int MeshFor(const VtNode& node, const Vertices& geometry) {
-    if (geometry.indices.empty()) return -1;
+    if (!Draws(geometry)) return -1;
     return MeshFor(node, GeometryFor(geometry));
   }
 
