@@ -129,6 +129,14 @@ std::vector<CliCase> Cases() {
        "--json is given twice", {}, {"a.json", "b.json"}},
       {"ScriptThatIsAFolder", {"--script", "{dir}"}, "", kBadArguments, "a folder"},
       {"WordsAfterEval", {"--script", "{script}"}, "load\neval now\n", kFailed, "line 2: usage: eval"},
+      // names and paths with blanks, quoted or as the rest of the line
+      {"ExportOfAnOpenedObjectNamedWithBlanks", {"--script", "{script}"},
+       "load\nnew m\nset m MOLOBJ_FILE {dir}/my molecule.mol\npress m MOLOBJ_LOAD\nsave {dir}/my doc.vdoc\n"
+       "open \"{dir}/my doc.vdoc\"\neval\nexport \"my molecule\" {dir}/my model.glb\n",
+       kDone, "", {"my model.glb"}},
+      {"LoadOfAModuleInAFolderWithBlanks", {"--script", "{script}"}, "load {dir}/plug ins/vantor/{module}\nnew m\n",
+       kDone, ""},
+      {"QuoteNotClosed", {"--script", "{script}"}, "load\nnew \"m \\\"x\\\"\n", kFailed, "line 2: a quote is not closed"},
       {"InterfaceVersionThatIsNoNumber", {"--interface-version", "abc"}, "", kBadArguments,
        "needs a whole number from -2147483648 to 2147483647, not 'abc'\nusage: vantor-host"},
       {"InterfaceVersionPast32Bits", {"--interface-version", "99999999999"}, "", kBadArguments,
@@ -176,6 +184,7 @@ class HostProgram : public testing::TestWithParam<CliCase> {
     // nine angstroms wide: its positions overflow when scaled by 1e308
     std::ofstream(folder_ / "wide.mol", std::ios::binary)
         << Replaced(kWaterMolfile, "    0.0000    0.7572", "    9.0000    0.7572");
+    std::ofstream(folder_ / "my molecule.mol", std::ios::binary) << Replaced(kWaterMolfile, "water\n", "my molecule\n");
     fs::create_directory(folder_ / "folder.sdf");
     const std::string& script = GetParam().script;
     if (script.find("big.vdoc") != std::string::npos) {
@@ -193,6 +202,10 @@ class HostProgram : public testing::TestWithParam<CliCase> {
       const std::string material = '\x02' + Word(5702) + std::string(8 + 4 + 24 + 4 + 4, '\0');
       for (uint32_t i = 0; i < kTooManyNodes; ++i) many << material;
     }
+    if (script.find("plug ins") != std::string::npos) {
+      fs::create_directories(folder_ / "plug ins");
+      fs::copy(ProgramFolder() / ".." / "plugins" / "vantor", folder_ / "plug ins" / "vantor", fs::copy_options::recursive);
+    }
 #if !defined(_WIN32)
     ASSERT_EQ(mkfifo((folder_ / "fifo.sdf").c_str(), 0644), 0);
     fs::create_symlink("/dev/zero", folder_ / "zero.sdf");
@@ -206,6 +219,7 @@ class HostProgram : public testing::TestWithParam<CliCase> {
     std::string expanded = Replaced(text, "{water}", (folder_ / "water.mol").u8string());
     expanded = Replaced(expanded, "{script}", (folder_ / "case.vscript").u8string());
     expanded = Replaced(expanded, "{dirname}", folder_.filename().u8string());
+    expanded = Replaced(expanded, "{module}", std::string("vantor") + VANTOR_MODULE_SUFFIX);
     return Replaced(expanded, "{dir}", folder_.u8string());
   }
 

@@ -190,7 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BadLine{"PressOfAFloat", kRows + "press m MOLOBJ_BOND_RADIUS\n", "is a float parameter, not a button"},
                     BadLine{"PressOfARowSymbol", kRows + "press m MOLOBJ_ROW_SYMBOL[0]\n",
                             "is a string parameter, not a button"},
-                    BadLine{"WordsAfterLoad", "load a b\n", "line 1: usage: load [MODULE]"},
+                    BadLine{"ModuleNamedByTheRestOfTheLine", "load /no such/module.so\n", "/no such/module.so"},
                     BadLine{"WordsAfterEval", "load\neval now\n", "line 2: usage: eval"},
                     BadLine{"WordsAfterUnload", "load\nunload now\n", "line 2: usage: unload"},
                     BadLine{"SetWithoutValue", "load\nset m\n", "line 2: usage: set NAME PARAM VALUE"},
