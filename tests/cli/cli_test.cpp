@@ -137,6 +137,7 @@ std::vector<CliCase> Cases() {
       {"LoadOfAModuleInAFolderWithBlanks", {"--script", "{script}"}, "load {dir}/plug ins/vantor/{module}\nnew m\n",
        kDone, ""},
       {"QuoteNotClosed", {"--script", "{script}"}, "load\nnew \"m \\\"x\\\"\n", kFailed, "line 2: a quote is not closed"},
+      {"ScriptStartingWithAByteOrderMark", {"--script", "{script}"}, "\xEF\xBB\xBFload\nnew m\n", kDone, ""},
       {"InterfaceVersionThatIsNoNumber", {"--interface-version", "abc"}, "", kBadArguments,
        "needs a whole number from -2147483648 to 2147483647, not 'abc'\nusage: vantor-host"},
       {"InterfaceVersionPast32Bits", {"--interface-version", "99999999999"}, "", kBadArguments,

@@ -77,6 +77,9 @@ namespace {
 // /dev/zero, would otherwise be read until memory runs out).
 constexpr size_t kMaxLineBytes = size_t{1} << 20;
 
+// A script saved by an editor that marks UTF-8 begins with these bytes.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 enum class LineRead { Line, End, TooLong, Failed };
 
 // One line, without its end, of at most kMaxLineBytes; the last line needs no end.
@@ -140,6 +143,9 @@ bool ScriptRunner::Run(std::istream& script) {
         ++line_;
         return Fail("cannot read the script");
       case LineRead::Line:
+        if (line_ == 0 && line.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0) {
+          line.erase(0, kByteOrderMark.size());
+        }
         if (!RunLine(line)) return false;
         break;
     }
