@@ -138,6 +138,8 @@ std::vector<CliCase> Cases() {
        kDone, ""},
       {"QuoteNotClosed", {"--script", "{script}"}, "load\nnew \"m \\\"x\\\"\n", kFailed, "line 2: a quote is not closed"},
       {"ScriptStartingWithAByteOrderMark", {"--script", "{script}"}, "\xEF\xBB\xBFload\nnew m\n", kDone, ""},
+      {"MoleculeWithoutAtoms", {"{dir}/empty.mol", "--gltf", "{dir}/model.glb"}, "", kDone,
+       "the model is empty, with no atoms and no bonds", {"model.glb"}},
       {"InterfaceVersionThatIsNoNumber", {"--interface-version", "abc"}, "", kBadArguments,
        "needs a whole number from -2147483648 to 2147483647, not 'abc'\nusage: vantor-host"},
       {"InterfaceVersionPast32Bits", {"--interface-version", "99999999999"}, "", kBadArguments,
@@ -186,6 +188,7 @@ class HostProgram : public testing::TestWithParam<CliCase> {
     std::ofstream(folder_ / "wide.mol", std::ios::binary)
         << Replaced(kWaterMolfile, "    0.0000    0.7572", "    9.0000    0.7572");
     std::ofstream(folder_ / "my molecule.mol", std::ios::binary) << Replaced(kWaterMolfile, "water\n", "my molecule\n");
+    std::ofstream(folder_ / "empty.mol", std::ios::binary);
     fs::create_directory(folder_ / "folder.sdf");
     const std::string& script = GetParam().script;
     if (script.find("big.vdoc") != std::string::npos) {

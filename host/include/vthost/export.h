@@ -16,6 +16,10 @@ namespace vthost {
 // apart.
 bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, std::string* error);
 
+// Whether a generated hierarchy holds neither atoms nor bonds, as the report counts them (none is
+// empty too).
+bool IsEmptyModel(const VtNode* root);
+
 // root and everything below it as a .glb file, or into a stream (standard output); false with a
 // reason. A hierarchy with a number glTF cannot hold (beyond its 32-bit floats once scaled, or a
 // colour that is not finite) is refused and nothing is written. parameters: those of the molecule

@@ -444,4 +444,10 @@ bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, s
 
 json Report(const Host& host, const VtNode* object) { return json::parse(ReportText(host, object)); }
 
+bool IsEmptyModel(const VtNode* root) {
+  int64_t atoms = 0, bonds = 0;
+  if (root) Count(*root, &atoms, &bonds);
+  return atoms == 0 && bonds == 0;
+}
+
 }  // namespace vthost
