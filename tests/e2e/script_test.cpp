@@ -190,6 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BadLine{"PressOfAFloat", kRows + "press m MOLOBJ_BOND_RADIUS\n", "is a float parameter, not a button"},
                     BadLine{"PressOfARowSymbol", kRows + "press m MOLOBJ_ROW_SYMBOL[0]\n",
                             "is a string parameter, not a button"},
+                    BadLine{"NoIntValue", "load\nnew m\nset m MOLOBJ_SEGMENTS\n", "'' is not an int value"},
                     BadLine{"ModuleNamedByTheRestOfTheLine", "load /no such/module.so\n", "/no such/module.so"},
                     BadLine{"WordsAfterEval", "load\neval now\n", "line 2: usage: eval"},
                     BadLine{"WordsAfterUnload", "load\nunload now\n", "line 2: usage: unload"},

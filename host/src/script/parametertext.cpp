@@ -110,6 +110,11 @@ bool Words(std::string_view text, std::vector<Word>* words) {
   return true;
 }
 
+std::string DataTypeWithArticle(int32_t dataType) {
+  const std::string name = DataTypeName(dataType);
+  return (std::string_view("aeiou").find(name[0]) == std::string_view::npos ? "a " : "an ") + name;
+}
+
 std::string DataTypeName(int32_t dataType) {
   switch (dataType) {
     case VT_DATATYPE_GROUP: return "group";
@@ -177,7 +182,7 @@ bool SetParameterFromText(Host& host, VtNode* node, const std::string& name, con
   const int32_t dataType = shownType != 0 ? shownType : GuessDataType(valueWords);
   Value value;
   if (!ParseValue(dataType, valueWords, rest, &value)) {
-    *error = "'" + rest + "' is not a " + DataTypeName(dataType) + " value for " + name;
+    *error = "'" + rest + "' is not " + DataTypeWithArticle(dataType) + " value for " + name;
     return false;
   }
   host.SetParameter(node, id, value);

@@ -36,5 +36,7 @@ int32_t ShownDataType(Host& host, VtNode* node, int32_t id);
 
 // The data type as the script writes it: "int", "float", "colour" ...
 std::string DataTypeName(int32_t dataType);
+// The same with its article: "an int", "a float" ...
+std::string DataTypeWithArticle(int32_t dataType);
 
 }  // namespace vthost

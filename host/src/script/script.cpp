@@ -106,8 +106,7 @@ LineRead ReadLine(std::istream& in, std::string* line) {
 // Why a parameter of the data type is not what a command needs (such as "a link").
 std::string TypeMismatch(const std::string& name, int32_t dataType, const std::string& needed) {
   if (dataType == 0) return "'" + name + "' is no parameter the object shows, so not " + needed;
-  const std::string type = DataTypeName(dataType);
-  return "'" + name + "' is " + (type == "int" ? "an " : "a ") + type + " parameter, not " + needed;
+  return "'" + name + "' is " + DataTypeWithArticle(dataType) + " parameter, not " + needed;
 }
 
 }  // namespace
