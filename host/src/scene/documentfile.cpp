@@ -33,8 +33,8 @@ constexpr int kMaxNesting = 8;
 constexpr uint64_t kMaxDocumentBytes = uint64_t{16} << 20;
 constexpr const char* kMaxDocumentText = "16 MiB";
 // The most nodes (objects and materials) a document may hold. Each molecule object opened keeps
-// its own element table: opening costs about 27 KB and 0.3 ms per object, so 10,000 of them take
-// some 270 MB and 3 s (bench/document.sh), where 16 MiB of small ones (450,000) would ask for 12 GB.
+// its own element table: opening costs about 25 KB and 0.2 ms per object, so 10,000 of them take
+// some 250 MB and 2 s (bench/document.sh), where 16 MiB of small ones (450,000) would ask for 11 GB.
 constexpr uint32_t kMaxDocumentNodes = 10000;
 // the stored level an object's read is given
 constexpr int32_t kStoredLevel = 0;
