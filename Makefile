@@ -56,6 +56,7 @@ bench: build
 	./build/bin/model_benchmark
 	./build/bin/script_benchmark
 	bash bench/converter.sh
+	bash bench/document.sh
 
 # Windows x64, cross-built with MinGW-w64 into build-windows/; the tests run under Wine.
 windows:

@@ -378,6 +378,10 @@ int RunMolecule(vthost::Host& host, const Arguments& arguments) {
   host.Evaluate(document.get());
   int status = loaded ? kDone : kMoleculeNotLoaded;
   if (!loaded) Error(arguments.molecule + " could not be loaded");
+  // a file that reads as no atoms (empty, or not V2000) loads all the same: the user hears of it
+  if (loaded && vthost::IsEmptyModel(vthost::Host::Hierarchy(object))) {
+    Error(arguments.molecule + ": the model is empty, with no atoms and no bonds");
+  }
   if (!arguments.json.empty() && !WriteReport(host, object, arguments.json)) status = kFailed;
   if (!arguments.gltf.empty() && !loaded) {
     Error("no model to write to " + arguments.gltf);

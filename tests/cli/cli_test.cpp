@@ -37,12 +37,18 @@ struct CliCase {
   std::string outputStarts = {};             // what standard output begins with
   StandardOutput output = StandardOutput::File;
   bool posixOnly = false;  // FIFOs, devices, full or closed standard output
+  int seconds = 120;       // the run must end within
 };
 
 void PrintTo(const CliCase& c, std::ostream* out) { *out << c.name; }
 
 // A document header with nothing after it but zeros: 17 MiB.
 constexpr size_t kOversizedDocument = size_t{17} << 20;
+// A 16 MiB document claiming almost as many nodes as it has bytes, then zeros.
+constexpr size_t kClaimingDocument = size_t{16} << 20;
+constexpr uint32_t kClaimedNodes = 16777196;
+// One node more than a document may hold: materials of no name, black.
+constexpr uint32_t kTooManyNodes = 10001;
 
 std::vector<CliCase> Cases() {
   const std::string longName = "{dir}/" + std::string(5000, 'a') + ".sdf";
@@ -57,6 +63,11 @@ std::vector<CliCase> Cases() {
        StandardOutput::File, true},
       {"OpenOfAnOversizedDocument", {"--script", "{script}"}, "load\nopen {dir}/big.vdoc\n", kFailed,
        "more than the 16 MiB a document may hold"},
+      // took 6 s and 2.9 GB before its count was weighed against the bytes left
+      {"OpenOfADocumentClaimingMillionsOfNodes", {"--script", "{script}"}, "load\nopen {dir}/claims.vdoc\n", kFailed,
+       "line 2: damaged document", {}, {}, {}, StandardOutput::File, false, 3},
+      {"OpenOfADocumentPastTheNodeLimit", {"--script", "{script}"}, "load\nopen {dir}/many.vdoc\n", kFailed,
+       "holds 10001 objects and materials, more than the 10000 a document may hold"},
       {"ScriptFromADevice", {"--script", "/dev/zero"}, "", kFailed, "line 1: longer than 1048576 bytes", {}, {}, {},
        StandardOutput::File, true},
       {"ScriptLineTooLong", {"--script", "{script}"}, longLine, kFailed, "line 2: longer than 1048576 bytes"},
@@ -88,10 +99,10 @@ std::vector<CliCase> Cases() {
        {"{water}", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "{dir}/report.json", "--gltf", "{dir}/model.glb"},
        "", kFailed, "lies beyond what glTF's 32-bit floats hold", {"report.json"}, {"model.glb"}},
       {"HugePositionScaleOfAWideMolecule", {"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "-"},
-       "", kFailed, "the report holds a number that is not finite, in \"position\""},
+       "", kFailed, "the report holds a number that is not finite, in \"position\" of 'O'"},
       {"HugePositionScaleReportToAFile",
        {"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "{dir}/report.json"}, "", kFailed,
-       "the report holds a number that is not finite, in \"position\" (is a parameter such as "
+       "the report holds a number that is not finite, in \"position\" of 'O' (is a parameter such as "
        "MOLOBJ_POSITION_SCALE too large?): not written",
        {}, {"report.json"}},
       {"HugePositionScaleReportToAFullFile",  // the stream failed: the file is left as it is
@@ -118,6 +129,17 @@ std::vector<CliCase> Cases() {
        "--json is given twice", {}, {"a.json", "b.json"}},
       {"ScriptThatIsAFolder", {"--script", "{dir}"}, "", kBadArguments, "a folder"},
       {"WordsAfterEval", {"--script", "{script}"}, "load\neval now\n", kFailed, "line 2: usage: eval"},
+      // names and paths with blanks, quoted or as the rest of the line
+      {"ExportOfAnOpenedObjectNamedWithBlanks", {"--script", "{script}"},
+       "load\nnew m\nset m MOLOBJ_FILE {dir}/my molecule.mol\npress m MOLOBJ_LOAD\nsave {dir}/my doc.vdoc\n"
+       "open \"{dir}/my doc.vdoc\"\neval\nexport \"my molecule\" {dir}/my model.glb\n",
+       kDone, "", {"my model.glb"}},
+      {"LoadOfAModuleInAFolderWithBlanks", {"--script", "{script}"}, "load {dir}/plug ins/vantor/{module}\nnew m\n",
+       kDone, ""},
+      {"QuoteNotClosed", {"--script", "{script}"}, "load\nnew \"m \\\"x\\\"\n", kFailed, "line 2: a quote is not closed"},
+      {"ScriptStartingWithAByteOrderMark", {"--script", "{script}"}, "\xEF\xBB\xBFload\nnew m\n", kDone, ""},
+      {"MoleculeWithoutAtoms", {"{dir}/empty.mol", "--gltf", "{dir}/model.glb"}, "", kDone,
+       "the model is empty, with no atoms and no bonds", {"model.glb"}},
       {"InterfaceVersionThatIsNoNumber", {"--interface-version", "abc"}, "", kBadArguments,
        "needs a whole number from -2147483648 to 2147483647, not 'abc'\nusage: vantor-host"},
       {"InterfaceVersionPast32Bits", {"--interface-version", "99999999999"}, "", kBadArguments,
@@ -142,6 +164,12 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
   return text;
 }
 
+// A 32-bit number as a document holds it, little-endian.
+std::string Word(uint32_t value) {
+  return {static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF),
+          static_cast<char>((value >> 16) & 0xFF), static_cast<char>(value >> 24)};
+}
+
 std::string ReadAll(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -159,10 +187,28 @@ class HostProgram : public testing::TestWithParam<CliCase> {
     // nine angstroms wide: its positions overflow when scaled by 1e308
     std::ofstream(folder_ / "wide.mol", std::ios::binary)
         << Replaced(kWaterMolfile, "    0.0000    0.7572", "    9.0000    0.7572");
+    std::ofstream(folder_ / "my molecule.mol", std::ios::binary) << Replaced(kWaterMolfile, "water\n", "my molecule\n");
+    std::ofstream(folder_ / "empty.mol", std::ios::binary);
     fs::create_directory(folder_ / "folder.sdf");
-    if (GetParam().script.find("big.vdoc") != std::string::npos) {
+    const std::string& script = GetParam().script;
+    if (script.find("big.vdoc") != std::string::npos) {
       std::ofstream big(folder_ / "big.vdoc", std::ios::binary);
       big << "VANTORDC" << std::string("\x01\0\0\0", 4) << std::string(kOversizedDocument, '\0');
+    }
+    if (script.find("claims.vdoc") != std::string::npos) {
+      std::ofstream claims(folder_ / "claims.vdoc", std::ios::binary);
+      claims << "VANTORDC" << Word(1) << Word(kClaimedNodes) << std::string(kClaimingDocument - 16, '\0');
+    }
+    if (script.find("many.vdoc") != std::string::npos) {
+      // kind 2 (material), type 5702, serial, no name, colour, no values, no tracks
+      std::ofstream many(folder_ / "many.vdoc", std::ios::binary);
+      many << "VANTORDC" << Word(1) << Word(kTooManyNodes);
+      const std::string material = '\x02' + Word(5702) + std::string(8 + 4 + 24 + 4 + 4, '\0');
+      for (uint32_t i = 0; i < kTooManyNodes; ++i) many << material;
+    }
+    if (script.find("plug ins") != std::string::npos) {
+      fs::create_directories(folder_ / "plug ins");
+      fs::copy(ProgramFolder() / ".." / "plugins" / "vantor", folder_ / "plug ins" / "vantor", fs::copy_options::recursive);
     }
 #if !defined(_WIN32)
     ASSERT_EQ(mkfifo((folder_ / "fifo.sdf").c_str(), 0644), 0);
@@ -177,6 +223,7 @@ class HostProgram : public testing::TestWithParam<CliCase> {
     std::string expanded = Replaced(text, "{water}", (folder_ / "water.mol").u8string());
     expanded = Replaced(expanded, "{script}", (folder_ / "case.vscript").u8string());
     expanded = Replaced(expanded, "{dirname}", folder_.filename().u8string());
+    expanded = Replaced(expanded, "{module}", std::string("vantor") + VANTOR_MODULE_SUFFIX);
     return Replaced(expanded, "{dir}", folder_.u8string());
   }
 
@@ -191,6 +238,7 @@ TEST_P(HostProgram, EndsWithTheRightStatusAndMessage) {
   for (const std::string& argument : c.arguments) invocation.arguments.push_back(Expand(argument));
   invocation.folder = folder_;
   invocation.output = c.output;
+  invocation.seconds = c.seconds;
   const Outcome outcome = RunProgram(invocation);
 
   std::string err = outcome.err;  // Windows writes standard error's line ends as \r\n

@@ -178,41 +178,6 @@ TEST(JsonLayout, FloatsWithTheirOwnShortestDigits) {
   EXPECT_EQ(out.Take(), "[0.1,-0.03,1.0]");
 }
 
-struct FixedCase {
-  const char* name;
-  double value;
-  int decimals;
-  const char* text;
-};
-
-void PrintTo(const FixedCase& c, std::ostream* out) { *out << c.name; }
-
-class JsonFixed : public testing::TestWithParam<FixedCase> {};
-
-TEST_P(JsonFixed, RoundedWithoutTrailingZeros) {
-  JsonWriter out;
-  out.Fixed(GetParam().value, GetParam().decimals);
-  const std::string text = out.Take();
-  EXPECT_EQ(text, GetParam().text);
-  EXPECT_TRUE(json::accept(text)) << text;
-}
-
-const FixedCase kFixed[] = {
-    {"Whole", 3.0, 7, "3"},
-    {"Zero", 0.0, 7, "0"},
-    {"NegativeRoundsToZero", -0.00000001, 7, "0"},
-    {"Negative", -1.25, 7, "-1.25"},
-    {"LeadingZerosOfTheFraction", 0.0012, 7, "0.0012"},
-    {"RoundsUp", 0.99999999, 7, "1"},
-    {"RoundsAtTheLastPlace", 2.123456789, 7, "2.1234568"},
-    {"NoDecimals", 2.5, 0, "3"},
-    {"TooLargeForFixedPoint", 1e300, 7, "1e+300"},
-    {"NotFinite", HUGE_VAL, 7, "null"},
-};
-
-INSTANTIATE_TEST_SUITE_P(Numbers, JsonFixed, testing::ValuesIn(kFixed),
-                         [](const testing::TestParamInfo<FixedCase>& info) { return std::string(info.param.name); });
-
 TEST(JsonLayout, NumbersAfterManyOthersStillRight) {
   // more distinct numbers than the writer keeps the digits of
   JsonWriter out;

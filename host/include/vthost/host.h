@@ -138,6 +138,7 @@ class Host {
   void ForgetModule(const std::filesystem::path& moduleFolder);
   // Descriptions registered by id.
   std::map<int32_t, std::shared_ptr<const StaticDescription>>& Descriptions() { return descriptions_; }
+  const std::map<int32_t, std::shared_ptr<const StaticDescription>>& Descriptions() const { return descriptions_; }
 
   // The folder of the module being called; its res folder answers PluginResourceFolder.
   const std::filesystem::path& ModuleFolder() const { return moduleFolder_; }

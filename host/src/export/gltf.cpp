@@ -17,11 +17,14 @@ bool GlbOf(const Host& host, const VtNode* root, const VtContainer* parameters, 
     return false;
   }
   const GltfDocument document = BuildGltf(host, *root, parameters);
-  if (const std::optional<std::string> object = BeyondFloats(document)) {
+  if (const std::optional<Unwritable> found = FirstUnwritable(document)) {
     // no file rather than one that readers refuse (glTF numbers are 32-bit floats)
-    if (error) {
-      *error = "'" + *object + "' lies beyond what glTF's 32-bit floats hold (is a parameter such as " +
+    if (error && found->colourSource.empty()) {
+      *error = "'" + found->object + "' lies beyond what glTF's 32-bit floats hold (is a parameter such as " +
                "MOLOBJ_POSITION_SCALE or MOLOBJ_BOND_RADIUS too large?): nothing written";
+    } else if (error) {
+      *error = "'" + found->object + "' has a colour that is not a finite number, from " + found->colourSource +
+               ": nothing written";
     }
     return false;
   }

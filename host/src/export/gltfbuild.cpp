@@ -2,12 +2,14 @@
 // no scaling root node.
 //
 // What an artist gets: one node per object that draws something (splines only shape their sweep
-// and are left out, as is every node left with nothing to draw), every mesh with normals and
+// and are left out, as is every node left with nothing to draw: a mesh without a triangle of any
+// area, such as a sphere of radius 0, draws nothing), every mesh with normals and
 // texture coordinates, and one material per role (roles.h). Meshes are shared: one per sphere
 // radius and one unit tube per bond profile, placed by their node's transform.
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <set>
@@ -21,6 +23,8 @@
 #include "export/roles.h"
 #include "export/vertices.h"
 #include "scene/meshes.h"
+#include "scene/resources.h"
+#include "vthost/molecule.h"
 
 namespace vthost {
 namespace {
@@ -85,6 +89,24 @@ VtNode UnitSweep(const VtNode& sweep, const VtNode& profile) {
   return unit;
 }
 
+// Whether a triangle of the geometry has an area: one without any draws nothing.
+bool Draws(const Vertices& geometry) {
+  const auto at = [&geometry](uint32_t index) {
+    const float* p = &geometry.positions[3 * size_t{index}];
+    return Vec3{p[0], p[1], p[2]};
+  };
+  for (size_t i = 0; i + 2 < geometry.indices.size(); i += 3) {
+    const Vec3 a = at(geometry.indices[i]);
+    const Vec3 u = Sub(at(geometry.indices[i + 1]), a), v = Sub(at(geometry.indices[i + 2]), a);
+    if (u.y * v.z != u.z * v.y || u.z * v.x != u.x * v.z || u.x * v.y != u.y * v.x) return true;
+  }
+  return false;
+}
+
+// A colour channel as glTF holds it, from 0 to 1; one that is not finite stays so, for the check
+// to refuse.
+double Channel(double value) { return std::isfinite(value) ? std::clamp(value, 0.0, 1.0) : value; }
+
 // What makes two materials one: the role and the look.
 struct MaterialKey {
   RoleKind kind;
@@ -94,8 +116,11 @@ struct MaterialKey {
   double r, g, b;
   bool xray;
   bool operator<(const MaterialKey& o) const {
-    return std::tie(kind, name, material, order, r, g, b, xray) <
-           std::tie(o.kind, o.name, o.material, o.order, o.r, o.g, o.b, o.xray);
+    const auto tied = [](const MaterialKey& k) { return std::tie(k.kind, k.name, k.material, k.order, k.xray); };
+    if (tied(*this) != tied(o)) return tied(*this) < tied(o);
+    // a NaN after every number, so that colours are in an order even with one (from a damaged document)
+    const auto rank = [](double v) { return std::make_pair(std::isnan(v), std::isnan(v) ? 0.0 : v); };
+    return std::make_tuple(rank(r), rank(g), rank(b)) < std::make_tuple(rank(o.r), rank(o.g), rank(o.b));
   }
 };
 
@@ -103,7 +128,8 @@ struct MaterialKey {
 // radius and segments, tubes by profile, meshes by geometry and material, materials by role.
 class Builder {
  public:
-  Builder(const Host& host, const VtContainer* parameters) : host_(host), bonds_(BondLooksOf(parameters)) {}
+  Builder(const Host& host, const VtContainer* parameters)
+      : host_(host), parameters_(parameters), bonds_(BondLooksOf(parameters)) {}
 
   // The node and what is below it; -1 when none of it draws anything.
   int AddNode(const VtNode& node) {
@@ -181,13 +207,31 @@ class Builder {
 
     GltfMaterial material;
     material.name = UniqueName(xray ? name + " (x-ray)" : name);
-    material.colour = {std::clamp(colour.x, 0.0, 1.0), std::clamp(colour.y, 0.0, 1.0), std::clamp(colour.z, 0.0, 1.0),
-                       xray ? kXrayAlpha : 1.0};
+    material.colour = {Channel(colour.x), Channel(colour.y), Channel(colour.z), xray ? kXrayAlpha : 1.0};
     material.blend = xray;
+    if (!std::isfinite(colour.x) || !std::isfinite(colour.y) || !std::isfinite(colour.z)) {
+      material.source = ColourSource(role, colour);
+    }
     const int index = static_cast<int>(document_.materials.size());
     document_.materials.push_back(std::move(material));
     materialIndex_.emplace(key, index);
     return index;
+  }
+
+  // What holds a colour: the linked material, or the molecule object's parameter that holds these
+  // very bits (a preset's, the nuclei's, a bond order's colour).
+  std::string ColourSource(const Role& role, const VtVector& colour) const {
+    if (role.kind == RoleKind::Linked) return "the material '" + role.name + "'";
+    if (parameters_ == nullptr) return "its display colour";
+    const auto& descriptions = host_.Descriptions();
+    const auto found = descriptions.find(molecule::kType);
+    for (const auto& [id, value] : parameters_->values) {
+      const VtVector* held = std::get_if<VtVector>(&value);
+      if (held == nullptr || std::memcmp(held, &colour, sizeof colour) != 0) continue;
+      const DescriptionEntry* entry = found != descriptions.end() && found->second ? found->second->Find(id) : nullptr;
+      return entry && !entry->name.empty() ? entry->name : "parameter " + std::to_string(id);
+    }
+    return "its display colour";
   }
 
   // Two materials never share a name: the later one is numbered.
@@ -269,7 +313,7 @@ class Builder {
     auto found = tubes_.find(key);
     if (found == tubes_.end()) {
       const Vertices geometry = CreasedVertices(SweepMesh(UnitSweep(sweep, profile)));
-      found = tubes_.emplace(key, geometry.indices.empty() ? std::nullopt : std::optional(GeometryFor(geometry))).first;
+      found = tubes_.emplace(key, Draws(geometry) ? std::optional(GeometryFor(geometry)) : std::nullopt).first;
     }
     if (!found->second) return std::nullopt;
     *mesh = MeshFor(sweep, *found->second);
@@ -283,7 +327,7 @@ class Builder {
     auto found = spheres_.find(key);
     if (found == spheres_.end()) {
       const Vertices geometry = SmoothVertices(*node.mesh);
-      found = spheres_.emplace(key, geometry.indices.empty() ? std::nullopt : std::optional(GeometryFor(geometry))).first;
+      found = spheres_.emplace(key, Draws(geometry) ? std::optional(GeometryFor(geometry)) : std::nullopt).first;
     }
     return found->second ? MeshFor(node, *found->second) : -1;
   }
@@ -291,7 +335,7 @@ class Builder {
   // The mesh of the geometry in the node's material, shared by every node that has both; -1 when
   // nothing is left to draw.
   int MeshFor(const VtNode& node, const Vertices& geometry) {
-    if (geometry.indices.empty()) return -1;
+    if (!Draws(geometry)) return -1;
     return MeshFor(node, GeometryFor(geometry));
   }
 
@@ -307,6 +351,7 @@ class Builder {
   }
 
   const Host& host_;
+  const VtContainer* parameters_;
   const std::optional<BondLooks> bonds_;
   GltfDocument document_;
   std::unordered_map<std::string, GltfGeometry> geometries_;

@@ -46,6 +46,9 @@ struct GltfMaterial {
   std::string name;
   std::array<double, 4> colour;  // r g b a
   bool blend = false;
+  // For a colour that is not finite, what holds it, as a message names it: a parameter of the
+  // molecule object (MOLOBJ_BOND1_COLOR), "the material 'NAME'" or "its display colour".
+  std::string source;
 };
 
 struct GltfAccessor {
@@ -75,11 +78,17 @@ struct GltfDocument {
 // built with (BondLooksOf), or none.
 GltfDocument BuildGltf(const Host& host, const VtNode& root, const VtContainer* parameters);
 
-// The name of the first object with a number that glTF's 32-bit floats cannot hold (beyond their
-// range, or not finite), none when all fit. The numbers are the vertex positions, translations
-// and scales, taken depth first from the root: a node's vertex positions, then its children, then
-// its own translation and scale.
-std::optional<std::string> BeyondFloats(const GltfDocument& document);
+// A number of the document that glTF's 32-bit floats cannot hold (beyond their range, or not
+// finite): the object it belongs to, and for a colour what holds it (GltfMaterial::source).
+struct Unwritable {
+  std::string object;
+  std::string colourSource;  // empty for any other number
+};
+
+// The first number that glTF cannot hold, none when all fit. Every number the document holds is
+// looked at, depth first from the root: a node's vertices (positions, normals, texture
+// coordinates), its material's colour, then its children, then its own placement.
+std::optional<Unwritable> FirstUnwritable(const GltfDocument& document);
 
 // The document as a .glb file's bytes.
 std::string GlbBytes(const GltfDocument& document);

@@ -12,7 +12,6 @@ namespace vthost {
 namespace {
 
 constexpr double kRoughness = 0.5;
-constexpr int kDecimals = 7;
 // .glb: "glTF", version 2, and the two chunk types "JSON" and "BIN\0"
 constexpr uint32_t kGlbMagic = 0x46546C67;
 constexpr uint32_t kGlbVersion = 2;
@@ -30,11 +29,12 @@ void List(JsonWriter& out, std::string_view key, const std::vector<Item>& items,
   out.EndArray();
 }
 
-// Placements, rotations and colours to seven decimals: a ten-millionth of an angstrom (which is a
-// metre in the file), and rotations well within the unit length readers check.
+// Placements, rotations and colours as the 32-bit floats a reader makes of them, in the shortest
+// digits that read back as the same float: as precise as the meshes, however small the scale
+// (the mirrored z of a point on the plane z = 0 is -0, written as 0).
 void Numbers(JsonWriter& out, std::initializer_list<double> values) {
   out.BeginArray();
-  for (const double value : values) out.Fixed(value, kDecimals);
+  for (const double value : values) out.Number(static_cast<float>(value) + 0.0f);
   out.EndArray();
 }
 

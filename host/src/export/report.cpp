@@ -311,8 +311,10 @@ class Repeats {
 };
 
 // The keys in sorted order, as the object of a parsed report keeps them.
-// Each generated object starts a line: its fields follow its children.
-void WriteNode(JsonWriter& out, const Host& host, const VtNode& node, Repeats& repeats) {
+// Each generated object starts a line: its fields follow its children. *holder becomes the name of
+// the object whose fields hold the first number that is not finite.
+void WriteNode(JsonWriter& out, const Host& host, const VtNode& node, Repeats& repeats,
+               std::optional<std::string>* holder) {
   out.BeginObject();
   out.PlainKey("children");
   out.BeginArray();
@@ -320,7 +322,7 @@ void WriteNode(JsonWriter& out, const Host& host, const VtNode& node, Repeats& r
   for (const NodePtr& child : node.children) {
     if (!child) continue;
     out.BreakLine();
-    WriteNode(out, host, *child, repeats);
+    WriteNode(out, host, *child, repeats, holder);
     any = true;
   }
   if (any) out.BreakLine();
@@ -330,15 +332,19 @@ void WriteNode(JsonWriter& out, const Host& host, const VtNode& node, Repeats& r
   WriteVector(out, node.position);
   repeats.Piece(out, [&](auto& to) { WriteFieldsAfter(to, host, node); });
   out.EndObject();
+  // the children were written before the fields: the first object done since it came holds it
+  if (out.NonFinite() && !*holder) *holder = node.name;
 }
 
-void WriteHierarchy(JsonWriter& out, const Host& host, const VtNode* root) {
+void WriteHierarchy(JsonWriter& out, const Host& host, const VtNode* root,
+                    std::optional<std::string>* holder = nullptr) {
   if (root == nullptr) {
     out.Null();
     return;
   }
+  std::optional<std::string> ignored;
   auto repeats = std::make_unique<Repeats>();
-  WriteNode(out, host, *root, *repeats);
+  WriteNode(out, host, *root, *repeats, holder ? holder : &ignored);
 }
 
 // Atoms and bonds anywhere below node, so a hierarchy that groups them under nulls counts the same.
@@ -381,7 +387,8 @@ json HierarchyJson(const Host& host, const VtNode* root) { return json::parse(Hi
 
 namespace {
 
-void WriteReport(JsonWriter& out, const Host& host, const VtNode* object) {
+void WriteReport(JsonWriter& out, const Host& host, const VtNode* object,
+                 std::optional<std::string>* holder = nullptr) {
   const VtNode* root = Host::Hierarchy(object);
   int64_t atoms = 0, bonds = 0;
   if (root) Count(*root, &atoms, &bonds);
@@ -397,7 +404,7 @@ void WriteReport(JsonWriter& out, const Host& host, const VtNode* object) {
   }
   out.EndArray();
   out.PlainKey("hierarchy");
-  WriteHierarchy(out, host, root);
+  WriteHierarchy(out, host, root, holder);
   out.PlainKey("messages");
   out.BeginArray();
   for (const Event& event : host.Events()) {
@@ -425,14 +432,22 @@ bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, s
   std::string ignored;
   if (error == nullptr) error = &ignored;
   JsonWriter out(&stream);
-  WriteReport(out, host, object);
+  std::optional<std::string> holder;
+  WriteReport(out, host, object, &holder);
   if (!out.Flush()) return *error = "cannot write the report", false;
   if (!out.NonFinite()) return true;
   const std::string& key = out.NonFiniteKey();
-  *error = "the report holds a number that is not finite" + (key.empty() ? std::string() : ", in \"" + key + "\"");
+  *error = "the report holds a number that is not finite" + (key.empty() ? std::string() : ", in \"" + key + "\"") +
+           (holder ? " of '" + *holder + "'" : std::string());
   return false;
 }
 
 json Report(const Host& host, const VtNode* object) { return json::parse(ReportText(host, object)); }
+
+bool IsEmptyModel(const VtNode* root) {
+  int64_t atoms = 0, bonds = 0;
+  if (root) Count(*root, &atoms, &bonds);
+  return atoms == 0 && bonds == 0;
+}
 
 }  // namespace vthost
