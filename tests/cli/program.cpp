@@ -16,6 +16,7 @@
 #else
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -123,12 +124,18 @@ int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err
   const std::string output = invocation.output == StandardOutput::Full ? "/dev/full" : out.string();
   const std::string errors = err.string();
   const bool closed = invocation.output == StandardOutput::Closed;
+  // a pipe whose reading end is closed before the program starts, so every write finds no reader
+  int pipeEnds[2] = {-1, -1};
+  if (invocation.output == StandardOutput::BrokenPipe && (pipe(pipeEnds) != 0 || close(pipeEnds[0]) != 0)) return -1;
+  const rlimit fileSize{invocation.fileSizeLimit, invocation.fileSizeLimit};
 
   const pid_t child = fork();
   if (child < 0) return -1;
   if (child == 0) {
     const int in = open(input.c_str(), O_RDONLY);
-    const int to = closed ? -1 : open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int to = closed            ? -1
+                   : pipeEnds[1] >= 0 ? pipeEnds[1]
+                                      : open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int error = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (in < 0 || error < 0 || (!closed && to < 0) || chdir(folder.c_str()) != 0) _exit(126);
     dup2(in, STDIN_FILENO);
@@ -138,9 +145,16 @@ int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err
       dup2(to, STDOUT_FILENO);
     }
     dup2(error, STDERR_FILENO);
+    signal(SIGPIPE, SIG_DFL);  // as a shell starts a program: a write to the pipe ends it, unless it says otherwise
+    if (invocation.fileSizeLimit > 0) {
+      // a write past the limit fails with EFBIG instead of ending the program
+      signal(SIGXFSZ, SIG_IGN);
+      if (setrlimit(RLIMIT_FSIZE, &fileSize) != 0) _exit(126);
+    }
     execv(program.c_str(), argv.data());
     _exit(127);
   }
+  if (pipeEnds[1] >= 0) close(pipeEnds[1]);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(invocation.seconds);
   int status = 0;
   while (waitpid(child, &status, WNOHANG) == 0) {

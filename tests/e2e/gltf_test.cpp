@@ -244,7 +244,10 @@ INSTANTIATE_TEST_SUITE_P(
                     ExportError{"UnknownObject", "load\nnew m\neval\nexport n FILE\n", "no object named 'n'"},
                     ExportError{"NoFile", "load\nnew m\neval\nexport m\n", "usage: export NAME FILE.glb"},
                     ExportError{"UnwritableFile", "load\nnew m\neval\nexport m /no/such/folder/out.glb\n",
-                                "cannot write"}),
+                                "cannot write /no/such/folder/out.glb: "},  // and why
+                    ExportError{"IntoTheModuleResources",
+                                "load\nnew m\neval\nexport m " VANTOR_PLUGIN_DIR "/res/out.glb\n",
+                                "out.glb is in the res folder of the module this run loaded: not written"}),
     [](const testing::TestParamInfo<ExportError>& info) { return std::string(info.param.name); });
 
 TEST_F(GltfExport, ExportNeverReplacesAFileThatIsNotGltf) {

@@ -62,7 +62,8 @@ TEST_F(Script, SessionSurvivesSaveAndOpen) {
   ASSERT_TRUE(Run("load\nnew m\nset m MOLOBJ_FILE " + source + "\npress m MOLOBJ_LOAD\npress m MOLOBJ_ADD_ROW\n" +
                   "material Red 1 0 0\nlink m MOLOBJ_ROW_MATERIAL[0] Red\nset m MOLOBJ_ROW_TILES_U[0] 2.5\n" +
                   "set m MOLOBJ_PRESET_COLOR_C 0.5 0.25 1\neval\nsave " + Path("doc.vdoc") + "\nopen " +
-                  Path("doc.vdoc") + "\ndump caffeine\n"))  // opened objects go by their names
+                  Path("doc.vdoc") + "\nsave " + Path("doc.vdoc") +  // an opened document is no input: replaced whole
+                  "\ndump caffeine\n"))  // opened objects go by their names
       << err_.str();
   const std::vector<json> printed = Printed();
   ASSERT_EQ(printed.size(), 1u);

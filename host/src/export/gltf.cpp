@@ -1,6 +1,5 @@
 // A generated hierarchy as a glTF 2.0 binary (.glb) file or stream, in three steps (gltfdocument.h):
 // the document is built, its numbers checked, and then it is written.
-#include <fstream>
 #include <optional>
 #include <string>
 
@@ -38,14 +37,7 @@ bool WriteGltf(const Host& host, const VtNode* root, const std::filesystem::path
                const VtContainer* parameters) {
   std::string glb;
   if (!GlbOf(host, root, parameters, &glb, error)) return false;  // an existing file stays as it is
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  if (out) out.write(glb.data(), static_cast<std::streamsize>(glb.size()));
-  if (out) out.close();
-  if (!out) {
-    if (error) *error = "cannot write " + file.u8string();
-    return false;
-  }
-  return true;
+  return host.WriteOutput(file, glb, error);
 }
 
 bool WriteGltf(const Host& host, const VtNode* root, std::ostream& out, std::string* error,

@@ -325,12 +325,8 @@ bool Host::SaveDocument(const VtDocument* document, const std::filesystem::path&
     return false;
   }
   // a document or an empty file is replaced: a molecule file, a script or anything else is not
-  if (!MayReplace(file, std::string_view(kMagic, sizeof kMagic), "Vantor document", error)) return false;
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) return *error = "cannot write " + file.u8string(), false;
-  return true;
+  return MayReplace(file, std::string_view(kMagic, sizeof kMagic), "Vantor document", error) &&
+         WriteOutput(file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), error);
 }
 
 VtDocument* Host::OpenDocument(const std::filesystem::path& file, std::string* error) {
