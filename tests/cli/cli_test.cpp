@@ -189,7 +189,7 @@ std::vector<CliCase> Cases() {
       {"ExportOfAnOpenedObjectNamedWithBlanks", {"--script", "{script}"},
        "load\nnew m\nset m MOLOBJ_FILE {dir}/my molecule.mol\npress m MOLOBJ_LOAD\nsave {dir}/my doc.vdoc\n"
        "open \"{dir}/my doc.vdoc\"\neval\nexport \"my molecule\" {dir}/my model.glb\n",
-       kDone, "", {"my model.glb"}},
+       kDone, "", {"my doc.vdoc", "my model.glb"}},
       {"LoadOfAModuleInAFolderWithBlanks", {"--script", "{script}"}, "load {dir}/plug ins/vantor/{module}\nnew m\n",
        kDone, ""},
       {"QuoteNotClosed", {"--script", "{script}"}, "load\nnew \"m \\\"x\\\"\n", kFailed, "line 2: a quote is not closed"},
