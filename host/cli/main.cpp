@@ -306,7 +306,9 @@ bool WriteReport(const vthost::Host& host, const VtNode* object, const std::stri
     return false;
   }
   if (made) return true;
-  Error(error + " (is a parameter such as MOLOBJ_POSITION_SCALE too large?): " +
+  // a colour that is not finite comes from a document, the rest from scaling
+  const bool scaled = error.find("\"color\"") == std::string::npos;
+  Error(error + (scaled ? " (is a parameter such as MOLOBJ_POSITION_SCALE too large?)" : "") + ": " +
         (file == "-" ? "refused" : "not written"));
   return false;
 }

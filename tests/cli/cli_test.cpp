@@ -72,6 +72,8 @@ constexpr const char* kNullDevice = "/dev/null";
 std::vector<CliCase> Cases() {
   const std::string longName = "{dir}/" + std::string(5000, 'a') + ".sdf";
   const std::string longLine = "load\n" + std::string((size_t{1} << 20) + 1, 'x') + "\n";
+  std::string tooManyMaterials = "load\n";
+  for (uint32_t i = 0; i < kTooManyNodes; ++i) tooManyMaterials += "material m" + std::to_string(i) + " 1 0 0\n";
   const std::string module = std::string("{plugin}/vantor") + VANTOR_MODULE_SUFFIX;  // a copy of the built module
   return {
       // crashes and endless reads
@@ -88,6 +90,8 @@ std::vector<CliCase> Cases() {
        "line 2: damaged document", {}, {}, {}, StandardOutput::File, false, {}, 0, 3},
       {"OpenOfADocumentPastTheNodeLimit", {"--script", "{script}"}, "load\nopen {dir}/many.vdoc\n", kFailed,
        "holds 10001 objects and materials, more than the 10000 a document may hold"},
+      {"SaveOfADocumentPastTheNodeLimit", {"--script", "{script}"}, tooManyMaterials + "save {dir}/more.vdoc\n",
+       kFailed, "more than the 10000 a document may hold: not saved", {}, {"more.vdoc"}},
       {"ScriptFromADevice", {"--script", "/dev/zero"}, "", kFailed, "line 1: longer than 1048576 bytes", {}, {}, {},
        StandardOutput::File, true},
       {"ScriptLineTooLong", {"--script", "{script}"}, longLine, kFailed, "line 2: longer than 1048576 bytes"},

@@ -298,6 +298,12 @@ bool Host::SaveDocument(const VtDocument* document, const std::filesystem::path&
   std::string ignored;
   if (error == nullptr) error = &ignored;
   if (document == nullptr) return *error = "no document", false;
+  // a document that could not be opened again is not written
+  if (document->nodes.size() > kMaxDocumentNodes) {
+    *error = "the document holds " + std::to_string(document->nodes.size()) + " objects and materials, more than the " +
+             std::to_string(kMaxDocumentNodes) + " a document may hold: not saved";
+    return false;
+  }
   std::vector<uint8_t> bytes(std::begin(kMagic), std::end(kMagic));
   Writer writer(bytes);
   writer.Put(kVersion);
