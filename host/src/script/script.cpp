@@ -268,7 +268,9 @@ bool ScriptRunner::Set(const CommandWords& words) {
   VtNode* node = Object(words[1]);
   if (node == nullptr) return false;
   std::string error;
-  return SetParameterFromText(host_, node, words[2], words[3], &error) || Fail(error);
+  // the value may be left out: an empty text
+  const std::string value = words.size() > 3 ? words[3] : std::string();
+  return SetParameterFromText(host_, node, words[2], value, &error) || Fail(error);
 }
 
 bool ScriptRunner::Press(const CommandWords& words) {
