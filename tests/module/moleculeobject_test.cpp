@@ -237,7 +237,7 @@ TEST_F(MoleculeObjectTest, SaveAndOpenBringBackPresetsRowsAndTheMolecule) {
 }
 
 // The object took a stored count past the 249 rows it shows, so the first 51 presses of Remove
-// removed nothing the user could see.
+// removed nothing the user could see; row 249 would own ids from 20001, the object's own parameters.
 TEST_F(MoleculeObjectTest, StoredRowCountPastTheLimitIsBroughtWithinIt) {
   constexpr int32_t kLastRowGroup = 15021 + 20 * 248, kRowBeforeGroup = 15021 + 20 * 247;
   VtNode* node = NewMolecule();
@@ -252,11 +252,16 @@ TEST_F(MoleculeObjectTest, StoredRowCountPastTheLimitIsBroughtWithinIt) {
   EXPECT_EQ(Object(opened).RowCount(), 249);
   EXPECT_EQ(GetAs<int32_t>(opened, MOLOBJ_ROW_COUNT), 249);
   ASSERT_NE(host_.Describe(opened).Find(kLastRowGroup), nullptr);
+  host_.Press(opened, MOLOBJ_ADD_ROW);
+  EXPECT_EQ(Object(opened).RowCount(), 249);  // no row past the last possible one
   VtNode* copy = host_.Duplicate(opened, "copy");
   ASSERT_NE(copy, nullptr);
   for (VtNode* object : {opened, copy}) {
     host_.Press(object, MOLOBJ_REMOVE_ROW);
     EXPECT_EQ(GetAs<int32_t>(object, MOLOBJ_ROW_COUNT), 248);
+    EXPECT_EQ(GetAs<double>(object, MOLOBJ_ATOM_RADIUS), 25.0);  // untouched by the removal
+    EXPECT_EQ(GetAs<bool>(object, MOLOBJ_XRAY), false);
+    EXPECT_EQ(GetAs<double>(object, MOLOBJ_RADIUS_SCALE), 1.0);
     const vthost::Description shown = host_.Describe(object);
     EXPECT_EQ(shown.Find(kLastRowGroup), nullptr);  // the last row shown is gone
     EXPECT_NE(shown.Find(kRowBeforeGroup), nullptr);
