@@ -138,21 +138,25 @@ TEST_F(MoleculeObjectTest, PresetEditsStayWithTheirPreset) {
   EXPECT_EQ(std::get<VtVector>(stored[1 + 3 * 5 + kSlotCarbon]), (VtVector{1.0, 0.0, 0.0}));
 }
 
-// Every preset, edited and evaluated, comes back as a new object showed it.
-TEST_F(MoleculeObjectTest, RestoreAskedAndAnsweredYes) {
+// Every preset, edited and evaluated, stays as edited when the user answers no to the question and
+// comes back as a new object showed it when they answer yes.
+TEST_F(MoleculeObjectTest, RestoreFollowsTheAnswer) {
   VtNode* node = NewMolecule();
-  host_.Options().answerYes = true;
   for (int32_t preset = 0; preset < kDefaultPresetCount; ++preset) {
     host_.SetParameter(node, MOLOBJ_PRESET, Value(preset));
     const std::vector<VtVector> fresh = Shown(node);
     for (const int32_t id : kPresetColourIds) host_.SetParameter(node, id, Value(VtVector{1.0, 0.0, 1.0}));
     host_.Evaluate(document_);
-    host_.Press(node, MOLOBJ_RESTORE_PRESET);
-    EXPECT_EQ(Shown(node), fresh) << preset;
-    EXPECT_EQ(Colours(Object(node).Presets()[preset]), fresh) << preset;
+    const std::vector<VtVector> edited = Shown(node);
+    for (const bool yes : {false, true}) {
+      host_.Options().answerYes = yes;
+      host_.Press(node, MOLOBJ_RESTORE_PRESET);
+      EXPECT_EQ(Shown(node), yes ? fresh : edited) << preset;
+      EXPECT_EQ(Colours(Object(node).Presets()[preset]), yes ? fresh : edited) << preset;
+    }
   }
   const std::string question = "Are you sure you want to restore this preset to its default colors?";
-  EXPECT_EQ(host_.Texts(vthost::Event::Kind::Question), std::vector<std::string>(kDefaultPresetCount, question));
+  EXPECT_EQ(host_.Texts(vthost::Event::Kind::Question), std::vector<std::string>(2 * kDefaultPresetCount, question));
 }
 
 // Restore wrote the whole mirror back, which only an evaluation refreshes: edits made since, or
@@ -177,16 +181,6 @@ TEST_F(MoleculeObjectTest, RestoreKeepsEditsNotYetEvaluated) {
     EXPECT_EQ(GetAs<bool>(object, MOLOBJ_SHOW_HYDROGENS), false);
     EXPECT_EQ(Colours(Object(object).Presets()[3]), fresh);
   }
-}
-
-TEST_F(MoleculeObjectTest, RestoreAnsweredNoChangesNothing) {
-  VtNode* node = NewMolecule();
-  host_.SetParameter(node, MOLOBJ_PRESET_COLOR_H, Value(VtVector{0.0, 1.0, 0.0}));
-  host_.Evaluate(document_);
-  host_.Press(node, MOLOBJ_RESTORE_PRESET);
-  EXPECT_EQ(host_.Texts(vthost::Event::Kind::Question).size(), 1u);
-  EXPECT_EQ(GetAs<VtVector>(node, MOLOBJ_PRESET_COLOR_H), (VtVector{0.0, 1.0, 0.0}));
-  EXPECT_EQ(Object(node).Presets()[0].colours[kSlotHydrogen].y, 1.0);
 }
 
 TEST_F(MoleculeObjectTest, ColourModeChangeReadsTheElementTableAgain) {
@@ -325,9 +319,13 @@ TEST_P(StoredBlock, ReadsWhatTheBlockHoldsAndNoMore) {
   VtNode* node = NewMolecule();
   EXPECT_TRUE(host_.ReadStoredBlock(node, vthost::Host::EncodeStoredBlock(GetParam().values), GetParam().level));
   EXPECT_EQ(Object(node).Presets().Count(), GetParam().presets);
-  // a preset index the list does not hold changes no colour and reads nothing outside the list
+  // a preset index the list does not hold changes no colour, loses no edit and reads nothing outside
+  // the list
   host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{5}));
+  host_.SetParameter(node, MOLOBJ_PRESET_COLOR_H, Value(VtVector{1.0, 1.0, 0.0}));
   host_.Evaluate(document_);
+  host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{5}));
+  EXPECT_EQ(GetAs<VtVector>(node, MOLOBJ_PRESET_COLOR_H), (VtVector{1.0, 1.0, 0.0}));
   host_.Press(node, MOLOBJ_RESTORE_PRESET);
   EXPECT_EQ(Object(node).Presets().Count(), GetParam().presets);
 }
@@ -341,19 +339,6 @@ INSTANTIATE_TEST_SUITE_P(
                     BlockCase{"EmptyBlock", {}, 0, 0}, BlockCase{"NegativeLevel", PresetBlock(6, 30), -1, 0},
                     BlockCase{"IntegerWhereAColourBelongs", {int32_t{2}, VtVector{}, int32_t{7}}, 0, 0}),
     [](const testing::TestParamInfo<BlockCase>& info) { return std::string(info.param.name); });
-
-TEST_F(MoleculeObjectTest, ShortPresetListSurvivesSelectionAndEdits) {
-  VtNode* node = NewMolecule();
-  host_.ReadStoredBlock(node, vthost::Host::EncodeStoredBlock(PresetBlock(2, 10)));
-  host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{4}));
-  const VtVector before = GetAs<VtVector>(node, MOLOBJ_PRESET_COLOR_H);
-  host_.SetParameter(node, MOLOBJ_PRESET_COLOR_H, Value(VtVector{1.0, 1.0, 0.0}));
-  host_.Evaluate(document_);
-  host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{4}));
-  EXPECT_EQ(GetAs<VtVector>(node, MOLOBJ_PRESET_COLOR_H), (VtVector{1.0, 1.0, 0.0}));  // left as it was
-  EXPECT_NE(before, (VtVector{1.0, 1.0, 0.0}));
-  EXPECT_EQ(Object(node).Presets().Count(), 2);
-}
 
 struct EnablingCase {
   const char* name;
