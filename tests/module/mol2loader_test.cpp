@@ -171,6 +171,11 @@ class SdfFailure : public SdfReading {
     EXPECT_EQ(molecule.bonds.Count(), 0);
     EXPECT_EQ(vthost::Host::NodeName(node), "kept");
     EXPECT_EQ(Messages(), std::vector<std::string>{message});
+    // the loader goes on reading: the next file loads
+    const auto good = WriteFile(TempFolder() / "good.sdf", kThreeAtoms);
+    EXPECT_TRUE(SdfLoader().Read(Node(node), Filename(String(good.u8string().c_str())), table_, molecule.atoms,
+                                 molecule.bonds));
+    EXPECT_EQ(molecule.atoms.Count(), 3);
   }
 };
 
