@@ -8,7 +8,19 @@ namespace {
 
 using vthost::Value;
 
-using MoleculeObjectTest = StartedModule;
+class MoleculeObjectTest : public StartedModule {
+ protected:
+  // The document saved, closed and opened again: its one object as opened, or null.
+  VtNode* Reopened() {
+    const std::filesystem::path file = TempFolder() / "scene.vdoc";
+    std::string error;
+    EXPECT_TRUE(host_.SaveDocument(document_, file, &error)) << error;
+    host_.CloseDocument(document_);
+    document_ = host_.OpenDocument(file, &error);
+    EXPECT_NE(document_, nullptr) << error;
+    return document_ && host_.Nodes(document_).size() == 1 ? host_.Nodes(document_)[0] : nullptr;
+  }
+};
 
 // The container of a new object holds the default of every entry of the description resource that
 // gives one, and nothing else (no file name).
@@ -212,15 +224,8 @@ TEST_F(MoleculeObjectTest, SaveAndOpenBringBackPresetsRowsAndTheMolecule) {
   host_.SetParameter(node, MOLOBJ_PRESET_COLOR_N, Value(VtVector{0.25, 0.5, 0.75}));
   host_.Evaluate(document_);
   const auto stored = host_.StoredBlock(node);
-  const std::filesystem::path file = TempFolder() / "scene.vdoc";
-  std::string error;
-  ASSERT_TRUE(host_.SaveDocument(document_, file, &error)) << error;
-  host_.CloseDocument(document_);
-
-  document_ = host_.OpenDocument(file, &error);
-  ASSERT_NE(document_, nullptr) << error;
-  ASSERT_EQ(host_.Nodes(document_).size(), 1u);
-  VtNode* opened = host_.Nodes(document_)[0];
+  VtNode* opened = Reopened();
+  ASSERT_NE(opened, nullptr);
   EXPECT_EQ(vthost::Host::NodeName(opened), "water");
   EXPECT_EQ(host_.StoredBlock(opened), stored);
   EXPECT_EQ(Object(opened).RowCount(), 2);
@@ -236,13 +241,8 @@ TEST_F(MoleculeObjectTest, StoredRowCountPastTheLimitIsBroughtWithinIt) {
   constexpr int32_t kLastRowGroup = 15021 + 20 * 248, kRowBeforeGroup = 15021 + 20 * 247;
   VtNode* node = NewMolecule();
   host_.SetParameter(node, MOLOBJ_ROW_COUNT, Value(int32_t{300}));
-  const std::filesystem::path file = TempFolder() / "rows.vdoc";
-  std::string error;
-  ASSERT_TRUE(host_.SaveDocument(document_, file, &error)) << error;
-  host_.CloseDocument(document_);
-  document_ = host_.OpenDocument(file, &error);
-  ASSERT_NE(document_, nullptr) << error;
-  VtNode* opened = host_.Nodes(document_).at(0);
+  VtNode* opened = Reopened();
+  ASSERT_NE(opened, nullptr);
   EXPECT_EQ(Object(opened).RowCount(), 249);
   EXPECT_EQ(GetAs<int32_t>(opened, MOLOBJ_ROW_COUNT), 249);
   ASSERT_NE(host_.Describe(opened).Find(kLastRowGroup), nullptr);
