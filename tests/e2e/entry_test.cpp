@@ -144,12 +144,15 @@ TEST_P(EntryStart, AnswersEveryStepAndRegistersOnlyWhenAllWentWell) {
   if (setup.sendResources) {
     EXPECT_EQ(module_->Message(kLoadResources), c.resources);
     if (c.resources == 1) host_.Faults().FailAll(vthost::AllocKind::Resource);
-    if (setup.res == PluginCopy::Res::None) fs::copy(fs::path(VANTOR_PLUGIN_DIR) / "res", plugin.folder / "res", fs::copy_options::recursive);
+    if (setup.res == PluginCopy::Res::None) {
+      fs::copy(fs::path(VANTOR_PLUGIN_DIR) / "res", plugin.folder / "res", fs::copy_options::recursive);
+    }
     EXPECT_EQ(module_->Message(kLoadResources), c.resources);
     host_.Faults().Clear();
   }
   EXPECT_EQ(module_->Start(), c.start);
   EXPECT_EQ(Console(), c.console);
+  EXPECT_EQ(host_.Events().size(), c.console.size());  // and no dialog
   EXPECT_EQ(Init(), 1);  // a later init is only counted
   const vthost::ObjectType* type = host_.FindObjectType(vthost::molecule::kType);
   ASSERT_EQ(type != nullptr, c.start == 1);
@@ -170,16 +173,17 @@ TEST_P(EntryStart, AnswersEveryStepAndRegistersOnlyWhenAllWentWell) {
 }
 
 const std::vector<std::string> kLoaded{kLoadedLine}, kNotLocated{kResourceLine, kFailedLine};
-std::string Lacks(const char* table) { return std::string("Vantor: the host interface lacks the table ") + table + "."; }
+std::string Lacks(const std::string& table) { return "Vantor: the host interface lacks the table " + table + "."; }
 
 INSTANTIATE_TEST_SUITE_P(
     Changes, EntryStart,
     testing::Values(
-        StartCase{"Nothing", "vantor", nullptr, 1, 1, 1, kLoaded},
-        StartCase{"NothingR2025", "vantorR2025", nullptr, 1, 1, 1, kLoaded},
+        StartCase{"NothingMissing", "vantor", nullptr, 1, 1, 1, kLoaded},
+        StartCase{"NothingMissingR2025", "vantorR2025", nullptr, 1, 1, 1, kLoaded},
         StartCase{"OldestHost", "vantor", [](StartSetup& s) { s.record.version = 2024900; }, 1, 1, 1, kLoaded},
         StartCase{"HostTooOld", "vantor", [](StartSetup& s) { s.record.version = 2024899; }, -3, -1, 0, kNotLocated},
-        StartCase{"OldestHostR2025", "vantorR2025", [](StartSetup& s) { s.record.version = 2025200; }, 1, 1, 1, kLoaded},
+        StartCase{"OldestHostR2025", "vantorR2025", [](StartSetup& s) { s.record.version = 2025200; }, 1, 1, 1,
+                  kLoaded},
         StartCase{"HostTooOldR2025", "vantorR2025", [](StartSetup& s) { s.record.version = 2025199; }, -3, -1, 0,
                   kNotLocated},
         StartCase{"NoVersionR2025", "vantorR2025", [](StartSetup& s) { s.record.version = 0; }, -3, -1, 0, kNotLocated},
@@ -187,7 +191,8 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"NoLocation", "vantor", [](StartSetup& s) { s.noLocation = true; }, -3, -1, 0, kNotLocated},
         StartCase{"NoResFolder", "vantor", [](StartSetup& s) { s.res = PluginCopy::Res::None; }, 1, -1, 0, kNotLocated},
         StartCase{"NoIcon", "vantor", [](StartSetup& s) { s.res = PluginCopy::Res::WithoutIcon; }, 1, 1, 1, kLoaded},
-        StartCase{"NoResourcesMessage", "vantor", [](StartSetup& s) { s.sendResources = false; }, 1, 0, 0, {kFailedLine}},
+        StartCase{"NoResourcesMessage", "vantor", [](StartSetup& s) { s.sendResources = false; }, 1, 0, 0,
+                  {kFailedLine}},
         StartCase{"RegistrationRefused", "vantor", [](StartSetup& s) { s.options.refuseRegistration = true; }, 1, 1, 0,
                   {kFailedLine}},
         // every table the module uses is needed; the console says which one when it can

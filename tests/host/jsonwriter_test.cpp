@@ -132,7 +132,8 @@ TEST(JsonLayout, CompactAsNlohmannDumpsIt) {
 
 TEST(JsonLayout, LineBreaksWhereAskedIndentedByDepth) {
   EXPECT_EQ(Document(true),
-            "{\"a\":[-3,\n  true,null,[],\n  {},{\"x\\ty\":0.5},0.1,-0.03,1.0\n ],\"b\":\"text\",\"c\":{\"d\":-9223372036854775808}}");
+            "{\"a\":[-3,\n  true,null,[],\n  {},{\"x\\ty\":0.5},0.1,-0.03,1.0\n ],\"b\":\"text\","
+            "\"c\":{\"d\":-9223372036854775808}}");
 }
 
 TEST(JsonLayout, TextSinceAMarkWrittenAgain) {

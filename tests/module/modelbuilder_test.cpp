@@ -25,9 +25,9 @@ void PrintTo(const ShapeCase& c, std::ostream* out) { *out << c.name << ": " << 
 
 class Shapes : public ModelBuilder, public testing::WithParamInterface<ShapeCase> {};
 
-// Under one null: nuclei first in reverse atom order, then atoms, then bonds, each with its phong tag;
-// the atoms centred on the box of all atoms, shown or not; spheres of the fixed radius 25 with 24
-// segments; a nucleus at its atom, 0.35 of its size, and without the update message atoms get.
+// Under one null: nuclei first in reverse atom order, then atoms, then bonds, each with its phong tag
+// and, but for the nuclei, the update message; the atoms centred on the box of all atoms, shown or
+// not; spheres of the fixed radius 25 with 24 segments; a nucleus at its atom, 0.35 of its size.
 TEST_P(Shapes, FollowTheMoleculeAndTheSettings) {
   VtNode* node = GetParam().molfile ? Loaded(GetParam().molfile) : NewMolecule();
   for (const auto& [id, value] : GetParam().settings) Set(node, id, value);
@@ -39,24 +39,25 @@ TEST_P(Shapes, FollowTheMoleculeAndTheSettings) {
     SCOPED_TRACE(child->name);
     ASSERT_FALSE(child->tags.empty());
     EXPECT_EQ(child->tags[0]->type, VT_TAG_PHONG);
-    if (child->type == VT_OBJECT_SWEEP) continue;
     const std::string& name = child->name;
     const bool nucleus = vthost::molecule::IsNucleusName(name);
-    const VtNode* atom = nucleus ? Child(root, name.substr(0, name.find(' '))) : child.get();
-    EXPECT_EQ(child->primitive->type, VT_PRIMITIVE_SPHERE);
-    EXPECT_DOUBLE_EQ(child->primitive->radius, nucleus ? 25.0 * 0.35 : 25.0);
-    EXPECT_EQ(child->primitive->segments, 24);
-    ASSERT_NE(atom, nullptr);
-    EXPECT_EQ(child->position, atom->position);
     std::vector<int32_t> messages;
     for (const auto& event : vthost::Host::NodeEvents(child.get())) {
       if (event.kind == vthost::NodeEvent::Kind::Message) messages.push_back(event.value);
     }
     EXPECT_EQ(messages, nucleus ? std::vector<int32_t>{} : std::vector<int32_t>{VT_MSG_UPDATE});
+    if (child->type == VT_OBJECT_SWEEP) continue;
+    EXPECT_EQ(child->primitive->type, VT_PRIMITIVE_SPHERE);
+    EXPECT_DOUBLE_EQ(child->primitive->radius, nucleus ? 25.0 * 0.35 : 25.0);
+    EXPECT_EQ(child->primitive->segments, 24);
+    const VtNode* atom = nucleus ? Child(root, name.substr(0, name.find(' '))) : child.get();
+    ASSERT_NE(atom, nullptr);
+    EXPECT_EQ(child->position, atom->position);
   }
   if (root->children.empty()) return;
   const VtNode& first = *root->children[0];
-  EXPECT_EQ(first.type == VT_OBJECT_SWEEP ? first.children.at(1)->spline->points.at(0) : first.position, GetParam().first);
+  const VtVector where = first.type == VT_OBJECT_SWEEP ? first.children.at(1)->spline->points.at(0) : first.position;
+  EXPECT_EQ(where, GetParam().first);
 }
 
 // kChain's atoms span x from -1 to 3 and y from -1 to 1: C sits at -100, N at (-200, -100).
@@ -64,7 +65,8 @@ INSTANTIATE_TEST_SUITE_P(
     Molecules, Shapes,
     testing::Values(
         ShapeCase{"NeverLoaded", nullptr, {}, {}, {}},
-        ShapeCase{"AtomsThenBonds", kChain, {}, {"C", "O", "S", "H", "N", "bond", "bond", "bond", "bond"}, {-100, 0, 0}},
+        ShapeCase{"AtomsThenBonds", kChain, {}, {"C", "O", "S", "H", "N", "bond", "bond", "bond", "bond"},
+                  {-100, 0, 0}},
         ShapeCase{"NucleiFirstInReverseOrder", kChain, {{MOLOBJ_SHOW_NUCLEUS, true}},
                   {"N nucleus", "H nucleus", "S nucleus", "O nucleus", "C nucleus", "C", "O", "S", "H", "N", "bond",
                    "bond", "bond", "bond"},

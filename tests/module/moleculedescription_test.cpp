@@ -78,7 +78,8 @@ TEST_F(MoleculeDescription, UserValuesSurviveLaterDescriptions) {
   EXPECT_TRUE(*vthost::Lookup(description.Find(15028)->attributes.get(), 5) == Value(0.01));   // tiles minimum
   // a value for every entry but the material and the symbol, which have none until the user gives one
   for (const RowParameter parameter : kShownOrder) {
-    const bool none = parameter == MOLOBJ_ROW_GROUP || parameter == MOLOBJ_ROW_MATERIAL || parameter == MOLOBJ_ROW_SYMBOL;
+    const bool none =
+        parameter == MOLOBJ_ROW_GROUP || parameter == MOLOBJ_ROW_MATERIAL || parameter == MOLOBJ_ROW_SYMBOL;
     EXPECT_EQ(Get(node_, *RowParameterId(0, parameter)) == nullptr, none) << parameter;
   }
   host_.SetParameter(node_, 15028, Value(2.5));
