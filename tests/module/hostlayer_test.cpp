@@ -153,7 +153,6 @@ TEST_F(HostLayer, FilenamesJoinAndAnswerExistence) {
   EXPECT_TRUE(Filename().IsEmpty());
   EXPECT_EQ((base + "atoms.sdf").Path().ToStdString(), (folder / "atoms.sdf").u8string());
   EXPECT_EQ(PluginResourceFolder().Path().ToStdString(), (SourceDir() / "res").u8string());
-  std::filesystem::remove_all(folder);
 }
 
 TEST_F(HostLayer, ContainersHoldEveryValueType) {
