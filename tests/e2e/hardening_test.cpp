@@ -175,28 +175,6 @@ TEST_F(Hardening, HundredMegabyteLineIsCutAndTheRestReadsEmpty) {
   host_.CloseDocument(scene);
 }
 
-TEST_F(Hardening, FileGoneBetweenTheExistenceTestAndTheOpening) {
-  VtDocument* scene = host_.NewDocument();
-  VtNode* node = Load(scene, Write("water.mol", kWaterMolfile));
-  ASSERT_NE(node, nullptr);
-  const fs::path vanishing = Write("vanishing.sdf", kWaterMolfile);
-  host_.Options().afterExistenceTest = [&](const std::string& path) {
-    if (path == vanishing.u8string()) fs::remove(vanishing);
-  };
-  host_.SetParameter(node, kFile, vthost::Value(vanishing));
-  host_.Press(node, kLoad);
-  host_.Options().afterExistenceTest = nullptr;
-  EXPECT_EQ(host_.Texts(vthost::Event::Kind::Message),
-            (std::vector<std::string>{"Failed to open the .sdf file.",
-                                      "An error was encountered when loading the molecule definition file."}));
-  // the object stays usable: the next file loads
-  host_.SetParameter(node, kFile, vthost::Value(folder_ / "water.mol"));
-  host_.Press(node, kLoad);
-  host_.Evaluate(scene);
-  EXPECT_EQ(CountSpheres(vthost::Host::Hierarchy(node)), 3u);
-  host_.CloseDocument(scene);
-}
-
 // A title that is not UTF-8 names the object: the report and the glTF must still be written.
 TEST_F(Hardening, ReportAndModelOfATitleThatIsNotUtf8AreWritten) {
   VtDocument* scene = host_.NewDocument();

@@ -1,4 +1,5 @@
-// The element table: row parsing with its working record, the file, the lookup, copying.
+// The element table: row parsing with its working record, the file, the lookup, copying. The shipped
+// table is read where its elements are used: the model's radii, colours and preset slots.
 #include <algorithm>
 #include <sstream>
 
@@ -90,22 +91,6 @@ TEST_F(ElementFile, LineOverTheLimitEndsTheTable) {
   EXPECT_EQ(Symbols(table), std::vector<std::string>{"H"});
   const std::string fits = "Y,FFFFFF,1,2," + std::string(9984, '0') + "7";  // 9,998 characters
   EXPECT_EQ(Symbols(TableFrom("t\nc\n" + fits + "\nC,8F8F8F,77,170,91\n")), (std::vector<std::string>{"Y", "C"}));
-}
-
-TEST_F(ElementFile, ShippedTableListsTheElementsInOrder) {
-  ElementTable table;
-  ASSERT_TRUE(table.Load());
-  ASSERT_EQ(table.Count(), 118);
-  EXPECT_EQ(FindElementIndex("H", table), kHydrogen);
-  EXPECT_EQ(FindElementIndex("C", table), kCarbon);
-  EXPECT_EQ(FindElementIndex("N", table), kNitrogen);
-  EXPECT_EQ(FindElementIndex("O", table), kOxygen);
-  EXPECT_EQ(FindElementIndex("Og", table), 117);
-  const ElementRecord& carbon = table[kCarbon];
-  EXPECT_DOUBLE_EQ(carbon.color[0], 0x8F / 255.0);
-  EXPECT_DOUBLE_EQ(carbon.radius1, 77.0);
-  EXPECT_DOUBLE_EQ(carbon.radius2, 170.0);
-  EXPECT_DOUBLE_EQ(carbon.radius3, 91.0);
 }
 
 TEST_F(ElementFile, MissingFileEmptiesTheTable) {

@@ -24,21 +24,27 @@ class MaterialRows : public BuiltModel {
   }
 };
 
+// The texture takes the row's placement: the user's values, and the defaults the row's first
+// description wrote (UVW projection, stored as a Float; no offset; one tile; material used).
 TEST_F(MaterialRows, AtomRowGivesATextureWithItsPlacementAndNoColour) {
   VtNode* node = Loaded(kChain);
   VtNode* red = host_.CreateMaterial(document_, "Red", {1, 0, 0});
   AddRow(node, " O ", red);
   Set(node, 15028, 2.5);
   Set(node, 15031, int32_t{3});
-  const VtNode* oxygen = Child(Build(node), "O");
+  AddRow(node, "S", red);
+  const VtNode* root = Build(node);
+  const VtNode* oxygen = Child(root, "O");
   const VtTag* texture = Texture(oxygen);
   ASSERT_NE(texture, nullptr);
   EXPECT_EQ(oxygen->tags[0].get(), texture);  // at the head, before the phong tag
   EXPECT_EQ(texture->material, red->serial);
-  EXPECT_TRUE(*vthost::Lookup(&texture->parameters, 1014) == Value(2.5));
-  EXPECT_TRUE(*vthost::Lookup(&texture->parameters, 1004) == Value(int32_t{3}));
-  EXPECT_TRUE(*vthost::Lookup(&texture->parameters, 1000) == Value(0.0));
   EXPECT_FALSE(oxygen->display.set);
+  using Placement = std::map<int32_t, Value>;  // offset U, V; projection; tiles U, V
+  EXPECT_EQ(texture->parameters.values, (Placement{{1000, 0.0}, {1001, 0.0}, {1004, 3}, {1014, 2.5}, {1015, 1.0}}));
+  ASSERT_NE(Texture(Child(root, "S")), nullptr);
+  EXPECT_EQ(Texture(Child(root, "S"))->parameters.values,
+            (Placement{{1000, 0.0}, {1001, 0.0}, {1004, 6}, {1014, 1.0}, {1015, 1.0}}));
 }
 
 TEST_F(MaterialRows, ElementSymbolsKeepLetterCaseSpecialKeysDoNot) {

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "builtmodel.h"
+#include "vthost/molecule.h"
 
 namespace vantor {
 namespace {
@@ -11,73 +12,79 @@ using vthost::Value;
 
 using ModelBuilder = BuiltModel;
 
-TEST_F(ModelBuilder, EmptyMoleculeGivesAnEmptyNull) {
-  VtNode* node = NewMolecule();
+// What a build makes of a molfile under a few settings (the rest as a new object has them).
+struct ShapeCase {
+  const char* name;
+  const char* molfile;  // null: never loaded
+  std::vector<std::pair<int32_t, Value>> settings;
+  std::vector<std::string> children;  // of the root, bonds as "bond"
+  VtVector first;                     // where the first child sits: its position, or a bond's start
+};
+
+void PrintTo(const ShapeCase& c, std::ostream* out) { *out << c.name << ": " << c.children.size() << " children"; }
+
+class Shapes : public ModelBuilder, public testing::WithParamInterface<ShapeCase> {};
+
+// Under one null: nuclei first in reverse atom order, then atoms, then bonds, each with its phong tag
+// and, but for the nuclei, the update message; the atoms centred on the box of all atoms, shown or
+// not; spheres of the fixed radius 25 with 24 segments; a nucleus at its atom, 0.35 of its size.
+TEST_P(Shapes, FollowTheMoleculeAndTheSettings) {
+  VtNode* node = GetParam().molfile ? Loaded(GetParam().molfile) : NewMolecule();
+  for (const auto& [id, value] : GetParam().settings) Set(node, id, value);
   const VtNode* root = Build(node);
   ASSERT_NE(root, nullptr);
   EXPECT_EQ(root->type, VT_OBJECT_NULL);
-  EXPECT_TRUE(root->children.empty());
-}
-
-TEST_F(ModelBuilder, AtomsThenBondsEachWithPhongTag) {
-  const VtNode* root = Build(Loaded(kChain));
-  ASSERT_NE(root, nullptr);
-  EXPECT_EQ(ChildNames(root), (std::vector<std::string>{"C", "O", "S", "H", "N", "bond", "bond", "bond", "bond"}));
+  ASSERT_EQ(ChildNames(root), GetParam().children);
   for (const auto& child : root->children) {
+    SCOPED_TRACE(child->name);
     ASSERT_FALSE(child->tags.empty());
     EXPECT_EQ(child->tags[0]->type, VT_TAG_PHONG);
-    EXPECT_EQ(vthost::Host::NodeEvents(child.get()).back().value, VT_MSG_UPDATE);
+    const std::string& name = child->name;
+    const bool nucleus = vthost::molecule::IsNucleusName(name);
+    std::vector<int32_t> messages;
+    for (const auto& event : vthost::Host::NodeEvents(child.get())) {
+      if (event.kind == vthost::NodeEvent::Kind::Message) messages.push_back(event.value);
+    }
+    EXPECT_EQ(messages, nucleus ? std::vector<int32_t>{} : std::vector<int32_t>{VT_MSG_UPDATE});
+    if (child->type == VT_OBJECT_SWEEP) continue;
+    EXPECT_EQ(child->primitive->type, VT_PRIMITIVE_SPHERE);
+    EXPECT_DOUBLE_EQ(child->primitive->radius, nucleus ? 25.0 * 0.35 : 25.0);
+    EXPECT_EQ(child->primitive->segments, 24);
+    const VtNode* atom = nucleus ? Child(root, name.substr(0, name.find(' '))) : child.get();
+    ASSERT_NE(atom, nullptr);
+    EXPECT_EQ(child->position, atom->position);
   }
-  const VtNode* carbon = Child(root, "C");
-  EXPECT_EQ(carbon->primitive->type, VT_PRIMITIVE_SPHERE);
-  EXPECT_EQ(carbon->primitive->radius, 25.0);  // radius mode 3: the fixed radius
-  EXPECT_EQ(carbon->primitive->segments, 24);
-  // centred on the box of all atoms: x from -1 to 3, y from -1 to 1
-  EXPECT_EQ(carbon->position, (VtVector{-100.0, 0.0, 0.0}));
-  EXPECT_EQ(Child(root, "S")->position, (VtVector{200.0, 0.0, 0.0}));
+  if (root->children.empty()) return;
+  const VtNode& first = *root->children[0];
+  const VtVector where = first.type == VT_OBJECT_SWEEP ? first.children.at(1)->spline->points.at(0) : first.position;
+  EXPECT_EQ(where, GetParam().first);
 }
 
-TEST_F(ModelBuilder, NucleiComeFirstInReverseAtomOrder) {
-  VtNode* node = Loaded(kChain);
-  Set(node, MOLOBJ_SHOW_NUCLEUS, true);
-  const VtNode* root = Build(node);
-  EXPECT_EQ(ChildNames(root), (std::vector<std::string>{"N nucleus", "H nucleus", "S nucleus", "O nucleus", "C nucleus",
-                                                         "C", "O", "S", "H", "N", "bond", "bond", "bond", "bond"}));
-  const VtNode* nucleus = Child(root, "O nucleus");
-  EXPECT_EQ(nucleus->position, Child(root, "O")->position);
-  EXPECT_DOUBLE_EQ(nucleus->primitive->radius, 25.0 * 0.35);
-  for (const auto& event : vthost::Host::NodeEvents(nucleus)) {
-    EXPECT_NE(event.kind, vthost::NodeEvent::Kind::Message);  // no update message for nuclei
-  }
-}
-
-TEST_F(ModelBuilder, DisplayModesLeaveOutAtomsOrBonds) {
-  VtNode* node = Loaded(kChain);
-  Set(node, MOLOBJ_SHOW_NUCLEUS, true);
-  Set(node, MOLOBJ_DISPLAY_MODE, int32_t{kDisplayAtomsOnly});
-  EXPECT_EQ(Sweeps(Build(node)).size(), 0u);
-  EXPECT_EQ(Build(node)->children.size(), 10u);
-  Set(node, MOLOBJ_DISPLAY_MODE, int32_t{kDisplayBondsOnly});
-  const VtNode* root = Build(node);
-  ASSERT_EQ(root->children.size(), 4u);
-  // positioned exactly as with atoms: the centre still comes from every atom
-  EXPECT_EQ(root->children[0]->children.at(1)->spline->points.at(0), (VtVector{-100.0, 0.0, 0.0}));
-}
-
-TEST_F(ModelBuilder, HiddenHydrogensKeepTheCentre) {
-  VtNode* node = Loaded(kChain);
-  Set(node, MOLOBJ_SHOW_HYDROGENS, false);
-  const VtNode* root = Build(node);
-  EXPECT_EQ(ChildNames(root), (std::vector<std::string>{"C", "O", "S", "N", "bond", "bond", "bond"}));
-  EXPECT_EQ(Child(root, "C")->position, (VtVector{-100.0, 0.0, 0.0}));
-}
-
-TEST_F(ModelBuilder, OneAtomSitsAtTheOrigin) {
-  const VtNode* root = Build(Loaded("one\n\n\n  1  0\n    4.0000   -2.0000    7.5000 Fe  0  0\n"));
-  ASSERT_EQ(root->children.size(), 1u);
-  EXPECT_EQ(root->children[0]->name, "Fe");
-  EXPECT_EQ(root->children[0]->position, (VtVector{0.0, 0.0, 0.0}));
-}
+// kChain's atoms span x from -1 to 3 and y from -1 to 1: C sits at -100, N at (-200, -100).
+INSTANTIATE_TEST_SUITE_P(
+    Molecules, Shapes,
+    testing::Values(
+        ShapeCase{"NeverLoaded", nullptr, {}, {}, {}},
+        ShapeCase{"AtomsThenBonds", kChain, {}, {"C", "O", "S", "H", "N", "bond", "bond", "bond", "bond"},
+                  {-100, 0, 0}},
+        ShapeCase{"NucleiFirstInReverseOrder", kChain, {{MOLOBJ_SHOW_NUCLEUS, true}},
+                  {"N nucleus", "H nucleus", "S nucleus", "O nucleus", "C nucleus", "C", "O", "S", "H", "N", "bond",
+                   "bond", "bond", "bond"},
+                  {-200, -100, 0}},
+        ShapeCase{"AtomsOnly", kChain, {{MOLOBJ_SHOW_NUCLEUS, true}, {MOLOBJ_DISPLAY_MODE, int32_t{kDisplayAtomsOnly}}},
+                  {"N nucleus", "H nucleus", "S nucleus", "O nucleus", "C nucleus", "C", "O", "S", "H", "N"},
+                  {-200, -100, 0}},
+        ShapeCase{"BondsOnlyPlacedAsWithAtoms", kChain,
+                  {{MOLOBJ_SHOW_NUCLEUS, true}, {MOLOBJ_DISPLAY_MODE, int32_t{kDisplayBondsOnly}}},
+                  {"bond", "bond", "bond", "bond"}, {-100, 0, 0}},
+        ShapeCase{"HiddenHydrogensKeepTheCentre", kChain, {{MOLOBJ_SHOW_HYDROGENS, false}},
+                  {"C", "O", "S", "N", "bond", "bond", "bond"}, {-100, 0, 0}},
+        ShapeCase{"OneAtomAtTheOrigin", "one\n\n\n  1  0\n    4.0000   -2.0000    7.5000 Fe  0  0\n", {}, {"Fe"}, {}},
+        ShapeCase{"BondsNamingMissingAtomsLeftOut",
+                  "b\n\n\n  2  5\n    0.0000    0.0000    0.0000 C   0\n    1.0000    0.0000    0.0000 C   0\n"
+                  "  1  2  1\n  0  1  1\n -1  2  1\n  1999  1\n  2  3  1\n",
+                  {}, {"C", "C", "bond"}, {-50, 0, 0}}),
+    [](const testing::TestParamInfo<ShapeCase>& info) { return std::string(info.param.name); });
 
 struct RadiusCase {
   const char* name;
@@ -142,12 +149,6 @@ TEST_F(ModelBuilder, BondsTakeTheirRadiusAndShapeFromTheirOrder) {
   EXPECT_TRUE(*vthost::Lookup(&profile.parameters, 1003) == Value(int32_t{5}));
   EXPECT_EQ(path.spline->type, VT_SPLINE_LINEAR);
   EXPECT_EQ(path.spline->points, (std::vector<VtVector>{{-100.0, 0.0, 0.0}, {0.0, 0.0, 0.0}}));
-}
-
-TEST_F(ModelBuilder, BondsNamingMissingAtomsAreLeftOut) {
-  const VtNode* root = Build(Loaded("b\n\n\n  2  5\n    0.0000    0.0000    0.0000 C   0\n    1.0000    0.0000    0.0000 C   0\n"
-                                     "  1  2  1\n  0  1  1\n -1  2  1\n  1999  1\n  2  3  1\n"));
-  EXPECT_EQ(Sweeps(root).size(), 1u);
 }
 
 // C, an element the table lacks, O and N; bonds C-O single, O-N triple, one to the dropped atom and

@@ -124,35 +124,24 @@ INSTANTIATE_TEST_SUITE_P(Files, SdfReading, testing::ValuesIn(Cases()),
 
 using SdfFile = SdfReading;
 
-TEST_F(SdfFile, CoordinatesComeFromTheFirstThirtyColumns) {
-  std::istringstream in(kThreeAtoms);
-  Molecule molecule;
-  SdfLoader().ReadFrom(in, Node(nullptr), table_, molecule.atoms, molecule.bonds);
-  ASSERT_EQ(molecule.atoms.Count(), 3);
-  EXPECT_DOUBLE_EQ(molecule.atoms[0].y, 1.25);
-  EXPECT_DOUBLE_EQ(molecule.atoms[0].z, -0.5);
-  EXPECT_DOUBLE_EQ(molecule.atoms[1].x, 1.43);
-  EXPECT_DOUBLE_EQ(molecule.atoms[2].x, -0.54);
-  EXPECT_DOUBLE_EQ(molecule.atoms[2].z, 2.0);
-}
-
-TEST_F(SdfFile, ReadOpensTheFileRenamesTheNodeAndMarksNothing) {
+TEST_F(SdfFile, ReadOpensTheFileTakesTheCoordinatesRenamesTheNodeAndMarksNothing) {
   const auto file = WriteFile(TempFolder() / "methanol.sdf", kThreeAtoms);
   VtNode* node = host_.NewNode("Molecule");
   Molecule molecule;
   EXPECT_TRUE(SdfLoader().Read(Node(node), Filename(String(file.u8string().c_str())), table_, molecule.atoms,
                                molecule.bonds));
-  EXPECT_EQ(molecule.atoms.Count(), 3);
+  ASSERT_EQ(molecule.atoms.Count(), 3);
   EXPECT_EQ(molecule.bonds.Count(), 2);
+  // the coordinates come from the first thirty columns
+  EXPECT_DOUBLE_EQ(molecule.atoms[0].y, 1.25);
+  EXPECT_DOUBLE_EQ(molecule.atoms[0].z, -0.5);
+  EXPECT_DOUBLE_EQ(molecule.atoms[1].x, 1.43);
+  EXPECT_DOUBLE_EQ(molecule.atoms[2].x, -0.54);
+  EXPECT_DOUBLE_EQ(molecule.atoms[2].z, 2.0);
   EXPECT_EQ(vthost::Host::NodeEvents(node),
             (std::vector<vthost::NodeEvent>{{vthost::NodeEvent::Kind::Renamed, 1, "methanol"}}));
   EXPECT_TRUE(Messages().empty());
 }
-
-struct FailureCase {
-  const char* name;
-  const char* message;
-};
 
 class SdfFailure : public SdfReading {
  protected:
@@ -171,6 +160,11 @@ class SdfFailure : public SdfReading {
     EXPECT_EQ(molecule.bonds.Count(), 0);
     EXPECT_EQ(vthost::Host::NodeName(node), "kept");
     EXPECT_EQ(Messages(), std::vector<std::string>{message});
+    // the loader goes on reading: the next file loads
+    const auto good = WriteFile(TempFolder() / "good.sdf", kThreeAtoms);
+    EXPECT_TRUE(SdfLoader().Read(Node(node), Filename(String(good.u8string().c_str())), table_, molecule.atoms,
+                                 molecule.bonds));
+    EXPECT_EQ(molecule.atoms.Count(), 3);
   }
 };
 

@@ -8,7 +8,19 @@ namespace {
 
 using vthost::Value;
 
-using MoleculeObjectTest = StartedModule;
+class MoleculeObjectTest : public StartedModule {
+ protected:
+  // The document saved, closed and opened again: its one object as opened, or null.
+  VtNode* Reopened() {
+    const std::filesystem::path file = TempFolder() / "scene.vdoc";
+    std::string error;
+    EXPECT_TRUE(host_.SaveDocument(document_, file, &error)) << error;
+    host_.CloseDocument(document_);
+    document_ = host_.OpenDocument(file, &error);
+    EXPECT_NE(document_, nullptr) << error;
+    return document_ && host_.Nodes(document_).size() == 1 ? host_.Nodes(document_)[0] : nullptr;
+  }
+};
 
 // The container of a new object holds the default of every entry of the description resource that
 // gives one, and nothing else (no file name).
@@ -138,21 +150,25 @@ TEST_F(MoleculeObjectTest, PresetEditsStayWithTheirPreset) {
   EXPECT_EQ(std::get<VtVector>(stored[1 + 3 * 5 + kSlotCarbon]), (VtVector{1.0, 0.0, 0.0}));
 }
 
-// Every preset, edited and evaluated, comes back as a new object showed it.
-TEST_F(MoleculeObjectTest, RestoreAskedAndAnsweredYes) {
+// Every preset, edited and evaluated, stays as edited when the user answers no to the question and
+// comes back as a new object showed it when they answer yes.
+TEST_F(MoleculeObjectTest, RestoreFollowsTheAnswer) {
   VtNode* node = NewMolecule();
-  host_.Options().answerYes = true;
   for (int32_t preset = 0; preset < kDefaultPresetCount; ++preset) {
     host_.SetParameter(node, MOLOBJ_PRESET, Value(preset));
     const std::vector<VtVector> fresh = Shown(node);
     for (const int32_t id : kPresetColourIds) host_.SetParameter(node, id, Value(VtVector{1.0, 0.0, 1.0}));
     host_.Evaluate(document_);
-    host_.Press(node, MOLOBJ_RESTORE_PRESET);
-    EXPECT_EQ(Shown(node), fresh) << preset;
-    EXPECT_EQ(Colours(Object(node).Presets()[preset]), fresh) << preset;
+    const std::vector<VtVector> edited = Shown(node);
+    for (const bool yes : {false, true}) {
+      host_.Options().answerYes = yes;
+      host_.Press(node, MOLOBJ_RESTORE_PRESET);
+      EXPECT_EQ(Shown(node), yes ? fresh : edited) << preset;
+      EXPECT_EQ(Colours(Object(node).Presets()[preset]), yes ? fresh : edited) << preset;
+    }
   }
   const std::string question = "Are you sure you want to restore this preset to its default colors?";
-  EXPECT_EQ(host_.Texts(vthost::Event::Kind::Question), std::vector<std::string>(kDefaultPresetCount, question));
+  EXPECT_EQ(host_.Texts(vthost::Event::Kind::Question), std::vector<std::string>(2 * kDefaultPresetCount, question));
 }
 
 // Restore wrote the whole mirror back, which only an evaluation refreshes: edits made since, or
@@ -179,18 +195,12 @@ TEST_F(MoleculeObjectTest, RestoreKeepsEditsNotYetEvaluated) {
   }
 }
 
-TEST_F(MoleculeObjectTest, RestoreAnsweredNoChangesNothing) {
-  VtNode* node = NewMolecule();
-  host_.SetParameter(node, MOLOBJ_PRESET_COLOR_H, Value(VtVector{0.0, 1.0, 0.0}));
-  host_.Evaluate(document_);
-  host_.Press(node, MOLOBJ_RESTORE_PRESET);
-  EXPECT_EQ(host_.Texts(vthost::Event::Kind::Question).size(), 1u);
-  EXPECT_EQ(GetAs<VtVector>(node, MOLOBJ_PRESET_COLOR_H), (VtVector{0.0, 1.0, 0.0}));
-  EXPECT_EQ(Object(node).Presets()[0].colours[kSlotHydrogen].y, 1.0);
-}
-
+// Of the parameter changes the object hears of, the colour mode reads the element table again and
+// the preset shows its colours; the others are only stored.
 TEST_F(MoleculeObjectTest, ColourModeChangeReadsTheElementTableAgain) {
   VtNode* node = NewMolecule();
+  host_.SetParameter(node, MOLOBJ_RADIUS_MODE, Value(int32_t{kRadiusVanDerWaals}));
+  EXPECT_TRUE(vthost::Host::NodeEvents(node).empty());
   ASSERT_EQ(Object(node).Elements().Count(), 118);
   WriteFile(plugin_ / "res" / "ptable.csv", "t\nc\nH,FFFFFF,32,120,79\nHe,D9FFFF,93,140,49\n");
   host_.SetParameter(node, MOLOBJ_COLOR_MODE, Value(int32_t{kColourByPreset}));
@@ -200,12 +210,6 @@ TEST_F(MoleculeObjectTest, ColourModeChangeReadsTheElementTableAgain) {
   host_.SetParameter(node, MOLOBJ_COLOR_MODE, Value(int32_t{kColourByElement}));
   EXPECT_EQ(Object(node).Elements().Count(), 0);  // emptied, silently
   EXPECT_TRUE(host_.Events().empty());
-}
-
-TEST_F(MoleculeObjectTest, OtherParameterChangesAreOnlyStored) {
-  VtNode* node = NewMolecule();
-  host_.SetParameter(node, MOLOBJ_RADIUS_MODE, Value(int32_t{kRadiusVanDerWaals}));
-  EXPECT_TRUE(vthost::Host::NodeEvents(node).empty());
 }
 
 TEST_F(MoleculeObjectTest, SaveAndOpenBringBackPresetsRowsAndTheMolecule) {
@@ -218,15 +222,8 @@ TEST_F(MoleculeObjectTest, SaveAndOpenBringBackPresetsRowsAndTheMolecule) {
   host_.SetParameter(node, MOLOBJ_PRESET_COLOR_N, Value(VtVector{0.25, 0.5, 0.75}));
   host_.Evaluate(document_);
   const auto stored = host_.StoredBlock(node);
-  const std::filesystem::path file = TempFolder() / "scene.vdoc";
-  std::string error;
-  ASSERT_TRUE(host_.SaveDocument(document_, file, &error)) << error;
-  host_.CloseDocument(document_);
-
-  document_ = host_.OpenDocument(file, &error);
-  ASSERT_NE(document_, nullptr) << error;
-  ASSERT_EQ(host_.Nodes(document_).size(), 1u);
-  VtNode* opened = host_.Nodes(document_)[0];
+  VtNode* opened = Reopened();
+  ASSERT_NE(opened, nullptr);
   EXPECT_EQ(vthost::Host::NodeName(opened), "water");
   EXPECT_EQ(host_.StoredBlock(opened), stored);
   EXPECT_EQ(Object(opened).RowCount(), 2);
@@ -237,26 +234,26 @@ TEST_F(MoleculeObjectTest, SaveAndOpenBringBackPresetsRowsAndTheMolecule) {
 }
 
 // The object took a stored count past the 249 rows it shows, so the first 51 presses of Remove
-// removed nothing the user could see.
+// removed nothing the user could see; row 249 would own ids from 20001, the object's own parameters.
 TEST_F(MoleculeObjectTest, StoredRowCountPastTheLimitIsBroughtWithinIt) {
   constexpr int32_t kLastRowGroup = 15021 + 20 * 248, kRowBeforeGroup = 15021 + 20 * 247;
   VtNode* node = NewMolecule();
   host_.SetParameter(node, MOLOBJ_ROW_COUNT, Value(int32_t{300}));
-  const std::filesystem::path file = TempFolder() / "rows.vdoc";
-  std::string error;
-  ASSERT_TRUE(host_.SaveDocument(document_, file, &error)) << error;
-  host_.CloseDocument(document_);
-  document_ = host_.OpenDocument(file, &error);
-  ASSERT_NE(document_, nullptr) << error;
-  VtNode* opened = host_.Nodes(document_).at(0);
+  VtNode* opened = Reopened();
+  ASSERT_NE(opened, nullptr);
   EXPECT_EQ(Object(opened).RowCount(), 249);
   EXPECT_EQ(GetAs<int32_t>(opened, MOLOBJ_ROW_COUNT), 249);
   ASSERT_NE(host_.Describe(opened).Find(kLastRowGroup), nullptr);
+  host_.Press(opened, MOLOBJ_ADD_ROW);
+  EXPECT_EQ(Object(opened).RowCount(), 249);  // no row past the last possible one
   VtNode* copy = host_.Duplicate(opened, "copy");
   ASSERT_NE(copy, nullptr);
   for (VtNode* object : {opened, copy}) {
     host_.Press(object, MOLOBJ_REMOVE_ROW);
     EXPECT_EQ(GetAs<int32_t>(object, MOLOBJ_ROW_COUNT), 248);
+    EXPECT_EQ(GetAs<double>(object, MOLOBJ_ATOM_RADIUS), 25.0);  // untouched by the removal
+    EXPECT_EQ(GetAs<bool>(object, MOLOBJ_XRAY), false);
+    EXPECT_EQ(GetAs<double>(object, MOLOBJ_RADIUS_SCALE), 1.0);
     const vthost::Description shown = host_.Describe(object);
     EXPECT_EQ(shown.Find(kLastRowGroup), nullptr);  // the last row shown is gone
     EXPECT_NE(shown.Find(kRowBeforeGroup), nullptr);
@@ -320,9 +317,13 @@ TEST_P(StoredBlock, ReadsWhatTheBlockHoldsAndNoMore) {
   VtNode* node = NewMolecule();
   EXPECT_TRUE(host_.ReadStoredBlock(node, vthost::Host::EncodeStoredBlock(GetParam().values), GetParam().level));
   EXPECT_EQ(Object(node).Presets().Count(), GetParam().presets);
-  // a preset index the list does not hold changes no colour and reads nothing outside the list
+  // a preset index the list does not hold changes no colour, loses no edit and reads nothing outside
+  // the list
   host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{5}));
+  host_.SetParameter(node, MOLOBJ_PRESET_COLOR_H, Value(VtVector{1.0, 1.0, 0.0}));
   host_.Evaluate(document_);
+  host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{5}));
+  EXPECT_EQ(GetAs<VtVector>(node, MOLOBJ_PRESET_COLOR_H), (VtVector{1.0, 1.0, 0.0}));
   host_.Press(node, MOLOBJ_RESTORE_PRESET);
   EXPECT_EQ(Object(node).Presets().Count(), GetParam().presets);
 }
@@ -336,19 +337,6 @@ INSTANTIATE_TEST_SUITE_P(
                     BlockCase{"EmptyBlock", {}, 0, 0}, BlockCase{"NegativeLevel", PresetBlock(6, 30), -1, 0},
                     BlockCase{"IntegerWhereAColourBelongs", {int32_t{2}, VtVector{}, int32_t{7}}, 0, 0}),
     [](const testing::TestParamInfo<BlockCase>& info) { return std::string(info.param.name); });
-
-TEST_F(MoleculeObjectTest, ShortPresetListSurvivesSelectionAndEdits) {
-  VtNode* node = NewMolecule();
-  host_.ReadStoredBlock(node, vthost::Host::EncodeStoredBlock(PresetBlock(2, 10)));
-  host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{4}));
-  const VtVector before = GetAs<VtVector>(node, MOLOBJ_PRESET_COLOR_H);
-  host_.SetParameter(node, MOLOBJ_PRESET_COLOR_H, Value(VtVector{1.0, 1.0, 0.0}));
-  host_.Evaluate(document_);
-  host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{4}));
-  EXPECT_EQ(GetAs<VtVector>(node, MOLOBJ_PRESET_COLOR_H), (VtVector{1.0, 1.0, 0.0}));  // left as it was
-  EXPECT_NE(before, (VtVector{1.0, 1.0, 0.0}));
-  EXPECT_EQ(Object(node).Presets().Count(), 2);
-}
 
 struct EnablingCase {
   const char* name;
