@@ -273,16 +273,20 @@ bool ScriptRunner::Set(const CommandWords& words) {
   return SetParameterFromText(host_, node, words[2], value, &error) || Fail(error);
 }
 
+int32_t ScriptRunner::ParameterOfType(VtNode* node, const std::string& name, int32_t dataType,
+                                      const std::string& needed) {
+  std::string error;
+  const int32_t id = FindParameterId(host_, node, name, &error);
+  if (id == 0) return Fail(error), 0;
+  const int32_t shown = ShownDataType(host_, node, id);
+  if (shown != dataType) return Fail(TypeMismatch(name, shown, needed)), 0;
+  return id;
+}
+
 bool ScriptRunner::Press(const CommandWords& words) {
   VtNode* node = Object(words[1]);
-  if (node == nullptr) return false;
-  std::string error;
-  const int32_t id = FindParameterId(host_, node, words[2], &error);
-  if (id == 0) return Fail(error);
-  const int32_t dataType = ShownDataType(host_, node, id);
-  if (dataType != VT_DATATYPE_BUTTON) return Fail(TypeMismatch(words[2], dataType, "a button"));
-  host_.Press(node, id);
-  return true;
+  const int32_t id = node ? ParameterOfType(node, words[2], VT_DATATYPE_BUTTON, "a button") : 0;
+  return id != 0 && (host_.Press(node, id), true);
 }
 
 bool ScriptRunner::Answer(const CommandWords& words) {
@@ -303,12 +307,8 @@ bool ScriptRunner::NewMaterial(const CommandWords& words) {
 
 bool ScriptRunner::Link(const CommandWords& words) {
   VtNode* node = Object(words[1]);
-  if (node == nullptr) return false;
-  std::string error;
-  const int32_t id = FindParameterId(host_, node, words[2], &error);
-  if (id == 0) return Fail(error);
-  const int32_t dataType = ShownDataType(host_, node, id);
-  if (dataType != VT_DATATYPE_LINK) return Fail(TypeMismatch(words[2], dataType, "a link"));
+  const int32_t id = node ? ParameterOfType(node, words[2], VT_DATATYPE_LINK, "a link") : 0;
+  if (id == 0) return false;
   VtNode* material = nullptr;
   if (words[3] != "none" && (material = Material(words[3])) == nullptr) return false;
   host_.SetParameter(node, id, LinkValue{material ? material->serial : 0});
