@@ -1,9 +1,9 @@
 # Thin wrapper over CMake presets. `make demo` and `make test` are the README's Quick start;
-# `make windows`, `make test-windows`, `make macos` and `make package` are in its "Windows and macOS"
-# section.
+# `make windows`, `make test-windows`, `make macos`, `make test-arm64` and `make package` are in its
+# "Windows and macOS" section.
 .PHONY: deps validator-deps build demo test build-asan test-asan bench windows check-pe test-windows package clean fuzz
 .PHONY: fuzz-merge fuzz-coverage
-.PHONY: macos check-macho readme-parameters
+.PHONY: macos check-macho readme-parameters arm64 test-arm64
 
 VERSION := ${shell sed -nE 's/^project[(]vantor VERSION ([0-9.]+).*/\1/p' CMakeLists.txt}
 MINGW_OBJDUMP := x86_64-w64-mingw32-objdump
@@ -57,6 +57,7 @@ bench: build
 	./build/bin/model_benchmark
 	./build/bin/script_benchmark
 	bash bench/converter.sh
+	bash bench/document.sh
 
 # Windows x64, cross-built with MinGW-w64 into build-windows/; the tests run under Wine.
 windows:
@@ -91,6 +92,18 @@ check-macho:
 	  cmake -DMODULE=$$module -P cmake/check_macho.cmake || exit 1; \
 	done
 
+# Linux arm64 with the macOS build's compiler (zig: clang 16, libc++ 16, a signed char) into
+# build-arm64/, and every test under qemu-user: the macOS module's code run on the Mac's processor
+# with the Mac's C++ library. Only zig is needed from the macOS toolchain, not its macOS runtime.
+arm64:
+	@bash scripts/install-deps.sh arm64
+	@bash scripts/install-macos-toolchain.sh --zig
+	cmake --preset arm64 >/dev/null
+	cmake --build --preset arm64
+
+test-arm64: arm64 validator-deps
+	ctest --preset arm64
+
 # dist/vantor-VERSION-windows-x64.zip: vantor/ (vantor.riz64, res/), to copy into the plugins
 # folder. dist/vantor-VERSION-macos-arm64.zip: vantor/ (vantorR2025.dudi, res/).
 # dist/vantor-VERSION-linux-x64.zip: plugins/vantor/ and bin/vantor-host, which finds the module
@@ -120,7 +133,7 @@ package: windows macos build
 
 clean:
 	if [ -d $(WINE_PREFIX) ]; then WINEPREFIX=$(WINE_PREFIX) wineserver -k || true; fi
-	rm -rf build build-asan build-windows build-macos dist
+	rm -rf build build-asan build-windows build-macos build-arm64 dist
 
 # libFuzzer targets (clang), each for FUZZ_SECONDS (default 60) from the kept corpus in
 # fuzz/corpus/; fuzz-merge folds what a run found into it, minimised; fuzz-coverage replays it in

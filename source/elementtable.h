@@ -10,6 +10,9 @@
 
 namespace vantor {
 
+// The element indices the module treats apart, as the shipped table lists them.
+enum ElementIndex : int32_t { kHydrogen = 0, kCarbon = 5, kNitrogen = 6, kOxygen = 7 };
+
 struct ElementRecord {
   String symbol;           // as written in the file, blanks and case kept
   double color[3] = {0.0, 0.0, 0.0};  // r, g, b in 0..1

@@ -3,15 +3,15 @@
 // nucleus colours.
 #include "materialrows.h"
 
-#include "moleculeobject.h"
+#include <algorithm>
+
+#include "modelbuilder.h"
 #include "parameterids.h"
 
 namespace vantor {
 namespace {
 
 constexpr int32_t kUseDisplayColour = 1;
-constexpr int32_t kColourModeElements = 0;
-constexpr int32_t kColourModePresets = 1;
 // Texture tag parameters.
 constexpr int32_t kTextureProjection = 1004;
 constexpr int32_t kTextureOffsetU = 1000;
@@ -26,8 +26,10 @@ struct SpecialKey {
   const char* symbol;
   int32_t key;
 };
-const SpecialKey kSpecialKeys[] = {{"BD1", MATERIAL_KEY_BOND1},     {"BD2", MATERIAL_KEY_BOND1 + 1},
-                                   {"BD3", MATERIAL_KEY_BOND1 + 2}, {"BD4", MATERIAL_KEY_BOND1 + 3},
+const SpecialKey kSpecialKeys[] = {{"BD1", MATERIAL_KEY_BONDS + kBondSingle},
+                                   {"BD2", MATERIAL_KEY_BONDS + kBondDouble},
+                                   {"BD3", MATERIAL_KEY_BONDS + kBondTriple},
+                                   {"BD4", MATERIAL_KEY_BONDS + kBondAromatic},
                                    {"NUC", MATERIAL_KEY_NUCLEUS}};
 
 // Element symbols match with their letter case, the special keys without.
@@ -47,38 +49,48 @@ Tag TextureTag(VtNode* material) {
   return tag;
 }
 
+// The first row of the key decides, even when it has no material.
+const MaterialRow* FindRow(const HostArray<MaterialRow>& rows, int64_t key) {
+  for (const MaterialRow& row : rows) {
+    if (row.key == key) return &row;
+  }
+  return nullptr;
+}
+
+Vector BondColour(const ModelSettings& settings, int32_t order) {
+  switch (order) {
+    case kBondSingle: return settings.bond1Color;
+    case kBondDouble: return settings.bond2Color;
+    case kBondTriple: return settings.bond3Color;
+    case kBondAromatic: return settings.bond4Color;
+    default: return kBlack;
+  }
+}
+
 }  // namespace
 
-int32_t MoleculeObject::CollectMaterialRows(const Container& parameters, VtDocument* document) {
-  materialRows_.Clear();
+void CollectMaterialRows(const Container& parameters, VtDocument* document, int32_t rowCount,
+                         const ElementTable& elements, HostArray<MaterialRow>& rows) {
+  rows.Clear();
   // rows past the last possible one own no parameters to read
-  const int32_t rows = std::min(rowCount_, kMaxRows);
-  for (int32_t row = 0; row < rows; ++row) {
+  const int32_t count = std::min(rowCount, kMaxRows);
+  for (int32_t row = 0; row < count; ++row) {
     MaterialRow entry;
     if (parameters.GetBool(*RowParameterId(row, MOLOBJ_ROW_USE_MATERIAL))) {
       entry.material = parameters.GetLink(*RowParameterId(row, MOLOBJ_ROW_MATERIAL), document);
-      entry.key = RowKey(parameters.GetString(*RowParameterId(row, MOLOBJ_ROW_SYMBOL)), elements_);
+      entry.key = RowKey(parameters.GetString(*RowParameterId(row, MOLOBJ_ROW_SYMBOL)), elements);
       entry.projection = parameters.GetInt32(*RowParameterId(row, MOLOBJ_ROW_PROJECTION));
       entry.offsetU = parameters.GetFloat(*RowParameterId(row, MOLOBJ_ROW_OFFSET_U));
       entry.offsetV = parameters.GetFloat(*RowParameterId(row, MOLOBJ_ROW_OFFSET_V));
       entry.tilesU = parameters.GetFloat(*RowParameterId(row, MOLOBJ_ROW_TILES_U));
       entry.tilesV = parameters.GetFloat(*RowParameterId(row, MOLOBJ_ROW_TILES_V));
     }
-    materialRows_.Append(entry);  // a row that cannot be stored is left out
+    rows.Append(entry);  // a row that cannot be stored is left out
   }
-  return rows;
 }
 
-// The first row of the key decides, even when it has no material.
-const MaterialRow* MoleculeObject::FindRow(int64_t key) const {
-  for (const MaterialRow& row : materialRows_) {
-    if (row.key == key) return &row;
-  }
-  return nullptr;
-}
-
-void MoleculeObject::ApplyAtomAppearance(Node sphere, const Atom& atom) {
-  const MaterialRow* row = FindRow(atom.element);
+void ApplyAtomAppearance(Node sphere, const Atom& atom, const ModelSource& source) {
+  const MaterialRow* row = FindRow(source.rows, atom.element);
   if (row != nullptr && row->material != nullptr) {
     Tag tag = TextureTag(row->material);
     if (!tag.IsValid()) return;  // neither texture nor colour
@@ -91,30 +103,29 @@ void MoleculeObject::ApplyAtomAppearance(Node sphere, const Atom& atom) {
     return;
   }
   Vector colour = kBlack;
-  if (colorMode_ == kColourModeElements) {
-    const double* rgb = elements_[atom.element].color;
+  if (source.settings.colorMode == kColourByElement) {
+    const double* rgb = source.elements[atom.element].color;
     colour = {rgb[0], rgb[1], rgb[2]};
-  } else if (colorMode_ == kColourModePresets) {
+  } else if (source.settings.colorMode == kColourByPreset) {
     // a preset the list does not hold shows black
-    if (const ColourPreset* preset = SelectedPreset()) colour = preset->colours[PresetSlotFor(atom.element)];
+    if (source.preset != nullptr) colour = source.preset->colours[PresetSlotFor(atom.element)];
   }
-  SetDisplayColour(sphere, colour, kUseDisplayColour, xray_);
+  SetDisplayColour(sphere, colour, kUseDisplayColour, source.settings.xray);
 }
 
-void MoleculeObject::ApplyNucleusAppearance(Node nucleus) {
-  SetDisplayColour(nucleus, nucleusColor_, kUseDisplayColour, false);  // x-ray never applies to nuclei
-  const MaterialRow* row = FindRow(MATERIAL_KEY_NUCLEUS);
+void ApplyNucleusAppearance(Node nucleus, const ModelSource& source) {
+  // x-ray never applies to nuclei
+  SetDisplayColour(nucleus, source.settings.nucleusColor, kUseDisplayColour, /*xray=*/false);
+  const MaterialRow* row = FindRow(source.rows, MATERIAL_KEY_NUCLEUS);
   if (row == nullptr || row->material == nullptr) return;
   Tag tag = TextureTag(row->material);
   tag.InsertFirst(nucleus);  // with the host's own placement: the row's values are for atoms
 }
 
-void MoleculeObject::ApplyBondAppearance(Node sweep, int32_t order) {
+void ApplyBondAppearance(Node sweep, int32_t order, const ModelSource& source) {
   // a bond of order n looks for key 1000 + n; an order far out of range finds no row
-  const MaterialRow* row = FindRow(static_cast<int64_t>(MATERIAL_KEY_BOND1) - 1 + order);
-  const Vector* colours[] = {&bond1Color_, &bond2Color_, &bond3Color_, &bond4Color_};
-  const Vector& colour = order >= 1 && order <= 4 ? *colours[order - 1] : kBlack;
-  SetDisplayColour(sweep, colour, kUseDisplayColour, xray_);
+  const MaterialRow* row = FindRow(source.rows, int64_t{MATERIAL_KEY_BONDS} + order);
+  SetDisplayColour(sweep, BondColour(source.settings, order), kUseDisplayColour, source.settings.xray);
   if (row == nullptr || row->material == nullptr) return;
   Tag tag = TextureTag(row->material);
   tag.InsertFirst(sweep);

@@ -1,10 +1,16 @@
 // Material rows: the per-element material settings the user adds to a molecule object, their
-// parameter ids (a block of 20 per row), and the entries a build collects from them.
+// parameter ids (a block of 20 per row), the entries a build collects from them, and the look they
+// and the colour parameters give what a build makes.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 
+#include "elementtable.h"
+#include "host/hostarray.h"
+#include "host/hostcontainer.h"
+#include "host/hostnode.h"
+#include "molecule.h"
 #include "vantor_host.h"
 
 namespace vantor {
@@ -36,9 +42,9 @@ constexpr std::optional<int32_t> RowParameterId(int32_t row, RowParameter parame
   return kFirstRowInitialised + kRowIdStride * row + parameter;
 }
 
-// Keys of the special rows.
+// Keys of the special rows; an atom's row takes its element index.
 constexpr int32_t MATERIAL_KEY_NONE = -1;
-constexpr int32_t MATERIAL_KEY_BOND1 = 1001;  // bonds of order n take key 1000 + n
+constexpr int32_t MATERIAL_KEY_BONDS = 1000;  // a bond of order n takes key 1000 + n
 constexpr int32_t MATERIAL_KEY_NUCLEUS = 2000;
 
 // One collected row.
@@ -48,5 +54,17 @@ struct MaterialRow {
   int32_t projection = 0;
   double offsetU = 0.0, offsetV = 0.0, tilesU = 0.0, tilesV = 0.0;
 };
+
+// The first rowCount rows of the container (no more than kMaxRows), one entry each, their materials
+// resolved in the document being evaluated; a row that cannot be stored is left out.
+void CollectMaterialRows(const Container& parameters, VtDocument* document, int32_t rowCount,
+                         const ElementTable& elements, HostArray<MaterialRow>& rows);
+
+// The look of what a build makes: a texture from the first row of its key, or a display colour from
+// the element table, the selected preset, or the bond and nucleus colours.
+struct ModelSource;  // modelbuilder.h
+void ApplyAtomAppearance(Node sphere, const Atom& atom, const ModelSource& source);
+void ApplyNucleusAppearance(Node nucleus, const ModelSource& source);
+void ApplyBondAppearance(Node sweep, int32_t order, const ModelSource& source);
 
 }  // namespace vantor

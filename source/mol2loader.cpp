@@ -77,7 +77,7 @@ void SdfLoader::ReadFrom(std::istream& in, Node node, const ElementTable& elemen
   LineReader lines(in);
   lines.Next();
   const String title = lines.Line();
-  if (!title.IsEmpty()) node.SetName(title, true);
+  if (!title.IsEmpty()) node.SetName(title, /*markChanged=*/true);
   for (int32_t i = 0; i < kLinesBeforeCounts; ++i) lines.Next();
   lines.Next();
   if (lines.Length() < kShortestCountsLine) return;

@@ -20,7 +20,7 @@ struct Atom {
 
 struct Bond {
   int32_t atom1 = 0, atom2 = 0;  // the numbers of atom lines, as written
-  int32_t type = 0;              // 1 single, 2 double, 3 triple, 4 aromatic; others kept as written
+  int32_t type = 0;              // a BondOrder (parameterids.h), or any other value as written
 };
 
 struct Molecule {

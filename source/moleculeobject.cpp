@@ -1,4 +1,4 @@
-// The molecule object's lifecycle, stored block, messages, parameter mirror and enabling.
+// The molecule object's lifecycle, stored block, messages, parameter mirror, enabling and hierarchy requests.
 #include "moleculeobject.h"
 
 #include <algorithm>
@@ -20,12 +20,6 @@ const char* const kElementTableMissing =
     "The plugin will now terminate.";
 const char* const kRestoreQuestion = "Are you sure you want to restore this preset to its default colors?";
 
-constexpr int32_t kDisplayAtomsOnly = 1;
-constexpr int32_t kDisplayBondsOnly = 2;
-constexpr int32_t kRadiusByAtomicNumber = 2;
-constexpr int32_t kRadiusFixed = 3;
-constexpr int32_t kColourModePresets = 1;
-
 // The preset colour parameters, in slot order.
 constexpr int32_t kPresetColourIds[kPresetSlots] = {MOLOBJ_PRESET_COLOR_H, MOLOBJ_PRESET_COLOR_C, MOLOBJ_PRESET_COLOR_O,
                                                     MOLOBJ_PRESET_COLOR_N, MOLOBJ_PRESET_COLOR_OTHER};
@@ -35,60 +29,66 @@ int32_t IdOf(const void* data) { return data ? static_cast<const VtDescriptionId
 // A stored count can say anything; the object has no more rows than the description can show.
 int32_t RowCountWithinLimit(int32_t count) { return std::clamp(count, 0, kMaxRows); }
 
-}  // namespace
-
-ColourPreset* MoleculeObject::SelectedPreset() {
-  return preset_ >= 0 && preset_ < presets_.Count() ? &presets_[preset_] : nullptr;
-}
-
+// Every mirrored parameter: its id, its field and its default, in the order the container receives
+// them (ints, floats, bools, then vectors).
 template <typename T>
 struct MirroredValue {
   int32_t id;
-  T MoleculeObject::*member;
+  T ModelSettings::*field;
   T fallback;
 };
 
-struct MoleculeObject::Mirror {
-  MirroredValue<int32_t> ints[7];
-  MirroredValue<double> floats[7];
-  MirroredValue<bool> bools[3];
-  MirroredValue<Vector> vectors[5];
+const MirroredValue<int32_t> kMirroredInts[] = {
+    {MOLOBJ_DISPLAY_MODE, &ModelSettings::displayMode, kDisplayAtomsAndBonds},
+    {MOLOBJ_RADIUS_MODE, &ModelSettings::radiusMode, kRadiusFixed},
+    {MOLOBJ_COLOR_MODE, &ModelSettings::colorMode, kColourByElement},
+    {MOLOBJ_PRESET, &ModelSettings::preset, 0},
+    {MOLOBJ_SEGMENTS, &ModelSettings::segments, 24},
+    {MOLOBJ_BOND_SUBDIVISIONS, &ModelSettings::bondSubdivisions, 2},
+    {MOLOBJ_BOND_CAPS, &ModelSettings::bondCaps, kBondCapsOpen},
+};
+const MirroredValue<double> kMirroredFloats[] = {
+    {MOLOBJ_ATOM_RADIUS, &ModelSettings::atomRadius, 25.0},
+    {MOLOBJ_RADIUS_SCALE, &ModelSettings::radiusScale, 1.0},
+    {MOLOBJ_POSITION_SCALE, &ModelSettings::positionScale, 100.0},
+    {MOLOBJ_BOND_RADIUS, &ModelSettings::bondRadius, 3.0},
+    {MOLOBJ_DOUBLE_BOND_FACTOR, &ModelSettings::doubleBondFactor, 2.0},
+    {MOLOBJ_TRIPLE_BOND_FACTOR, &ModelSettings::tripleBondFactor, 3.0},
+    {MOLOBJ_NUCLEUS_FACTOR, &ModelSettings::nucleusFactor, 0.35},
+};
+const MirroredValue<bool> kMirroredBools[] = {
+    {MOLOBJ_XRAY, &ModelSettings::xray, false},
+    {MOLOBJ_SHOW_NUCLEUS, &ModelSettings::showNucleus, false},
+    {MOLOBJ_SHOW_HYDROGENS, &ModelSettings::showHydrogens, true},
+};
+const MirroredValue<Vector> kMirroredVectors[] = {
+    {MOLOBJ_BOND1_COLOR, &ModelSettings::bond1Color, {1.0, 1.0, 1.0}},
+    {MOLOBJ_BOND2_COLOR, &ModelSettings::bond2Color, {0.5, 0.5, 1.0}},
+    {MOLOBJ_BOND3_COLOR, &ModelSettings::bond3Color, {1.0, 0.5, 0.5}},
+    {MOLOBJ_BOND4_COLOR, &ModelSettings::bond4Color, {0.5, 1.0, 0.5}},
+    {MOLOBJ_NUCLEUS_COLOR, &ModelSettings::nucleusColor, {0.0, 0.0, 0.5}},
 };
 
-const MoleculeObject::Mirror& MoleculeObject::Mirrored() {
-  static const Mirror kMirror = {
-      {{MOLOBJ_DISPLAY_MODE, &MoleculeObject::displayMode_, 0},
-       {MOLOBJ_RADIUS_MODE, &MoleculeObject::radiusMode_, kRadiusFixed},
-       {MOLOBJ_COLOR_MODE, &MoleculeObject::colorMode_, 0},
-       {MOLOBJ_PRESET, &MoleculeObject::preset_, 0},
-       {MOLOBJ_SEGMENTS, &MoleculeObject::segments_, 24},
-       {MOLOBJ_BOND_SUBDIVISIONS, &MoleculeObject::bondSubdivisions_, 2},
-       {MOLOBJ_BOND_CAPS, &MoleculeObject::bondCaps_, 0}},
-      {{MOLOBJ_ATOM_RADIUS, &MoleculeObject::atomRadius_, 25.0},
-       {MOLOBJ_RADIUS_SCALE, &MoleculeObject::radiusScale_, 1.0},
-       {MOLOBJ_POSITION_SCALE, &MoleculeObject::positionScale_, 100.0},
-       {MOLOBJ_BOND_RADIUS, &MoleculeObject::bondRadius_, 3.0},
-       {MOLOBJ_DOUBLE_BOND_FACTOR, &MoleculeObject::doubleBondFactor_, 2.0},
-       {MOLOBJ_TRIPLE_BOND_FACTOR, &MoleculeObject::tripleBondFactor_, 3.0},
-       {MOLOBJ_NUCLEUS_FACTOR, &MoleculeObject::nucleusFactor_, 0.35}},
-      {{MOLOBJ_XRAY, &MoleculeObject::xray_, false},
-       {MOLOBJ_SHOW_NUCLEUS, &MoleculeObject::showNucleus_, false},
-       {MOLOBJ_SHOW_HYDROGENS, &MoleculeObject::showHydrogens_, true}},
-      {{MOLOBJ_BOND1_COLOR, &MoleculeObject::bond1Color_, {1.0, 1.0, 1.0}},
-       {MOLOBJ_BOND2_COLOR, &MoleculeObject::bond2Color_, {0.5, 0.5, 1.0}},
-       {MOLOBJ_BOND3_COLOR, &MoleculeObject::bond3Color_, {1.0, 0.5, 0.5}},
-       {MOLOBJ_BOND4_COLOR, &MoleculeObject::bond4Color_, {0.5, 1.0, 0.5}},
-       {MOLOBJ_NUCLEUS_COLOR, &MoleculeObject::nucleusColor_, {0.0, 0.0, 0.5}}},
-  };
-  return kMirror;
+ModelSettings DefaultSettings() {
+  ModelSettings settings;
+  for (const auto& value : kMirroredInts) settings.*value.field = value.fallback;
+  for (const auto& value : kMirroredFloats) settings.*value.field = value.fallback;
+  for (const auto& value : kMirroredBools) settings.*value.field = value.fallback;
+  for (const auto& value : kMirroredVectors) settings.*value.field = value.fallback;
+  return settings;
+}
+
+}  // namespace
+
+ColourPreset* MoleculeObject::SelectedPreset() {
+  return settings_.preset >= 0 && settings_.preset < presets_.Count() ? &presets_[settings_.preset] : nullptr;
 }
 
 void MoleculeObject::PushParameters(Container& parameters) {
-  const Mirror& mirror = Mirrored();
-  for (const auto& value : mirror.ints) parameters.SetInt32(value.id, this->*value.member);
-  for (const auto& value : mirror.floats) parameters.SetFloat(value.id, this->*value.member);
-  for (const auto& value : mirror.bools) parameters.SetBool(value.id, this->*value.member);
-  for (const auto& value : mirror.vectors) parameters.SetVector(value.id, this->*value.member);
+  for (const auto& value : kMirroredInts) parameters.SetInt32(value.id, settings_.*value.field);
+  for (const auto& value : kMirroredFloats) parameters.SetFloat(value.id, settings_.*value.field);
+  for (const auto& value : kMirroredBools) parameters.SetBool(value.id, settings_.*value.field);
+  for (const auto& value : kMirroredVectors) parameters.SetVector(value.id, settings_.*value.field);
   // a preset the list does not hold leaves the colours as they are
   if (const ColourPreset* preset = SelectedPreset()) {
     for (int32_t slot = 0; slot < kPresetSlots; ++slot) parameters.SetVector(kPresetColourIds[slot], preset->colours[slot]);
@@ -96,11 +96,10 @@ void MoleculeObject::PushParameters(Container& parameters) {
 }
 
 void MoleculeObject::PullParameters(const Container& parameters) {
-  const Mirror& mirror = Mirrored();
-  for (const auto& value : mirror.ints) this->*value.member = parameters.GetInt32(value.id);
-  for (const auto& value : mirror.floats) this->*value.member = parameters.GetFloat(value.id);
-  for (const auto& value : mirror.bools) this->*value.member = parameters.GetBool(value.id);
-  for (const auto& value : mirror.vectors) this->*value.member = parameters.GetVector(value.id);
+  for (const auto& value : kMirroredInts) settings_.*value.field = parameters.GetInt32(value.id);
+  for (const auto& value : kMirroredFloats) settings_.*value.field = parameters.GetFloat(value.id);
+  for (const auto& value : kMirroredBools) settings_.*value.field = parameters.GetBool(value.id);
+  for (const auto& value : kMirroredVectors) settings_.*value.field = parameters.GetVector(value.id);
   if (ColourPreset* preset = SelectedPreset()) {
     for (int32_t slot = 0; slot < kPresetSlots; ++slot) preset->colours[slot] = parameters.GetVector(kPresetColourIds[slot]);
   }
@@ -109,15 +108,11 @@ void MoleculeObject::PullParameters(const Container& parameters) {
 bool MoleculeObject::Initialise(VtNode* handle) {
   Node node(handle);
   Container parameters = node.Parameters();
-  const Mirror& mirror = Mirrored();
-  for (const auto& value : mirror.ints) this->*value.member = value.fallback;
-  for (const auto& value : mirror.floats) this->*value.member = value.fallback;
-  for (const auto& value : mirror.bools) this->*value.member = value.fallback;
-  for (const auto& value : mirror.vectors) this->*value.member = value.fallback;
+  settings_ = DefaultSettings();
   rowCount_ = 0;
   materialRows_.Clear();
   parameters.SetInt32(MOLOBJ_ROW_COUNT, 0);
-  ResetColourPresets(presets_, -1);
+  ResetColourPresets(presets_, kAllPresets);
   PushParameters(parameters);
   if (!elements_.Load()) {
     ShowMessage(kElementTableMissing);
@@ -257,11 +252,11 @@ void MoleculeObject::RemoveRow(Node node, Container& parameters) {
 void MoleculeObject::OnParameterSet(Node node, Container& parameters, int32_t id) {
   switch (id) {
     case MOLOBJ_COLOR_MODE:
-      colorMode_ = parameters.GetInt32(MOLOBJ_COLOR_MODE);
+      settings_.colorMode = parameters.GetInt32(MOLOBJ_COLOR_MODE);
       elements_.Load();  // a missing file leaves the table empty, silently
       break;
     case MOLOBJ_PRESET:
-      preset_ = parameters.GetInt32(MOLOBJ_PRESET);
+      settings_.preset = parameters.GetInt32(MOLOBJ_PRESET);
       if (const ColourPreset* preset = SelectedPreset()) {
         for (int32_t slot = 0; slot < kPresetSlots; ++slot) {
           parameters.SetVector(kPresetColourIds[slot], preset->colours[slot]);
@@ -308,7 +303,7 @@ bool MoleculeObject::IsEnabled(VtNode* handle, int32_t id) {
     case MOLOBJ_PRESET_COLOR_N:
     case MOLOBJ_PRESET_COLOR_OTHER:
     case MOLOBJ_RESTORE_PRESET:
-      return parameters.GetInt32(MOLOBJ_COLOR_MODE) == kColourModePresets;
+      return parameters.GetInt32(MOLOBJ_COLOR_MODE) == kColourByPreset;
     case MOLOBJ_NUCLEUS_FACTOR:
       return parameters.GetBool(MOLOBJ_SHOW_NUCLEUS) && atoms;
     case MOLOBJ_REMOVE_ROW:
@@ -319,8 +314,18 @@ bool MoleculeObject::IsEnabled(VtNode* handle, int32_t id) {
 }
 
 bool MoleculeObject::AddToExecution(VtNode* node, VtExecList* list) {
-  AddToExecutionList(list, Node(node), kExecutionPriority, 0);
+  AddToExecutionList(list, Node(node), kExecutionPriority, /*flags=*/0);
   return true;
+}
+
+VtNode* MoleculeObject::BuildHierarchy(VtNode* handle, VtBuildContext* buildContext) {
+  Node node(handle);
+  const BuildContext context(buildContext);
+  const Container parameters = node.Parameters();
+  if (!MustRebuild(node, context) && !IsDirty(node, VT_DIRTY_DATA)) return CurrentHierarchy(node);
+  PullParameters(parameters);
+  CollectMaterialRows(parameters, context.Document(), rowCount_, elements_, materialRows_);
+  return BuildBallAndStick({settings_, molecule_, elements_, materialRows_, SelectedPreset()}, context);
 }
 
 int32_t MoleculeObject::Execute(VtNode* node, VtDocument*) {

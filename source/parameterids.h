@@ -1,4 +1,5 @@
-// Parameter ids of the molecule object, as its description resource declares them.
+// Parameter ids of the molecule object, as its description resource declares them, and the values
+// its choice parameters and the bonds it reads can take.
 #pragma once
 
 #include <cstdint>
@@ -43,5 +44,21 @@ enum : int32_t {
   MOLOBJ_REMOVE_ROW = 20034,
 };
 // NOLINTEND(readability-identifier-naming)
+
+// The choices of the choice parameters, as the description offers them. A container can hold any
+// Int32 under their ids: the code reading one says what other values do.
+enum DisplayMode : int32_t { kDisplayAtomsAndBonds = 0, kDisplayAtomsOnly = 1, kDisplayBondsOnly = 2 };
+enum RadiusMode : int32_t {
+  kRadiusCovalent = 0,
+  kRadiusVanDerWaals = 1,
+  kRadiusByAtomicNumber = 2,
+  kRadiusFixed = 3,
+  kRadiusAtomic = 4,
+};
+enum ColourMode : int32_t { kColourByElement = 0, kColourByPreset = 1 };
+enum BondCaps : int32_t { kBondCapsOpen = 0, kBondCapsClosed = 1 };
+
+// Bond orders as the bond block's type column writes them; a bond keeps any other value as written.
+enum BondOrder : int32_t { kBondSingle = 1, kBondDouble = 2, kBondTriple = 3, kBondAromatic = 4 };
 
 }  // namespace vantor

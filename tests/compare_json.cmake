@@ -1,10 +1,19 @@
-# Compares ACTUAL with EXPECTED (vantor-host reports) with NODE running SCRIPT; skipped when the
-# Linux build has written no report to compare with.
-if(NOT EXISTS ${EXPECTED})
-  message("skipped: no Linux report at ${EXPECTED} (run make test first)")
-  return()
-endif()
-execute_process(COMMAND ${NODE} ${SCRIPT} ${EXPECTED} ${ACTUAL} RESULT_VARIABLE failed)
-if(failed)
-  message(FATAL_ERROR "the reports differ")
+# Compares vantor-host reports with NODE running SCRIPT: each file of the list ACTUAL with the one at
+# the same place in EXPECTED (the Linux build's); skipped when the Linux build has not written them.
+foreach(report IN LISTS EXPECTED)
+  if(NOT EXISTS ${report})
+    message("skipped: no Linux report at ${report} (run make test first)")
+    return()
+  endif()
+endforeach()
+set(failed_reports)
+foreach(report expected IN ZIP_LISTS ACTUAL EXPECTED)
+  message("${report} against ${expected}")
+  execute_process(COMMAND ${NODE} ${SCRIPT} ${expected} ${report} RESULT_VARIABLE failed)
+  if(failed)
+    list(APPEND failed_reports ${report})
+  endif()
+endforeach()
+if(failed_reports)
+  message(FATAL_ERROR "these reports differ from the Linux build's: ${failed_reports}")
 endif()

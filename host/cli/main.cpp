@@ -1,6 +1,8 @@
 // vantor-host: loads a Vantor module the way the host application does and reports what it registered.
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <exception>
 #include <cstdint>
 #include <filesystem>
@@ -8,6 +10,7 @@
 #include <iostream>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -24,6 +27,7 @@
 #endif
 
 #include "vthost/export.h"
+#include "vthost/files.h"
 #include "vthost/host.h"
 #include "vthost/molecule.h"
 #include "vthost/script.h"
@@ -160,19 +164,8 @@ bool Setting(const std::string& text, std::vector<std::pair<std::string, std::st
   return true;
 }
 
-// Whether two names given on the command line are one file (the same name, a link, or a second
-// path to it).
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code error;
-  const fs::path first = fs::u8path(a), second = fs::u8path(b);
-  if (fs::equivalent(first, second, error) && !error) return true;
-  const fs::path canonicalFirst = fs::weakly_canonical(first, error);
-  if (error) return false;
-  const fs::path canonicalSecond = fs::weakly_canonical(second, error);
-  return !error && canonicalFirst == canonicalSecond;
-}
-
-// Outputs that would overwrite the molecule or each other.
+// Outputs that would overwrite what the run reads (the molecule, the module and the res folder
+// beside it) or each other.
 bool CheckOutputs(const Arguments& arguments, std::string* error) {
   const bool outputs = !arguments.gltf.empty() || !arguments.json.empty() || !arguments.settings.empty();
   if (arguments.molecule.empty() && outputs) return *error = "--gltf, --json and --set need a molecule file", false;
@@ -182,16 +175,26 @@ bool CheckOutputs(const Arguments& arguments, std::string* error) {
   if (arguments.parameters && (!arguments.molecule.empty() || !arguments.script.empty())) {
     return *error = "--parameters goes with neither a molecule file nor --script", false;
   }
+  const std::pair<const char*, fs::path> inputs[] = {{"the molecule file", fs::u8path(arguments.molecule)},
+                                                     {"the module file", arguments.module}};
+  std::error_code ignored;
+  const fs::path resources = fs::absolute(arguments.module, ignored).parent_path() / "res";
   for (const auto& [option, file] : {std::pair{"--json", arguments.json}, std::pair{"--gltf", arguments.gltf}}) {
-    if (!file.empty() && file != "-" && SameFile(file, arguments.molecule)) {
-      return *error = std::string(option) + " names the molecule file " + file + ", which it would overwrite", false;
+    if (file.empty() || file == "-") continue;
+    for (const auto& [what, input] : inputs) {
+      if (vthost::SameFile(fs::u8path(file), input)) {
+        return *error = std::string(option) + " names " + what + " " + file + ", which it would overwrite", false;
+      }
+    }
+    if (vthost::InFolder(fs::u8path(file), resources)) {
+      return *error = std::string(option) + " names " + file + ", in the module's res folder, which it reads", false;
     }
   }
   if (arguments.json == "-" && arguments.gltf == "-") {
     return *error = "--json and --gltf cannot both write to standard output", false;
   }
   if (!arguments.json.empty() && !arguments.gltf.empty() && arguments.json != "-" && arguments.gltf != "-" &&
-      SameFile(arguments.json, arguments.gltf)) {
+      vthost::SameFile(fs::u8path(arguments.json), fs::u8path(arguments.gltf))) {
     return *error = "--json and --gltf name the same file, " + arguments.json, false;
   }
   return true;
@@ -235,13 +238,18 @@ bool ParseArguments(int argc, char** argv, Arguments* arguments, std::string* er
       return *error = "cannot use argument '" + argument + "'", false;
     }
   }
+  if (arguments->module.empty()) {
+    arguments->module = ProgramFolder(argv[0]) / ".." / "plugins" / "vantor" / vthost::ModuleFileName("vantor");
+  }
   return CheckOutputs(*arguments, error);
 }
 
-// Standard output that cannot be written (full, closed) is a failure with a reason.
+// Standard output that cannot be written (full, closed) is a failure with a reason: the system's,
+// when the write that failed gave one (errno is cleared before what is written).
 bool StandardOutputWritten(const std::string& what) {
   if (std::cout.flush()) return true;
-  Error("cannot write " + what + " to standard output");
+  const std::string reason = errno != 0 ? ": " + std::generic_category().message(errno) : "";
+  Error("cannot write " + what + " to standard output" + reason);
   return false;
 }
 
@@ -262,6 +270,7 @@ int RunScript(vthost::Host& host, const Arguments& arguments) {
   std::ifstream file;
   if (arguments.script != "-") {
     const fs::path path = fs::u8path(arguments.script);
+    host.AddInput(path, "the script this run reads");
     std::error_code error;
     if (fs::is_directory(path, error)) {
       Error("cannot read script " + arguments.script + ": a folder");
@@ -281,50 +290,50 @@ int RunScript(vthost::Host& host, const Arguments& arguments) {
   }
 }
 
-// The report, to a file or standard output, written as it is made. One that holds a number JSON
-// cannot is a failure: its file is removed (standard output has it already, with the status).
+// The report, to a file or standard output. One that holds a number JSON cannot is a failure: a
+// file is not written then (standard output has it, with the status).
 bool WriteReport(const vthost::Host& host, const VtNode* object, const std::string& file) {
+  std::ostringstream report;
   std::string error;
-  bool made = false;
+  const bool made = vthost::WriteReport(host, object, report, &error);
+  report << "\n";
   if (file == "-") {
-    made = vthost::WriteReport(host, object, std::cout, &error);
-    std::cout << "\n";
+    errno = 0;
+    std::cout << report.str();
     if (!StandardOutputWritten("the report")) return false;
-  } else {
-    std::ofstream out(fs::u8path(file), std::ios::binary | std::ios::trunc);
-    made = out && vthost::WriteReport(host, object, out, &error);
-    out << "\n";
-    out.close();
-    if (!out) {
-      Error("cannot write " + file);  // the file stays as far as it was written
-      return false;
-    }
+  } else if (made && !host.WriteOutput(fs::u8path(file), report.str(), &error)) {
+    Error(error);
+    return false;
   }
   if (made) return true;
-  // the stream took the whole report: refused for a number that is not finite
-  std::error_code ignored;
-  if (file != "-") fs::remove(fs::u8path(file), ignored);
-  Error(error + " (is a parameter such as MOLOBJ_POSITION_SCALE too large?): " +
+  // a colour that is not finite comes from a document, the rest from scaling
+  const bool scaled = error.find("\"color\"") == std::string::npos;
+  Error(error + (scaled ? " (is a parameter such as MOLOBJ_POSITION_SCALE too large?)" : "") + ": " +
         (file == "-" ? "refused" : "not written"));
   return false;
 }
 
+// The model, to a file or standard output; one that glTF cannot hold is refused, and nothing is
+// written.
 bool WriteModel(const vthost::Host& host, const VtNode* object, const std::string& file) {
+  std::ostringstream glb;
   std::string error;
-  bool written = false;
-  if (file == "-") {
-#if defined(_WIN32)
-    _setmode(_fileno(stdout), _O_BINARY);  // the bytes as they are, no line ends added
-#endif
-    written = vthost::WriteGltf(host, vthost::Host::Hierarchy(object), std::cout, &error,
-                                vthost::Host::HierarchyParameters(object));
-    if (written) return StandardOutputWritten("the glTF");
-  } else {
-    written = vthost::WriteGltf(host, vthost::Host::Hierarchy(object), fs::u8path(file), &error,
-                                vthost::Host::HierarchyParameters(object));
+  if (!vthost::WriteGltf(host, vthost::Host::Hierarchy(object), glb, &error,
+                         vthost::Host::HierarchyParameters(object))) {
+    Error(file + ": " + error);
+    return false;
   }
-  if (!written) Error(file + ": " + error);
-  return written;
+  if (file != "-") {
+    if (host.WriteOutput(fs::u8path(file), glb.str(), &error)) return true;
+    Error(error);
+    return false;
+  }
+#if defined(_WIN32)
+  _setmode(_fileno(stdout), _O_BINARY);  // the bytes as they are, no line ends added
+#endif
+  errno = 0;
+  std::cout << glb.str();
+  return StandardOutputWritten("the glTF");
 }
 
 // Presses the load button; true when the object took the file (it marks its data changed then).
@@ -378,6 +387,10 @@ int RunMolecule(vthost::Host& host, const Arguments& arguments) {
   host.Evaluate(document.get());
   int status = loaded ? kDone : kMoleculeNotLoaded;
   if (!loaded) Error(arguments.molecule + " could not be loaded");
+  // a file that reads as no atoms (empty, or not V2000) loads all the same: the user hears of it
+  if (loaded && vthost::IsEmptyModel(vthost::Host::Hierarchy(object))) {
+    Error(arguments.molecule + ": the model is empty, with no atoms and no bonds");
+  }
   if (!arguments.json.empty() && !WriteReport(host, object, arguments.json)) status = kFailed;
   if (!arguments.gltf.empty() && !loaded) {
     Error("no model to write to " + arguments.gltf);
@@ -422,6 +435,7 @@ int Run(const Arguments& arguments) {
       Error(error);
       return kFailed;
     }
+    errno = 0;
     for (const vthost::ObjectType& type : host.ObjectTypes()) {
       const auto description = host.Descriptions().find(type.id);
       if (description != host.Descriptions().end()) std::cout << vthost::ParameterTable(*description->second);
@@ -429,6 +443,7 @@ int Run(const Arguments& arguments) {
     return StandardOutputWritten("the parameters") ? kDone : kFailed;
   }
   std::error_code ignored;
+  errno = 0;
   std::cout << "module " << fs::weakly_canonical(arguments.module, ignored).u8string() << "\n";
   const bool started = module->StartUp(&error);
   PrintRegistrations(host);
@@ -439,6 +454,9 @@ int Run(const Arguments& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#if !defined(_WIN32)
+  std::signal(SIGPIPE, SIG_IGN);  // a closed pipe is a write that fails with a reason, not the end of the run
+#endif
   try {
     std::vector<std::string> utf8 = Utf8Arguments(argc, argv);
     std::vector<char*> pointers;
@@ -458,9 +476,6 @@ int main(int argc, char** argv) {
     if (arguments.help) {
       std::cout << kUsage << "  Script commands (one a line; # starts a comment):\n" << vthost::ScriptRunner::Help();
       return kDone;
-    }
-    if (arguments.module.empty()) {
-      arguments.module = ProgramFolder(argv[0]) / ".." / "plugins" / "vantor" / vthost::ModuleFileName("vantor");
     }
     return Run(arguments);
   } catch (const std::exception& unexpected) {

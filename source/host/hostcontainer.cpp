@@ -13,11 +13,11 @@ const VtBcTable& Bc() { return *host::Tables().Bc; }
 
 }  // namespace
 
-Container Container::Create() { return Container(Bc().New(), true); }
+Container Container::Create() { return Container(Bc().New(), /*owned=*/true); }
 
-Container Container::Borrow(VtContainer* handle) { return Container(handle, false); }
+Container Container::Borrow(VtContainer* handle) { return Container(handle, /*owned=*/false); }
 
-Container Container::Adopt(VtContainer* handle) { return Container(handle, true); }
+Container Container::Adopt(VtContainer* handle) { return Container(handle, /*owned=*/true); }
 
 Container::Container(Container&& other) noexcept
     : handle_(std::exchange(other.handle_, nullptr)), owned_(std::exchange(other.owned_, false)) {}

@@ -7,7 +7,9 @@
 #include <fstream>
 #include <iterator>
 #include <ostream>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #if !defined(_WIN32)
@@ -32,21 +34,47 @@ struct CliCase {
   std::string script;   // written to {script} when not empty
   int status = kDone;
   std::string message;  // a part of standard error
-  std::vector<std::string> written = {};     // files in {dir} that must be there afterwards
+  std::vector<std::string> written = {};     // files in {dir} that must be there afterwards, the only new ones
   std::vector<std::string> notWritten = {};  // and files that must not
   std::string outputStarts = {};             // what standard output begins with
   StandardOutput output = StandardOutput::File;
-  bool posixOnly = false;  // FIFOs, devices, full or closed standard output
+  bool posixOnly = false;  // FIFOs, devices, links, full or closed standard output, a file size limit
+  std::pair<std::string, std::string> kept = {};  // a file in {dir} made before the run, whose bytes it keeps
+  size_t fileSizeLimit = 0;                       // the largest a file of the run may grow to
+  int seconds = 120;                              // the run must end within
 };
 
 void PrintTo(const CliCase& c, std::ostream* out) { *out << c.name; }
 
 // A document header with nothing after it but zeros: 17 MiB.
 constexpr size_t kOversizedDocument = size_t{17} << 20;
+// A 16 MiB document claiming almost as many nodes as it has bytes, then zeros.
+constexpr size_t kClaimingDocument = size_t{16} << 20;
+constexpr uint32_t kClaimedNodes = 16777196;
+// One node more than a document may hold: materials of no name, black.
+constexpr uint32_t kTooManyNodes = 10001;
+
+// Symbolic links in every case's folder (POSIX), which stay links whatever the run writes through them.
+constexpr std::pair<const char*, const char*> kLinks[] = {
+    {"zero.sdf", "/dev/zero"}, {"full.json", "/dev/full"}, {"null.json", "/dev/null"}, {"lnk.glb", "new.json"}};
+
+#if defined(_WIN32) || defined(__APPLE__)
+constexpr bool kCaseFolds = true;  // file names of either case are one file
+#else
+constexpr bool kCaseFolds = false;
+#endif
+#if defined(_WIN32)
+constexpr const char* kNullDevice = "NUL";
+#else
+constexpr const char* kNullDevice = "/dev/null";
+#endif
 
 std::vector<CliCase> Cases() {
   const std::string longName = "{dir}/" + std::string(5000, 'a') + ".sdf";
   const std::string longLine = "load\n" + std::string((size_t{1} << 20) + 1, 'x') + "\n";
+  std::string tooManyMaterials = "load\n";
+  for (uint32_t i = 0; i < kTooManyNodes; ++i) tooManyMaterials += "material m" + std::to_string(i) + " 1 0 0\n";
+  const std::string module = std::string("{plugin}/vantor") + VANTOR_MODULE_SUFFIX;  // a copy of the built module
   return {
       // crashes and endless reads
       {"OpenOfAFolder", {"--script", "{script}"}, "load\nopen {dir}\n", kFailed, "line 2: cannot open"},
@@ -57,6 +85,13 @@ std::vector<CliCase> Cases() {
        StandardOutput::File, true},
       {"OpenOfAnOversizedDocument", {"--script", "{script}"}, "load\nopen {dir}/big.vdoc\n", kFailed,
        "more than the 16 MiB a document may hold"},
+      // took 6 s and 2.9 GB before its count was weighed against the bytes left
+      {"OpenOfADocumentClaimingMillionsOfNodes", {"--script", "{script}"}, "load\nopen {dir}/claims.vdoc\n", kFailed,
+       "line 2: damaged document", {}, {}, {}, StandardOutput::File, false, {}, 0, 3},
+      {"OpenOfADocumentPastTheNodeLimit", {"--script", "{script}"}, "load\nopen {dir}/many.vdoc\n", kFailed,
+       "holds 10001 objects and materials, more than the 10000 a document may hold"},
+      {"SaveOfADocumentPastTheNodeLimit", {"--script", "{script}"}, tooManyMaterials + "save {dir}/more.vdoc\n",
+       kFailed, "more than the 10000 a document may hold: not saved", {}, {"more.vdoc"}},
       {"ScriptFromADevice", {"--script", "/dev/zero"}, "", kFailed, "line 1: longer than 1048576 bytes", {}, {}, {},
        StandardOutput::File, true},
       {"ScriptLineTooLong", {"--script", "{script}"}, longLine, kFailed, "line 2: longer than 1048576 bytes"},
@@ -88,15 +123,21 @@ std::vector<CliCase> Cases() {
        {"{water}", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "{dir}/report.json", "--gltf", "{dir}/model.glb"},
        "", kFailed, "lies beyond what glTF's 32-bit floats hold", {"report.json"}, {"model.glb"}},
       {"HugePositionScaleOfAWideMolecule", {"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "-"},
-       "", kFailed, "the report holds a number that is not finite, in \"position\""},
+       "", kFailed, "the report holds a number that is not finite, in \"position\" of 'O'"},
       {"HugePositionScaleReportToAFile",
        {"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "{dir}/report.json"}, "", kFailed,
-       "the report holds a number that is not finite, in \"position\" (is a parameter such as "
+       "the report holds a number that is not finite, in \"position\" of 'O' (is a parameter such as "
        "MOLOBJ_POSITION_SCALE too large?): not written",
        {}, {"report.json"}},
-      {"HugePositionScaleReportToAFullFile",  // the stream failed: the file is left as it is
+      {"HugePositionScaleReportToAFullFile",  // refused before a byte is written: the device is left as it is
        {"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "{dir}/full.json"}, "", kFailed,
-       "cannot write", {"full.json"}, {}, {}, StandardOutput::File, true},
+       "not written", {"full.json"}, {}, {}, StandardOutput::File, true},
+      {"HugePositionScaleKeepsTheEarlierReport",
+       {"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "{dir}/report.json"}, "", kFailed,
+       "not written", {}, {}, {}, StandardOutput::File, false, {"report.json", "{\"earlier\": true}\n"}},
+      {"HugePositionScaleReportThroughALinkToADevice",
+       {"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "{dir}/null.json"}, "", kFailed,
+       "not written", {"null.json"}, {}, {}, StandardOutput::File, true},
       {"HugeBondRadius", {"{water}", "--set", "MOLOBJ_BOND_RADIUS=1e100", "--gltf", "{dir}/model.glb"}, "", kFailed,
        "lies beyond what glTF's 32-bit floats hold", {}, {"model.glb"}},
       {"JsonAndGltfToOneFile", {"{water}", "--json", "{dir}/out", "--gltf", "{dir}/./out"}, "", kBadArguments,
@@ -107,6 +148,36 @@ std::vector<CliCase> Cases() {
        "--json names the molecule file"},
       {"SaveOverTheMolecule", {"--script", "{script}"}, "load\nnew a\nsave {water}\n", kFailed,
        "is there and is not a Vantor document: not replaced"},
+      // outputs over what the run reads, or over each other by another name
+      {"GltfOverTheModule", {"{water}", "--module", module, "--gltf", module}, "", kBadArguments,
+       "--gltf names the module file " + module + ", which it would overwrite"},
+      {"JsonOverTheElementTable", {"{water}", "--module", module, "--json", "{plugin}/res/../res/ptable.csv"}, "",
+       kBadArguments, "--json names {plugin}/res/../res/ptable.csv, in the module's res folder, which it reads"},
+      {"SaveOverAnEmptyMoleculeItRead", {"--script", "{script}"},
+       "load\nnew a\nset a MOLOBJ_FILE {dir}/empty.sdf\npress a MOLOBJ_LOAD\nsave {dir}/empty.sdf\n", kFailed,
+       "line 5: {dir}/empty.sdf is a file the module read: not written", {}, {}, {}, StandardOutput::File, false,
+       {"empty.sdf", ""}},
+      {"JsonAndGltfThroughADanglingLink", {"{water}", "--json", "{dir}/new.json", "--gltf", "{dir}/lnk.glb"}, "",
+       kBadArguments, "--json and --gltf name the same file", {}, {"new.json"}, {}, StandardOutput::File, true},
+      {"JsonAndGltfOfNamesThatDifferInCase", {"{water}", "--json", "{dir}/Out.json", "--gltf", "{dir}/out.JSON"}, "",
+       kCaseFolds ? kBadArguments : kDone, kCaseFolds ? "--json and --gltf name the same file" : "",
+       kCaseFolds ? std::vector<std::string>{} : std::vector<std::string>{"Out.json", "out.JSON"}},
+      // writes that fail half-way, or to a device: the old file stays, the device is written as it is
+      {"GltfFailingHalfWay", {"{water}", "--gltf", "{dir}/model.glb"}, "", kFailed,
+       "cannot write {dir}/model.glb: File too large", {}, {}, {}, StandardOutput::File, true,
+       {"model.glb", "glTF of an earlier run"}, 1000},
+      {"JsonFailingHalfWay", {"{water}", "--json", "{dir}/report.json"}, "", kFailed,
+       "cannot write {dir}/report.json: File too large", {}, {}, {}, StandardOutput::File, true,
+       {"report.json", "{\"earlier\": true}\n"}, 1000},
+      {"SaveFailingHalfWay", {"--script", "{script}"},
+       "load\nnew a\nset a MOLOBJ_FILE {water}\npress a MOLOBJ_LOAD\nsave {dir}/doc.vdoc\n", kFailed,
+       "line 5: cannot write {dir}/doc.vdoc: File too large", {}, {}, {}, StandardOutput::File, true,
+       {"doc.vdoc", "VANTORDC of an earlier save"}, 1000},
+      {"JsonToAFullDevice", {"{water}", "--json", "{dir}/full.json"}, "", kFailed,
+       "cannot write {dir}/full.json: No space left on device", {"full.json"}, {}, {}, StandardOutput::File, true},
+      {"JsonToTheNullDevice", {"{water}", "--json", kNullDevice}, "", kDone, ""},
+      {"GltfThroughADanglingLink", {"{water}", "--gltf", "{dir}/lnk.glb"}, "", kDone, "", {"new.json"}, {}, {},
+       StandardOutput::File, true},
       {"GltfToStandardOutput", {"{water}", "--gltf", "-"}, "", kDone, "", {}, {"-"}, "glTF"},
       {"JsonAndGltfToStandardOutput", {"{water}", "--json", "-", "--gltf", "-"}, "", kBadArguments,
        "cannot both write to standard output"},
@@ -118,6 +189,17 @@ std::vector<CliCase> Cases() {
        "--json is given twice", {}, {"a.json", "b.json"}},
       {"ScriptThatIsAFolder", {"--script", "{dir}"}, "", kBadArguments, "a folder"},
       {"WordsAfterEval", {"--script", "{script}"}, "load\neval now\n", kFailed, "line 2: usage: eval"},
+      // names and paths with blanks, quoted or as the rest of the line
+      {"ExportOfAnOpenedObjectNamedWithBlanks", {"--script", "{script}"},
+       "load\nnew m\nset m MOLOBJ_FILE {dir}/my molecule.mol\npress m MOLOBJ_LOAD\nsave {dir}/my doc.vdoc\n"
+       "open \"{dir}/my doc.vdoc\"\neval\nexport \"my molecule\" {dir}/my model.glb\n",
+       kDone, "", {"my doc.vdoc", "my model.glb"}},
+      {"LoadOfAModuleInAFolderWithBlanks", {"--script", "{script}"}, "load {dir}/plug ins/vantor/{module}\nnew m\n",
+       kDone, ""},
+      {"QuoteNotClosed", {"--script", "{script}"}, "load\nnew \"m \\\"x\\\"\n", kFailed, "line 2: a quote is not closed"},
+      {"ScriptStartingWithAByteOrderMark", {"--script", "{script}"}, "\xEF\xBB\xBFload\nnew m\n", kDone, ""},
+      {"MoleculeWithoutAtoms", {"{dir}/empty.mol", "--gltf", "{dir}/model.glb"}, "", kDone,
+       "the model is empty, with no atoms and no bonds", {"model.glb"}},
       {"InterfaceVersionThatIsNoNumber", {"--interface-version", "abc"}, "", kBadArguments,
        "needs a whole number from -2147483648 to 2147483647, not 'abc'\nusage: vantor-host"},
       {"InterfaceVersionPast32Bits", {"--interface-version", "99999999999"}, "", kBadArguments,
@@ -128,6 +210,8 @@ std::vector<CliCase> Cases() {
        {}, {}, StandardOutput::Full, true},
       {"ReportToAClosedOutput", {"{water}", "--json", "-"}, "", kFailed, "cannot write the report to standard output",
        {}, {}, {}, StandardOutput::Closed, true},
+      {"GltfToAClosedPipe", {"{water}", "--gltf", "-"}, "", kFailed,
+       "cannot write the glTF to standard output: Broken pipe", {}, {}, {}, StandardOutput::BrokenPipe, true},
       {"RegistrationsToAFullOutput", {}, "", kFailed, "cannot write the registrations to standard output", {}, {}, {},
        StandardOutput::Full, true},
       {"DumpToAFullOutput", {"--script", "{script}"}, "load\nnew a\ndump a\n", kFailed,
@@ -140,6 +224,12 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
     text.replace(at, from.size(), to);
   }
   return text;
+}
+
+// A 32-bit number as a document holds it, little-endian.
+std::string Word(uint32_t value) {
+  return {static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF),
+          static_cast<char>((value >> 16) & 0xFF), static_cast<char>(value >> 24)};
 }
 
 std::string ReadAll(const fs::path& file) {
@@ -159,15 +249,42 @@ class HostProgram : public testing::TestWithParam<CliCase> {
     // nine angstroms wide: its positions overflow when scaled by 1e308
     std::ofstream(folder_ / "wide.mol", std::ios::binary)
         << Replaced(kWaterMolfile, "    0.0000    0.7572", "    9.0000    0.7572");
+    std::ofstream(folder_ / "my molecule.mol", std::ios::binary) << Replaced(kWaterMolfile, "water\n", "my molecule\n");
+    std::ofstream(folder_ / "empty.mol", std::ios::binary);
     fs::create_directory(folder_ / "folder.sdf");
-    if (GetParam().script.find("big.vdoc") != std::string::npos) {
+    const std::string& script = GetParam().script;
+    if (script.find("big.vdoc") != std::string::npos) {
       std::ofstream big(folder_ / "big.vdoc", std::ios::binary);
       big << "VANTORDC" << std::string("\x01\0\0\0", 4) << std::string(kOversizedDocument, '\0');
     }
+    if (script.find("claims.vdoc") != std::string::npos) {
+      std::ofstream claims(folder_ / "claims.vdoc", std::ios::binary);
+      claims << "VANTORDC" << Word(1) << Word(kClaimedNodes) << std::string(kClaimingDocument - 16, '\0');
+    }
+    if (script.find("many.vdoc") != std::string::npos) {
+      // kind 2 (material), type 5702, serial, no name, colour, no values, no tracks
+      std::ofstream many(folder_ / "many.vdoc", std::ios::binary);
+      many << "VANTORDC" << Word(1) << Word(kTooManyNodes);
+      const std::string material = '\x02' + Word(5702) + std::string(8 + 4 + 24 + 4 + 4, '\0');
+      for (uint32_t i = 0; i < kTooManyNodes; ++i) many << material;
+    }
+    if (script.find("plug ins") != std::string::npos) {
+      fs::create_directories(folder_ / "plug ins");
+      fs::copy(ProgramFolder() / ".." / "plugins" / "vantor", folder_ / "plug ins" / "vantor", fs::copy_options::recursive);
+    }
+    if (!GetParam().kept.first.empty()) {
+      std::ofstream(folder_ / GetParam().kept.first, std::ios::binary) << GetParam().kept.second;
+    }
+    const std::vector<std::string>& arguments = GetParam().arguments;
+    if (std::find(arguments.begin(), arguments.end(), "--module") != arguments.end()) {
+      const fs::path built = ProgramFolder() / ".." / "plugins" / "vantor";
+      fs::create_directory(folder_ / "plugin");
+      fs::copy(built / (std::string("vantor") + VANTOR_MODULE_SUFFIX), folder_ / "plugin");
+      fs::copy(built / "res", folder_ / "plugin" / "res", fs::copy_options::recursive);
+    }
 #if !defined(_WIN32)
     ASSERT_EQ(mkfifo((folder_ / "fifo.sdf").c_str(), 0644), 0);
-    fs::create_symlink("/dev/zero", folder_ / "zero.sdf");
-    fs::create_symlink("/dev/full", folder_ / "full.json");
+    for (const auto& [link, target] : kLinks) fs::create_symlink(target, folder_ / link);
 #endif
   }
   void TearDown() override {
@@ -175,8 +292,10 @@ class HostProgram : public testing::TestWithParam<CliCase> {
   }
   std::string Expand(const std::string& text) const {
     std::string expanded = Replaced(text, "{water}", (folder_ / "water.mol").u8string());
+    expanded = Replaced(expanded, "{plugin}", (folder_ / "plugin").u8string());
     expanded = Replaced(expanded, "{script}", (folder_ / "case.vscript").u8string());
     expanded = Replaced(expanded, "{dirname}", folder_.filename().u8string());
+    expanded = Replaced(expanded, "{module}", std::string("vantor") + VANTOR_MODULE_SUFFIX);
     return Replaced(expanded, "{dir}", folder_.u8string());
   }
 
@@ -186,19 +305,39 @@ class HostProgram : public testing::TestWithParam<CliCase> {
 TEST_P(HostProgram, EndsWithTheRightStatusAndMessage) {
   const CliCase& c = GetParam();
   if (!c.script.empty()) std::ofstream(folder_ / "case.vscript", std::ios::binary) << Expand(c.script);
+  std::set<std::string> before{"stdout.txt", "stderr.txt"};
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder_)) {
+    before.insert(entry.path().filename().u8string());
+  }
   Invocation invocation;
   invocation.program = ProgramFolder() / (std::string("vantor-host") + VANTOR_EXECUTABLE_SUFFIX);
   for (const std::string& argument : c.arguments) invocation.arguments.push_back(Expand(argument));
   invocation.folder = folder_;
   invocation.output = c.output;
+  invocation.seconds = c.seconds;
+  invocation.fileSizeLimit = c.fileSizeLimit;
   const Outcome outcome = RunProgram(invocation);
 
-  EXPECT_EQ(outcome.status, c.status) << outcome.err;
-  EXPECT_NE(outcome.err.find(c.message), std::string::npos) << outcome.err;
+  std::string err = outcome.err;  // Windows writes standard error's line ends as \r\n
+  err.erase(std::remove(err.begin(), err.end(), '\r'), err.end());
+  EXPECT_EQ(outcome.status, c.status) << err;
+  EXPECT_NE(err.find(Expand(c.message)), std::string::npos) << err;
   EXPECT_EQ(outcome.out.substr(0, c.outputStarts.size()), c.outputStarts);
   for (const std::string& name : c.written) EXPECT_TRUE(fs::exists(folder_ / fs::u8path(name))) << name;
   for (const std::string& name : c.notWritten) EXPECT_FALSE(fs::exists(folder_ / fs::u8path(name))) << name;
   EXPECT_EQ(ReadAll(folder_ / "water.mol"), kWaterMolfile) << "the user's molecule file was changed";
+  if (!c.kept.first.empty()) {
+    EXPECT_EQ(ReadAll(folder_ / c.kept.first), c.kept.second) << "the user's file was changed";
+  }
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder_)) {
+    const std::string name = entry.path().filename().u8string();
+    const bool listed = std::count(c.written.begin(), c.written.end(), name) > 0;
+    EXPECT_TRUE(before.count(name) || listed) << name << " was left behind";
+  }
+#if !defined(_WIN32)
+  for (const auto& link : kLinks) EXPECT_TRUE(fs::is_symlink(folder_ / link.first)) << link.first << " is not a link";
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, HostProgram, testing::ValuesIn(Cases()),

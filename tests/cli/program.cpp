@@ -1,7 +1,10 @@
 // Running a program with its standard streams redirected: fork and exec, or CreateProcessW.
+// VANTOR_PROGRAM_EMULATOR, when defined, names the emulator that runs the build's programs (qemu-user
+// for the arm64 Linux build), which the program is started through.
 #include "program.h"
 
 #include <chrono>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -13,8 +16,12 @@
 #else
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
+#if defined(__APPLE__)
+#include <mach-o/dyld.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -101,8 +108,13 @@ int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err
 
 int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err) {
   // everything the child needs is made before the fork: after it only system calls
+#if defined(VANTOR_PROGRAM_EMULATOR)
+  const std::string program = VANTOR_PROGRAM_EMULATOR;
+  std::vector<std::string> words{program, invocation.program.string()};
+#else
   const std::string program = invocation.program.string();
   std::vector<std::string> words{program};
+#endif
   words.insert(words.end(), invocation.arguments.begin(), invocation.arguments.end());
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
@@ -112,12 +124,18 @@ int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err
   const std::string output = invocation.output == StandardOutput::Full ? "/dev/full" : out.string();
   const std::string errors = err.string();
   const bool closed = invocation.output == StandardOutput::Closed;
+  // a pipe whose reading end is closed before the program starts, so every write finds no reader
+  int pipeEnds[2] = {-1, -1};
+  if (invocation.output == StandardOutput::BrokenPipe && (pipe(pipeEnds) != 0 || close(pipeEnds[0]) != 0)) return -1;
+  const rlimit fileSize{invocation.fileSizeLimit, invocation.fileSizeLimit};
 
   const pid_t child = fork();
   if (child < 0) return -1;
   if (child == 0) {
     const int in = open(input.c_str(), O_RDONLY);
-    const int to = closed ? -1 : open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int to = closed            ? -1
+                   : pipeEnds[1] >= 0 ? pipeEnds[1]
+                                      : open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int error = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (in < 0 || error < 0 || (!closed && to < 0) || chdir(folder.c_str()) != 0) _exit(126);
     dup2(in, STDIN_FILENO);
@@ -127,9 +145,16 @@ int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err
       dup2(to, STDOUT_FILENO);
     }
     dup2(error, STDERR_FILENO);
+    signal(SIGPIPE, SIG_DFL);  // as a shell starts a program: a write to the pipe ends it, unless it says otherwise
+    if (invocation.fileSizeLimit > 0) {
+      // a write past the limit fails with EFBIG instead of ending the program
+      signal(SIGXFSZ, SIG_IGN);
+      if (setrlimit(RLIMIT_FSIZE, &fileSize) != 0) _exit(126);
+    }
     execv(program.c_str(), argv.data());
     _exit(127);
   }
+  if (pipeEnds[1] >= 0) close(pipeEnds[1]);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(invocation.seconds);
   int status = 0;
   while (waitpid(child, &status, WNOHANG) == 0) {
@@ -163,6 +188,13 @@ fs::path ProgramFolder() {
   wchar_t buffer[32768];
   const DWORD length = GetModuleFileNameW(nullptr, buffer, 32768);
   return fs::path(std::wstring(buffer, length)).parent_path();
+#elif defined(__APPLE__)
+  std::uint32_t size = 0;
+  _NSGetExecutablePath(nullptr, &size);  // says the size it needs
+  std::string buffer(size, '\0');
+  if (_NSGetExecutablePath(buffer.data(), &size) != 0) return {};
+  // the path the program was started by, which may hold symbolic links and ".."
+  return fs::canonical(buffer.c_str()).parent_path();
 #else
   return fs::read_symlink("/proc/self/exe").parent_path();
 #endif

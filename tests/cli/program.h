@@ -1,12 +1,14 @@
 // Runs a program of the build (vantor-host) as a user would: with arguments, a folder to run in,
-// standard input from a file, standard output to a file, a full device or nowhere, and a time limit.
+// standard input from a file, standard output to a file, a full device, a pipe no one reads or
+// nowhere, a limit on the size of the files it writes, and a time limit.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-enum class StandardOutput { File, Full, Closed };
+enum class StandardOutput { File, Full, Closed, BrokenPipe };
 
 struct Outcome {
   int status = -1;  // the exit status; 128 + the signal when one ended it; -1 when it did not end in time
@@ -20,6 +22,7 @@ struct Invocation {
   std::filesystem::path folder;        // where it runs; its output files are kept there too
   std::filesystem::path input;         // standard input; empty for none
   StandardOutput output = StandardOutput::File;
+  size_t fileSizeLimit = 0;            // the largest a file may grow by its writes (POSIX); 0 for none
   int seconds = 120;                   // then it is killed
 };
 

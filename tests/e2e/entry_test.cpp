@@ -2,13 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cctype>
 #include <random>
 #include <filesystem>
 #include <string>
 
 #include "scene/model.h"
 #include "vthost/host.h"
+#include "vthost/molecule.h"
 
 namespace fs = std::filesystem;
 
@@ -20,12 +20,6 @@ const char* const kFailedLine = "Quennet Software: Failed to load Vantor";
 const char* const kResourceLine = "Vantor: failed to load resource file.";
 
 fs::path BuiltModule(const std::string& flavour) { return fs::path(VANTOR_PLUGIN_DIR) / (flavour + VANTOR_MODULE_SUFFIX); }
-
-// A flavour as a test's name holds it: vantorR2025 -> VantorR2025.
-std::string FlavourName(std::string flavour) {
-  flavour[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(flavour[0])));
-  return flavour;
-}
 
 // A plug-in folder of its own in a fresh temporary folder: the module, and res/ unless left out.
 struct PluginCopy {
@@ -112,146 +106,106 @@ TEST_F(Entry, UnknownActionsAndMessagesAnswerMinusOne) {
   EXPECT_TRUE(host_.Events().empty());
 }
 
-struct VersionCase {
-  const char* flavour;
-  int32_t version;
-  int32_t expected;
+// One change to what the host application offers at start-up: the record, the location, the
+// plug-in folder, the host's answers.
+struct StartSetup {
+  VtHostInterface record;
+  bool noRecord = false, noLocation = false, sendResources = true;
+  PluginCopy::Res res = PluginCopy::Res::Full;
+  vthost::HostOptions& options;
 };
 
-void PrintTo(const VersionCase& c, std::ostream* out) {
-  *out << c.flavour << " under host interface " << c.version << " -> " << c.expected;
-}
-
-class EntryVersion : public Entry, public testing::WithParamInterface<VersionCase> {};
-
-TEST_P(EntryVersion, RefusesHostsOlderThanTheFlavourAccepts) {
-  VtHostInterface record = *host_.Interface();
-  record.version = GetParam().version;
-  LoadBuilt(GetParam().flavour);
-  const fs::path location = module_->Folder();
-  EXPECT_EQ(Init(&record, &location), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(Flavours, EntryVersion,
-                         testing::Values(VersionCase{"vantor", 2024899, -3}, VersionCase{"vantor", 2024900, 1},
-                                         VersionCase{"vantor", 2025200, 1}, VersionCase{"vantorR2025", 2025199, -3},
-                                         VersionCase{"vantorR2025", 2025200, 1}, VersionCase{"vantorR2025", 0, -3}),
-                         [](const testing::TestParamInfo<VersionCase>& info) {
-                           return FlavourName(info.param.flavour) + "_" + std::to_string(info.param.version);
-                         });
-
-// A record with one table taken away: every table the module uses is needed, and a refused start
-// says which one on the console when the console and strings are there to say it.
-struct TableCase {
+struct StartCase {
   const char* name;
-  void (*remove)(VtHostInterface& record);
-  int32_t expected;
-  const char* line;  // null: nothing on the console
+  const char* flavour;
+  void (*change)(StartSetup&);
+  int32_t init, resources, start;  // what each step answers; resources 0: the message is not sent
+  std::vector<std::string> console;
 };
 
-void PrintTo(const TableCase& table, std::ostream* out) { *out << table.name << " -> " << table.expected; }
-
-class EntryTables : public Entry, public testing::WithParamInterface<TableCase> {};
-
-TEST_P(EntryTables, MissingTableRefusesTheStartAndSaysWhich) {
-  VtHostInterface record = *host_.Interface();
-  GetParam().remove(record);
-  LoadBuilt();
-  const fs::path location = module_->Folder();
-  EXPECT_EQ(Init(&record, &location), GetParam().expected);
-  std::vector<std::string> expected;
-  if (GetParam().line) expected.push_back(GetParam().line);
-  EXPECT_EQ(Console(), expected);
+void PrintTo(const StartCase& c, std::ostream* out) {
+  *out << c.name << ": " << c.flavour << " answers " << c.init << ", " << c.resources << ", " << c.start;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Tables, EntryTables,
-    testing::Values(
-        TableCase{"Ob", [](VtHostInterface& r) { r.Ob = nullptr; }, -3, "Vantor: the host interface lacks the table Ob."},
-        TableCase{"Tx", [](VtHostInterface& r) { r.Tx = nullptr; }, -3, "Vantor: the host interface lacks the table Tx."},
-        TableCase{"Ca", [](VtHostInterface& r) { r.Ca = nullptr; }, -3, "Vantor: the host interface lacks the table Ca."},
-        TableCase{"FL", [](VtHostInterface& r) { r.FL = nullptr; }, -3, "Vantor: the host interface lacks the table FL."},
-        TableCase{"Mm", [](VtHostInterface& r) { r.Mm = nullptr; }, -3, "Vantor: the host interface lacks the table Mm."},
-        TableCase{"GeSilent", [](VtHostInterface& r) { r.Ge = nullptr; }, -3, nullptr},
-        TableCase{"StSilent", [](VtHostInterface& r) { r.St = nullptr; }, -3, nullptr},
-        TableCase{"DcAndDiNotNeeded", [](VtHostInterface& r) { r.Dc = nullptr, r.Di = nullptr; }, 1, nullptr}),
-    [](const testing::TestParamInfo<TableCase>& info) { return std::string(info.param.name); });
+class EntryStart : public Entry, public testing::WithParamInterface<StartCase> {};
 
-class EntryFlavour : public Entry, public testing::WithParamInterface<const char*> {};
-
-TEST_P(EntryFlavour, StartUpRegistersTheMoleculeObject) {
-  LoadBuilt(GetParam());
-  ASSERT_EQ(Init(), 1);
-  ASSERT_EQ(module_->Message(kLoadResources), 1);
-  ASSERT_EQ(module_->Start(), 1);
-  EXPECT_EQ(Console(), std::vector<std::string>{kLoadedLine});
-  const vthost::ObjectType* type = host_.FindObjectType(1060013);
-  ASSERT_NE(type, nullptr);
+// Init, the resources message and start, as the host application sends them whatever the answers:
+// every step answers as far as the module got, says why on the console when it can, and registers
+// the molecule object only when all went well. The resources are tried once: asked again when the
+// outcome would now differ, the first answer stands.
+TEST_P(EntryStart, AnswersEveryStepAndRegistersOnlyWhenAllWentWell) {
+  const StartCase& c = GetParam();
+  StartSetup setup{*host_.Interface(), false, false, true, PluginCopy::Res::Full, host_.Options()};
+  if (c.change) c.change(setup);
+  PluginCopy plugin(setup.res, c.flavour);
+  Load(plugin.module);
+  const fs::path location = module_->Folder();
+  EXPECT_EQ(Init(setup.noRecord ? nullptr : &setup.record, setup.noLocation ? nullptr : &location), c.init);
+  if (setup.sendResources) {
+    EXPECT_EQ(module_->Message(kLoadResources), c.resources);
+    if (c.resources == 1) host_.Faults().FailAll(vthost::AllocKind::Resource);
+    if (setup.res == PluginCopy::Res::None) {
+      fs::copy(fs::path(VANTOR_PLUGIN_DIR) / "res", plugin.folder / "res", fs::copy_options::recursive);
+    }
+    EXPECT_EQ(module_->Message(kLoadResources), c.resources);
+    host_.Faults().Clear();
+  }
+  EXPECT_EQ(module_->Start(), c.start);
+  EXPECT_EQ(Console(), c.console);
+  EXPECT_EQ(host_.Events().size(), c.console.size());  // and no dialog
+  EXPECT_EQ(Init(), 1);  // a later init is only counted
+  const vthost::ObjectType* type = host_.FindObjectType(vthost::molecule::kType);
+  ASSERT_EQ(type != nullptr, c.start == 1);
+  EXPECT_EQ(host_.ObjectTypes().size(), c.start == 1 ? 1u : 0u);
+  if (type == nullptr) return;
   EXPECT_EQ(type->name, "Molecule");
   EXPECT_EQ(type->info, 33796);
   EXPECT_EQ(type->description, "oxvantor");
-  EXPECT_TRUE(type->hasIcon);
-  EXPECT_EQ(type->iconWidth, 64);
-  EXPECT_EQ(type->iconHeight, 64);
-  EXPECT_EQ(host_.Descriptions().count(1060013), 1u);
+  EXPECT_EQ(type->hasIcon, setup.res != PluginCopy::Res::WithoutIcon);  // a missing icon is no reason to refuse
+  if (type->hasIcon) { EXPECT_EQ(std::make_pair(type->iconWidth, type->iconHeight), std::make_pair(64, 64)); }
+  EXPECT_EQ(host_.Descriptions().count(vthost::molecule::kType), 1u);
   // the registered class makes objects that initialise: defaults in place
   VtDocument* document = host_.NewDocument();
-  VtNode* node = host_.CreateObject(document, 1060013, "m");
+  VtNode* node = host_.CreateObject(document, vthost::molecule::kType, "m");
   ASSERT_NE(node, nullptr);
-  EXPECT_NE(vthost::Lookup(vthost::Host::NodeParameters(node), 20032), nullptr);
+  EXPECT_NE(vthost::Lookup(vthost::Host::NodeParameters(node), vthost::molecule::kRowCount), nullptr);
   host_.CloseDocument(document);
 }
 
-INSTANTIATE_TEST_SUITE_P(Flavours, EntryFlavour, testing::Values("vantor", "vantorR2025"),
-                         [](const testing::TestParamInfo<const char*>& info) { return FlavourName(info.param); });
+const std::vector<std::string> kLoaded{kLoadedLine}, kNotLocated{kResourceLine, kFailedLine};
+std::string Lacks(const std::string& table) { return "Vantor: the host interface lacks the table " + table + "."; }
 
-TEST_F(Entry, RefusedRegistrationWritesTheFailureLine) {
-  host_.Options().refuseRegistration = true;
-  LoadBuilt();
-  ASSERT_EQ(Init(), 1);
-  ASSERT_EQ(module_->Message(kLoadResources), 1);
-  EXPECT_EQ(module_->Start(), 0);
-  EXPECT_EQ(Console(), std::vector<std::string>{kFailedLine});
-  EXPECT_TRUE(host_.ObjectTypes().empty());
-}
-
-TEST_F(Entry, StartWithoutResourcesFailsToRegister) {
-  LoadBuilt();
-  ASSERT_EQ(Init(), 1);
-  EXPECT_EQ(module_->Start(), 0);
-  EXPECT_EQ(Console(), std::vector<std::string>{kFailedLine});
-}
-
-TEST_F(Entry, MissingIconStillRegisters) {
-  PluginCopy plugin(PluginCopy::Res::WithoutIcon);
-  Load(plugin.module);
-  EXPECT_TRUE(StartUp());
-  const vthost::ObjectType* type = host_.FindObjectType(1060013);
-  ASSERT_NE(type, nullptr);
-  EXPECT_FALSE(type->hasIcon);
-  EXPECT_EQ(Console(), std::vector<std::string>{kLoadedLine});
-}
-
-TEST_F(Entry, MissingResFolderFailsOnceAndIsNotRetried) {
-  PluginCopy plugin(PluginCopy::Res::None);
-  Load(plugin.module);
-  ASSERT_EQ(Init(), 1);
-  EXPECT_EQ(module_->Message(kLoadResources), -1);
-  EXPECT_EQ(Console(), std::vector<std::string>{kResourceLine});
-  // the folder appearing later changes nothing: the first outcome stands
-  fs::copy(fs::path(VANTOR_PLUGIN_DIR) / "res", plugin.folder / "res", fs::copy_options::recursive);
-  EXPECT_EQ(module_->Message(kLoadResources), -1);
-  EXPECT_EQ(Console(), std::vector<std::string>{kResourceLine});
-}
-
-TEST_F(Entry, ResourcesLoadOnceAndLaterMessagesAnswerTheFirstOutcome) {
-  LoadBuilt();
-  ASSERT_EQ(Init(), 1);
-  ASSERT_EQ(module_->Message(kLoadResources), 1);
-  host_.Faults().FailAll(vthost::AllocKind::Resource);  // a second attempt would fail
-  EXPECT_EQ(module_->Message(kLoadResources), 1);
-  EXPECT_TRUE(Console().empty());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Changes, EntryStart,
+    testing::Values(
+        StartCase{"NothingMissing", "vantor", nullptr, 1, 1, 1, kLoaded},
+        StartCase{"NothingMissingR2025", "vantorR2025", nullptr, 1, 1, 1, kLoaded},
+        StartCase{"OldestHost", "vantor", [](StartSetup& s) { s.record.version = 2024900; }, 1, 1, 1, kLoaded},
+        StartCase{"HostTooOld", "vantor", [](StartSetup& s) { s.record.version = 2024899; }, -3, -1, 0, kNotLocated},
+        StartCase{"OldestHostR2025", "vantorR2025", [](StartSetup& s) { s.record.version = 2025200; }, 1, 1, 1,
+                  kLoaded},
+        StartCase{"HostTooOldR2025", "vantorR2025", [](StartSetup& s) { s.record.version = 2025199; }, -3, -1, 0,
+                  kNotLocated},
+        StartCase{"NoVersionR2025", "vantorR2025", [](StartSetup& s) { s.record.version = 0; }, -3, -1, 0, kNotLocated},
+        StartCase{"NoRecord", "vantor", [](StartSetup& s) { s.noRecord = true; }, -3, -1, 0, {}},
+        StartCase{"NoLocation", "vantor", [](StartSetup& s) { s.noLocation = true; }, -3, -1, 0, kNotLocated},
+        StartCase{"NoResFolder", "vantor", [](StartSetup& s) { s.res = PluginCopy::Res::None; }, 1, -1, 0, kNotLocated},
+        StartCase{"NoIcon", "vantor", [](StartSetup& s) { s.res = PluginCopy::Res::WithoutIcon; }, 1, 1, 1, kLoaded},
+        StartCase{"NoResourcesMessage", "vantor", [](StartSetup& s) { s.sendResources = false; }, 1, 0, 0,
+                  {kFailedLine}},
+        StartCase{"RegistrationRefused", "vantor", [](StartSetup& s) { s.options.refuseRegistration = true; }, 1, 1, 0,
+                  {kFailedLine}},
+        // every table the module uses is needed; the console says which one when it can
+        StartCase{"NoOb", "vantor", [](StartSetup& s) { s.record.Ob = nullptr; }, -3, -1, 0, {Lacks("Ob")}},
+        StartCase{"NoTx", "vantor", [](StartSetup& s) { s.record.Tx = nullptr; }, -3, -1, 0, {Lacks("Tx")}},
+        StartCase{"NoCa", "vantor", [](StartSetup& s) { s.record.Ca = nullptr; }, -3, -1, 0, {Lacks("Ca")}},
+        StartCase{"NoFL", "vantor", [](StartSetup& s) { s.record.FL = nullptr; }, -3, -1, 0, {Lacks("FL")}},
+        StartCase{"NoMm", "vantor", [](StartSetup& s) { s.record.Mm = nullptr; }, -3, -1, 0, {Lacks("Mm")}},
+        StartCase{"NoGeSilent", "vantor", [](StartSetup& s) { s.record.Ge = nullptr; }, -3, -1, 0, {}},
+        StartCase{"NoStSilent", "vantor", [](StartSetup& s) { s.record.St = nullptr; }, -3, -1, 0, {}},
+        StartCase{"DcAndDiNotNeeded", "vantor", [](StartSetup& s) { s.record.Dc = nullptr, s.record.Di = nullptr; }, 1,
+                  1, 1, kLoaded}),
+    [](const testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Entry, SecondInitBindsNothingAgain) {
   LoadBuilt();
@@ -294,9 +248,9 @@ TEST_F(Entry, CallsAfterTheLastEndFailSafely) {
   LoadBuilt();
   ASSERT_TRUE(StartUp());
   VtDocument* document = host_.NewDocument();
-  VtNode* node = host_.CreateObject(document, 1060013, "m");
+  VtNode* node = host_.CreateObject(document, vthost::molecule::kType, "m");
   ASSERT_NE(node, nullptr);
-  const VtObjectClass& cls = *host_.FindObjectType(1060013)->operations;
+  const VtObjectClass& cls = *host_.FindObjectType(vthost::molecule::kType)->operations;
   void* data = node->data;
   ASSERT_EQ(End(), 1);
   host_.ClearEvents();
@@ -327,35 +281,6 @@ TEST_F(Entry, CallsAfterTheLastEndFailSafely) {
   ASSERT_EQ(Init(), 1);
   host_.CloseDocument(document);
   EXPECT_EQ(host_.LiveBlocks(), 0);
-}
-
-// A host that carries on after a refused init must never make the module use what it lacks.
-TEST_F(Entry, HostCarryingOnAfterRefusedInitFailsCleanly) {
-  LoadBuilt();
-  EXPECT_EQ(Init(host_.Interface(), nullptr), -3);
-  EXPECT_EQ(module_->Message(kLoadResources), -1);
-  EXPECT_EQ(module_->Start(), 0);
-  EXPECT_EQ(Console(), (std::vector<std::string>{kResourceLine, kFailedLine}));
-  EXPECT_EQ(Init(), 1);  // counted, not checked again
-}
-
-TEST_F(Entry, HostCarryingOnAfterTooOldVersionFailsCleanly) {
-  VtHostInterface old = *host_.Interface();
-  old.version = 2024000;
-  LoadBuilt();
-  const fs::path location = module_->Folder();
-  EXPECT_EQ(Init(&old, &location), -3);
-  EXPECT_EQ(module_->Message(kLoadResources), -1);
-  EXPECT_EQ(Console(), std::vector<std::string>{kResourceLine});
-}
-
-TEST_F(Entry, InitWithoutARecordIsRefusedAndNothingElseRuns) {
-  LoadBuilt();
-  const fs::path location = module_->Folder();
-  EXPECT_EQ(Init(nullptr, &location), -3);
-  EXPECT_EQ(module_->Message(kLoadResources), -1);
-  EXPECT_EQ(module_->Start(), 0);
-  EXPECT_TRUE(host_.Events().empty());
 }
 
 }  // namespace

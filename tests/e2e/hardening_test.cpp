@@ -12,13 +12,15 @@
 #include "tempfolder.h"
 #include "scene/model.h"
 #include "vthost/host.h"
+#include "vthost/molecule.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int32_t kMolecule = 1060013;
-constexpr int32_t kFile = 20000, kLoad = 20001, kShowNucleus = 20026, kAddRow = 20033;
+using vthost::molecule::kFile;
+using vthost::molecule::kLoad;
+constexpr int32_t kShowNucleus = 20026, kAddRow = 20033;  // MOLOBJ_SHOW_NUCLEUS, MOLOBJ_ADD_ROW
 constexpr int32_t kRowMaterial = 15024, kRowSymbol = 15025;
 
 
@@ -41,7 +43,7 @@ class Hardening : public testing::Test {
   }
   // A new object with the file loaded, evaluated; null when the object could not be made.
   VtNode* Load(VtDocument* document, const fs::path& file) {
-    VtNode* node = host_.CreateObject(document, kMolecule);
+    VtNode* node = host_.CreateObject(document, vthost::molecule::kType);
     if (node == nullptr) return nullptr;
     host_.SetParameter(node, kFile, vthost::Value(file));
     host_.Press(node, kLoad);
@@ -59,7 +61,7 @@ class Hardening : public testing::Test {
 void MainFlows(vthost::Host& host, const fs::path& molecule, const fs::path& document) {
   VtDocument* scene = host.NewDocument();
   VtNode* material = host.CreateMaterial(scene, "Red", {1, 0, 0});
-  VtNode* node = host.CreateObject(scene, kMolecule);
+  VtNode* node = host.CreateObject(scene, vthost::molecule::kType);
   if (node != nullptr) {
     host.SetParameter(node, kFile, vthost::Value(molecule));
     host.Press(node, kLoad);
@@ -170,28 +172,6 @@ TEST_F(Hardening, HundredMegabyteLineIsCutAndTheRestReadsEmpty) {
   ASSERT_NE(node, nullptr);
   EXPECT_EQ(vthost::Host::NodeName(node), "long title");
   EXPECT_TRUE(vthost::Host::Hierarchy(node)->children.empty());
-  host_.CloseDocument(scene);
-}
-
-TEST_F(Hardening, FileGoneBetweenTheExistenceTestAndTheOpening) {
-  VtDocument* scene = host_.NewDocument();
-  VtNode* node = Load(scene, Write("water.mol", kWaterMolfile));
-  ASSERT_NE(node, nullptr);
-  const fs::path vanishing = Write("vanishing.sdf", kWaterMolfile);
-  host_.Options().afterExistenceTest = [&](const std::string& path) {
-    if (path == vanishing.u8string()) fs::remove(vanishing);
-  };
-  host_.SetParameter(node, kFile, vthost::Value(vanishing));
-  host_.Press(node, kLoad);
-  host_.Options().afterExistenceTest = nullptr;
-  EXPECT_EQ(host_.Texts(vthost::Event::Kind::Message),
-            (std::vector<std::string>{"Failed to open the .sdf file.",
-                                      "An error was encountered when loading the molecule definition file."}));
-  // the object stays usable: the next file loads
-  host_.SetParameter(node, kFile, vthost::Value(folder_ / "water.mol"));
-  host_.Press(node, kLoad);
-  host_.Evaluate(scene);
-  EXPECT_EQ(CountSpheres(vthost::Host::Hierarchy(node)), 3u);
   host_.CloseDocument(scene);
 }
 

@@ -1,6 +1,7 @@
 // The script language driving the built module, as vantor-host --script does.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -9,7 +10,9 @@
 
 #include "export/json.h"
 #include "molfiles.h"
+#include "scene/model.h"
 #include "tempfolder.h"
+#include "vthost/export.h"
 #include "vthost/molecule.h"
 #include "vthost/script.h"
 
@@ -62,7 +65,8 @@ TEST_F(Script, SessionSurvivesSaveAndOpen) {
   ASSERT_TRUE(Run("load\nnew m\nset m MOLOBJ_FILE " + source + "\npress m MOLOBJ_LOAD\npress m MOLOBJ_ADD_ROW\n" +
                   "material Red 1 0 0\nlink m MOLOBJ_ROW_MATERIAL[0] Red\nset m MOLOBJ_ROW_TILES_U[0] 2.5\n" +
                   "set m MOLOBJ_PRESET_COLOR_C 0.5 0.25 1\neval\nsave " + Path("doc.vdoc") + "\nopen " +
-                  Path("doc.vdoc") + "\ndump caffeine\n"))  // opened objects go by their names
+                  Path("doc.vdoc") + "\nsave " + Path("doc.vdoc") +  // an opened document is no input: replaced whole
+                  "\ndump caffeine\n"))  // opened objects go by their names
       << err_.str();
   const std::vector<json> printed = Printed();
   ASSERT_EQ(printed.size(), 1u);
@@ -190,7 +194,8 @@ INSTANTIATE_TEST_SUITE_P(
                     BadLine{"PressOfAFloat", kRows + "press m MOLOBJ_BOND_RADIUS\n", "is a float parameter, not a button"},
                     BadLine{"PressOfARowSymbol", kRows + "press m MOLOBJ_ROW_SYMBOL[0]\n",
                             "is a string parameter, not a button"},
-                    BadLine{"WordsAfterLoad", "load a b\n", "line 1: usage: load [MODULE]"},
+                    BadLine{"NoIntValue", "load\nnew m\nset m MOLOBJ_SEGMENTS\n", "'' is not an int value"},
+                    BadLine{"ModuleNamedByTheRestOfTheLine", "load /no such/module.so\n", "/no such/module.so"},
                     BadLine{"WordsAfterEval", "load\neval now\n", "line 2: usage: eval"},
                     BadLine{"WordsAfterUnload", "load\nunload now\n", "line 2: usage: unload"},
                     BadLine{"SetWithoutValue", "load\nset m\n", "line 2: usage: set NAME PARAM VALUE"},
@@ -200,6 +205,52 @@ INSTANTIATE_TEST_SUITE_P(
                     BadLine{"LineTooLong", "load\n# " + std::string(size_t{1} << 20, 'x') + "\n",
                             "line 2: longer than 1048576 bytes, the most a script line may hold"}),
     [](const testing::TestParamInfo<BadLine>& info) { return info.param.name; });
+
+// A colour that is not a number, as a damaged document holds it: it goes into neither the glTF
+// nor the report, and the refusal names what holds it.
+struct NanColour {
+  std::string name;
+  std::string edits;   // after water is loaded into m
+  int32_t id;          // the colour parameter made NaN; 0: the colour of the material R
+  std::string source;  // as the glTF's refusal names it
+};
+
+void PrintTo(const NanColour& c, std::ostream* out) { *out << c.name; }
+
+class NanColours : public Script, public testing::WithParamInterface<NanColour> {};
+
+TEST_P(NanColours, RefusedNamingWhatHoldsThem) {
+  std::ofstream(folder_ / "water.mol", std::ios::binary) << kWaterMolfile;
+  ASSERT_TRUE(Run("load\nnew m\nset m MOLOBJ_FILE " + Path("water.mol") + "\npress m MOLOBJ_LOAD\n" + GetParam().edits))
+      << err_.str();
+  const VtVector nan{std::nan(""), 0.5, 0.5};
+  if (GetParam().id != 0) {
+    host_.SetParameter(host_.FindByName(runner_->Document(), "water"), GetParam().id, nan);
+  } else {
+    host_.FindByName(runner_->Document(), "R")->colour = nan;
+  }
+  // through a document, as a damaged one brings it
+  EXPECT_FALSE(Run("save " + Path("nan.vdoc") + "\nopen " + Path("nan.vdoc") + "\neval\nexport water " + Path("t.glb")));
+  EXPECT_NE(err_.str().find("' has a colour that is not a finite number, from " + GetParam().source), std::string::npos)
+      << err_.str();
+  EXPECT_FALSE(fs::exists(folder_ / "t.glb"));
+  std::ostringstream report;
+  std::string error;
+  const bool written = vthost::WriteReport(host_, host_.FindByName(runner_->Document(), "water"), report, &error);
+  EXPECT_EQ(written, GetParam().id == 0) << "a material's colour is no part of the report";
+  EXPECT_EQ(error.find("in \"color\" of '") != std::string::npos, !written) << error;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, NanColours,
+    testing::Values(NanColour{"BondColour", "", 20009, "MOLOBJ_BOND1_COLOR"},
+                    NanColour{"NucleusColour", "set m MOLOBJ_SHOW_NUCLEUS true\n", 20029, "MOLOBJ_NUCLEUS_COLOR"},
+                    NanColour{"PresetColour", "set m MOLOBJ_COLOR_MODE 1\n", 20017, "MOLOBJ_PRESET_COLOR_O"},
+                    NanColour{"MaterialColour",
+                              "material R 1 0 0\npress m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_SYMBOL[0] O\n"
+                              "link m MOLOBJ_ROW_MATERIAL[0] R\n",
+                              0, "the material 'R'"}),
+    [](const testing::TestParamInfo<NanColour>& info) { return info.param.name; });
 
 // The description a script sees is built again whenever what it depends on changed: the row count
 // and each row's initialised flag, set by the script or by the object.

@@ -1,5 +1,5 @@
-// What vantor-host writes of a generated hierarchy: its JSON, the run's report, and the .glb read
-// back with tinygltf's own loader.
+// Tests export/report.cpp, and export/gltf*.cpp with the roles.cpp and vertices.cpp they use:
+// a generated hierarchy's JSON, the run's report, and the .glb read back with tinygltf's loader.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -432,6 +432,16 @@ const EmptyCase kEmptyCases[] = {
        return root;
      },
      {"Molecule", "C"}},
+    // every triangle of no area
+    {"RadiusZero",
+     [] {
+       NodePtr root = Null("Molecule");
+       Adopt(root.get(), MakeSphere("C", 0.0, 6, {0, 0, 0}));
+       Adopt(root.get(), MakeBond({0, 0, 0}, {0, 0, 100}, 0.0));
+       Adopt(root.get(), MakeSphere("O", 10.0, 6, {0, 0, 100}));
+       return root;
+     },
+     {"Molecule", "O"}},
 };
 
 class GltfNodes : public GltfTest, public testing::WithParamInterface<EmptyCase> {};
@@ -558,6 +568,20 @@ TEST_P(GltfBeyondFloats, BeyondFloatRangeWritesNoFile) {
 
 INSTANTIATE_TEST_SUITE_P(Objects, GltfBeyondFloats, testing::ValuesIn(kFarCases),
                          [](const testing::TestParamInfo<FarCase>& info) { return std::string(info.param.name); });
+
+// Seven decimals put atoms a hundred-millionth of an angstrom apart on one spot, and gave their bond
+// no length.
+TEST_F(GltfTest, TinyPlacementsKeepTheirDigits) {
+  NodePtr root = Null("Molecule");
+  Adopt(root.get(), MakeSphere("C", 1e-6, 6, {1e-6, 0, 0}));
+  Adopt(root.get(), MakeBond({0, 0, 0}, {0, 0, -1e-6}, 1e-7));
+  const tinygltf::Model model = WriteAndRead(root.get());
+  ASSERT_EQ(model.nodes.size(), 3u);
+  ASSERT_EQ(model.nodes[1].translation.size(), 3u);
+  EXPECT_EQ(static_cast<float>(model.nodes[1].translation[0]), 1e-8f);
+  ASSERT_EQ(model.nodes[2].scale.size(), 3u);
+  EXPECT_EQ(static_cast<float>(model.nodes[2].scale[2]), 1e-8f);
+}
 
 TEST_F(GltfTest, UnwritableFileOrNoHierarchyFails) {
   std::string error;

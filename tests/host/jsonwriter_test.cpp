@@ -108,6 +108,9 @@ std::string Document(bool breakLines) {
   out.Key("x\ty");
   out.Number(0.5f);
   out.EndObject();
+  out.Number(0.1f);  // floats with their own shortest digits
+  out.Number(-0.03f);
+  out.Number(1.0f);
   if (breakLines) out.BreakLine();
   out.EndArray();
   out.PlainKey("b");
@@ -129,7 +132,8 @@ TEST(JsonLayout, CompactAsNlohmannDumpsIt) {
 
 TEST(JsonLayout, LineBreaksWhereAskedIndentedByDepth) {
   EXPECT_EQ(Document(true),
-            "{\"a\":[-3,\n  true,null,[],\n  {},{\"x\\ty\":0.5}\n ],\"b\":\"text\",\"c\":{\"d\":-9223372036854775808}}");
+            "{\"a\":[-3,\n  true,null,[],\n  {},{\"x\\ty\":0.5},0.1,-0.03,1.0\n ],\"b\":\"text\","
+            "\"c\":{\"d\":-9223372036854775808}}");
 }
 
 TEST(JsonLayout, TextSinceAMarkWrittenAgain) {
@@ -167,51 +171,6 @@ TEST(JsonLayout, ASinkGetsEverythingInOrder) {
   ASSERT_EQ(read.size(), 200000u);
   EXPECT_EQ(read[199999], 99999);
 }
-
-TEST(JsonLayout, FloatsWithTheirOwnShortestDigits) {
-  JsonWriter out;
-  out.BeginArray();
-  out.Number(0.1f);
-  out.Number(-0.03f);
-  out.Number(1.0f);
-  out.EndArray();
-  EXPECT_EQ(out.Take(), "[0.1,-0.03,1.0]");
-}
-
-struct FixedCase {
-  const char* name;
-  double value;
-  int decimals;
-  const char* text;
-};
-
-void PrintTo(const FixedCase& c, std::ostream* out) { *out << c.name; }
-
-class JsonFixed : public testing::TestWithParam<FixedCase> {};
-
-TEST_P(JsonFixed, RoundedWithoutTrailingZeros) {
-  JsonWriter out;
-  out.Fixed(GetParam().value, GetParam().decimals);
-  const std::string text = out.Take();
-  EXPECT_EQ(text, GetParam().text);
-  EXPECT_TRUE(json::accept(text)) << text;
-}
-
-const FixedCase kFixed[] = {
-    {"Whole", 3.0, 7, "3"},
-    {"Zero", 0.0, 7, "0"},
-    {"NegativeRoundsToZero", -0.00000001, 7, "0"},
-    {"Negative", -1.25, 7, "-1.25"},
-    {"LeadingZerosOfTheFraction", 0.0012, 7, "0.0012"},
-    {"RoundsUp", 0.99999999, 7, "1"},
-    {"RoundsAtTheLastPlace", 2.123456789, 7, "2.1234568"},
-    {"NoDecimals", 2.5, 0, "3"},
-    {"TooLargeForFixedPoint", 1e300, 7, "1e+300"},
-    {"NotFinite", HUGE_VAL, 7, "null"},
-};
-
-INSTANTIATE_TEST_SUITE_P(Numbers, JsonFixed, testing::ValuesIn(kFixed),
-                         [](const testing::TestParamInfo<FixedCase>& info) { return std::string(info.param.name); });
 
 TEST(JsonLayout, NumbersAfterManyOthersStillRight) {
   // more distinct numbers than the writer keeps the digits of

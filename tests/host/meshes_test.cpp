@@ -45,6 +45,8 @@ VtVector Centroid(const Mesh& mesh, const std::array<int32_t, 4>& polygon) {
   return {sum.x / corners, sum.y / corners, sum.z / corners};
 }
 
+constexpr double kPi = 3.14159265358979323846;
+
 void ExpectIndicesInRange(const Mesh& mesh) {
   for (const auto& polygon : mesh.polygons) {
     for (const int32_t index : polygon) {
@@ -72,47 +74,32 @@ std::string SphereName(const testing::TestParamInfo<SphereCase>& info) {
 
 class SphereMeshTest : public ::testing::TestWithParam<SphereCase> {};
 
-TEST_P(SphereMeshTest, CountsAndShape) {
+// A closed surface around the origin, wound outward, every edge shared by two polygons in opposite
+// directions. u goes around from the +X axis, v from the north pole (v = 0) to the south pole
+// (v = 1); the last column of polygons ends at u = 1 where the first begins at 0, and a pole corner
+// sits in the middle of its triangle's column.
+TEST_P(SphereMeshTest, ClosedOutwardAndMappedByLongitudeAndLatitude) {
   const SphereCase c = GetParam();
   constexpr double kRadius = 37.5;
   const Mesh mesh = SphereMesh(kRadius, c.segments);
   EXPECT_EQ(mesh.points.size(), static_cast<size_t>(2 + c.around * (c.rings - 1)));
-  EXPECT_EQ(mesh.polygons.size(), static_cast<size_t>(c.around * c.rings));
+  ASSERT_EQ(mesh.polygons.size(), static_cast<size_t>(c.around * c.rings));
+  ASSERT_EQ(mesh.uvs.size(), mesh.polygons.size());
   ExpectIndicesInRange(mesh);
   for (const VtVector& point : mesh.points) EXPECT_NEAR(Length(point), kRadius, 1e-9);
+  EXPECT_EQ(mesh.points.front().y, kRadius);
+  EXPECT_EQ(mesh.points.back().y, -kRadius);
 
-  size_t triangles = 0;
-  for (const auto& polygon : mesh.polygons) {
-    if (polygon[2] == polygon[3]) ++triangles;
+  size_t triangles = 0, seamCorners = 0;
+  std::map<std::pair<int32_t, int32_t>, int> edges;
+  for (size_t f = 0; f < mesh.polygons.size(); ++f) {
+    const auto& polygon = mesh.polygons[f];
+    const int corners = polygon[2] == polygon[3] ? 3 : 4;
+    triangles += corners == 3 ? 1 : 0;
+    for (int i = 0; i < corners; ++i) ++edges[{polygon[i], polygon[(i + 1) % corners]}];
     const VtVector normal = FaceNormal(mesh, polygon);
     EXPECT_GT(Length(normal), 0.0) << "degenerate polygon";
     EXPECT_GT(Dot(normal, Centroid(mesh, polygon)), 0.0) << "polygon faces inward";
-  }
-  EXPECT_EQ(triangles, static_cast<size_t>(2 * c.around)) << "triangles only at the poles";
-  EXPECT_EQ(mesh.points.front().y, kRadius);
-  EXPECT_EQ(mesh.points.back().y, -kRadius);
-}
-
-INSTANTIATE_TEST_SUITE_P(Segments, SphereMeshTest,
-                         ::testing::Values(SphereCase{0, 3, 2}, SphereCase{-5, 3, 2}, SphereCase{3, 3, 2},
-                                           SphereCase{4, 4, 2}, SphereCase{5, 5, 2}, SphereCase{6, 6, 3},
-                                           SphereCase{24, 24, 12}, SphereCase{512, 512, 256},
-                                           SphereCase{1000000, 512, 256}),
-                         SphereName);
-
-constexpr double kPi = 3.14159265358979323846;
-
-// u goes around from the +X axis, v from the north pole (v = 0) to the south pole (v = 1); the
-// last column of polygons ends at u = 1 where the first begins at 0, and a pole corner sits in the
-// middle of its triangle's column.
-TEST_P(SphereMeshTest, TextureCoordinatesFollowLongitudeAndLatitude) {
-  const SphereCase c = GetParam();
-  constexpr double kRadius = 2.0;
-  const Mesh mesh = SphereMesh(kRadius, c.segments);
-  ASSERT_EQ(mesh.uvs.size(), mesh.polygons.size());
-  size_t seamCorners = 0;
-  for (size_t f = 0; f < mesh.polygons.size(); ++f) {
-    const auto& polygon = mesh.polygons[f];
     double lowest = 1.0, highest = 0.0;
     for (size_t k = 0; k < 4; ++k) {
       const VtVector& p = mesh.points[polygon[k]];
@@ -132,22 +119,20 @@ TEST_P(SphereMeshTest, TextureCoordinatesFollowLongitudeAndLatitude) {
     }
     EXPECT_NEAR(highest - lowest, 1.0 / c.around, 1e-12) << "a polygon spans one column";
   }
+  EXPECT_EQ(triangles, static_cast<size_t>(2 * c.around)) << "triangles only at the poles";
   EXPECT_EQ(seamCorners, static_cast<size_t>(2 * (c.rings - 1))) << "the last column's corners on the seam";
-}
-
-TEST(SphereMesh, EveryEdgeIsSharedByTwoPolygonsInOppositeDirections) {
-  // a closed surface wound consistently: each directed edge appears once, its reverse once
-  const Mesh mesh = SphereMesh(10.0, 9);
-  std::map<std::pair<int32_t, int32_t>, int> edges;
-  for (const auto& polygon : mesh.polygons) {
-    const int corners = polygon[2] == polygon[3] ? 3 : 4;
-    for (int i = 0; i < corners; ++i) ++edges[{polygon[i], polygon[(i + 1) % corners]}];
-  }
   for (const auto& [edge, count] : edges) {
     EXPECT_EQ(count, 1);
     EXPECT_EQ(edges.count({edge.second, edge.first}), 1u);
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Segments, SphereMeshTest,
+                         ::testing::Values(SphereCase{0, 3, 2}, SphereCase{-5, 3, 2}, SphereCase{3, 3, 2},
+                                           SphereCase{4, 4, 2}, SphereCase{5, 5, 2}, SphereCase{6, 6, 3},
+                                           SphereCase{9, 9, 4}, SphereCase{24, 24, 12}, SphereCase{1000, 1000, 500},
+                                           SphereCase{1000000, 1000, 500}),
+                         SphereName);
 
 SplineData Spline(int32_t type, std::vector<VtVector> points, std::vector<VtTangent> tangents = {}) {
   SplineData spline;
@@ -292,7 +277,10 @@ void PrintTo(const TubeCase& c, std::ostream* out) {
 
 class SweepMeshTest : public ::testing::TestWithParam<TubeCase> {};
 
-TEST_P(SweepMeshTest, TubeAlongThePath) {
+// Two rings of 12 across the path at the profile's distance from it, faces outward; u runs around the
+// tube, v along it from 0 at the start to 1 at the end, and the last edge around ends at u = 1 where
+// the first begins at 0.
+TEST_P(SweepMeshTest, TubeAlongThePathMappedAroundAndAlong) {
   const TubeCase c = GetParam();
   constexpr double kRadius = 6.0;
   constexpr int32_t kIntermediate = 2;  // 12 profile points
@@ -300,6 +288,7 @@ TEST_P(SweepMeshTest, TubeAlongThePath) {
   const Mesh mesh = SweepMesh(*sweep);
   ASSERT_EQ(mesh.points.size(), 24u);
   ASSERT_EQ(mesh.polygons.size(), 12u);
+  ASSERT_EQ(mesh.uvs.size(), mesh.polygons.size());
   ExpectIndicesInRange(mesh);
 
   const VtVector axis = Sub(c.end, c.start);
@@ -317,30 +306,18 @@ TEST_P(SweepMeshTest, TubeAlongThePath) {
     const VtVector& end = ring == 0 ? c.start : c.end;
     EXPECT_NEAR(Length(Sub(centre, end)), 0.0, 1e-9) << "ring " << ring << " is centred on the path's end";
   }
-  for (const auto& polygon : mesh.polygons) {
+  std::set<double> us;
+  for (size_t f = 0; f < mesh.polygons.size(); ++f) {
     // outward: away from the axis
-    const VtVector centroid = Centroid(mesh, polygon);
+    const VtVector centroid = Centroid(mesh, mesh.polygons[f]);
     const VtVector along = Sub(centroid, c.start);
     const double t = Dot(along, axis) / (length * length);
     const VtVector radial = Sub(along, {axis.x * t, axis.y * t, axis.z * t});
-    EXPECT_GT(Dot(FaceNormal(mesh, polygon), radial), 0.0);
-  }
-}
-
-// u runs around the tube, v along it from 0 at the start to 1 at the end; the last edge around
-// ends at u = 1 where the first begins at 0.
-TEST_P(SweepMeshTest, TextureCoordinatesAroundAndAlong) {
-  const TubeCase c = GetParam();
-  const NodePtr sweep = SweepNode(ProfileNode(6.0, 2), PathNode({c.start, c.end}), 0, 0);
-  const Mesh mesh = SweepMesh(*sweep);
-  ASSERT_EQ(mesh.uvs.size(), mesh.polygons.size());
-  std::set<double> us;
-  for (size_t f = 0; f < mesh.polygons.size(); ++f) {
+    EXPECT_GT(Dot(FaceNormal(mesh, mesh.polygons[f]), radial), 0.0);
     double lowest = 1.0, highest = 0.0;
     for (size_t k = 0; k < 4; ++k) {
-      const int32_t point = mesh.polygons[f][k];
       const Uv uv = mesh.uvs[f][k];
-      EXPECT_EQ(uv.v, point < 12 ? 0.0 : 1.0);
+      EXPECT_EQ(uv.v, mesh.polygons[f][k] < 12 ? 0.0 : 1.0);
       lowest = std::min(lowest, uv.u);
       highest = std::max(highest, uv.u);
       us.insert(uv.u);
@@ -384,35 +361,27 @@ void PrintTo(const CapCase& c, std::ostream* out) {
 
 class SweepCapsTest : public ::testing::TestWithParam<CapCase> {};
 
-TEST_P(SweepCapsTest, CapsCloseTheEnds) {
+// Caps are the triangles: flat, each facing away from the tube's middle, and showing the middle of
+// the texture as a disc, its centre at (0.5, 0.5), its rim on the circle of radius 0.5 around it
+// where the profile is widest.
+TEST_P(SweepCapsTest, CapsCloseTheEndsWithADiscOfTheTexture) {
   const CapCase c = GetParam();
   const VtVector start{0, 0, 0}, end{30, 40, 0};
   const NodePtr sweep = SweepNode(ProfileNode(5.0, 1), PathNode({start, end}), c.start, c.end);  // 8 around
   const Mesh mesh = SweepMesh(*sweep);
   EXPECT_EQ(mesh.points.size(), c.points);
-  EXPECT_EQ(mesh.polygons.size(), c.polygons);
+  ASSERT_EQ(mesh.polygons.size(), c.polygons);
+  ASSERT_EQ(mesh.uvs.size(), mesh.polygons.size());
   ExpectIndicesInRange(mesh);
-  // caps are the triangles; each faces away from the tube's middle
   const VtVector middle{15, 20, 0};
   const VtVector axis = Sub(end, start);
-  for (const auto& polygon : mesh.polygons) {
+  for (size_t f = 0; f < mesh.polygons.size(); ++f) {
+    const auto& polygon = mesh.polygons[f];
     if (polygon[2] != polygon[3]) continue;
     const VtVector normal = FaceNormal(mesh, polygon);
     const double side = Dot(Sub(Centroid(mesh, polygon), middle), axis);
     EXPECT_GT(Dot(normal, axis) * side, 0.0);
     EXPECT_NEAR(Length(Cross(normal, axis)), 0.0, 1e-6 * Length(normal) * Length(axis)) << "caps are flat";
-  }
-}
-
-// A cap shows the middle of the texture as a disc: its centre at (0.5, 0.5), its rim on the circle
-// of radius 0.5 around it where the profile is widest.
-TEST_P(SweepCapsTest, CapsShowADiscOfTheTexture) {
-  const CapCase c = GetParam();
-  const NodePtr sweep = SweepNode(ProfileNode(5.0, 1), PathNode({{0, 0, 0}, {30, 40, 0}}), c.start, c.end);
-  const Mesh mesh = SweepMesh(*sweep);
-  ASSERT_EQ(mesh.uvs.size(), mesh.polygons.size());
-  for (size_t f = 0; f < mesh.polygons.size(); ++f) {
-    if (mesh.polygons[f][2] != mesh.polygons[f][3]) continue;
     EXPECT_EQ(mesh.uvs[f][0].u, 0.5);
     EXPECT_EQ(mesh.uvs[f][0].v, 0.5);
     for (size_t k = 1; k < 3; ++k) {

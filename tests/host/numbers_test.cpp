@@ -49,16 +49,14 @@ const FloatText kTexts[] = {
 
 class FloatReading : public testing::TestWithParam<FloatText> {};
 
-TEST_P(FloatReading, StreamReadingGivesTheCorrectlyRoundedValue) {
-  double value = -1.0;
-  ASSERT_EQ(ParseFloatByStream(GetParam().text, &value), GetParam().accepted);
-  EXPECT_EQ(value, GetParam().accepted ? GetParam().value : -1.0);  // untouched when refused
-}
-
-TEST_P(FloatReading, ParseFloatAgrees) {
-  double value = -1.0;
-  ASSERT_EQ(ParseFloat(GetParam().text, &value), GetParam().accepted);
-  EXPECT_EQ(value, GetParam().accepted ? GetParam().value : -1.0);
+// Both the stream reading and ParseFloat, which uses it or from_chars.
+TEST_P(FloatReading, GivesTheCorrectlyRoundedValueOrLeavesItAlone) {
+  for (const auto& [name, parse] : {std::pair{"stream", &ParseFloatByStream}, std::pair{"ParseFloat", &ParseFloat}}) {
+    SCOPED_TRACE(name);
+    double value = -1.0;
+    ASSERT_EQ(parse(GetParam().text, &value), GetParam().accepted);
+    EXPECT_EQ(value, GetParam().accepted ? GetParam().value : -1.0);  // untouched when refused
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, FloatReading, testing::ValuesIn(kTexts),

@@ -1,138 +1,90 @@
-// The ball-and-stick hierarchy as the host receives it: structure, sizes, positions, looks, the
-// cache, and what each refused allocation leaves out.
+// The ball-and-stick hierarchy as the host receives it: structure, sizes, positions, the cache, and
+// what each refused allocation leaves out.
 #include <cmath>
 
-#include "startedmodule.h"
+#include "builtmodel.h"
+#include "vthost/molecule.h"
 
 namespace vantor {
 namespace {
 
 using vthost::Value;
 
-// Three atoms in a row along x (C, O, S) joined by a double and a triple bond, plus two hydrogens.
-const char* const kChain = R"(chain
-  Vantor
+using ModelBuilder = BuiltModel;
 
-  5  4  0  0  0  0  0  0  0  0999 V2000
-    0.0000    0.0000    0.0000 C   0  0  0  0  0  0  0  0  0  0  0  0
-    1.0000    0.0000    0.0000 O   0  0  0  0  0  0  0  0  0  0  0  0
-    3.0000    0.0000    0.0000 S   0  0  0  0  0  0  0  0  0  0  0  0
-   -1.0000    1.0000    0.0000 H   0  0  0  0  0  0  0  0  0  0  0  0
-   -1.0000   -1.0000    0.0000 N   0  0  0  0  0  0  0  0  0  0  0  0
-  1  2  2  0  0  0  0
-  2  3  3  0  0  0  0
-  1  4  1  0  0  0  0
-  1  5  4  0  0  0  0
-M  END
-)";
-
-class ModelBuilder : public StartedModule {
- protected:
-  // A molecule object with the molfile loaded; the document not yet evaluated.
-  VtNode* Loaded(const std::string& molfile, const std::string& name = "m.sdf") {
-    VtNode* node = NewMolecule();
-    SetFile(node, WriteFile(TempFolder() / name, molfile));
-    host_.Press(node, MOLOBJ_LOAD);
-    return node;
-  }
-  const VtNode* Build(VtNode* node) {
-    host_.Evaluate(document_);
-    return vthost::Host::Hierarchy(node);
-  }
-  static std::vector<std::string> ChildNames(const VtNode* root) {
-    std::vector<std::string> names;
-    for (const auto& child : root->children) names.push_back(child->type == VT_OBJECT_SWEEP ? "bond" : child->name);
-    return names;
-  }
-  static const VtNode* Child(const VtNode* root, const std::string& name) {
-    for (const auto& child : root->children) {
-      if (child->name == name) return child.get();
-    }
-    return nullptr;
-  }
-  static std::vector<const VtNode*> Sweeps(const VtNode* root) {
-    std::vector<const VtNode*> sweeps;
-    for (const auto& child : root->children) {
-      if (child->type == VT_OBJECT_SWEEP) sweeps.push_back(child.get());
-    }
-    return sweeps;
-  }
-  static double ProfileRadius(const VtNode* sweep) { return sweep->children.at(0)->spline->points.at(0).x; }
-  void Set(VtNode* node, int32_t id, const Value& value) { host_.SetParameter(node, id, value); }
-  void TearDown() override {
-    EXPECT_EQ(vthost::Host::LooseObjects(), 0u);  // everything made was inserted, returned or freed
-    StartedModule::TearDown();
-  }
+// What a build makes of a molfile under a few settings (the rest as a new object has them).
+struct ShapeCase {
+  const char* name;
+  const char* molfile;  // null: never loaded
+  std::vector<std::pair<int32_t, Value>> settings;
+  std::vector<std::string> children;  // of the root, bonds as "bond"
+  VtVector first;                     // where the first child sits: its position, or a bond's start
 };
 
-TEST_F(ModelBuilder, EmptyMoleculeGivesAnEmptyNull) {
-  VtNode* node = NewMolecule();
+void PrintTo(const ShapeCase& c, std::ostream* out) { *out << c.name << ": " << c.children.size() << " children"; }
+
+class Shapes : public ModelBuilder, public testing::WithParamInterface<ShapeCase> {};
+
+// Under one null: nuclei first in reverse atom order, then atoms, then bonds, each with its phong tag
+// and, but for the nuclei, the update message; the atoms centred on the box of all atoms, shown or
+// not; spheres of the fixed radius 25 with 24 segments; a nucleus at its atom, 0.35 of its size.
+TEST_P(Shapes, FollowTheMoleculeAndTheSettings) {
+  VtNode* node = GetParam().molfile ? Loaded(GetParam().molfile) : NewMolecule();
+  for (const auto& [id, value] : GetParam().settings) Set(node, id, value);
   const VtNode* root = Build(node);
   ASSERT_NE(root, nullptr);
   EXPECT_EQ(root->type, VT_OBJECT_NULL);
-  EXPECT_TRUE(root->children.empty());
-}
-
-TEST_F(ModelBuilder, AtomsThenBondsEachWithPhongTag) {
-  const VtNode* root = Build(Loaded(kChain));
-  ASSERT_NE(root, nullptr);
-  EXPECT_EQ(ChildNames(root), (std::vector<std::string>{"C", "O", "S", "H", "N", "bond", "bond", "bond", "bond"}));
+  ASSERT_EQ(ChildNames(root), GetParam().children);
   for (const auto& child : root->children) {
+    SCOPED_TRACE(child->name);
     ASSERT_FALSE(child->tags.empty());
     EXPECT_EQ(child->tags[0]->type, VT_TAG_PHONG);
-    EXPECT_EQ(vthost::Host::NodeEvents(child.get()).back().value, VT_MSG_UPDATE);
+    const std::string& name = child->name;
+    const bool nucleus = vthost::molecule::IsNucleusName(name);
+    std::vector<int32_t> messages;
+    for (const auto& event : vthost::Host::NodeEvents(child.get())) {
+      if (event.kind == vthost::NodeEvent::Kind::Message) messages.push_back(event.value);
+    }
+    EXPECT_EQ(messages, nucleus ? std::vector<int32_t>{} : std::vector<int32_t>{VT_MSG_UPDATE});
+    if (child->type == VT_OBJECT_SWEEP) continue;
+    EXPECT_EQ(child->primitive->type, VT_PRIMITIVE_SPHERE);
+    EXPECT_DOUBLE_EQ(child->primitive->radius, nucleus ? 25.0 * 0.35 : 25.0);
+    EXPECT_EQ(child->primitive->segments, 24);
+    const VtNode* atom = nucleus ? Child(root, name.substr(0, name.find(' '))) : child.get();
+    ASSERT_NE(atom, nullptr);
+    EXPECT_EQ(child->position, atom->position);
   }
-  const VtNode* carbon = Child(root, "C");
-  EXPECT_EQ(carbon->primitive->type, VT_PRIMITIVE_SPHERE);
-  EXPECT_EQ(carbon->primitive->radius, 25.0);  // radius mode 3: the fixed radius
-  EXPECT_EQ(carbon->primitive->segments, 24);
-  // centred on the box of all atoms: x from -1 to 3, y from -1 to 1
-  EXPECT_EQ(carbon->position, (VtVector{-100.0, 0.0, 0.0}));
-  EXPECT_EQ(Child(root, "S")->position, (VtVector{200.0, 0.0, 0.0}));
+  if (root->children.empty()) return;
+  const VtNode& first = *root->children[0];
+  const VtVector where = first.type == VT_OBJECT_SWEEP ? first.children.at(1)->spline->points.at(0) : first.position;
+  EXPECT_EQ(where, GetParam().first);
 }
 
-TEST_F(ModelBuilder, NucleiComeFirstInReverseAtomOrder) {
-  VtNode* node = Loaded(kChain);
-  Set(node, MOLOBJ_SHOW_NUCLEUS, true);
-  const VtNode* root = Build(node);
-  EXPECT_EQ(ChildNames(root), (std::vector<std::string>{"N nucleus", "H nucleus", "S nucleus", "O nucleus", "C nucleus",
-                                                         "C", "O", "S", "H", "N", "bond", "bond", "bond", "bond"}));
-  const VtNode* nucleus = Child(root, "O nucleus");
-  EXPECT_EQ(nucleus->position, Child(root, "O")->position);
-  EXPECT_DOUBLE_EQ(nucleus->primitive->radius, 25.0 * 0.35);
-  EXPECT_EQ(nucleus->display.colour, (VtVector{0.0, 0.0, 0.5}));
-  for (const auto& event : vthost::Host::NodeEvents(nucleus)) {
-    EXPECT_NE(event.kind, vthost::NodeEvent::Kind::Message);  // no update message for nuclei
-  }
-}
-
-TEST_F(ModelBuilder, DisplayModesLeaveOutAtomsOrBonds) {
-  VtNode* node = Loaded(kChain);
-  Set(node, MOLOBJ_SHOW_NUCLEUS, true);
-  Set(node, MOLOBJ_DISPLAY_MODE, int32_t{1});
-  EXPECT_EQ(Sweeps(Build(node)).size(), 0u);
-  EXPECT_EQ(Build(node)->children.size(), 10u);
-  Set(node, MOLOBJ_DISPLAY_MODE, int32_t{2});
-  const VtNode* root = Build(node);
-  ASSERT_EQ(root->children.size(), 4u);
-  // positioned exactly as with atoms: the centre still comes from every atom
-  EXPECT_EQ(root->children[0]->children.at(1)->spline->points.at(0), (VtVector{-100.0, 0.0, 0.0}));
-}
-
-TEST_F(ModelBuilder, HiddenHydrogensKeepTheCentre) {
-  VtNode* node = Loaded(kChain);
-  Set(node, MOLOBJ_SHOW_HYDROGENS, false);
-  const VtNode* root = Build(node);
-  EXPECT_EQ(ChildNames(root), (std::vector<std::string>{"C", "O", "S", "N", "bond", "bond", "bond"}));
-  EXPECT_EQ(Child(root, "C")->position, (VtVector{-100.0, 0.0, 0.0}));
-}
-
-TEST_F(ModelBuilder, OneAtomSitsAtTheOrigin) {
-  const VtNode* root = Build(Loaded("one\n\n\n  1  0\n    4.0000   -2.0000    7.5000 Fe  0  0\n"));
-  ASSERT_EQ(root->children.size(), 1u);
-  EXPECT_EQ(root->children[0]->name, "Fe");
-  EXPECT_EQ(root->children[0]->position, (VtVector{0.0, 0.0, 0.0}));
-}
+// kChain's atoms span x from -1 to 3 and y from -1 to 1: C sits at -100, N at (-200, -100).
+INSTANTIATE_TEST_SUITE_P(
+    Molecules, Shapes,
+    testing::Values(
+        ShapeCase{"NeverLoaded", nullptr, {}, {}, {}},
+        ShapeCase{"AtomsThenBonds", kChain, {}, {"C", "O", "S", "H", "N", "bond", "bond", "bond", "bond"},
+                  {-100, 0, 0}},
+        ShapeCase{"NucleiFirstInReverseOrder", kChain, {{MOLOBJ_SHOW_NUCLEUS, true}},
+                  {"N nucleus", "H nucleus", "S nucleus", "O nucleus", "C nucleus", "C", "O", "S", "H", "N", "bond",
+                   "bond", "bond", "bond"},
+                  {-200, -100, 0}},
+        ShapeCase{"AtomsOnly", kChain, {{MOLOBJ_SHOW_NUCLEUS, true}, {MOLOBJ_DISPLAY_MODE, int32_t{kDisplayAtomsOnly}}},
+                  {"N nucleus", "H nucleus", "S nucleus", "O nucleus", "C nucleus", "C", "O", "S", "H", "N"},
+                  {-200, -100, 0}},
+        ShapeCase{"BondsOnlyPlacedAsWithAtoms", kChain,
+                  {{MOLOBJ_SHOW_NUCLEUS, true}, {MOLOBJ_DISPLAY_MODE, int32_t{kDisplayBondsOnly}}},
+                  {"bond", "bond", "bond", "bond"}, {-100, 0, 0}},
+        ShapeCase{"HiddenHydrogensKeepTheCentre", kChain, {{MOLOBJ_SHOW_HYDROGENS, false}},
+                  {"C", "O", "S", "N", "bond", "bond", "bond"}, {-100, 0, 0}},
+        ShapeCase{"OneAtomAtTheOrigin", "one\n\n\n  1  0\n    4.0000   -2.0000    7.5000 Fe  0  0\n", {}, {"Fe"}, {}},
+        ShapeCase{"BondsNamingMissingAtomsLeftOut",
+                  "b\n\n\n  2  5\n    0.0000    0.0000    0.0000 C   0\n    1.0000    0.0000    0.0000 C   0\n"
+                  "  1  2  1\n  0  1  1\n -1  2  1\n  1999  1\n  2  3  1\n",
+                  {}, {"C", "C", "bond"}, {-50, 0, 0}}),
+    [](const testing::TestParamInfo<ShapeCase>& info) { return std::string(info.param.name); });
 
 struct RadiusCase {
   const char* name;
@@ -162,15 +114,18 @@ TEST_P(RadiusModes, SizeTheSpheres) {
 // Carbon reads 77, 170, 91 and hydrogen 32, 120, 79 in the shipped table; 100 is the host's own
 // sphere radius.
 INSTANTIATE_TEST_SUITE_P(Modes, RadiusModes,
-                         testing::Values(RadiusCase{"Covalent", 0, 154, 64, 77}, RadiusCase{"VanDerWaals", 1, 340, 240, 170},
-                                         RadiusCase{"AtomicNumber", 2, 60, 10, 30}, RadiusCase{"Fixed", 3, 10, 10, 5},
-                                         RadiusCase{"Atomic", 4, 182, 158, 91}, RadiusCase{"Unknown", 7, 100, 100, 1}),
+                         testing::Values(RadiusCase{"Covalent", kRadiusCovalent, 154, 64, 77},
+                                         RadiusCase{"VanDerWaals", kRadiusVanDerWaals, 340, 240, 170},
+                                         RadiusCase{"AtomicNumber", kRadiusByAtomicNumber, 60, 10, 30},
+                                         RadiusCase{"Fixed", kRadiusFixed, 10, 10, 5},
+                                         RadiusCase{"Atomic", kRadiusAtomic, 182, 158, 91},
+                                         RadiusCase{"Unknown", 7, 100, 100, 1}),
                          [](const testing::TestParamInfo<RadiusCase>& info) { return std::string(info.param.name); });
 
-TEST_F(ModelBuilder, BondsTakeTheirRadiusColourAndShapeFromTheirOrder) {
+TEST_F(ModelBuilder, BondsTakeTheirRadiusAndShapeFromTheirOrder) {
   const std::string withOddOrder = std::string(kChain).replace(std::string(kChain).find("  1  4  1"), 9, "  1  4  5");
   VtNode* node = Loaded(withOddOrder);
-  Set(node, MOLOBJ_BOND_CAPS, int32_t{1});
+  Set(node, MOLOBJ_BOND_CAPS, int32_t{kBondCapsClosed});
   Set(node, MOLOBJ_BOND_SUBDIVISIONS, int32_t{5});
   const auto sweeps = Sweeps(Build(node));
   ASSERT_EQ(sweeps.size(), 4u);
@@ -178,10 +133,6 @@ TEST_F(ModelBuilder, BondsTakeTheirRadiusColourAndShapeFromTheirOrder) {
   EXPECT_DOUBLE_EQ(ProfileRadius(sweeps[1]), 9.0);  // triple: 3 x 3
   EXPECT_DOUBLE_EQ(ProfileRadius(sweeps[2]), 3.0);  // order 5: single
   EXPECT_DOUBLE_EQ(ProfileRadius(sweeps[3]), 6.0);  // aromatic as double
-  EXPECT_EQ(sweeps[0]->display.colour, (VtVector{0.5, 0.5, 1.0}));
-  EXPECT_EQ(sweeps[1]->display.colour, (VtVector{1.0, 0.5, 0.5}));
-  EXPECT_EQ(sweeps[2]->display.colour, (VtVector{0.0, 0.0, 0.0}));
-  EXPECT_EQ(sweeps[3]->display.colour, (VtVector{0.5, 1.0, 0.5}));
 
   const VtNode* sweep = sweeps[0];
   EXPECT_TRUE(*vthost::Lookup(&sweep->parameters, 2999) == Value(int32_t{1}));
@@ -198,12 +149,6 @@ TEST_F(ModelBuilder, BondsTakeTheirRadiusColourAndShapeFromTheirOrder) {
   EXPECT_TRUE(*vthost::Lookup(&profile.parameters, 1003) == Value(int32_t{5}));
   EXPECT_EQ(path.spline->type, VT_SPLINE_LINEAR);
   EXPECT_EQ(path.spline->points, (std::vector<VtVector>{{-100.0, 0.0, 0.0}, {0.0, 0.0, 0.0}}));
-}
-
-TEST_F(ModelBuilder, BondsNamingMissingAtomsAreLeftOut) {
-  const VtNode* root = Build(Loaded("b\n\n\n  2  5\n    0.0000    0.0000    0.0000 C   0\n    1.0000    0.0000    0.0000 C   0\n"
-                                     "  1  2  1\n  0  1  1\n -1  2  1\n  1999  1\n  2  3  1\n"));
-  EXPECT_EQ(Sweeps(root).size(), 1u);
 }
 
 // C, an element the table lacks, O and N; bonds C-O single, O-N triple, one to the dropped atom and
@@ -246,7 +191,7 @@ TEST_F(ModelBuilder, AtomsPastAShrunkenTableAreLeftOut) {
   VtNode* node = Loaded(kChain);
   // the table read again with two rows: carbon (5) and above are past its end
   WriteFile(plugin_ / "res" / "ptable.csv", "t\nc\nH,FFFFFF,32,120,79\nHe,D9FFFF,93,140,49\n");
-  Set(node, MOLOBJ_COLOR_MODE, int32_t{1});
+  Set(node, MOLOBJ_COLOR_MODE, int32_t{kColourByPreset});
   const VtNode* root = Build(node);
   EXPECT_EQ(ChildNames(root), (std::vector<std::string>{"H", "bond", "bond", "bond", "bond"}));
 }
@@ -263,119 +208,6 @@ TEST_F(ModelBuilder, SecondEvaluationReturnsTheCache) {
   EXPECT_EQ(Child(third, "C")->primitive->segments, 8);
   host_.Press(node, MOLOBJ_LOAD);  // read again: dirty, so a new hierarchy
   EXPECT_NE(Build(node), third);
-}
-
-struct ColourCase {
-  const char* element;
-  VtVector colour;
-};
-
-void PrintTo(const ColourCase& c, std::ostream* out) {
-  *out << c.element << ' ';
-  ::PrintTo(c.colour, out);
-}
-
-class PresetColours : public ModelBuilder, public testing::WithParamInterface<ColourCase> {};
-
-TEST_P(PresetColours, TakeTheSlotOfTheElement) {
-  VtNode* node = Loaded(kChain);
-  Set(node, MOLOBJ_COLOR_MODE, int32_t{1});
-  Set(node, MOLOBJ_PRESET, int32_t{2});
-  Set(node, MOLOBJ_XRAY, true);
-  const VtNode* sphere = Child(Build(node), GetParam().element);
-  EXPECT_EQ(sphere->display.colour, GetParam().colour);
-  EXPECT_EQ(sphere->display.mode, 1);
-  EXPECT_TRUE(sphere->display.xray);
-}
-
-INSTANTIATE_TEST_SUITE_P(Elements, PresetColours,
-                         testing::Values(ColourCase{"H", {0.95, 0.95, 0.95}}, ColourCase{"C", {0.09, 0.09, 0.09}},
-                                         ColourCase{"O", {0.36, 0.72, 0.89}}, ColourCase{"N", {0.53, 0.35, 1.00}},
-                                         ColourCase{"S", {0.80, 0.80, 0.80}}),
-                         [](const testing::TestParamInfo<ColourCase>& info) { return std::string(info.param.element); });
-
-TEST_F(ModelBuilder, ElementColoursComeFromTheTable) {
-  const VtNode* oxygen = Child(Build(Loaded(kChain)), "O");
-  EXPECT_EQ(oxygen->display.colour, (VtVector{1.0, 0x0D / 255.0, 0x0D / 255.0}));
-  EXPECT_FALSE(oxygen->display.xray);
-}
-
-class MaterialRows : public ModelBuilder {
- protected:
-  // A row with the symbol and, when given, a link to a material made for it.
-  void AddRow(VtNode* node, const std::string& symbol, VtNode* material) {
-    host_.Press(node, MOLOBJ_ADD_ROW);
-    const int32_t row = Object(node).RowCount() - 1;
-    Set(node, 15025 + 20 * row, symbol);
-    if (material) Set(node, 15024 + 20 * row, vthost::LinkValue{material->serial});
-  }
-  static const VtTag* Texture(const VtNode* object) {
-    for (const auto& tag : object->tags) {
-      if (tag->type == VT_TAG_TEXTURE) return tag.get();
-    }
-    return nullptr;
-  }
-};
-
-TEST_F(MaterialRows, AtomRowGivesATextureWithItsPlacementAndNoColour) {
-  VtNode* node = Loaded(kChain);
-  VtNode* red = host_.CreateMaterial(document_, "Red", {1, 0, 0});
-  AddRow(node, " O ", red);
-  Set(node, 15028, 2.5);
-  Set(node, 15031, int32_t{3});
-  const VtNode* oxygen = Child(Build(node), "O");
-  const VtTag* texture = Texture(oxygen);
-  ASSERT_NE(texture, nullptr);
-  EXPECT_EQ(oxygen->tags[0].get(), texture);  // at the head, before the phong tag
-  EXPECT_EQ(texture->material, red->serial);
-  EXPECT_TRUE(*vthost::Lookup(&texture->parameters, 1014) == Value(2.5));
-  EXPECT_TRUE(*vthost::Lookup(&texture->parameters, 1004) == Value(int32_t{3}));
-  EXPECT_TRUE(*vthost::Lookup(&texture->parameters, 1000) == Value(0.0));
-  EXPECT_FALSE(oxygen->display.set);
-}
-
-TEST_F(MaterialRows, ElementSymbolsKeepLetterCaseSpecialKeysDoNot) {
-  VtNode* node = Loaded(kChain);
-  VtNode* blue = host_.CreateMaterial(document_, "Blue", {0, 0, 1});
-  AddRow(node, "o", blue);    // no element: oxygen keeps its colour
-  AddRow(node, "nuc", blue);  // the nucleus key
-  AddRow(node, "bd3", blue);  // triple bonds
-  Set(node, MOLOBJ_SHOW_NUCLEUS, true);
-  const VtNode* root = Build(node);
-  EXPECT_EQ(Texture(Child(root, "O")), nullptr);
-  const VtNode* nucleus = Child(root, "C nucleus");
-  ASSERT_NE(Texture(nucleus), nullptr);
-  EXPECT_TRUE(Texture(nucleus)->parameters.values.empty());  // the host's placement, not the row's
-  EXPECT_EQ(nucleus->tags[0]->type, VT_TAG_PHONG);             // then the texture
-  EXPECT_EQ(nucleus->display.colour, (VtVector{0.0, 0.0, 0.5}));  // and still its colour
-  const auto sweeps = Sweeps(root);
-  EXPECT_EQ(Texture(sweeps[0]), nullptr);
-  ASSERT_NE(Texture(sweeps[1]), nullptr);
-  EXPECT_EQ(sweeps[1]->display.colour, (VtVector{1.0, 0.5, 0.5}));
-}
-
-TEST_F(MaterialRows, FirstRowOfAKeyDecidesEvenWithoutMaterial) {
-  VtNode* node = Loaded(kChain);
-  VtNode* green = host_.CreateMaterial(document_, "Green", {0, 1, 0});
-  AddRow(node, "C", nullptr);
-  AddRow(node, "C", green);
-  const VtNode* carbon = Child(Build(node), "C");
-  EXPECT_EQ(Texture(carbon), nullptr);
-  EXPECT_TRUE(carbon->display.set);
-}
-
-TEST_F(MaterialRows, RowsOffOrDanglingApplyToNothing) {
-  VtNode* node = Loaded(kChain);
-  VtNode* gold = host_.CreateMaterial(document_, "Gold", {1, 0.8, 0});
-  VtNode* gone = host_.CreateMaterial(document_, "Gone", {0, 0, 0});
-  AddRow(node, "C", gold);
-  AddRow(node, "O", gone);
-  Set(node, 15030, false);  // row 0 off
-  host_.DeleteNode(gone);
-  const VtNode* root = Build(node);
-  EXPECT_EQ(Texture(Child(root, "C")), nullptr);
-  EXPECT_EQ(Texture(Child(root, "O")), nullptr);
-  EXPECT_TRUE(Child(root, "O")->display.set);
 }
 
 // Each refused allocation leaves out exactly what it was for, and nothing is left loose.
@@ -420,20 +252,6 @@ INSTANTIATE_TEST_SUITE_P(
                     FailureCase{"ProfileArrays", vthost::AllocKind::Memory, 1, {"H nucleus", "O nucleus", "O", "H"}, true},
                     FailureCase{"PathPoints", vthost::AllocKind::Memory, 3, {"H nucleus", "O nucleus", "O", "H"}, true}),
     [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
-
-TEST_F(ModelBuilder, RefusedTextureTagLeavesTheAtomWithoutColour) {
-  VtNode* node = Loaded(kChain);
-  VtNode* red = host_.CreateMaterial(document_, "Red", {1, 0, 0});
-  host_.Press(node, MOLOBJ_ADD_ROW);
-  Set(node, 15025, std::string("C"));
-  Set(node, 15024, vthost::LinkValue{red->serial});
-  host_.Faults().FailNth(2, vthost::AllocKind::Tag);  // the carbon's phong tag, then its texture
-  const VtNode* carbon = Child(Build(node), "C");
-  host_.Faults().Clear();
-  ASSERT_NE(carbon, nullptr);
-  EXPECT_FALSE(carbon->display.set);
-  EXPECT_EQ(carbon->tags.size(), 1u);
-}
 
 }  // namespace
 }  // namespace vantor

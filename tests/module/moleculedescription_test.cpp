@@ -1,11 +1,11 @@
-// The molecule object's description (static part plus material rows) and its enabling rules.
+// The molecule object's description: the static part plus the material rows. The defaults a row
+// writes are checked where they act, in the texture of a fresh row (materialrows_test.cpp).
 #include "startedmodule.h"
 
 namespace vantor {
 namespace {
 
 using vthost::Value;
-
 
 class MoleculeDescription : public StartedModule {
  protected:
@@ -26,52 +26,62 @@ class MoleculeDescription : public StartedModule {
   VtNode* node_ = nullptr;
 };
 
-TEST_F(MoleculeDescription, NewObjectShowsTheStaticPartOnly) {
+// A row's entries in the order the editor shows them.
+constexpr RowParameter kShownOrder[] = {MOLOBJ_ROW_GROUP,      MOLOBJ_ROW_INITIALISED, MOLOBJ_ROW_MATERIAL,
+                                        MOLOBJ_ROW_PROJECTION, MOLOBJ_ROW_SYMBOL,      MOLOBJ_ROW_USE_MATERIAL,
+                                        MOLOBJ_ROW_OFFSET_U,   MOLOBJ_ROW_OFFSET_V,    MOLOBJ_ROW_TILES_U,
+                                        MOLOBJ_ROW_TILES_V};
+
+struct RowsCase {
+  const char* name;
+  int32_t stored, shown;  // the stored row count, the rows described
+};
+
+void PrintTo(const RowsCase& c, std::ostream* out) { *out << c.name << ": " << c.stored << " -> " << c.shown; }
+
+class DescribedRows : public MoleculeDescription, public testing::WithParamInterface<RowsCase> {};
+
+// After the static part, each row in its own block of ids: its group under the materials group, its
+// entries under its group.
+TEST_P(DescribedRows, FollowTheStoredCountWithinTheLimit) {
+  SetRows(GetParam().stored);
   const vthost::Description description = host_.Describe(node_);
   EXPECT_FALSE(description.answer);  // the base operation's answer
   EXPECT_TRUE(description.complete);
-  EXPECT_TRUE(RowIds(description).empty());
   EXPECT_NE(description.Find(MOLOBJ_MATERIALS_GROUP), nullptr);
   EXPECT_NE(description.Find(MOLOBJ_FILE), nullptr);
+  std::vector<int32_t> expected;
+  for (int32_t row = 0; row < GetParam().shown; ++row) {
+    const int32_t group = *RowParameterId(row, MOLOBJ_ROW_GROUP);
+    for (const RowParameter parameter : kShownOrder) {
+      const int32_t id = *RowParameterId(row, parameter);
+      expected.push_back(id);
+      const vthost::ShownEntry* entry = description.Find(id);
+      ASSERT_NE(entry, nullptr) << id;
+      EXPECT_EQ(entry->parent, id == group ? int32_t{MOLOBJ_MATERIALS_GROUP} : group) << id;
+    }
+  }
+  EXPECT_EQ(RowIds(description), expected);
 }
 
-TEST_F(MoleculeDescription, OneRowInDisplayOrderWithItsDefaults) {
-  SetRows(1);
-  const vthost::Description description = host_.Describe(node_);
-  EXPECT_EQ(RowIds(description), (std::vector<int32_t>{15021, 15023, 15024, 15031, 15025, 15030, 15026, 15027, 15028, 15029}));
-  EXPECT_EQ(description.Find(15021)->parent, MOLOBJ_MATERIALS_GROUP);
-  EXPECT_EQ(description.Find(15021)->dataType, VT_DATATYPE_GROUP);
-  EXPECT_EQ(description.Find(15031)->parent, 15021);
-  EXPECT_EQ(description.Find(15031)->label, "Projection");
-  EXPECT_EQ(description.Find(15025)->label, "Atomic Symbol");
-  EXPECT_EQ(description.Find(15023)->dataType, VT_DATATYPE_BOOL);
-  EXPECT_TRUE(*vthost::Lookup(description.Find(15023)->attributes.get(), 15) == Value(true));  // hidden
-  EXPECT_TRUE(*vthost::Lookup(description.Find(15028)->attributes.get(), 5) == Value(0.01));   // tiles minimum
-
-  EXPECT_EQ(GetAs<bool>(node_, 15023), true);
-  EXPECT_EQ(Get(node_, 15024), nullptr);
-  EXPECT_EQ(Get(node_, 15025), nullptr);
-  EXPECT_EQ(GetAs<double>(node_, 15026), 0.0);
-  EXPECT_EQ(GetAs<double>(node_, 15027), 0.0);
-  EXPECT_EQ(GetAs<double>(node_, 15028), 1.0);
-  EXPECT_EQ(GetAs<double>(node_, 15029), 1.0);
-  EXPECT_EQ(GetAs<bool>(node_, 15030), true);
-  EXPECT_EQ(vthost::Int32Of(&node_->parameters, 15031, -1), 6);  // stored as 6.0, read as 6
-}
-
-TEST_F(MoleculeDescription, ThirdRowUsesItsOwnBlockOfIds) {
-  SetRows(3);
-  const vthost::Description description = host_.Describe(node_);
-  EXPECT_EQ(RowIds(description).size(), 30u);
-  EXPECT_NE(description.Find(15061), nullptr);
-  EXPECT_NE(description.Find(15071), nullptr);
-  EXPECT_EQ(description.Find(15071)->parent, 15061);
-  EXPECT_EQ(description.Find(15072), nullptr);
-}
+INSTANTIATE_TEST_SUITE_P(Counts, DescribedRows,
+                         testing::Values(RowsCase{"NoRows", 0, 0}, RowsCase{"NegativeCount", -4, 0},
+                                         RowsCase{"OneRow", 1, 1}, RowsCase{"ThreeRows", 3, 3},
+                                         RowsCase{"CountPastTheLimit", 2147483647, kMaxRows}),
+                         [](const testing::TestParamInfo<RowsCase>& info) { return std::string(info.param.name); });
 
 TEST_F(MoleculeDescription, UserValuesSurviveLaterDescriptions) {
   SetRows(1);
-  host_.Describe(node_);
+  const vthost::Description description = host_.Describe(node_);
+  EXPECT_EQ(description.Find(15031)->label, "Projection");
+  EXPECT_TRUE(*vthost::Lookup(description.Find(15023)->attributes.get(), 15) == Value(true));  // hidden
+  EXPECT_TRUE(*vthost::Lookup(description.Find(15028)->attributes.get(), 5) == Value(0.01));   // tiles minimum
+  // a value for every entry but the material and the symbol, which have none until the user gives one
+  for (const RowParameter parameter : kShownOrder) {
+    const bool none =
+        parameter == MOLOBJ_ROW_GROUP || parameter == MOLOBJ_ROW_MATERIAL || parameter == MOLOBJ_ROW_SYMBOL;
+    EXPECT_EQ(Get(node_, *RowParameterId(0, parameter)) == nullptr, none) << parameter;
+  }
   host_.SetParameter(node_, 15028, Value(2.5));
   host_.Describe(node_);
   EXPECT_EQ(GetAs<double>(node_, 15028), 2.5);
@@ -87,31 +97,6 @@ TEST_F(MoleculeDescription, SingleRequestedIdAddsOnlyThatEntry) {
   EXPECT_EQ(Get(node_, 15028), nullptr);  // not added, so not defaulted
 }
 
-TEST_F(MoleculeDescription, RowCountOutOfRangeIsBounded) {
-  SetRows(-4);
-  EXPECT_TRUE(RowIds(host_.Describe(node_)).empty());
-  SetRows(2147483647);
-  const vthost::Description description = host_.Describe(node_);
-  EXPECT_TRUE(description.complete);
-  EXPECT_EQ(RowIds(description).size(), static_cast<size_t>(kMaxRows) * 10);
-  EXPECT_NE(description.Find(15023 + 20 * 248 + 8), nullptr);  // the last row's projection: 19991
-}
-
-// Row 249 would own ids from 20001: removing it would overwrite the object's own parameters.
-TEST_F(MoleculeDescription, RowsStopBeforeTheirIdsReachTheParameters) {
-  SetRows(300);  // as a damaged or hostile document may bring
-  int32_t opened = VT_DOCUMENT_OPENED;
-  host_.SendMessage(node_, VT_MSG_DOCUMENT_LOADED, &opened);
-  EXPECT_EQ(Object(node_).RowCount(), 249);  // taken in within the limit
-  host_.Press(node_, MOLOBJ_ADD_ROW);
-  EXPECT_EQ(Object(node_).RowCount(), 249);  // no row past the last possible one
-  host_.Press(node_, MOLOBJ_REMOVE_ROW);
-  EXPECT_EQ(Object(node_).RowCount(), 248);
-  EXPECT_EQ(GetAs<double>(node_, MOLOBJ_ATOM_RADIUS), 25.0);  // untouched by the removal
-  EXPECT_EQ(GetAs<bool>(node_, MOLOBJ_XRAY), false);
-  EXPECT_EQ(GetAs<double>(node_, MOLOBJ_RADIUS_SCALE), 1.0);
-}
-
 TEST_F(MoleculeDescription, FailedAdditionStopsTheBuild) {
   SetRows(2);
   host_.Faults().FailNth(3, vthost::AllocKind::Description);
@@ -120,63 +105,6 @@ TEST_F(MoleculeDescription, FailedAdditionStopsTheBuild) {
   EXPECT_TRUE(description.answer);
   EXPECT_FALSE(description.complete);  // the host falls back to the static part
   EXPECT_TRUE(RowIds(description).empty());
-}
-
-struct EnablingCase {
-  const char* name;
-  int32_t display, radius, colour;
-  bool nucleus;
-  std::vector<int32_t> disabled;
-};
-
-void PrintTo(const EnablingCase& c, std::ostream* out) {
-  *out << c.name << ": display " << c.display << ", radius " << c.radius << ", colour " << c.colour << ", nucleus "
-       << (c.nucleus ? "on" : "off");
-}
-
-const std::vector<int32_t> kAtomIds = {MOLOBJ_RADIUS_MODE, MOLOBJ_ATOM_RADIUS, MOLOBJ_RADIUS_SCALE, MOLOBJ_SEGMENTS,
-                                       MOLOBJ_SHOW_NUCLEUS, MOLOBJ_NUCLEUS_FACTOR};
-const std::vector<int32_t> kBondIds = {MOLOBJ_BOND_RADIUS, MOLOBJ_DOUBLE_BOND_FACTOR, MOLOBJ_BOND_SUBDIVISIONS,
-                                       MOLOBJ_BOND_CAPS, MOLOBJ_TRIPLE_BOND_FACTOR};
-const std::vector<int32_t> kPresetIds = {20014, 20015, 20016, 20017, 20018, 20019, 20020};
-
-std::vector<int32_t> Join(std::vector<int32_t> a, const std::vector<int32_t>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-class Enabling : public MoleculeDescription, public testing::WithParamInterface<EnablingCase> {};
-
-TEST_P(Enabling, FollowsTheContainer) {
-  node_->parameters.values[MOLOBJ_DISPLAY_MODE] = GetParam().display;
-  node_->parameters.values[MOLOBJ_RADIUS_MODE] = GetParam().radius;
-  node_->parameters.values[MOLOBJ_COLOR_MODE] = GetParam().colour;
-  node_->parameters.values[MOLOBJ_SHOW_NUCLEUS] = GetParam().nucleus;
-  std::vector<int32_t> disabled;
-  for (int32_t id = 15021; id <= 20034; ++id) {
-    if (!host_.IsEnabled(node_, id)) disabled.push_back(id);
-  }
-  std::vector<int32_t> expected = GetParam().disabled;
-  expected.push_back(MOLOBJ_REMOVE_ROW);  // no rows
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(disabled, expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Modes, Enabling,
-    testing::Values(
-        EnablingCase{"Defaults", 0, 3, 0, false, Join({MOLOBJ_RADIUS_SCALE, MOLOBJ_NUCLEUS_FACTOR}, kPresetIds)},
-        EnablingCase{"ScaledRadii", 0, 0, 1, true, {MOLOBJ_ATOM_RADIUS}},
-        EnablingCase{"StepRadii", 0, 2, 1, true, {MOLOBJ_RADIUS_SCALE}},
-        EnablingCase{"AtomsOnly", 1, 4, 1, true, Join({MOLOBJ_ATOM_RADIUS}, kBondIds)},
-        EnablingCase{"BondsOnly", 2, 3, 1, true, kAtomIds}),
-    [](const testing::TestParamInfo<EnablingCase>& info) { return std::string(info.param.name); });
-
-TEST_F(MoleculeDescription, RemoveButtonFollowsTheRowsHeld) {
-  EXPECT_FALSE(host_.IsEnabled(node_, MOLOBJ_REMOVE_ROW));
-  host_.Press(node_, MOLOBJ_ADD_ROW);
-  SetRows(0);  // the container alone does not change it: the object's own count does
-  EXPECT_TRUE(host_.IsEnabled(node_, MOLOBJ_REMOVE_ROW));
 }
 
 }  // namespace

@@ -12,7 +12,6 @@ namespace {
 
 using Kind = vthost::NodeEvent::Kind;
 
-
 const char* const kLoadError = "An error was encountered when loading the molecule definition file.";
 const char* const kUnknownFormat = "Unrecognised file format, molecule definition file cannot be loaded.";
 
@@ -76,44 +75,39 @@ struct RefusedCase {
   const char* name;
   const char* file;
   bool create;
-  const char* message;
+  std::vector<std::string> messages;
+  int32_t atoms = 3, bonds = 2;  // the model afterwards: the one loaded before, unless emptied
 };
 
 void PrintTo(const RefusedCase& c, std::ostream* out) {
-  *out << c.name << ": " << c.file << (c.create ? "" : " (missing)") << " -> \"" << c.message << '"';
+  *out << c.name << ": " << c.file << (c.create ? "" : " (missing)") << " -> \"" << c.messages.back() << '"';
 }
 
 class MoleculeFileRefused : public MoleculeFile, public testing::WithParamInterface<RefusedCase> {};
 
-TEST_P(MoleculeFileRefused, LeavesTheModelAndTheNodeAlone) {
+TEST_P(MoleculeFileRefused, ShowTheReasonAndLeaveTheNodeUnmarked) {
   LoadWaterFirst();
   const std::filesystem::path file = TempFolder() / GetParam().file;
   if (GetParam().create) WriteFile(file, kWaterMolfile);  // a readable molfile whatever its suffix
   LoadPath(file);
-  EXPECT_EQ(molecule_.atoms.Count(), 3);
-  EXPECT_EQ(molecule_.bonds.Count(), 2);
+  EXPECT_EQ(molecule_.atoms.Count(), GetParam().atoms);
+  EXPECT_EQ(molecule_.bonds.Count(), GetParam().bonds);
   EXPECT_TRUE(NewEvents().empty());
-  EXPECT_EQ(Messages(), std::vector<std::string>{GetParam().message});
+  EXPECT_EQ(Messages(), GetParam().messages);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Files, MoleculeFileRefused,
-    testing::Values(RefusedCase{"Mol2", "water.mol2", true, kLoadError},
-                    RefusedCase{"MissingMol2", "missing.mol2", false, kLoadError},
-                    RefusedCase{"Pdb", "water.pdb", true, kUnknownFormat},
-                    RefusedCase{"NoSuffix", "water", true, kUnknownFormat},
-                    RefusedCase{"CapitalSuffix", "water.SDF", true, kUnknownFormat},
-                    RefusedCase{"TrailingDot", "water.", true, kUnknownFormat}),
+    testing::Values(RefusedCase{"Mol2", "water.mol2", true, {kLoadError}},
+                    RefusedCase{"MissingMol2", "missing.mol2", false, {kLoadError}},
+                    RefusedCase{"Pdb", "water.pdb", true, {kUnknownFormat}},
+                    RefusedCase{"NoSuffix", "water", true, {kUnknownFormat}},
+                    RefusedCase{"CapitalSuffix", "water.SDF", true, {kUnknownFormat}},
+                    RefusedCase{"TrailingDot", "water.", true, {kUnknownFormat}},
+                    // emptied, but not marked changed
+                    RefusedCase{"MissingSdfEmptiesTheModel", "missing.sdf", false,
+                                {"The .sdf file specified does not exist.", kLoadError}, 0, 0}),
     [](const testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
-
-TEST_F(MoleculeFile, MissingSdfEmptiesTheModelAndShowsTwoMessages) {
-  LoadWaterFirst();
-  LoadPath(TempFolder() / "missing.sdf");
-  EXPECT_EQ(molecule_.atoms.Count(), 0);
-  EXPECT_EQ(molecule_.bonds.Count(), 0);
-  EXPECT_TRUE(NewEvents().empty());  // emptied, but not marked changed
-  EXPECT_EQ(Messages(), (std::vector<std::string>{"The .sdf file specified does not exist.", kLoadError}));
-}
 
 TEST_F(MoleculeFile, EmptyFileNameDoesNothing) {
   LoadWaterFirst();

@@ -1,5 +1,6 @@
 // The molecule object driven as the host drives it: creation, buttons, parameter changes,
 // presets, rows, copies, documents, execution and enabling.
+#include "scene/resources.h"
 #include "startedmodule.h"
 
 namespace vantor {
@@ -7,42 +8,35 @@ namespace {
 
 using vthost::Value;
 
-using MoleculeObjectTest = StartedModule;
-
-struct DefaultCase {
-  int32_t id;
-  Value value;
+class MoleculeObjectTest : public StartedModule {
+ protected:
+  // The document saved, closed and opened again: its one object as opened, or null.
+  VtNode* Reopened() {
+    const std::filesystem::path file = TempFolder() / "scene.vdoc";
+    std::string error;
+    EXPECT_TRUE(host_.SaveDocument(document_, file, &error)) << error;
+    host_.CloseDocument(document_);
+    document_ = host_.OpenDocument(file, &error);
+    EXPECT_NE(document_, nullptr) << error;
+    return document_ && host_.Nodes(document_).size() == 1 ? host_.Nodes(document_)[0] : nullptr;
+  }
 };
 
-const DefaultCase kDefaults[] = {
-    {MOLOBJ_RADIUS_MODE, int32_t{3}},        {MOLOBJ_ATOM_RADIUS, 25.0},
-    {MOLOBJ_RADIUS_SCALE, 1.0},              {MOLOBJ_XRAY, false},
-    {MOLOBJ_DISPLAY_MODE, int32_t{0}},       {MOLOBJ_POSITION_SCALE, 100.0},
-    {MOLOBJ_BOND_RADIUS, 3.0},               {MOLOBJ_BOND1_COLOR, VtVector{1.0, 1.0, 1.0}},
-    {MOLOBJ_BOND2_COLOR, VtVector{0.5, 0.5, 1.0}}, {MOLOBJ_BOND3_COLOR, VtVector{1.0, 0.5, 0.5}},
-    {MOLOBJ_BOND4_COLOR, VtVector{0.5, 1.0, 0.5}}, {MOLOBJ_COLOR_MODE, int32_t{0}},
-    {MOLOBJ_PRESET, int32_t{0}},             {MOLOBJ_PRESET_COLOR_H, VtVector{0.90, 0.84, 0.72}},
-    {MOLOBJ_PRESET_COLOR_C, VtVector{0.10, 0.10, 0.09}}, {MOLOBJ_PRESET_COLOR_O, VtVector{0.89, 0.35, 0.15}},
-    {MOLOBJ_PRESET_COLOR_N, VtVector{0.94, 0.65, 0.00}}, {MOLOBJ_PRESET_COLOR_OTHER, VtVector{0.80, 0.80, 0.80}},
-    {MOLOBJ_DOUBLE_BOND_FACTOR, 2.0},        {MOLOBJ_BOND_SUBDIVISIONS, int32_t{2}},
-    {MOLOBJ_SEGMENTS, int32_t{24}},          {MOLOBJ_BOND_CAPS, int32_t{0}},
-    {MOLOBJ_SHOW_NUCLEUS, false},            {MOLOBJ_NUCLEUS_FACTOR, 0.35},
-    {MOLOBJ_NUCLEUS_COLOR, VtVector{0.0, 0.0, 0.5}}, {MOLOBJ_TRIPLE_BOND_FACTOR, 3.0},
-    {MOLOBJ_SHOW_HYDROGENS, true},           {MOLOBJ_ROW_COUNT, int32_t{0}},
-};
-
-TEST_F(MoleculeObjectTest, NewObjectHoldsEveryDefault) {
+// The container of a new object holds the default of every entry of the description resource that
+// gives one, and nothing else (no file name).
+TEST_F(MoleculeObjectTest, NewObjectHoldsTheDefaultsOfItsDescription) {
   VtNode* node = NewMolecule();
   ASSERT_NE(node, nullptr);
   std::vector<int32_t> expected;
-  for (const DefaultCase& entry : kDefaults) {
+  for (const vthost::DescriptionEntry& entry : host_.Descriptions().at(kMoleculeObjectId)->entries) {
+    if (std::holds_alternative<std::monostate>(entry.defaultValue)) continue;
     expected.push_back(entry.id);
     const Value* value = Get(node, entry.id);
-    ASSERT_NE(value, nullptr) << entry.id;
-    EXPECT_TRUE(*value == entry.value) << entry.id;
+    ASSERT_NE(value, nullptr) << entry.name;
+    EXPECT_TRUE(*value == entry.defaultValue) << entry.name;
   }
   std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(vthost::Ids(&node->parameters), expected);  // nothing else, MOLOBJ_FILE included
+  EXPECT_EQ(vthost::Ids(&node->parameters), expected);
   EXPECT_EQ(Object(node).GetMolecule().atoms.Count(), 0);
   EXPECT_EQ(Object(node).Presets().Count(), 6);
   EXPECT_EQ(Object(node).Elements().Count(), 118);
@@ -110,34 +104,43 @@ TEST_F(MoleculeObjectTest, AddThreeRowsRemoveOne) {
   EXPECT_EQ(GetAs<bool>(node, 15063), true);
 }
 
-TEST_F(MoleculeObjectTest, RemoveWithoutRowsDoesNothing) {
+TEST_F(MoleculeObjectTest, RemoveButtonFollowsTheRowsTheObjectHolds) {
   VtNode* node = NewMolecule();
   EXPECT_FALSE(host_.IsEnabled(node, MOLOBJ_REMOVE_ROW));
   host_.Press(node, MOLOBJ_REMOVE_ROW);
   EXPECT_EQ(GetAs<int32_t>(node, MOLOBJ_ROW_COUNT), 0);
   EXPECT_TRUE(vthost::Host::NodeEvents(node).empty());
+  host_.Press(node, MOLOBJ_ADD_ROW);
+  node->parameters.values[MOLOBJ_ROW_COUNT] = int32_t{0};  // the container alone does not change it
+  EXPECT_TRUE(host_.IsEnabled(node, MOLOBJ_REMOVE_ROW));
 }
 
-void ExpectPresetColours(VtNode* node, const ColourPreset& preset) {
-  const int32_t ids[] = {MOLOBJ_PRESET_COLOR_H, MOLOBJ_PRESET_COLOR_C, MOLOBJ_PRESET_COLOR_O, MOLOBJ_PRESET_COLOR_N,
-                         MOLOBJ_PRESET_COLOR_OTHER};
-  for (int slot = 0; slot < kPresetSlots; ++slot) {
-    const VtVector shown = StartedModule::GetAs<VtVector>(node, ids[slot]);
-    EXPECT_EQ(shown, (VtVector{preset.colours[slot].x, preset.colours[slot].y, preset.colours[slot].z})) << slot;
-  }
+const int32_t kPresetColourIds[] = {MOLOBJ_PRESET_COLOR_H, MOLOBJ_PRESET_COLOR_C, MOLOBJ_PRESET_COLOR_O,
+                                    MOLOBJ_PRESET_COLOR_N, MOLOBJ_PRESET_COLOR_OTHER};
+
+// The five colours the preset parameters show, and those a preset holds.
+std::vector<VtVector> Shown(VtNode* node) {
+  std::vector<VtVector> colours;
+  for (const int32_t id : kPresetColourIds) colours.push_back(StartedModule::GetAs<VtVector>(node, id));
+  return colours;
+}
+std::vector<VtVector> Colours(const ColourPreset& preset) {
+  std::vector<VtVector> colours;
+  for (const Vector& colour : preset.colours) colours.push_back({colour.x, colour.y, colour.z});
+  return colours;
 }
 
 TEST_F(MoleculeObjectTest, PresetEditsStayWithTheirPreset) {
   VtNode* node = NewMolecule();
   host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{3}));
-  ExpectPresetColours(node, DefaultColourPreset(3));
+  EXPECT_EQ(Shown(node), Colours(DefaultColourPreset(3)));
   EXPECT_EQ(MessagesSent(node, VT_MSG_UPDATE).size(), 1u);
 
   host_.SetParameter(node, MOLOBJ_PRESET_COLOR_C, Value(VtVector{1.0, 0.0, 0.0}));
   host_.Evaluate(document_);
   EXPECT_EQ(Object(node).Presets()[3].colours[kSlotCarbon].x, 1.0);
   host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{1}));
-  ExpectPresetColours(node, DefaultColourPreset(1));
+  EXPECT_EQ(Shown(node), Colours(DefaultColourPreset(1)));
   host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{3}));
   EXPECT_EQ(GetAs<VtVector>(node, MOLOBJ_PRESET_COLOR_C), (VtVector{1.0, 0.0, 0.0}));
   // the stored block carries the edit: count, then preset 3's carbon is the 3 * 5 + 2nd vector
@@ -147,17 +150,25 @@ TEST_F(MoleculeObjectTest, PresetEditsStayWithTheirPreset) {
   EXPECT_EQ(std::get<VtVector>(stored[1 + 3 * 5 + kSlotCarbon]), (VtVector{1.0, 0.0, 0.0}));
 }
 
-TEST_F(MoleculeObjectTest, RestoreAskedAndAnsweredYes) {
+// Every preset, edited and evaluated, stays as edited when the user answers no to the question and
+// comes back as a new object showed it when they answer yes.
+TEST_F(MoleculeObjectTest, RestoreFollowsTheAnswer) {
   VtNode* node = NewMolecule();
-  host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{3}));
-  host_.SetParameter(node, MOLOBJ_PRESET_COLOR_C, Value(VtVector{1.0, 0.0, 0.0}));
-  host_.Evaluate(document_);
-  host_.Options().answerYes = true;
-  host_.Press(node, MOLOBJ_RESTORE_PRESET);
-  EXPECT_EQ(host_.Texts(vthost::Event::Kind::Question),
-            std::vector<std::string>{"Are you sure you want to restore this preset to its default colors?"});
-  ExpectPresetColours(node, DefaultColourPreset(3));
-  EXPECT_EQ(Object(node).Presets()[3].colours[kSlotCarbon].x, 0.08);
+  for (int32_t preset = 0; preset < kDefaultPresetCount; ++preset) {
+    host_.SetParameter(node, MOLOBJ_PRESET, Value(preset));
+    const std::vector<VtVector> fresh = Shown(node);
+    for (const int32_t id : kPresetColourIds) host_.SetParameter(node, id, Value(VtVector{1.0, 0.0, 1.0}));
+    host_.Evaluate(document_);
+    const std::vector<VtVector> edited = Shown(node);
+    for (const bool yes : {false, true}) {
+      host_.Options().answerYes = yes;
+      host_.Press(node, MOLOBJ_RESTORE_PRESET);
+      EXPECT_EQ(Shown(node), yes ? fresh : edited) << preset;
+      EXPECT_EQ(Colours(Object(node).Presets()[preset]), yes ? fresh : edited) << preset;
+    }
+  }
+  const std::string question = "Are you sure you want to restore this preset to its default colors?";
+  EXPECT_EQ(host_.Texts(vthost::Event::Kind::Question), std::vector<std::string>(2 * kDefaultPresetCount, question));
 }
 
 // Restore wrote the whole mirror back, which only an evaluation refreshes: edits made since, or
@@ -165,6 +176,7 @@ TEST_F(MoleculeObjectTest, RestoreAskedAndAnsweredYes) {
 TEST_F(MoleculeObjectTest, RestoreKeepsEditsNotYetEvaluated) {
   VtNode* node = NewMolecule();
   host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{3}));
+  const std::vector<VtVector> fresh = Shown(node);
   host_.SetParameter(node, MOLOBJ_BOND_RADIUS, Value(8.0));
   host_.SetParameter(node, MOLOBJ_SEGMENTS, Value(int32_t{10}));
   host_.SetParameter(node, MOLOBJ_SHOW_HYDROGENS, Value(false));
@@ -174,42 +186,30 @@ TEST_F(MoleculeObjectTest, RestoreKeepsEditsNotYetEvaluated) {
   host_.Options().answerYes = true;
   for (VtNode* object : {node, copy}) {
     host_.Press(object, MOLOBJ_RESTORE_PRESET);
-    ExpectPresetColours(object, DefaultColourPreset(3));
+    EXPECT_EQ(Shown(object), fresh);
     EXPECT_EQ(GetAs<int32_t>(object, MOLOBJ_PRESET), 3);
     EXPECT_EQ(GetAs<double>(object, MOLOBJ_BOND_RADIUS), 8.0);
     EXPECT_EQ(GetAs<int32_t>(object, MOLOBJ_SEGMENTS), 10);
     EXPECT_EQ(GetAs<bool>(object, MOLOBJ_SHOW_HYDROGENS), false);
-    EXPECT_EQ(Object(object).Presets()[3].colours[kSlotCarbon].x, 0.08);
+    EXPECT_EQ(Colours(Object(object).Presets()[3]), fresh);
   }
 }
 
-TEST_F(MoleculeObjectTest, RestoreAnsweredNoChangesNothing) {
-  VtNode* node = NewMolecule();
-  host_.SetParameter(node, MOLOBJ_PRESET_COLOR_H, Value(VtVector{0.0, 1.0, 0.0}));
-  host_.Evaluate(document_);
-  host_.Press(node, MOLOBJ_RESTORE_PRESET);
-  EXPECT_EQ(host_.Texts(vthost::Event::Kind::Question).size(), 1u);
-  EXPECT_EQ(GetAs<VtVector>(node, MOLOBJ_PRESET_COLOR_H), (VtVector{0.0, 1.0, 0.0}));
-  EXPECT_EQ(Object(node).Presets()[0].colours[kSlotHydrogen].y, 1.0);
-}
-
+// Of the parameter changes the object hears of, the colour mode reads the element table again and
+// the preset shows its colours; the others are only stored.
 TEST_F(MoleculeObjectTest, ColourModeChangeReadsTheElementTableAgain) {
   VtNode* node = NewMolecule();
+  host_.SetParameter(node, MOLOBJ_RADIUS_MODE, Value(int32_t{kRadiusVanDerWaals}));
+  EXPECT_TRUE(vthost::Host::NodeEvents(node).empty());
   ASSERT_EQ(Object(node).Elements().Count(), 118);
   WriteFile(plugin_ / "res" / "ptable.csv", "t\nc\nH,FFFFFF,32,120,79\nHe,D9FFFF,93,140,49\n");
-  host_.SetParameter(node, MOLOBJ_COLOR_MODE, Value(int32_t{1}));
+  host_.SetParameter(node, MOLOBJ_COLOR_MODE, Value(int32_t{kColourByPreset}));
   EXPECT_EQ(Object(node).Elements().Count(), 2);  // the file as it is now
   EXPECT_EQ(MessagesSent(node, VT_MSG_UPDATE).size(), 1u);
   std::filesystem::remove(plugin_ / "res" / "ptable.csv");
-  host_.SetParameter(node, MOLOBJ_COLOR_MODE, Value(int32_t{0}));
+  host_.SetParameter(node, MOLOBJ_COLOR_MODE, Value(int32_t{kColourByElement}));
   EXPECT_EQ(Object(node).Elements().Count(), 0);  // emptied, silently
   EXPECT_TRUE(host_.Events().empty());
-}
-
-TEST_F(MoleculeObjectTest, OtherParameterChangesAreOnlyStored) {
-  VtNode* node = NewMolecule();
-  host_.SetParameter(node, MOLOBJ_RADIUS_MODE, Value(int32_t{1}));
-  EXPECT_TRUE(vthost::Host::NodeEvents(node).empty());
 }
 
 TEST_F(MoleculeObjectTest, SaveAndOpenBringBackPresetsRowsAndTheMolecule) {
@@ -222,15 +222,8 @@ TEST_F(MoleculeObjectTest, SaveAndOpenBringBackPresetsRowsAndTheMolecule) {
   host_.SetParameter(node, MOLOBJ_PRESET_COLOR_N, Value(VtVector{0.25, 0.5, 0.75}));
   host_.Evaluate(document_);
   const auto stored = host_.StoredBlock(node);
-  const std::filesystem::path file = TempFolder() / "scene.vdoc";
-  std::string error;
-  ASSERT_TRUE(host_.SaveDocument(document_, file, &error)) << error;
-  host_.CloseDocument(document_);
-
-  document_ = host_.OpenDocument(file, &error);
-  ASSERT_NE(document_, nullptr) << error;
-  ASSERT_EQ(host_.Nodes(document_).size(), 1u);
-  VtNode* opened = host_.Nodes(document_)[0];
+  VtNode* opened = Reopened();
+  ASSERT_NE(opened, nullptr);
   EXPECT_EQ(vthost::Host::NodeName(opened), "water");
   EXPECT_EQ(host_.StoredBlock(opened), stored);
   EXPECT_EQ(Object(opened).RowCount(), 2);
@@ -241,26 +234,26 @@ TEST_F(MoleculeObjectTest, SaveAndOpenBringBackPresetsRowsAndTheMolecule) {
 }
 
 // The object took a stored count past the 249 rows it shows, so the first 51 presses of Remove
-// removed nothing the user could see.
+// removed nothing the user could see; row 249 would own ids from 20001, the object's own parameters.
 TEST_F(MoleculeObjectTest, StoredRowCountPastTheLimitIsBroughtWithinIt) {
   constexpr int32_t kLastRowGroup = 15021 + 20 * 248, kRowBeforeGroup = 15021 + 20 * 247;
   VtNode* node = NewMolecule();
   host_.SetParameter(node, MOLOBJ_ROW_COUNT, Value(int32_t{300}));
-  const std::filesystem::path file = TempFolder() / "rows.vdoc";
-  std::string error;
-  ASSERT_TRUE(host_.SaveDocument(document_, file, &error)) << error;
-  host_.CloseDocument(document_);
-  document_ = host_.OpenDocument(file, &error);
-  ASSERT_NE(document_, nullptr) << error;
-  VtNode* opened = host_.Nodes(document_).at(0);
+  VtNode* opened = Reopened();
+  ASSERT_NE(opened, nullptr);
   EXPECT_EQ(Object(opened).RowCount(), 249);
   EXPECT_EQ(GetAs<int32_t>(opened, MOLOBJ_ROW_COUNT), 249);
   ASSERT_NE(host_.Describe(opened).Find(kLastRowGroup), nullptr);
+  host_.Press(opened, MOLOBJ_ADD_ROW);
+  EXPECT_EQ(Object(opened).RowCount(), 249);  // no row past the last possible one
   VtNode* copy = host_.Duplicate(opened, "copy");
   ASSERT_NE(copy, nullptr);
   for (VtNode* object : {opened, copy}) {
     host_.Press(object, MOLOBJ_REMOVE_ROW);
     EXPECT_EQ(GetAs<int32_t>(object, MOLOBJ_ROW_COUNT), 248);
+    EXPECT_EQ(GetAs<double>(object, MOLOBJ_ATOM_RADIUS), 25.0);  // untouched by the removal
+    EXPECT_EQ(GetAs<bool>(object, MOLOBJ_XRAY), false);
+    EXPECT_EQ(GetAs<double>(object, MOLOBJ_RADIUS_SCALE), 1.0);
     const vthost::Description shown = host_.Describe(object);
     EXPECT_EQ(shown.Find(kLastRowGroup), nullptr);  // the last row shown is gone
     EXPECT_NE(shown.Find(kRowBeforeGroup), nullptr);
@@ -324,9 +317,13 @@ TEST_P(StoredBlock, ReadsWhatTheBlockHoldsAndNoMore) {
   VtNode* node = NewMolecule();
   EXPECT_TRUE(host_.ReadStoredBlock(node, vthost::Host::EncodeStoredBlock(GetParam().values), GetParam().level));
   EXPECT_EQ(Object(node).Presets().Count(), GetParam().presets);
-  // a preset index the list does not hold changes no colour and reads nothing outside the list
+  // a preset index the list does not hold changes no colour, loses no edit and reads nothing outside
+  // the list
   host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{5}));
+  host_.SetParameter(node, MOLOBJ_PRESET_COLOR_H, Value(VtVector{1.0, 1.0, 0.0}));
   host_.Evaluate(document_);
+  host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{5}));
+  EXPECT_EQ(GetAs<VtVector>(node, MOLOBJ_PRESET_COLOR_H), (VtVector{1.0, 1.0, 0.0}));
   host_.Press(node, MOLOBJ_RESTORE_PRESET);
   EXPECT_EQ(Object(node).Presets().Count(), GetParam().presets);
 }
@@ -341,18 +338,56 @@ INSTANTIATE_TEST_SUITE_P(
                     BlockCase{"IntegerWhereAColourBelongs", {int32_t{2}, VtVector{}, int32_t{7}}, 0, 0}),
     [](const testing::TestParamInfo<BlockCase>& info) { return std::string(info.param.name); });
 
-TEST_F(MoleculeObjectTest, ShortPresetListSurvivesSelectionAndEdits) {
-  VtNode* node = NewMolecule();
-  host_.ReadStoredBlock(node, vthost::Host::EncodeStoredBlock(PresetBlock(2, 10)));
-  host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{4}));
-  const VtVector before = GetAs<VtVector>(node, MOLOBJ_PRESET_COLOR_H);
-  host_.SetParameter(node, MOLOBJ_PRESET_COLOR_H, Value(VtVector{1.0, 1.0, 0.0}));
-  host_.Evaluate(document_);
-  host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{4}));
-  EXPECT_EQ(GetAs<VtVector>(node, MOLOBJ_PRESET_COLOR_H), (VtVector{1.0, 1.0, 0.0}));  // left as it was
-  EXPECT_NE(before, (VtVector{1.0, 1.0, 0.0}));
-  EXPECT_EQ(Object(node).Presets().Count(), 2);
+struct EnablingCase {
+  const char* name;
+  int32_t display, radius, colour;
+  bool nucleus;
+  std::vector<int32_t> disabled;
+};
+
+void PrintTo(const EnablingCase& c, std::ostream* out) {
+  *out << c.name << ": display " << c.display << ", radius " << c.radius << ", colour " << c.colour << ", nucleus "
+       << (c.nucleus ? "on" : "off");
 }
+
+const std::vector<int32_t> kAtomIds = {MOLOBJ_RADIUS_MODE, MOLOBJ_ATOM_RADIUS, MOLOBJ_RADIUS_SCALE, MOLOBJ_SEGMENTS,
+                                       MOLOBJ_SHOW_NUCLEUS, MOLOBJ_NUCLEUS_FACTOR};
+const std::vector<int32_t> kBondIds = {MOLOBJ_BOND_RADIUS, MOLOBJ_DOUBLE_BOND_FACTOR, MOLOBJ_BOND_SUBDIVISIONS,
+                                       MOLOBJ_BOND_CAPS, MOLOBJ_TRIPLE_BOND_FACTOR};
+const std::vector<int32_t> kPresetIds = {20014, 20015, 20016, 20017, 20018, 20019, 20020};
+
+std::vector<int32_t> Join(std::vector<int32_t> a, const std::vector<int32_t>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+class Enabling : public StartedModule, public testing::WithParamInterface<EnablingCase> {};
+
+TEST_P(Enabling, FollowsTheContainer) {
+  VtNode* node = NewMolecule();
+  node->parameters.values[MOLOBJ_DISPLAY_MODE] = GetParam().display;
+  node->parameters.values[MOLOBJ_RADIUS_MODE] = GetParam().radius;
+  node->parameters.values[MOLOBJ_COLOR_MODE] = GetParam().colour;
+  node->parameters.values[MOLOBJ_SHOW_NUCLEUS] = GetParam().nucleus;
+  std::vector<int32_t> disabled;
+  for (int32_t id = 15021; id <= 20034; ++id) {
+    if (!host_.IsEnabled(node, id)) disabled.push_back(id);
+  }
+  std::vector<int32_t> expected = GetParam().disabled;
+  expected.push_back(MOLOBJ_REMOVE_ROW);  // no rows
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(disabled, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, Enabling,
+    testing::Values(
+        EnablingCase{"Defaults", 0, 3, 0, false, Join({MOLOBJ_RADIUS_SCALE, MOLOBJ_NUCLEUS_FACTOR}, kPresetIds)},
+        EnablingCase{"ScaledRadii", 0, 0, 1, true, {MOLOBJ_ATOM_RADIUS}},
+        EnablingCase{"StepRadii", 0, 2, 1, true, {MOLOBJ_RADIUS_SCALE}},
+        EnablingCase{"AtomsOnly", 1, 4, 1, true, Join({MOLOBJ_ATOM_RADIUS}, kBondIds)},
+        EnablingCase{"BondsOnly", 2, 3, 1, true, kAtomIds}),
+    [](const testing::TestParamInfo<EnablingCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vantor

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "vantor_host.h"
@@ -138,6 +139,7 @@ class Host {
   void ForgetModule(const std::filesystem::path& moduleFolder);
   // Descriptions registered by id.
   std::map<int32_t, std::shared_ptr<const StaticDescription>>& Descriptions() { return descriptions_; }
+  const std::map<int32_t, std::shared_ptr<const StaticDescription>>& Descriptions() const { return descriptions_; }
 
   // The folder of the module being called; its res folder answers PluginResourceFolder.
   const std::filesystem::path& ModuleFolder() const { return moduleFolder_; }
@@ -204,6 +206,15 @@ class Host {
   bool ReadStoredBlock(VtNode* node, const std::vector<uint8_t>& block, int32_t level = 0);
   static std::vector<uint8_t> EncodeStoredBlock(const std::vector<StoredValue>& values);
 
+  // The files the run reads, which no output may replace: the module file and its res folder,
+  // every file the module looked up and found, and what the program adds (a script). what names
+  // the input in the reason an output is refused.
+  void AddInput(const std::filesystem::path& file, const std::string& what);
+  void AddInputFolder(const std::filesystem::path& folder, const std::string& what);
+  // Every output file is written here: bytes as the whole of file, replaced whole or not at all
+  // (base/outputfiles.h); false with the reason when file names an input or cannot be written.
+  bool WriteOutput(const std::filesystem::path& file, std::string_view bytes, std::string* error) const;
+
   // Blocks handed out by the Mm table and not yet freed.
   int64_t LiveBlocks() const { return liveBlocks_; }
   void CountBlock(int64_t delta) { liveBlocks_ += delta; }
@@ -217,6 +228,12 @@ class Host {
   std::map<int32_t, std::shared_ptr<const StaticDescription>> descriptions_;
   std::filesystem::path moduleFolder_;
   int64_t liveBlocks_ = 0;
+  struct Input {
+    std::filesystem::path file;
+    std::string what;
+    bool folder = false;  // everything inside it is an input
+  };
+  std::vector<Input> inputs_;
   std::vector<std::unique_ptr<VtNode, void (*)(VtNode*)>> nodes_;
   std::vector<std::unique_ptr<VtDocument, void (*)(VtDocument*)>> documents_;
   uint64_t nextSerial_ = 1;

@@ -64,6 +64,9 @@ class ScriptRunner {
   bool RunCommand(const std::string& line);
   VtNode* Object(const std::string& name);
   VtNode* Material(const std::string& name);
+  // The id of the object's parameter of that name when the object shows it as that data type;
+  // otherwise 0, and the line fails saying what it is instead of the needed ("a button").
+  int32_t ParameterOfType(VtNode* node, const std::string& name, int32_t dataType, const std::string& needed);
   // The file a command's text names (in a sandboxed run, only inside the scratch folder); false
   // when the line fails.
   bool FileNamed(const std::string& command, const std::string& text, std::filesystem::path* file);

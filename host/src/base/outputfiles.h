@@ -1,9 +1,11 @@
-// What the host may write over: a file it wrote itself before, never a user's other files.
+// What the host may write over, and how it writes a file: replaced whole or not at all.
 #pragma once
 
 #include <filesystem>
 #include <string>
 #include <string_view>
+
+#include "vthost/files.h"
 
 namespace vthost {
 
@@ -11,5 +13,12 @@ namespace vthost {
 // empty file, or a file that begins with magic (one the host wrote before). Otherwise false with
 // the reason ("… is there and is not a KIND: not replaced", a folder, a device).
 bool MayReplace(const std::filesystem::path& file, std::string_view magic, std::string_view kind, std::string* error);
+
+// bytes as the whole of file. A regular file, or a name where nothing is yet (through symbolic
+// links, whose target is replaced while they stay links), gets a new file of the process's own
+// beside it, flushed to disk and closed, then moved over it: on any failure that file is removed
+// and the old one is as it was. Anything else (a device, a FIFO) is written to as it is, and never
+// removed or replaced. False with "cannot write FILE: reason".
+bool WriteWhole(const std::filesystem::path& file, std::string_view bytes, std::string* error);
 
 }  // namespace vthost

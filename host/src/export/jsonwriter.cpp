@@ -280,37 +280,6 @@ void JsonWriter::Number(float value) {
   Append(std::string_view(digits.data(), static_cast<size_t>(end - digits.data())));
 }
 
-void JsonWriter::Fixed(double value, int decimals) {
-  constexpr std::array<uint64_t, 10> kPowers = {1,      10,      100,      1000,      10000,
-                                                100000, 1000000, 10000000, 100000000, 1000000000};
-  constexpr double kExact = 9.0e15;  // below 2^53: every whole number is a double
-  int places = std::clamp(decimals, 0, 9);
-  const uint64_t power = kPowers[static_cast<size_t>(places)];
-  const double scaled = std::round(value * static_cast<double>(power));
-  if (!(std::fabs(scaled) < kExact)) {
-    Number(value);
-    return;
-  }
-  Next();
-  char* const first = Room(kNumberLength);
-  char* at = first;
-  const auto units = static_cast<int64_t>(scaled);
-  if (units < 0) *at++ = '-';
-  const auto magnitude = static_cast<uint64_t>(units < 0 ? -units : units);
-  at = std::to_chars(at, first + kNumberLength, magnitude / power).ptr;
-  uint64_t fraction = magnitude % power;
-  if (fraction != 0) {
-    while (fraction % 10 == 0) {
-      fraction /= 10;
-      --places;
-    }
-    *at++ = '.';
-    for (int i = places - 1; i >= 0; --i, fraction /= 10) at[i] = static_cast<char>('0' + fraction % 10);
-    at += places;
-  }
-  used_ += static_cast<size_t>(at - first);
-}
-
 void JsonWriter::Integer(int64_t value) {
   Next();
   char* const first = Room(kNumberLength);

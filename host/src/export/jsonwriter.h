@@ -48,9 +48,6 @@ class JsonWriter {
   void Number(double value);
   // The shortest digits that read back as the same float.
   void Number(float value);
-  // Rounded to that many decimals (0 to 9), trailing zeros left out: far quicker than the shortest
-  // digits, for numbers whose needed precision is known. Very large or not finite: as Number.
-  void Fixed(double value, int decimals);
   void Integer(int64_t value);
   void Bool(bool value);
   void Null();

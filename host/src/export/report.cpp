@@ -6,9 +6,11 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <type_traits>
 #include <unordered_map>
@@ -24,7 +26,11 @@ using nlohmann::json;
 
 namespace {
 
-void WriteVector(JsonWriter& out, const VtVector& v) {
+// Each thing is written by one function, for two kinds of Out: the JsonWriter, which makes the
+// text, and the record of the calls that Repeats takes as the key of that text.
+
+template <typename Out>
+void WriteVector(Out& out, const VtVector& v) {
   out.BeginArray();
   out.Number(v.x);
   out.Number(v.y);
@@ -32,10 +38,12 @@ void WriteVector(JsonWriter& out, const VtVector& v) {
   out.EndArray();
 }
 
-void WriteContainer(JsonWriter& out, const Host& host, const VtContainer* container);
+template <typename Out>
+void WriteContainer(Out& out, const Host& host, const VtContainer* container);
 
 // Links read as the name of what they point at, null when it is gone.
-void WriteValue(JsonWriter& out, const Host& host, const Value& value) {
+template <typename Out>
+void WriteValue(Out& out, const Host& host, const Value& value) {
   std::visit(
       [&](const auto& held) {
         using T = std::decay_t<decltype(held)>;
@@ -69,7 +77,8 @@ void WriteValue(JsonWriter& out, const Host& host, const Value& value) {
 }
 
 // Keys are the ids as text, in the order of the text ("1000" before "999").
-void WriteContainer(JsonWriter& out, const Host& host, const VtContainer* container) {
+template <typename Out>
+void WriteContainer(Out& out, const Host& host, const VtContainer* container) {
   out.BeginObject();
   if (container == nullptr || container->values.empty()) {
     out.EndObject();
@@ -112,7 +121,8 @@ const char* TypeName(int32_t type) {
   }
 }
 
-void WriteTag(JsonWriter& out, const Host& host, const VtTag& tag) {
+template <typename Out>
+void WriteTag(Out& out, const Host& host, const VtTag& tag) {
   out.BeginObject();
   if (tag.type == VT_TAG_TEXTURE) {
     out.PlainKey("material");
@@ -132,142 +142,179 @@ void WriteTag(JsonWriter& out, const Host& host, const VtTag& tag) {
   out.EndObject();
 }
 
+// A node's fields before its position: display colour, name, parameters, mesh counts.
+template <typename Out>
+void WriteFieldsBefore(Out& out, const Host& host, const VtNode& node) {
+  if (node.display.set) {
+    out.PlainKey("displayColor");
+    out.BeginObject();
+    out.PlainKey("color");
+    WriteVector(out, node.display.colour);
+    out.PlainKey("mode");
+    out.Integer(node.display.mode);
+    out.PlainKey("xray");
+    out.Bool(node.display.xray);
+    out.EndObject();
+  }
+  out.PlainKey("name");
+  out.String(node.name);
+  out.PlainKey("params");
+  WriteContainer(out, host, &node.parameters);
+  if (node.type == VT_OBJECT_POLYGON) {
+    out.PlainKey("pointCount");
+    out.Integer(node.mesh ? static_cast<int64_t>(node.mesh->points.size()) : 0);
+    out.PlainKey("polygonCount");
+    out.Integer(node.mesh ? static_cast<int64_t>(node.mesh->polygons.size()) : 0);
+  }
+}
+
+// A node's fields after its position: primitive, spline, tags, type.
+template <typename Out>
+void WriteFieldsAfter(Out& out, const Host& host, const VtNode& node) {
+  if (node.type == VT_OBJECT_POLYGON && node.primitive) {
+    out.PlainKey("primitive");
+    out.BeginObject();
+    out.PlainKey("radius");
+    out.Number(node.primitive->radius);
+    out.PlainKey("segments");
+    out.Integer(node.primitive->segments);
+    out.PlainKey("type");
+    out.Integer(node.primitive->type);
+    out.EndObject();
+  }
+  if (node.spline) {
+    out.PlainKey("spline");
+    out.BeginObject();
+    out.PlainKey("points");
+    out.BeginArray();
+    for (const VtVector& point : node.spline->points) WriteVector(out, point);
+    out.EndArray();
+    out.PlainKey("tangents");
+    out.BeginArray();
+    for (const VtTangent& tangent : node.spline->tangents) {
+      out.BeginArray();
+      WriteVector(out, tangent.left);
+      WriteVector(out, tangent.right);
+      out.EndArray();
+    }
+    out.EndArray();
+    out.PlainKey("type");
+    out.Integer(node.spline->type);
+    out.EndObject();
+  }
+  out.PlainKey("tags");
+  out.BeginArray();
+  for (const auto& tag : node.tags) {
+    if (tag) WriteTag(out, host, *tag);
+  }
+  out.EndArray();
+  out.PlainKey("type");
+  if (const char* name = TypeName(node.type)) {
+    out.String(name);
+  } else {
+    out.String(std::to_string(node.type));
+  }
+}
+
 // Generated objects come in few kinds: every atom of an element shows the same fields apart from
 // its position, every bond of an order the same sweep and profile, and every path differs only in
 // its points. A node's fields before its position and those after it are written as two pieces;
 // the text of a piece is kept once the same piece has come twice, and written again for every
-// further one.
+// further one. A piece's key is the record of the calls that write it, made by the same function
+// that writes it: two pieces share a text only when they would write the same.
 class Repeats {
  public:
-  // Writes the piece whose content the key describes with write, or its kept text. No key:
-  // always written.
+  // The piece that write(out) writes, or its kept text: write is called with the record first,
+  // and with the JsonWriter when the text is not kept.
   template <typename Write>
-  void Piece(JsonWriter& out, const std::string* key, Write write) {
-    if (key != nullptr) {
-      const auto found = texts_.find(*key);
-      if (found != texts_.end()) {
-        out.Raw(found->second);
-        return;
-      }
+  void Piece(JsonWriter& out, Write write) {
+    record_.Clear();
+    write(record_);
+    const std::string_view key = record_.Bytes();
+    const auto found = texts_.find(key);
+    if (found != texts_.end()) {
+      out.Raw(found->second);
+      return;
     }
     const auto mark = out.Mark();
-    write();
-    if (key != nullptr) Written(*key, out.Since(mark));
-  }
-
-  // The content of the fields before the position: display colour, name, parameters, mesh counts.
-  const std::string* KeyBefore(const VtNode& node) {
-    Start('b', node);
-    Add(node.name.size());
-    Add(node.name.data(), node.name.size());
-    Add(node.display.set);
-    Add(node.display.colour);
-    Add(node.display.mode);
-    Add(node.display.xray);
-    if (!Add(node.parameters)) return nullptr;
-    Add(node.mesh ? node.mesh->points.size() : 0);
-    Add(node.mesh ? node.mesh->polygons.size() : 0);
-    return Finish();
-  }
-
-  // The content of the fields after the position: primitive, spline, tags, type.
-  const std::string* KeyAfter(const VtNode& node) {
-    Start('a', node);
-    Add(node.primitive.has_value());
-    if (node.primitive) {
-      Add(node.primitive->type);
-      Add(node.primitive->radius);
-      Add(node.primitive->segments);
-    }
-    Add(node.spline.has_value());
-    if (node.spline) {
-      Add(node.spline->type);
-      Add(node.spline->points.size());
-      for (const VtVector& point : node.spline->points) Add(point);
-      Add(node.spline->tangents.size());
-      for (const VtTangent& tangent : node.spline->tangents) Add(tangent);
-    }
-    Add(node.tags.size());
-    for (const auto& tag : node.tags) {
-      if (!tag) continue;
-      Add(tag->type);
-      Add(tag->material);  // a material's name stays the same while a report is written
-      if (!Add(tag->parameters)) return nullptr;
-    }
-    return Finish();
+    write(out);
+    Written(key, out.Since(mark));
   }
 
  private:
-  // The key is written into key_'s whole length, which only grows, and cut to what was written
-  // at the end: adding a few bytes is then a copy, not a call.
-  void Start(char piece, const VtNode& node) {
-    key_.resize(key_.capacity());
-    length_ = 0;
-    Add(piece);
-    Add(node.type);
-  }
+  // A JsonWriter's calls as bytes, each call's kind first and text after its length, so that
+  // two records are the same bytes exactly when they are the same calls, which write the same
+  // text.
+  class Record {
+   public:
+    void BeginObject() { Add('{'); }
+    void EndObject() { Add('}'); }
+    void BeginArray() { Add('['); }
+    void EndArray() { Add(']'); }
+    void PlainKey(std::string_view key) { Text('k', key); }
+    void String(std::string_view text) { Text('s', text); }
+    void Number(double value) { Add('n', value); }
+    void Integer(int64_t value) { Add('i', value); }
+    void Bool(bool value) { Add(value ? 't' : 'f'); }
+    void Null() { Add('0'); }
 
-  const std::string* Finish() {
-    key_.resize(length_);
-    return &key_;
-  }
+    void Clear() { length_ = 0; }
+    std::string_view Bytes() const { return {bytes_.data(), length_}; }
 
-  void Add(const void* bytes, size_t size) {
-    if (key_.size() - length_ < size) key_.resize(std::max(2 * key_.size(), length_ + size));
-    std::memcpy(&key_[length_], bytes, size);
-    length_ += size;
-  }
-
-  template <typename T>
-  void Add(const T& value) {
-    static_assert(std::is_trivially_copyable_v<T>);
-    Add(&value, sizeof value);
-  }
-
-  // false for values not worth a key (text, links, containers)
-  bool Add(const VtContainer& container) {
-    Add(container.values.size());
-    for (const auto& [id, value] : container.values) {
-      Add(id);
-      Add(value.index());
-      const bool simple = std::visit(
-          [this](const auto& held) {
-            using T = std::decay_t<decltype(held)>;
-            if constexpr (std::is_same_v<T, int32_t> || std::is_same_v<T, double> || std::is_same_v<T, bool> ||
-                          std::is_same_v<T, VtVector>) {
-              Add(held);
-              return true;
-            } else {
-              return std::is_same_v<T, std::monostate>;
-            }
-          },
-          value);
-      if (!simple) return false;
+   private:
+    void Add(char kind) {
+      *Room(1) = kind;
+      ++length_;
     }
-    return true;
-  }
+    template <typename T>
+    void Add(char kind, const T& value) {
+      static_assert(std::is_trivially_copyable_v<T>);
+      char* at = Room(1 + sizeof value);
+      *at = kind;
+      std::memcpy(at + 1, &value, sizeof value);
+      length_ += 1 + sizeof value;
+    }
+    void Text(char kind, std::string_view text) {
+      Add(kind, text.size());
+      std::memcpy(Room(text.size()), text.data(), text.size());
+      length_ += text.size();
+    }
+    // bytes_ only grows: most calls add their bytes with a copy, not a call
+    char* Room(size_t size) {
+      if (bytes_.size() - length_ < size) Grow(size);
+      return &bytes_[length_];
+    }
+    void Grow(size_t size) { bytes_.resize(std::max(2 * bytes_.size(), length_ + size)); }
+
+    std::string bytes_;
+    size_t length_ = 0;
+  };
 
   // Most pieces come once (an atom's neighbourhood, a path's points): keeping their text would
   // only cost. A piece's text is kept the second time it comes.
-  void Written(const std::string& key, std::optional<std::string_view> text) {
-    const size_t hash = std::hash<std::string>()(key);
+  void Written(std::string_view key, std::optional<std::string_view> text) {
+    const size_t hash = std::hash<std::string_view>()(key);
     uint64_t& seen = seen_[hash % seen_.size()];
     if (seen != (hash | 1)) {
       seen = hash | 1;
       return;
     }
-    if (text) texts_.emplace(key, *text);
+    if (!text) return;
+    keys_.emplace_back(key);
+    texts_.emplace(keys_.back(), *text);
   }
 
-  std::string key_;
-  size_t length_ = 0;
+  Record record_;
   std::array<uint64_t, 4096> seen_{};
-  std::unordered_map<std::string, std::string> texts_;
+  std::deque<std::string> keys_;  // the kept texts' keys, which texts_ views
+  std::unordered_map<std::string_view, std::string> texts_;
 };
 
 // The keys in sorted order, as the object of a parsed report keeps them.
-// Each generated object starts a line: its fields follow its children.
-void WriteNode(JsonWriter& out, const Host& host, const VtNode& node, Repeats& repeats) {
+// Each generated object starts a line: its fields follow its children. *holder becomes the name of
+// the object whose fields hold the first number that is not finite.
+void WriteNode(JsonWriter& out, const Host& host, const VtNode& node, Repeats& repeats,
+               std::optional<std::string>* holder) {
   out.BeginObject();
   out.PlainKey("children");
   out.BeginArray();
@@ -275,91 +322,29 @@ void WriteNode(JsonWriter& out, const Host& host, const VtNode& node, Repeats& r
   for (const NodePtr& child : node.children) {
     if (!child) continue;
     out.BreakLine();
-    WriteNode(out, host, *child, repeats);
+    WriteNode(out, host, *child, repeats, holder);
     any = true;
   }
   if (any) out.BreakLine();
   out.EndArray();
-  repeats.Piece(out, repeats.KeyBefore(node), [&] {
-    if (node.display.set) {
-      out.PlainKey("displayColor");
-      out.BeginObject();
-      out.PlainKey("color");
-      WriteVector(out, node.display.colour);
-      out.PlainKey("mode");
-      out.Integer(node.display.mode);
-      out.PlainKey("xray");
-      out.Bool(node.display.xray);
-      out.EndObject();
-    }
-    out.PlainKey("name");
-    out.String(node.name);
-    out.PlainKey("params");
-    WriteContainer(out, host, &node.parameters);
-    if (node.type == VT_OBJECT_POLYGON) {
-      out.PlainKey("pointCount");
-      out.Integer(node.mesh ? static_cast<int64_t>(node.mesh->points.size()) : 0);
-      out.PlainKey("polygonCount");
-      out.Integer(node.mesh ? static_cast<int64_t>(node.mesh->polygons.size()) : 0);
-    }
-  });
+  repeats.Piece(out, [&](auto& to) { WriteFieldsBefore(to, host, node); });
   out.PlainKey("position");
   WriteVector(out, node.position);
-  repeats.Piece(out, repeats.KeyAfter(node), [&] {
-    if (node.type == VT_OBJECT_POLYGON && node.primitive) {
-      out.PlainKey("primitive");
-      out.BeginObject();
-      out.PlainKey("radius");
-      out.Number(node.primitive->radius);
-      out.PlainKey("segments");
-      out.Integer(node.primitive->segments);
-      out.PlainKey("type");
-      out.Integer(node.primitive->type);
-      out.EndObject();
-    }
-    if (node.spline) {
-      out.PlainKey("spline");
-      out.BeginObject();
-      out.PlainKey("points");
-      out.BeginArray();
-      for (const VtVector& point : node.spline->points) WriteVector(out, point);
-      out.EndArray();
-      out.PlainKey("tangents");
-      out.BeginArray();
-      for (const VtTangent& tangent : node.spline->tangents) {
-        out.BeginArray();
-        WriteVector(out, tangent.left);
-        WriteVector(out, tangent.right);
-        out.EndArray();
-      }
-      out.EndArray();
-      out.PlainKey("type");
-      out.Integer(node.spline->type);
-      out.EndObject();
-    }
-    out.PlainKey("tags");
-    out.BeginArray();
-    for (const auto& tag : node.tags) {
-      if (tag) WriteTag(out, host, *tag);
-    }
-    out.EndArray();
-    out.PlainKey("type");
-    if (const char* name = TypeName(node.type)) {
-      out.String(name);
-    } else {
-      out.String(std::to_string(node.type));
-    }
-  });
+  repeats.Piece(out, [&](auto& to) { WriteFieldsAfter(to, host, node); });
   out.EndObject();
+  // the children were written before the fields: the first object done since it came holds it
+  if (out.NonFinite() && !*holder) *holder = node.name;
 }
 
-void WriteHierarchy(JsonWriter& out, const Host& host, const VtNode* root) {
+void WriteHierarchy(JsonWriter& out, const Host& host, const VtNode* root,
+                    std::optional<std::string>* holder = nullptr) {
   if (root == nullptr) {
     out.Null();
     return;
   }
+  std::optional<std::string> ignored;
   auto repeats = std::make_unique<Repeats>();
-  WriteNode(out, host, *root, *repeats);
+  WriteNode(out, host, *root, *repeats, holder ? holder : &ignored);
 }
 
 // Atoms and bonds anywhere below node, so a hierarchy that groups them under nulls counts the same.
@@ -402,7 +387,8 @@ json HierarchyJson(const Host& host, const VtNode* root) { return json::parse(Hi
 
 namespace {
 
-void WriteReport(JsonWriter& out, const Host& host, const VtNode* object) {
+void WriteReport(JsonWriter& out, const Host& host, const VtNode* object,
+                 std::optional<std::string>* holder = nullptr) {
   const VtNode* root = Host::Hierarchy(object);
   int64_t atoms = 0, bonds = 0;
   if (root) Count(*root, &atoms, &bonds);
@@ -418,7 +404,7 @@ void WriteReport(JsonWriter& out, const Host& host, const VtNode* object) {
   }
   out.EndArray();
   out.PlainKey("hierarchy");
-  WriteHierarchy(out, host, root);
+  WriteHierarchy(out, host, root, holder);
   out.PlainKey("messages");
   out.BeginArray();
   for (const Event& event : host.Events()) {
@@ -446,14 +432,22 @@ bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, s
   std::string ignored;
   if (error == nullptr) error = &ignored;
   JsonWriter out(&stream);
-  WriteReport(out, host, object);
+  std::optional<std::string> holder;
+  WriteReport(out, host, object, &holder);
   if (!out.Flush()) return *error = "cannot write the report", false;
   if (!out.NonFinite()) return true;
   const std::string& key = out.NonFiniteKey();
-  *error = "the report holds a number that is not finite" + (key.empty() ? std::string() : ", in \"" + key + "\"");
+  *error = "the report holds a number that is not finite" + (key.empty() ? std::string() : ", in \"" + key + "\"") +
+           (holder ? " of '" + *holder + "'" : std::string());
   return false;
 }
 
 json Report(const Host& host, const VtNode* object) { return json::parse(ReportText(host, object)); }
+
+bool IsEmptyModel(const VtNode* root) {
+  int64_t atoms = 0, bonds = 0;
+  if (root) Count(*root, &atoms, &bonds);
+  return atoms == 0 && bonds == 0;
+}
 
 }  // namespace vthost

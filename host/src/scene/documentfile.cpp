@@ -13,6 +13,8 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <type_traits>
+#include <utility>
 
 #include "base/outputfiles.h"
 #include "scene/model.h"
@@ -31,6 +33,10 @@ constexpr int kMaxNesting = 8;
 // this; a bound keeps a damaged or hostile file from taking the memory its counts claim.
 constexpr uint64_t kMaxDocumentBytes = uint64_t{16} << 20;
 constexpr const char* kMaxDocumentText = "16 MiB";
+// The most nodes (objects and materials) a document may hold. Each molecule object opened keeps
+// its own element table: opening costs about 25 KB and 0.2 ms per object, so 10,000 of them take
+// some 250 MB and 2 s (bench/document.sh), where 16 MiB of small ones (450,000) would ask for 11 GB.
+constexpr uint32_t kMaxDocumentNodes = 10000;
 // the stored level an object's read is given
 constexpr int32_t kStoredLevel = 0;
 
@@ -118,8 +124,9 @@ void WriteContainer(Writer& writer, const VtContainer& container) {
   }
 }
 
-// At least an id and a type per value: a count beyond what is left is corrupt.
-constexpr size_t kSmallestValue = sizeof(int32_t) + sizeof(uint8_t);
+// At least an id, a type and the shortest payload (a bool's byte) per value: a count beyond what
+// is left is corrupt.
+constexpr size_t kSmallestValue = sizeof(int32_t) + sizeof(uint8_t) + sizeof(uint8_t);
 
 bool ReadContainer(Reader& reader, VtContainer* container, int depth) {
   uint32_t count = 0;
@@ -192,6 +199,12 @@ void RemapLinks(VtContainer& container, const std::map<uint64_t, uint64_t>& seri
     }
   }
 }
+
+// At least a kind, type, serial, name length, value count and track count per node, and an
+// object's level and block length (a material's colour is longer): a count beyond what is left is
+// corrupt.
+constexpr size_t kSmallestNode = sizeof(uint8_t) + sizeof(int32_t) + sizeof(uint64_t) + 3 * sizeof(uint32_t) +
+                                 sizeof(int32_t) + sizeof(uint64_t);
 
 struct StoredNode {
   uint8_t kind = 0;
@@ -285,6 +298,12 @@ bool Host::SaveDocument(const VtDocument* document, const std::filesystem::path&
   std::string ignored;
   if (error == nullptr) error = &ignored;
   if (document == nullptr) return *error = "no document", false;
+  // a document that could not be opened again is not written
+  if (document->nodes.size() > kMaxDocumentNodes) {
+    *error = "the document holds " + std::to_string(document->nodes.size()) + " objects and materials, more than the " +
+             std::to_string(kMaxDocumentNodes) + " a document may hold: not saved";
+    return false;
+  }
   std::vector<uint8_t> bytes(std::begin(kMagic), std::end(kMagic));
   Writer writer(bytes);
   writer.Put(kVersion);
@@ -312,12 +331,8 @@ bool Host::SaveDocument(const VtDocument* document, const std::filesystem::path&
     return false;
   }
   // a document or an empty file is replaced: a molecule file, a script or anything else is not
-  if (!MayReplace(file, std::string_view(kMagic, sizeof kMagic), "Vantor document", error)) return false;
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) return *error = "cannot write " + file.u8string(), false;
-  return true;
+  return MayReplace(file, std::string_view(kMagic, sizeof kMagic), "Vantor document", error) &&
+         WriteOutput(file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), error);
 }
 
 VtDocument* Host::OpenDocument(const std::filesystem::path& file, std::string* error) {
@@ -346,7 +361,12 @@ VtDocument* Host::OpenDocument(const std::filesystem::path& file, std::string* e
              " a document may hold";
     return nullptr;
   }
-  if (!reader.Get(&count) || count > reader.Left()) return *error = "damaged document", nullptr;
+  if (!reader.Get(&count) || count > reader.Left() / kSmallestNode) return *error = "damaged document", nullptr;
+  if (count > kMaxDocumentNodes) {
+    *error = file.u8string() + " holds " + std::to_string(count) + " objects and materials, more than the " +
+             std::to_string(kMaxDocumentNodes) + " a document may hold";
+    return nullptr;
+  }
   std::vector<StoredNode> stored(count);
   for (StoredNode& node : stored) {
     if (!ReadNode(reader, &node)) return *error = "damaged document", nullptr;
@@ -355,12 +375,12 @@ VtDocument* Host::OpenDocument(const std::filesystem::path& file, std::string* e
   VtDocument* document = NewDocument();
   std::map<uint64_t, uint64_t> serials;
   std::vector<std::pair<VtNode*, const StoredNode*>> opened;
-  for (const StoredNode& node : stored) {
+  for (StoredNode& node : stored) {
     VtNode* created = node.kind == kMaterialNode ? CreateMaterial(document, node.name, node.colour)
                                                  : CreateObject(document, node.type, node.name);
     if (created == nullptr) continue;  // a type no module registers, or an object that failed to start
     created->name = node.name;
-    created->parameters = node.parameters;
+    created->parameters = std::move(node.parameters);
     for (const int32_t id : node.tracks) AddTrack(created, id);
     serials[node.serial] = created->serial;
     opened.emplace_back(created, &node);

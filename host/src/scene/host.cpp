@@ -1,9 +1,11 @@
-// The host object: the record it hands to modules, what modules showed the user, and the one
-// live host that the tables reach.
+// The host object: the record it hands to modules, what modules showed the user, the files the
+// run reads, and the one live host that the tables reach.
+#include <algorithm>
 #include <cassert>
 #include <cstddef>
 #include <ostream>
 
+#include "base/outputfiles.h"
 #include "scene/model.h"
 
 namespace vthost {
@@ -72,6 +74,28 @@ std::vector<std::string> Host::Texts(Event::Kind kind) const {
     if (event.kind == kind) texts.push_back(event.text);
   }
   return texts;
+}
+
+void Host::AddInput(const std::filesystem::path& file, const std::string& what) {
+  // the element table is looked up by every new object, a module's folder by every load
+  const auto known = [&](const Input& input) { return input.file == file && !input.folder; };
+  if (std::none_of(inputs_.begin(), inputs_.end(), known)) inputs_.push_back({file, what, false});
+}
+
+void Host::AddInputFolder(const std::filesystem::path& folder, const std::string& what) {
+  const auto known = [&](const Input& input) { return input.file == folder && input.folder; };
+  if (std::none_of(inputs_.begin(), inputs_.end(), known)) inputs_.push_back({folder, what, true});
+}
+
+bool Host::WriteOutput(const std::filesystem::path& file, std::string_view bytes, std::string* error) const {
+  std::string ignored;
+  if (error == nullptr) error = &ignored;
+  for (const Input& input : inputs_) {
+    if (input.folder ? InFolder(file, input.file) : SameFile(file, input.file)) {
+      return *error = file.u8string() + " is " + input.what + ": not written", false;
+    }
+  }
+  return WriteWhole(file, bytes, error);
 }
 
 Host& CurrentHost() {

@@ -8,9 +8,11 @@
 
 namespace vthost {
 
-// Segments below or above these are clamped: never a degenerate or an unbounded mesh.
+// Segments below or above these are clamped: never a degenerate or an unbounded mesh. The most is
+// the range the molecule object gives MOLOBJ_SEGMENTS: a sphere of 1000 segments has 500,000
+// polygons, some 50 MB.
 constexpr int32_t kMinSphereSegments = 3;
-constexpr int32_t kMaxSphereSegments = 512;
+constexpr int32_t kMaxSphereSegments = 1000;
 
 // A UV sphere around the origin: segments around, segments / 2 (at least 2) from pole to pole.
 Mesh SphereMesh(double radius, int32_t segments);

@@ -71,7 +71,10 @@ std::unique_ptr<Module> Module::Load(Host& host, const std::filesystem::path& fi
     CloseLibrary(library);
     return nullptr;
   }
-  return std::unique_ptr<Module>(new Module(host, library, entry, file));
+  auto module = std::unique_ptr<Module>(new Module(host, library, entry, file));
+  host.AddInput(file, "the module file this run loaded");
+  host.AddInputFolder(module->Folder() / "res", "in the res folder of the module this run loaded");
+  return module;
 }
 
 Module::Module(Host& host, void* library, VtEntry entry, std::filesystem::path file)

@@ -1,7 +1,6 @@
 // Parameters named and their values read from text.
 #include "script/parametertext.h"
 
-#include <sstream>
 #include <string_view>
 
 #include "base/numbers.h"
@@ -87,11 +86,33 @@ int32_t GuessDataType(const std::vector<std::string>& words) {
 
 }  // namespace
 
-std::vector<std::string> Words(const std::string& text) {
-  std::istringstream in(text);
-  std::vector<std::string> words;
-  for (std::string word; in >> word;) words.push_back(word);
-  return words;
+bool Words(std::string_view text, std::vector<Word>* words) {
+  constexpr std::string_view kBlanks = " \t\r\n\v\f";
+  words->clear();
+  size_t at = text.find_first_not_of(kBlanks);
+  while (at != std::string_view::npos) {
+    Word word;
+    bool quoted = false;
+    for (; at < text.size() && (quoted || kBlanks.find(text[at]) == std::string_view::npos); ++at) {
+      if (text[at] == '"') {
+        quoted = !quoted;
+      } else if (quoted && text[at] == '\\' && at + 1 < text.size() && (text[at + 1] == '"' || text[at + 1] == '\\')) {
+        word.text += text[++at];
+      } else {
+        word.text += text[at];
+      }
+    }
+    if (quoted) return false;
+    word.end = at;
+    words->push_back(std::move(word));
+    at = text.find_first_not_of(kBlanks, at);
+  }
+  return true;
+}
+
+std::string DataTypeWithArticle(int32_t dataType) {
+  const std::string name = DataTypeName(dataType);
+  return (std::string_view("aeiou").find(name[0]) == std::string_view::npos ? "a " : "an ") + name;
 }
 
 std::string DataTypeName(int32_t dataType) {
@@ -152,12 +173,16 @@ bool SetParameterFromText(Host& host, VtNode* node, const std::string& name, con
   const int32_t id = FindParameterId(host, node, name, error);
   if (id == 0) return false;
   const std::string rest(Trim(text));
-  const std::vector<std::string> valueWords = Words(rest);
+  std::vector<Word> split;
+  std::vector<std::string> valueWords;
+  if (Words(rest, &split)) {
+    for (Word& word : split) valueWords.push_back(std::move(word.text));
+  }
   const int32_t shownType = ShownDataType(host, node, id);
   const int32_t dataType = shownType != 0 ? shownType : GuessDataType(valueWords);
   Value value;
   if (!ParseValue(dataType, valueWords, rest, &value)) {
-    *error = "'" + rest + "' is not a " + DataTypeName(dataType) + " value for " + name;
+    *error = "'" + rest + "' is not " + DataTypeWithArticle(dataType) + " value for " + name;
     return false;
   }
   host.SetParameter(node, id, value);

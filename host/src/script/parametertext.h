@@ -9,14 +9,23 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "vthost/host.h"
 
 namespace vthost {
 
-// The words of text, split at blanks.
-std::vector<std::string> Words(const std::string& text);
+// A word of a line, and where the line goes on after it.
+struct Word {
+  std::string text;
+  size_t end = 0;
+};
+
+// The words of text, split at blanks (spaces, tabs) as shells split them: double quotes hold a
+// word, or a part of one, with blanks in it ("my molecule"), and inside them \" stands for a quote
+// and \\ for a backslash (any other backslash is itself). False when a quote is not closed.
+bool Words(std::string_view text, std::vector<Word>* words);
 
 // The id of the parameter of node so named; 0 with the reason in *error when there is none.
 int32_t FindParameterId(Host& host, VtNode* node, const std::string& name, std::string* error);
@@ -27,5 +36,7 @@ int32_t ShownDataType(Host& host, VtNode* node, int32_t id);
 
 // The data type as the script writes it: "int", "float", "colour" ...
 std::string DataTypeName(int32_t dataType);
+// The same with its article: "an int", "a float" ...
+std::string DataTypeWithArticle(int32_t dataType);
 
 }  // namespace vthost

@@ -22,8 +22,9 @@
 namespace vthost {
 
 // A command: its usage (its name, then its words), how many words a line of it holds (the name
-// included), whether it needs a loaded module, the member that runs it, and what it does. A command
-// that takes text (a value, a file name) gets the rest of the line as its last word.
+// included), whether it needs a loaded module, the member that runs it, and what it does. Words are
+// split as Words (parametertext.h) splits them; a command whose last word is text (a value, a file
+// name) takes the rest of the line as it is for that word when the line holds more words.
 struct ScriptRunner::Command {
   std::string_view usage;
   size_t least, most;
@@ -45,7 +46,7 @@ constexpr bool kModule = true, kNoModule = false;
 
 // In the order the help lists them.
 const ScriptRunner::Command ScriptRunner::kCommands[] = {
-    {"load [MODULE]", 1, 2, kNoModule, &ScriptRunner::Load,
+    {"load [MODULE]", 1, kText, kNoModule, &ScriptRunner::Load,
      "loads and starts a module (default: the built vantor module) and opens an empty document"},
     {"new NAME", 2, 2, kModule, &ScriptRunner::New, "creates a molecule object"},
     {"set NAME PARAM VALUE", 3, kText, kModule, &ScriptRunner::Set,
@@ -76,17 +77,8 @@ namespace {
 // /dev/zero, would otherwise be read until memory runs out).
 constexpr size_t kMaxLineBytes = size_t{1} << 20;
 
-// The text after the first count words, blanks around it removed.
-std::string RestAfter(const std::string& line, size_t count) {
-  size_t position = 0;
-  for (size_t i = 0; i < count; ++i) {
-    position = line.find_first_not_of(" \t", position);
-    if (position == std::string::npos) return {};
-    position = line.find_first_of(" \t", position);
-    if (position == std::string::npos) return {};
-  }
-  return std::string(Trim(std::string_view(line).substr(position)));
-}
+// A script saved by an editor that marks UTF-8 begins with these bytes.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 enum class LineRead { Line, End, TooLong, Failed };
 
@@ -114,8 +106,7 @@ LineRead ReadLine(std::istream& in, std::string* line) {
 // Why a parameter of the data type is not what a command needs (such as "a link").
 std::string TypeMismatch(const std::string& name, int32_t dataType, const std::string& needed) {
   if (dataType == 0) return "'" + name + "' is no parameter the object shows, so not " + needed;
-  const std::string type = DataTypeName(dataType);
-  return "'" + name + "' is " + (type == "int" ? "an " : "a ") + type + " parameter, not " + needed;
+  return "'" + name + "' is " + DataTypeWithArticle(dataType) + " parameter, not " + needed;
 }
 
 }  // namespace
@@ -128,7 +119,10 @@ std::string ScriptRunner::Help() {
     help += "    " + std::string(command.usage) + std::string(width + 2 - command.usage.size(), ' ') +
             std::string(command.help) + "\n";
   }
-  return help;
+  return help +
+         "  Words are separated by blanks; a word with blanks goes in double quotes (\"my molecule\"),\n"
+         "  inside which \\\" is a quote and \\\\ a backslash. A last word that is text (VALUE, FILE,\n"
+         "  MODULE) may also stand without quotes: it is then the rest of the line.\n";
 }
 
 ScriptRunner::ScriptRunner(Host& host, std::ostream& out, std::ostream& err, std::filesystem::path defaultModule)
@@ -148,6 +142,9 @@ bool ScriptRunner::Run(std::istream& script) {
         ++line_;
         return Fail("cannot read the script");
       case LineRead::Line:
+        if (line_ == 0 && line.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0) {
+          line.erase(0, kByteOrderMark.size());
+        }
         if (!RunLine(line)) return false;
         break;
     }
@@ -173,17 +170,21 @@ bool ScriptRunner::RunLine(const std::string& raw) {
 bool ScriptRunner::RunCommand(const std::string& raw) {
   const std::string line = std::string(Trim(raw));
   if (line.empty() || line[0] == '#') return true;
-  CommandWords words = Words(line);
-  const Command* command = Find(words[0]);
+  std::vector<Word> split;
+  if (!Words(line, &split)) return Fail("a quote is not closed (inside quotes, \\\" is a quote)");
+  const Command* command = Find(split[0].text);
   if ((command == nullptr || command->needsModule) && module_ == nullptr) {
     return Fail("no module loaded: begin with 'load'");
   }
-  if (command == nullptr) return Fail("unknown command '" + words[0] + "'");
-  if (words.size() < command->least || words.size() > command->most) return Usage(words[0]);
-  if (command->most == kText) {
-    const size_t last = static_cast<size_t>(std::count(command->usage.begin(), command->usage.end(), ' '));
+  if (command == nullptr) return Fail("unknown command '" + split[0].text + "'");
+  if (split.size() < command->least || split.size() > command->most) return Usage(split[0].text);
+  CommandWords words;
+  for (Word& word : split) words.push_back(std::move(word.text));
+  const size_t last = static_cast<size_t>(std::count(command->usage.begin(), command->usage.end(), ' '));
+  if (command->most == kText && words.size() > last + 1) {
+    // the text word is the rest of the line as it stands, from after the word before it
     words.resize(last + 1);
-    words[last] = RestAfter(line, last);
+    words[last] = std::string(Trim(std::string_view(line).substr(split[last - 1].end)));
   }
   return (this->*command->run)(words);
 }
@@ -275,19 +276,25 @@ bool ScriptRunner::Set(const CommandWords& words) {
   VtNode* node = Object(words[1]);
   if (node == nullptr) return false;
   std::string error;
-  return SetParameterFromText(host_, node, words[2], words[3], &error) || Fail(error);
+  // the value may be left out: an empty text
+  const std::string value = words.size() > 3 ? words[3] : std::string();
+  return SetParameterFromText(host_, node, words[2], value, &error) || Fail(error);
+}
+
+int32_t ScriptRunner::ParameterOfType(VtNode* node, const std::string& name, int32_t dataType,
+                                      const std::string& needed) {
+  std::string error;
+  const int32_t id = FindParameterId(host_, node, name, &error);
+  if (id == 0) return Fail(error), 0;
+  const int32_t shown = ShownDataType(host_, node, id);
+  if (shown != dataType) return Fail(TypeMismatch(name, shown, needed)), 0;
+  return id;
 }
 
 bool ScriptRunner::Press(const CommandWords& words) {
   VtNode* node = Object(words[1]);
-  if (node == nullptr) return false;
-  std::string error;
-  const int32_t id = FindParameterId(host_, node, words[2], &error);
-  if (id == 0) return Fail(error);
-  const int32_t dataType = ShownDataType(host_, node, id);
-  if (dataType != VT_DATATYPE_BUTTON) return Fail(TypeMismatch(words[2], dataType, "a button"));
-  host_.Press(node, id);
-  return true;
+  const int32_t id = node ? ParameterOfType(node, words[2], VT_DATATYPE_BUTTON, "a button") : 0;
+  return id != 0 && (host_.Press(node, id), true);
 }
 
 bool ScriptRunner::Answer(const CommandWords& words) {
@@ -308,12 +315,8 @@ bool ScriptRunner::NewMaterial(const CommandWords& words) {
 
 bool ScriptRunner::Link(const CommandWords& words) {
   VtNode* node = Object(words[1]);
-  if (node == nullptr) return false;
-  std::string error;
-  const int32_t id = FindParameterId(host_, node, words[2], &error);
-  if (id == 0) return Fail(error);
-  const int32_t dataType = ShownDataType(host_, node, id);
-  if (dataType != VT_DATATYPE_LINK) return Fail(TypeMismatch(words[2], dataType, "a link"));
+  const int32_t id = node ? ParameterOfType(node, words[2], VT_DATATYPE_LINK, "a link") : 0;
+  if (id == 0) return false;
   VtNode* material = nullptr;
   if (words[3] != "none" && (material = Material(words[3])) == nullptr) return false;
   host_.SetParameter(node, id, LinkValue{material ? material->serial : 0});

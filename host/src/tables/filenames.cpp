@@ -47,6 +47,9 @@ VtBool Exists(const VtFilename* name, int32_t kind) {
   const auto status = std::filesystem::status(std::filesystem::u8path(path), error);
   const bool exists = !error && (kind == VT_ENTRY_FOLDER ? std::filesystem::is_directory(status)
                                                         : std::filesystem::is_regular_file(status));
+  if (exists && kind != VT_ENTRY_FOLDER) {
+    CurrentHost().AddInput(std::filesystem::u8path(path), "a file the module read");
+  }
   if (const auto& hook = CurrentHost().Options().afterExistenceTest) hook(path);
   return exists ? 1 : 0;
 }

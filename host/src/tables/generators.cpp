@@ -123,15 +123,22 @@ VtTangent* Tangents(VtNode* node, int32_t* count) {
 
 // A model asks for the same few spheres again and again: each is worked out once, and every
 // object of that radius and segment count holds the same mesh. The cache keeps a bounded number
-// of them (objects keep theirs when it forgets one).
+// of polygons, some 100 MB (objects keep their spheres when it forgets them): two spheres of the
+// most segments, thousands of the default 24.
 std::shared_ptr<const Mesh> CachedSphereMesh(double radius, int32_t segments) {
-  constexpr size_t kCachedSpheres = 256;
+  constexpr size_t kCachedPolygons = size_t{1} << 20;
   static std::map<std::pair<double, int32_t>, std::shared_ptr<const Mesh>> cache;
+  static size_t cachedPolygons = 0;
   const auto key = std::make_pair(radius, segments);
   auto found = cache.find(key);
   if (found == cache.end()) {
-    if (cache.size() >= kCachedSpheres) cache.clear();
-    found = cache.emplace(key, std::make_shared<const Mesh>(SphereMesh(radius, segments))).first;
+    auto mesh = std::make_shared<const Mesh>(SphereMesh(radius, segments));
+    if (cachedPolygons + mesh->polygons.size() > kCachedPolygons) {
+      cache.clear();
+      cachedPolygons = 0;
+    }
+    cachedPolygons += mesh->polygons.size();
+    found = cache.emplace(key, std::move(mesh)).first;
   }
   return found->second;
 }

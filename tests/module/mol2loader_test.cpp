@@ -1,4 +1,5 @@
 // The V2000 reader on molblocks written here: columns, counts, blocks, and every kind of damage.
+#include <array>
 #include <sstream>
 
 #include "boundmodule.h"
@@ -123,35 +124,24 @@ INSTANTIATE_TEST_SUITE_P(Files, SdfReading, testing::ValuesIn(Cases()),
 
 using SdfFile = SdfReading;
 
-TEST_F(SdfFile, CoordinatesComeFromTheFirstThirtyColumns) {
-  std::istringstream in(kThreeAtoms);
-  Molecule molecule;
-  SdfLoader().ReadFrom(in, Node(nullptr), table_, molecule.atoms, molecule.bonds);
-  ASSERT_EQ(molecule.atoms.Count(), 3);
-  EXPECT_DOUBLE_EQ(molecule.atoms[0].y, 1.25);
-  EXPECT_DOUBLE_EQ(molecule.atoms[0].z, -0.5);
-  EXPECT_DOUBLE_EQ(molecule.atoms[1].x, 1.43);
-  EXPECT_DOUBLE_EQ(molecule.atoms[2].x, -0.54);
-  EXPECT_DOUBLE_EQ(molecule.atoms[2].z, 2.0);
-}
-
-TEST_F(SdfFile, ReadOpensTheFileRenamesTheNodeAndMarksNothing) {
+TEST_F(SdfFile, ReadOpensTheFileTakesTheCoordinatesRenamesTheNodeAndMarksNothing) {
   const auto file = WriteFile(TempFolder() / "methanol.sdf", kThreeAtoms);
   VtNode* node = host_.NewNode("Molecule");
   Molecule molecule;
   EXPECT_TRUE(SdfLoader().Read(Node(node), Filename(String(file.u8string().c_str())), table_, molecule.atoms,
                                molecule.bonds));
-  EXPECT_EQ(molecule.atoms.Count(), 3);
+  ASSERT_EQ(molecule.atoms.Count(), 3);
   EXPECT_EQ(molecule.bonds.Count(), 2);
+  // the coordinates come from the first thirty columns
+  EXPECT_DOUBLE_EQ(molecule.atoms[0].y, 1.25);
+  EXPECT_DOUBLE_EQ(molecule.atoms[0].z, -0.5);
+  EXPECT_DOUBLE_EQ(molecule.atoms[1].x, 1.43);
+  EXPECT_DOUBLE_EQ(molecule.atoms[2].x, -0.54);
+  EXPECT_DOUBLE_EQ(molecule.atoms[2].z, 2.0);
   EXPECT_EQ(vthost::Host::NodeEvents(node),
             (std::vector<vthost::NodeEvent>{{vthost::NodeEvent::Kind::Renamed, 1, "methanol"}}));
   EXPECT_TRUE(Messages().empty());
 }
-
-struct FailureCase {
-  const char* name;
-  const char* message;
-};
 
 class SdfFailure : public SdfReading {
  protected:
@@ -170,6 +160,11 @@ class SdfFailure : public SdfReading {
     EXPECT_EQ(molecule.bonds.Count(), 0);
     EXPECT_EQ(vthost::Host::NodeName(node), "kept");
     EXPECT_EQ(Messages(), std::vector<std::string>{message});
+    // the loader goes on reading: the next file loads
+    const auto good = WriteFile(TempFolder() / "good.sdf", kThreeAtoms);
+    EXPECT_TRUE(SdfLoader().Read(Node(node), Filename(String(good.u8string().c_str())), table_, molecule.atoms,
+                                 molecule.bonds));
+    EXPECT_EQ(molecule.atoms.Count(), 3);
   }
 };
 
@@ -191,15 +186,13 @@ TEST_F(SdfFailure, PathTooLongForTheBufferIsNotCutIntoAnotherFile) {
   RemoveUpward(file, top);
 }
 
+// There when its existence is tested, gone when it is opened: unreadable for every account (a missing
+// read permission would not stop root).
 TEST_F(SdfFailure, UnreadableFile) {
-  const auto file = WriteFile(TempFolder() / "locked.sdf", kThreeAtoms);
-  std::filesystem::permissions(file, std::filesystem::perms::none);
-  // root opens any file, and on Windows no permission bit stops a read
-  const bool stillReadable = std::ifstream(file).is_open();
-  if (!stillReadable) ExpectFailure(file, "Failed to open the .sdf file.");
-  // writable again, as Windows removes no read-only file and the folder is removed after the test
-  std::filesystem::permissions(file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-  if (stillReadable) GTEST_SKIP() << "this account can still read a file without read permission";
+  const auto file = WriteFile(TempFolder() / "taken.sdf", kThreeAtoms);
+  host_.Options().afterExistenceTest = [&](const std::string&) { std::filesystem::remove(file); };
+  ExpectFailure(file, "Failed to open the .sdf file.");
+  host_.Options().afterExistenceTest = nullptr;
 }
 
 }  // namespace

@@ -1,0 +1,373 @@
+// The glTF document of a generated hierarchy, in glTF's frame and scale (vertices.h): the file has
+// no scaling root node.
+//
+// What an artist gets: one node per object that draws something (splines only shape their sweep
+// and are left out, as is every node left with nothing to draw: a mesh without a triangle of any
+// area, such as a sphere of radius 0, draws nothing), every mesh with normals and
+// texture coordinates, and one material per role (roles.h). Meshes are shared: one per sphere
+// radius and one unit tube per bond profile, placed by their node's transform.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <tuple>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "export/gltfdocument.h"
+#include "export/roles.h"
+#include "export/vertices.h"
+#include "scene/meshes.h"
+#include "scene/resources.h"
+#include "vthost/molecule.h"
+
+namespace vthost {
+namespace {
+
+constexpr int32_t kSplineInterpolation = 1001;
+constexpr int32_t kSplineClosed = 1002;
+constexpr int32_t kSplineIntermediate = 1003;
+constexpr int32_t kSweepStartCap = 2999;
+constexpr int32_t kSweepEndCap = 3000;
+constexpr double kXrayAlpha = 0.5;
+
+// glTF's numeric codes.
+constexpr int kFloat = 5126;
+constexpr int kUnsignedShort = 5123;
+constexpr int kUnsignedInt = 5125;
+constexpr int kArrayBuffer = 34962;
+constexpr int kElementArrayBuffer = 34963;
+
+// The unit tube runs along the host's +Z for a metre, which is glTF's -Z: the rotation that turns
+// that axis onto the direction (the shortest one; half a turn about X when they are opposite).
+std::array<double, 4> Turn(const Vec3& direction) {
+  const double dot = -direction.z;
+  if (dot < -1.0 + 1e-12) return {1.0, 0.0, 0.0, 0.0};
+  const Vec3 axis{direction.y, -direction.x, 0.0};  // (0, 0, -1) x direction
+  const double w = 1.0 + dot;
+  const double norm = std::sqrt(axis.x * axis.x + axis.y * axis.y + w * w);
+  return {axis.x / norm, axis.y / norm, 0.0, w / norm};
+}
+
+// What makes two straight tubes the same: the profile, its sampling and the caps.
+std::string TubeKey(const VtNode& sweep, const VtNode& profile) {
+  std::string key;
+  const auto add = [&key](const void* bytes, size_t size) { key.append(static_cast<const char*>(bytes), size); };
+  add(&profile.spline->type, sizeof(int32_t));
+  for (const VtVector& point : profile.spline->points) add(&point, sizeof point);
+  for (const VtTangent& tangent : profile.spline->tangents) add(&tangent, sizeof tangent);
+  for (const int32_t id : {kSplineInterpolation, kSplineClosed, kSplineIntermediate}) {
+    const double value = FloatOf(&profile.parameters, id, BoolOf(&profile.parameters, id, false) ? 1.0 : 0.0);
+    add(&value, sizeof value);
+  }
+  for (const int32_t id : {kSweepStartCap, kSweepEndCap}) {
+    const int32_t value = Int32Of(&sweep.parameters, id, 0);
+    add(&value, sizeof value);
+  }
+  return key;
+}
+
+// The sweep with its profile along the host's +Z from 0 to 100 units (a metre in glTF).
+VtNode UnitSweep(const VtNode& sweep, const VtNode& profile) {
+  VtNode unit;
+  unit.type = VT_OBJECT_SWEEP;
+  unit.parameters = sweep.parameters;
+  NodePtr shape = OwnNode(new VtNode());
+  shape->type = VT_OBJECT_SPLINE;
+  shape->parameters = profile.parameters;
+  shape->spline = profile.spline;
+  NodePtr line = OwnNode(new VtNode());
+  line->type = VT_OBJECT_SPLINE;
+  line->spline = SplineData{VT_SPLINE_LINEAR, {{0.0, 0.0, 0.0}, {0.0, 0.0, 1.0 / kMetresPerUnit}}, {}, true, false};
+  unit.children.push_back(std::move(shape));
+  unit.children.push_back(std::move(line));
+  return unit;
+}
+
+// Whether a triangle of the geometry has an area: one without any draws nothing.
+bool Draws(const Vertices& geometry) {
+  const auto at = [&geometry](uint32_t index) {
+    const float* p = &geometry.positions[3 * size_t{index}];
+    return Vec3{p[0], p[1], p[2]};
+  };
+  for (size_t i = 0; i + 2 < geometry.indices.size(); i += 3) {
+    const Vec3 a = at(geometry.indices[i]);
+    const Vec3 u = Sub(at(geometry.indices[i + 1]), a), v = Sub(at(geometry.indices[i + 2]), a);
+    if (u.y * v.z != u.z * v.y || u.z * v.x != u.x * v.z || u.x * v.y != u.y * v.x) return true;
+  }
+  return false;
+}
+
+// A colour channel as glTF holds it, from 0 to 1; one that is not finite stays so, for the check
+// to refuse.
+double Channel(double value) { return std::isfinite(value) ? std::clamp(value, 0.0, 1.0) : value; }
+
+// What makes two materials one: the role and the look.
+struct MaterialKey {
+  RoleKind kind;
+  std::string name;
+  uint64_t material;
+  int32_t order;
+  double r, g, b;
+  bool xray;
+  bool operator<(const MaterialKey& o) const {
+    const auto tied = [](const MaterialKey& k) { return std::tie(k.kind, k.name, k.material, k.order, k.xray); };
+    if (tied(*this) != tied(o)) return tied(*this) < tied(o);
+    // a NaN after every number, so that colours are in an order even with one (from a damaged document)
+    const auto rank = [](double v) { return std::make_pair(std::isnan(v), std::isnan(v) ? 0.0 : v); };
+    return std::make_tuple(rank(r), rank(g), rank(b)) < std::make_tuple(rank(o.r), rank(o.g), rank(o.b));
+  }
+};
+
+// Walks the hierarchy into a document, sharing what it can: geometry by its bytes, spheres by
+// radius and segments, tubes by profile, meshes by geometry and material, materials by role.
+class Builder {
+ public:
+  Builder(const Host& host, const VtContainer* parameters)
+      : host_(host), parameters_(parameters), bonds_(BondLooksOf(parameters)) {}
+
+  // The node and what is below it; -1 when none of it draws anything.
+  int AddNode(const VtNode& node) {
+    std::vector<GltfNode>& nodes = document_.nodes;
+    const int index = static_cast<int>(nodes.size());
+    nodes.push_back({});
+    nodes[index].name = node.name;
+    nodes[index].placement.translation = Frame(Of(node.position));
+
+    int mesh = -1;
+    std::optional<GltfPlacement> tube;
+    if (node.type == VT_OBJECT_POLYGON && node.primitive && node.mesh) {
+      mesh = SphereMeshFor(node);
+    } else if (node.type == VT_OBJECT_POLYGON && node.mesh && !node.mesh->polygons.empty()) {
+      mesh = MeshFor(node, CreasedVertices(*node.mesh));
+    } else if (node.type == VT_OBJECT_SWEEP) {
+      tube = StraightTube(node, &mesh);
+      if (!tube) {
+        const Mesh swept = SweepMesh(node);
+        if (!swept.polygons.empty()) mesh = MeshFor(node, CreasedVertices(swept));
+      }
+    }
+
+    for (const NodePtr& child : node.children) {
+      if (!child) continue;
+      const int childIndex = AddNode(*child);
+      if (childIndex >= 0) nodes[index].children.push_back(childIndex);
+    }
+    if (tube && mesh >= 0) {
+      if (nodes[index].children.empty()) {
+        // the bond is one object: its node carries the tube's placement
+        const Vec3 own = nodes[index].placement.translation;
+        nodes[index].placement = *tube;
+        nodes[index].placement.translation = Add(own, tube->translation);
+        nodes[index].mesh = mesh;
+      } else {
+        // the tube is stretched, and what else is below the sweep must not be
+        nodes[index].children.push_back(static_cast<int>(nodes.size()));
+        nodes.push_back({"Tube", *tube, mesh, {}, true});
+      }
+    } else {
+      nodes[index].mesh = mesh;
+    }
+    if (nodes[index].mesh < 0 && nodes[index].children.empty()) {
+      nodes.pop_back();  // it was the last one: its children left nothing either
+      return -1;
+    }
+    return index;
+  }
+
+  GltfDocument Take(int root) {
+    document_.root = root;
+    return std::move(document_);
+  }
+
+ private:
+  // The node's look by its role: a linked material under its own name, otherwise the display
+  // colour under the role's name; -1 (glTF's default material) for a node with neither.
+  int MaterialFor(const VtNode& node) {
+    const Role role = RoleOf(host_, node, bonds_);
+    const bool xray = node.display.set && node.display.xray;
+    VtVector colour{};
+    if (role.kind == RoleKind::Linked) {
+      const VtNode* linked = host_.FindNode(role.material);
+      colour = linked->colour;
+    } else if (node.display.set && node.display.mode != 0) {
+      colour = node.display.colour;
+    } else {
+      return -1;
+    }
+    const std::string name = role.kind == RoleKind::None ? node.name : role.name;
+    const MaterialKey key{role.kind, name, role.material, role.order, colour.x, colour.y, colour.z, xray};
+    const auto found = materialIndex_.find(key);
+    if (found != materialIndex_.end()) return found->second;
+
+    GltfMaterial material;
+    material.name = UniqueName(xray ? name + " (x-ray)" : name);
+    material.colour = {Channel(colour.x), Channel(colour.y), Channel(colour.z), xray ? kXrayAlpha : 1.0};
+    material.blend = xray;
+    if (!std::isfinite(colour.x) || !std::isfinite(colour.y) || !std::isfinite(colour.z)) {
+      material.source = ColourSource(role, colour);
+    }
+    const int index = static_cast<int>(document_.materials.size());
+    document_.materials.push_back(std::move(material));
+    materialIndex_.emplace(key, index);
+    return index;
+  }
+
+  // What holds a colour: the linked material, or the molecule object's parameter that holds these
+  // very bits (a preset's, the nuclei's, a bond order's colour).
+  std::string ColourSource(const Role& role, const VtVector& colour) const {
+    if (role.kind == RoleKind::Linked) return "the material '" + role.name + "'";
+    if (parameters_ == nullptr) return "its display colour";
+    const auto& descriptions = host_.Descriptions();
+    const auto found = descriptions.find(molecule::kType);
+    for (const auto& [id, value] : parameters_->values) {
+      const VtVector* held = std::get_if<VtVector>(&value);
+      if (held == nullptr || std::memcmp(held, &colour, sizeof colour) != 0) continue;
+      const DescriptionEntry* entry = found != descriptions.end() && found->second ? found->second->Find(id) : nullptr;
+      return entry && !entry->name.empty() ? entry->name : "parameter " + std::to_string(id);
+    }
+    return "its display colour";
+  }
+
+  // Two materials never share a name: the later one is numbered.
+  std::string UniqueName(const std::string& name) {
+    std::string unique = name;
+    for (int n = 2; !materialNames_.insert(unique).second; ++n) unique = name + " (" + std::to_string(n) + ")";
+    return unique;
+  }
+
+  // A buffer view holding bytes, 4-byte aligned.
+  int AddView(const void* bytes, size_t size, int target) {
+    std::vector<unsigned char>& buffer = document_.buffer;
+    document_.views.push_back({buffer.size(), size, target});
+    const auto* first = static_cast<const unsigned char*>(bytes);
+    buffer.insert(buffer.end(), first, first + size);
+    buffer.resize((buffer.size() + 3) / 4 * 4, 0);
+    return static_cast<int>(document_.views.size() - 1);
+  }
+
+  int AddAccessor(const void* bytes, size_t size, int target, int componentType, size_t count, const char* type) {
+    document_.accessors.push_back({AddView(bytes, size, target), componentType, count, type, {}, {}});
+    return static_cast<int>(document_.accessors.size() - 1);
+  }
+
+  // The geometry's accessors: written once for all meshes that have the same bytes.
+  GltfGeometry GeometryFor(const Vertices& geometry) {
+    std::string key;
+    for (const auto* values : {&geometry.positions, &geometry.normals, &geometry.uvs}) {
+      key.append(reinterpret_cast<const char*>(values->data()), values->size() * sizeof(float));
+    }
+    key.append(reinterpret_cast<const char*>(geometry.indices.data()), geometry.indices.size() * sizeof(uint32_t));
+    const auto found = geometries_.find(key);
+    if (found != geometries_.end()) return found->second;
+
+    const size_t vertices = geometry.Count();
+    GltfGeometry accessors;
+    accessors.position = AddAccessor(geometry.positions.data(), geometry.positions.size() * sizeof(float),
+                                     kArrayBuffer, kFloat, vertices, "VEC3");
+    std::vector<float> low(3, HUGE_VALF), high(3, -HUGE_VALF);
+    for (size_t i = 0; i < geometry.positions.size(); ++i) {
+      low[i % 3] = std::min(low[i % 3], geometry.positions[i]);
+      high[i % 3] = std::max(high[i % 3], geometry.positions[i]);
+    }
+    document_.accessors[accessors.position].min = low;
+    document_.accessors[accessors.position].max = high;
+    accessors.normal = AddAccessor(geometry.normals.data(), geometry.normals.size() * sizeof(float), kArrayBuffer,
+                                   kFloat, vertices, "VEC3");
+    accessors.uv =
+        AddAccessor(geometry.uvs.data(), geometry.uvs.size() * sizeof(float), kArrayBuffer, kFloat, vertices, "VEC2");
+    // the largest value of a type is the primitive restart index, which glTF does not allow
+    if (vertices < 0xFFFF) {
+      const std::vector<uint16_t> narrow(geometry.indices.begin(), geometry.indices.end());
+      accessors.indices = AddAccessor(narrow.data(), narrow.size() * sizeof(uint16_t), kElementArrayBuffer,
+                                      kUnsignedShort, narrow.size(), "SCALAR");
+    } else {
+      accessors.indices = AddAccessor(geometry.indices.data(), geometry.indices.size() * sizeof(uint32_t),
+                                      kElementArrayBuffer, kUnsignedInt, geometry.indices.size(), "SCALAR");
+    }
+    return geometries_[key] = accessors;
+  }
+
+  // A sweep along a straight two-point path is the same tube as every other sweep of its profile and
+  // caps, only placed, turned and stretched: one mesh of unit length serves them all. Its placement
+  // relative to the sweep, and the mesh in *mesh; none for any other sweep.
+  std::optional<GltfPlacement> StraightTube(const VtNode& sweep, int* mesh) {
+    if (sweep.children.size() < 2 || !sweep.children[0] || !sweep.children[1]) return std::nullopt;
+    const VtNode& profile = *sweep.children[0];
+    const VtNode& path = *sweep.children[1];
+    if (!profile.spline || !path.spline || path.spline->type != VT_SPLINE_LINEAR || path.spline->points.size() != 2) {
+      return std::nullopt;
+    }
+    const Vec3 start = Frame(Add(Of(path.spline->points[0]), Of(path.position)));
+    const Vec3 end = Frame(Add(Of(path.spline->points[1]), Of(path.position)));
+    const Vec3 along = Sub(end, start);
+    const double length = std::sqrt(Dot(along, along));
+    if (!(length > 0.0) || !std::isfinite(length)) return std::nullopt;
+
+    const std::string key = TubeKey(sweep, profile);
+    auto found = tubes_.find(key);
+    if (found == tubes_.end()) {
+      const Vertices geometry = CreasedVertices(SweepMesh(UnitSweep(sweep, profile)));
+      found = tubes_.emplace(key, Draws(geometry) ? std::optional(GeometryFor(geometry)) : std::nullopt).first;
+    }
+    if (!found->second) return std::nullopt;
+    *mesh = MeshFor(sweep, *found->second);
+    return GltfPlacement{start, Turn(Unit(along)), Vec3{1.0, 1.0, length}};
+  }
+
+  // The host makes the same sphere from the same radius and segments: its geometry is worked out
+  // once, not once per atom.
+  int SphereMeshFor(const VtNode& node) {
+    const auto key = std::make_pair(node.primitive->radius, node.primitive->segments);
+    auto found = spheres_.find(key);
+    if (found == spheres_.end()) {
+      const Vertices geometry = SmoothVertices(*node.mesh);
+      found = spheres_.emplace(key, Draws(geometry) ? std::optional(GeometryFor(geometry)) : std::nullopt).first;
+    }
+    return found->second ? MeshFor(node, *found->second) : -1;
+  }
+
+  // The mesh of the geometry in the node's material, shared by every node that has both; -1 when
+  // nothing is left to draw.
+  int MeshFor(const VtNode& node, const Vertices& geometry) {
+    if (!Draws(geometry)) return -1;
+    return MeshFor(node, GeometryFor(geometry));
+  }
+
+  int MeshFor(const VtNode& node, const GltfGeometry& geometry) {
+    const int material = MaterialFor(node);
+    const auto key = std::make_pair(geometry.position, material);
+    const auto found = meshIndex_.find(key);
+    if (found != meshIndex_.end()) return found->second;
+    const int index = static_cast<int>(document_.meshes.size());
+    document_.meshes.push_back({material >= 0 ? document_.materials[material].name : node.name, geometry, material});
+    meshIndex_.emplace(key, index);
+    return index;
+  }
+
+  const Host& host_;
+  const VtContainer* parameters_;
+  const std::optional<BondLooks> bonds_;
+  GltfDocument document_;
+  std::unordered_map<std::string, GltfGeometry> geometries_;
+  std::map<std::pair<int, int>, int> meshIndex_;
+  std::map<MaterialKey, int> materialIndex_;
+  std::set<std::string> materialNames_;
+  std::map<std::pair<double, int32_t>, std::optional<GltfGeometry>> spheres_;
+  std::unordered_map<std::string, std::optional<GltfGeometry>> tubes_;
+};
+
+}  // namespace
+
+GltfDocument BuildGltf(const Host& host, const VtNode& root, const VtContainer* parameters) {
+  Builder builder(host, parameters);
+  const int index = builder.AddNode(root);
+  return builder.Take(index);
+}
+
+}  // namespace vthost

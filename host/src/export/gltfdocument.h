@@ -1,0 +1,96 @@
+// A glTF 2.0 model as plain data, and the three steps from a generated hierarchy to a .glb: build
+// the document (gltfbuild.cpp), check its numbers (gltfcheck.cpp), write it (gltfwrite.cpp).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "export/vertices.h"
+#include "scene/model.h"
+
+namespace vthost {
+
+// The parts refer to each other by their index in the document's lists, -1 for none.
+
+// Where a node is and how it is turned and stretched, relative to its parent.
+struct GltfPlacement {
+  Vec3 translation;
+  std::optional<std::array<double, 4>> rotation;  // x y z w
+  std::optional<Vec3> scale;
+};
+
+struct GltfNode {
+  std::string name;
+  GltfPlacement placement;
+  int mesh = -1;
+  std::vector<int> children;
+  // The tube of its parent, a sweep that holds more than its tube: the sweep's name stands for it.
+  bool parentsTube = false;
+};
+
+// The accessors of one geometry.
+struct GltfGeometry {
+  int position = -1, normal = -1, uv = -1, indices = -1;
+};
+
+struct GltfMesh {
+  std::string name;
+  GltfGeometry geometry;
+  int material = -1;
+};
+
+struct GltfMaterial {
+  std::string name;
+  std::array<double, 4> colour;  // r g b a
+  bool blend = false;
+  // For a colour that is not finite, what holds it, as a message names it: a parameter of the
+  // molecule object (MOLOBJ_BOND1_COLOR), "the material 'NAME'" or "its display colour".
+  std::string source;
+};
+
+struct GltfAccessor {
+  int view = -1;
+  int componentType = 0;
+  size_t count = 0;
+  const char* type = "";
+  std::vector<float> min, max;  // positions only
+};
+
+struct GltfBufferView {
+  size_t offset = 0, length = 0;
+  int target = 0;
+};
+
+struct GltfDocument {
+  int root = -1;  // the scene's one node; none when nothing is drawn
+  std::vector<GltfNode> nodes;
+  std::vector<GltfMesh> meshes;
+  std::vector<GltfMaterial> materials;
+  std::vector<GltfAccessor> accessors;
+  std::vector<GltfBufferView> views;
+  std::vector<unsigned char> buffer;  // every view's bytes, each view 4-byte aligned
+};
+
+// The document of root and what is below it. parameters: those of the molecule object root was
+// built with (BondLooksOf), or none.
+GltfDocument BuildGltf(const Host& host, const VtNode& root, const VtContainer* parameters);
+
+// A number of the document that glTF's 32-bit floats cannot hold (beyond their range, or not
+// finite): the object it belongs to, and for a colour what holds it (GltfMaterial::source).
+struct Unwritable {
+  std::string object;
+  std::string colourSource;  // empty for any other number
+};
+
+// The first number that glTF cannot hold, none when all fit. Every number the document holds is
+// looked at, depth first from the root: a node's vertices (positions, normals, texture
+// coordinates), its material's colour, then its children, then its own placement.
+std::optional<Unwritable> FirstUnwritable(const GltfDocument& document);
+
+// The document as a .glb file's bytes.
+std::string GlbBytes(const GltfDocument& document);
+
+}  // namespace vthost
