@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "vantor_host.h"
+#include "vthost/files.h"
 #include "vthost/value.h"
 
 namespace vthost {
@@ -229,7 +230,7 @@ class Host {
   std::filesystem::path moduleFolder_;
   int64_t liveBlocks_ = 0;
   struct Input {
-    std::filesystem::path file;
+    ResolvedName name;  // as it resolved when the run read it
     std::string what;
     bool folder = false;  // everything inside it is an input
   };

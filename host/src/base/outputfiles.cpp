@@ -215,16 +215,23 @@ bool WriteInPlace(const fs::path& file, std::string_view bytes, std::string* rea
 
 }  // namespace
 
-bool SameFile(const fs::path& a, const fs::path& b) {
+ResolvedName::ResolvedName(const fs::path& file) : file_(file), key_(Key(file)) {}
+
+bool ResolvedName::SameFile(const ResolvedName& other) const {
   std::error_code failure;
-  if (fs::equivalent(a, b, failure) && !failure) return true;
-  return Key(a) == Key(b);
+  return (fs::equivalent(file_, other.file_, failure) && !failure) || key_ == other.key_;
 }
 
+bool ResolvedName::InFolder(const ResolvedName& folder) const {
+  const fs::path::string_type& inside = folder.key_;
+  if (key_.size() < inside.size() || key_.compare(0, inside.size(), inside) != 0) return false;
+  return key_.size() == inside.size() || IsSeparator(inside.back()) || IsSeparator(key_[inside.size()]);
+}
+
+bool SameFile(const fs::path& a, const fs::path& b) { return ResolvedName(a).SameFile(ResolvedName(b)); }
+
 bool InFolder(const fs::path& file, const fs::path& folder) {
-  const fs::path::string_type name = Key(file), inside = Key(folder);
-  if (name.size() < inside.size() || name.compare(0, inside.size(), inside) != 0) return false;
-  return name.size() == inside.size() || IsSeparator(inside.back()) || IsSeparator(name[inside.size()]);
+  return ResolvedName(file).InFolder(ResolvedName(folder));
 }
 
 bool MayReplace(const fs::path& file, std::string_view magic, std::string_view kind, std::string* error) {

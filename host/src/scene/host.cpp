@@ -78,20 +78,21 @@ std::vector<std::string> Host::Texts(Event::Kind kind) const {
 
 void Host::AddInput(const std::filesystem::path& file, const std::string& what) {
   // the element table is looked up by every new object, a module's folder by every load
-  const auto known = [&](const Input& input) { return input.file == file && !input.folder; };
-  if (std::none_of(inputs_.begin(), inputs_.end(), known)) inputs_.push_back({file, what, false});
+  const auto known = [&](const Input& input) { return input.name.Name() == file && !input.folder; };
+  if (std::none_of(inputs_.begin(), inputs_.end(), known)) inputs_.push_back({ResolvedName(file), what, false});
 }
 
 void Host::AddInputFolder(const std::filesystem::path& folder, const std::string& what) {
-  const auto known = [&](const Input& input) { return input.file == folder && input.folder; };
-  if (std::none_of(inputs_.begin(), inputs_.end(), known)) inputs_.push_back({folder, what, true});
+  const auto known = [&](const Input& input) { return input.name.Name() == folder && input.folder; };
+  if (std::none_of(inputs_.begin(), inputs_.end(), known)) inputs_.push_back({ResolvedName(folder), what, true});
 }
 
 bool Host::WriteOutput(const std::filesystem::path& file, std::string_view bytes, std::string* error) const {
   std::string ignored;
   if (error == nullptr) error = &ignored;
+  const ResolvedName output(file);
   for (const Input& input : inputs_) {
-    if (input.folder ? InFolder(file, input.file) : SameFile(file, input.file)) {
+    if (input.folder ? output.InFolder(input.name) : output.SameFile(input.name)) {
       return *error = file.u8string() + " is " + input.what + ": not written", false;
     }
   }
