@@ -4,12 +4,13 @@
 #include <fstream>
 
 #include "fuzzhost.h"
+#include "scratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vthost::Host& host = FuzzHost();
   // a name of this process's own: fuzzers may run side by side
   static const std::filesystem::path file =
-      std::filesystem::temp_directory_path() / ("vantor-fuzz-" + std::to_string(std::random_device()()) + ".vdoc");
+      ScratchRoot() / ("vantor-fuzz-" + std::to_string(std::random_device()()) + ".vdoc");
   {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "endinput.h"
+#include "scratch.h"
 #include "vthost/host.h"
 #include "vthost/script.h"
 
@@ -36,7 +37,7 @@ class Scratch {
   }
 
  private:
-  fs::path folder_ = fs::temp_directory_path() / ("vantor-fuzz-script-" + std::to_string(std::random_device()()));
+  fs::path folder_ = ScratchRoot() / ("vantor-fuzz-script-" + std::to_string(std::random_device()()));
   std::error_code ignored_;
 };
 
