@@ -303,6 +303,7 @@ TEST_F(Script, SandboxedRunSavesAndOpensInItsFolder) {
   EXPECT_EQ(Printed().at(0)["rowCount"], 1);
   runner_.reset();
   EXPECT_NE(host_.FindObjectType(vthost::molecule::kType), nullptr);  // unload left the module started
+  module->End();
 }
 
 class SandboxRefuses : public Script, public testing::WithParamInterface<BadLine> {};
