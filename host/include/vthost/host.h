@@ -235,6 +235,7 @@ class Host {
     bool folder = false;  // everything inside it is an input
   };
   std::vector<Input> inputs_;
+  void RememberInput(const std::filesystem::path& file, const std::string& what, bool folder);
   std::vector<std::unique_ptr<VtNode, void (*)(VtNode*)>> nodes_;
   std::vector<std::unique_ptr<VtDocument, void (*)(VtDocument*)>> documents_;
   uint64_t nextSerial_ = 1;

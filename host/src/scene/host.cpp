@@ -76,15 +76,16 @@ std::vector<std::string> Host::Texts(Event::Kind kind) const {
   return texts;
 }
 
-void Host::AddInput(const std::filesystem::path& file, const std::string& what) {
-  // the element table is looked up by every new object, a module's folder by every load
-  const auto known = [&](const Input& input) { return input.name.Name() == file && !input.folder; };
-  if (std::none_of(inputs_.begin(), inputs_.end(), known)) inputs_.push_back({ResolvedName(file), what, false});
-}
+void Host::AddInput(const std::filesystem::path& file, const std::string& what) { RememberInput(file, what, false); }
 
 void Host::AddInputFolder(const std::filesystem::path& folder, const std::string& what) {
-  const auto known = [&](const Input& input) { return input.name.Name() == folder && input.folder; };
-  if (std::none_of(inputs_.begin(), inputs_.end(), known)) inputs_.push_back({ResolvedName(folder), what, true});
+  RememberInput(folder, what, true);
+}
+
+void Host::RememberInput(const std::filesystem::path& file, const std::string& what, bool folder) {
+  // the element table is looked up by every new object, a module's folder by every load
+  const auto known = [&](const Input& input) { return input.name.Name() == file && input.folder == folder; };
+  if (std::none_of(inputs_.begin(), inputs_.end(), known)) inputs_.push_back({ResolvedName(file), what, folder});
 }
 
 bool Host::WriteOutput(const std::filesystem::path& file, std::string_view bytes, std::string* error) const {

@@ -294,7 +294,9 @@ int32_t ScriptRunner::ParameterOfType(VtNode* node, const std::string& name, int
 bool ScriptRunner::Press(const CommandWords& words) {
   VtNode* node = Object(words[1]);
   const int32_t id = node ? ParameterOfType(node, words[2], VT_DATATYPE_BUTTON, "a button") : 0;
-  return id != 0 && (host_.Press(node, id), true);
+  if (id == 0) return false;
+  host_.Press(node, id);
+  return true;
 }
 
 bool ScriptRunner::Answer(const CommandWords& words) {
