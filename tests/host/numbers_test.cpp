@@ -1,8 +1,10 @@
-// The host's reading of floating-point text: from_chars where the standard library has it for
-// double, and the stream reading libc++ (macOS) uses instead, held to the same results.
+// The host's reading and writing of floating-point text: from_chars and to_chars where the standard
+// library has them for double, and what libc++ (macOS) uses instead, held to the same results.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <ostream>
+#include <string>
 
 #include "base/numbers.h"
 
@@ -61,6 +63,49 @@ TEST_P(FloatReading, GivesTheCorrectlyRoundedValueOrLeavesItAlone) {
 
 INSTANTIATE_TEST_SUITE_P(Texts, FloatReading, testing::ValuesIn(kTexts),
                          [](const testing::TestParamInfo<FloatText>& info) { return std::string(info.param.name); });
+
+struct ShortestText {
+  const char* name;
+  double value;
+  bool asFloat;  // the value as a float, with a float's digits
+  const char* text;
+};
+
+void PrintTo(const ShortestText& number, std::ostream* out) { *out << number.text; }
+
+const ShortestText kShortest[] = {
+    {"Zero", 0.0, false, "0.0"},
+    {"NegativeZero", -0.0, false, "-0.0"},
+    {"Whole", 100.0, false, "100.0"},
+    {"Tenth", 0.1, false, "0.1"},
+    {"Small", 1e-5, false, "1e-05"},
+    {"TangentOfTheBondProfile", 0.415 * 3.0, false, "1.2449999999999999"},
+    {"Position", -224.73500000000053, false, "-224.73500000000053"},
+    {"LargeWhole", 1e21, false, "1e+21"},
+    {"Smallest", std::numeric_limits<double>::denorm_min(), false, "5e-324"},
+    {"Largest", std::numeric_limits<double>::max(), false, "1.7976931348623157e+308"},
+    {"FixedOnATie", 0.000123, false, "0.000123"},
+    {"FloatTenth", 0.1f, true, "0.1"},
+    {"FloatRotation", 0.007925226f, true, "0.007925226"},
+    {"FloatWhole", 1.0f, true, "1.0"},
+    {"FloatSmall", -3e-7f, true, "-3e-07"},
+};
+
+class ShortestWriting : public testing::TestWithParam<ShortestText> {};
+
+// Both to_chars (WriteShortest) and the printf digits libc++ uses instead: the same text.
+TEST_P(ShortestWriting, ReadsBackAsTheValue) {
+  const ShortestText& number = GetParam();
+  char text[kShortestNumberBytes];
+  const char* end = number.asFloat ? WriteShortest(text, static_cast<float>(number.value))
+                                   : WriteShortest(text, number.value);
+  EXPECT_EQ(std::string(static_cast<const char*>(text), end), number.text);
+  end = WriteShortestByPrintf(text, number.value, number.asFloat);
+  EXPECT_EQ(std::string(static_cast<const char*>(text), end), number.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Numbers, ShortestWriting, testing::ValuesIn(kShortest),
+                         [](const testing::TestParamInfo<ShortestText>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vthost

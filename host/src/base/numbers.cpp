@@ -1,8 +1,12 @@
 // The host's number conversions: the whole text, blanks around it aside, must be the number.
 #include "base/numbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <cstdint>
 #include <locale>
 #include <sstream>
@@ -79,7 +83,67 @@ bool HasDecimalForm(const char* begin, const char* end) {
   return c == end;
 }
 
+// A whole number's text gets a fraction, so that readers take it as a floating-point number.
+char* WithFraction(char* first, char* end) {
+  if (std::find_if(first, end, [](char c) { return c == '.' || c == 'e'; }) != end) return end;
+  std::memcpy(end, ".0", 2);
+  return end + 2;
+}
+
+template <typename T>
+char* Shortest(char* first, T value, bool asFloat) {
+#if defined(_LIBCPP_VERSION)
+  // libc++ (macOS) has no to_chars for floating point
+  return WriteShortestByPrintf(first, value, asFloat);
+#else
+  (void)asFloat;
+  const std::to_chars_result written = std::to_chars(first, first + kShortestNumberBytes - 2, value);
+  return WithFraction(first, written.ptr);
+#endif
+}
+
 }  // namespace
+
+char* WriteShortest(char* first, double value) { return Shortest(first, value, false); }
+
+char* WriteShortest(char* first, float value) { return Shortest(first, value, true); }
+
+char* WriteShortestByPrintf(char* first, double value, bool asFloat) {
+  // the fewest significant digits that read back as the value, as %e writes them: d.ddde+XX
+  char scientific[kShortestNumberBytes];
+  for (int digits = 1; digits <= 17; ++digits) {
+    std::snprintf(scientific, sizeof scientific, "%.*e", digits - 1, value);
+    const double read = std::strtod(scientific, nullptr);
+    if (asFloat ? static_cast<float>(read) == static_cast<float>(value) : read == value) break;
+  }
+  const char* at = scientific;
+  const bool negative = *at == '-';
+  if (negative) ++at;
+  std::string digits;
+  for (; *at != 'e'; ++at) {
+    if (*at != '.') digits += *at;
+  }
+  const int exponent = std::atoi(at + 1);
+  const int count = static_cast<int>(digits.size());
+
+  // to_chars' choice: the shorter of the fixed and the scientific form, the fixed one on a tie
+  std::string fixed;
+  if (exponent >= count - 1) {
+    fixed = digits + std::string(static_cast<size_t>(exponent - count + 1), '0');
+  } else if (exponent >= 0) {
+    fixed = digits.substr(0, static_cast<size_t>(exponent) + 1) + "." + digits.substr(static_cast<size_t>(exponent) + 1);
+  } else {
+    fixed = "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
+  }
+  char power[16];
+  std::snprintf(power, sizeof power, "e%c%02d", exponent < 0 ? '-' : '+', exponent < 0 ? -exponent : exponent);
+  const std::string shorter = digits.substr(0, 1) + (count > 1 ? "." + digits.substr(1) : "") + power;
+  const std::string& chosen = fixed.size() <= shorter.size() ? fixed : shorter;
+  char* end = first;
+  if (negative) *end++ = '-';
+  std::memcpy(end, chosen.data(), chosen.size());
+  return WithFraction(first, end + chosen.size());
+}
 
 std::string_view Trim(std::string_view text) {
   size_t first = 0;

@@ -2,35 +2,26 @@
 #include "export/jsonwriter.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <nlohmann/json.hpp>
 #include <ostream>
+
+#include "base/numbers.h"
 
 namespace vthost {
 namespace {
 
 constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
 constexpr char kHexDigits[] = "0123456789abcdef";
-// Enough for any number nlohmann-json writes (17 digits, sign, point, exponent).
-constexpr size_t kNumberLength = 32;
+// Enough for any whole number.
+constexpr size_t kIntegerLength = 24;
 // The most one byte of text becomes: \u00XX.
 constexpr size_t kMostPerByte = 6;
 constexpr size_t kFirstSize = 4096;
 constexpr size_t kSinkSize = 1 << 16;
-// The number cache's sizes: powers of two, from the first to the most.
-constexpr size_t kFirstCachedNumbers = 64;
-constexpr size_t kCachedNumbers = 8192;
-
-// Spreads every bit of value over all bits of the result (splitmix64's finaliser), so that numbers
-// differing only in their sign or lowest bits fall in different places of a cache.
-uint64_t Mix(uint64_t value) {
-  value = (value ^ (value >> 30)) * 0xBF58476D1CE4E5B9u;
-  value = (value ^ (value >> 27)) * 0x94D049BB133111EBu;
-  return value ^ (value >> 31);
-}
 
 bool IsContinuation(unsigned char byte, unsigned char low = 0x80, unsigned char high = 0xBF) {
   return byte >= low && byte <= high;
@@ -91,7 +82,6 @@ bool JsonWriter::Flush() {
   if (sink_ == nullptr) return true;
   sink_->write(text_.data(), static_cast<std::streamsize>(used_));
   used_ = 0;
-  ++flushes_;
   return static_cast<bool>(*sink_);
 }
 
@@ -206,6 +196,7 @@ void JsonWriter::EndArray() { Close(']'); }
 
 void JsonWriter::Key(std::string_view key) {
   Next();
+  key_.assign(key);
   Quoted(key);
   *Room(1) = ':';
   ++used_;
@@ -216,6 +207,7 @@ void JsonWriter::PlainKey(std::string_view key) {
   assert(std::all_of(key.begin(), key.end(), [](char c) { return Plain(static_cast<unsigned char>(c)); }) &&
          "a key with bytes to escape goes through Key");
   Next();
+  key_.assign(key);
   char* at = Room(key.size() + 3);
   *at++ = '"';
   std::memcpy(at, key.data(), key.size());
@@ -238,35 +230,9 @@ void JsonWriter::Number(double value) {
     Append("null");
     return;
   }
-  if (value == 0.0) {
-    Append(std::signbit(value) ? "-0.0" : "0.0");
-    return;
-  }
-  // the cache grows with the numbers written: a short text pays only for the room it uses
-  if (++numbersWritten_ > 2 * numbers_.size() && numbers_.size() < kCachedNumbers) {
-    numbers_.assign(std::min(kCachedNumbers, std::max(kFirstCachedNumbers, 4 * numbers_.size())), CachedNumber{});
-  }
-  uint64_t bits = 0;
-  std::memcpy(&bits, &value, sizeof bits);
-  CachedNumber& cached = numbers_[Mix(bits) & (numbers_.size() - 1)];
-  if (cached.length == 0 || cached.bits != bits) {
-    char* end = nlohmann::detail::to_chars(cached.digits.data(), cached.digits.data() + cached.digits.size(), value);
-    cached.bits = bits;
-    cached.length = static_cast<uint8_t>(end - cached.digits.data());
-  }
-  // all the digits' room, of which the number takes its length
-  std::memcpy(Room(cached.digits.size()), cached.digits.data(), cached.digits.size());
-  used_ += cached.length;
+  char* const first = Room(kShortestNumberBytes);
+  used_ += static_cast<size_t>(WriteShortest(first, value) - first);
 }
-
-std::pair<uint64_t, size_t> JsonWriter::Mark() const { return {flushes_, used_}; }
-
-std::optional<std::string_view> JsonWriter::Since(std::pair<uint64_t, size_t> mark) const {
-  if (mark.first != flushes_) return std::nullopt;  // part of it went to the sink
-  return std::string_view(text_.data() + mark.second, used_ - mark.second);
-}
-
-void JsonWriter::Raw(std::string_view text) { Append(text); }
 
 void JsonWriter::Number(float value) {
   Next();
@@ -275,15 +241,14 @@ void JsonWriter::Number(float value) {
     Append("null");
     return;
   }
-  std::array<char, kNumberLength> digits;
-  char* end = nlohmann::detail::to_chars(digits.data(), digits.data() + digits.size(), value);
-  Append(std::string_view(digits.data(), static_cast<size_t>(end - digits.data())));
+  char* const first = Room(kShortestNumberBytes);
+  used_ += static_cast<size_t>(WriteShortest(first, value) - first);
 }
 
 void JsonWriter::Integer(int64_t value) {
   Next();
-  char* const first = Room(kNumberLength);
-  used_ += static_cast<size_t>(std::to_chars(first, first + kNumberLength, value).ptr - first);
+  char* const first = Room(kIntegerLength);
+  used_ += static_cast<size_t>(std::to_chars(first, first + kIntegerLength, value).ptr - first);
 }
 
 void JsonWriter::Bool(bool value) {
@@ -294,19 +259,7 @@ void JsonWriter::Bool(bool value) {
 void JsonWriter::NoteNonFinite() {
   if (nonFinite_) return;
   nonFinite_ = true;
-  // the key the number stands under, found back in the text (unless that went to the sink)
-  const std::string_view written(text_.data(), used_);
-  const size_t colon = written.rfind("\":");
-  if (colon == std::string_view::npos) return;
-  size_t open = colon;
-  while (open > 0) {
-    open = written.rfind('"', open - 1);
-    if (open == std::string_view::npos) return;
-    size_t backslashes = 0;
-    while (open > backslashes && written[open - 1 - backslashes] == '\\') ++backslashes;
-    if (backslashes % 2 == 0) break;
-  }
-  nonFiniteKey_ = std::string(written.substr(open + 1, colon - open - 1));
+  nonFiniteKey_ = key_;
 }
 
 void JsonWriter::Null() {

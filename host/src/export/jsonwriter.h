@@ -2,21 +2,17 @@
 // thousands of nodes, and building a tree of them first costs more than writing them.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <iosfwd>
-#include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace vthost {
 
-// Writes compact JSON (no blanks), with a line break wherever the caller asks for one. Strings and
-// numbers are written as nlohmann-json's compact dump writes them, so text without line breaks,
-// parsed and dumped again by nlohmann-json, is the same text, provided the caller gives each
-// object's keys in sorted order (as nlohmann-json's objects keep them).
+// Writes compact JSON (no blanks), with a line break wherever the caller asks for one. Strings are
+// written as nlohmann-json's compact dump writes them; the caller gives each object's keys in sorted
+// order, as nlohmann-json's objects keep them.
 class JsonWriter {
  public:
   // With a sink, the text goes there as it grows (and at Flush), so a large document never needs
@@ -44,25 +40,18 @@ class JsonWriter {
   // Byte sequences that are not UTF-8 become U+FFFD, one for each maximal ill-formed part (as
   // nlohmann-json's replacing dump writes them).
   void String(std::string_view text);
-  // Not finite: null, as nlohmann-json writes it (and noted: NonFinite).
+  // The shortest digits that read back as the same double (or float); not finite: null, as
+  // nlohmann-json writes it (and noted: NonFinite).
   void Number(double value);
-  // The shortest digits that read back as the same float.
   void Number(float value);
   void Integer(int64_t value);
   void Bool(bool value);
   void Null();
 
-  // Where the text stands: Since(mark) is the text written after Mark, unless some of it went to
-  // the sink meanwhile. Raw writes such text again as it is: text that leaves the writer in the
-  // state it found it in (as the fields of an object between two of its keys do).
-  std::pair<uint64_t, size_t> Mark() const;
-
-  // Whether a number that is not finite was written (as null), and the key of the first one, as
-  // written (empty when it is not known).
+  // Whether a number that is not finite was written (as null), and the key it stands under (empty
+  // when it stands under none).
   bool NonFinite() const { return nonFinite_; }
   const std::string& NonFiniteKey() const { return nonFiniteKey_; }
-  std::optional<std::string_view> Since(std::pair<uint64_t, size_t> mark) const;
-  void Raw(std::string_view text);
 
  private:
   // The separator (and line break) before a value or key.
@@ -83,22 +72,12 @@ class JsonWriter {
   std::string text_;
   size_t used_ = 0;  // text_ is grown ahead of what is written
   std::ostream* sink_;
-  uint64_t flushes_ = 0;
   std::vector<char> empty_;  // per open object or array: nothing written in it yet
   bool afterKey_ = false;
   bool breakLine_ = false;
+  std::string key_;  // the last key written
   bool nonFinite_ = false;
   std::string nonFiniteKey_;
-
-  // The digits of recently written numbers: a model repeats the same coordinates, radii and
-  // colours many times over, and finding the shortest digits costs more than looking them up.
-  struct CachedNumber {
-    uint64_t bits = 0;
-    uint8_t length = 0;  // 0: empty
-    std::array<char, 31> digits{};
-  };
-  std::vector<CachedNumber> numbers_;
-  size_t numbersWritten_ = 0;
 };
 
 }  // namespace vthost

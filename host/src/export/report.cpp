@@ -3,18 +3,12 @@
 // The text is written as it goes (jsonwriter.h); the JSON values the script prints and the tests
 // read are that same text parsed, so there is one way of writing each thing.
 #include <algorithm>
-#include <array>
-#include <charconv>
-#include <cstring>
-#include <deque>
-#include <functional>
-#include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <type_traits>
-#include <unordered_map>
+#include <utility>
 #include <variant>
+#include <vector>
 
 #include "export/json.h"
 #include "export/jsonwriter.h"
@@ -26,11 +20,7 @@ using nlohmann::json;
 
 namespace {
 
-// Each thing is written by one function, for two kinds of Out: the JsonWriter, which makes the
-// text, and the record of the calls that Repeats takes as the key of that text.
-
-template <typename Out>
-void WriteVector(Out& out, const VtVector& v) {
+void WriteVector(JsonWriter& out, const VtVector& v) {
   out.BeginArray();
   out.Number(v.x);
   out.Number(v.y);
@@ -38,12 +28,10 @@ void WriteVector(Out& out, const VtVector& v) {
   out.EndArray();
 }
 
-template <typename Out>
-void WriteContainer(Out& out, const Host& host, const VtContainer* container);
+void WriteContainer(JsonWriter& out, const Host& host, const VtContainer* container);
 
 // Links read as the name of what they point at, null when it is gone.
-template <typename Out>
-void WriteValue(Out& out, const Host& host, const Value& value) {
+void WriteValue(JsonWriter& out, const Host& host, const Value& value) {
   std::visit(
       [&](const auto& held) {
         using T = std::decay_t<decltype(held)>;
@@ -77,36 +65,16 @@ void WriteValue(Out& out, const Host& host, const Value& value) {
 }
 
 // Keys are the ids as text, in the order of the text ("1000" before "999").
-template <typename Out>
-void WriteContainer(Out& out, const Host& host, const VtContainer* container) {
+void WriteContainer(JsonWriter& out, const Host& host, const VtContainer* container) {
+  std::vector<std::pair<std::string, const Value*>> keyed;
+  if (container != nullptr) {
+    for (const auto& [id, value] : container->values) keyed.emplace_back(std::to_string(id), &value);
+  }
+  std::sort(keyed.begin(), keyed.end());
   out.BeginObject();
-  if (container == nullptr || container->values.empty()) {
-    out.EndObject();
-    return;
-  }
-  struct Key {
-    std::array<char, 12> text;  // an int32 in decimal
-    size_t length;
-    const Value* value;
-    std::string_view View() const { return {text.data(), length}; }
-  };
-  // generated objects hold a few parameters each: those need no memory of their own
-  constexpr size_t kFewKeys = 8;
-  std::array<Key, kFewKeys> few;
-  std::vector<Key> many;
-  if (container->values.size() > kFewKeys) many.resize(container->values.size());
-  Key* const keys = many.empty() ? few.data() : many.data();
-  size_t count = 0;
-  for (const auto& [id, value] : container->values) {
-    Key& key = keys[count++];
-    key.value = &value;
-    key.length = static_cast<size_t>(std::to_chars(key.text.data(), key.text.data() + key.text.size(), id).ptr -
-                                     key.text.data());
-  }
-  std::sort(keys, keys + count, [](const Key& a, const Key& b) { return a.View() < b.View(); });
-  for (size_t i = 0; i < count; ++i) {
-    out.PlainKey(keys[i].View());
-    WriteValue(out, host, *keys[i].value);
+  for (const auto& [key, value] : keyed) {
+    out.PlainKey(key);
+    WriteValue(out, host, *value);
   }
   out.EndObject();
 }
@@ -121,8 +89,7 @@ const char* TypeName(int32_t type) {
   }
 }
 
-template <typename Out>
-void WriteTag(Out& out, const Host& host, const VtTag& tag) {
+void WriteTag(JsonWriter& out, const Host& host, const VtTag& tag) {
   out.BeginObject();
   if (tag.type == VT_TAG_TEXTURE) {
     out.PlainKey("material");
@@ -143,8 +110,7 @@ void WriteTag(Out& out, const Host& host, const VtTag& tag) {
 }
 
 // A node's fields before its position: display colour, name, parameters, mesh counts.
-template <typename Out>
-void WriteFieldsBefore(Out& out, const Host& host, const VtNode& node) {
+void WriteFieldsBefore(JsonWriter& out, const Host& host, const VtNode& node) {
   if (node.display.set) {
     out.PlainKey("displayColor");
     out.BeginObject();
@@ -169,8 +135,7 @@ void WriteFieldsBefore(Out& out, const Host& host, const VtNode& node) {
 }
 
 // A node's fields after its position: primitive, spline, tags, type.
-template <typename Out>
-void WriteFieldsAfter(Out& out, const Host& host, const VtNode& node) {
+void WriteFieldsAfter(JsonWriter& out, const Host& host, const VtNode& node) {
   if (node.type == VT_OBJECT_POLYGON && node.primitive) {
     out.PlainKey("primitive");
     out.BeginObject();
@@ -216,105 +181,10 @@ void WriteFieldsAfter(Out& out, const Host& host, const VtNode& node) {
   }
 }
 
-// Generated objects come in few kinds: every atom of an element shows the same fields apart from
-// its position, every bond of an order the same sweep and profile, and every path differs only in
-// its points. A node's fields before its position and those after it are written as two pieces;
-// the text of a piece is kept once the same piece has come twice, and written again for every
-// further one. A piece's key is the record of the calls that write it, made by the same function
-// that writes it: two pieces share a text only when they would write the same.
-class Repeats {
- public:
-  // The piece that write(out) writes, or its kept text: write is called with the record first,
-  // and with the JsonWriter when the text is not kept.
-  template <typename Write>
-  void Piece(JsonWriter& out, Write write) {
-    record_.Clear();
-    write(record_);
-    const std::string_view key = record_.Bytes();
-    const auto found = texts_.find(key);
-    if (found != texts_.end()) {
-      out.Raw(found->second);
-      return;
-    }
-    const auto mark = out.Mark();
-    write(out);
-    Written(key, out.Since(mark));
-  }
-
- private:
-  // A JsonWriter's calls as bytes, each call's kind first and text after its length, so that
-  // two records are the same bytes exactly when they are the same calls, which write the same
-  // text.
-  class Record {
-   public:
-    void BeginObject() { Add('{'); }
-    void EndObject() { Add('}'); }
-    void BeginArray() { Add('['); }
-    void EndArray() { Add(']'); }
-    void PlainKey(std::string_view key) { Text('k', key); }
-    void String(std::string_view text) { Text('s', text); }
-    void Number(double value) { Add('n', value); }
-    void Integer(int64_t value) { Add('i', value); }
-    void Bool(bool value) { Add(value ? 't' : 'f'); }
-    void Null() { Add('0'); }
-
-    void Clear() { length_ = 0; }
-    std::string_view Bytes() const { return {bytes_.data(), length_}; }
-
-   private:
-    void Add(char kind) {
-      *Room(1) = kind;
-      ++length_;
-    }
-    template <typename T>
-    void Add(char kind, const T& value) {
-      static_assert(std::is_trivially_copyable_v<T>);
-      char* at = Room(1 + sizeof value);
-      *at = kind;
-      std::memcpy(at + 1, &value, sizeof value);
-      length_ += 1 + sizeof value;
-    }
-    void Text(char kind, std::string_view text) {
-      Add(kind, text.size());
-      std::memcpy(Room(text.size()), text.data(), text.size());
-      length_ += text.size();
-    }
-    // bytes_ only grows: most calls add their bytes with a copy, not a call
-    char* Room(size_t size) {
-      if (bytes_.size() - length_ < size) Grow(size);
-      return &bytes_[length_];
-    }
-    void Grow(size_t size) { bytes_.resize(std::max(2 * bytes_.size(), length_ + size)); }
-
-    std::string bytes_;
-    size_t length_ = 0;
-  };
-
-  // Most pieces come once (an atom's neighbourhood, a path's points): keeping their text would
-  // only cost. A piece's text is kept the second time it comes.
-  void Written(std::string_view key, std::optional<std::string_view> text) {
-    const size_t hash = std::hash<std::string_view>()(key);
-    uint64_t& seen = seen_[hash % seen_.size()];
-    if (seen != (hash | 1)) {
-      seen = hash | 1;
-      return;
-    }
-    if (!text) return;
-    keys_.emplace_back(key);
-    texts_.emplace(keys_.back(), *text);
-  }
-
-  Record record_;
-  std::array<uint64_t, 4096> seen_{};
-  std::deque<std::string> keys_;  // the kept texts' keys, which texts_ views
-  std::unordered_map<std::string_view, std::string> texts_;
-};
-
 // The keys in sorted order, as the object of a parsed report keeps them.
 // Each generated object starts a line: its fields follow its children. *holder becomes the name of
 // the object whose fields hold the first number that is not finite.
-void WriteNode(JsonWriter& out, const Host& host, const VtNode& node, Repeats& repeats,
-               std::optional<std::string>* holder) {
+void WriteNode(JsonWriter& out, const Host& host, const VtNode& node, std::optional<std::string>* holder) {
   out.BeginObject();
   out.PlainKey("children");
   out.BeginArray();
@@ -322,15 +192,15 @@ void WriteNode(JsonWriter& out, const Host& host, const VtNode& node, Repeats& r
   for (const NodePtr& child : node.children) {
     if (!child) continue;
     out.BreakLine();
-    WriteNode(out, host, *child, repeats, holder);
+    WriteNode(out, host, *child, holder);
     any = true;
   }
   if (any) out.BreakLine();
   out.EndArray();
-  repeats.Piece(out, [&](auto& to) { WriteFieldsBefore(to, host, node); });
+  WriteFieldsBefore(out, host, node);
   out.PlainKey("position");
   WriteVector(out, node.position);
-  repeats.Piece(out, [&](auto& to) { WriteFieldsAfter(to, host, node); });
+  WriteFieldsAfter(out, host, node);
   out.EndObject();
   // the children were written before the fields: the first object done since it came holds it
   if (out.NonFinite() && !*holder) *holder = node.name;
@@ -343,8 +213,7 @@ void WriteHierarchy(JsonWriter& out, const Host& host, const VtNode* root,
     return;
   }
   std::optional<std::string> ignored;
-  auto repeats = std::make_unique<Repeats>();
-  WriteNode(out, host, *root, *repeats, holder ? holder : &ignored);
+  WriteNode(out, host, *root, holder ? holder : &ignored);
 }
 
 // Atoms and bonds anywhere below node, so a hierarchy that groups them under nulls counts the same.
