@@ -11,6 +11,7 @@
 
 #include "vthost/export.h"
 #include "vthost/host.h"
+#include "vthost/module.h"
 #include "vthost/molecule.h"
 #include "vthost/value.h"
 
@@ -28,8 +29,9 @@ std::string MoleculeFile(int64_t atoms) {
 // The module started and one molecule object with the file loaded.
 struct Scene {
   explicit Scene(int64_t atoms) {
-    module = vthost::Module::Load(host, std::string(VANTOR_PLUGIN_DIR) + "/vantor" + VANTOR_MODULE_SUFFIX, nullptr);
-    if (!module || !module->StartUp()) return;
+    std::string error;
+    module = vthost::Module::Load(host, std::string(VANTOR_PLUGIN_DIR) + "/vantor" + VANTOR_MODULE_SUFFIX, &error);
+    if (!module || !module->StartUp(&error)) return;
     document = host.NewDocument();
     object = host.CreateObject(document, vthost::molecule::kType);
     host.SetParameter(object, kFileParameter, vthost::Value(std::filesystem::path(MoleculeFile(atoms))));
@@ -78,7 +80,8 @@ void Report(benchmark::State& state) {
   if (scene.object == nullptr) return state.SkipWithError("the module did not start");
   Discard discard;
   std::ostream out(&discard);
-  for (auto _ : state) vthost::WriteReport(scene.host, scene.object, out, /*error=*/nullptr);
+  std::string error;
+  for (auto _ : state) vthost::WriteReport(scene.host, scene.object, out, &error);
 }
 
 void Gltf(benchmark::State& state) {
@@ -88,8 +91,8 @@ void Gltf(benchmark::State& state) {
   std::ostream out(&discard);
   std::string error;
   for (auto _ : state) {
-    vthost::WriteGltf(scene.host, vthost::Host::Hierarchy(scene.object), out, &error,
-                      vthost::Host::HierarchyParameters(scene.object));
+    vthost::WriteGltf(scene.host, vthost::Hierarchy(scene.object), out, &error,
+                      vthost::HierarchyParameters(scene.object));
   }
 }
 

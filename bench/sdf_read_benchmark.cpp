@@ -9,6 +9,7 @@
 #include "elementtable.h"
 #include "mol2loader.h"
 #include "vthost/host.h"
+#include "vthost/module.h"
 
 extern "C" int32_t c4d_main(int32_t action, void* p1, void* p2, void* p3);
 
@@ -58,8 +59,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
 int main(int argc, char** argv) {
   vthost::Host host;
-  host.SetModuleFolder(VANTOR_SOURCE_DIR);
-  const VtHostInterface& record = *host.Interface();
+  host.Types().SetModuleFolder(VANTOR_SOURCE_DIR);
+  const VtHostInterface record = vthost::InterfaceRecord(vthost::kCurrentInterfaceVersion);
   VtString* path = record.St->FromBytes(VANTOR_SOURCE_DIR, -1, 0);
   VtFilename* location = record.Fn->FromString(path);
   if (c4d_main(VT_ACTION_INIT, const_cast<VtHostInterface*>(&record), nullptr, location) != 1) return 1;

@@ -5,6 +5,7 @@
 
 #include "fuzzhost.h"
 #include "scratch.h"
+#include "vthost/documents.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vthost::Host& host = FuzzHost();
@@ -15,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
-  if (VtDocument* document = host.OpenDocument(file, nullptr)) {
+  std::string error;
+  if (VtDocument* document = vthost::OpenDocument(host, file, &error)) {
     host.Evaluate(document);
     host.CloseDocument(document);
   }

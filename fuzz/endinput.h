@@ -7,6 +7,6 @@
 #include "vthost/host.h"
 
 inline void EndInput(vthost::Host& host) {
-  host.ClearEvents();
+  host.Events().Clear();
   host.Options() = vthost::HostOptions{};
 }

@@ -7,6 +7,7 @@
 
 #include "endinput.h"
 #include "vthost/host.h"
+#include "vthost/module.h"
 
 extern "C" int32_t c4d_main(int32_t action, void* p1, void* p2, void* p3);
 
@@ -14,7 +15,7 @@ inline vthost::Host& FuzzHost() {
   static vthost::Host* host = [] {
     auto* made = new vthost::Host();
     made->SetModuleFolder(VANTOR_SOURCE_DIR);
-    const VtHostInterface& record = *made->Interface();
+    static const VtHostInterface record = vthost::InterfaceRecord(vthost::kCurrentInterfaceVersion);
     VtString* path = record.St->FromBytes(VANTOR_SOURCE_DIR, -1, 0);
     VtFilename* location = record.Fn->FromString(path);
     c4d_main(VT_ACTION_INIT, const_cast<VtHostInterface*>(&record), nullptr, location);

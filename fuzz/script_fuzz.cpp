@@ -14,6 +14,7 @@
 #include "endinput.h"
 #include "scratch.h"
 #include "vthost/host.h"
+#include "vthost/module.h"
 #include "vthost/script.h"
 
 namespace {

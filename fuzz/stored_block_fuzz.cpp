@@ -4,15 +4,16 @@
 
 #include "fuzzhost.h"
 #include "vthost/molecule.h"
+#include "vthost/documents.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vthost::Host& host = FuzzHost();
   static VtDocument* document = host.NewDocument();
   VtNode* node = host.CreateObject(document, vthost::molecule::kType);
   if (node == nullptr) __builtin_trap();  // the module registered its object at start
-  host.ReadStoredBlock(node, std::vector<uint8_t>(data, data + size), size > 0 ? static_cast<int8_t>(data[0]) : 0);
+  vthost::ReadStoredBlock(node, std::vector<uint8_t>(data, data + size), size > 0 ? static_cast<int8_t>(data[0]) : 0);
   host.Evaluate(document);
-  host.StoredBlock(node);
+  vthost::StoredBlock(node);
   host.DeleteNode(node);
   EndInput(host);
   return 0;

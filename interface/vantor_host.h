@@ -102,6 +102,7 @@ typedef struct VtTangent {
 #define VT_TAG_TANGENTS 5617
 #define VT_SPLINE_LINEAR 0
 #define VT_SPLINE_BEZIER 4
+#define VT_OBJECT_MATERIAL 5702 /* materials: what texture tags and link parameters point at */
 
 /* Parameters of the host's own objects, which generators set and the host reads. */
 #define VT_SPHERE_RADIUS 1110              /* sphere primitive: Float radius */
@@ -131,8 +132,34 @@ typedef struct VtDescriptionId {
 #define VT_DATATYPE_COLOUR 2003
 #define VT_DATATYPE_FILENAME 2004
 
+/* Keys of a description entry's attribute container, and the values some of them take. */
+#define VT_ATTRIBUTE_NAME 1                 /* String: the parameter's symbol */
+#define VT_ATTRIBUTE_SHORT_NAME 2           /* String: its label */
+#define VT_ATTRIBUTE_MINIMUM 5              /* Float (or Int32): the least value */
+#define VT_ATTRIBUTE_MAXIMUM 6              /* Float (or Int32): the largest value */
+#define VT_ATTRIBUTE_STEP 9                 /* Float: the step of arrows and sliders */
+#define VT_ATTRIBUTE_ANIMATE 10             /* Int32: VT_ANIMATE_ON lets the parameter be animated */
+#define VT_ATTRIBUTE_UNIT 12                /* Int32: VT_UNIT_* */
+#define VT_ATTRIBUTE_CHOICES 14             /* container: value to label */
+#define VT_ATTRIBUTE_HIDDEN 15              /* Bool: not shown */
+#define VT_ATTRIBUTE_DEFAULT 16             /* the default value, of the entry's type */
+#define VT_ATTRIBUTE_ACCEPTED_TYPES 17      /* container: the object types a link takes */
+#define VT_ATTRIBUTE_CUSTOM_GUI 21          /* Int32: VT_GUI_* */
+#define VT_ATTRIBUTE_COLUMNS 22             /* Int32: the columns a group lays its entries out in */
+#define VT_ATTRIBUTE_REMOVABLE 24           /* Bool: the user may remove the entry */
+#define VT_ATTRIBUTE_SLIDER_MINIMUM 27      /* Float: the least value of the slider */
+#define VT_ATTRIBUTE_SLIDER_MAXIMUM 28      /* Float: the largest value of the slider */
+#define VT_ATTRIBUTE_SCALE_HORIZONTALLY 30  /* Bool: the field takes the width it is given */
+#define VT_ANIMATE_ON 1
+#define VT_GUI_TEXT 130
+#define VT_GUI_CHECK_BOX 400006001
+#define VT_GUI_SLIDER 1000489
+#define VT_GUI_LINK 1009415
+#define VT_UNIT_PLAIN 1718773089   /* 'frea': the number as it is */
+#define VT_UNIT_PERCENT 1718641524 /* 'fpct': 1.0 shows as 100 % */
+
 /* Messages an object receives, and what their data points to. */
-#define VT_MSG_UPDATE 5                  /* null: the object changed */
+#define VT_MSG_UPDATE 5                  /* null: the object changed (the host evaluates it again) */
 #define VT_MSG_DESCRIPTION_CHANGED 7     /* null: its description must be built again */
 #define VT_MSG_PARAMETER_SET 17          /* const VtDescriptionId*: the parameter the user set */
 #define VT_MSG_COMMAND 18                /* const VtDescriptionId*: the button the user pressed */
@@ -281,9 +308,8 @@ typedef struct VtFLTable {
   VtFilename* (*PluginResourceFolder)(void);
 } VtFLTable;
 
-/* Dirty flags and node messages. */
+/* Dirty flags. */
 #define VT_DIRTY_DATA 4
-#define VT_MESSAGE_UPDATE 5
 
 /* Nd: nodes (objects in a scene). */
 typedef struct VtNdTable {

@@ -10,34 +10,6 @@
 namespace vantor {
 namespace {
 
-// Attribute keys, as the host reads them.
-enum AttributeKey : int32_t {
-  kName = 1,
-  kShortName = 2,
-  kMinimum = 5,
-  kStep = 9,
-  kAnimate = 10,
-  kUnit = 12,
-  kChoices = 14,
-  kHidden = 15,
-  kDefault = 16,
-  kAcceptedTypes = 17,
-  kCustomGui = 21,
-  kColumns = 22,
-  kRemovable = 24,
-  kSliderMinimum = 27,
-  kSliderMaximum = 28,
-  kScaleHorizontally = 30,
-};
-
-constexpr int32_t kAnimatable = 1;
-constexpr int32_t kGuiLink = 1009415;
-constexpr int32_t kGuiText = 130;
-constexpr int32_t kGuiSlider = 1000489;
-constexpr int32_t kGuiCheckBox = 400006001;
-constexpr int32_t kUnitPercent = 1718641524;  // 'fpct': 1.0 shows as 100 %
-constexpr int32_t kUnitPlain = 1718773089;    // 'frea'
-constexpr int32_t kMaterialType = 5702;
 constexpr int32_t kProjectionUvw = 6;
 
 struct RowTemplates {
@@ -46,56 +18,56 @@ struct RowTemplates {
 
 Container Offset(const char* label) {
   Container attributes = Description::NewAttributes(VT_DATATYPE_FLOAT);
-  attributes.SetString(kShortName, label);
-  attributes.SetInt32(kAnimate, kAnimatable);
-  attributes.SetInt32(kUnit, kUnitPercent);
-  attributes.SetFloat(kSliderMinimum, 0.0);
-  attributes.SetFloat(kSliderMaximum, 1.0);
-  attributes.SetFloat(kStep, 0.01);
-  attributes.SetInt32(kCustomGui, kGuiSlider);
-  attributes.SetBool(kScaleHorizontally, true);
+  attributes.SetString(VT_ATTRIBUTE_SHORT_NAME, label);
+  attributes.SetInt32(VT_ATTRIBUTE_ANIMATE, VT_ANIMATE_ON);
+  attributes.SetInt32(VT_ATTRIBUTE_UNIT, VT_UNIT_PERCENT);
+  attributes.SetFloat(VT_ATTRIBUTE_SLIDER_MINIMUM, 0.0);
+  attributes.SetFloat(VT_ATTRIBUTE_SLIDER_MAXIMUM, 1.0);
+  attributes.SetFloat(VT_ATTRIBUTE_STEP, 0.01);
+  attributes.SetInt32(VT_ATTRIBUTE_CUSTOM_GUI, VT_GUI_SLIDER);
+  attributes.SetBool(VT_ATTRIBUTE_SCALE_HORIZONTALLY, true);
   return attributes;
 }
 
 Container Tiles(const char* label) {
   Container attributes = Description::NewAttributes(VT_DATATYPE_FLOAT);
-  attributes.SetString(kShortName, label);
-  attributes.SetInt32(kAnimate, kAnimatable);
-  attributes.SetInt32(kUnit, kUnitPlain);
-  attributes.SetFloat(kSliderMinimum, 0.01);
-  attributes.SetFloat(kSliderMaximum, 5.0);
-  attributes.SetFloat(kMinimum, 0.01);
-  attributes.SetFloat(kStep, 0.1);
-  attributes.SetInt32(kCustomGui, kGuiSlider);
-  attributes.SetBool(kScaleHorizontally, true);
+  attributes.SetString(VT_ATTRIBUTE_SHORT_NAME, label);
+  attributes.SetInt32(VT_ATTRIBUTE_ANIMATE, VT_ANIMATE_ON);
+  attributes.SetInt32(VT_ATTRIBUTE_UNIT, VT_UNIT_PLAIN);
+  attributes.SetFloat(VT_ATTRIBUTE_SLIDER_MINIMUM, 0.01);
+  attributes.SetFloat(VT_ATTRIBUTE_SLIDER_MAXIMUM, 5.0);
+  attributes.SetFloat(VT_ATTRIBUTE_MINIMUM, 0.01);
+  attributes.SetFloat(VT_ATTRIBUTE_STEP, 0.1);
+  attributes.SetInt32(VT_ATTRIBUTE_CUSTOM_GUI, VT_GUI_SLIDER);
+  attributes.SetBool(VT_ATTRIBUTE_SCALE_HORIZONTALLY, true);
   return attributes;
 }
 
 RowTemplates BuildTemplates() {
   RowTemplates t;
   t.group = Description::NewAttributes(VT_DATATYPE_GROUP);
-  t.group.SetString(kName, "Material");
-  t.group.SetString(kShortName, "Material");
-  t.group.SetInt32(kDefault, 1);  // open
-  t.group.SetInt32(kColumns, 2);
+  t.group.SetString(VT_ATTRIBUTE_NAME, "Material");
+  t.group.SetString(VT_ATTRIBUTE_SHORT_NAME, "Material");
+  t.group.SetInt32(VT_ATTRIBUTE_DEFAULT, 1);  // open
+  t.group.SetInt32(VT_ATTRIBUTE_COLUMNS, 2);
 
   t.initialised = Description::NewAttributes(VT_DATATYPE_BOOL);
-  t.initialised.SetBool(kHidden, true);
+  t.initialised.SetBool(VT_ATTRIBUTE_HIDDEN, true);
 
   t.material = Description::NewAttributes(VT_DATATYPE_LINK);
-  t.material.SetString(kShortName, "Material");
-  t.material.SetInt32(kAnimate, kAnimatable);
-  t.material.SetInt32(kCustomGui, kGuiLink);
+  t.material.SetString(VT_ATTRIBUTE_SHORT_NAME, "Material");
+  t.material.SetInt32(VT_ATTRIBUTE_ANIMATE, VT_ANIMATE_ON);
+  t.material.SetInt32(VT_ATTRIBUTE_CUSTOM_GUI, VT_GUI_LINK);
   Container accepted = Container::Create();
-  accepted.SetString(kMaterialType, "Mbase");
-  t.material.SetContainer(kAcceptedTypes, accepted);
-  t.material.SetBool(kScaleHorizontally, true);
+  accepted.SetString(VT_OBJECT_MATERIAL, "Mbase");
+  t.material.SetContainer(VT_ATTRIBUTE_ACCEPTED_TYPES, accepted);
+  t.material.SetBool(VT_ATTRIBUTE_SCALE_HORIZONTALLY, true);
 
   t.symbol = Description::NewAttributes(VT_DATATYPE_STRING);
-  t.symbol.SetString(kShortName, "Atomic Symbol");
-  t.symbol.SetInt32(kAnimate, kAnimatable);
-  t.symbol.SetInt32(kCustomGui, kGuiText);
-  t.symbol.SetBool(kScaleHorizontally, true);
+  t.symbol.SetString(VT_ATTRIBUTE_SHORT_NAME, "Atomic Symbol");
+  t.symbol.SetInt32(VT_ATTRIBUTE_ANIMATE, VT_ANIMATE_ON);
+  t.symbol.SetInt32(VT_ATTRIBUTE_CUSTOM_GUI, VT_GUI_TEXT);
+  t.symbol.SetBool(VT_ATTRIBUTE_SCALE_HORIZONTALLY, true);
 
   t.offsetU = Offset("Offset U");
   t.offsetV = Offset("Offset V");
@@ -103,21 +75,21 @@ RowTemplates BuildTemplates() {
   t.tilesV = Tiles("Tiles V");
 
   t.useMaterial = Description::NewAttributes(VT_DATATYPE_BOOL);
-  t.useMaterial.SetString(kShortName, "Use Material");
-  t.useMaterial.SetInt32(kAnimate, kAnimatable);
-  t.useMaterial.SetInt32(kCustomGui, kGuiCheckBox);
-  t.useMaterial.SetBool(kRemovable, false);
-  t.useMaterial.SetBool(kDefault, true);
+  t.useMaterial.SetString(VT_ATTRIBUTE_SHORT_NAME, "Use Material");
+  t.useMaterial.SetInt32(VT_ATTRIBUTE_ANIMATE, VT_ANIMATE_ON);
+  t.useMaterial.SetInt32(VT_ATTRIBUTE_CUSTOM_GUI, VT_GUI_CHECK_BOX);
+  t.useMaterial.SetBool(VT_ATTRIBUTE_REMOVABLE, false);
+  t.useMaterial.SetBool(VT_ATTRIBUTE_DEFAULT, true);
 
   t.projection = Description::NewAttributes(VT_DATATYPE_INT32);
-  t.projection.SetString(kShortName, "Projection");
+  t.projection.SetString(VT_ATTRIBUTE_SHORT_NAME, "Projection");
   Container choices = Container::Create();
   choices.SetString(0, "Spherical");
   choices.SetString(2, "Flat");
   choices.SetString(3, "Cubic");
   choices.SetString(kProjectionUvw, "UVW Mapping");
-  t.projection.SetContainer(kChoices, choices);
-  t.projection.SetBool(kScaleHorizontally, true);
+  t.projection.SetContainer(VT_ATTRIBUTE_CHOICES, choices);
+  t.projection.SetBool(VT_ATTRIBUTE_SCALE_HORIZONTALLY, true);
   return t;
 }
 

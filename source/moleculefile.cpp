@@ -24,7 +24,7 @@ bool LoadMoleculeFile(Node node, const Container& parameters, const ElementTable
     SdfLoader loader;
     if (loader.Read(node, copy, elements, molecule.atoms, molecule.bonds)) {
       node.SetDirty(VT_DIRTY_DATA);
-      node.SendMessage(VT_MESSAGE_UPDATE);
+      node.SendMessage(VT_MSG_UPDATE);
     } else {
       ShowMessage(kLoadError);
     }

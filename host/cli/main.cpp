@@ -26,28 +26,17 @@
 #include <mach-o/dyld.h>
 #endif
 
+#include "vthost/description.h"
 #include "vthost/export.h"
 #include "vthost/files.h"
 #include "vthost/host.h"
+#include "vthost/module.h"
 #include "vthost/molecule.h"
 #include "vthost/script.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr const char* kUsage =
-    "usage: vantor-host [--module FILE] [--interface-version N] [--answer yes|no] [--script FILE|-]\n"
-    "       vantor-host --parameters [--module FILE]\n"
-    "       vantor-host MOLECULE [--gltf OUT.glb|-] [--json OUT.json|-] [--set NAME=VALUE]... [--module FILE]\n"
-    "                   [--answer yes|no]\n"
-    "  Loads the module (default: the vantor module of the plug-in folder beside this program),\n"
-    "  starts it, prints what it registered, and ends it. With --script, runs the script's commands\n"
-    "  instead (see the README). With a molecule file, makes a molecule object, applies each --set,\n"
-    "  loads the file, evaluates the document and writes the report (JSON) and the model (glTF).\n"
-    "  With --parameters, prints the parameters of each registered object as a Markdown table.\n"
-    "  Console lines, messages and questions go to standard error.\n"
-    "  Exit status: 0 done, 1 failed, 2 bad arguments, 3 the molecule file could not be loaded.\n";
 
 // The program's messages, a line each on standard error.
 void Error(const std::string& text) { std::cerr << "vantor-host: " << text << "\n"; }
@@ -200,36 +189,122 @@ bool CheckOutputs(const Arguments& arguments, std::string* error) {
   return true;
 }
 
+// The ways the program runs: each form of its usage, and where an option is listed.
+enum Form : unsigned { kRegistrations = 1, kParameters = 2, kMolecule = 4, kScript = 8 };
+
+// An option: its name, its value as the usage writes it (none for a flag), the forms whose usage
+// lists it, how it is read, and what it does. The table drives the reading of the command line,
+// the usage and --help.
+struct Option {
+  std::string_view name;
+  std::string_view value;
+  unsigned forms;
+  bool (*read)(OptionReader& options, Arguments* arguments, std::string* error);
+  std::string_view help;
+};
+
+// In the order the usage lists them.
+const Option kOptions[] = {
+    {"--gltf", "OUT.glb|-", kMolecule,
+     [](OptionReader& o, Arguments* a, std::string* e) { return o.FileName("--gltf", true, &a->gltf, e); },
+     "writes the model as glTF 2.0 binary (- for standard output)"},
+    {"--json", "OUT.json|-", kMolecule,
+     [](OptionReader& o, Arguments* a, std::string* e) { return o.FileName("--json", true, &a->json, e); },
+     "writes the report of the run as JSON (- for standard output)"},
+    {"--set", "NAME=VALUE", kMolecule,
+     [](OptionReader& o, Arguments* a, std::string* e) {
+       if (!o.Next()) return *e = "--set needs NAME=VALUE", false;
+       return Setting(o.Current(), &a->settings, e);
+     },
+     "edits a parameter of the object before the file is loaded, as a user would (repeatable)"},
+    {"--script", "FILE|-", kScript,
+     [](OptionReader& o, Arguments* a, std::string* e) { return o.FileName("--script", true, &a->script, e); },
+     "runs the script's commands (- for standard input) in place of the other forms"},
+    {"--parameters", "", kParameters,
+     [](OptionReader&, Arguments* a, std::string*) { return a->parameters = true; },
+     "prints the parameters of each registered object as a Markdown table"},
+    {"--module", "FILE", kRegistrations | kParameters | kMolecule | kScript,
+     [](OptionReader& o, Arguments* a, std::string* e) {
+       std::string value;
+       if (!o.FileName("--module", false, &value, e)) return false;
+       a->module = fs::u8path(value);
+       return true;
+     },
+     "the module to load (default: the vantor module of the plug-in folder beside this program)"},
+    {"--interface-version", "N", kRegistrations,
+     [](OptionReader& o, Arguments* a, std::string* e) {
+       std::string value;
+       return o.Value("--interface-version", &value, e) && InterfaceVersion(value, &a->options.interfaceVersion, e);
+     },
+     "the host interface version handed to the module (default: 2025200)"},
+    {"--answer", "yes|no", kRegistrations | kMolecule | kScript,
+     [](OptionReader& o, Arguments* a, std::string* e) {
+       std::string value;
+       if (!o.Value("--answer", &value, e)) return false;
+       if (value != "yes" && value != "no") return *e = "--answer takes yes or no, not '" + value + "'", false;
+       a->options.answerYes = value == "yes";
+       return true;
+     },
+     "how the module's questions are answered (default: no)"},
+    {"--help", "", 0, [](OptionReader&, Arguments* a, std::string*) { return a->help = true; },
+     "prints this help and the script's commands"},
+};
+
+const Option* FindOption(std::string_view name) {
+  if (name == "-h") name = "--help";
+  for (const Option& option : kOptions) {
+    if (option.name == name) return &option;
+  }
+  return nullptr;
+}
+
+// The option as its usage writes it: "--gltf OUT.glb|-".
+std::string Spelled(const Option& option) {
+  return std::string(option.name) + (option.value.empty() ? "" : " " + std::string(option.value));
+}
+
+// A line of the usage per form, each option listed where it belongs.
+std::string Usage() {
+  const std::pair<unsigned, std::string_view> forms[] = {
+      {kRegistrations, ""}, {kParameters, " --parameters"}, {kMolecule, " MOLECULE"}, {kScript, " --script FILE|-"}};
+  std::string usage;
+  for (const auto& [form, leading] : forms) {
+    usage += std::string(usage.empty() ? "usage: " : "       ") + "vantor-host" + std::string(leading);
+    for (const Option& option : kOptions) {
+      if ((option.forms & form) == 0 || leading.find(option.name) != std::string_view::npos) continue;
+      usage += " [" + Spelled(option) + "]" + (option.name == "--set" ? "..." : "");
+    }
+    usage += "\n";
+  }
+  return usage;
+}
+
+// The usage, then every option with what it does.
+std::string Help() {
+  size_t width = 0;
+  for (const Option& option : kOptions) width = std::max(width, Spelled(option).size());
+  std::string help = Usage() +
+                     "  Without a molecule or a script, loads the module, starts it, prints what it registered and\n"
+                     "  ends it. With a molecule file, makes a molecule object, applies each --set, loads the file,\n"
+                     "  evaluates the document and writes the report (JSON) and the model (glTF). Console lines,\n"
+                     "  messages and questions go to standard error.\n"
+                     "  Exit status: 0 done, 1 failed, 2 bad arguments, 3 the molecule file could not be loaded.\n"
+                     "  Options:\n";
+  for (const Option& option : kOptions) {
+    const std::string spelled = Spelled(option);
+    help += "    " + spelled + std::string(width + 2 - spelled.size(), ' ') + std::string(option.help) + "\n";
+  }
+  return help;
+}
+
 // False with the reason in *error when the arguments cannot be used; --help ends the reading.
 bool ParseArguments(int argc, char** argv, Arguments* arguments, std::string* error) {
   OptionReader options(argc, argv);
   while (options.Next()) {
     const std::string argument = options.Current();
-    std::string value;
-    if (argument == "--help" || argument == "-h") {
-      return arguments->help = true;
-    } else if (argument == "--parameters") {
-      arguments->parameters = true;
-    } else if (argument == "--module") {
-      if (!options.FileName(argument, false, &value, error)) return false;
-      arguments->module = fs::u8path(value);
-    } else if (argument == "--script" || argument == "--gltf" || argument == "--json") {
-      std::string& file = argument == "--script" ? arguments->script
-                          : argument == "--gltf" ? arguments->gltf
-                                                 : arguments->json;
-      if (!options.FileName(argument, true, &file, error)) return false;
-    } else if (argument == "--set") {
-      if (!options.Next()) return *error = "--set needs NAME=VALUE", false;
-      if (!Setting(options.Current(), &arguments->settings, error)) return false;
-    } else if (argument == "--interface-version") {
-      if (!options.Value(argument, &value, error) ||
-          !InterfaceVersion(value, &arguments->options.interfaceVersion, error)) {
-        return false;
-      }
-    } else if (argument == "--answer") {
-      if (!options.Value(argument, &value, error)) return false;
-      if (value != "yes" && value != "no") return *error = "--answer takes yes or no, not '" + value + "'", false;
-      arguments->options.answerYes = value == "yes";
+    if (const Option* option = FindOption(argument)) {
+      if (!option->read(options, arguments, error)) return false;
+      if (arguments->help) return true;
     } else if (!argument.empty() && argument[0] != '-' && arguments->molecule.empty()) {
       arguments->molecule = argument;
     } else if (!argument.empty() && argument[0] != '-') {
@@ -254,7 +329,7 @@ bool StandardOutputWritten(const std::string& what) {
 }
 
 void PrintRegistrations(const vthost::Host& host) {
-  for (const vthost::ObjectType& type : host.ObjectTypes()) {
+  for (const vthost::ObjectType& type : host.Types().All()) {
     std::cout << "registered object " << type.id << " \"" << type.name << "\" info " << type.info << " description \""
               << type.description << "\" icon ";
     if (type.hasIcon) {
@@ -270,7 +345,7 @@ int RunScript(vthost::Host& host, const Arguments& arguments) {
   std::ifstream file;
   if (arguments.script != "-") {
     const fs::path path = fs::u8path(arguments.script);
-    host.AddInput(path, "the script this run reads");
+    host.Files().AddInput(path, "the script this run reads");
     std::error_code error;
     if (fs::is_directory(path, error)) {
       Error("cannot read script " + arguments.script + ": a folder");
@@ -301,15 +376,12 @@ bool WriteReport(const vthost::Host& host, const VtNode* object, const std::stri
     errno = 0;
     std::cout << report.str();
     if (!StandardOutputWritten("the report")) return false;
-  } else if (made && !host.WriteOutput(fs::u8path(file), report.str(), &error)) {
+  } else if (made && !host.Files().WriteOutput(fs::u8path(file), report.str(), &error)) {
     Error(error);
     return false;
   }
   if (made) return true;
-  // a colour that is not finite comes from a document, the rest from scaling
-  const bool scaled = error.find("\"color\"") == std::string::npos;
-  Error(error + (scaled ? " (is a parameter such as MOLOBJ_POSITION_SCALE too large?)" : "") + ": " +
-        (file == "-" ? "refused" : "not written"));
+  Error(error + ": " + (file == "-" ? "refused" : "not written"));
   return false;
 }
 
@@ -318,13 +390,12 @@ bool WriteReport(const vthost::Host& host, const VtNode* object, const std::stri
 bool WriteModel(const vthost::Host& host, const VtNode* object, const std::string& file) {
   std::ostringstream glb;
   std::string error;
-  if (!vthost::WriteGltf(host, vthost::Host::Hierarchy(object), glb, &error,
-                         vthost::Host::HierarchyParameters(object))) {
+  if (!vthost::WriteGltf(host, vthost::Hierarchy(object), glb, &error, vthost::HierarchyParameters(object))) {
     Error(file + ": " + error);
     return false;
   }
   if (file != "-") {
-    if (host.WriteOutput(fs::u8path(file), glb.str(), &error)) return true;
+    if (host.Files().WriteOutput(fs::u8path(file), glb.str(), &error)) return true;
     Error(error);
     return false;
   }
@@ -338,9 +409,9 @@ bool WriteModel(const vthost::Host& host, const VtNode* object, const std::strin
 
 // Presses the load button; true when the object took the file (it marks its data changed then).
 bool LoadMolecule(vthost::Host& host, VtNode* object) {
-  const size_t before = vthost::Host::NodeEvents(object).size();
+  const size_t before = vthost::NodeEvents(object).size();
   host.Press(object, vthost::molecule::kLoad);
-  const std::vector<vthost::NodeEvent>& events = vthost::Host::NodeEvents(object);
+  const std::vector<vthost::NodeEvent>& events = vthost::NodeEvents(object);
   const auto changed = [](const vthost::NodeEvent& e) {
     return e.kind == vthost::NodeEvent::Kind::Dirty && (e.value & VT_DIRTY_DATA) != 0;
   };
@@ -381,14 +452,14 @@ int RunMolecule(vthost::Host& host, const Arguments& arguments) {
   if (!settingsApplied) return kBadArguments;
   std::error_code ignored;
   const fs::path file = fs::absolute(fs::u8path(arguments.molecule), ignored);
-  host.ShownDescription(object);
+  vthost::Describe(host, object);  // as the attribute editor shows the object
   host.SetParameter(object, vthost::molecule::kFile, file.empty() ? fs::u8path(arguments.molecule) : file);
   const bool loaded = LoadMolecule(host, object);
   host.Evaluate(document.get());
   int status = loaded ? kDone : kMoleculeNotLoaded;
   if (!loaded) Error(arguments.molecule + " could not be loaded");
   // a file that reads as no atoms (empty, or not V2000) loads all the same: the user hears of it
-  if (loaded && vthost::IsEmptyModel(vthost::Host::Hierarchy(object))) {
+  if (loaded && vthost::IsEmptyModel(vthost::Hierarchy(object))) {
     Error(arguments.molecule + ": the model is empty, with no atoms and no bonds");
   }
   if (!arguments.json.empty() && !WriteReport(host, object, arguments.json)) status = kFailed;
@@ -436,9 +507,10 @@ int Run(const Arguments& arguments) {
       return kFailed;
     }
     errno = 0;
-    for (const vthost::ObjectType& type : host.ObjectTypes()) {
-      const auto description = host.Descriptions().find(type.id);
-      if (description != host.Descriptions().end()) std::cout << vthost::ParameterTable(*description->second);
+    for (const vthost::ObjectType& type : host.Types().All()) {
+      if (const vthost::StaticDescription* description = host.Types().Description(type.id)) {
+        std::cout << vthost::ParameterTable(*description);
+      }
     }
     return StandardOutputWritten("the parameters") ? kDone : kFailed;
   }
@@ -470,11 +542,11 @@ int main(int argc, char** argv) {
     std::string error;
     if (!ParseArguments(argc, argv, &arguments, &error)) {
       Error(error);
-      std::cerr << kUsage;
+      std::cerr << Usage();
       return kBadArguments;
     }
     if (arguments.help) {
-      std::cout << kUsage << "  Script commands (one a line; # starts a comment):\n" << vthost::ScriptRunner::Help();
+      std::cout << Help() << "  Script commands (one a line; # starts a comment):\n" << vthost::ScriptRunner::Help();
       return kDone;
     }
     return Run(arguments);

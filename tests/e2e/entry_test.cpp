@@ -8,6 +8,7 @@
 
 #include "scene/model.h"
 #include "vthost/host.h"
+#include "vthost/module.h"
 #include "vthost/molecule.h"
 
 namespace fs = std::filesystem;
@@ -68,7 +69,8 @@ class Entry : public testing::Test {
   }
   bool StartUp() {
     ++inits_;
-    return module_->StartUp();
+    std::string error;
+    return module_->StartUp(&error);
   }
   int32_t End() {
     --inits_;
@@ -81,7 +83,7 @@ class Entry : public testing::Test {
     for (const fs::path& folder : PluginCopy::Leftovers()) fs::remove_all(folder, ignored);
     PluginCopy::Leftovers().clear();
   }
-  std::vector<std::string> Console() const { return host_.Texts(vthost::Event::Kind::Console); }
+  std::vector<std::string> Console() const { return host_.Events().Texts(vthost::Event::Kind::Console); }
 
   vthost::Host host_;
   std::unique_ptr<vthost::Module> module_;
@@ -103,7 +105,7 @@ TEST_F(Entry, UnknownActionsAndMessagesAnswerMinusOne) {
   for (const int32_t action : {0, 5, 7, -1, 1000}) EXPECT_EQ(module_->Call(action), -1) << "action " << action;
   EXPECT_EQ(module_->Message(0), 1);
   for (const int32_t message : {2, 3, -1, 1001078}) EXPECT_EQ(module_->Message(message), -1) << "message " << message;
-  EXPECT_TRUE(host_.Events().empty());
+  EXPECT_TRUE(host_.Events().All().empty());
 }
 
 // One change to what the host application offers at start-up: the record, the location, the
@@ -135,7 +137,7 @@ class EntryStart : public Entry, public testing::WithParamInterface<StartCase> {
 // outcome would now differ, the first answer stands.
 TEST_P(EntryStart, AnswersEveryStepAndRegistersOnlyWhenAllWentWell) {
   const StartCase& c = GetParam();
-  StartSetup setup{*host_.Interface(), false, false, true, PluginCopy::Res::Full, host_.Options()};
+  StartSetup setup{vthost::InterfaceRecord(host_.Options().interfaceVersion), false, false, true, PluginCopy::Res::Full, host_.Options()};
   if (c.change) c.change(setup);
   PluginCopy plugin(setup.res, c.flavour);
   Load(plugin.module);
@@ -152,23 +154,23 @@ TEST_P(EntryStart, AnswersEveryStepAndRegistersOnlyWhenAllWentWell) {
   }
   EXPECT_EQ(module_->Start(), c.start);
   EXPECT_EQ(Console(), c.console);
-  EXPECT_EQ(host_.Events().size(), c.console.size());  // and no dialog
+  EXPECT_EQ(host_.Events().All().size(), c.console.size());  // and no dialog
   EXPECT_EQ(Init(), 1);  // a later init is only counted
-  const vthost::ObjectType* type = host_.FindObjectType(vthost::molecule::kType);
+  const vthost::ObjectType* type = host_.Types().Find(vthost::molecule::kType);
   ASSERT_EQ(type != nullptr, c.start == 1);
-  EXPECT_EQ(host_.ObjectTypes().size(), c.start == 1 ? 1u : 0u);
+  EXPECT_EQ(host_.Types().All().size(), c.start == 1 ? 1u : 0u);
   if (type == nullptr) return;
   EXPECT_EQ(type->name, "Molecule");
   EXPECT_EQ(type->info, 33796);
   EXPECT_EQ(type->description, "oxvantor");
   EXPECT_EQ(type->hasIcon, setup.res != PluginCopy::Res::WithoutIcon);  // a missing icon is no reason to refuse
   if (type->hasIcon) { EXPECT_EQ(std::make_pair(type->iconWidth, type->iconHeight), std::make_pair(64, 64)); }
-  EXPECT_EQ(host_.Descriptions().count(vthost::molecule::kType), 1u);
+  EXPECT_NE(host_.Types().Description(vthost::molecule::kType), nullptr);
   // the registered class makes objects that initialise: defaults in place
   VtDocument* document = host_.NewDocument();
   VtNode* node = host_.CreateObject(document, vthost::molecule::kType, "m");
   ASSERT_NE(node, nullptr);
-  EXPECT_NE(vthost::Lookup(vthost::Host::NodeParameters(node), vthost::molecule::kRowCount), nullptr);
+  EXPECT_NE(vthost::Lookup(vthost::NodeParameters(node), vthost::molecule::kRowCount), nullptr);
   host_.CloseDocument(document);
 }
 
@@ -250,10 +252,10 @@ TEST_F(Entry, CallsAfterTheLastEndFailSafely) {
   VtDocument* document = host_.NewDocument();
   VtNode* node = host_.CreateObject(document, vthost::molecule::kType, "m");
   ASSERT_NE(node, nullptr);
-  const VtObjectClass& cls = *host_.FindObjectType(vthost::molecule::kType)->operations;
-  void* data = node->data;
+  const VtObjectClass& cls = *host_.Types().Find(vthost::molecule::kType)->operations;
+  void* data = node->module.data;
   ASSERT_EQ(End(), 1);
-  host_.ClearEvents();
+  host_.Events().Clear();
 
   EXPECT_EQ(module_->Start(), 0);
   EXPECT_EQ(module_->Message(kLoadResources), -1);
@@ -274,8 +276,8 @@ TEST_F(Entry, CallsAfterTheLastEndFailSafely) {
   EXPECT_EQ(cls.Execute(data, node, document), 2);
   EXPECT_EQ(cls.BuildHierarchy(data, node, nullptr), nullptr);
   cls.Destroy(data);  // does nothing: the object stays for the host to free once the module is back
-  EXPECT_TRUE(host_.Events().empty());
-  EXPECT_TRUE(vthost::Host::NodeEvents(node).empty());
+  EXPECT_TRUE(host_.Events().All().empty());
+  EXPECT_TRUE(vthost::NodeEvents(node).empty());
 
   // bound again, the module frees the object as usual
   ASSERT_EQ(Init(), 1);

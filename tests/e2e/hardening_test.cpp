@@ -12,7 +12,9 @@
 #include "tempfolder.h"
 #include "scene/model.h"
 #include "vthost/host.h"
+#include "vthost/module.h"
 #include "vthost/molecule.h"
+#include "vthost/documents.h"
 
 namespace {
 
@@ -28,9 +30,10 @@ class Hardening : public testing::Test {
  protected:
   void SetUp() override {
     folder_ = FreshTempFolder("vantor-hard-");
-    module_ = vthost::Module::Load(host_, fs::path(VANTOR_PLUGIN_DIR) / (std::string("vantor") + VANTOR_MODULE_SUFFIX), nullptr);
-    ASSERT_TRUE(module_ && module_->StartUp());
-    host_.ClearEvents();
+    std::string error;
+    module_ = vthost::Module::Load(host_, fs::path(VANTOR_PLUGIN_DIR) / (std::string("vantor") + VANTOR_MODULE_SUFFIX), &error);
+    ASSERT_TRUE(module_ && module_->StartUp(&error)) << error;
+    host_.Events().Clear();
   }
   void TearDown() override {
     module_->End();
@@ -73,9 +76,10 @@ void MainFlows(vthost::Host& host, const fs::path& molecule, const fs::path& doc
     host.Duplicate(node, "copy");
     host.Evaluate(scene);
   }
-  host.SaveDocument(scene, document, nullptr);
+  std::string error;
+  vthost::SaveDocument(host, scene, document, &error);
   host.CloseDocument(scene);
-  if (VtDocument* opened = host.OpenDocument(document, nullptr)) {
+  if (VtDocument* opened = vthost::OpenDocument(host, document, &error)) {
     host.Evaluate(opened);
     host.CloseDocument(opened);
   }
@@ -93,7 +97,7 @@ TEST_F(Hardening, EveryAllocationOfTheMainFlowsCanFail) {
     host_.Faults().Clear();
     // whatever failed, nothing is left over: every block the module took went back
     ASSERT_EQ(host_.LiveBlocks(), 0) << "after failing allocation " << n;
-    ASSERT_EQ(vthost::Host::LooseObjects(), 0u) << "after failing allocation " << n;
+    ASSERT_EQ(vthost::LooseObjects(), 0u) << "after failing allocation " << n;
     if (!failed) break;  // the flow ran past its last allocation
     ++swept;
     ASSERT_LT(n, 1000000u) << "the flows never end";
@@ -104,7 +108,7 @@ TEST_F(Hardening, EveryAllocationOfTheMainFlowsCanFail) {
   VtDocument* scene = host_.NewDocument();
   VtNode* node = Load(scene, molecule);
   ASSERT_NE(node, nullptr);
-  EXPECT_EQ(vthost::Host::Hierarchy(node)->children.size(), 5u);
+  EXPECT_EQ(vthost::Hierarchy(node)->children.size(), 5u);
   host_.CloseDocument(scene);
 }
 
@@ -134,13 +138,13 @@ TEST_P(HostileFiles, LoadWithoutHarm) {
   VtDocument* scene = host_.NewDocument();
   VtNode* node = Load(scene, Write("hostile.sdf", GetParam().text));
   ASSERT_NE(node, nullptr);
-  const VtNode* root = vthost::Host::Hierarchy(node);
+  const VtNode* root = vthost::Hierarchy(node);
   ASSERT_NE(root, nullptr);
   EXPECT_EQ(CountSpheres(root), GetParam().spheres);
   for (const auto& child : root->children) {
     for (const double value : {child->position.x, child->position.y, child->position.z}) EXPECT_TRUE(std::isfinite(value));
   }
-  EXPECT_TRUE(host_.Texts(vthost::Event::Kind::Message).empty());
+  EXPECT_TRUE(host_.Events().Texts(vthost::Event::Kind::Message).empty());
   host_.CloseDocument(scene);
 }
 
@@ -170,8 +174,8 @@ TEST_F(Hardening, HundredMegabyteLineIsCutAndTheRestReadsEmpty) {
   VtDocument* scene = host_.NewDocument();
   VtNode* node = Load(scene, file);
   ASSERT_NE(node, nullptr);
-  EXPECT_EQ(vthost::Host::NodeName(node), "long title");
-  EXPECT_TRUE(vthost::Host::Hierarchy(node)->children.empty());
+  EXPECT_EQ(vthost::NodeName(node), "long title");
+  EXPECT_TRUE(vthost::Hierarchy(node)->children.empty());
   host_.CloseDocument(scene);
 }
 
@@ -186,11 +190,11 @@ TEST_F(Hardening, ReportAndModelOfATitleThatIsNotUtf8AreWritten) {
 #if !defined(_WIN32)
   // the title reaches the name byte for byte where the platform's 8-bit set is UTF-8; on Windows
   // it is read in the ANSI code page, which makes it UTF-8 by the time it is a name
-  EXPECT_EQ(vthost::Host::NodeName(node), "w\xff\xfe");
+  EXPECT_EQ(vthost::NodeName(node), "w\xff\xfe");
   EXPECT_NE(report.find("w\xef\xbf\xbd\xef\xbf\xbd"), std::string::npos);
 #endif
   std::string error;
-  EXPECT_TRUE(vthost::WriteGltf(host_, vthost::Host::Hierarchy(node), folder_ / "bad-title.glb", &error)) << error;
+  EXPECT_TRUE(vthost::WriteGltf(host_, vthost::Hierarchy(node), folder_ / "bad-title.glb", &error)) << error;
   host_.CloseDocument(scene);
 }
 
@@ -198,18 +202,19 @@ TEST_F(Hardening, TruncatedDocumentsOpenNothingAtEveryLength) {
   VtDocument* scene = host_.NewDocument();
   ASSERT_NE(Load(scene, Write("water.mol", kWaterMolfile)), nullptr);
   const fs::path whole = folder_ / "whole.vdoc";
-  ASSERT_TRUE(host_.SaveDocument(scene, whole, nullptr));
+  std::string error;
+  ASSERT_TRUE(vthost::SaveDocument(host_, scene, whole, &error)) << error;
   host_.CloseDocument(scene);
   std::ifstream in(whole, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   for (size_t length = 0; length < bytes.size(); ++length) {
     const fs::path cut = Write("cut.vdoc", bytes.substr(0, length));
-    std::string error;
-    EXPECT_EQ(host_.OpenDocument(cut, &error), nullptr) << "at " << length;
+    error.clear();
+    EXPECT_EQ(vthost::OpenDocument(host_, cut, &error), nullptr) << "at " << length;
     EXPECT_FALSE(error.empty());
   }
-  VtDocument* opened = host_.OpenDocument(whole, nullptr);
-  ASSERT_NE(opened, nullptr);
+  VtDocument* opened = vthost::OpenDocument(host_, whole, &error);
+  ASSERT_NE(opened, nullptr) << error;
   host_.CloseDocument(opened);
 }
 

@@ -15,6 +15,7 @@
 #include "vthost/export.h"
 #include "vthost/molecule.h"
 #include "vthost/script.h"
+#include "vthost/module.h"
 
 namespace {
 
@@ -77,7 +78,7 @@ TEST_F(Script, SessionSurvivesSaveAndOpen) {
   EXPECT_EQ(dump["parameters"]["15028"], 2.5);
   EXPECT_EQ(dump["presets"].size(), 6u);
   EXPECT_EQ(dump["presets"][0][1], json::array({0.5, 0.25, 1.0}));
-  EXPECT_TRUE(host_.Texts(vthost::Event::Kind::Message).empty());
+  EXPECT_TRUE(host_.Events().Texts(vthost::Event::Kind::Message).empty());
 }
 
 TEST_F(Script, DescribeShowsEnablingAndRows) {
@@ -100,7 +101,7 @@ TEST_F(Script, RestoreFollowsTheAnswer) {
   ASSERT_EQ(printed.size(), 2u);
   EXPECT_EQ(printed[0]["parameters"]["20015"], json::array({0.0, 0.0, 0.0}));
   EXPECT_EQ(printed[1]["parameters"]["20015"], json::array({0.9, 0.84, 0.72}));
-  EXPECT_EQ(host_.Texts(vthost::Event::Kind::Question).size(), 2u);
+  EXPECT_EQ(host_.Events().Texts(vthost::Event::Kind::Question).size(), 2u);
 }
 
 TEST_F(Script, CopyAndDeleteAndDanglingLinks) {
@@ -293,8 +294,9 @@ INSTANTIATE_TEST_SUITE_P(
 // The fuzzer's runs: save and open of plain names inside a folder of the run's own, nothing else,
 // with a module started once for every run.
 TEST_F(Script, SandboxedRunSavesAndOpensInItsFolder) {
-  std::unique_ptr<vthost::Module> module = vthost::Module::Load(host_, BuiltModule(), nullptr);
-  ASSERT_TRUE(module && module->StartUp());
+  std::string error;
+  std::unique_ptr<vthost::Module> module = vthost::Module::Load(host_, BuiltModule(), &error);
+  ASSERT_TRUE(module && module->StartUp(&error)) << error;
   runner_->Sandbox(folder_);
   runner_->ShareModule(module.get());
   ASSERT_TRUE(Run("load\nnew m\npress m MOLOBJ_ADD_ROW\nsave doc.vdoc\nunload\nload\nopen doc.vdoc\ndump m\n"))
@@ -302,7 +304,7 @@ TEST_F(Script, SandboxedRunSavesAndOpensInItsFolder) {
   EXPECT_TRUE(fs::is_regular_file(folder_ / "doc.vdoc"));
   EXPECT_EQ(Printed().at(0)["rowCount"], 1);
   runner_.reset();
-  EXPECT_NE(host_.FindObjectType(vthost::molecule::kType), nullptr);  // unload left the module started
+  EXPECT_NE(host_.Types().Find(vthost::molecule::kType), nullptr);  // unload left the module started
   module->End();
 }
 

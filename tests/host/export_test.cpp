@@ -99,11 +99,11 @@ TEST_F(ExportTest, SweepWithItsSplines) {
 TEST_F(ExportTest, ReportCountsAtomsAndBondsAndKeepsWhatTheUserSaw) {
   VtNode object;
   object.name = "caffeine";
-  object.cache = std::move(sample.root);
-  host.Record({Event::Kind::Console, "loaded", false});
-  host.Record({Event::Kind::Message, "first", false});
-  host.Record({Event::Kind::Question, "second?", true});
-  host.Record({Event::Kind::Console, "again", false});
+  object.generator.hierarchy = std::move(sample.root);
+  host.Events().Record({Event::Kind::Console, "loaded", false});
+  host.Events().Record({Event::Kind::Message, "first", false});
+  host.Events().Record({Event::Kind::Question, "second?", true});
+  host.Events().Record({Event::Kind::Console, "again", false});
 
   const json report = Report(host, &object);
   EXPECT_EQ(Keys(report), (std::set<std::string>{"name", "atoms", "bonds", "messages", "console", "hierarchy"}));
@@ -112,7 +112,7 @@ TEST_F(ExportTest, ReportCountsAtomsAndBondsAndKeepsWhatTheUserSaw) {
   EXPECT_EQ(report["bonds"], 1);
   EXPECT_EQ(report["messages"], json::array({"first", "second?"}));
   EXPECT_EQ(report["console"], json::array({"loaded", "again"}));
-  EXPECT_EQ(report["hierarchy"], HierarchyJson(host, object.cache.get()));
+  EXPECT_EQ(report["hierarchy"], HierarchyJson(host, object.generator.hierarchy.get()));
 }
 
 TEST_F(ExportTest, ReportWithoutHierarchy) {
@@ -128,7 +128,7 @@ TEST_F(ExportTest, ReportWithoutHierarchy) {
 TEST_F(ExportTest, ReportTextHasAnObjectPerLine) {
   VtNode object;
   object.name = "caffeine";
-  object.cache = std::move(sample.root);
+  object.generator.hierarchy = std::move(sample.root);
   const std::string text = ReportText(host, &object);
   std::vector<std::string> lines;
   std::string joined;

@@ -3,7 +3,7 @@
 
 #include <fstream>
 
-#include "scene/resources.h"
+#include "resources/resourceset.h"
 
 namespace vthost {
 namespace {
@@ -24,7 +24,7 @@ TEST(ShippedResources, NameTheObjectAndLabelEveryEntry) {
   for (const DescriptionEntry& entry : description.entries) EXPECT_FALSE(entry.label.empty()) << entry.name;
   const DescriptionEntry* materials = description.Find(15000);  // where the material rows go
   ASSERT_NE(materials, nullptr);
-  EXPECT_EQ(materials->type, "group");
+  EXPECT_EQ(materials->kind, EntryKind::Group);
   EXPECT_EQ(description.Find(20033)->parent, 15000);
 }
 
@@ -80,8 +80,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(BrokenResources, MissingFolderIsRefused) {
   ResourceSet set;
-  EXPECT_FALSE(ReadResourceSet(fs::temp_directory_path() / "vantor-no-such-res", &set, nullptr));
-  EXPECT_FALSE(ReadResourceSet(fs::path(), &set, nullptr));
+  std::string error;
+  EXPECT_FALSE(ReadResourceSet(fs::temp_directory_path() / "vantor-no-such-res", &set, &error));
+  EXPECT_FALSE(ReadResourceSet(fs::path(), &set, &error));
 }
 
 }  // namespace

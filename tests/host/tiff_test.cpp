@@ -1,6 +1,6 @@
 // Checks the baseline TIFF decoder on files built in memory and on damaged copies (the shipped icon is
 // decoded where the module registers it: e2e/entry_test.cpp).
-#include "tables/tiff.h"
+#include "resources/tiff.h"
 
 #include <gtest/gtest.h>
 

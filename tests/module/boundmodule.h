@@ -10,16 +10,17 @@
 #include "printers.h"
 #include "tempfolder.h"
 #include "vthost/host.h"
+#include "vthost/module.h"
 
 extern "C" int32_t c4d_main(int32_t action, void* p1, void* p2, void* p3);
 
 class BoundModule : public testing::Test {
  protected:
   void SetUp() override {
-    const VtHostInterface& record = *host_.Interface();
+    const VtHostInterface& record = record_;
     VtString* path = record.St->FromBytes(PluginFolder().u8string().c_str(), -1, VT_ENCODING_UTF8);
     VtFilename* location = record.Fn->FromString(path);
-    host_.SetModuleFolder(PluginFolder());
+    host_.Types().SetModuleFolder(PluginFolder());
     ASSERT_EQ(c4d_main(VT_ACTION_INIT, const_cast<VtHostInterface*>(&record), nullptr, location), 1);
     record.Fn->Release(location);
     record.St->Release(path);
@@ -53,8 +54,9 @@ class BoundModule : public testing::Test {
     std::ofstream(file, std::ios::binary) << text;
     return file;
   }
-  std::vector<std::string> Messages() const { return host_.Texts(vthost::Event::Kind::Message); }
+  std::vector<std::string> Messages() const { return host_.Events().Texts(vthost::Event::Kind::Message); }
 
   vthost::Host host_;
+  const VtHostInterface record_ = vthost::InterfaceRecord(vthost::kCurrentInterfaceVersion);
   std::filesystem::path temp_;
 };

@@ -37,7 +37,7 @@ class BuiltModel : public StartedModule {
   }
   const VtNode* Build(VtNode* node) {
     host_.Evaluate(document_);
-    return vthost::Host::Hierarchy(node);
+    return vthost::Hierarchy(node);
   }
   static std::vector<std::string> ChildNames(const VtNode* root) {
     std::vector<std::string> names;
@@ -60,7 +60,7 @@ class BuiltModel : public StartedModule {
   static double ProfileRadius(const VtNode* sweep) { return sweep->children.at(0)->spline->points.at(0).x; }
   void Set(VtNode* node, int32_t id, const vthost::Value& value) { host_.SetParameter(node, id, value); }
   void TearDown() override {
-    EXPECT_EQ(vthost::Host::LooseObjects(), 0u);  // everything made was inserted, returned or freed
+    EXPECT_EQ(vthost::LooseObjects(), 0u);  // everything made was inserted, returned or freed
     StartedModule::TearDown();
   }
 };

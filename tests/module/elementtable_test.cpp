@@ -96,11 +96,11 @@ TEST_F(ElementFile, LineOverTheLimitEndsTheTable) {
 TEST_F(ElementFile, MissingFileEmptiesTheTable) {
   ElementTable table;
   ASSERT_TRUE(table.Load());
-  host_.SetModuleFolder(TempFolder());  // a plug-in folder without res/
+  host_.Types().SetModuleFolder(TempFolder());  // a plug-in folder without res/
   EXPECT_FALSE(table.Load());
   EXPECT_EQ(table.Count(), 0);
   std::filesystem::create_directories(TempFolder() / "res" / "ptable.csv");  // a folder, not a file
-  host_.SetModuleFolder(TempFolder());
+  host_.Types().SetModuleFolder(TempFolder());
   EXPECT_FALSE(table.Load());
 }
 
@@ -109,7 +109,7 @@ TEST_F(ElementFile, PathTooLongForTheBufferIsNotOpened) {
   std::filesystem::path folder = top;
   while (folder.u8string().size() < 1000) folder /= std::string(200, 'd');
   const auto file = WriteFile(folder / "res" / "ptable.csv", "t\nc\nH,FFFFFF,32,120,79\n");
-  host_.SetModuleFolder(folder);
+  host_.Types().SetModuleFolder(folder);
   ElementTable table;
   EXPECT_FALSE(table.Load());
   EXPECT_EQ(table.Count(), 0);

@@ -241,7 +241,7 @@ TEST_F(HostLayer, DialogsAndConsoleReachTheUser) {
   host_.Options().answerYes = true;
   EXPECT_TRUE(AskQuestion("Restore?"));
   ConsoleLine("hello");
-  const auto& events = host_.Events();
+  const auto& events = host_.Events().All();
   ASSERT_EQ(events.size(), 4u);
   EXPECT_EQ(events[0].kind, vthost::Event::Kind::Message);
   EXPECT_EQ(events[0].text, "first line\nsecond line");

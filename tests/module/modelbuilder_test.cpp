@@ -42,7 +42,7 @@ TEST_P(Shapes, FollowTheMoleculeAndTheSettings) {
     const std::string& name = child->name;
     const bool nucleus = vthost::molecule::IsNucleusName(name);
     std::vector<int32_t> messages;
-    for (const auto& event : vthost::Host::NodeEvents(child.get())) {
+    for (const auto& event : vthost::NodeEvents(child.get())) {
       if (event.kind == vthost::NodeEvent::Kind::Message) messages.push_back(event.value);
     }
     EXPECT_EQ(messages, nucleus ? std::vector<int32_t>{} : std::vector<int32_t>{VT_MSG_UPDATE});
@@ -178,8 +178,8 @@ TEST_F(ModelBuilder, BondsAfterADroppedAtomJoinTheAtomsTheFileNames) {
   // atoms C, O, N at x = 0, 1, 3, centred on 1.5
   const VtVector carbon{-150.0, 0.0, 0.0}, oxygen{-50.0, 0.0, 0.0}, nitrogen{150.0, 0.0, 0.0};
   for (VtNode* object : {node, copy}) {
-    const auto sweeps = Sweeps(vthost::Host::Hierarchy(object));
-    ASSERT_EQ(sweeps.size(), 2u) << vthost::Host::NodeName(object);
+    const auto sweeps = Sweeps(vthost::Hierarchy(object));
+    ASSERT_EQ(sweeps.size(), 2u) << vthost::NodeName(object);
     EXPECT_EQ(sweeps[0]->children.at(1)->spline->points, (std::vector<VtVector>{carbon, oxygen}));
     EXPECT_DOUBLE_EQ(ProfileRadius(sweeps[0]), 3.0);  // single
     EXPECT_EQ(sweeps[1]->children.at(1)->spline->points, (std::vector<VtVector>{oxygen, nitrogen}));
@@ -201,7 +201,7 @@ TEST_F(ModelBuilder, SecondEvaluationReturnsTheCache) {
   const VtNode* first = Build(node);
   const VtNode* second = Build(node);
   EXPECT_EQ(first, second);
-  EXPECT_EQ(vthost::Host::BuildCount(node), 2);
+  EXPECT_EQ(vthost::BuildCount(node), 2);
   Set(node, MOLOBJ_SEGMENTS, int32_t{8});
   const VtNode* third = Build(node);
   EXPECT_NE(third, first);

@@ -116,7 +116,7 @@ TEST_P(SdfReading, KeepsWhatTheFileHolds) {
   for (const Bond& bond : molecule.bonds) bonds.push_back({bond.atom1, bond.atom2, bond.type});
   EXPECT_EQ(elements, GetParam().elements);
   EXPECT_EQ(bonds, GetParam().bonds);
-  EXPECT_EQ(vthost::Host::NodeName(node), GetParam().title);
+  EXPECT_EQ(vthost::NodeName(node), GetParam().title);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, SdfReading, testing::ValuesIn(Cases()),
@@ -138,7 +138,7 @@ TEST_F(SdfFile, ReadOpensTheFileTakesTheCoordinatesRenamesTheNodeAndMarksNothing
   EXPECT_DOUBLE_EQ(molecule.atoms[1].x, 1.43);
   EXPECT_DOUBLE_EQ(molecule.atoms[2].x, -0.54);
   EXPECT_DOUBLE_EQ(molecule.atoms[2].z, 2.0);
-  EXPECT_EQ(vthost::Host::NodeEvents(node),
+  EXPECT_EQ(vthost::NodeEvents(node),
             (std::vector<vthost::NodeEvent>{{vthost::NodeEvent::Kind::Renamed, 1, "methanol"}}));
   EXPECT_TRUE(Messages().empty());
 }
@@ -158,7 +158,7 @@ class SdfFailure : public SdfReading {
                                   molecule.bonds));
     EXPECT_EQ(molecule.atoms.Count(), 0);
     EXPECT_EQ(molecule.bonds.Count(), 0);
-    EXPECT_EQ(vthost::Host::NodeName(node), "kept");
+    EXPECT_EQ(vthost::NodeName(node), "kept");
     EXPECT_EQ(Messages(), std::vector<std::string>{message});
     // the loader goes on reading: the next file loads
     const auto good = WriteFile(TempFolder() / "good.sdf", kThreeAtoms);

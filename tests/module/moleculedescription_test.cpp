@@ -1,6 +1,7 @@
 // The molecule object's description: the static part plus the material rows. The defaults a row
 // writes are checked where they act, in the texture of a fresh row (materialrows_test.cpp).
 #include "startedmodule.h"
+#include "vthost/description.h"
 
 namespace vantor {
 namespace {
@@ -45,7 +46,7 @@ class DescribedRows : public MoleculeDescription, public testing::WithParamInter
 // entries under its group.
 TEST_P(DescribedRows, FollowTheStoredCountWithinTheLimit) {
   SetRows(GetParam().stored);
-  const vthost::Description description = host_.Describe(node_);
+  const vthost::Description description = vthost::Describe(host_, node_);
   EXPECT_FALSE(description.answer);  // the base operation's answer
   EXPECT_TRUE(description.complete);
   EXPECT_NE(description.Find(MOLOBJ_MATERIALS_GROUP), nullptr);
@@ -72,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(Counts, DescribedRows,
 
 TEST_F(MoleculeDescription, UserValuesSurviveLaterDescriptions) {
   SetRows(1);
-  const vthost::Description description = host_.Describe(node_);
+  const vthost::Description description = vthost::Describe(host_, node_);
   EXPECT_EQ(description.Find(15031)->label, "Projection");
   EXPECT_TRUE(*vthost::Lookup(description.Find(15023)->attributes.get(), 15) == Value(true));  // hidden
   EXPECT_TRUE(*vthost::Lookup(description.Find(15028)->attributes.get(), 5) == Value(0.01));   // tiles minimum
@@ -83,14 +84,14 @@ TEST_F(MoleculeDescription, UserValuesSurviveLaterDescriptions) {
     EXPECT_EQ(Get(node_, *RowParameterId(0, parameter)) == nullptr, none) << parameter;
   }
   host_.SetParameter(node_, 15028, Value(2.5));
-  host_.Describe(node_);
+  vthost::Describe(host_, node_);
   EXPECT_EQ(GetAs<double>(node_, 15028), 2.5);
 }
 
 TEST_F(MoleculeDescription, SingleRequestedIdAddsOnlyThatEntry) {
   SetRows(1);
   const int32_t requested = 15026;
-  const vthost::Description description = host_.Describe(node_, &requested);
+  const vthost::Description description = vthost::Describe(host_, node_, &requested);
   EXPECT_EQ(RowIds(description), std::vector<int32_t>{15026});
   EXPECT_EQ(GetAs<bool>(node_, 15023), true);
   EXPECT_EQ(GetAs<double>(node_, 15026), 0.0);
@@ -100,7 +101,7 @@ TEST_F(MoleculeDescription, SingleRequestedIdAddsOnlyThatEntry) {
 TEST_F(MoleculeDescription, FailedAdditionStopsTheBuild) {
   SetRows(2);
   host_.Faults().FailNth(3, vthost::AllocKind::Description);
-  const vthost::Description description = host_.Describe(node_);
+  const vthost::Description description = vthost::Describe(host_, node_);
   host_.Faults().Clear();
   EXPECT_TRUE(description.answer);
   EXPECT_FALSE(description.complete);  // the host falls back to the static part

@@ -9,6 +9,7 @@
 #include "builtmodel.h"
 #include "materialrows.h"
 #include "vthost/molecule.h"
+#include "vthost/description.h"
 
 namespace vantor {
 namespace {
@@ -68,7 +69,7 @@ TEST_F(MoleculeBuildFacts, RowTypesAreTheDescriptionsAndNucleiGoByTheirSuffix) {
   VtNode* node = Loaded(kChain);
   host_.Press(node, MOLOBJ_ADD_ROW);
   host_.SetParameter(node, MOLOBJ_SHOW_NUCLEUS, vthost::Value(true));
-  const vthost::Description& shown = host_.ShownDescription(node);
+  const vthost::Description& shown = vthost::Describe(host_, node);
   for (const facts::RowParameter& parameter : facts::kRowParameters) {
     const vthost::ShownEntry* entry = shown.Find(facts::RowParameterId(0, parameter));
     ASSERT_NE(entry, nullptr) << parameter.name;

@@ -37,11 +37,11 @@ class MoleculeFile : public BoundModule {
   void LoadWaterFirst() {
     LoadPath(WriteFile(TempFolder() / "first.sdf", kWaterMolfile));
     ASSERT_EQ(molecule_.atoms.Count(), 3);
-    events_before_ = vthost::Host::NodeEvents(node_).size();
-    host_.ClearEvents();
+    events_before_ = vthost::NodeEvents(node_).size();
+    host_.Events().Clear();
   }
   std::vector<vthost::NodeEvent> NewEvents() const {
-    const auto& all = vthost::Host::NodeEvents(node_);
+    const auto& all = vthost::NodeEvents(node_);
     return {all.begin() + static_cast<std::ptrdiff_t>(events_before_), all.end()};
   }
 
@@ -55,9 +55,9 @@ TEST_F(MoleculeFile, SuccessfulReadMarksTheNodeOnceThenNotifiesIt) {
   LoadPath(WriteFile(TempFolder() / "water.sdf", kWaterMolfile));
   EXPECT_EQ(molecule_.atoms.Count(), 3);
   EXPECT_EQ(molecule_.bonds.Count(), 2);
-  EXPECT_EQ(vthost::Host::NodeEvents(node_),
+  EXPECT_EQ(vthost::NodeEvents(node_),
             (std::vector<vthost::NodeEvent>{{Kind::Renamed, 1, "water"}, {Kind::Dirty, VT_DIRTY_DATA, ""},
-                                            {Kind::Message, VT_MESSAGE_UPDATE, ""}}));
+                                            {Kind::Message, VT_MSG_UPDATE, ""}}));
   EXPECT_TRUE(Messages().empty());
 }
 
@@ -143,7 +143,7 @@ TEST_P(ShippedExample, ReadsEveryAtomAndBond) {
   LoadPath(SourceDir() / "examples" / GetParam().file);
   EXPECT_EQ(molecule_.atoms.Count(), GetParam().atoms);
   EXPECT_EQ(molecule_.bonds.Count(), GetParam().bonds);
-  EXPECT_EQ(vthost::Host::NodeName(node_), GetParam().title);
+  EXPECT_EQ(vthost::NodeName(node_), GetParam().title);
   for (const Bond& bond : molecule_.bonds) {
     EXPECT_GE(bond.atom1, 1);
     EXPECT_LE(bond.atom1, molecule_.atoms.Count());

@@ -1,7 +1,9 @@
 // The molecule object driven as the host drives it: creation, buttons, parameter changes,
 // presets, rows, copies, documents, execution and enabling.
-#include "scene/resources.h"
+#include "resources/resourceset.h"
 #include "startedmodule.h"
+#include "vthost/documents.h"
+#include "vthost/description.h"
 
 namespace vantor {
 namespace {
@@ -14,9 +16,9 @@ class MoleculeObjectTest : public StartedModule {
   VtNode* Reopened() {
     const std::filesystem::path file = TempFolder() / "scene.vdoc";
     std::string error;
-    EXPECT_TRUE(host_.SaveDocument(document_, file, &error)) << error;
+    EXPECT_TRUE(vthost::SaveDocument(host_, document_, file, &error)) << error;
     host_.CloseDocument(document_);
-    document_ = host_.OpenDocument(file, &error);
+    document_ = vthost::OpenDocument(host_, file, &error);
     EXPECT_NE(document_, nullptr) << error;
     return document_ && host_.Nodes(document_).size() == 1 ? host_.Nodes(document_)[0] : nullptr;
   }
@@ -28,7 +30,7 @@ TEST_F(MoleculeObjectTest, NewObjectHoldsTheDefaultsOfItsDescription) {
   VtNode* node = NewMolecule();
   ASSERT_NE(node, nullptr);
   std::vector<int32_t> expected;
-  for (const vthost::DescriptionEntry& entry : host_.Descriptions().at(kMoleculeObjectId)->entries) {
+  for (const vthost::DescriptionEntry& entry : host_.Types().Description(kMoleculeObjectId)->entries) {
     if (std::holds_alternative<std::monostate>(entry.defaultValue)) continue;
     expected.push_back(entry.id);
     const Value* value = Get(node, entry.id);
@@ -40,7 +42,7 @@ TEST_F(MoleculeObjectTest, NewObjectHoldsTheDefaultsOfItsDescription) {
   EXPECT_EQ(Object(node).GetMolecule().atoms.Count(), 0);
   EXPECT_EQ(Object(node).Presets().Count(), 6);
   EXPECT_EQ(Object(node).Elements().Count(), 118);
-  EXPECT_TRUE(host_.Events().empty());
+  EXPECT_TRUE(host_.Events().All().empty());
 }
 
 TEST_F(MoleculeObjectTest, MissingElementTableRefusesEveryCreation) {
@@ -62,15 +64,15 @@ TEST_F(MoleculeObjectTest, LoadButtonReadsTheFileAndMarksTheObject) {
   host_.Press(node, MOLOBJ_LOAD);
   EXPECT_EQ(Object(node).GetMolecule().atoms.Count(), 3);
   EXPECT_EQ(Object(node).GetMolecule().bonds.Count(), 2);
-  EXPECT_EQ(vthost::Host::NodeName(node), "water");
-  EXPECT_EQ(vthost::Host::NodeEvents(node).back(), (vthost::NodeEvent{vthost::NodeEvent::Kind::Message, 5, ""}));
+  EXPECT_EQ(vthost::NodeName(node), "water");
+  EXPECT_EQ(vthost::NodeEvents(node).back(), (vthost::NodeEvent{vthost::NodeEvent::Kind::Message, 5, ""}));
 }
 
 TEST_F(MoleculeObjectTest, EmptyFileParameterMakesTheButtonDoNothing) {
   VtNode* node = NewMolecule();
   host_.Press(node, MOLOBJ_LOAD);
-  EXPECT_TRUE(vthost::Host::NodeEvents(node).empty());
-  EXPECT_TRUE(host_.Events().empty());
+  EXPECT_TRUE(vthost::NodeEvents(node).empty());
+  EXPECT_TRUE(host_.Events().All().empty());
 }
 
 TEST_F(MoleculeObjectTest, AddThreeRowsRemoveOne) {
@@ -91,9 +93,9 @@ TEST_F(MoleculeObjectTest, AddThreeRowsRemoveOne) {
   EXPECT_EQ(GetAs<bool>(node, 15063), false);
   EXPECT_EQ(GetAs<std::string>(node, 15065), "");
   EXPECT_EQ(GetAs<vthost::LinkValue>(node, 15064).node, 0u);
-  EXPECT_FALSE(vthost::Host::HasTrack(node, 15065));
-  EXPECT_FALSE(vthost::Host::HasTrack(node, 15064));
-  EXPECT_TRUE(vthost::Host::HasTrack(node, 15045));  // row 1 untouched
+  EXPECT_FALSE(vthost::HasTrack(node, 15065));
+  EXPECT_FALSE(vthost::HasTrack(node, 15064));
+  EXPECT_TRUE(vthost::HasTrack(node, 15045));  // row 1 untouched
   EXPECT_EQ(GetAs<std::string>(node, 15045), "C");
   EXPECT_EQ(GetAs<double>(node, 15068), 2.5);        // the other values of the row stay
   EXPECT_EQ(MessagesSent(node, VT_MSG_DESCRIPTION_CHANGED).size(), 4u);
@@ -106,13 +108,13 @@ TEST_F(MoleculeObjectTest, AddThreeRowsRemoveOne) {
 
 TEST_F(MoleculeObjectTest, RemoveButtonFollowsTheRowsTheObjectHolds) {
   VtNode* node = NewMolecule();
-  EXPECT_FALSE(host_.IsEnabled(node, MOLOBJ_REMOVE_ROW));
+  EXPECT_FALSE(vthost::IsEnabled(node, MOLOBJ_REMOVE_ROW));
   host_.Press(node, MOLOBJ_REMOVE_ROW);
   EXPECT_EQ(GetAs<int32_t>(node, MOLOBJ_ROW_COUNT), 0);
-  EXPECT_TRUE(vthost::Host::NodeEvents(node).empty());
+  EXPECT_TRUE(vthost::NodeEvents(node).empty());
   host_.Press(node, MOLOBJ_ADD_ROW);
   node->parameters.values[MOLOBJ_ROW_COUNT] = int32_t{0};  // the container alone does not change it
-  EXPECT_TRUE(host_.IsEnabled(node, MOLOBJ_REMOVE_ROW));
+  EXPECT_TRUE(vthost::IsEnabled(node, MOLOBJ_REMOVE_ROW));
 }
 
 const int32_t kPresetColourIds[] = {MOLOBJ_PRESET_COLOR_H, MOLOBJ_PRESET_COLOR_C, MOLOBJ_PRESET_COLOR_O,
@@ -144,7 +146,7 @@ TEST_F(MoleculeObjectTest, PresetEditsStayWithTheirPreset) {
   host_.SetParameter(node, MOLOBJ_PRESET, Value(int32_t{3}));
   EXPECT_EQ(GetAs<VtVector>(node, MOLOBJ_PRESET_COLOR_C), (VtVector{1.0, 0.0, 0.0}));
   // the stored block carries the edit: count, then preset 3's carbon is the 3 * 5 + 2nd vector
-  const auto stored = host_.StoredBlock(node);
+  const auto stored = vthost::StoredBlock(node);
   ASSERT_EQ(stored.size(), 31u);
   EXPECT_EQ(std::get<int32_t>(stored[0]), 6);
   EXPECT_EQ(std::get<VtVector>(stored[1 + 3 * 5 + kSlotCarbon]), (VtVector{1.0, 0.0, 0.0}));
@@ -168,7 +170,7 @@ TEST_F(MoleculeObjectTest, RestoreFollowsTheAnswer) {
     }
   }
   const std::string question = "Are you sure you want to restore this preset to its default colors?";
-  EXPECT_EQ(host_.Texts(vthost::Event::Kind::Question), std::vector<std::string>(2 * kDefaultPresetCount, question));
+  EXPECT_EQ(host_.Events().Texts(vthost::Event::Kind::Question), std::vector<std::string>(2 * kDefaultPresetCount, question));
 }
 
 // Restore wrote the whole mirror back, which only an evaluation refreshes: edits made since, or
@@ -200,7 +202,7 @@ TEST_F(MoleculeObjectTest, RestoreKeepsEditsNotYetEvaluated) {
 TEST_F(MoleculeObjectTest, ColourModeChangeReadsTheElementTableAgain) {
   VtNode* node = NewMolecule();
   host_.SetParameter(node, MOLOBJ_RADIUS_MODE, Value(int32_t{kRadiusVanDerWaals}));
-  EXPECT_TRUE(vthost::Host::NodeEvents(node).empty());
+  EXPECT_TRUE(vthost::NodeEvents(node).empty());
   ASSERT_EQ(Object(node).Elements().Count(), 118);
   WriteFile(plugin_ / "res" / "ptable.csv", "t\nc\nH,FFFFFF,32,120,79\nHe,D9FFFF,93,140,49\n");
   host_.SetParameter(node, MOLOBJ_COLOR_MODE, Value(int32_t{kColourByPreset}));
@@ -209,7 +211,7 @@ TEST_F(MoleculeObjectTest, ColourModeChangeReadsTheElementTableAgain) {
   std::filesystem::remove(plugin_ / "res" / "ptable.csv");
   host_.SetParameter(node, MOLOBJ_COLOR_MODE, Value(int32_t{kColourByElement}));
   EXPECT_EQ(Object(node).Elements().Count(), 0);  // emptied, silently
-  EXPECT_TRUE(host_.Events().empty());
+  EXPECT_TRUE(host_.Events().All().empty());
 }
 
 TEST_F(MoleculeObjectTest, SaveAndOpenBringBackPresetsRowsAndTheMolecule) {
@@ -221,15 +223,15 @@ TEST_F(MoleculeObjectTest, SaveAndOpenBringBackPresetsRowsAndTheMolecule) {
   host_.SetParameter(node, 15028, Value(2.5));
   host_.SetParameter(node, MOLOBJ_PRESET_COLOR_N, Value(VtVector{0.25, 0.5, 0.75}));
   host_.Evaluate(document_);
-  const auto stored = host_.StoredBlock(node);
+  const auto stored = vthost::StoredBlock(node);
   VtNode* opened = Reopened();
   ASSERT_NE(opened, nullptr);
-  EXPECT_EQ(vthost::Host::NodeName(opened), "water");
-  EXPECT_EQ(host_.StoredBlock(opened), stored);
+  EXPECT_EQ(vthost::NodeName(opened), "water");
+  EXPECT_EQ(vthost::StoredBlock(opened), stored);
   EXPECT_EQ(Object(opened).RowCount(), 2);
   EXPECT_EQ(Object(opened).GetMolecule().atoms.Count(), 3);  // read again from its file
   EXPECT_EQ(GetAs<double>(opened, 15028), 2.5);
-  EXPECT_TRUE(host_.Describe(opened).Find(15041) != nullptr);
+  EXPECT_TRUE(vthost::Describe(host_, opened).Find(15041) != nullptr);
   EXPECT_EQ(GetAs<double>(opened, 15028), 2.5);  // described again, the user's value stays
 }
 
@@ -243,7 +245,7 @@ TEST_F(MoleculeObjectTest, StoredRowCountPastTheLimitIsBroughtWithinIt) {
   ASSERT_NE(opened, nullptr);
   EXPECT_EQ(Object(opened).RowCount(), 249);
   EXPECT_EQ(GetAs<int32_t>(opened, MOLOBJ_ROW_COUNT), 249);
-  ASSERT_NE(host_.Describe(opened).Find(kLastRowGroup), nullptr);
+  ASSERT_NE(vthost::Describe(host_, opened).Find(kLastRowGroup), nullptr);
   host_.Press(opened, MOLOBJ_ADD_ROW);
   EXPECT_EQ(Object(opened).RowCount(), 249);  // no row past the last possible one
   VtNode* copy = host_.Duplicate(opened, "copy");
@@ -254,7 +256,7 @@ TEST_F(MoleculeObjectTest, StoredRowCountPastTheLimitIsBroughtWithinIt) {
     EXPECT_EQ(GetAs<double>(object, MOLOBJ_ATOM_RADIUS), 25.0);  // untouched by the removal
     EXPECT_EQ(GetAs<bool>(object, MOLOBJ_XRAY), false);
     EXPECT_EQ(GetAs<double>(object, MOLOBJ_RADIUS_SCALE), 1.0);
-    const vthost::Description shown = host_.Describe(object);
+    const vthost::Description shown = vthost::Describe(host_, object);
     EXPECT_EQ(shown.Find(kLastRowGroup), nullptr);  // the last row shown is gone
     EXPECT_NE(shown.Find(kRowBeforeGroup), nullptr);
   }
@@ -269,7 +271,7 @@ TEST_F(MoleculeObjectTest, CopyTakesTheModelWithoutReadingTheFile) {
   host_.SetParameter(node, MOLOBJ_PRESET_COLOR_O, Value(VtVector{0.0, 0.0, 1.0}));
   host_.Evaluate(document_);
   std::filesystem::remove(file);
-  host_.ClearEvents();
+  host_.Events().Clear();
 
   VtNode* copy = host_.Duplicate(node, "copy");
   ASSERT_NE(copy, nullptr);
@@ -279,18 +281,18 @@ TEST_F(MoleculeObjectTest, CopyTakesTheModelWithoutReadingTheFile) {
   EXPECT_EQ(duplicate.GetMolecule().atoms[2].y, original.GetMolecule().atoms[2].y);
   EXPECT_EQ(duplicate.GetMolecule().bonds.Count(), 2);
   EXPECT_EQ(duplicate.Elements().Count(), original.Elements().Count());
-  EXPECT_EQ(host_.StoredBlock(copy), host_.StoredBlock(node));
+  EXPECT_EQ(vthost::StoredBlock(copy), vthost::StoredBlock(node));
   EXPECT_EQ(duplicate.RowCount(), 1);
-  EXPECT_TRUE(host_.Events().empty());  // no message: no file was looked for
+  EXPECT_TRUE(host_.Events().All().empty());  // no message: no file was looked for
 }
 
 TEST_F(MoleculeObjectTest, ExecuteMirrorsTheContainerAndNeedsOne) {
   VtNode* node = NewMolecule();
   host_.Evaluate(document_);
-  EXPECT_EQ(vthost::Host::LastExecuteResult(node), 0);
-  vthost::Host::SetHasParameters(node, false);
+  EXPECT_EQ(vthost::LastExecuteResult(node), 0);
+  vthost::SetHasParameters(node, false);
   host_.Evaluate(document_);
-  EXPECT_EQ(vthost::Host::LastExecuteResult(node), 2);
+  EXPECT_EQ(vthost::LastExecuteResult(node), 2);
 }
 
 // Stored blocks: well-formed, short, empty and hostile.
@@ -315,7 +317,7 @@ class StoredBlock : public StartedModule, public testing::WithParamInterface<Blo
 
 TEST_P(StoredBlock, ReadsWhatTheBlockHoldsAndNoMore) {
   VtNode* node = NewMolecule();
-  EXPECT_TRUE(host_.ReadStoredBlock(node, vthost::Host::EncodeStoredBlock(GetParam().values), GetParam().level));
+  EXPECT_TRUE(vthost::ReadStoredBlock(node, vthost::EncodeStoredBlock(GetParam().values), GetParam().level));
   EXPECT_EQ(Object(node).Presets().Count(), GetParam().presets);
   // a preset index the list does not hold changes no colour, loses no edit and reads nothing outside
   // the list
@@ -371,7 +373,7 @@ TEST_P(Enabling, FollowsTheContainer) {
   node->parameters.values[MOLOBJ_SHOW_NUCLEUS] = GetParam().nucleus;
   std::vector<int32_t> disabled;
   for (int32_t id = 15021; id <= 20034; ++id) {
-    if (!host_.IsEnabled(node, id)) disabled.push_back(id);
+    if (!vthost::IsEnabled(node, id)) disabled.push_back(id);
   }
   std::vector<int32_t> expected = GetParam().disabled;
   expected.push_back(MOLOBJ_REMOVE_ROW);  // no rows

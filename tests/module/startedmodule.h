@@ -18,7 +18,7 @@ class StartedModule : public BoundModule {
     ASSERT_EQ(c4d_main(VT_ACTION_MESSAGE, reinterpret_cast<void*>(intptr_t{1}), nullptr, nullptr), 1);
     ASSERT_EQ(c4d_main(VT_ACTION_START, nullptr, nullptr, nullptr), 1);
     document_ = host_.NewDocument();
-    host_.ClearEvents();
+    host_.Events().Clear();
   }
   void TearDown() override {
     host_.ForgetModule(plugin_);  // frees every object while the module is bound
@@ -31,7 +31,7 @@ class StartedModule : public BoundModule {
 
  public:
   static vantor::MoleculeObject& Object(VtNode* node) {
-    return *static_cast<vantor::MoleculeObject*>(static_cast<vantor::ObjectData*>(node->data));
+    return *static_cast<vantor::MoleculeObject*>(static_cast<vantor::ObjectData*>(node->module.data));
   }
   static const vthost::Value* Get(VtNode* node, int32_t id) { return vthost::Lookup(&node->parameters, id); }
   template <typename T>
@@ -46,7 +46,7 @@ class StartedModule : public BoundModule {
  protected:
   std::vector<int32_t> MessagesSent(VtNode* node, int32_t type) const {
     std::vector<int32_t> sent;
-    for (const auto& event : vthost::Host::NodeEvents(node)) {
+    for (const auto& event : vthost::NodeEvents(node)) {
       if (event.kind == vthost::NodeEvent::Kind::Message && event.value == type) sent.push_back(type);
     }
     return sent;

@@ -1,8 +1,8 @@
-// The stand-in host: the tables behind the interface record, the record of what a module did
-// through them, and fault injection for tests.
+// The stand-in host's scene: documents of nodes, objects of the types a module registered, the
+// user's edits, evaluation, what the module showed the user, and fault injection for tests.
 //
-// An operation of the host that can fail answers false, or null when it makes something, with the
-// reason in *error; those declared in vthost/ take a null error when the reason is not wanted.
+// An operation that can fail answers false, or null when it makes something, with the reason in
+// *error, which is never null.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,6 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "vantor_host.h"
@@ -24,12 +23,35 @@ namespace vthost {
 // The interface version this host reports unless told otherwise.
 constexpr int32_t kCurrentInterfaceVersion = 2025200;
 
+struct HostOptions {
+  int32_t interfaceVersion = kCurrentInterfaceVersion;
+  bool answerYes = false;           // how questions are answered
+  bool refuseRegistration = false;  // RegisterObject answers false
+  std::ostream* log = nullptr;      // where events are echoed as lines; null: not echoed
+  // Called with the path after each existence test, for tests of files that change meanwhile.
+  std::function<void(const std::string& path)> afterExistenceTest;
+};
+
 // What a module showed the user, in order.
 struct Event {
   enum class Kind { Console, Message, Question };
   Kind kind = Kind::Console;
   std::string text;
   bool answer = false;  // questions: answered yes
+};
+
+class EventLog {
+ public:
+  explicit EventLog(std::ostream* echo) : echo_(echo) {}
+  // Keeps the event, and writes it to the echo as a line ("[console] TEXT", line breaks as \n).
+  void Record(Event event);
+  const std::vector<Event>& All() const { return events_; }
+  std::vector<std::string> Texts(Event::Kind kind) const;
+  void Clear() { events_.clear(); }
+
+ private:
+  std::ostream* echo_;
+  std::vector<Event> events_;
 };
 
 // What a module did to a node, in order: renames, dirty marks, messages.
@@ -80,40 +102,33 @@ struct ObjectType {
   std::filesystem::path moduleFolder;  // of the module that registered it
 };
 
-struct StaticDescription;  // resources.h
+struct StaticDescription;  // the parameters of a description resource (resources/resourceset.h)
 
-// One entry of an object's description as the attribute editor would show it.
-struct ShownEntry {
-  int32_t id = 0;
-  int32_t dataType = 0;
-  int32_t parent = 0;
-  std::string label;
-  std::shared_ptr<VtContainer> attributes;  // the attribute container, by key
+// The object types and descriptions modules registered, and the module being called.
+class TypeRegistry {
+ public:
+  const std::vector<ObjectType>& All() const { return types_; }
+  const ObjectType* Find(int32_t id) const;
+  void Add(ObjectType type) { types_.push_back(std::move(type)); }
+  // The types a module registered, forgotten with their descriptions.
+  void Forget(const std::filesystem::path& moduleFolder);
+
+  // The static description registered for a type; null when none.
+  const StaticDescription* Description(int32_t typeId) const;
+  void AddDescription(int32_t typeId, std::shared_ptr<const StaticDescription> description);
+
+  // The folder of the module being called; its res folder answers PluginResourceFolder.
+  const std::filesystem::path& ModuleFolder() const { return moduleFolder_; }
+  void SetModuleFolder(std::filesystem::path folder) { moduleFolder_ = std::move(folder); }
+
+ private:
+  std::vector<ObjectType> types_;
+  std::map<int32_t, std::shared_ptr<const StaticDescription>> descriptions_;
+  std::filesystem::path moduleFolder_;
 };
 
-// An object's description as the host got it.
-struct Description {
-  bool answer = false;  // what the object's description operation answered
-  int32_t flags = 0;
-  bool complete = false;  // the object set VT_DESCRIPTION_LOADED; otherwise the host shows the static part
-  std::vector<ShownEntry> entries;
-  const ShownEntry* Find(int32_t id) const;
-};
-
-// A value an object wrote into its stored block.
-using StoredValue = std::variant<int32_t, VtVector>;
-
-struct HostOptions {
-  int32_t interfaceVersion = kCurrentInterfaceVersion;
-  bool answerYes = false;          // how questions are answered
-  bool refuseRegistration = false;  // RegisterObject answers false
-  std::ostream* log = nullptr;     // where events are echoed as lines; null: not echoed
-  // Called with the path after each existence test, for tests of files that change meanwhile.
-  std::function<void(const std::string& path)> afterExistenceTest;
-};
-
-// The one live host of the process: the C tables reach it through a global, so only one exists
-// at a time.
+// The one live host of the process: the C tables behind the interface record reach it through a
+// global, so only one exists at a time.
 class Host {
  public:
   explicit Host(HostOptions options = {});
@@ -121,45 +136,25 @@ class Host {
   Host(const Host&) = delete;
   Host& operator=(const Host&) = delete;
 
-  static Host* Current();
-
-  const VtHostInterface* Interface() const { return &record_; }
   HostOptions& Options() { return options_; }
   FaultInjector& Faults() { return faults_; }
-
-  const std::vector<Event>& Events() const { return events_; }
-  std::vector<std::string> Texts(Event::Kind kind) const;
-  void ClearEvents() { events_.clear(); }
-  void Record(Event event);
-
-  const std::vector<ObjectType>& ObjectTypes() const { return objectTypes_; }
-  const ObjectType* FindObjectType(int32_t id) const;
-  void AddObjectType(ObjectType type) { objectTypes_.push_back(std::move(type)); }
-  // Frees every object of the types a module registered, and forgets the types: called before
-  // the module is unloaded.
-  void ForgetModule(const std::filesystem::path& moduleFolder);
-  // Descriptions registered by id.
-  std::map<int32_t, std::shared_ptr<const StaticDescription>>& Descriptions() { return descriptions_; }
-  const std::map<int32_t, std::shared_ptr<const StaticDescription>>& Descriptions() const { return descriptions_; }
-
-  // The folder of the module being called; its res folder answers PluginResourceFolder.
-  const std::filesystem::path& ModuleFolder() const { return moduleFolder_; }
-  void SetModuleFolder(std::filesystem::path folder) { moduleFolder_ = std::move(folder); }
+  EventLog& Events() { return events_; }
+  const EventLog& Events() const { return events_; }
+  TypeRegistry& Types() { return types_; }
+  const TypeRegistry& Types() const { return types_; }
+  // The files the run reads, which no output may replace, and the writing of every output.
+  RunFiles& Files() { return files_; }
+  const RunFiles& Files() const { return files_; }
 
   // Bare nodes owned by the host, for modules to name, mark and message.
   VtNode* NewNode(const std::string& name = {});
   // Frees the node, and its object data when it has some.
   void DeleteNode(VtNode* node);
   VtNode* FindNode(uint64_t serial) const;
-  static std::string NodeName(const VtNode* node);
-  static VtContainer* NodeParameters(VtNode* node);
-  static const std::vector<NodeEvent>& NodeEvents(const VtNode* node);
-  static int32_t NodeType(const VtNode* node);
-  // Whether the host lends the node's object a parameter container (tests take it away).
-  static void SetHasParameters(VtNode* node, bool has);
-  static int32_t LastExecuteResult(const VtNode* node);
+  // Frees every object of the types a module registered, and forgets the types: called before the
+  // module is unloaded.
+  void ForgetModule(const std::filesystem::path& moduleFolder);
 
-  // Documents and what they hold (scene.cpp).
   VtDocument* NewDocument();
   void CloseDocument(VtDocument* document);  // frees its nodes
   std::vector<VtNode*> Nodes(const VtDocument* document) const;
@@ -170,51 +165,18 @@ class Host {
   VtNode* CreateMaterial(VtDocument* document, const std::string& name, const VtVector& colour);
   // A new object of the same type, initialised, its parameters copied, then the object's copy.
   VtNode* Duplicate(VtNode* node, const std::string& name);
+
   // A user edit: the value is stored, then the object hears message 17.
   bool SetParameter(VtNode* node, int32_t id, const Value& value);
   // A button press: message 18.
   bool Press(VtNode* node, int32_t id);
+  // The message is recorded on the node, then handed to its object; the object's answer.
   bool SendMessage(VtNode* node, int32_t type, void* data);
+  // An animation track on a parameter; false when it has one.
+  bool AddTrack(VtNode* node, int32_t id);
   // Adds every object to the execution list, executes the list by priority, then asks every
   // generator for its hierarchy and keeps what it returns as the object's cache.
   void Evaluate(VtDocument* document);
-  // The hierarchy the host keeps for a generator object (null when none), and how many times
-  // the object has been asked for one.
-  static const VtNode* Hierarchy(const VtNode* object);
-  // The object's parameters as they were when that hierarchy was built (null when none is kept).
-  static const VtContainer* HierarchyParameters(const VtNode* object);
-  static int32_t BuildCount(const VtNode* object);
-  // Objects and tags a module made and neither inserted, returned nor freed (generators.cpp).
-  static size_t LooseObjects();
-  // The object's description, as the attribute editor asks for it (description.cpp).
-  Description Describe(VtNode* node, const int32_t* requestedId = nullptr);
-  // The whole description as the attribute editor shows it: built as Describe builds it, but only
-  // again when a value the last build read has changed since (or that build wrote defaults, was
-  // refused memory or was incomplete), so a script's edits on an object with many rows do not each
-  // rebuild thousands of entries. Valid until the next call for the node or the node's deletion.
-  const Description& ShownDescription(VtNode* node);
-  bool IsEnabled(VtNode* node, int32_t id);
-  // Animation tracks on parameters.
-  bool AddTrack(VtNode* node, int32_t id);
-  static bool HasTrack(const VtNode* node, int32_t id);
-  // Document files (documentfile.cpp).
-  bool SaveDocument(const VtDocument* document, const std::filesystem::path& file, std::string* error);
-  // The document, with message 1001078 (sub-type 1001) sent to every object; null with a reason.
-  VtDocument* OpenDocument(const std::filesystem::path& file, std::string* error);
-  // What the object writes into a stored document, value by value.
-  std::vector<StoredValue> StoredBlock(VtNode* node);
-  // Has the object read a stored block of these bytes (EncodeStoredBlock makes well-formed ones).
-  bool ReadStoredBlock(VtNode* node, const std::vector<uint8_t>& block, int32_t level = 0);
-  static std::vector<uint8_t> EncodeStoredBlock(const std::vector<StoredValue>& values);
-
-  // The files the run reads, which no output may replace: the module file and its res folder,
-  // every file the module looked up and found, and what the program adds (a script). what names
-  // the input in the reason an output is refused.
-  void AddInput(const std::filesystem::path& file, const std::string& what);
-  void AddInputFolder(const std::filesystem::path& folder, const std::string& what);
-  // Every output file is written here: bytes as the whole of file, replaced whole or not at all
-  // (base/outputfiles.h); false with the reason when file names an input or cannot be written.
-  bool WriteOutput(const std::filesystem::path& file, std::string_view bytes, std::string* error) const;
 
   // Blocks handed out by the Mm table and not yet freed.
   int64_t LiveBlocks() const { return liveBlocks_; }
@@ -223,59 +185,32 @@ class Host {
  private:
   HostOptions options_;
   FaultInjector faults_;
-  VtHostInterface record_{};
-  std::vector<Event> events_;
-  std::vector<ObjectType> objectTypes_;
-  std::map<int32_t, std::shared_ptr<const StaticDescription>> descriptions_;
-  std::filesystem::path moduleFolder_;
+  EventLog events_;
+  TypeRegistry types_;
+  RunFiles files_;
   int64_t liveBlocks_ = 0;
-  struct Input {
-    ResolvedName name;  // as it resolved when the run read it
-    std::string what;
-    bool folder = false;  // everything inside it is an input
-  };
-  std::vector<Input> inputs_;
-  void RememberInput(const std::filesystem::path& file, const std::string& what, bool folder);
   std::vector<std::unique_ptr<VtNode, void (*)(VtNode*)>> nodes_;
   std::vector<std::unique_ptr<VtDocument, void (*)(VtDocument*)>> documents_;
   uint64_t nextSerial_ = 1;
 };
 
-// A module loaded from its file, called through its entry.
-class Module {
- public:
-  // Null with a reason in *error when the file is not a regular file, cannot be loaded or exports
-  // no entry.
-  static std::unique_ptr<Module> Load(Host& host, const std::filesystem::path& file, std::string* error);
-  ~Module();
-  Module(const Module&) = delete;
-  Module& operator=(const Module&) = delete;
-
-  int32_t Call(int32_t action, void* p1 = nullptr, void* p2 = nullptr, void* p3 = nullptr);
-  // Action 1 with this host's record and the module's folder as its location.
-  int32_t Init();
-  // Action 1 with a chosen record and location (null allowed).
-  int32_t Init(const VtHostInterface* record, const std::filesystem::path* location);
-  int32_t Message(int32_t id, void* data = nullptr);
-  int32_t Start();
-  int32_t End();
-  // The host application's order: 1, then 6 with message 1 and 2 unless 1 was refused. True when
-  // each step answered success; otherwise false with the first step that did not in *error.
-  bool StartUp(std::string* error = nullptr);
-
-  const std::filesystem::path& File() const { return file_; }
-  const std::filesystem::path& Folder() const { return folder_; }
-
- private:
-  Module(Host& host, void* library, VtEntry entry, std::filesystem::path file);
-  Host& host_;
-  void* library_ = nullptr;
-  VtEntry entry_ = nullptr;
-  std::filesystem::path file_;
-  std::filesystem::path folder_;
-};
-
-// The file name of the vantor module in a plug-in folder on this platform ("vantor.so", ...).
-std::string ModuleFileName(const std::string& base);
+// What the host holds of a node; each answers the empty value for null.
+std::string NodeName(const VtNode* node);
+VtContainer* NodeParameters(VtNode* node);
+const std::vector<NodeEvent>& NodeEvents(const VtNode* node);
+int32_t NodeType(const VtNode* node);
+bool HasTrack(const VtNode* node, int32_t id);
+// Whether the host lends the node's object a parameter container (tests take it away).
+void SetHasParameters(VtNode* node, bool has);
+// What the object's execute step answered at the last evaluation.
+int32_t LastExecuteResult(const VtNode* node);
+// The hierarchy the host keeps for a generator object (null when none), and how many times the
+// object has been asked for one.
+const VtNode* Hierarchy(const VtNode* object);
+int32_t BuildCount(const VtNode* object);
+// The object's parameters as they were when that hierarchy was built (null when none is kept).
+const VtContainer* HierarchyParameters(const VtNode* object);
+// Objects and tags a module made and neither inserted, returned nor freed.
+size_t LooseObjects();
 
 }  // namespace vthost

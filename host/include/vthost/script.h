@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "vthost/host.h"
+#include "vthost/module.h"
 
 namespace vthost {
 
@@ -64,6 +65,8 @@ class ScriptRunner {
   bool RunCommand(const std::string& line);
   VtNode* Object(const std::string& name);
   VtNode* Material(const std::string& name);
+  // Whether a name is given to an object or a material already: the line fails then.
+  bool Taken(const std::string& name);
   // The id of the object's parameter of that name when the object shows it as that data type;
   // otherwise 0, and the line fails saying what it is instead of the needed ("a button").
   int32_t ParameterOfType(VtNode* node, const std::string& name, int32_t dataType, const std::string& needed);

@@ -5,6 +5,7 @@
 
 #include "export/gltfdocument.h"
 #include "vthost/export.h"
+#include "vthost/molecule.h"
 
 namespace vthost {
 namespace {
@@ -19,8 +20,8 @@ bool GlbOf(const Host& host, const VtNode* root, const VtContainer* parameters, 
   if (const std::optional<Unwritable> found = FirstUnwritable(document)) {
     // no file rather than one that readers refuse (glTF numbers are 32-bit floats)
     if (error && found->colourSource.empty()) {
-      *error = "'" + found->object + "' lies beyond what glTF's 32-bit floats hold (is a parameter such as " +
-               "MOLOBJ_POSITION_SCALE or MOLOBJ_BOND_RADIUS too large?): nothing written";
+      *error = "'" + found->object + "' lies beyond what glTF's 32-bit floats hold (" +
+               std::string(molecule::kScaleQuestion) + " or MOLOBJ_BOND_RADIUS too large?): nothing written";
     } else if (error) {
       *error = "'" + found->object + "' has a colour that is not a finite number, from " + found->colourSource +
                ": nothing written";
@@ -37,7 +38,7 @@ bool WriteGltf(const Host& host, const VtNode* root, const std::filesystem::path
                const VtContainer* parameters) {
   std::string glb;
   if (!GlbOf(host, root, parameters, &glb, error)) return false;  // an existing file stays as it is
-  return host.WriteOutput(file, glb, error);
+  return host.Files().WriteOutput(file, glb, error);
 }
 
 bool WriteGltf(const Host& host, const VtNode* root, std::ostream& out, std::string* error,

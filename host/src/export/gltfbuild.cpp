@@ -23,17 +23,11 @@
 #include "export/roles.h"
 #include "export/vertices.h"
 #include "scene/meshes.h"
-#include "scene/resources.h"
 #include "vthost/molecule.h"
 
 namespace vthost {
 namespace {
 
-constexpr int32_t kSplineInterpolation = 1001;
-constexpr int32_t kSplineClosed = 1002;
-constexpr int32_t kSplineIntermediate = 1003;
-constexpr int32_t kSweepStartCap = 2999;
-constexpr int32_t kSweepEndCap = 3000;
 constexpr double kXrayAlpha = 0.5;
 
 // glTF's numeric codes.
@@ -61,11 +55,11 @@ std::string TubeKey(const VtNode& sweep, const VtNode& profile) {
   add(&profile.spline->type, sizeof(int32_t));
   for (const VtVector& point : profile.spline->points) add(&point, sizeof point);
   for (const VtTangent& tangent : profile.spline->tangents) add(&tangent, sizeof tangent);
-  for (const int32_t id : {kSplineInterpolation, kSplineClosed, kSplineIntermediate}) {
+  for (const int32_t id : {VT_SPLINE_INTERPOLATION, VT_SPLINE_CLOSED, VT_SPLINE_INTERMEDIATE_POINTS}) {
     const double value = FloatOf(&profile.parameters, id, BoolOf(&profile.parameters, id, false) ? 1.0 : 0.0);
     add(&value, sizeof value);
   }
-  for (const int32_t id : {kSweepStartCap, kSweepEndCap}) {
+  for (const int32_t id : {VT_SWEEP_START_CAP, VT_SWEEP_END_CAP}) {
     const int32_t value = Int32Of(&sweep.parameters, id, 0);
     add(&value, sizeof value);
   }
@@ -129,7 +123,7 @@ struct MaterialKey {
 class Builder {
  public:
   Builder(const Host& host, const VtContainer* parameters)
-      : host_(host), parameters_(parameters), bonds_(BondLooksOf(parameters)) {}
+      : host_(host), parameters_(parameters), bonds_(molecule::BondLooksOf(parameters)) {}
 
   // The node and what is below it; -1 when none of it draws anything.
   int AddNode(const VtNode& node) {
@@ -223,13 +217,10 @@ class Builder {
   std::string ColourSource(const Role& role, const VtVector& colour) const {
     if (role.kind == RoleKind::Linked) return "the material '" + role.name + "'";
     if (parameters_ == nullptr) return "its display colour";
-    const auto& descriptions = host_.Descriptions();
-    const auto found = descriptions.find(molecule::kType);
-    for (const auto& [id, value] : parameters_->values) {
-      const VtVector* held = std::get_if<VtVector>(&value);
-      if (held == nullptr || std::memcmp(held, &colour, sizeof colour) != 0) continue;
-      const DescriptionEntry* entry = found != descriptions.end() && found->second ? found->second->Find(id) : nullptr;
-      return entry && !entry->name.empty() ? entry->name : "parameter " + std::to_string(id);
+    for (const molecule::NamedParameter& parameter : molecule::kColourParameters) {
+      const Value* value = Lookup(parameters_, parameter.id);
+      const VtVector* held = value ? std::get_if<VtVector>(value) : nullptr;
+      if (held != nullptr && std::memcmp(held, &colour, sizeof colour) == 0) return std::string(parameter.name);
     }
     return "its display colour";
   }
@@ -352,7 +343,7 @@ class Builder {
 
   const Host& host_;
   const VtContainer* parameters_;
-  const std::optional<BondLooks> bonds_;
+  const std::optional<molecule::BondLooks> bonds_;
   GltfDocument document_;
   std::unordered_map<std::string, GltfGeometry> geometries_;
   std::map<std::pair<int, int>, int> meshIndex_;

@@ -5,7 +5,7 @@
 #include <type_traits>
 #include <variant>
 
-#include "scene/resources.h"
+#include "resources/resourceset.h"
 #include "vthost/export.h"
 
 namespace vthost {
@@ -32,9 +32,11 @@ std::string ValueText(const Value& value) {
 }
 
 std::string TypeText(const DescriptionEntry& entry) {
-  if (entry.type == "int") return entry.choices.empty() ? "integer" : "choice";
-  if (entry.type == "filename") return "file name";
-  return entry.type;
+  switch (entry.kind) {
+    case EntryKind::Int: return entry.choices.empty() ? "integer" : "choice";
+    case EntryKind::Filename: return "file name";
+    default: return std::string(NameOf(entry.kind).name);
+  }
 }
 
 std::string RangeText(const DescriptionEntry& entry) {
@@ -55,7 +57,7 @@ std::string ParameterTable(const StaticDescription& description) {
   std::ostringstream table;
   table << "| parameter | id | type | default | range | what it does |\n|---|---|---|---|---|---|\n";
   for (const DescriptionEntry& entry : description.entries) {
-    if (entry.type == "group") continue;
+    if (entry.kind == EntryKind::Group) continue;
     table << "| `" << entry.name << "` | " << entry.id << " | " << TypeText(entry) << " | "
           << ValueText(entry.defaultValue) << " | " << RangeText(entry) << " | " << entry.help << " |\n";
   }

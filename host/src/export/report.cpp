@@ -52,7 +52,7 @@ void WriteValue(JsonWriter& out, const Host& host, const Value& value) {
         } else if constexpr (std::is_same_v<T, LinkValue>) {
           const VtNode* target = held.node ? host.FindNode(held.node) : nullptr;
           if (target) {
-            out.String(Host::NodeName(target));
+            out.String(NodeName(target));
           } else {
             out.Null();
           }
@@ -95,7 +95,7 @@ void WriteTag(JsonWriter& out, const Host& host, const VtTag& tag) {
     out.PlainKey("material");
     const VtNode* material = tag.material ? host.FindNode(tag.material) : nullptr;
     if (material) {
-      out.String(Host::NodeName(material));
+      out.String(NodeName(material));
     } else {
       out.Null();
     }
@@ -258,7 +258,7 @@ namespace {
 
 void WriteReport(JsonWriter& out, const Host& host, const VtNode* object,
                  std::optional<std::string>* holder = nullptr) {
-  const VtNode* root = Host::Hierarchy(object);
+  const VtNode* root = Hierarchy(object);
   int64_t atoms = 0, bonds = 0;
   if (root) Count(*root, &atoms, &bonds);
   out.BeginObject();
@@ -268,7 +268,7 @@ void WriteReport(JsonWriter& out, const Host& host, const VtNode* object,
   out.Integer(bonds);
   out.PlainKey("console");
   out.BeginArray();
-  for (const Event& event : host.Events()) {
+  for (const Event& event : host.Events().All()) {
     if (event.kind == Event::Kind::Console) out.String(event.text);
   }
   out.EndArray();
@@ -276,13 +276,13 @@ void WriteReport(JsonWriter& out, const Host& host, const VtNode* object,
   WriteHierarchy(out, host, root, holder);
   out.PlainKey("messages");
   out.BeginArray();
-  for (const Event& event : host.Events()) {
+  for (const Event& event : host.Events().All()) {
     if (event.kind != Event::Kind::Console) out.String(event.text);
   }
   out.EndArray();
   out.PlainKey("name");
   if (object) {
-    out.String(Host::NodeName(object));
+    out.String(NodeName(object));
   } else {
     out.Null();
   }
@@ -298,16 +298,16 @@ std::string ReportText(const Host& host, const VtNode* object) {
 }
 
 bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, std::string* error) {
-  std::string ignored;
-  if (error == nullptr) error = &ignored;
   JsonWriter out(&stream);
   std::optional<std::string> holder;
   WriteReport(out, host, object, &holder);
   if (!out.Flush()) return *error = "cannot write the report", false;
   if (!out.NonFinite()) return true;
   const std::string& key = out.NonFiniteKey();
+  // a colour that is not finite comes from a document, any other number from scaling
+  const std::string question = key == "color" ? "" : " (" + std::string(molecule::kScaleQuestion) + " too large?)";
   *error = "the report holds a number that is not finite" + (key.empty() ? std::string() : ", in \"" + key + "\"") +
-           (holder ? " of '" + *holder + "'" : std::string());
+           (holder ? " of '" + *holder + "'" : std::string()) + question;
   return false;
 }
 

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <string_view>
 
-#include "vthost/molecule.h"
 
 namespace vthost {
 namespace {
@@ -22,7 +21,7 @@ std::optional<double> ProfileRadius(const VtNode& sweep) {
   return std::hypot(first.x, first.y);
 }
 
-int32_t BondOrder(const VtNode& sweep, const std::optional<BondLooks>& bonds) {
+int32_t BondOrder(const VtNode& sweep, const std::optional<molecule::BondLooks>& bonds) {
   const std::optional<double> radius = ProfileRadius(sweep);
   if (!bonds || !radius || !sweep.display.set) return 0;
   for (size_t i = 0; i < bonds->radius.size(); ++i) {
@@ -37,35 +36,14 @@ int32_t BondOrder(const VtNode& sweep, const std::optional<BondLooks>& bonds) {
 
 }  // namespace
 
-std::optional<BondLooks> BondLooksOf(const VtContainer* parameters) {
-  const auto number = [&](int32_t id) -> std::optional<double> {
-    const Value* value = Lookup(parameters, id);
-    if (value == nullptr || !std::holds_alternative<double>(*value)) return std::nullopt;
-    return std::get<double>(*value);
-  };
-  const std::optional<double> radius = number(molecule::kBondRadius);
-  const std::optional<double> doubleFactor = number(molecule::kDoubleBondFactor);
-  const std::optional<double> tripleFactor = number(molecule::kTripleBondFactor);
-  if (!radius || !doubleFactor || !tripleFactor) return std::nullopt;
-  BondLooks looks;
-  // as the molecule object sizes them: orders 2 and 4 (aromatic) alike
-  looks.radius = {*radius, *radius * *doubleFactor, *radius * *tripleFactor, *radius * *doubleFactor};
-  for (int32_t i = 0; i < 4; ++i) {
-    const Value* colour = Lookup(parameters, molecule::kFirstBondColour + i);
-    if (colour == nullptr || !std::holds_alternative<VtVector>(*colour)) return std::nullopt;
-    looks.colour[static_cast<size_t>(i)] = std::get<VtVector>(*colour);
-  }
-  return looks;
-}
-
-Role RoleOf(const Host& host, const VtNode& node, const std::optional<BondLooks>& bonds) {
+Role RoleOf(const Host& host, const VtNode& node, const std::optional<molecule::BondLooks>& bonds) {
   Role role;
   // of several texture tags the one furthest from the head lies over the others
   for (auto tag = node.tags.rbegin(); tag != node.tags.rend(); ++tag) {
     if (!*tag || (*tag)->type != VT_TAG_TEXTURE || (*tag)->material == 0) continue;
     if (const VtNode* material = host.FindNode((*tag)->material)) {
       role.kind = RoleKind::Linked;
-      role.name = Host::NodeName(material);
+      role.name = NodeName(material);
       role.material = material->serial;
       return role;
     }

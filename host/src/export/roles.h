@@ -4,12 +4,12 @@
 // glTF export gives each role a material of its own.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 
 #include "scene/model.h"
+#include "vthost/molecule.h"
 
 namespace vthost {
 
@@ -24,19 +24,11 @@ struct Role {
   int32_t order = 0;      // Bond: 1 to 4, or 0
 };
 
-// The radius and colour a molecule object gives bonds of each order (1 to 4).
-struct BondLooks {
-  std::array<double, 4> radius{};
-  std::array<VtVector, 4> colour{};
-};
-
-// From the parameters a molecule object was built with; none when they are not all there.
-std::optional<BondLooks> BondLooksOf(const VtContainer* parameters);
-
 // The role of a generated object. A texture tag's material, when it still exists, decides first;
-// then polygon objects are nuclei (named "<symbol> nucleus") or atoms, and sweeps are bonds,
-// whose order is the first whose radius and colour match the sweep's profile and display colour.
-// Orders built with the same radius and colour cannot be told apart and take the lowest order.
-Role RoleOf(const Host& host, const VtNode& node, const std::optional<BondLooks>& bonds);
+// then polygon objects are nuclei (molecule::IsNucleusName) or atoms, and sweeps are bonds, whose
+// order is the first whose looks (molecule::BondLooksOf the parameters the object was built with)
+// match the sweep's profile radius and display colour. Orders built with the same radius and colour
+// cannot be told apart and take the lowest order.
+Role RoleOf(const Host& host, const VtNode& node, const std::optional<molecule::BondLooks>& bonds);
 
 }  // namespace vthost

@@ -1,5 +1,5 @@
 // Parameter containers, id to value: lookups, stores, copies and the host's conversions between
-// number types, with the watch that tells which ids a description build read.
+// number types.
 #include <cmath>
 #include <limits>
 
@@ -7,8 +7,6 @@
 
 namespace vthost {
 namespace {
-
-ContainerWatch* g_watch = nullptr;
 
 // Float to Int32 truncates toward zero and saturates; NaN reads as 0.
 int32_t Truncate(double value) {
@@ -22,25 +20,18 @@ int32_t Truncate(double value) {
 
 const Value* Lookup(const VtContainer* container, int32_t id) {
   if (container == nullptr) return nullptr;
-  if (g_watch != nullptr && container == g_watch->container) g_watch->reads.push_back(id);
   const auto found = container->values.find(id);
   return found == container->values.end() ? nullptr : &found->second;
 }
 
 bool StoreValue(VtContainer* container, int32_t id, Value value) {
   if (container == nullptr || !CurrentHost().Faults().Allow(AllocKind::Container)) return false;
-  if (g_watch != nullptr && container == g_watch->container && !g_watch->written) {
-    const auto held = container->values.find(id);
-    g_watch->written = held == container->values.end() || !(held->second == value);
-  }
   container->values[id] = std::move(value);
   return true;
 }
 
 bool RemoveValue(VtContainer* container, int32_t id) {
-  if (container == nullptr || container->values.erase(id) == 0) return false;
-  if (g_watch != nullptr && container == g_watch->container) g_watch->written = true;
-  return true;
+  return container != nullptr && container->values.erase(id) > 0;
 }
 
 int32_t Int32Of(const VtContainer* container, int32_t id, int32_t fallback) {
@@ -89,12 +80,6 @@ VtContainer* CopyContainer(const VtContainer& source) {
     }
   }
   return copy;
-}
-
-ContainerWatch* WatchContainer(ContainerWatch* watch) {
-  ContainerWatch* previous = g_watch;
-  g_watch = watch;
-  return previous;
 }
 
 std::vector<int32_t> Ids(const VtContainer* container) {

@@ -1,6 +1,6 @@
 // The scene the host keeps: its own definitions of the opaque values that cross the interface
-// (nodes, documents, containers, strings, file names, tags, streams), and the functions every part
-// of the host uses on them.
+// (nodes, documents, containers, strings, file names, tags), and the functions every part of the
+// host uses on them.
 #pragma once
 
 #include <cstdint>
@@ -83,34 +83,43 @@ struct DisplayColour {
 using NodePtr = std::unique_ptr<VtNode, void (*)(VtNode*)>;
 NodePtr OwnNode(VtNode* node);
 
-// A description as last shown, with what its build read from the node's parameters.
-struct ShownDescriptionCache {
-  Description description;
-  const StaticDescription* staticPart = nullptr;  // the registered part it was built on
-  // each id the build read, with its value as the build left it (none: the id was absent)
-  std::vector<std::pair<int32_t, std::optional<Value>>> reads;
-  bool reusable = false;  // the build read only, completed, and was refused nothing
+// The module's side of an object of a registered type.
+struct ModuleSide {
+  const VtObjectClass* operations = nullptr;
+  void* data = nullptr;  // null for nodes of no registered type, and once freed
+  int32_t lastExecuteResult = 0;
+  int describing = 0;  // description builds under way (an object may describe itself again)
+};
+
+// A generator's cache: the hierarchy of its last build and what happened since.
+struct GeneratorCache {
+  NodePtr hierarchy{nullptr, nullptr};
+  bool dirty = true;              // marked dirty with VT_DIRTY_DATA
+  bool parametersChanged = true;  // by the user
+  int32_t builds = 0;
+  // The parameters as they were when the hierarchy was built: what it was built with, even after
+  // later edits.
+  VtContainer builtWith;
 };
 
 }  // namespace vthost
 
-// A node of the host's scene: a name, parameters, the record of what was done to it, and for
-// objects of a registered type the module's data behind it.
+// A node of the host's scene: an object of a registered type or a material in a document, a bare
+// node a test made, or an object a generator made.
 struct VtNode {
   uint64_t serial = 0;
   std::string name;
+  int32_t type = 0;  // a registered object type, VT_OBJECT_MATERIAL, a generated object's type, or 0
   VtContainer parameters;
+  bool hasParameters = true;  // a node without a parameter container, for tests
   std::vector<vthost::NodeEvent> events;
-  int32_t type = 0;  // registered object type, vthost::kMaterialType, or 0 for a bare node
-  const VtObjectClass* operations = nullptr;
-  void* data = nullptr;
+
+  // Nodes of a document.
   VtDocument* document = nullptr;
   std::vector<std::unique_ptr<VtTrack>> tracks;
   VtVector colour{0.0, 0.0, 0.0};  // materials
-  int describing = 0;              // depth of description builds under way
-  std::unique_ptr<vthost::ShownDescriptionCache> shownDescription;
-  bool hasParameters = true;       // a node without a parameter container, for tests
-  int32_t lastExecuteResult = 0;
+  vthost::ModuleSide module;        // objects of a registered type
+  vthost::GeneratorCache generator;
 
   // Generated objects: a hierarchy owned by its parent (the root by the generator's cache).
   VtNode* parent = nullptr;
@@ -122,29 +131,11 @@ struct VtNode {
   // Polygon objects: shared, as every object made from the same primitive settings has the same.
   std::shared_ptr<const vthost::Mesh> mesh;
   std::optional<vthost::SplineData> spline;
-  int32_t updates = 0;  // update messages received
-
-  // Generators: the hierarchy of the last build and what happened since.
-  vthost::NodePtr cache{nullptr, nullptr};
-  bool dirtySinceBuild = true;       // marked dirty with VT_DIRTY_DATA
-  bool parametersSinceBuild = true;  // parameters changed by the user
-  int32_t builds = 0;
-  // The parameters as they were when the kept hierarchy was built: what it was built with, even
-  // after later edits.
-  VtContainer builtWith;
 };
 
 // The nodes of a document in creation order, objects and materials alike.
 struct VtDocument {
   std::vector<VtNode*> nodes;
-};
-
-// An object's own block in a document, written or read value by value.
-struct VtStream {
-  std::vector<uint8_t>* out = nullptr;  // writing
-  const uint8_t* in = nullptr;          // reading
-  size_t size = 0;
-  size_t position = 0;
 };
 
 struct VtBuildContext {
@@ -163,9 +154,6 @@ struct VtExecList {
 };
 
 namespace vthost {
-
-// The host type of materials: named nodes with a colour.
-constexpr int32_t kMaterialType = 5702;
 
 // Each answers null when the fault injector refuses the allocation (text.cpp, containers.cpp).
 VtString* NewString(std::string_view text);
@@ -192,22 +180,11 @@ int32_t Int32Of(const VtContainer* container, int32_t id, int32_t fallback);
 double FloatOf(const VtContainer* container, int32_t id, double fallback);
 bool BoolOf(const VtContainer* container, int32_t id, bool fallback);
 
-// While a watch is set, lookups record the ids read from its container and stores whether a value
-// in it was changed (storing the value already held changes nothing). Answers the previous watch,
-// to be set again afterwards.
-struct ContainerWatch {
-  const VtContainer* container = nullptr;
-  std::vector<int32_t> reads;
-  bool written = false;
-};
-ContainerWatch* WatchContainer(ContainerWatch* watch);
-
 // Value type code (VT_VALUE_*) of a value.
 int32_t TypeCode(const Value& value);
 
-// The tables of the interface record, put into it (tables/record.cpp).
-void AssembleRecord(VtHostInterface* record);
-
+// Whether the node is an object of a registered type whose module data is there.
+inline bool HasModuleData(const VtNode* node) { return node != nullptr && node->module.data != nullptr; }
 // Points PluginResourceFolder at the module behind the node's type, before the host calls it.
 void EnterModuleOf(const VtNode* node);
 // Hands a message to the node's object (no record kept); true when it has none.
@@ -223,13 +200,6 @@ bool TakeLooseTag(VtTag* tag);
 void BuildHierarchies(VtDocument* document);
 // Frees what modules made and left loose; the host's last act.
 void ReleaseLooseObjects();
-
-// An object's block holds tagged values ('I' + i32, 'V' + 3 f64): a read finds the tag it wants
-// at the stream's position or fails, leaving the position as it was (documentfile.cpp).
-bool ReadBlockInt32(VtStream* stream, int32_t* value);
-bool WriteBlockInt32(VtStream* stream, int32_t value);
-bool ReadBlockVector(VtStream* stream, VtVector* value);
-bool WriteBlockVector(VtStream* stream, const VtVector* value);
 
 // The live host; the tables are only called while one exists.
 Host& CurrentHost();

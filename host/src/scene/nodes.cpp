@@ -1,5 +1,4 @@
-// The host's nodes: made, found, named and freed, with their tracks, and the module folder each
-// belongs to.
+// The host's nodes: made, found and freed, with their tracks, and what the host holds of each.
 #include <algorithm>
 
 #include "scene/model.h"
@@ -12,8 +11,8 @@ void DeleteNodeObject(VtNode* node) { delete node; }
 }  // namespace
 
 void EnterModuleOf(const VtNode* node) {
-  Host& host = CurrentHost();
-  if (const ObjectType* type = host.FindObjectType(node->type)) host.SetModuleFolder(type->moduleFolder);
+  TypeRegistry& types = CurrentHost().Types();
+  if (const ObjectType* type = types.Find(node->type)) types.SetModuleFolder(type->moduleFolder);
 }
 
 VtNode* Host::NewNode(const std::string& name) {
@@ -26,11 +25,11 @@ VtNode* Host::NewNode(const std::string& name) {
 
 void Host::DeleteNode(VtNode* node) {
   if (node == nullptr) return;
-  if (node->data != nullptr) {
+  if (HasModuleData(node)) {
     EnterModuleOf(node);
-    if (node->operations->Free) node->operations->Free(node->data, node);
-    node->operations->Destroy(node->data);
-    node->data = nullptr;
+    if (node->module.operations->Free) node->module.operations->Free(node->module.data, node);
+    node->module.operations->Destroy(node->module.data);
+    node->module.data = nullptr;
   }
   if (VtDocument* document = node->document) {
     auto& held = document->nodes;
@@ -47,16 +46,16 @@ VtNode* Host::FindNode(uint64_t serial) const {
   return nullptr;
 }
 
-std::string Host::NodeName(const VtNode* node) { return node ? node->name : std::string(); }
-
-VtContainer* Host::NodeParameters(VtNode* node) { return node ? &node->parameters : nullptr; }
-
-const std::vector<NodeEvent>& Host::NodeEvents(const VtNode* node) {
-  static const std::vector<NodeEvent> kNone;
-  return node ? node->events : kNone;
+void Host::ForgetModule(const std::filesystem::path& moduleFolder) {
+  // the objects are freed while their types still lead to the module
+  std::vector<VtNode*> doomed;
+  for (const auto& node : nodes_) {
+    const ObjectType* type = types_.Find(node->type);
+    if (type != nullptr && type->moduleFolder == moduleFolder) doomed.push_back(node.get());
+  }
+  for (VtNode* node : doomed) DeleteNode(node);
+  types_.Forget(moduleFolder);
 }
-
-int32_t Host::NodeType(const VtNode* node) { return node ? node->type : 0; }
 
 bool Host::AddTrack(VtNode* node, int32_t id) {
   if (node == nullptr || HasTrack(node, id)) return false;
@@ -64,25 +63,26 @@ bool Host::AddTrack(VtNode* node, int32_t id) {
   return true;
 }
 
-bool Host::HasTrack(const VtNode* node, int32_t id) {
+std::string NodeName(const VtNode* node) { return node ? node->name : std::string(); }
+
+VtContainer* NodeParameters(VtNode* node) { return node ? &node->parameters : nullptr; }
+
+const std::vector<NodeEvent>& NodeEvents(const VtNode* node) {
+  static const std::vector<NodeEvent> kNone;
+  return node ? node->events : kNone;
+}
+
+int32_t NodeType(const VtNode* node) { return node ? node->type : 0; }
+
+bool HasTrack(const VtNode* node, int32_t id) {
   return node != nullptr && std::any_of(node->tracks.begin(), node->tracks.end(),
                                         [id](const auto& track) { return track->id == id; });
 }
 
-void Host::ForgetModule(const std::filesystem::path& moduleFolder) {
-  std::vector<int32_t> types;
-  for (const ObjectType& type : objectTypes_) {
-    if (type.moduleFolder == moduleFolder) types.push_back(type.id);
-  }
-  std::vector<VtNode*> doomed;
-  for (const auto& node : nodes_) {
-    if (std::find(types.begin(), types.end(), node->type) != types.end()) doomed.push_back(node.get());
-  }
-  for (VtNode* node : doomed) DeleteNode(node);
-  objectTypes_.erase(std::remove_if(objectTypes_.begin(), objectTypes_.end(),
-                                    [&](const ObjectType& type) { return type.moduleFolder == moduleFolder; }),
-                     objectTypes_.end());
-  for (const int32_t id : types) descriptions_.erase(id);
+void SetHasParameters(VtNode* node, bool has) {
+  if (node) node->hasParameters = has;
 }
+
+int32_t LastExecuteResult(const VtNode* node) { return node ? node->module.lastExecuteResult : 0; }
 
 }  // namespace vthost

@@ -5,7 +5,8 @@
 
 #include "base/numbers.h"
 #include "scene/model.h"
-#include "scene/resources.h"
+#include "resources/resourceset.h"
+#include "vthost/description.h"
 #include "vthost/molecule.h"
 #include "vthost/script.h"
 
@@ -116,24 +117,11 @@ std::string DataTypeWithArticle(int32_t dataType) {
 }
 
 std::string DataTypeName(int32_t dataType) {
-  switch (dataType) {
-    case VT_DATATYPE_GROUP: return "group";
-    case VT_DATATYPE_INT32: return "int";
-    case VT_DATATYPE_FLOAT: return "float";
-    case VT_DATATYPE_STRING: return "string";
-    case VT_DATATYPE_LINK: return "link";
-    case VT_DATATYPE_BOOL: return "bool";
-    case VT_DATATYPE_BUTTON: return "button";
-    case VT_DATATYPE_VECTOR: return "vector";
-    case VT_DATATYPE_COLOUR: return "colour";
-    case VT_DATATYPE_FILENAME: return "filename";
-    default: return "unknown";
-  }
+  const EntryKindName* kind = FindEntryKind(dataType);
+  return kind ? std::string(kind->name) : "unknown";
 }
 
 int32_t FindParameterId(Host& host, VtNode* node, const std::string& name, std::string* error) {
-  std::string ignored;
-  if (error == nullptr) error = &ignored;
   int32_t id = 0;
   if (ParseInt32(name, &id) && id != 0) return id;
   const size_t bracket = name.find('[');
@@ -152,24 +140,21 @@ int32_t FindParameterId(Host& host, VtNode* node, const std::string& name, std::
     }
     return molecule::RowParameterId(row, *parameter);
   }
-  const auto& descriptions = host.Descriptions();
-  const auto found = descriptions.find(Host::NodeType(node));
-  const DescriptionEntry* entry =
-      found == descriptions.end() || !found->second ? nullptr : found->second->Find(name);
+  const StaticDescription* description = host.Types().Description(NodeType(node));
+  const DescriptionEntry* entry = description ? description->Find(name) : nullptr;
   if (entry == nullptr) *error = "unknown parameter '" + name + "'";
   return entry ? entry->id : 0;
 }
 
 int32_t ShownDataType(Host& host, VtNode* node, int32_t id) {
   // as the attribute editor shows the object before anyone edits it
-  const ShownEntry* entry = host.ShownDescription(node).Find(id);
+  const Description shown = Describe(host, node);
+  const ShownEntry* entry = shown.Find(id);
   return entry ? entry->dataType : RowDataType(id);
 }
 
 bool SetParameterFromText(Host& host, VtNode* node, const std::string& name, const std::string& text,
                           std::string* error) {
-  std::string ignored;
-  if (error == nullptr) error = &ignored;
   const int32_t id = FindParameterId(host, node, name, error);
   if (id == 0) return false;
   const std::string rest(Trim(text));

@@ -17,6 +17,8 @@
 #include "export/json.h"
 #include "scene/model.h"
 #include "script/parametertext.h"
+#include "vthost/description.h"
+#include "vthost/documents.h"
 #include "vthost/molecule.h"
 
 namespace vthost {
@@ -218,7 +220,7 @@ bool ScriptRunner::Print(const std::string& command, const std::string& text) {
 VtNode* ScriptRunner::Object(const std::string& name) {
   const auto named = names_.find(name);
   VtNode* node = named != names_.end() ? named->second : host_.FindByName(document_, name);
-  if (node == nullptr || Host::NodeType(node) == kMaterialType) {
+  if (node == nullptr || NodeType(node) == VT_OBJECT_MATERIAL) {
     Fail("no object named '" + name + "'");
     return nullptr;
   }
@@ -227,11 +229,17 @@ VtNode* ScriptRunner::Object(const std::string& name) {
 
 VtNode* ScriptRunner::Material(const std::string& name) {
   VtNode* node = host_.FindByName(document_, name);
-  if (node == nullptr || Host::NodeType(node) != kMaterialType) {
+  if (node == nullptr || NodeType(node) != VT_OBJECT_MATERIAL) {
     Fail("no material named '" + name + "'");
     return nullptr;
   }
   return node;
+}
+
+bool ScriptRunner::Taken(const std::string& name) {
+  if (names_.count(name) == 0 && host_.FindByName(document_, name) == nullptr) return false;
+  Fail("'" + name + "' exists already");
+  return true;
 }
 
 bool ScriptRunner::Load(const CommandWords& words) {
@@ -265,7 +273,7 @@ bool ScriptRunner::Unload(const CommandWords&) {
 }
 
 bool ScriptRunner::New(const CommandWords& words) {
-  if (names_.count(words[1]) || host_.FindByName(document_, words[1])) return Fail("'" + words[1] + "' exists already");
+  if (Taken(words[1])) return false;
   VtNode* node = host_.CreateObject(document_, molecule::kType, words[1]);
   if (node == nullptr) return Fail("the object could not be created");
   names_[words[1]] = node;
@@ -310,7 +318,7 @@ bool ScriptRunner::NewMaterial(const CommandWords& words) {
   if (!ParseFloat(words[2], &colour.x) || !ParseFloat(words[3], &colour.y) || !ParseFloat(words[4], &colour.z)) {
     return Usage(words[0]);
   }
-  if (names_.count(words[1]) || host_.FindByName(document_, words[1])) return Fail("'" + words[1] + "' exists already");
+  if (Taken(words[1])) return false;
   host_.CreateMaterial(document_, words[1], colour);
   return true;
 }
@@ -339,7 +347,7 @@ bool ScriptRunner::Delete(const CommandWords& words) {
 bool ScriptRunner::Copy(const CommandWords& words) {
   VtNode* node = Object(words[1]);
   if (node == nullptr) return false;
-  if (names_.count(words[2]) || host_.FindByName(document_, words[2])) return Fail("'" + words[2] + "' exists already");
+  if (Taken(words[2])) return false;
   VtNode* copy = host_.Duplicate(node, words[2]);
   if (copy == nullptr) return Fail("the copy failed");
   names_[words[2]] = copy;
@@ -354,57 +362,59 @@ bool ScriptRunner::Evaluate(const CommandWords&) {
 bool ScriptRunner::Describe(const CommandWords& words) {
   VtNode* node = Object(words[1]);
   if (node == nullptr) return false;
-  const Description& description = host_.ShownDescription(node);
+  const Description description = vthost::Describe(host_, node);
   json entries = json::array();
   for (const ShownEntry& entry : description.entries) {
     json shown = {{"id", entry.id},       {"label", entry.label},   {"type", DataTypeName(entry.dataType)},
-                  {"parent", entry.parent}, {"enabled", host_.IsEnabled(node, entry.id)}};
-    if (const Value* name = Lookup(entry.attributes.get(), 1); name && std::holds_alternative<std::string>(*name)) {
+                  {"parent", entry.parent}, {"enabled", IsEnabled(node, entry.id)}};
+    const Value* name = Lookup(entry.attributes.get(), VT_ATTRIBUTE_NAME);
+    if (name && std::holds_alternative<std::string>(*name)) {
       if (!std::get<std::string>(*name).empty()) shown["name"] = std::get<std::string>(*name);
     }
     entries.push_back(std::move(shown));
   }
-  const json printed = {{"name", Host::NodeName(node)}, {"complete", description.complete}, {"entries", entries}};
+  const json printed = {{"name", NodeName(node)}, {"complete", description.complete}, {"entries", entries}};
   return Print("describe", JsonText(printed));
 }
 
 bool ScriptRunner::Dump(const CommandWords& words) {
   VtNode* node = Object(words[1]);
   if (node == nullptr) return false;
-  const VtContainer* container = Host::NodeParameters(node);
+  const VtContainer* container = NodeParameters(node);
   const json parameters = ContainerJson(host_, container);
-  // the molecule object's block: a preset count, then five colours per preset
-  const std::vector<StoredValue> stored = host_.StoredBlock(node);
+  // the molecule object's block: a preset count, then the colours of each preset
+  constexpr size_t kColours = molecule::kColoursPerPreset;
+  const std::vector<StoredValue> stored = StoredBlock(node);
   json presets = json::array();
   if (!stored.empty() && std::holds_alternative<int32_t>(stored[0])) {
-    for (size_t first = 1; first + 5 <= stored.size(); first += 5) {
+    for (size_t first = 1; first + kColours <= stored.size(); first += kColours) {
       json preset = json::array();
-      for (size_t i = first; i < first + 5 && std::holds_alternative<VtVector>(stored[i]); ++i) {
+      for (size_t i = first; i < first + kColours && std::holds_alternative<VtVector>(stored[i]); ++i) {
         preset.push_back(VectorJson(std::get<VtVector>(stored[i])));
       }
       presets.push_back(std::move(preset));
     }
   }
   const Value* rows = Lookup(container, molecule::kRowCount);
-  return Print("dump", JsonText(json{{"name", Host::NodeName(node)},
+  return Print("dump", JsonText(json{{"name", NodeName(node)},
                                     {"rowCount", rows ? ValueJson(host_, *rows) : json(0)},
                                     {"presets", presets},
                                     {"parameters", parameters},
-                                    {"hierarchy", HierarchyJson(host_, Host::Hierarchy(node))}}));
+                                    {"hierarchy", HierarchyJson(host_, Hierarchy(node))}}));
 }
 
 bool ScriptRunner::Save(const CommandWords& words) {
   std::filesystem::path file;
   if (!FileNamed("save", words[1], &file)) return false;
   std::string error;
-  return host_.SaveDocument(document_, file, &error) || Fail(error);
+  return SaveDocument(host_, document_, file, &error) || Fail(error);
 }
 
 bool ScriptRunner::Open(const CommandWords& words) {
   std::filesystem::path file;
   if (!FileNamed("open", words[1], &file)) return false;
   std::string error;
-  VtDocument* opened = host_.OpenDocument(file, &error);
+  VtDocument* opened = OpenDocument(host_, file, &error);
   if (opened == nullptr) return Fail(error);
   host_.CloseDocument(document_);
   document_ = opened;
@@ -415,14 +425,14 @@ bool ScriptRunner::Open(const CommandWords& words) {
 bool ScriptRunner::Export(const CommandWords& words) {
   VtNode* node = Object(words[1]);
   if (node == nullptr) return false;
-  const VtNode* model = Host::Hierarchy(node);
+  const VtNode* model = Hierarchy(node);
   if (model == nullptr) return Fail("'" + words[1] + "' has no model: evaluate it first ('eval')");
   std::filesystem::path file;
   if (!FileNamed("export", words[2], &file)) return false;
   std::string error;
   // a glTF file or an empty one is replaced: a molecule file, a document or anything else is not
   return (MayReplace(file, "glTF", "glTF file", &error) &&
-          WriteGltf(host_, model, file, &error, Host::HierarchyParameters(node))) ||
+          WriteGltf(host_, model, file, &error, HierarchyParameters(node))) ||
          Fail(error);
 }
 

@@ -5,7 +5,7 @@
 
 #include "scene/model.h"
 #include "tables/tables.h"
-#include "tables/tiff.h"
+#include "resources/tiff.h"
 
 struct VtBitmap {
   vthost::Image image;

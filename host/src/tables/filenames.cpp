@@ -48,14 +48,14 @@ VtBool Exists(const VtFilename* name, int32_t kind) {
   const bool exists = !error && (kind == VT_ENTRY_FOLDER ? std::filesystem::is_directory(status)
                                                         : std::filesystem::is_regular_file(status));
   if (exists && kind != VT_ENTRY_FOLDER) {
-    CurrentHost().AddInput(std::filesystem::u8path(path), "a file the module read");
+    CurrentHost().Files().AddInput(std::filesystem::u8path(path), "a file the module read");
   }
   if (const auto& hook = CurrentHost().Options().afterExistenceTest) hook(path);
   return exists ? 1 : 0;
 }
 
 VtFilename* PluginResourceFolder() {
-  const std::filesystem::path& folder = CurrentHost().ModuleFolder();
+  const std::filesystem::path& folder = CurrentHost().Types().ModuleFolder();
   if (folder.empty()) return NewFilename({});
   return NewFilename((folder / "res").u8string());
 }

@@ -209,14 +209,14 @@ double ContextLevelOfDetail(const VtBuildContext* context) { return context ? co
 void* ContextThread(const VtBuildContext* context) { return context ? context->thread : nullptr; }
 
 VtBool MustRebuild(VtNode* node, const VtBuildContext* /*context*/) {
-  return node == nullptr || !node->cache || node->parametersSinceBuild ? 1 : 0;
+  return node == nullptr || !node->generator.hierarchy || node->generator.parametersChanged ? 1 : 0;
 }
 
 VtBool IsDirty(VtNode* node, int32_t flags) {
-  return node != nullptr && (flags & VT_DIRTY_DATA) != 0 && node->dirtySinceBuild ? 1 : 0;
+  return node != nullptr && (flags & VT_DIRTY_DATA) != 0 && node->generator.dirty ? 1 : 0;
 }
 
-VtNode* Current(VtNode* node) { return node ? node->cache.get() : nullptr; }
+VtNode* Current(VtNode* node) { return node ? node->generator.hierarchy.get() : nullptr; }
 
 }  // namespace
 

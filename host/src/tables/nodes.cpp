@@ -2,6 +2,7 @@
 // on the node. Messages reach the node's object as well.
 #include <algorithm>
 
+#include "description/entries.h"
 #include "scene/model.h"
 #include "tables/tables.h"
 
@@ -21,11 +22,16 @@ void SetName(VtNode* node, const VtString* name, VtBool markChanged) {
 void SetDirty(VtNode* node, int32_t flags) {
   if (node == nullptr) return;
   node->events.push_back({NodeEvent::Kind::Dirty, flags, {}});
-  if (flags & VT_DIRTY_DATA) node->dirtySinceBuild = true;
+  if (flags & VT_DIRTY_DATA) node->generator.dirty = true;
 }
 
 VtBool SendMessage(VtNode* node, int32_t type, void* messageData) {
-  return node != nullptr && CurrentHost().SendMessage(node, type, messageData) ? 1 : 0;
+  if (node == nullptr) return 0;
+  Host& host = CurrentHost();
+  const bool answer = host.SendMessage(node, type, messageData);
+  // the attribute editor shows the object again, so its description is built again
+  if (type == VT_MSG_DESCRIPTION_CHANGED && HasModuleData(node)) Describe(host, node);
+  return answer ? 1 : 0;
 }
 
 VtDocument* Document(VtNode* node) { return node ? node->document : nullptr; }

@@ -1,6 +1,6 @@
 // The Pl table: what a module registers.
 #include "scene/model.h"
-#include "scene/resources.h"
+#include "resources/resourceset.h"
 #include "tables/tables.h"
 
 namespace vthost {
@@ -10,14 +10,15 @@ VtBool RegisterDescription(int32_t id, const VtString* name, const VtResource* r
   if (resource == nullptr) return 0;
   const auto found = resource->set.descriptions.find(TextOf(name));
   if (found == resource->set.descriptions.end()) return 0;
-  CurrentHost().Descriptions()[id] = found->second;
+  CurrentHost().Types().AddDescription(id, found->second);
   return 1;
 }
 
 VtBool RegisterObject(int32_t id, const VtString* name, int32_t info, const VtObjectClass* operations,
                       const VtString* description, const VtBitmap* icon, int32_t /*reserved*/) {
   Host& host = CurrentHost();
-  if (host.Options().refuseRegistration || host.FindObjectType(id) != nullptr) return 0;
+  TypeRegistry& types = host.Types();
+  if (host.Options().refuseRegistration || types.Find(id) != nullptr) return 0;
   if (operations == nullptr || operations->Allocate == nullptr || operations->Destroy == nullptr) return 0;
   ObjectType type;
   type.id = id;
@@ -28,8 +29,8 @@ VtBool RegisterObject(int32_t id, const VtString* name, int32_t info, const VtOb
   type.hasIcon = icon != nullptr;
   type.iconWidth = kBmTable.Width(icon);
   type.iconHeight = kBmTable.Height(icon);
-  type.moduleFolder = host.ModuleFolder();
-  host.AddObjectType(std::move(type));
+  type.moduleFolder = types.ModuleFolder();
+  types.Add(std::move(type));
   return 1;
 }
 

@@ -2,39 +2,42 @@
 // reserved tables stay null.
 #include <cstddef>
 
-#include "scene/model.h"
 #include "tables/tables.h"
+#include "vthost/module.h"
 
 namespace vthost {
 
 static_assert((sizeof(VtHostInterface) - offsetof(VtHostInterface, Ge)) / sizeof(void*) == VT_TABLE_COUNT,
               "the record holds the version and exactly 37 table pointers");
 
-void AssembleRecord(VtHostInterface* record) {
-  record->Ge = &kGeTable;
-  record->Mm = &kMmTable;
-  record->St = &kStTable;
-  record->Fn = &kFnTable;
-  record->Bc = &kBcTable;
-  record->Rs = &kRsTable;
-  record->Bm = &kBmTable;
-  record->Pl = &kPlTable;
-  record->Dg = &kDgTable;
-  record->Nd = &kNdTable;
-  record->Hf = &kHfTable;
-  record->Ds = &kDsTable;
-  record->Tk = &kTkTable;
-  record->Ex = &kExTable;
-  record->Ob = &kObTable;
-  record->Sp = &kSpTable;
-  record->Pt = &kPtTable;
-  record->Pr = &kPrTable;
-  record->Tg = &kTgTable;
-  record->Tx = &kTxTable;
-  record->Dp = &kDpTable;
-  record->Bx = &kBxTable;
-  record->Ca = &kCaTable;
-  record->FL = &kFLTable;
+VtHostInterface InterfaceRecord(int32_t version) {
+  VtHostInterface record{};
+  record.version = version;
+  record.Ge = &kGeTable;
+  record.Mm = &kMmTable;
+  record.St = &kStTable;
+  record.Fn = &kFnTable;
+  record.Bc = &kBcTable;
+  record.Rs = &kRsTable;
+  record.Bm = &kBmTable;
+  record.Pl = &kPlTable;
+  record.Dg = &kDgTable;
+  record.Nd = &kNdTable;
+  record.Hf = &kHfTable;
+  record.Ds = &kDsTable;
+  record.Tk = &kTkTable;
+  record.Ex = &kExTable;
+  record.Ob = &kObTable;
+  record.Sp = &kSpTable;
+  record.Pt = &kPtTable;
+  record.Pr = &kPrTable;
+  record.Tg = &kTgTable;
+  record.Tx = &kTxTable;
+  record.Dp = &kDpTable;
+  record.Bx = &kBxTable;
+  record.Ca = &kCaTable;
+  record.FL = &kFLTable;
+  return record;
 }
 
 }  // namespace vthost

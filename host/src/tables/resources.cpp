@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "scene/model.h"
-#include "scene/resources.h"
+#include "resources/resourceset.h"
 #include "tables/tables.h"
 
 namespace vthost {
@@ -13,7 +13,8 @@ namespace {
 VtResource* Load(const VtFilename* folder) {
   if (!CurrentHost().Faults().Allow(AllocKind::Resource)) return nullptr;
   ResourceSet set;
-  if (!ReadResourceSet(std::filesystem::u8path(PathOf(folder)), &set, nullptr)) return nullptr;
+  std::string ignored;  // the module says why in its own words
+  if (!ReadResourceSet(std::filesystem::u8path(PathOf(folder)), &set, &ignored)) return nullptr;
   return new VtResource{std::move(set)};
 }
 

@@ -1,5 +1,5 @@
 // The Hf table: an object's own block in a document, read and written value by value.
-#include "scene/model.h"
+#include "documents/storedblock.h"
 #include "tables/tables.h"
 
 namespace vthost {

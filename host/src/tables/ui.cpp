@@ -5,16 +5,16 @@
 namespace vthost {
 namespace {
 
-void ConsoleLine(const VtString* text) { CurrentHost().Record({Event::Kind::Console, TextOf(text), false}); }
+void ConsoleLine(const VtString* text) { CurrentHost().Events().Record({Event::Kind::Console, TextOf(text), false}); }
 
 int32_t MessageBox(const VtString* text, int32_t flags) {
   Host& host = CurrentHost();
   if (flags == VT_BOX_QUESTION_YES_NO) {
     const bool yes = host.Options().answerYes;
-    host.Record({Event::Kind::Question, TextOf(text), yes});
+    host.Events().Record({Event::Kind::Question, TextOf(text), yes});
     return yes ? VT_ANSWER_YES : VT_ANSWER_NO;
   }
-  host.Record({Event::Kind::Message, TextOf(text), false});
+  host.Events().Record({Event::Kind::Message, TextOf(text), false});
   return VT_ANSWER_OK;
 }
 

@@ -6,6 +6,8 @@
 #include <dlfcn.h>
 #endif
 
+#include "vthost/module.h"
+
 #include "scene/model.h"
 
 namespace vthost {
@@ -54,8 +56,6 @@ std::string ModuleFileName(const std::string& base) {
 }
 
 std::unique_ptr<Module> Module::Load(Host& host, const std::filesystem::path& file, std::string* error) {
-  std::string ignored;
-  if (error == nullptr) error = &ignored;
   // loading reads the file: a folder, a device or a FIFO (which would wait for a writer) is refused
   std::error_code failure;
   if (!std::filesystem::is_regular_file(file, failure)) {
@@ -72,15 +72,18 @@ std::unique_ptr<Module> Module::Load(Host& host, const std::filesystem::path& fi
     return nullptr;
   }
   auto module = std::unique_ptr<Module>(new Module(host, library, entry, file));
-  host.AddInput(file, "the module file this run loaded");
-  host.AddInputFolder(module->Folder() / "res", "in the res folder of the module this run loaded");
+  host.Files().AddInput(file, "the module file this run loaded");
+  host.Files().AddInputFolder(module->Folder() / "res", "in the res folder of the module this run loaded");
   return module;
 }
 
 Module::Module(Host& host, void* library, VtEntry entry, std::filesystem::path file)
-    : host_(host), library_(library), entry_(entry), file_(std::move(file)) {
-  folder_ = std::filesystem::absolute(file_).parent_path();
-}
+    : host_(host),
+      library_(library),
+      entry_(entry),
+      file_(std::move(file)),
+      folder_(std::filesystem::absolute(file_).parent_path()),
+      record_(InterfaceRecord(host.Options().interfaceVersion)) {}
 
 Module::~Module() {
   host_.ForgetModule(folder_);
@@ -88,11 +91,11 @@ Module::~Module() {
 }
 
 int32_t Module::Call(int32_t action, void* p1, void* p2, void* p3) {
-  host_.SetModuleFolder(folder_);
+  host_.Types().SetModuleFolder(folder_);
   return entry_(action, p1, p2, p3);
 }
 
-int32_t Module::Init() { return Init(host_.Interface(), &folder_); }
+int32_t Module::Init() { return Init(&record_, &folder_); }
 
 int32_t Module::Init(const VtHostInterface* record, const std::filesystem::path* location) {
   VtFilename* name = location ? NewFilename(location->u8string()) : nullptr;
@@ -111,11 +114,8 @@ int32_t Module::End() { return Call(VT_ACTION_END); }
 
 bool Module::StartUp(std::string* error) {
   constexpr int32_t kLoadResources = 1;
-  std::string ignored;
-  if (error == nullptr) error = &ignored;
   if (Init() != 1) {
-    *error = "the module refused to start (action 1) with interface version " +
-              std::to_string(host_.Interface()->version);
+    *error = "the module refused to start (action 1) with interface version " + std::to_string(record_.version);
     return false;
   }
   // like the host application, start goes ahead after a failed resource message

@@ -1,4 +1,4 @@
-// Documents, objects of registered types and materials, user edits, duplication and evaluation.
+// Documents and what they hold: objects of registered types and materials, made, copied and edited.
 #include <algorithm>
 
 #include "scene/model.h"
@@ -11,25 +11,16 @@ void DeleteDocumentObject(VtDocument* document) { delete document; }
 }  // namespace
 
 bool Deliver(VtNode* node, int32_t type, void* data) {
-  if (node == nullptr || node->data == nullptr || node->operations->Message == nullptr) return true;
+  if (!HasModuleData(node) || node->module.operations->Message == nullptr) return true;
   EnterModuleOf(node);
-  return node->operations->Message(node->data, node, type, data) != 0;
+  return node->module.operations->Message(node->module.data, node, type, data) != 0;
 }
 
 bool Host::SendMessage(VtNode* node, int32_t type, void* data) {
   if (node == nullptr) return false;
   node->events.push_back({NodeEvent::Kind::Message, type, {}});
-  const bool answer = Deliver(node, type, data);
-  // the attribute editor shows the object again, so its description is built again
-  if (type == VT_MSG_DESCRIPTION_CHANGED && node->data != nullptr) ShownDescription(node);
-  return answer;
+  return Deliver(node, type, data);
 }
-
-void Host::SetHasParameters(VtNode* node, bool has) {
-  if (node) node->hasParameters = has;
-}
-
-int32_t Host::LastExecuteResult(const VtNode* node) { return node ? node->lastExecuteResult : 0; }
 
 VtDocument* Host::NewDocument() {
   documents_.push_back(std::unique_ptr<VtDocument, void (*)(VtDocument*)>(new VtDocument(), DeleteDocumentObject));
@@ -58,16 +49,18 @@ VtNode* Host::FindByName(const VtDocument* document, const std::string& name) co
 }
 
 VtNode* Host::CreateObject(VtDocument* document, int32_t typeId, const std::string& name) {
-  const ObjectType* type = FindObjectType(typeId);
+  const ObjectType* type = types_.Find(typeId);
   if (type == nullptr) return nullptr;
   VtNode* node = NewNode(name.empty() ? type->name : name);
   node->type = typeId;
-  node->operations = type->operations;
   node->document = document;
   if (document) document->nodes.push_back(node);
   EnterModuleOf(node);
-  node->data = node->operations->Allocate();
-  if (node->data == nullptr || (node->operations->Initialise && !node->operations->Initialise(node->data, node))) {
+  const VtObjectClass& operations = *type->operations;
+  node->module.operations = &operations;
+  node->module.data = operations.Allocate();
+  if (node->module.data == nullptr ||
+      (operations.Initialise && !operations.Initialise(node->module.data, node))) {
     DeleteNode(node);
     return nullptr;
   }
@@ -76,7 +69,7 @@ VtNode* Host::CreateObject(VtDocument* document, int32_t typeId, const std::stri
 
 VtNode* Host::CreateMaterial(VtDocument* document, const std::string& name, const VtVector& colour) {
   VtNode* node = NewNode(name);
-  node->type = kMaterialType;
+  node->type = VT_OBJECT_MATERIAL;
   node->colour = colour;
   node->document = document;
   if (document) document->nodes.push_back(node);
@@ -84,7 +77,7 @@ VtNode* Host::CreateMaterial(VtDocument* document, const std::string& name, cons
 }
 
 VtNode* Host::Duplicate(VtNode* node, const std::string& name) {
-  if (node == nullptr || node->data == nullptr) return nullptr;
+  if (!HasModuleData(node)) return nullptr;
   VtNode* copy = CreateObject(node->document, node->type, name);
   if (copy == nullptr) return nullptr;
   VtContainer* parameters = CopyContainer(node->parameters);
@@ -96,7 +89,8 @@ VtNode* Host::Duplicate(VtNode* node, const std::string& name) {
   delete parameters;
   for (const auto& track : node->tracks) AddTrack(copy, track->id);
   EnterModuleOf(node);
-  if (node->operations->Copy && !node->operations->Copy(node->data, copy->data, node, copy)) {
+  const VtObjectClass& operations = *node->module.operations;
+  if (operations.Copy && !operations.Copy(node->module.data, copy->module.data, node, copy)) {
     DeleteNode(copy);
     return nullptr;
   }
@@ -106,7 +100,7 @@ VtNode* Host::Duplicate(VtNode* node, const std::string& name) {
 bool Host::SetParameter(VtNode* node, int32_t id, const Value& value) {
   if (node == nullptr) return false;
   node->parameters.values[id] = value;
-  node->parametersSinceBuild = true;
+  node->generator.parametersChanged = true;
   VtDescriptionId described{id, 0, 0};
   return Deliver(node, VT_MSG_PARAMETER_SET, &described);
 }
@@ -114,25 +108,6 @@ bool Host::SetParameter(VtNode* node, int32_t id, const Value& value) {
 bool Host::Press(VtNode* node, int32_t id) {
   VtDescriptionId described{id, VT_DATATYPE_BUTTON, 0};
   return node != nullptr && Deliver(node, VT_MSG_COMMAND, &described);
-}
-
-void Host::Evaluate(VtDocument* document) {
-  if (document == nullptr) return;
-  VtExecList list;
-  for (VtNode* node : document->nodes) {
-    if (node->data == nullptr || node->operations->AddToExecution == nullptr) continue;
-    EnterModuleOf(node);
-    node->operations->AddToExecution(node->data, node, &list);
-  }
-  std::stable_sort(list.entries.begin(), list.entries.end(),
-                   [](const VtExecList::Entry& a, const VtExecList::Entry& b) { return a.priority < b.priority; });
-  for (const VtExecList::Entry& entry : list.entries) {
-    VtNode* node = entry.node;
-    if (node->data == nullptr || node->operations->Execute == nullptr) continue;
-    EnterModuleOf(node);
-    node->lastExecuteResult = node->operations->Execute(node->data, node, document);
-  }
-  BuildHierarchies(document);
 }
 
 }  // namespace vthost

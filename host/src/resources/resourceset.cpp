@@ -6,7 +6,7 @@
 // ({"0": "label", ...}), "min", "max", "step", "unit", "hidden", "help" (a sentence on
 // what the parameter does). A file's shape is checked as it is read: anything missing or of another
 // kind refuses the whole set with a reason.
-#include "scene/resources.h"
+#include "resources/resourceset.h"
 
 #include <algorithm>
 #include <fstream>
@@ -21,9 +21,6 @@ namespace vthost {
 namespace {
 
 using nlohmann::json;
-
-const std::set<std::string> kEntryTypes = {"group", "button", "bool",   "int",      "float",
-                                           "vector", "colour", "string", "filename", "link"};
 
 bool ReadJson(const std::filesystem::path& file, json* document, std::string* error) {
   std::ifstream in(file, std::ios::binary);
@@ -79,33 +76,39 @@ bool ToId(const std::string& text, int32_t* id, std::string* error) {
   return ParseInt32(text, id) || (*error = "not an id: " + text, false);
 }
 
-bool DefaultOf(const std::string& type, const json& value, Value* out, std::string* error) {
+bool DefaultOf(const EntryKindName& kind, const json& value, Value* out, std::string* error) {
   if (value.is_null()) return true;
   const auto as = [&](auto held) { return Read(value, "the default", &held, error) && (*out = held, true); };
-  if (type == "bool") return as(false);
-  if (type == "int") return as(int32_t{0});
-  if (type == "float") return as(0.0);
-  if (type == "string") return as(std::string());
-  if (type == "vector" || type == "colour") {
-    const auto number = [](const json& item) { return item.is_number(); };
-    if (!value.is_array() || value.size() != 3 || !std::all_of(value.begin(), value.end(), number)) {
-      return *error = "a vector default needs three numbers", false;
+  switch (kind.kind) {
+    case EntryKind::Bool: return as(false);
+    case EntryKind::Int: return as(int32_t{0});
+    case EntryKind::Float: return as(0.0);
+    case EntryKind::String: return as(std::string());
+    case EntryKind::Vector:
+    case EntryKind::Colour: {
+      const auto number = [](const json& item) { return item.is_number(); };
+      if (!value.is_array() || value.size() != 3 || !std::all_of(value.begin(), value.end(), number)) {
+        return *error = "a vector default needs three numbers", false;
+      }
+      return *out = VtVector{value[0].get<double>(), value[1].get<double>(), value[2].get<double>()}, true;
     }
-    return *out = VtVector{value[0].get<double>(), value[1].get<double>(), value[2].get<double>()}, true;
+    default: return *error = "no default allowed for type " + std::string(kind.name), false;
   }
-  return *error = "no default allowed for type " + type, false;
 }
 
 bool ParseEntry(const json& item, DescriptionEntry* entry, std::string* error) {
+  std::string type;
   if (!item.is_object()) return *error = "an entry is not an object", false;
   if (!Required(item, "id", &entry->id, error) || !Optional(item, "name", &entry->name, error) ||
-      !Required(item, "type", &entry->type, error)) {
+      !Required(item, "type", &type, error)) {
     return false;
   }
-  if (kEntryTypes.count(entry->type) == 0) return *error = "unknown type " + entry->type, false;
+  const EntryKindName* kind = FindEntryKind(type);
+  if (kind == nullptr) return *error = "unknown type " + type, false;
+  entry->kind = kind->kind;
   const auto value = item.find("default");
   if (!Optional(item, "parent", &entry->parent, error) || !Optional(item, "label", &entry->label, error) ||
-      !DefaultOf(entry->type, value == item.end() ? json() : *value, &entry->defaultValue, error)) {
+      !DefaultOf(*kind, value == item.end() ? json() : *value, &entry->defaultValue, error)) {
     return false;
   }
   const auto choices = item.find("choices");
@@ -130,7 +133,7 @@ bool Validate(const StaticDescription& description, std::string* error) {
     if (entry.parent != 0 && groups.count(entry.parent) == 0) {
       return *error = "id " + std::to_string(entry.id) + " has no group " + std::to_string(entry.parent), false;
     }
-    if (entry.type == "group") groups.insert(entry.id);
+    if (entry.kind == EntryKind::Group) groups.insert(entry.id);
   }
   return true;
 }
@@ -148,6 +151,25 @@ std::shared_ptr<const StaticDescription> ParseDescription(const json& document, 
 
 }  // namespace
 
+const EntryKindName* FindEntryKind(std::string_view name) {
+  for (const EntryKindName& kind : kEntryKinds) {
+    if (kind.name == name) return &kind;
+  }
+  return nullptr;
+}
+
+const EntryKindName* FindEntryKind(int32_t dataType) {
+  for (const EntryKindName& kind : kEntryKinds) {
+    if (kind.dataType == dataType) return &kind;
+  }
+  return nullptr;
+}
+
+const EntryKindName& NameOf(EntryKind kind) {
+  // the table lists the kinds in the order of their declaration
+  return kEntryKinds[static_cast<size_t>(kind)];
+}
+
 const DescriptionEntry* StaticDescription::Find(int32_t id) const {
   for (const DescriptionEntry& entry : entries) {
     if (entry.id == id) return &entry;
@@ -163,8 +185,6 @@ const DescriptionEntry* StaticDescription::Find(const std::string& wanted) const
 }
 
 bool ReadResourceSet(const std::filesystem::path& folder, ResourceSet* set, std::string* error) {
-  std::string ignored;
-  if (error == nullptr) error = &ignored;
   std::error_code status;
   if (folder.empty() || !std::filesystem::is_directory(folder, status)) {
     return *error = "no resource folder " + folder.u8string(), false;

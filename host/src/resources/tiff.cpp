@@ -1,6 +1,6 @@
 // Baseline TIFF decoding: reads the first IFD, checks every field and strip against the buffer,
 // then converts the strips to RGBA.
-#include "tables/tiff.h"
+#include "resources/tiff.h"
 
 #include <algorithm>
 #include <utility>

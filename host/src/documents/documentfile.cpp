@@ -1,4 +1,4 @@
-// Document files, and the tagged values of an object's own block.
+// Document files: saved, and opened only once the whole file has been read and checked.
 //
 // Layout, little-endian: "VANTORDC", u32 version, u32 node count, then per node
 //   u8 kind (1 object, 2 material), i32 type, u64 serial, string name,
@@ -17,7 +17,8 @@
 #include <utility>
 
 #include "base/outputfiles.h"
-#include "scene/model.h"
+#include "documents/storedblock.h"
+#include "vthost/documents.h"
 
 namespace vthost {
 namespace {
@@ -26,8 +27,6 @@ constexpr char kMagic[8] = {'V', 'A', 'N', 'T', 'O', 'R', 'D', 'C'};
 constexpr uint32_t kVersion = 1;
 constexpr uint8_t kObjectNode = 1;
 constexpr uint8_t kMaterialNode = 2;
-constexpr uint8_t kTagInt32 = 'I';
-constexpr uint8_t kTagVector = 'V';
 constexpr int kMaxNesting = 8;
 // The largest document saved or opened. Documents hold parameters and small blocks, far below
 // this; a bound keeps a damaged or hostile file from taking the memory its counts claim.
@@ -45,15 +44,13 @@ class Writer {
   explicit Writer(std::vector<uint8_t>& out) : out_(out) {}
   template <typename T>
   void Put(T value) {
-    uint8_t bytes[sizeof(T)];
-    std::memcpy(bytes, &value, sizeof(T));
-    out_.insert(out_.end(), bytes, bytes + sizeof(T));
+    AppendBytes(&out_, &value, sizeof value);
   }
   void PutString(const std::string& text) {
     Put(static_cast<uint32_t>(text.size()));
-    out_.insert(out_.end(), text.begin(), text.end());
+    AppendBytes(&out_, text.data(), text.size());
   }
-  void PutBytes(const std::vector<uint8_t>& bytes) { out_.insert(out_.end(), bytes.begin(), bytes.end()); }
+  void PutBytes(const std::vector<uint8_t>& bytes) { AppendBytes(&out_, bytes.data(), bytes.size()); }
 
  private:
   std::vector<uint8_t>& out_;
@@ -243,204 +240,142 @@ bool ReadNode(Reader& reader, StoredNode* node) {
   return true;
 }
 
-std::vector<uint8_t> WriteBlock(VtNode* node) {
-  std::vector<uint8_t> block;
-  if (node->data == nullptr || node->operations->Write == nullptr) return block;
-  VtStream stream;
-  stream.out = &block;
-  EnterModuleOf(node);
-  node->operations->Write(node->data, node, &stream);
-  return block;
+void WriteNode(Writer& writer, VtNode* node) {
+  const bool material = node->type == VT_OBJECT_MATERIAL;
+  writer.Put(material ? kMaterialNode : kObjectNode);
+  writer.Put(node->type);
+  writer.Put(node->serial);
+  writer.PutString(node->name);
+  if (material) writer.Put(node->colour.x), writer.Put(node->colour.y), writer.Put(node->colour.z);
+  WriteContainer(writer, node->parameters);
+  writer.Put(static_cast<uint32_t>(node->tracks.size()));
+  for (const auto& track : node->tracks) writer.Put(track->id);
+  if (!material) {
+    const std::vector<uint8_t> block = WriteObjectBlock(node);
+    writer.Put(kStoredLevel);
+    writer.Put(static_cast<uint64_t>(block.size()));
+    writer.PutBytes(block);
+  }
+}
+
+// The document's bytes; false with the reason when it could not be opened again.
+bool DocumentBytes(const VtDocument& document, std::vector<uint8_t>* bytes, std::string* error) {
+  if (document.nodes.size() > kMaxDocumentNodes) {
+    *error = "the document holds " + std::to_string(document.nodes.size()) + " objects and materials, more than the " +
+             std::to_string(kMaxDocumentNodes) + " a document may hold: not saved";
+    return false;
+  }
+  bytes->assign(std::begin(kMagic), std::end(kMagic));
+  Writer writer(*bytes);
+  writer.Put(kVersion);
+  writer.Put(static_cast<uint32_t>(document.nodes.size()));
+  for (VtNode* node : document.nodes) WriteNode(writer, node);
+  if (bytes->size() > kMaxDocumentBytes) {
+    *error = "the document would take " + std::to_string(bytes->size()) + " bytes, more than the " +
+             kMaxDocumentText + " a document may hold: not saved";
+    return false;
+  }
+  return true;
+}
+
+// Only a regular file is read: reading a folder throws from the stream, and a device or FIFO may
+// never end.
+bool CheckOpenable(const std::filesystem::path& file, std::string* error) {
+  std::error_code failure;
+  const std::filesystem::file_status status = std::filesystem::status(file, failure);
+  if (std::filesystem::is_directory(status)) return *error = "cannot open " + file.u8string() + ": a folder", false;
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    return *error = "cannot open " + file.u8string() + ": not a regular file", false;
+  }
+  return true;
+}
+
+// The header, checked, and the node count it gives.
+bool ReadHeader(Reader& reader, const std::filesystem::path& file, uint64_t size, uint32_t* count,
+                std::string* error) {
+  const std::string name = file.u8string();
+  char magic[sizeof kMagic];
+  uint32_t version = 0;
+  if (!reader.Get(&magic) || std::memcmp(magic, kMagic, sizeof kMagic) != 0) {
+    return *error = "cannot open " + name + ": not a Vantor document", false;
+  }
+  if (!reader.Get(&version) || version != kVersion) {
+    return *error = "cannot open " + name + ": unknown document version", false;
+  }
+  if (size > kMaxDocumentBytes) {
+    *error = name + " takes " + std::to_string(size) + " bytes, more than the " + kMaxDocumentText +
+             " a document may hold";
+    return false;
+  }
+  if (!reader.Get(count) || *count > reader.Left() / kSmallestNode) {
+    return *error = "cannot open " + name + ": damaged document", false;
+  }
+  if (*count > kMaxDocumentNodes) {
+    *error = name + " holds " + std::to_string(*count) + " objects and materials, more than the " +
+             std::to_string(kMaxDocumentNodes) + " a document may hold";
+    return false;
+  }
+  return true;
+}
+
+// Every node the file holds, read and checked before anything is made.
+bool ReadDocumentFile(const std::filesystem::path& file, std::vector<StoredNode>* nodes, std::string* error) {
+  if (!CheckOpenable(file, error)) return false;
+  std::ifstream in(file, std::ios::binary);
+  std::error_code failure;
+  const uint64_t size = std::filesystem::file_size(file, failure);
+  if (!in || failure) return *error = "cannot open " + file.u8string(), false;
+  Reader reader(in, size);
+  uint32_t count = 0;
+  if (!ReadHeader(reader, file, size, &count, error)) return false;
+  nodes->resize(count);
+  for (StoredNode& node : *nodes) {
+    if (!ReadNode(reader, &node)) return *error = "cannot open " + file.u8string() + ": damaged document", false;
+  }
+  return true;
+}
+
+// The stored nodes made in a new document: objects of a type some module registers and materials,
+// with their parameters and tracks and links to the nodes' new serials; then each object reads its
+// block and hears that its document was opened.
+VtDocument* MakeDocument(Host& host, std::vector<StoredNode>& stored) {
+  VtDocument* document = host.NewDocument();
+  std::map<uint64_t, uint64_t> serials;
+  std::vector<std::pair<VtNode*, const StoredNode*>> opened;
+  for (StoredNode& node : stored) {
+    VtNode* created = node.kind == kMaterialNode ? host.CreateMaterial(document, node.name, node.colour)
+                                                 : host.CreateObject(document, node.type, node.name);
+    if (created == nullptr) continue;  // a type no module registers, or an object that failed to start
+    created->name = node.name;
+    created->parameters = std::move(node.parameters);
+    for (const int32_t id : node.tracks) host.AddTrack(created, id);
+    serials[node.serial] = created->serial;
+    opened.emplace_back(created, &node);
+  }
+  for (auto& [node, storedNode] : opened) {
+    RemapLinks(node->parameters, serials);
+    ReadStoredBlock(node, storedNode->block, storedNode->level);
+  }
+  int32_t subType = VT_DOCUMENT_OPENED;
+  for (auto& [node, storedNode] : opened) Deliver(node, VT_MSG_DOCUMENT_LOADED, &subType);
+  return document;
 }
 
 }  // namespace
 
-bool ReadBlockInt32(VtStream* stream, int32_t* value) {
-  if (value) *value = 0;
-  if (stream == nullptr || stream->in == nullptr || stream->size - stream->position < 1 + sizeof(int32_t) ||
-      stream->in[stream->position] != kTagInt32) {
-    return false;
-  }
-  if (value) std::memcpy(value, stream->in + stream->position + 1, sizeof(int32_t));
-  stream->position += 1 + sizeof(int32_t);
-  return true;
-}
-
-bool WriteBlockInt32(VtStream* stream, int32_t value) {
-  if (stream == nullptr || stream->out == nullptr) return false;
-  Writer writer(*stream->out);
-  writer.Put(kTagInt32);
-  writer.Put(value);
-  return true;
-}
-
-bool ReadBlockVector(VtStream* stream, VtVector* value) {
-  if (value) *value = VtVector{0.0, 0.0, 0.0};
-  constexpr size_t kSize = 1 + 3 * sizeof(double);
-  if (stream == nullptr || stream->in == nullptr || stream->size - stream->position < kSize ||
-      stream->in[stream->position] != kTagVector) {
-    return false;
-  }
-  if (value) std::memcpy(value, stream->in + stream->position + 1, 3 * sizeof(double));
-  stream->position += kSize;
-  return true;
-}
-
-bool WriteBlockVector(VtStream* stream, const VtVector* value) {
-  if (stream == nullptr || stream->out == nullptr || value == nullptr) return false;
-  Writer writer(*stream->out);
-  writer.Put(kTagVector);
-  writer.Put(value->x), writer.Put(value->y), writer.Put(value->z);
-  return true;
-}
-
-bool Host::SaveDocument(const VtDocument* document, const std::filesystem::path& file, std::string* error) {
-  std::string ignored;
-  if (error == nullptr) error = &ignored;
+bool SaveDocument(Host& host, const VtDocument* document, const std::filesystem::path& file, std::string* error) {
   if (document == nullptr) return *error = "no document", false;
-  // a document that could not be opened again is not written
-  if (document->nodes.size() > kMaxDocumentNodes) {
-    *error = "the document holds " + std::to_string(document->nodes.size()) + " objects and materials, more than the " +
-             std::to_string(kMaxDocumentNodes) + " a document may hold: not saved";
-    return false;
-  }
-  std::vector<uint8_t> bytes(std::begin(kMagic), std::end(kMagic));
-  Writer writer(bytes);
-  writer.Put(kVersion);
-  writer.Put(static_cast<uint32_t>(document->nodes.size()));
-  for (VtNode* node : document->nodes) {
-    const bool material = node->type == kMaterialType;
-    writer.Put(material ? kMaterialNode : kObjectNode);
-    writer.Put(node->type);
-    writer.Put(node->serial);
-    writer.PutString(node->name);
-    if (material) writer.Put(node->colour.x), writer.Put(node->colour.y), writer.Put(node->colour.z);
-    WriteContainer(writer, node->parameters);
-    writer.Put(static_cast<uint32_t>(node->tracks.size()));
-    for (const auto& track : node->tracks) writer.Put(track->id);
-    if (!material) {
-      const std::vector<uint8_t> block = WriteBlock(node);
-      writer.Put(kStoredLevel);
-      writer.Put(static_cast<uint64_t>(block.size()));
-      writer.PutBytes(block);
-    }
-  }
-  if (bytes.size() > kMaxDocumentBytes) {
-    *error = "the document would take " + std::to_string(bytes.size()) + " bytes, more than the " +
-             kMaxDocumentText + " a document may hold: not saved";
-    return false;
-  }
+  std::vector<uint8_t> bytes;
   // a document or an empty file is replaced: a molecule file, a script or anything else is not
-  return MayReplace(file, std::string_view(kMagic, sizeof kMagic), "Vantor document", error) &&
-         WriteOutput(file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), error);
+  return DocumentBytes(*document, &bytes, error) &&
+         MayReplace(file, std::string_view(kMagic, sizeof kMagic), "Vantor document", error) &&
+         host.Files().WriteOutput(file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                                  error);
 }
 
-VtDocument* Host::OpenDocument(const std::filesystem::path& file, std::string* error) {
-  std::string ignored;
-  if (error == nullptr) error = &ignored;
-  // only a regular file: reading a folder throws from the stream, and a device or FIFO may never end
-  std::error_code failure;
-  const std::filesystem::file_status status = std::filesystem::status(file, failure);
-  if (std::filesystem::is_directory(status)) return *error = "cannot open " + file.u8string() + ": a folder", nullptr;
-  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-    return *error = "cannot open " + file.u8string() + ": not a regular file", nullptr;
-  }
-  std::ifstream in(file, std::ios::binary);
-  const uint64_t size = std::filesystem::file_size(file, failure);
-  if (!in || failure) return *error = "cannot open " + file.u8string(), nullptr;
-
-  // the whole file is read before anything is created: a damaged file opens nothing
-  Reader reader(in, size);
-  char magic[sizeof kMagic];
-  uint32_t version = 0;
-  uint32_t count = 0;
-  if (!reader.Get(&magic) || std::memcmp(magic, kMagic, sizeof kMagic) != 0) return *error = "not a Vantor document", nullptr;
-  if (!reader.Get(&version) || version != kVersion) return *error = "unknown document version", nullptr;
-  if (size > kMaxDocumentBytes) {
-    *error = file.u8string() + " takes " + std::to_string(size) + " bytes, more than the " + kMaxDocumentText +
-             " a document may hold";
-    return nullptr;
-  }
-  if (!reader.Get(&count) || count > reader.Left() / kSmallestNode) return *error = "damaged document", nullptr;
-  if (count > kMaxDocumentNodes) {
-    *error = file.u8string() + " holds " + std::to_string(count) + " objects and materials, more than the " +
-             std::to_string(kMaxDocumentNodes) + " a document may hold";
-    return nullptr;
-  }
-  std::vector<StoredNode> stored(count);
-  for (StoredNode& node : stored) {
-    if (!ReadNode(reader, &node)) return *error = "damaged document", nullptr;
-  }
-
-  VtDocument* document = NewDocument();
-  std::map<uint64_t, uint64_t> serials;
-  std::vector<std::pair<VtNode*, const StoredNode*>> opened;
-  for (StoredNode& node : stored) {
-    VtNode* created = node.kind == kMaterialNode ? CreateMaterial(document, node.name, node.colour)
-                                                 : CreateObject(document, node.type, node.name);
-    if (created == nullptr) continue;  // a type no module registers, or an object that failed to start
-    created->name = node.name;
-    created->parameters = std::move(node.parameters);
-    for (const int32_t id : node.tracks) AddTrack(created, id);
-    serials[node.serial] = created->serial;
-    opened.emplace_back(created, &node);
-  }
-  for (auto& [node, stored_node] : opened) {
-    RemapLinks(node->parameters, serials);
-    if (node->data == nullptr || node->operations->Read == nullptr) continue;
-    VtStream stream;
-    stream.in = stored_node->block.data();
-    stream.size = stored_node->block.size();
-    EnterModuleOf(node);
-    node->operations->Read(node->data, node, &stream, stored_node->level);
-  }
-  int32_t subType = VT_DOCUMENT_OPENED;
-  for (auto& [node, stored_node] : opened) Deliver(node, VT_MSG_DOCUMENT_LOADED, &subType);
-  return document;
-}
-
-bool Host::ReadStoredBlock(VtNode* node, const std::vector<uint8_t>& block, int32_t level) {
-  if (node == nullptr || node->data == nullptr || node->operations->Read == nullptr) return false;
-  VtStream stream;
-  stream.in = block.data();
-  stream.size = block.size();
-  EnterModuleOf(node);
-  return node->operations->Read(node->data, node, &stream, level) != 0;
-}
-
-std::vector<uint8_t> Host::EncodeStoredBlock(const std::vector<StoredValue>& values) {
-  std::vector<uint8_t> block;
-  VtStream stream;
-  stream.out = &block;
-  for (const StoredValue& value : values) {
-    if (const auto* number = std::get_if<int32_t>(&value)) {
-      WriteBlockInt32(&stream, *number);
-    } else {
-      WriteBlockVector(&stream, &std::get<VtVector>(value));
-    }
-  }
-  return block;
-}
-
-std::vector<StoredValue> Host::StoredBlock(VtNode* node) {
-  std::vector<StoredValue> values;
-  if (node == nullptr) return values;
-  const std::vector<uint8_t> block = WriteBlock(node);
-  VtStream stream;
-  stream.in = block.data();
-  stream.size = block.size();
-  for (;;) {
-    int32_t number = 0;
-    VtVector vector{};
-    if (ReadBlockInt32(&stream, &number)) {
-      values.emplace_back(number);
-    } else if (ReadBlockVector(&stream, &vector)) {
-      values.emplace_back(vector);
-    } else {
-      break;
-    }
-  }
-  return values;
+VtDocument* OpenDocument(Host& host, const std::filesystem::path& file, std::string* error) {
+  std::vector<StoredNode> stored;
+  return ReadDocumentFile(file, &stored, error) ? MakeDocument(host, stored) : nullptr;
 }
 
 }  // namespace vthost
