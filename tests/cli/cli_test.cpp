@@ -27,22 +27,36 @@ namespace fs = std::filesystem;
 // Exit statuses of vantor-host.
 constexpr int kDone = 0, kFailed = 1, kBadArguments = 2, kNotLoaded = 3;
 
+// A run of vantor-host and what must come of it, fact by fact; a run not told otherwise ends with kDone.
 struct CliCase {
   std::string name;
-  // "{dir}" is the case's own folder, "{water}" a water molfile in it, "{script}" the script
-  std::vector<std::string> arguments;
+  // its arguments, where "{dir}" is the case's own folder, "{water}" a water molfile in it, "{script}" the
+  // script; its standard output, file size limit and time limit (the test gives it its program and folder)
+  Invocation run;
   std::string script;   // written to {script} when not empty
   int status = kDone;
   std::string message;  // a part of standard error
-  std::vector<std::string> written = {};     // files in {dir} that must be there afterwards, the only new ones
-  std::vector<std::string> notWritten = {};  // and files that must not
-  std::string outputStarts = {};             // what standard output begins with
-  StandardOutput output = StandardOutput::File;
+  std::vector<std::string> written;     // files in {dir} that must be there afterwards, the only new ones
+  std::vector<std::string> notWritten;  // and files that must not
+  std::string outputStarts;             // what standard output begins with
   bool posixOnly = false;  // FIFOs, devices, links, full or closed standard output, a file size limit
-  std::pair<std::string, std::string> kept = {};  // a file in {dir} made before the run, whose bytes it keeps
-  size_t fileSizeLimit = 0;                       // the largest a file of the run may grow to
-  int seconds = 120;                              // the run must end within
+  std::pair<std::string, std::string> kept;  // a file in {dir} made before the run, whose bytes it keeps
+
+  CliCase& Run(std::vector<std::string> arguments) { run.arguments = std::move(arguments); return *this; }
+  // vantor-host --script {script}, with {script} holding these lines
+  CliCase& Script(std::string lines) { script = std::move(lines); return Run({"--script", "{script}"}); }
+  CliCase& Ends(int withStatus, std::string saying) { status = withStatus; message = std::move(saying); return *this; }
+  CliCase& Writes(std::vector<std::string> files) { written = std::move(files); return *this; }
+  CliCase& NotWrites(std::vector<std::string> files) { notWritten = std::move(files); return *this; }
+  CliCase& OutputStarts(std::string start) { outputStarts = std::move(start); return *this; }
+  CliCase& Output(StandardOutput to) { run.output = to; return *this; }
+  CliCase& Keeps(std::string file, std::string bytes) { kept = {std::move(file), std::move(bytes)}; return *this; }
+  CliCase& FileSizeLimit(size_t bytes) { run.fileSizeLimit = bytes; return *this; }
+  CliCase& WithinSeconds(int seconds) { run.seconds = seconds; return *this; }
+  CliCase& PosixOnly() { posixOnly = true; return *this; }
 };
+
+CliCase Case(std::string name) { CliCase c; c.name = std::move(name); return c; }
 
 void PrintTo(const CliCase& c, std::ostream* out) { *out << c.name; }
 
@@ -77,145 +91,138 @@ std::vector<CliCase> Cases() {
   const std::string module = std::string("{plugin}/vantor") + VANTOR_MODULE_SUFFIX;  // a copy of the built module
   return {
       // crashes and endless reads
-      {"OpenOfAFolder", {"--script", "{script}"}, "load\nopen {dir}\n", kFailed, "line 2: cannot open"},
-      {"OpenOfADocumentNamedFolder", {"--script", "{script}"}, "load\nopen {dir}/folder.sdf\n", kFailed, "a folder"},
-      {"OpenOfADevice", {"--script", "{script}"}, "load\nopen /dev/zero\n", kFailed, "not a regular file", {}, {}, {},
-       StandardOutput::File, true},
-      {"OpenOfAFifo", {"--script", "{script}"}, "load\nopen {dir}/fifo.sdf\n", kFailed, "not a regular file", {}, {}, {},
-       StandardOutput::File, true},
-      {"OpenOfAnOversizedDocument", {"--script", "{script}"}, "load\nopen {dir}/big.vdoc\n", kFailed,
-       "more than the 16 MiB a document may hold"},
+      Case("OpenOfAFolder").Script("load\nopen {dir}\n").Ends(kFailed, "line 2: cannot open"),
+      Case("OpenOfADocumentNamedFolder").Script("load\nopen {dir}/folder.sdf\n").Ends(kFailed, "a folder"),
+      Case("OpenOfADevice").Script("load\nopen /dev/zero\n").Ends(kFailed, "not a regular file").PosixOnly(),
+      Case("OpenOfAFifo").Script("load\nopen {dir}/fifo.sdf\n").Ends(kFailed, "not a regular file").PosixOnly(),
+      Case("OpenOfAnOversizedDocument").Script("load\nopen {dir}/big.vdoc\n")
+          .Ends(kFailed, "more than the 16 MiB a document may hold"),
       // took 6 s and 2.9 GB before its count was weighed against the bytes left
-      {"OpenOfADocumentClaimingMillionsOfNodes", {"--script", "{script}"}, "load\nopen {dir}/claims.vdoc\n", kFailed,
-       "line 2: damaged document", {}, {}, {}, StandardOutput::File, false, {}, 0, 3},
-      {"OpenOfADocumentPastTheNodeLimit", {"--script", "{script}"}, "load\nopen {dir}/many.vdoc\n", kFailed,
-       "holds 10001 objects and materials, more than the 10000 a document may hold"},
-      {"SaveOfADocumentPastTheNodeLimit", {"--script", "{script}"}, tooManyMaterials + "save {dir}/more.vdoc\n",
-       kFailed, "more than the 10000 a document may hold: not saved", {}, {"more.vdoc"}},
-      {"ScriptFromADevice", {"--script", "/dev/zero"}, "", kFailed, "line 1: longer than 1048576 bytes", {}, {}, {},
-       StandardOutput::File, true},
-      {"ScriptLineTooLong", {"--script", "{script}"}, longLine, kFailed, "line 2: longer than 1048576 bytes"},
-      {"ModuleThatIsAFifo", {"--module", "{dir}/fifo.sdf"}, "", kFailed, "not a regular file", {}, {}, {},
-       StandardOutput::File, true},
+      Case("OpenOfADocumentClaimingMillionsOfNodes").Script("load\nopen {dir}/claims.vdoc\n")
+          .Ends(kFailed, "line 2: damaged document").WithinSeconds(3),
+      Case("OpenOfADocumentPastTheNodeLimit").Script("load\nopen {dir}/many.vdoc\n")
+          .Ends(kFailed, "holds 10001 objects and materials, more than the 10000 a document may hold"),
+      Case("SaveOfADocumentPastTheNodeLimit").Script(tooManyMaterials + "save {dir}/more.vdoc\n")
+          .Ends(kFailed, "more than the 10000 a document may hold: not saved").NotWrites({"more.vdoc"}),
+      Case("ScriptFromADevice").Run({"--script", "/dev/zero"})
+          .Ends(kFailed, "line 1: longer than 1048576 bytes").PosixOnly(),
+      Case("ScriptLineTooLong").Script(longLine).Ends(kFailed, "line 2: longer than 1048576 bytes"),
+      Case("ModuleThatIsAFifo").Run({"--module", "{dir}/fifo.sdf"}).Ends(kFailed, "not a regular file").PosixOnly(),
       // wrong parameters edited
-      {"SetOfRow249", {"{water}", "--set", "MOLOBJ_ROW_OFFSET_U[249]=2"}, "", kBadArguments,
-       "an object has at most 249 material rows"},
-      {"SetOfTilesOfRow249", {"{water}", "--set", "MOLOBJ_ROW_TILES_U[249]=2"}, "", kBadArguments,
-       "an object has at most 249 material rows"},
-      {"LinkIntoAnInteger", {"--script", "{script}"}, "load\nnew a\nmaterial R 1 0 0\nlink a MOLOBJ_SEGMENTS R\n",
-       kFailed, "line 4: 'MOLOBJ_SEGMENTS' is an int parameter, not a link"},
+      Case("SetOfRow249").Run({"{water}", "--set", "MOLOBJ_ROW_OFFSET_U[249]=2"})
+          .Ends(kBadArguments, "an object has at most 249 material rows"),
+      Case("SetOfTilesOfRow249").Run({"{water}", "--set", "MOLOBJ_ROW_TILES_U[249]=2"})
+          .Ends(kBadArguments, "an object has at most 249 material rows"),
+      Case("LinkIntoAnInteger").Script("load\nnew a\nmaterial R 1 0 0\nlink a MOLOBJ_SEGMENTS R\n")
+          .Ends(kFailed, "line 4: 'MOLOBJ_SEGMENTS' is an int parameter, not a link"),
       // success that was not
-      {"MissingMolecule", {"{dir}/missing.sdf", "--json", "{dir}/report.json", "--gltf", "{dir}/model.glb"}, "",
-       kNotLoaded, "could not be loaded", {"report.json"}, {"model.glb"}},
-      {"MoleculeThatIsAFolder", {"{dir}/folder.sdf", "--json", "{dir}/report.json"}, "", kNotLoaded,
-       "The .sdf file specified does not exist.", {"report.json"}},
-      {"MoleculeThatIsAFifo", {"{dir}/fifo.sdf", "--json", "{dir}/report.json"}, "", kNotLoaded, "could not be loaded",
-       {"report.json"}, {}, {}, StandardOutput::File, true},
-      {"MoleculeThatIsADevice", {"{dir}/zero.sdf"}, "", kNotLoaded, "could not be loaded", {}, {}, {},
-       StandardOutput::File, true},
-      {"MoleculePathTooLong", {longName}, "", kNotLoaded, "could not be loaded"},
-      {"MoleculeOfAnUnknownSuffix", {"{dir}/water.pdb"}, "", kNotLoaded, "Unrecognised file format"},
-      {"FailedLoadInAScriptGoesOn", {"--script", "{script}"},
-       "load\nnew a\nset a MOLOBJ_FILE {dir}/missing.sdf\npress a MOLOBJ_LOAD\ndump a\n", kDone,
-       "[message] The .sdf file specified does not exist.", {}, {}, "{"},
+      Case("MissingMolecule").Run({"{dir}/missing.sdf", "--json", "{dir}/report.json", "--gltf", "{dir}/model.glb"})
+          .Ends(kNotLoaded, "could not be loaded").Writes({"report.json"}).NotWrites({"model.glb"}),
+      Case("MoleculeThatIsAFolder").Run({"{dir}/folder.sdf", "--json", "{dir}/report.json"})
+          .Ends(kNotLoaded, "The .sdf file specified does not exist.").Writes({"report.json"}),
+      Case("MoleculeThatIsAFifo").Run({"{dir}/fifo.sdf", "--json", "{dir}/report.json"})
+          .Ends(kNotLoaded, "could not be loaded").Writes({"report.json"}).PosixOnly(),
+      Case("MoleculeThatIsADevice").Run({"{dir}/zero.sdf"}).Ends(kNotLoaded, "could not be loaded").PosixOnly(),
+      Case("MoleculePathTooLong").Run({longName}).Ends(kNotLoaded, "could not be loaded"),
+      Case("MoleculeOfAnUnknownSuffix").Run({"{dir}/water.pdb"}).Ends(kNotLoaded, "Unrecognised file format"),
+      Case("FailedLoadInAScriptGoesOn")
+          .Script("load\nnew a\nset a MOLOBJ_FILE {dir}/missing.sdf\npress a MOLOBJ_LOAD\ndump a\n")
+          .Ends(kDone, "[message] The .sdf file specified does not exist.").OutputStarts("{"),
       // finite in the report, beyond single precision in the glTF
-      {"HugePositionScale",
-       {"{water}", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "{dir}/report.json", "--gltf", "{dir}/model.glb"},
-       "", kFailed, "lies beyond what glTF's 32-bit floats hold", {"report.json"}, {"model.glb"}},
-      {"HugePositionScaleOfAWideMolecule", {"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "-"},
-       "", kFailed, "the report holds a number that is not finite, in \"position\" of 'O'"},
-      {"HugePositionScaleReportToAFile",
-       {"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "{dir}/report.json"}, "", kFailed,
-       "the report holds a number that is not finite, in \"position\" of 'O' (is a parameter such as "
-       "MOLOBJ_POSITION_SCALE too large?): not written",
-       {}, {"report.json"}},
-      {"HugePositionScaleReportToAFullFile",  // refused before a byte is written: the device is left as it is
-       {"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "{dir}/full.json"}, "", kFailed,
-       "not written", {"full.json"}, {}, {}, StandardOutput::File, true},
-      {"HugePositionScaleKeepsTheEarlierReport",
-       {"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "{dir}/report.json"}, "", kFailed,
-       "not written", {}, {}, {}, StandardOutput::File, false, {"report.json", "{\"earlier\": true}\n"}},
-      {"HugePositionScaleReportThroughALinkToADevice",
-       {"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "{dir}/null.json"}, "", kFailed,
-       "not written", {"null.json"}, {}, {}, StandardOutput::File, true},
-      {"HugeBondRadius", {"{water}", "--set", "MOLOBJ_BOND_RADIUS=1e100", "--gltf", "{dir}/model.glb"}, "", kFailed,
-       "lies beyond what glTF's 32-bit floats hold", {}, {"model.glb"}},
-      {"JsonAndGltfToOneFile", {"{water}", "--json", "{dir}/out", "--gltf", "{dir}/./out"}, "", kBadArguments,
-       "--json and --gltf name the same file", {}, {"out"}},
-      {"GltfOverTheMolecule", {"{water}", "--gltf", "{water}"}, "", kBadArguments,
-       "--gltf names the molecule file"},
-      {"JsonOverTheMoleculeByAnotherPath", {"{water}", "--json", "{dir}/../{dirname}/water.mol"}, "", kBadArguments,
-       "--json names the molecule file"},
-      {"SaveOverTheMolecule", {"--script", "{script}"}, "load\nnew a\nsave {water}\n", kFailed,
-       "is there and is not a Vantor document: not replaced"},
+      Case("HugePositionScale").Run({"{water}", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "{dir}/report.json",
+                                     "--gltf", "{dir}/model.glb"})
+          .Ends(kFailed, "lies beyond what glTF's 32-bit floats hold").Writes({"report.json"}).NotWrites({"model.glb"}),
+      Case("HugePositionScaleOfAWideMolecule")
+          .Run({"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "-"})
+          .Ends(kFailed, "the report holds a number that is not finite, in \"position\" of 'O'"),
+      Case("HugePositionScaleReportToAFile")
+          .Run({"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "{dir}/report.json"})
+          .Ends(kFailed, "the report holds a number that is not finite, in \"position\" of 'O' (is a parameter such as "
+                         "MOLOBJ_POSITION_SCALE too large?): not written").NotWrites({"report.json"}),
+      Case("HugePositionScaleReportToAFullFile")  // refused before a byte is written: the device is left as it is
+          .Run({"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "{dir}/full.json"})
+          .Ends(kFailed, "not written").Writes({"full.json"}).PosixOnly(),
+      Case("HugePositionScaleKeepsTheEarlierReport")
+          .Run({"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "{dir}/report.json"})
+          .Ends(kFailed, "not written").Keeps("report.json", "{\"earlier\": true}\n"),
+      Case("HugePositionScaleReportThroughALinkToADevice")
+          .Run({"{dir}/wide.mol", "--set", "MOLOBJ_POSITION_SCALE=1e308", "--json", "{dir}/null.json"})
+          .Ends(kFailed, "not written").Writes({"null.json"}).PosixOnly(),
+      Case("HugeBondRadius").Run({"{water}", "--set", "MOLOBJ_BOND_RADIUS=1e100", "--gltf", "{dir}/model.glb"})
+          .Ends(kFailed, "lies beyond what glTF's 32-bit floats hold").NotWrites({"model.glb"}),
+      Case("JsonAndGltfToOneFile").Run({"{water}", "--json", "{dir}/out", "--gltf", "{dir}/./out"})
+          .Ends(kBadArguments, "--json and --gltf name the same file").NotWrites({"out"}),
+      Case("GltfOverTheMolecule").Run({"{water}", "--gltf", "{water}"})
+          .Ends(kBadArguments, "--gltf names the molecule file"),
+      Case("JsonOverTheMoleculeByAnotherPath").Run({"{water}", "--json", "{dir}/../{dirname}/water.mol"})
+          .Ends(kBadArguments, "--json names the molecule file"),
+      Case("SaveOverTheMolecule").Script("load\nnew a\nsave {water}\n")
+          .Ends(kFailed, "is there and is not a Vantor document: not replaced"),
       // outputs over what the run reads, or over each other by another name
-      {"GltfOverTheModule", {"{water}", "--module", module, "--gltf", module}, "", kBadArguments,
-       "--gltf names the module file " + module + ", which it would overwrite"},
-      {"JsonOverTheElementTable", {"{water}", "--module", module, "--json", "{plugin}/res/../res/ptable.csv"}, "",
-       kBadArguments, "--json names {plugin}/res/../res/ptable.csv, in the module's res folder, which it reads"},
-      {"SaveOverAnEmptyMoleculeItRead", {"--script", "{script}"},
-       "load\nnew a\nset a MOLOBJ_FILE {dir}/empty.sdf\npress a MOLOBJ_LOAD\nsave {dir}/empty.sdf\n", kFailed,
-       "line 5: {dir}/empty.sdf is a file the module read: not written", {}, {}, {}, StandardOutput::File, false,
-       {"empty.sdf", ""}},
-      {"JsonAndGltfThroughADanglingLink", {"{water}", "--json", "{dir}/new.json", "--gltf", "{dir}/lnk.glb"}, "",
-       kBadArguments, "--json and --gltf name the same file", {}, {"new.json"}, {}, StandardOutput::File, true},
-      {"JsonAndGltfOfNamesThatDifferInCase", {"{water}", "--json", "{dir}/Out.json", "--gltf", "{dir}/out.JSON"}, "",
-       kCaseFolds ? kBadArguments : kDone, kCaseFolds ? "--json and --gltf name the same file" : "",
-       kCaseFolds ? std::vector<std::string>{} : std::vector<std::string>{"Out.json", "out.JSON"}},
+      Case("GltfOverTheModule").Run({"{water}", "--module", module, "--gltf", module})
+          .Ends(kBadArguments, "--gltf names the module file " + module + ", which it would overwrite"),
+      Case("JsonOverTheElementTable").Run({"{water}", "--module", module, "--json", "{plugin}/res/../res/ptable.csv"})
+          .Ends(kBadArguments,
+                "--json names {plugin}/res/../res/ptable.csv, in the module's res folder, which it reads"),
+      Case("SaveOverAnEmptyMoleculeItRead")
+          .Script("load\nnew a\nset a MOLOBJ_FILE {dir}/empty.sdf\npress a MOLOBJ_LOAD\nsave {dir}/empty.sdf\n")
+          .Ends(kFailed, "line 5: {dir}/empty.sdf is a file the module read: not written").Keeps("empty.sdf", ""),
+      Case("JsonAndGltfThroughADanglingLink").Run({"{water}", "--json", "{dir}/new.json", "--gltf", "{dir}/lnk.glb"})
+          .Ends(kBadArguments, "--json and --gltf name the same file").NotWrites({"new.json"}).PosixOnly(),
+      Case("JsonAndGltfOfNamesThatDifferInCase")
+          .Run({"{water}", "--json", "{dir}/Out.json", "--gltf", "{dir}/out.JSON"})
+          .Ends(kCaseFolds ? kBadArguments : kDone, kCaseFolds ? "--json and --gltf name the same file" : "")
+          .Writes(kCaseFolds ? std::vector<std::string>{} : std::vector<std::string>{"Out.json", "out.JSON"}),
       // writes that fail half-way, or to a device: the old file stays, the device is written as it is
-      {"GltfFailingHalfWay", {"{water}", "--gltf", "{dir}/model.glb"}, "", kFailed,
-       "cannot write {dir}/model.glb: File too large", {}, {}, {}, StandardOutput::File, true,
-       {"model.glb", "glTF of an earlier run"}, 1000},
-      {"JsonFailingHalfWay", {"{water}", "--json", "{dir}/report.json"}, "", kFailed,
-       "cannot write {dir}/report.json: File too large", {}, {}, {}, StandardOutput::File, true,
-       {"report.json", "{\"earlier\": true}\n"}, 1000},
-      {"SaveFailingHalfWay", {"--script", "{script}"},
-       "load\nnew a\nset a MOLOBJ_FILE {water}\npress a MOLOBJ_LOAD\nsave {dir}/doc.vdoc\n", kFailed,
-       "line 5: cannot write {dir}/doc.vdoc: File too large", {}, {}, {}, StandardOutput::File, true,
-       {"doc.vdoc", "VANTORDC of an earlier save"}, 1000},
-      {"JsonToAFullDevice", {"{water}", "--json", "{dir}/full.json"}, "", kFailed,
-       "cannot write {dir}/full.json: No space left on device", {"full.json"}, {}, {}, StandardOutput::File, true},
-      {"JsonToTheNullDevice", {"{water}", "--json", kNullDevice}, "", kDone, ""},
-      {"GltfThroughADanglingLink", {"{water}", "--gltf", "{dir}/lnk.glb"}, "", kDone, "", {"new.json"}, {}, {},
-       StandardOutput::File, true},
-      {"GltfToStandardOutput", {"{water}", "--gltf", "-"}, "", kDone, "", {}, {"-"}, "glTF"},
-      {"JsonAndGltfToStandardOutput", {"{water}", "--json", "-", "--gltf", "-"}, "", kBadArguments,
-       "cannot both write to standard output"},
-      {"JsonNamedAfterAnOption", {"{water}", "--json", "--gltf", "{dir}/model.glb"}, "", kBadArguments,
-       "--json needs a file name, not '--gltf'", {}, {"--gltf", "model.glb"}},
-      {"EmptyJsonName", {"{water}", "--json", ""}, "", kBadArguments, "--json needs a file name"},
-      {"EmptyScriptName", {"--script", ""}, "", kBadArguments, "--script needs a file name"},
-      {"JsonGivenTwice", {"{water}", "--json", "{dir}/a.json", "--json", "{dir}/b.json"}, "", kBadArguments,
-       "--json is given twice", {}, {"a.json", "b.json"}},
-      {"ScriptThatIsAFolder", {"--script", "{dir}"}, "", kBadArguments, "a folder"},
-      {"WordsAfterEval", {"--script", "{script}"}, "load\neval now\n", kFailed, "line 2: usage: eval"},
+      Case("GltfFailingHalfWay").Run({"{water}", "--gltf", "{dir}/model.glb"}).FileSizeLimit(1000).PosixOnly()
+          .Keeps("model.glb", "glTF of an earlier run").Ends(kFailed, "cannot write {dir}/model.glb: File too large"),
+      Case("JsonFailingHalfWay").Run({"{water}", "--json", "{dir}/report.json"}).FileSizeLimit(1000).PosixOnly()
+          .Keeps("report.json", "{\"earlier\": true}\n")
+          .Ends(kFailed, "cannot write {dir}/report.json: File too large"),
+      Case("SaveFailingHalfWay").FileSizeLimit(1000).PosixOnly().Keeps("doc.vdoc", "VANTORDC of an earlier save")
+          .Script("load\nnew a\nset a MOLOBJ_FILE {water}\npress a MOLOBJ_LOAD\nsave {dir}/doc.vdoc\n")
+          .Ends(kFailed, "line 5: cannot write {dir}/doc.vdoc: File too large"),
+      Case("JsonToAFullDevice").Run({"{water}", "--json", "{dir}/full.json"})
+          .Ends(kFailed, "cannot write {dir}/full.json: No space left on device").Writes({"full.json"}).PosixOnly(),
+      Case("JsonToTheNullDevice").Run({"{water}", "--json", kNullDevice}),
+      Case("GltfThroughADanglingLink").Run({"{water}", "--gltf", "{dir}/lnk.glb"}).Writes({"new.json"}).PosixOnly(),
+      Case("GltfToStandardOutput").Run({"{water}", "--gltf", "-"}).NotWrites({"-"}).OutputStarts("glTF"),
+      Case("JsonAndGltfToStandardOutput").Run({"{water}", "--json", "-", "--gltf", "-"})
+          .Ends(kBadArguments, "cannot both write to standard output"),
+      Case("JsonNamedAfterAnOption").Run({"{water}", "--json", "--gltf", "{dir}/model.glb"})
+          .Ends(kBadArguments, "--json needs a file name, not '--gltf'").NotWrites({"--gltf", "model.glb"}),
+      Case("EmptyJsonName").Run({"{water}", "--json", ""}).Ends(kBadArguments, "--json needs a file name"),
+      Case("EmptyScriptName").Run({"--script", ""}).Ends(kBadArguments, "--script needs a file name"),
+      Case("JsonGivenTwice").Run({"{water}", "--json", "{dir}/a.json", "--json", "{dir}/b.json"})
+          .Ends(kBadArguments, "--json is given twice").NotWrites({"a.json", "b.json"}),
+      Case("ScriptThatIsAFolder").Run({"--script", "{dir}"}).Ends(kBadArguments, "a folder"),
+      Case("WordsAfterEval").Script("load\neval now\n").Ends(kFailed, "line 2: usage: eval"),
       // names and paths with blanks, quoted or as the rest of the line
-      {"ExportOfAnOpenedObjectNamedWithBlanks", {"--script", "{script}"},
-       "load\nnew m\nset m MOLOBJ_FILE {dir}/my molecule.mol\npress m MOLOBJ_LOAD\nsave {dir}/my doc.vdoc\n"
-       "open \"{dir}/my doc.vdoc\"\neval\nexport \"my molecule\" {dir}/my model.glb\n",
-       kDone, "", {"my doc.vdoc", "my model.glb"}},
-      {"LoadOfAModuleInAFolderWithBlanks", {"--script", "{script}"}, "load {dir}/plug ins/vantor/{module}\nnew m\n",
-       kDone, ""},
-      {"QuoteNotClosed", {"--script", "{script}"}, "load\nnew \"m \\\"x\\\"\n", kFailed, "line 2: a quote is not closed"},
-      {"ScriptStartingWithAByteOrderMark", {"--script", "{script}"}, "\xEF\xBB\xBFload\nnew m\n", kDone, ""},
-      {"MoleculeWithoutAtoms", {"{dir}/empty.mol", "--gltf", "{dir}/model.glb"}, "", kDone,
-       "the model is empty, with no atoms and no bonds", {"model.glb"}},
-      {"InterfaceVersionThatIsNoNumber", {"--interface-version", "abc"}, "", kBadArguments,
-       "needs a whole number from -2147483648 to 2147483647, not 'abc'\nusage: vantor-host"},
-      {"InterfaceVersionPast32Bits", {"--interface-version", "99999999999"}, "", kBadArguments,
-       "needs a whole number from -2147483648 to 2147483647"},
-      {"InterfaceVersionRefused", {"--interface-version", "1000"}, "", kFailed,
-       "refused to start (action 1) with interface version 1000"},
-      {"ReportToAFullOutput", {"{water}", "--json", "-"}, "", kFailed, "cannot write the report to standard output", {},
-       {}, {}, StandardOutput::Full, true},
-      {"ReportToAClosedOutput", {"{water}", "--json", "-"}, "", kFailed, "cannot write the report to standard output",
-       {}, {}, {}, StandardOutput::Closed, true},
-      {"GltfToAClosedPipe", {"{water}", "--gltf", "-"}, "", kFailed,
-       "cannot write the glTF to standard output: Broken pipe", {}, {}, {}, StandardOutput::BrokenPipe, true},
-      {"RegistrationsToAFullOutput", {}, "", kFailed, "cannot write the registrations to standard output", {}, {}, {},
-       StandardOutput::Full, true},
-      {"DumpToAFullOutput", {"--script", "{script}"}, "load\nnew a\ndump a\n", kFailed,
-       "line 3: cannot write what 'dump' prints", {}, {}, {}, StandardOutput::Full, true},
+      Case("ExportOfAnOpenedObjectNamedWithBlanks")
+          .Script("load\nnew m\nset m MOLOBJ_FILE {dir}/my molecule.mol\npress m MOLOBJ_LOAD\nsave {dir}/my doc.vdoc\n"
+                  "open \"{dir}/my doc.vdoc\"\neval\nexport \"my molecule\" {dir}/my model.glb\n")
+          .Writes({"my doc.vdoc", "my model.glb"}),
+      Case("LoadOfAModuleInAFolderWithBlanks").Script("load {dir}/plug ins/vantor/{module}\nnew m\n"),
+      Case("QuoteNotClosed").Script("load\nnew \"m \\\"x\\\"\n").Ends(kFailed, "line 2: a quote is not closed"),
+      Case("ScriptStartingWithAByteOrderMark").Script("\xEF\xBB\xBFload\nnew m\n"),
+      Case("MoleculeWithoutAtoms").Run({"{dir}/empty.mol", "--gltf", "{dir}/model.glb"})
+          .Ends(kDone, "the model is empty, with no atoms and no bonds").Writes({"model.glb"}),
+      Case("InterfaceVersionThatIsNoNumber").Run({"--interface-version", "abc"})
+          .Ends(kBadArguments, "needs a whole number from -2147483648 to 2147483647, not 'abc'\nusage: vantor-host"),
+      Case("InterfaceVersionPast32Bits").Run({"--interface-version", "99999999999"})
+          .Ends(kBadArguments, "needs a whole number from -2147483648 to 2147483647"),
+      Case("InterfaceVersionRefused").Run({"--interface-version", "1000"})
+          .Ends(kFailed, "refused to start (action 1) with interface version 1000"),
+      Case("ReportToAFullOutput").Run({"{water}", "--json", "-"}).Output(StandardOutput::Full).PosixOnly()
+          .Ends(kFailed, "cannot write the report to standard output"),
+      Case("ReportToAClosedOutput").Run({"{water}", "--json", "-"}).Output(StandardOutput::Closed).PosixOnly()
+          .Ends(kFailed, "cannot write the report to standard output"),
+      Case("GltfToAClosedPipe").Run({"{water}", "--gltf", "-"}).Output(StandardOutput::BrokenPipe).PosixOnly()
+          .Ends(kFailed, "cannot write the glTF to standard output: Broken pipe"),
+      Case("RegistrationsToAFullOutput").Output(StandardOutput::Full).PosixOnly()
+          .Ends(kFailed, "cannot write the registrations to standard output"),
+      Case("DumpToAFullOutput").Script("load\nnew a\ndump a\n").Output(StandardOutput::Full).PosixOnly()
+          .Ends(kFailed, "line 3: cannot write what 'dump' prints"),
   };
 }
 
@@ -275,7 +282,7 @@ class HostProgram : public testing::TestWithParam<CliCase> {
     if (!GetParam().kept.first.empty()) {
       std::ofstream(folder_ / GetParam().kept.first, std::ios::binary) << GetParam().kept.second;
     }
-    const std::vector<std::string>& arguments = GetParam().arguments;
+    const std::vector<std::string>& arguments = GetParam().run.arguments;
     if (std::find(arguments.begin(), arguments.end(), "--module") != arguments.end()) {
       const fs::path built = ProgramFolder() / ".." / "plugins" / "vantor";
       fs::create_directory(folder_ / "plugin");
@@ -309,13 +316,10 @@ TEST_P(HostProgram, EndsWithTheRightStatusAndMessage) {
   for (const fs::directory_entry& entry : fs::directory_iterator(folder_)) {
     before.insert(entry.path().filename().u8string());
   }
-  Invocation invocation;
+  Invocation invocation = c.run;
   invocation.program = ProgramFolder() / (std::string("vantor-host") + VANTOR_EXECUTABLE_SUFFIX);
-  for (const std::string& argument : c.arguments) invocation.arguments.push_back(Expand(argument));
+  for (std::string& argument : invocation.arguments) argument = Expand(argument);
   invocation.folder = folder_;
-  invocation.output = c.output;
-  invocation.seconds = c.seconds;
-  invocation.fileSizeLimit = c.fileSizeLimit;
   const Outcome outcome = RunProgram(invocation);
 
   std::string err = outcome.err;  // Windows writes standard error's line ends as \r\n
