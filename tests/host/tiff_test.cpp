@@ -194,7 +194,8 @@ TEST(Tiff, AssociatedAlphaIsUnpremultiplied) {
   Bytes b = Build(l);
   b[8] = 64, b[9] = 32, b[10] = 0, b[11] = 128;
   vthost::Image image;
-  ASSERT_TRUE(Decode(b, &image, nullptr));
+  std::string error;
+  ASSERT_TRUE(Decode(b, &image, &error)) << error;
   EXPECT_EQ(image.rgba, (Bytes{128, 64, 0, 128}));
 }
 

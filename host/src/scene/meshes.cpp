@@ -6,7 +6,9 @@
 #include "scene/meshes.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <utility>
 #include <variant>
 
 namespace vthost {
@@ -66,6 +68,207 @@ double SignedArea(const std::vector<VtVector>& profile) {
     area += a.x * b.y - b.x * a.y;
   }
   return area;
+}
+
+// A sweep's profile as sampled, in its own XY plane; no points when the node is not a spline.
+struct Profile {
+  std::vector<VtVector> points;
+  bool closed = false;
+};
+
+Profile ProfileOf(const VtNode* node) {
+  const SplineData* spline = SplineOf(node);
+  if (spline == nullptr) return {};
+  const bool closed = Number(node->parameters, VT_SPLINE_CLOSED, 0.0) != 0.0;
+  return {SampleSpline(*spline, closed, Intermediate(node->parameters)), closed};
+}
+
+// A sweep's path as sampled, in the sweep's coordinates, without repeated points.
+std::vector<VtVector> PathOf(const VtNode* node) {
+  const SplineData* spline = SplineOf(node);
+  if (spline == nullptr) return {};
+  std::vector<VtVector> path;
+  for (const VtVector& point : SampleSpline(*spline, false, Intermediate(node->parameters))) {
+    const VtVector placed = Add(point, node->position);
+    if (path.empty() || Length(Sub(placed, path.back())) > 1e-9) path.push_back(placed);
+  }
+  return path;
+}
+
+// The frame of a path segment: the profile's X and Y axes across it, its Z along it.
+struct Frame {
+  VtVector along, x, y;
+};
+
+// A reference for the first X axis that is not parallel to the segment.
+VtVector Unparallel(const VtVector& along) {
+  return std::fabs(along.y) > 0.9 ? VtVector{1.0, 0.0, 0.0} : VtVector{0.0, 1.0, 0.0};
+}
+
+VtVector Across(const VtVector& reference, const VtVector& along) {
+  return Sub(reference, Scale(along, Dot(reference, along)));
+}
+
+Frame FrameOf(const VtVector& along, const VtVector& reference) {
+  VtVector x = Across(reference, along);
+  if (Length(x) < 1e-9) x = Across(Unparallel(along), along);  // the path turned back on itself
+  const VtVector xAxis = Normalised(x);
+  return {along, xAxis, Cross(along, xAxis)};  // X x Y = Z, as in the profile's own plane
+}
+
+// One frame per path segment. Each X axis after the first is the last one carried over (projected
+// across the new segment), so the tube does not twist.
+std::vector<Frame> FramesAlong(const std::vector<VtVector>& path) {
+  std::vector<Frame> frames;
+  frames.reserve(path.size() - 1);
+  for (size_t s = 0; s + 1 < path.size(); ++s) {
+    const VtVector along = Normalised(Sub(path[s + 1], path[s]));
+    frames.push_back(FrameOf(along, frames.empty() ? Unparallel(along) : frames.back().x));
+  }
+  return frames;
+}
+
+// Where the ring around a path point lies: across the frame of the segment arriving there (the
+// first one at the start); at a bend, in the plane halfway between the two segments (a mitre).
+struct RingPlane {
+  VtVector centre;
+  Frame frame;
+  bool mitred = false;
+  VtVector mitre{};
+  double slant = 0.0;
+};
+
+RingPlane RingPlaneAt(const std::vector<VtVector>& path, const std::vector<Frame>& frames, size_t k) {
+  RingPlane plane{path[k], frames[k == 0 ? 0 : k - 1]};
+  if (k == 0 || k + 1 == path.size()) return plane;
+  plane.mitre = Normalised(Add(frames[k - 1].along, frames[k].along));
+  plane.slant = Dot(plane.frame.along, plane.mitre);
+  plane.mitred = plane.slant > 1e-6;
+  return plane;
+}
+
+VtVector OnRing(const RingPlane& plane, const VtVector& p) {
+  const VtVector offset = Add(Scale(plane.frame.x, p.x), Scale(plane.frame.y, p.y));
+  const VtVector point = Add(plane.centre, offset);
+  if (!plane.mitred) return point;
+  return Sub(point, Scale(plane.frame.along, Dot(offset, plane.mitre) / plane.slant));
+}
+
+// A ring of the profile's points around each point of the path, one after the other.
+std::vector<VtVector> Rings(const std::vector<VtVector>& profile, const std::vector<VtVector>& path,
+                            const std::vector<Frame>& frames) {
+  std::vector<VtVector> points;
+  points.reserve(path.size() * profile.size() + 2);
+  for (size_t k = 0; k < path.size(); ++k) {
+    const RingPlane plane = RingPlaneAt(path, frames, k);
+    for (const VtVector& p : profile) points.push_back(OnRing(plane, p));
+  }
+  return points;
+}
+
+// How the rings' points are numbered, and which way the profile runs.
+struct Tube {
+  size_t ringSize = 0;
+  size_t rings = 0;
+  bool closed = false;
+  bool anticlockwise = true;
+};
+
+int32_t At(const Tube& tube, size_t ring, size_t j) {
+  return static_cast<int32_t>(ring * tube.ringSize + j % tube.ringSize);
+}
+
+size_t Edges(const Tube& tube) { return tube.closed ? tube.ringSize : tube.ringSize - 1; }
+
+// Each point's distance from the first along the edges, as a fraction of the whole (0 when the
+// whole is none); with as many edges as points, the last edge runs back to the first point.
+std::vector<double> Fractions(const std::vector<VtVector>& points, size_t edges) {
+  std::vector<double> fractions(edges + 1, 0.0);
+  for (size_t j = 0; j < edges; ++j) {
+    fractions[j + 1] = fractions[j] + Length(Sub(points[(j + 1) % points.size()], points[j]));
+  }
+  const double whole = fractions.back();
+  for (double& value : fractions) value = whole > 0.0 ? value / whole : 0.0;
+  return fractions;
+}
+
+// u runs around the profile and v along the path, both by length from 0 to 1: the last edge
+// around ends at u = 1 where the first begins at 0.
+struct SideUvs {
+  std::vector<double> u, v;
+};
+
+SideUvs SideUvsOf(const std::vector<VtVector>& profile, const std::vector<VtVector>& path, const Tube& tube) {
+  return {Fractions(profile, Edges(tube)), Fractions(path, path.size() - 1)};
+}
+
+// The side between rings k and k + 1 and profile points j and j + 1, facing outward; seen from
+// outside the tube, u grows to the right whichever way the profile runs.
+void AddSide(const Tube& tube, const SideUvs& uvs, size_t k, size_t j, Mesh* mesh) {
+  using Corner = std::pair<size_t, size_t>;  // (ring, point)
+  const std::array<Corner, 4> corners =
+      tube.anticlockwise ? std::array<Corner, 4>{{{k, j}, {k, j + 1}, {k + 1, j + 1}, {k + 1, j}}}
+                         : std::array<Corner, 4>{{{k, j}, {k + 1, j}, {k + 1, j + 1}, {k, j + 1}}};
+  std::array<int32_t, 4> polygon{};
+  std::array<Uv, 4> uv{};
+  for (size_t i = 0; i < 4; ++i) {
+    const auto [ring, point] = corners[i];
+    polygon[i] = At(tube, ring, point);
+    uv[i] = Uv{tube.anticlockwise ? uvs.u[point] : 1.0 - uvs.u[point], uvs.v[ring]};
+  }
+  mesh->polygons.push_back(polygon);
+  mesh->uvs.push_back(uv);
+}
+
+void AddSides(const Tube& tube, const SideUvs& uvs, Mesh* mesh) {
+  for (size_t k = 0; k + 1 < tube.rings; ++k) {
+    for (size_t j = 0; j < Edges(tube); ++j) AddSide(tube, uvs, k, j, mesh);
+  }
+}
+
+// What a cap shows: the texture's middle as a disc, the profile's widest point on its rim.
+struct CapDisc {
+  VtVector centre{0.0, 0.0, 0.0};
+  double reach = 0.0;
+};
+
+CapDisc CapDiscOf(const std::vector<VtVector>& profile) {
+  CapDisc disc;
+  for (const VtVector& p : profile) disc.centre = Add(disc.centre, Scale(p, 1.0 / profile.size()));
+  for (const VtVector& p : profile) disc.reach = std::max(disc.reach, Length(Sub(p, disc.centre)));
+  return disc;
+}
+
+// A profile point's place on the disc; u grows along the profile's X axis, or against it.
+Uv CapUv(const CapDisc& disc, const VtVector& point, bool alongX) {
+  if (!(disc.reach > 0.0)) return Uv{0.5, 0.5};
+  const VtVector p = Sub(point, disc.centre);
+  const double across = p.x / (2.0 * disc.reach);
+  return Uv{0.5 + (alongX ? across : -across), 0.5 - p.y / (2.0 * disc.reach)};
+}
+
+// A fan around the ring's centre, facing back along the path at the start and forward at the end.
+void AddCap(const Tube& tube, const std::vector<VtVector>& profile, const CapDisc& disc, size_t ring, bool start,
+            Mesh* mesh) {
+  VtVector centre{0.0, 0.0, 0.0};
+  for (size_t j = 0; j < tube.ringSize; ++j) centre = Add(centre, mesh->points[At(tube, ring, j)]);
+  const int32_t middle = static_cast<int32_t>(mesh->points.size());
+  mesh->points.push_back(Scale(centre, 1.0 / tube.ringSize));
+  const bool reversed = start == tube.anticlockwise;  // the fan winds against the profile's order
+  const auto uv = [&](size_t j) { return CapUv(disc, profile[j % tube.ringSize], reversed); };
+  for (size_t j = 0; j < tube.ringSize; ++j) {
+    const size_t first = reversed ? j + 1 : j, second = reversed ? j : j + 1;
+    mesh->polygons.push_back({middle, At(tube, ring, first), At(tube, ring, second), At(tube, ring, second)});
+    mesh->uvs.push_back({Uv{0.5, 0.5}, uv(first), uv(second), uv(second)});
+  }
+}
+
+// Only a closed profile has caps; the sweep's parameters ask for either.
+void AddCaps(const Tube& tube, const std::vector<VtVector>& profile, const VtContainer& parameters, Mesh* mesh) {
+  if (!tube.closed) return;
+  const CapDisc disc = CapDiscOf(profile);
+  if (Number(parameters, VT_SWEEP_START_CAP, 0.0) != 0.0) AddCap(tube, profile, disc, 0, true, mesh);
+  if (Number(parameters, VT_SWEEP_END_CAP, 0.0) != 0.0) AddCap(tube, profile, disc, tube.rings - 1, false, mesh);
 }
 
 }  // namespace
@@ -139,115 +342,15 @@ std::vector<VtVector> SampleSpline(const SplineData& spline, bool closed, int32_
 
 Mesh SweepMesh(const VtNode& sweep) {
   if (sweep.children.size() < 2) return {};
-  const VtNode* profileNode = sweep.children[0].get();
-  const VtNode* pathNode = sweep.children[1].get();
-  const SplineData* profileSpline = SplineOf(profileNode);
-  const SplineData* pathSpline = SplineOf(pathNode);
-  if (profileSpline == nullptr || pathSpline == nullptr) return {};
+  const Profile profile = ProfileOf(sweep.children[0].get());
+  const std::vector<VtVector> path = PathOf(sweep.children[1].get());
+  if (profile.points.size() < (profile.closed ? 3u : 2u) || path.size() < 2) return {};
 
-  const bool closed = Number(profileNode->parameters, VT_SPLINE_CLOSED, 0.0) != 0.0;
-  const std::vector<VtVector> profile =
-      SampleSpline(*profileSpline, closed, Intermediate(profileNode->parameters));
-  if (profile.size() < (closed ? 3u : 2u)) return {};
-
-  // the path in the sweep's coordinates, without repeated points
-  std::vector<VtVector> path;
-  for (const VtVector& point : SampleSpline(*pathSpline, false, Intermediate(pathNode->parameters))) {
-    const VtVector placed = Add(point, pathNode->position);
-    if (path.empty() || Length(Sub(placed, path.back())) > 1e-9) path.push_back(placed);
-  }
-  if (path.size() < 2) return {};
-
-  // One frame per path segment: the profile's X and Y axes across it, its Z along it. The first
-  // X axis comes from a reference that is not parallel to the path; each next one is the last
-  // one carried over (projected across the new segment), so the tube does not twist.
-  const size_t segments = path.size() - 1;
-  std::vector<VtVector> along(segments), xAxis(segments), yAxis(segments);
-  for (size_t s = 0; s < segments; ++s) {
-    along[s] = Normalised(Sub(path[s + 1], path[s]));
-    VtVector reference = s == 0 ? VtVector{0.0, 1.0, 0.0} : xAxis[s - 1];
-    if (s == 0 && std::fabs(along[s].y) > 0.9) reference = {1.0, 0.0, 0.0};
-    VtVector x = Sub(reference, Scale(along[s], Dot(reference, along[s])));
-    if (Length(x) < 1e-9) {  // the path turned back on itself
-      reference = std::fabs(along[s].y) > 0.9 ? VtVector{1.0, 0.0, 0.0} : VtVector{0.0, 1.0, 0.0};
-      x = Sub(reference, Scale(along[s], Dot(reference, along[s])));
-    }
-    xAxis[s] = Normalised(x);
-    yAxis[s] = Cross(along[s], xAxis[s]);  // X x Y = Z, as in the profile's own plane
-  }
-
+  const Tube tube{profile.points.size(), path.size(), profile.closed, SignedArea(profile.points) >= 0.0};
   Mesh mesh;
-  const size_t ringSize = profile.size();
-  mesh.points.reserve(path.size() * ringSize + 2);
-  for (size_t k = 0; k < path.size(); ++k) {
-    const size_t s = k == 0 ? 0 : k - 1;  // the segment arriving at the point, or the first
-    // at a bend the ring lies in the plane halfway between the two segments (a mitre)
-    const bool bend = k > 0 && k + 1 < path.size();
-    const VtVector mitre = bend ? Normalised(Add(along[k - 1], along[k])) : along[s];
-    const double slant = Dot(along[s], mitre);
-    for (const VtVector& p : profile) {
-      const VtVector offset = Add(Scale(xAxis[s], p.x), Scale(yAxis[s], p.y));
-      VtVector point = Add(path[k], offset);
-      if (bend && slant > 1e-6) point = Sub(point, Scale(along[s], Dot(offset, mitre) / slant));
-      mesh.points.push_back(point);
-    }
-  }
-
-  const bool anticlockwise = SignedArea(profile) >= 0.0;
-  const auto at = [ringSize](size_t ring, size_t j) { return static_cast<int32_t>(ring * ringSize + j % ringSize); };
-  const size_t edges = closed ? ringSize : ringSize - 1;
-  // u runs around the profile and v along the path, both by length from 0 to 1: the last edge
-  // around ends at u = 1 where the first begins at 0
-  std::vector<double> u(edges + 1, 0.0), v(path.size(), 0.0);
-  for (size_t j = 0; j < edges; ++j) u[j + 1] = u[j] + Length(Sub(profile[(j + 1) % ringSize], profile[j]));
-  for (size_t k = 1; k < path.size(); ++k) v[k] = v[k - 1] + Length(Sub(path[k], path[k - 1]));
-  for (double& value : u) value = u.back() > 0.0 ? value / u.back() : 0.0;
-  for (double& value : v) value /= v.back();  // the path has a length: its points differ
-  // seen from outside the tube, u grows to the right whichever way the profile runs
-  const auto uv = [&](size_t j, size_t k) { return Uv{anticlockwise ? u[j] : 1.0 - u[j], v[k]}; };
-  for (size_t k = 0; k < segments; ++k) {
-    for (size_t j = 0; j < edges; ++j) {
-      if (anticlockwise) {
-        mesh.polygons.push_back({at(k, j), at(k, j + 1), at(k + 1, j + 1), at(k + 1, j)});
-        mesh.uvs.push_back({uv(j, k), uv(j + 1, k), uv(j + 1, k + 1), uv(j, k + 1)});
-      } else {
-        mesh.polygons.push_back({at(k, j), at(k + 1, j), at(k + 1, j + 1), at(k, j + 1)});
-        mesh.uvs.push_back({uv(j, k), uv(j, k + 1), uv(j + 1, k + 1), uv(j + 1, k)});
-      }
-    }
-  }
-
-  // caps: fans around the ring's centre, facing back along the path at the start and forward at
-  // the end; each shows the texture's middle as a disc, the profile's widest point on its rim
-  VtVector profileCentre{0.0, 0.0, 0.0};
-  for (const VtVector& p : profile) profileCentre = Add(profileCentre, Scale(p, 1.0 / ringSize));
-  double reach = 0.0;
-  for (const VtVector& p : profile) reach = std::max(reach, Length(Sub(p, profileCentre)));
-  const auto capUv = [&](size_t j, bool start) {
-    if (!(reach > 0.0)) return Uv{0.5, 0.5};
-    const VtVector p = Sub(profile[j % ringSize], profileCentre);
-    const double across = p.x / (2.0 * reach);
-    return Uv{0.5 + (start == anticlockwise ? across : -across), 0.5 - p.y / (2.0 * reach)};
-  };
-  const auto cap = [&](size_t ring, bool start) {
-    VtVector centre{0.0, 0.0, 0.0};
-    for (size_t j = 0; j < ringSize; ++j) centre = Add(centre, mesh.points[at(ring, j)]);
-    const int32_t middle = static_cast<int32_t>(mesh.points.size());
-    mesh.points.push_back(Scale(centre, 1.0 / ringSize));
-    const Uv mid{0.5, 0.5};
-    for (size_t j = 0; j < ringSize; ++j) {
-      const int32_t a = at(ring, j), b = at(ring, j + 1);
-      if (start == anticlockwise) {
-        mesh.polygons.push_back({middle, b, a, a});
-        mesh.uvs.push_back({mid, capUv(j + 1, start), capUv(j, start), capUv(j, start)});
-      } else {
-        mesh.polygons.push_back({middle, a, b, b});
-        mesh.uvs.push_back({mid, capUv(j, start), capUv(j + 1, start), capUv(j + 1, start)});
-      }
-    }
-  };
-  if (closed && Number(sweep.parameters, VT_SWEEP_START_CAP, 0.0) != 0.0) cap(0, true);
-  if (closed && Number(sweep.parameters, VT_SWEEP_END_CAP, 0.0) != 0.0) cap(path.size() - 1, false);
+  mesh.points = Rings(profile.points, path, FramesAlong(path));
+  AddSides(tube, SideUvsOf(profile.points, path, tube), &mesh);
+  AddCaps(tube, profile.points, sweep.parameters, &mesh);
   return mesh;
 }
 
