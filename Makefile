@@ -78,7 +78,7 @@ test-windows: windows validator-deps
 	  if [ -d $(WINE_PREFIX) ]; then WINEPREFIX=$(WINE_PREFIX) wineserver -w; fi; exit $$status
 
 # macOS arm64, cross-built with zig and ld64.lld into build-macos/ (the toolchain goes to
-# .toolchains/macos-arm64/ once). Nothing here can run it: ctest runs cmake/check_macho.cmake on the
+# .toolchains/macos-arm64/ once). Nothing here can run it: ctest runs cmake/check_macho.mjs on the
 # modules, and on bundles that each break one of its rules.
 macos:
 	@bash scripts/install-deps.sh macos
@@ -89,7 +89,7 @@ macos:
 
 check-macho:
 	@for module in build-macos/plugins/vantor/*.dudi; do \
-	  cmake -DMODULE=$$module -P cmake/check_macho.cmake || exit 1; \
+	  node cmake/check_macho.mjs $$module || exit 1; \
 	done
 
 # Linux arm64 with the macOS build's compiler (zig: clang 16, libc++ 16, a signed char) into

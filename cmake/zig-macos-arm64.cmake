@@ -6,7 +6,7 @@
 #
 # The modules and the programs link libc++ statically and load only /usr/lib/libSystem.B.dylib.
 # Nothing built here can run on Debian: the tests are built but not registered, and ctest runs the
-# checks of cmake/check_macho.cmake instead.
+# checks of cmake/check_macho.mjs instead.
 set(CMAKE_SYSTEM_NAME Darwin)
 set(CMAKE_SYSTEM_PROCESSOR arm64)
 
@@ -22,7 +22,6 @@ set(CMAKE_CXX_COMPILER ${CMAKE_CURRENT_LIST_DIR}/zig-macos-arm64.sh c++)
 find_program(CMAKE_AR llvm-ar-14 REQUIRED)
 find_program(CMAKE_RANLIB llvm-ranlib-14 REQUIRED)
 find_program(CMAKE_INSTALL_NAME_TOOL llvm-install-name-tool-14 REQUIRED)
-find_program(VANTOR_LLVM_OBJDUMP llvm-objdump-14 REQUIRED)
 find_program(VANTOR_LLVM_NM llvm-nm-14 REQUIRED)
 # The target, the oldest macOS and the architecture are the driver's; CMake adds none of its own.
 set(CMAKE_OSX_ARCHITECTURES "" CACHE STRING "" FORCE)

@@ -7,8 +7,9 @@
 # test     demo, GoogleTest, Google Benchmark, tinygltf (the tests read .glb files back), valgrind
 #          and Node.js (the Khronos glTF validator)
 # windows  test, the MinGW-w64 cross compiler, GoogleTest's source and Wine
-# macos    test, GoogleTest's source, ld64.lld, llvm-ar, llvm-objdump and llvm-nm of the installed
-#          clang (the compiler, zig, comes from npm: scripts/install-macos-toolchain.sh)
+# macos    test, GoogleTest's source, ld64.lld, llvm-ar and llvm-nm of the installed clang (the
+#          compiler, zig, comes from npm: scripts/install-macos-toolchain.sh; Node.js, from test,
+#          also runs the Mach-O check, cmake/check_macho.mjs)
 # arm64    test, GoogleTest's source, llvm-ar of the installed clang, qemu-user and the arm64 glibc
 #          it loads (the macOS build's compiler, for Linux on arm64, runs the tests under qemu)
 # fuzz     demo, clang, its sanitizer runtime (libFuzzer), and llvm-profdata and llvm-cov for the

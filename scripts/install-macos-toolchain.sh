@@ -11,7 +11,7 @@
 #   zig 0.11.0        from npm, pinned with its sha512 in scripts/macos-toolchain/package-lock.json
 #                     (npm ci refuses a tarball that does not match): clang 16, libc++ 16 and the
 #                     macOS 12 headers and libSystem stubs
-#   lld-14, llvm-14   Debian's ld64.lld, llvm-ar, llvm-objdump and llvm-nm (scripts/install-deps.sh)
+#   lld-14, llvm-14   Debian's ld64.lld, llvm-ar and llvm-nm (scripts/install-deps.sh)
 #
 # What the link uses is gathered in .toolchains/macos-arm64/lib/: the target's libc++.a,
 # libc++abi.a and libcompiler_rt.a, which zig builds the first time it links a C++ program for

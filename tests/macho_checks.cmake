@@ -1,12 +1,12 @@
 # The checks of the macOS cross build, which run on the build machine (cmake/zig-macos-arm64.cmake
-# provides the tools): cmake/check_macho.cmake on both modules, and on small bundles that each
-# break one of its rules, which must fail it with their own problem.
+# provides llvm-nm): cmake/check_macho.mjs on both modules, and on small bundles that each break
+# one of its rules, which must fail it with their own problem.
 
-set(VANTOR_CHECK_MACHO ${CMAKE_COMMAND} -DSTUBS=${VANTOR_MACOS_SYSTEM_STUBS}
-  -DLLVM_OBJDUMP=${VANTOR_LLVM_OBJDUMP} -DLLVM_NM=${VANTOR_LLVM_NM})
+find_program(VANTOR_NODE NAMES node nodejs REQUIRED)
+set(VANTOR_CHECK_MACHO ${VANTOR_NODE} ${PROJECT_SOURCE_DIR}/cmake/check_macho.mjs
+  --stubs ${VANTOR_MACOS_SYSTEM_STUBS} --llvm-nm ${VANTOR_LLVM_NM})
 foreach(module vantor vantorR2025)
-  add_test(NAME exports.${module}
-    COMMAND ${VANTOR_CHECK_MACHO} -DMODULE=$<TARGET_FILE:${module}> -P ${PROJECT_SOURCE_DIR}/cmake/check_macho.cmake)
+  add_test(NAME exports.${module} COMMAND ${VANTOR_CHECK_MACHO} $<TARGET_FILE:${module}>)
 endforeach()
 
 # The small bundles: tests/data/macho/*.c compiled by Debian's clang (they include no header),
@@ -64,8 +64,7 @@ function(vantor_macho_case name expected)
     ${change}
     DEPENDS ${objects} ${targets} ${CASE_EXPORTS} ${CASE_STUBS} VERBATIM)
   add_custom_target(vantor_macho_${name} ALL DEPENDS ${bundle})
-  add_test(NAME check_macho.${name}
-    COMMAND ${VANTOR_CHECK_MACHO} -DMODULE=${bundle} -P ${PROJECT_SOURCE_DIR}/cmake/check_macho.cmake)
+  add_test(NAME check_macho.${name} COMMAND ${VANTOR_CHECK_MACHO} ${bundle})
   set_tests_properties(check_macho.${name} PROPERTIES PASS_REGULAR_EXPRESSION "${expected}")
 endfunction()
 
@@ -86,6 +85,5 @@ vantor_macho_case(dynamic_lookup "_vantor_host_only \\(dynamically looked up\\)"
   OBJECTS entry host_call FLAGS -undefined dynamic_lookup)
 vantor_macho_case(symbol_not_in_libsystem "_vantor_not_in_macos \\(not in libSystem\\)"
   OBJECTS entry missing_call STUBS ${VANTOR_MACHO_DATA}/libSystem-extra.tbd)
-add_test(NAME check_macho.not_macho
-  COMMAND ${VANTOR_CHECK_MACHO} -DMODULE=${PROJECT_SOURCE_DIR}/res/ptable.csv -P ${PROJECT_SOURCE_DIR}/cmake/check_macho.cmake)
+add_test(NAME check_macho.not_macho COMMAND ${VANTOR_CHECK_MACHO} ${PROJECT_SOURCE_DIR}/res/ptable.csv)
 set_tests_properties(check_macho.not_macho PROPERTIES PASS_REGULAR_EXPRESSION "ptable.csv is not a Mach-O file")
