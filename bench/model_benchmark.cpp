@@ -17,10 +17,6 @@
 
 namespace {
 
-constexpr int32_t kFileParameter = 20000;
-constexpr int32_t kLoadButton = 20001;
-constexpr int32_t kSegmentsParameter = 20024;
-
 std::string MoleculeFile(int64_t atoms) {
   const std::string data = std::string(VANTOR_SOURCE_DIR) + "/bench/data/";
   return atoms == 999 ? data + "large.sdf" : data + "large" + std::to_string(atoms) + ".sdf";
@@ -34,8 +30,8 @@ struct Scene {
     if (!module || !module->StartUp(&error)) return;
     document = host.NewDocument();
     object = host.CreateObject(document, vthost::molecule::kType);
-    host.SetParameter(object, kFileParameter, vthost::Value(std::filesystem::path(MoleculeFile(atoms))));
-    host.Press(object, kLoadButton);
+    host.SetParameter(object, vthost::molecule::kFile, vthost::Value(std::filesystem::path(MoleculeFile(atoms))));
+    host.Press(object, vthost::molecule::kLoad);
     host.Evaluate(document);
   }
   ~Scene() {
@@ -55,7 +51,7 @@ void FullRebuild(benchmark::State& state) {
   for (auto _ : state) {
     // a parameter change makes the host ask for a new hierarchy
     segments = segments == 24 ? 25 : 24;
-    scene.host.SetParameter(scene.object, kSegmentsParameter, vthost::Value(segments));
+    scene.host.SetParameter(scene.object, vthost::molecule::kSegments, vthost::Value(segments));
     scene.host.Evaluate(scene.document);
   }
   state.counters["atoms"] = static_cast<double>(state.range(0));

@@ -15,6 +15,7 @@
 #include "vthost/module.h"
 #include "vthost/molecule.h"
 #include "vthost/documents.h"
+#include "rowids.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ namespace fs = std::filesystem;
 using vthost::molecule::kFile;
 using vthost::molecule::kLoad;
 constexpr int32_t kShowNucleus = 20026, kAddRow = 20033;  // MOLOBJ_SHOW_NUCLEUS, MOLOBJ_ADD_ROW
-constexpr int32_t kRowMaterial = 15024, kRowSymbol = 15025;
+constexpr int32_t kRowMaterial = RowId(0, Row::Material), kRowSymbol = RowId(0, Row::Symbol);
 
 
 class Hardening : public testing::Test {

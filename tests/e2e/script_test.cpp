@@ -16,6 +16,7 @@
 #include "vthost/molecule.h"
 #include "vthost/script.h"
 #include "vthost/module.h"
+#include "rowids.h"
 
 namespace {
 
@@ -74,8 +75,8 @@ TEST_F(Script, SessionSurvivesSaveAndOpen) {
   const json& dump = printed[0];
   EXPECT_EQ(dump["name"], "caffeine");  // the title line of the file, read again on open
   EXPECT_EQ(dump["rowCount"], 1);
-  EXPECT_EQ(dump["parameters"]["15024"], "Red");
-  EXPECT_EQ(dump["parameters"]["15028"], 2.5);
+  EXPECT_EQ(dump["parameters"][RowKey(0, Row::Material)], "Red");
+  EXPECT_EQ(dump["parameters"][RowKey(0, Row::TilesU)], 2.5);
   EXPECT_EQ(dump["presets"].size(), 6u);
   EXPECT_EQ(dump["presets"][0][1], json::array({0.5, 0.25, 1.0}));
   EXPECT_TRUE(host_.Events().Texts(vthost::Event::Kind::Message).empty());
@@ -88,8 +89,8 @@ TEST_F(Script, DescribeShowsEnablingAndRows) {
   for (const json& entry : description["entries"]) entries[entry["id"].get<int>()] = entry;
   EXPECT_EQ(entries.at(20002)["enabled"], false);
   EXPECT_EQ(entries.at(20008)["enabled"], true);
-  EXPECT_EQ(entries.at(15025)["label"], "Atomic Symbol");
-  EXPECT_EQ(entries.at(15031)["type"], "int");
+  EXPECT_EQ(entries.at(RowId(0, Row::Symbol))["label"], "Atomic Symbol");
+  EXPECT_EQ(entries.at(RowId(0, Row::Projection))["type"], "int");
   EXPECT_EQ(entries.at(20002)["name"], "MOLOBJ_RADIUS_MODE");
 }
 
@@ -109,7 +110,7 @@ TEST_F(Script, CopyAndDeleteAndDanglingLinks) {
                   "copy m n\ndelete Blue\ndump n\n"))
       << err_.str();
   const json copy = Printed().at(0);
-  EXPECT_EQ(copy["parameters"]["15024"], nullptr);  // the link resolves to none
+  EXPECT_EQ(copy["parameters"][RowKey(0, Row::Material)], nullptr);  // the link resolves to none
   EXPECT_EQ(copy["rowCount"], 1);
 }
 
@@ -137,7 +138,7 @@ TEST_F(Script, DumpOfTextThatIsNotUtf8IsWritten) {
       << err_.str();
   const std::vector<json> printed = Printed();
   ASSERT_EQ(printed.size(), 2u);
-  EXPECT_EQ(printed[0]["parameters"]["15025"], "C\xef\xbf\xbd\xef\xbf\xbd");  // each bad byte a U+FFFD
+  EXPECT_EQ(printed[0]["parameters"][RowKey(0, Row::Symbol)], "C\xef\xbf\xbd\xef\xbf\xbd");  // each bad byte a U+FFFD
 }
 
 // On Windows std::filesystem::u8path throws for text that is not UTF-8 (here an e-acute of the
@@ -274,21 +275,21 @@ TEST_P(ShownDescription, FollowsWhatItDependsOn) {
 INSTANTIATE_TEST_SUITE_P(
     Edits, ShownDescription,
     testing::Values(
-        // row 1 (ids 15041 to 15051) gets its defaults from the next description
+        // row 1 gets its defaults from the next description
         DescriptionCase{"RowCountSetByTheScript",
-                        "set m MOLOBJ_BOND_RADIUS 4\nset m MOLOBJ_ROW_COUNT 2\nset m MOLOBJ_BOND_RADIUS 5\n", "15050", true},
+                        "set m MOLOBJ_BOND_RADIUS 4\nset m MOLOBJ_ROW_COUNT 2\nset m MOLOBJ_BOND_RADIUS 5\n", RowKey(1, Row::UseMaterial), true},
         DescriptionCase{"RowAddedByTheObject",
-                        "set m MOLOBJ_BOND_RADIUS 4\npress m MOLOBJ_ADD_ROW\npress m MOLOBJ_ADD_ROW\n", "15048", 1.0},
+                        "set m MOLOBJ_BOND_RADIUS 4\npress m MOLOBJ_ADD_ROW\npress m MOLOBJ_ADD_ROW\n", RowKey(1, Row::TilesU), 1.0},
         DescriptionCase{"EditsKeepARowsValues",
-                        "press m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_TILES_U[0] 2.5\nset m MOLOBJ_BOND_RADIUS 4\n", "15028",
+                        "press m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_TILES_U[0] 2.5\nset m MOLOBJ_BOND_RADIUS 4\n", RowKey(0, Row::TilesU),
                         2.5},
         DescriptionCase{"InitialisedFlagCleared",
                         "press m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_TILES_U[0] 2.5\nset m MOLOBJ_ROW_INITIALISED[0] false\n"
                         "set m MOLOBJ_BOND_RADIUS 4\n",
-                        "15028", 1.0},
+                        RowKey(0, Row::TilesU), 1.0},
         DescriptionCase{"RowRemovedAndAddedAgain",
                         "press m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_TILES_U[0] 2.5\npress m MOLOBJ_REMOVE_ROW\npress m MOLOBJ_ADD_ROW\n",
-                        "15028", 1.0}),
+                        RowKey(0, Row::TilesU), 1.0}),
     [](const testing::TestParamInfo<DescriptionCase>& info) { return info.param.name; });
 
 // The fuzzer's runs: save and open of plain names inside a folder of the run's own, nothing else,

@@ -10,6 +10,7 @@
 #include "host/hoststring.h"
 #include "host/hostui.h"
 #include "printers.h"
+#include "rowids.h"
 
 namespace vantor {
 namespace {
@@ -162,9 +163,9 @@ TEST_F(HostLayer, ContainersHoldEveryValueType) {
   EXPECT_TRUE(container.SetFloat(20003, 25.0));
   EXPECT_TRUE(container.SetBool(20031, true));
   EXPECT_TRUE(container.SetVector(20009, {1.0, 0.5, 0.25}));
-  EXPECT_TRUE(container.SetString(15025, "NUC"));
+  EXPECT_TRUE(container.SetString(RowId(0, Row::Symbol), "NUC"));
   EXPECT_TRUE(container.SetFilename(20000, Filename(String("/m/benzene.sdf"))));
-  EXPECT_TRUE(container.SetLink(15024, nullptr));
+  EXPECT_TRUE(container.SetLink(RowId(0, Row::Material), nullptr));
   Container inner = Container::Create();
   inner.SetInt32(1, 7);
   EXPECT_TRUE(container.SetContainer(5, inner));
@@ -176,9 +177,9 @@ TEST_F(HostLayer, ContainersHoldEveryValueType) {
   EXPECT_EQ(colour.x, 1.0);
   EXPECT_EQ(colour.y, 0.5);
   EXPECT_EQ(colour.z, 0.25);
-  EXPECT_EQ(container.GetString(15025).ToStdString(), "NUC");
+  EXPECT_EQ(container.GetString(RowId(0, Row::Symbol)).ToStdString(), "NUC");
   EXPECT_EQ(container.GetFilename(20000).Suffix().ToStdString(), "sdf");
-  EXPECT_EQ(container.GetLink(15024, nullptr), nullptr);
+  EXPECT_EQ(container.GetLink(RowId(0, Row::Material), nullptr), nullptr);
   EXPECT_EQ(container.GetContainer(5).GetInt32(1), 7);
   EXPECT_EQ(container.TypeOf(20003), VT_VALUE_FLOAT);
 

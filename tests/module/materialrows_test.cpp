@@ -1,6 +1,7 @@
 // The looks of what a build makes (materialrows.cpp): the textures of the material rows, and the
 // colours of the element table, the selected preset, the bond orders and the nuclei.
 #include "builtmodel.h"
+#include "rowids.h"
 
 namespace vantor {
 namespace {
@@ -13,8 +14,8 @@ class MaterialRows : public BuiltModel {
   void AddRow(VtNode* node, const std::string& symbol, VtNode* material) {
     host_.Press(node, MOLOBJ_ADD_ROW);
     const int32_t row = Object(node).RowCount() - 1;
-    Set(node, 15025 + 20 * row, symbol);
-    if (material) Set(node, 15024 + 20 * row, vthost::LinkValue{material->serial});
+    Set(node, RowId(row, Row::Symbol), symbol);
+    if (material) Set(node, RowId(row, Row::Material), vthost::LinkValue{material->serial});
   }
   static const VtTag* Texture(const VtNode* object) {
     for (const auto& tag : object->tags) {
@@ -30,8 +31,8 @@ TEST_F(MaterialRows, AtomRowGivesATextureWithItsPlacementAndNoColour) {
   VtNode* node = Loaded(kChain);
   VtNode* red = host_.CreateMaterial(document_, "Red", {1, 0, 0});
   AddRow(node, " O ", red);
-  Set(node, 15028, 2.5);
-  Set(node, 15031, int32_t{3});
+  Set(node, RowId(0, Row::TilesU), 2.5);
+  Set(node, RowId(0, Row::Projection), int32_t{3});
   AddRow(node, "S", red);
   const VtNode* root = Build(node);
   const VtNode* oxygen = Child(root, "O");
@@ -76,7 +77,7 @@ TEST_F(MaterialRows, FirstRowOfAKeyDecidesRowsOffOrDanglingApplyNothing) {
   AddRow(node, "C", host_.CreateMaterial(document_, "Green", {0, 1, 0}));
   AddRow(node, "S", host_.CreateMaterial(document_, "Gold", {1, 0.8, 0}));
   AddRow(node, "O", gone);
-  Set(node, 15070, false);  // row 2 off
+  Set(node, RowId(2, Row::UseMaterial), false);  // row 2 off
   host_.DeleteNode(gone);
   const VtNode* root = Build(node);
   for (const char* element : {"C", "S", "O"}) {

@@ -2,6 +2,7 @@
 // writes are checked where they act, in the texture of a fresh row (materialrows_test.cpp).
 #include "startedmodule.h"
 #include "vthost/description.h"
+#include "rowids.h"
 
 namespace vantor {
 namespace {
@@ -74,28 +75,30 @@ INSTANTIATE_TEST_SUITE_P(Counts, DescribedRows,
 TEST_F(MoleculeDescription, UserValuesSurviveLaterDescriptions) {
   SetRows(1);
   const vthost::Description description = vthost::Describe(host_, node_);
-  EXPECT_EQ(description.Find(15031)->label, "Projection");
-  EXPECT_TRUE(*vthost::Lookup(description.Find(15023)->attributes.get(), 15) == Value(true));  // hidden
-  EXPECT_TRUE(*vthost::Lookup(description.Find(15028)->attributes.get(), 5) == Value(0.01));   // tiles minimum
+  EXPECT_EQ(description.Find(RowId(0, Row::Projection))->label, "Projection");
+  EXPECT_TRUE(*vthost::Lookup(description.Find(RowId(0, Row::Initialised))->attributes.get(), VT_ATTRIBUTE_HIDDEN) ==
+              Value(true));
+  EXPECT_TRUE(*vthost::Lookup(description.Find(RowId(0, Row::TilesU))->attributes.get(), VT_ATTRIBUTE_MINIMUM) ==
+              Value(0.01));
   // a value for every entry but the material and the symbol, which have none until the user gives one
   for (const RowParameter parameter : kShownOrder) {
     const bool none =
         parameter == MOLOBJ_ROW_GROUP || parameter == MOLOBJ_ROW_MATERIAL || parameter == MOLOBJ_ROW_SYMBOL;
     EXPECT_EQ(Get(node_, *RowParameterId(0, parameter)) == nullptr, none) << parameter;
   }
-  host_.SetParameter(node_, 15028, Value(2.5));
+  host_.SetParameter(node_, RowId(0, Row::TilesU), Value(2.5));
   vthost::Describe(host_, node_);
-  EXPECT_EQ(GetAs<double>(node_, 15028), 2.5);
+  EXPECT_EQ(GetAs<double>(node_, RowId(0, Row::TilesU)), 2.5);
 }
 
 TEST_F(MoleculeDescription, SingleRequestedIdAddsOnlyThatEntry) {
   SetRows(1);
-  const int32_t requested = 15026;
+  const int32_t requested = RowId(0, Row::OffsetU);
   const vthost::Description description = vthost::Describe(host_, node_, &requested);
-  EXPECT_EQ(RowIds(description), std::vector<int32_t>{15026});
-  EXPECT_EQ(GetAs<bool>(node_, 15023), true);
-  EXPECT_EQ(GetAs<double>(node_, 15026), 0.0);
-  EXPECT_EQ(Get(node_, 15028), nullptr);  // not added, so not defaulted
+  EXPECT_EQ(RowIds(description), std::vector<int32_t>{RowId(0, Row::OffsetU)});
+  EXPECT_EQ(GetAs<bool>(node_, RowId(0, Row::Initialised)), true);
+  EXPECT_EQ(GetAs<double>(node_, RowId(0, Row::OffsetU)), 0.0);
+  EXPECT_EQ(Get(node_, RowId(0, Row::TilesU)), nullptr);  // not added, so not defaulted
 }
 
 TEST_F(MoleculeDescription, FailedAdditionStopsTheBuild) {

@@ -7,7 +7,9 @@
 #include <string_view>
 
 #include "builtmodel.h"
+#include "colourpresets.h"
 #include "materialrows.h"
+#include "resources/resourceset.h"
 #include "vthost/molecule.h"
 #include "vthost/description.h"
 
@@ -36,6 +38,8 @@ const SameNumber kNumbers[] = {
     {"MaxRows", facts::kMaxRows, kMaxRows},
     {"FirstRowParameter", facts::kFirstRowParameter, kFirstRowInitialised},
     {"RowIdStride", facts::kRowIdStride, kRowIdStride},
+    {"Segments", facts::kSegments, MOLOBJ_SEGMENTS},
+    {"ColoursPerPreset", static_cast<int32_t>(facts::kColoursPerPreset), kPresetSlots},
 };
 
 class MoleculeFacts : public testing::TestWithParam<SameNumber> {};
@@ -64,6 +68,41 @@ TEST(MoleculeRowFacts, EveryRowParameterIsTheModules) {
 }
 
 class MoleculeBuildFacts : public BuiltModel {};
+
+// The colour parameters the host names are every colour of the description, by its names.
+TEST_F(MoleculeBuildFacts, ColourParametersAreTheDescriptions) {
+  const vthost::StaticDescription* description = host_.Types().Description(kMoleculeObjectId);
+  ASSERT_NE(description, nullptr);
+  size_t colours = 0;
+  for (const vthost::DescriptionEntry& entry : description->entries) {
+    colours += entry.kind == vthost::EntryKind::Colour ? 1 : 0;
+  }
+  EXPECT_EQ(std::size(facts::kColourParameters), colours);
+  for (const facts::NamedParameter& parameter : facts::kColourParameters) {
+    const vthost::DescriptionEntry* entry = description->Find(parameter.id);
+    ASSERT_NE(entry, nullptr) << parameter.name;
+    EXPECT_EQ(entry->name, parameter.name);
+    EXPECT_EQ(entry->kind, vthost::EntryKind::Colour) << parameter.name;
+  }
+}
+
+// Each bond is built with the radius and colour the host expects of its order.
+TEST_F(MoleculeBuildFacts, BondsHaveTheLooksOfTheirOrder) {
+  VtNode* node = Loaded(kChain);
+  Set(node, MOLOBJ_BOND4_COLOR, VtVector{0.25, 0.75, 0.5});
+  const VtNode* root = Build(node);
+  ASSERT_NE(root, nullptr);
+  const std::optional<facts::BondLooks> looks = facts::BondLooksOf(vthost::HierarchyParameters(node));
+  ASSERT_TRUE(looks);
+  const int32_t orders[] = {2, 3, 1, 4};  // as kChain lists its bonds
+  const std::vector<const VtNode*> sweeps = Sweeps(root);
+  ASSERT_EQ(sweeps.size(), std::size(orders));
+  for (size_t i = 0; i < sweeps.size(); ++i) {
+    const size_t order = static_cast<size_t>(orders[i] - 1);
+    EXPECT_DOUBLE_EQ(ProfileRadius(sweeps[i]), looks->radius[order]) << "bond " << i;
+    EXPECT_TRUE(sweeps[i]->display.colour == looks->colour[order]) << "bond " << i;
+  }
+}
 
 TEST_F(MoleculeBuildFacts, RowTypesAreTheDescriptionsAndNucleiGoByTheirSuffix) {
   VtNode* node = Loaded(kChain);

@@ -4,6 +4,7 @@
 #include "startedmodule.h"
 #include "vthost/documents.h"
 #include "vthost/description.h"
+#include "rowids.h"
 
 namespace vantor {
 namespace {
@@ -79,31 +80,31 @@ TEST_F(MoleculeObjectTest, AddThreeRowsRemoveOne) {
   VtNode* node = NewMolecule();
   for (int i = 0; i < 3; ++i) host_.Press(node, MOLOBJ_ADD_ROW);
   // the host built the description after each message 7, so every row has its defaults
-  EXPECT_EQ(GetAs<bool>(node, 15063), true);
-  host_.SetParameter(node, 15065, Value(std::string("O")));
-  host_.SetParameter(node, 15045, Value(std::string("C")));
-  host_.AddTrack(node, 15065);
-  host_.AddTrack(node, 15064);
-  host_.AddTrack(node, 15045);
-  host_.SetParameter(node, 15068, Value(2.5));
+  EXPECT_EQ(GetAs<bool>(node, RowId(2, Row::Initialised)), true);
+  host_.SetParameter(node, RowId(2, Row::Symbol), Value(std::string("O")));
+  host_.SetParameter(node, RowId(1, Row::Symbol), Value(std::string("C")));
+  host_.AddTrack(node, RowId(2, Row::Symbol));
+  host_.AddTrack(node, RowId(2, Row::Material));
+  host_.AddTrack(node, RowId(1, Row::Symbol));
+  host_.SetParameter(node, RowId(2, Row::TilesU), Value(2.5));
 
   host_.Press(node, MOLOBJ_REMOVE_ROW);
   EXPECT_EQ(GetAs<int32_t>(node, MOLOBJ_ROW_COUNT), 2);
   EXPECT_EQ(Object(node).RowCount(), 2);
-  EXPECT_EQ(GetAs<bool>(node, 15063), false);
-  EXPECT_EQ(GetAs<std::string>(node, 15065), "");
-  EXPECT_EQ(GetAs<vthost::LinkValue>(node, 15064).node, 0u);
-  EXPECT_FALSE(vthost::HasTrack(node, 15065));
-  EXPECT_FALSE(vthost::HasTrack(node, 15064));
-  EXPECT_TRUE(vthost::HasTrack(node, 15045));  // row 1 untouched
-  EXPECT_EQ(GetAs<std::string>(node, 15045), "C");
-  EXPECT_EQ(GetAs<double>(node, 15068), 2.5);        // the other values of the row stay
+  EXPECT_EQ(GetAs<bool>(node, RowId(2, Row::Initialised)), false);
+  EXPECT_EQ(GetAs<std::string>(node, RowId(2, Row::Symbol)), "");
+  EXPECT_EQ(GetAs<vthost::LinkValue>(node, RowId(2, Row::Material)).node, 0u);
+  EXPECT_FALSE(vthost::HasTrack(node, RowId(2, Row::Symbol)));
+  EXPECT_FALSE(vthost::HasTrack(node, RowId(2, Row::Material)));
+  EXPECT_TRUE(vthost::HasTrack(node, RowId(1, Row::Symbol)));  // row 1 untouched
+  EXPECT_EQ(GetAs<std::string>(node, RowId(1, Row::Symbol)), "C");
+  EXPECT_EQ(GetAs<double>(node, RowId(2, Row::TilesU)), 2.5);        // the other values of the row stay
   EXPECT_EQ(MessagesSent(node, VT_MSG_DESCRIPTION_CHANGED).size(), 4u);
 
   // added again, the row gets its defaults back
   host_.Press(node, MOLOBJ_ADD_ROW);
-  EXPECT_EQ(GetAs<double>(node, 15068), 1.0);
-  EXPECT_EQ(GetAs<bool>(node, 15063), true);
+  EXPECT_EQ(GetAs<double>(node, RowId(2, Row::TilesU)), 1.0);
+  EXPECT_EQ(GetAs<bool>(node, RowId(2, Row::Initialised)), true);
 }
 
 TEST_F(MoleculeObjectTest, RemoveButtonFollowsTheRowsTheObjectHolds) {
@@ -220,7 +221,7 @@ TEST_F(MoleculeObjectTest, SaveAndOpenBringBackPresetsRowsAndTheMolecule) {
   host_.Press(node, MOLOBJ_LOAD);
   host_.Press(node, MOLOBJ_ADD_ROW);
   host_.Press(node, MOLOBJ_ADD_ROW);
-  host_.SetParameter(node, 15028, Value(2.5));
+  host_.SetParameter(node, RowId(0, Row::TilesU), Value(2.5));
   host_.SetParameter(node, MOLOBJ_PRESET_COLOR_N, Value(VtVector{0.25, 0.5, 0.75}));
   host_.Evaluate(document_);
   const auto stored = vthost::StoredBlock(node);
@@ -230,15 +231,15 @@ TEST_F(MoleculeObjectTest, SaveAndOpenBringBackPresetsRowsAndTheMolecule) {
   EXPECT_EQ(vthost::StoredBlock(opened), stored);
   EXPECT_EQ(Object(opened).RowCount(), 2);
   EXPECT_EQ(Object(opened).GetMolecule().atoms.Count(), 3);  // read again from its file
-  EXPECT_EQ(GetAs<double>(opened, 15028), 2.5);
-  EXPECT_TRUE(vthost::Describe(host_, opened).Find(15041) != nullptr);
-  EXPECT_EQ(GetAs<double>(opened, 15028), 2.5);  // described again, the user's value stays
+  EXPECT_EQ(GetAs<double>(opened, RowId(0, Row::TilesU)), 2.5);
+  EXPECT_TRUE(vthost::Describe(host_, opened).Find(RowId(1, Row::Group)) != nullptr);
+  EXPECT_EQ(GetAs<double>(opened, RowId(0, Row::TilesU)), 2.5);  // described again, the user's value stays
 }
 
 // The object took a stored count past the 249 rows it shows, so the first 51 presses of Remove
 // removed nothing the user could see; row 249 would own ids from 20001, the object's own parameters.
 TEST_F(MoleculeObjectTest, StoredRowCountPastTheLimitIsBroughtWithinIt) {
-  constexpr int32_t kLastRowGroup = 15021 + 20 * 248, kRowBeforeGroup = 15021 + 20 * 247;
+  constexpr int32_t kLastRowGroup = RowId(248, Row::Group), kRowBeforeGroup = RowId(247, Row::Group);
   VtNode* node = NewMolecule();
   host_.SetParameter(node, MOLOBJ_ROW_COUNT, Value(int32_t{300}));
   VtNode* opened = Reopened();
@@ -372,7 +373,7 @@ TEST_P(Enabling, FollowsTheContainer) {
   node->parameters.values[MOLOBJ_COLOR_MODE] = GetParam().colour;
   node->parameters.values[MOLOBJ_SHOW_NUCLEUS] = GetParam().nucleus;
   std::vector<int32_t> disabled;
-  for (int32_t id = 15021; id <= 20034; ++id) {
+  for (int32_t id = RowId(0, Row::Group); id <= 20034; ++id) {
     if (!vthost::IsEnabled(node, id)) disabled.push_back(id);
   }
   std::vector<int32_t> expected = GetParam().disabled;

@@ -12,17 +12,14 @@ namespace {
 
 // The .glb of root, or false with the reason.
 bool GlbOf(const Host& host, const VtNode* root, const VtContainer* parameters, std::string* glb, std::string* error) {
-  if (root == nullptr) {
-    if (error) *error = "no hierarchy to write";
-    return false;
-  }
+  if (root == nullptr) return *error = "no hierarchy to write", false;
   const GltfDocument document = BuildGltf(host, *root, parameters);
   if (const std::optional<Unwritable> found = FirstUnwritable(document)) {
     // no file rather than one that readers refuse (glTF numbers are 32-bit floats)
-    if (error && found->colourSource.empty()) {
+    if (found->colourSource.empty()) {
       *error = "'" + found->object + "' lies beyond what glTF's 32-bit floats hold (" +
                std::string(molecule::kScaleQuestion) + " or MOLOBJ_BOND_RADIUS too large?): nothing written";
-    } else if (error) {
+    } else {
       *error = "'" + found->object + "' has a colour that is not a finite number, from " + found->colourSource +
                ": nothing written";
     }
@@ -37,7 +34,10 @@ bool GlbOf(const Host& host, const VtNode* root, const VtContainer* parameters, 
 bool WriteGltf(const Host& host, const VtNode* root, const std::filesystem::path& file, std::string* error,
                const VtContainer* parameters) {
   std::string glb;
-  if (!GlbOf(host, root, parameters, &glb, error)) return false;  // an existing file stays as it is
+  if (!GlbOf(host, root, parameters, &glb, error)) {  // an existing file stays as it is
+    *error = file.u8string() + ": " + *error;
+    return false;
+  }
   return host.Files().WriteOutput(file, glb, error);
 }
 
@@ -46,8 +46,7 @@ bool WriteGltf(const Host& host, const VtNode* root, std::ostream& out, std::str
   std::string glb;
   if (!GlbOf(host, root, parameters, &glb, error)) return false;
   if (!out.write(glb.data(), static_cast<std::streamsize>(glb.size())).flush()) {
-    if (error) *error = "cannot write the glTF";
-    return false;
+    return *error = "cannot write the glTF", false;
   }
   return true;
 }

@@ -22,12 +22,12 @@ namespace {
 
 using nlohmann::json;
 
+// The reasons below name no file: each reader of a file puts its name before them.
 bool ReadJson(const std::filesystem::path& file, json* document, std::string* error) {
   std::ifstream in(file, std::ios::binary);
-  if (!in) return *error = "cannot open " + file.u8string(), false;
+  if (!in) return *error = "cannot open it", false;
   *document = json::parse(in, nullptr, false);
-  if (!document->is_discarded() && document->is_object()) return true;
-  return *error = "not a JSON object: " + file.u8string(), false;
+  return (!document->is_discarded() && document->is_object()) || (*error = "not a JSON object", false);
 }
 
 // A JSON value as one of the kinds entries hold; false with the reason when it is another kind (the
@@ -149,6 +149,34 @@ std::shared_ptr<const StaticDescription> ParseDescription(const json& document, 
   return Validate(*description, error) ? description : nullptr;
 }
 
+bool NameTheFile(const std::filesystem::path& file, std::string* error) {
+  *error = file.u8string() + ": " + *error;
+  return false;
+}
+
+bool ReadStrings(const std::filesystem::path& file, std::map<int32_t, std::string>* strings, std::string* error) {
+  json document;
+  if (!ReadJson(file, &document, error)) return NameTheFile(file, error);
+  const auto table = document.find("strings");
+  if (table == document.end() || !table->is_object()) {
+    *error = "no object of \"strings\"";
+    return NameTheFile(file, error);
+  }
+  for (const auto& [key, text] : table->items()) {
+    int32_t id = 0;
+    if (!ToId(key, &id, error) || !Read(text, "string " + key, &(*strings)[id], error)) return NameTheFile(file, error);
+  }
+  return true;
+}
+
+std::shared_ptr<const StaticDescription> ReadDescription(const std::filesystem::path& file, std::string* error) {
+  json document;
+  std::shared_ptr<const StaticDescription> description;
+  if (ReadJson(file, &document, error)) description = ParseDescription(document, error);
+  if (description == nullptr) NameTheFile(file, error);
+  return description;
+}
+
 }  // namespace
 
 const EntryKindName* FindEntryKind(std::string_view name) {
@@ -190,23 +218,14 @@ bool ReadResourceSet(const std::filesystem::path& folder, ResourceSet* set, std:
     return *error = "no resource folder " + folder.u8string(), false;
   }
   ResourceSet read;
-  json strings;
-  if (!ReadJson(folder / "strings.json", &strings, error)) return false;
-  const auto table = strings.find("strings");
-  if (table == strings.end() || !table->is_object()) return *error = "no object of \"strings\"", false;
-  for (const auto& [key, text] : table->items()) {
-    int32_t id = 0;
-    if (!ToId(key, &id, error) || !Read(text, "string " + key, &read.strings[id], error)) return false;
-  }
+  if (!ReadStrings(folder / "strings.json", &read.strings, error)) return false;
   const std::filesystem::path descriptions = folder / "description";
   if (std::filesystem::is_directory(descriptions, status)) {
     std::error_code failure;
     for (std::filesystem::directory_iterator file(descriptions, failure), end; !failure && file != end;
          file.increment(failure)) {
       if (file->path().extension() != ".json") continue;
-      json document;
-      if (!ReadJson(file->path(), &document, error)) return false;
-      std::shared_ptr<const StaticDescription> description = ParseDescription(document, error);
+      std::shared_ptr<const StaticDescription> description = ReadDescription(file->path(), error);
       if (description == nullptr) return false;
       read.descriptions[description->name] = std::move(description);
     }
