@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "fuzzhost.h"
-#include "vthost/molecule.h"
 #include "vthost/documents.h"
+#include "vthost/molecule.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vthost::Host& host = FuzzHost();

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "host/hostarray.h"
-#include "host/hostcontainer.h"
+#include "hostapi/hostarray.h"
+#include "hostapi/hostcontainer.h"
 
 namespace vantor {
 

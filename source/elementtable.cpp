@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "fileopen.h"
-#include "host/hostfilename.h"
+#include "hostapi/hostfilename.h"
 #include "linereader.h"
 
 namespace vantor {

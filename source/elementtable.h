@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <istream>
 
-#include "host/hostarray.h"
-#include "host/hoststring.h"
+#include "hostapi/hostarray.h"
+#include "hostapi/hoststring.h"
 
 namespace vantor {
 

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "host/hostfilename.h"
+#include "hostapi/hostfilename.h"
 
 namespace vantor {
 

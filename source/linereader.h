@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <istream>
 
-#include "host/hoststring.h"
+#include "hostapi/hoststring.h"
 
 namespace vantor {
 

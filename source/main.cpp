@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <new>
 
-#include "host/hostbinding.h"
-#include "host/hostfilename.h"
-#include "host/hostplugin.h"
-#include "host/hostresource.h"
-#include "host/hostui.h"
+#include "hostapi/hostbinding.h"
+#include "hostapi/hostfilename.h"
+#include "hostapi/hostplugin.h"
+#include "hostapi/hostresource.h"
+#include "hostapi/hostui.h"
 #include "moleculeobject.h"
 #include "vantor_host.h"
 

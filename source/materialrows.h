@@ -7,10 +7,10 @@
 #include <optional>
 
 #include "elementtable.h"
-#include "host/hostarray.h"
-#include "host/hostcontainer.h"
-#include "host/hostnode.h"
-#include "molecule.h"
+#include "hostapi/hostarray.h"
+#include "hostapi/hostcontainer.h"
+#include "hostapi/hostnode.h"
+#include "moleculemodel.h"
 #include "vantor_host.h"
 
 namespace vantor {

@@ -7,10 +7,10 @@
 
 #include "colourpresets.h"
 #include "elementtable.h"
-#include "host/hostcontainer.h"
-#include "host/hostgenerator.h"
+#include "hostapi/hostcontainer.h"
+#include "hostapi/hostgenerator.h"
 #include "materialrows.h"
-#include "molecule.h"
+#include "moleculemodel.h"
 
 namespace vantor {
 

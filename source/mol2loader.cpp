@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "fileopen.h"
-#include "host/hostui.h"
+#include "hostapi/hostui.h"
 #include "linereader.h"
 
 namespace vantor {

@@ -5,9 +5,9 @@
 #include <istream>
 
 #include "elementtable.h"
-#include "host/hostfilename.h"
-#include "host/hostnode.h"
-#include "molecule.h"
+#include "hostapi/hostfilename.h"
+#include "hostapi/hostnode.h"
+#include "moleculemodel.h"
 
 namespace vantor {
 

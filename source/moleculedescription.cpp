@@ -2,7 +2,7 @@
 // added after the static part, with the row's defaults written the first time it is described.
 #include <algorithm>
 
-#include "host/hostdescription.h"
+#include "hostapi/hostdescription.h"
 #include "materialrows.h"
 #include "moleculeobject.h"
 #include "parameterids.h"

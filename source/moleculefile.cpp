@@ -2,7 +2,7 @@
 // else is refused. Suffixes are compared with their letter case.
 #include "moleculefile.h"
 
-#include "host/hostui.h"
+#include "hostapi/hostui.h"
 #include "mol2loader.h"
 #include "parameterids.h"
 

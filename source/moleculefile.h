@@ -3,9 +3,9 @@
 #pragma once
 
 #include "elementtable.h"
-#include "host/hostcontainer.h"
-#include "host/hostnode.h"
-#include "molecule.h"
+#include "hostapi/hostcontainer.h"
+#include "hostapi/hostnode.h"
+#include "moleculemodel.h"
 
 namespace vantor {
 

@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-#include "host/hostdescription.h"
-#include "host/hoststream.h"
-#include "host/hostui.h"
+#include "hostapi/hostdescription.h"
+#include "hostapi/hoststream.h"
+#include "hostapi/hostui.h"
 #include "moleculefile.h"
 #include "parameterids.h"
 

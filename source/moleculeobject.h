@@ -7,12 +7,12 @@
 
 #include "colourpresets.h"
 #include "elementtable.h"
-#include "host/hostcontainer.h"
-#include "host/hostnode.h"
-#include "host/objectdata.h"
+#include "hostapi/hostcontainer.h"
+#include "hostapi/hostnode.h"
+#include "hostapi/objectdata.h"
 #include "materialrows.h"
 #include "modelbuilder.h"
-#include "molecule.h"
+#include "moleculemodel.h"
 
 namespace vantor {
 

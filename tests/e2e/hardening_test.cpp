@@ -9,13 +9,13 @@
 
 #include "export/json.h"
 #include "molfiles.h"
-#include "tempfolder.h"
+#include "rowids.h"
 #include "scene/model.h"
+#include "tempfolder.h"
+#include "vthost/documents.h"
 #include "vthost/host.h"
 #include "vthost/module.h"
 #include "vthost/molecule.h"
-#include "vthost/documents.h"
-#include "rowids.h"
 
 namespace {
 

@@ -10,13 +10,13 @@
 
 #include "export/json.h"
 #include "molfiles.h"
+#include "rowids.h"
 #include "scene/model.h"
 #include "tempfolder.h"
 #include "vthost/export.h"
+#include "vthost/module.h"
 #include "vthost/molecule.h"
 #include "vthost/script.h"
-#include "vthost/module.h"
-#include "rowids.h"
 
 namespace {
 

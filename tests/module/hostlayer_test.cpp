@@ -3,12 +3,12 @@
 #include <fstream>
 
 #include "boundmodule.h"
-#include "host/hostcontainer.h"
-#include "host/hostfilename.h"
-#include "host/hostmemory.h"
-#include "host/hostresource.h"
-#include "host/hoststring.h"
-#include "host/hostui.h"
+#include "hostapi/hostcontainer.h"
+#include "hostapi/hostfilename.h"
+#include "hostapi/hostmemory.h"
+#include "hostapi/hostresource.h"
+#include "hostapi/hoststring.h"
+#include "hostapi/hostui.h"
 #include "printers.h"
 #include "rowids.h"
 

@@ -1,8 +1,8 @@
 // The molecule object's description: the static part plus the material rows. The defaults a row
 // writes are checked where they act, in the texture of a fresh row (materialrows_test.cpp).
+#include "rowids.h"
 #include "startedmodule.h"
 #include "vthost/description.h"
-#include "rowids.h"
 
 namespace vantor {
 namespace {

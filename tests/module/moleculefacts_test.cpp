@@ -10,8 +10,8 @@
 #include "colourpresets.h"
 #include "materialrows.h"
 #include "resources/resourceset.h"
-#include "vthost/molecule.h"
 #include "vthost/description.h"
+#include "vthost/molecule.h"
 
 namespace vantor {
 namespace {

@@ -3,8 +3,8 @@
 #include <cctype>
 
 #include "boundmodule.h"
-#include "molfiles.h"
 #include "moleculefile.h"
+#include "molfiles.h"
 #include "parameterids.h"
 
 namespace vantor {

@@ -1,10 +1,10 @@
 // The molecule object driven as the host drives it: creation, buttons, parameter changes,
 // presets, rows, copies, documents, execution and enabling.
 #include "resources/resourceset.h"
-#include "startedmodule.h"
-#include "vthost/documents.h"
-#include "vthost/description.h"
 #include "rowids.h"
+#include "startedmodule.h"
+#include "vthost/description.h"
+#include "vthost/documents.h"
 
 namespace vantor {
 namespace {

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "boundmodule.h"
-#include "molfiles.h"
 #include "moleculeobject.h"
+#include "molfiles.h"
 #include "parameterids.h"
 #include "scene/model.h"
 

@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "base/numbers.h"
-#include "scene/model.h"
 #include "resources/resourceset.h"
+#include "scene/model.h"
 #include "vthost/description.h"
 #include "vthost/molecule.h"
 #include "vthost/script.h"

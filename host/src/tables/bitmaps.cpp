@@ -3,9 +3,9 @@
 #include <iterator>
 #include <system_error>
 
+#include "resources/tiff.h"
 #include "scene/model.h"
 #include "tables/tables.h"
-#include "resources/tiff.h"
 
 struct VtBitmap {
   vthost::Image image;

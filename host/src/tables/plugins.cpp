@@ -1,6 +1,6 @@
 // The Pl table: what a module registers.
-#include "scene/model.h"
 #include "resources/resourceset.h"
+#include "scene/model.h"
 #include "tables/tables.h"
 
 namespace vthost {

@@ -3,8 +3,8 @@
 #include <string>
 #include <utility>
 
-#include "scene/model.h"
 #include "resources/resourceset.h"
+#include "scene/model.h"
 #include "tables/tables.h"
 
 namespace vthost {

@@ -1,7 +1,7 @@
 // Generator facilities over the Ob, Sp, Pt, Pr, Tg, Tx, Dp, Bx and Ca tables.
-#include "host/hostgenerator.h"
+#include "hostapi/hostgenerator.h"
 
-#include "host/hostbinding.h"
+#include "hostapi/hostbinding.h"
 
 namespace vantor {
 namespace {

@@ -1,5 +1,5 @@
 // Keeps the host's interface record for the module's lifetime.
-#include "host/hostbinding.h"
+#include "hostapi/hostbinding.h"
 
 #include <cassert>
 #include <string>

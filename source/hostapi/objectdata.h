@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "host/hostbinding.h"
-#include "host/hostmemory.h"
+#include "hostapi/hostbinding.h"
+#include "hostapi/hostmemory.h"
 #include "vantor_host.h"
 
 namespace vantor {

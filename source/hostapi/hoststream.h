@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "host/hostcontainer.h"
+#include "hostapi/hostcontainer.h"
 #include "vantor_host.h"
 
 namespace vantor {

@@ -1,7 +1,7 @@
 // Descriptions over the Ds table, execution lists over the Ex table.
-#include "host/hostdescription.h"
+#include "hostapi/hostdescription.h"
 
-#include "host/hostbinding.h"
+#include "hostapi/hostbinding.h"
 
 namespace vantor {
 namespace {

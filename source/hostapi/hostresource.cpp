@@ -1,9 +1,9 @@
 // Resource sets over the Rs table, bitmaps over the Bm table.
-#include "host/hostresource.h"
+#include "hostapi/hostresource.h"
 
 #include <utility>
 
-#include "host/hostbinding.h"
+#include "hostapi/hostbinding.h"
 
 namespace vantor {
 

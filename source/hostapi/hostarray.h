@@ -9,7 +9,7 @@
 #include <new>
 #include <utility>
 
-#include "host/hostmemory.h"
+#include "hostapi/hostmemory.h"
 
 namespace vantor {
 

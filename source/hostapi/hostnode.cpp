@@ -1,7 +1,7 @@
 // Host nodes over the Nd table. A null node ignores every request.
-#include "host/hostnode.h"
+#include "hostapi/hostnode.h"
 
-#include "host/hostbinding.h"
+#include "hostapi/hostbinding.h"
 
 namespace vantor {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "host/hostresource.h"
-#include "host/hoststring.h"
+#include "hostapi/hostresource.h"
+#include "hostapi/hoststring.h"
 #include "vantor_host.h"
 
 namespace vantor {

@@ -1,6 +1,6 @@
 // Base behaviour of object types, and the C operations that forward to them. No exception leaves
 // an operation: the host sees the answer a failed operation gives.
-#include "host/objectdata.h"
+#include "hostapi/objectdata.h"
 
 namespace vantor {
 

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "host/hostcontainer.h"
-#include "host/hostnode.h"
+#include "hostapi/hostcontainer.h"
+#include "hostapi/hostnode.h"
 #include "vantor_host.h"
 
 namespace vantor {

@@ -1,7 +1,7 @@
 // Object-type registration over the Pl table.
-#include "host/hostplugin.h"
+#include "hostapi/hostplugin.h"
 
-#include "host/hostbinding.h"
+#include "hostapi/hostbinding.h"
 
 namespace vantor {
 

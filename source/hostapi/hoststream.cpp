@@ -1,7 +1,7 @@
 // Document streams over the Hf table.
-#include "host/hoststream.h"
+#include "hostapi/hoststream.h"
 
-#include "host/hostbinding.h"
+#include "hostapi/hostbinding.h"
 
 namespace vantor {
 namespace {

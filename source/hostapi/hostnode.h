@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "host/hostcontainer.h"
-#include "host/hoststring.h"
+#include "hostapi/hostcontainer.h"
+#include "hostapi/hoststring.h"
 #include "vantor_host.h"
 
 namespace vantor {

@@ -1,10 +1,10 @@
 // Parameter containers over the Bc table. A missing (invalid) container reads as empty and
 // refuses every write.
-#include "host/hostcontainer.h"
+#include "hostapi/hostcontainer.h"
 
 #include <utility>
 
-#include "host/hostbinding.h"
+#include "hostapi/hostbinding.h"
 
 namespace vantor {
 namespace {

@@ -1,7 +1,7 @@
 // Console and dialogs over the Ge and Dg tables.
-#include "host/hostui.h"
+#include "hostapi/hostui.h"
 
-#include "host/hostbinding.h"
+#include "hostapi/hostbinding.h"
 
 namespace vantor {
 

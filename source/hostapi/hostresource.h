@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "host/hostfilename.h"
-#include "host/hoststring.h"
+#include "hostapi/hostfilename.h"
+#include "hostapi/hoststring.h"
 
 namespace vantor {
 

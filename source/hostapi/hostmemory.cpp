@@ -1,7 +1,7 @@
 // The host's allocator over the Mm table.
-#include "host/hostmemory.h"
+#include "hostapi/hostmemory.h"
 
-#include "host/hostbinding.h"
+#include "hostapi/hostbinding.h"
 
 namespace vantor {
 

@@ -1,7 +1,7 @@
 // What the user sees from the module: console lines, message boxes and questions.
 #pragma once
 
-#include "host/hoststring.h"
+#include "hostapi/hoststring.h"
 
 namespace vantor {
 

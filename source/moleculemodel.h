@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "host/hostarray.h"
+#include "hostapi/hostarray.h"
 
 namespace vantor {
 

@@ -1,9 +1,9 @@
 // File names over the Fn table, file-system questions over the FL table.
-#include "host/hostfilename.h"
+#include "hostapi/hostfilename.h"
 
 #include <utility>
 
-#include "host/hostbinding.h"
+#include "hostapi/hostbinding.h"
 
 namespace vantor {
 namespace {

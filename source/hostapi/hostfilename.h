@@ -1,7 +1,7 @@
 // Host file names and the host's file-system questions.
 #pragma once
 
-#include "host/hoststring.h"
+#include "hostapi/hoststring.h"
 
 namespace vantor {
 

@@ -1,9 +1,9 @@
 // Host strings over the St table.
-#include "host/hoststring.h"
+#include "hostapi/hoststring.h"
 
 #include <utility>
 
-#include "host/hostbinding.h"
+#include "hostapi/hostbinding.h"
 
 namespace vantor {
 namespace {

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "host/hostcontainer.h"
-#include "host/hostnode.h"
-#include "host/hoststring.h"
+#include "hostapi/hostcontainer.h"
+#include "hostapi/hostnode.h"
+#include "hostapi/hoststring.h"
 #include "vantor_host.h"
 
 namespace vantor {
