@@ -3,7 +3,7 @@
 # "Windows and macOS" section.
 .PHONY: deps validator-deps build demo test build-asan test-asan bench windows check-pe test-windows package clean fuzz
 .PHONY: fuzz-merge fuzz-coverage
-.PHONY: macos check-macho readme-parameters arm64 test-arm64
+.PHONY: macos check-macho readme-parameters readme-usage arm64 test-arm64
 
 VERSION := ${shell sed -nE 's/^project[(]vantor VERSION ([0-9.]+).*/\1/p' CMakeLists.txt}
 MINGW_OBJDUMP := x86_64-w64-mingw32-objdump
@@ -51,6 +51,12 @@ test-asan: build-asan validator-deps
 # docs.parameter_table fails until it is).
 readme-parameters: demo
 	cmake -DHOST=build/bin/vantor-host -DREADME=README.md -DUPDATE=ON -P cmake/readme_parameters.cmake
+
+# The README's usage and options of vantor-host, and its table of script commands, written from
+# `vantor-host --help` (the tests docs.cli_usage and docs.script_commands fail until they are).
+readme-usage: demo
+	cmake -DHOST=build/bin/vantor-host -DREADME=README.md -DUPDATE=ON -P cmake/readme_usage.cmake
+	cmake -DHOST=build/bin/vantor-host -DREADME=README.md -DUPDATE=ON -P cmake/readme_script.cmake
 
 bench: build
 	./build/bin/sdf_read_benchmark

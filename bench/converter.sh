@@ -4,8 +4,8 @@
 # two ratios, the peak memory of each vantor-host run and the sizes of what they write.
 #   bench/converter.sh [RUNS] [MOLECULE]     (default: 15 runs of bench/data/large.sdf)
 # VANTOR_HOST names another vantor-host to time (default: build/bin/vantor-host).
-# Targets: glTF at least 10 times faster than PyMOL, the JSON report no slower than the glTF,
-# and under 25 MB of peak memory. The runs take turns, so a busy machine slows all three alike.
+# Targets: glTF at least 10 times faster than PyMOL, the JSON report (an inspection file) within 2
+# times the glTF, and under 25 MB of peak memory. The runs take turns, so a busy machine slows all three alike.
 # Each run writes a new file: the last run's is removed first, untimed, since on ext4 a file
 # truncated and written again is sent to the disk when it is closed, which would time the disk
 # rather than the conversion.
@@ -59,7 +59,7 @@ if [ $have_pymol = yes ]; then
 else
   echo "PyMOL is not installed (Debian package pymol): no PyMOL / glTF ratio"
 fi
-echo "JSON / glTF: $(ratio "$json_median" "$gltf_median") (target: 1 or less)"
+echo "JSON / glTF: $(ratio "$json_median" "$gltf_median") (target: 2 or less)"
 
 # peak memory (maximum resident set size) of one run each
 if [ -x /usr/bin/time ]; then

@@ -247,7 +247,7 @@ const Option kOptions[] = {
      },
      "how the module's questions are answered (default: no)"},
     {"--help", "", 0, [](OptionReader&, Arguments* a, std::string*) { return a->help = true; },
-     "prints this help and the script's commands"},
+     "prints the usage, these options and the script's commands"},
 };
 
 const Option* FindOption(std::string_view name) {
