@@ -366,9 +366,12 @@ VtDocument* MakeDocument(Host& host, std::vector<StoredNode>& stored) {
 bool SaveDocument(Host& host, const VtDocument* document, const std::filesystem::path& file, std::string* error) {
   if (document == nullptr) return *error = "no document", false;
   std::vector<uint8_t> bytes;
+  if (!DocumentBytes(*document, &bytes, error)) {
+    *error = file.u8string() + ": " + *error;
+    return false;
+  }
   // a document or an empty file is replaced: a molecule file, a script or anything else is not
-  return DocumentBytes(*document, &bytes, error) &&
-         MayReplace(file, std::string_view(kMagic, sizeof kMagic), "Vantor document", error) &&
+  return MayReplace(file, std::string_view(kMagic, sizeof kMagic), "Vantor document", error) &&
          host.Files().WriteOutput(file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
                                   error);
 }
