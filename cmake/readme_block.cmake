@@ -1,5 +1,9 @@
 # The README's generated blocks: text between two markers that a command of vantor-host prints.
 #
+# readme_table(TEXT HEADING OUT) sets OUT to a Markdown table with the two columns of HEADING, a row
+# for each line "    FIRST COLUMN  SECOND COLUMN" of TEXT (the first column in backquotes, its |s
+# escaped as Markdown needs).
+#
 # readme_block(README BEGIN END TEXT WHAT FIX) checks that the README holds TEXT between the markers
 # BEGIN and END (fails when it differs, naming WHAT and how to FIX it); with UPDATE=ON, it writes
 # TEXT there instead.
@@ -24,4 +28,16 @@ function(readme_block readme begin_marker end_marker text what fix)
   else()
     message(FATAL_ERROR "the README's ${what} differs from ${fix}")
   endif()
+endfunction()
+
+function(readme_table text heading out)
+  string(REGEX MATCHALL "\n    [^\n]+" lines "${text}")
+  set(table "${heading}\n|---|---|\n")
+  foreach(line IN LISTS lines)
+    string(REGEX MATCH "^\n    (([^ ]+ )*[^ ]+)  +(.*)$" row "${line}")
+    string(REPLACE "|" "\\|" first "${CMAKE_MATCH_1}")
+    string(REPLACE "|" "\\|" second "${CMAKE_MATCH_3}")
+    string(APPEND table "| `${first}` | ${second} |\n")
+  endforeach()
+  set(${out} "${table}" PARENT_SCOPE)
 endfunction()

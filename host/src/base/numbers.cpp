@@ -131,7 +131,8 @@ char* WriteShortestByPrintf(char* first, double value, bool asFloat) {
   if (exponent >= count - 1) {
     fixed = digits + std::string(static_cast<size_t>(exponent - count + 1), '0');
   } else if (exponent >= 0) {
-    fixed = digits.substr(0, static_cast<size_t>(exponent) + 1) + "." + digits.substr(static_cast<size_t>(exponent) + 1);
+    const size_t point = static_cast<size_t>(exponent) + 1;
+    fixed = digits.substr(0, point) + "." + digits.substr(point);
   } else {
     fixed = "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
   }
