@@ -150,7 +150,8 @@ merge() {
 
 # The files the report covers: the readers, the element table, the document reader, the script.
 report_files=(source/mol2loader.cpp source/linereader.cpp source/moleculefile.cpp source/elementtable.cpp
-  host/src/scene/documentfile.cpp host/src/script/script.cpp host/src/script/parametertext.cpp)
+  host/src/documents/documentfile.cpp host/src/documents/storedblock.cpp host/src/script/script.cpp
+  host/src/script/parametertext.cpp)
 
 # llvm-profdata and llvm-cov of the clang that builds, by its major version when there are several.
 llvm_tool() {

@@ -27,7 +27,7 @@ struct HostOptions {
   int32_t interfaceVersion = kCurrentInterfaceVersion;
   bool answerYes = false;           // how questions are answered
   bool refuseRegistration = false;  // RegisterObject answers false
-  std::ostream* log = nullptr;      // where events are echoed as lines; null: not echoed
+  std::ostream* log = nullptr;      // where events are echoed as lines (taken when the host is made)
   // Called with the path after each existence test, for tests of files that change meanwhile.
   std::function<void(const std::string& path)> afterExistenceTest;
 };
