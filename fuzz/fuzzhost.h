@@ -14,7 +14,7 @@ extern "C" int32_t c4d_main(int32_t action, void* p1, void* p2, void* p3);
 inline vthost::Host& FuzzHost() {
   static vthost::Host* host = [] {
     auto* made = new vthost::Host();
-    made->SetModuleFolder(VANTOR_SOURCE_DIR);
+    made->Types().SetModuleFolder(VANTOR_SOURCE_DIR);
     static const VtHostInterface record = vthost::InterfaceRecord(vthost::kCurrentInterfaceVersion);
     VtString* path = record.St->FromBytes(VANTOR_SOURCE_DIR, -1, 0);
     VtFilename* location = record.Fn->FromString(path);
