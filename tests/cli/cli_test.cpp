@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <ostream>
 #include <set>
 #include <string>
@@ -16,6 +15,8 @@
 #include <sys/stat.h>
 #endif
 
+#include "cases.h"
+#include "files.h"
 #include "molfiles.h"
 #include "program.h"
 #include "tempfolder.h"
@@ -239,11 +240,6 @@ std::string Word(uint32_t value) {
           static_cast<char>((value >> 16) & 0xFF), static_cast<char>(value >> 24)};
 }
 
-std::string ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 class HostProgram : public testing::TestWithParam<CliCase> {
  protected:
   void SetUp() override {
@@ -251,22 +247,20 @@ class HostProgram : public testing::TestWithParam<CliCase> {
     if (GetParam().posixOnly) GTEST_SKIP() << "needs FIFOs, devices or a full or closed standard output (POSIX only)";
 #endif
     folder_ = FreshTempFolder("vantor-cli-");
-    std::ofstream(folder_ / "water.mol", std::ios::binary) << kWaterMolfile;
-    std::ofstream(folder_ / "water.pdb", std::ios::binary) << kWaterMolfile;
+    WriteFile(folder_ / "water.mol", kWaterMolfile);
+    WriteFile(folder_ / "water.pdb", kWaterMolfile);
     // nine angstroms wide: its positions overflow when scaled by 1e308
-    std::ofstream(folder_ / "wide.mol", std::ios::binary)
-        << Replaced(kWaterMolfile, "    0.0000    0.7572", "    9.0000    0.7572");
-    std::ofstream(folder_ / "my molecule.mol", std::ios::binary) << Replaced(kWaterMolfile, "water\n", "my molecule\n");
-    std::ofstream(folder_ / "empty.mol", std::ios::binary);
+    WriteFile(folder_ / "wide.mol", Replaced(kWaterMolfile, "    0.0000    0.7572", "    9.0000    0.7572"));
+    WriteFile(folder_ / "my molecule.mol", Replaced(kWaterMolfile, "water\n", "my molecule\n"));
+    WriteFile(folder_ / "empty.mol", "");
     fs::create_directory(folder_ / "folder.sdf");
     const std::string& script = GetParam().script;
+    const std::string header = "VANTORDC" + Word(1);
     if (script.find("big.vdoc") != std::string::npos) {
-      std::ofstream big(folder_ / "big.vdoc", std::ios::binary);
-      big << "VANTORDC" << std::string("\x01\0\0\0", 4) << std::string(kOversizedDocument, '\0');
+      WriteFile(folder_ / "big.vdoc", header + std::string(kOversizedDocument, '\0'));
     }
     if (script.find("claims.vdoc") != std::string::npos) {
-      std::ofstream claims(folder_ / "claims.vdoc", std::ios::binary);
-      claims << "VANTORDC" << Word(1) << Word(kClaimedNodes) << std::string(kClaimingDocument - 16, '\0');
+      WriteFile(folder_ / "claims.vdoc", header + Word(kClaimedNodes) + std::string(kClaimingDocument - 16, '\0'));
     }
     if (script.find("many.vdoc") != std::string::npos) {
       // kind 2 (material), type 5702, serial, no name, colour, no values, no tracks
@@ -279,9 +273,7 @@ class HostProgram : public testing::TestWithParam<CliCase> {
       fs::create_directories(folder_ / "plug ins");
       fs::copy(ProgramFolder() / ".." / "plugins" / "vantor", folder_ / "plug ins" / "vantor", fs::copy_options::recursive);
     }
-    if (!GetParam().kept.first.empty()) {
-      std::ofstream(folder_ / GetParam().kept.first, std::ios::binary) << GetParam().kept.second;
-    }
+    if (!GetParam().kept.first.empty()) WriteFile(folder_ / GetParam().kept.first, GetParam().kept.second);
     const std::vector<std::string>& arguments = GetParam().run.arguments;
     if (std::find(arguments.begin(), arguments.end(), "--module") != arguments.end()) {
       const fs::path built = ProgramFolder() / ".." / "plugins" / "vantor";
@@ -311,11 +303,9 @@ class HostProgram : public testing::TestWithParam<CliCase> {
 
 TEST_P(HostProgram, EndsWithTheRightStatusAndMessage) {
   const CliCase& c = GetParam();
-  if (!c.script.empty()) std::ofstream(folder_ / "case.vscript", std::ios::binary) << Expand(c.script);
+  if (!c.script.empty()) WriteFile(folder_ / "case.vscript", Expand(c.script));
   std::set<std::string> before{"stdout.txt", "stderr.txt"};
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder_)) {
-    before.insert(entry.path().filename().u8string());
-  }
+  for (const auto& entry : fs::directory_iterator(folder_)) before.insert(entry.path().filename().u8string());
   Invocation invocation = c.run;
   invocation.program = ProgramFolder() / (std::string("vantor-host") + VANTOR_EXECUTABLE_SUFFIX);
   for (std::string& argument : invocation.arguments) argument = Expand(argument);
@@ -329,9 +319,9 @@ TEST_P(HostProgram, EndsWithTheRightStatusAndMessage) {
   EXPECT_EQ(outcome.out.substr(0, c.outputStarts.size()), c.outputStarts);
   for (const std::string& name : c.written) EXPECT_TRUE(fs::exists(folder_ / fs::u8path(name))) << name;
   for (const std::string& name : c.notWritten) EXPECT_FALSE(fs::exists(folder_ / fs::u8path(name))) << name;
-  EXPECT_EQ(ReadAll(folder_ / "water.mol"), kWaterMolfile) << "the user's molecule file was changed";
+  EXPECT_EQ(ReadFile(folder_ / "water.mol"), kWaterMolfile) << "the user's molecule file was changed";
   if (!c.kept.first.empty()) {
-    EXPECT_EQ(ReadAll(folder_ / c.kept.first), c.kept.second) << "the user's file was changed";
+    EXPECT_EQ(ReadFile(folder_ / c.kept.first), c.kept.second) << "the user's file was changed";
   }
   for (const fs::directory_entry& entry : fs::directory_iterator(folder_)) {
     const std::string name = entry.path().filename().u8string();
@@ -344,7 +334,6 @@ TEST_P(HostProgram, EndsWithTheRightStatusAndMessage) {
 #endif
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, HostProgram, testing::ValuesIn(Cases()),
-                         [](const testing::TestParamInfo<CliCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Runs, HostProgram, testing::ValuesIn(Cases()), CaseName);
 
 }  // namespace

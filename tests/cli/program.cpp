@@ -6,9 +6,9 @@
 #include <chrono>
 #include <cstdint>
 #include <fstream>
-#include <iterator>
-#include <sstream>
 #include <thread>
+
+#include "files.h"
 
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
@@ -27,11 +27,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 #if defined(_WIN32)
 
@@ -178,8 +173,8 @@ Outcome RunProgram(const Invocation& invocation) {
   const fs::path err = invocation.folder / "stderr.txt";
   Outcome outcome;
   outcome.status = Spawn(invocation, out, err);
-  if (invocation.output == StandardOutput::File) outcome.out = ReadAll(out);
-  outcome.err = ReadAll(err);
+  if (invocation.output == StandardOutput::File) outcome.out = ReadFile(out);
+  outcome.err = ReadFile(err);
   return outcome;
 }
 

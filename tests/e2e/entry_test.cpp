@@ -1,11 +1,10 @@
 // The built modules driven through their one entry, as the host application drives them.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <random>
 #include <filesystem>
 #include <string>
 
+#include "builtmodule.h"
 #include "scene/model.h"
 #include "vthost/host.h"
 #include "vthost/module.h"
@@ -20,18 +19,11 @@ const char* const kLoadedLine = "Quennet Software : Vantor successfully loaded."
 const char* const kFailedLine = "Quennet Software: Failed to load Vantor";
 const char* const kResourceLine = "Vantor: failed to load resource file.";
 
-fs::path BuiltModule(const std::string& flavour) { return fs::path(VANTOR_PLUGIN_DIR) / (flavour + VANTOR_MODULE_SUFFIX); }
-
 // A plug-in folder of its own in a fresh temporary folder: the module, and res/ unless left out.
 struct PluginCopy {
   enum class Res { Full, WithoutIcon, None };
   explicit PluginCopy(Res res, const std::string& flavour = "vantor") {
-    static std::atomic<int> counter{0};
-    const std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
-    folder = fs::temp_directory_path() /
-             ("vantor-" + test + "-" + std::to_string(std::random_device()()) + "-" + std::to_string(counter++));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
+    folder = FreshTempFolder("vantor-entry-");
     module = folder / (flavour + VANTOR_MODULE_SUFFIX);
     fs::copy_file(BuiltModule(flavour), module);
     if (res != Res::None) fs::copy(fs::path(VANTOR_PLUGIN_DIR) / "res", folder / "res", fs::copy_options::recursive);
@@ -57,7 +49,7 @@ class Entry : public testing::Test {
     module_ = vthost::Module::Load(host_, file, &error);
     ASSERT_TRUE(module_) << error;
   }
-  void LoadBuilt(const std::string& flavour = "vantor") { Load(BuiltModule(flavour)); }
+  void LoadBuilt() { Load(BuiltModule()); }
   // Every init is matched by an end so the next test finds the module as new.
   int32_t Init() {
     ++inits_;
@@ -177,37 +169,34 @@ TEST_P(EntryStart, AnswersEveryStepAndRegistersOnlyWhenAllWentWell) {
 const std::vector<std::string> kLoaded{kLoadedLine}, kNotLocated{kResourceLine, kFailedLine};
 std::string Lacks(const std::string& table) { return "Vantor: the host interface lacks the table " + table + "."; }
 
-INSTANTIATE_TEST_SUITE_P(
-    Changes, EntryStart,
-    testing::Values(
-        StartCase{"NothingMissing", "vantor", nullptr, 1, 1, 1, kLoaded},
-        StartCase{"NothingMissingR2025", "vantorR2025", nullptr, 1, 1, 1, kLoaded},
-        StartCase{"OldestHost", "vantor", [](StartSetup& s) { s.record.version = 2024900; }, 1, 1, 1, kLoaded},
-        StartCase{"HostTooOld", "vantor", [](StartSetup& s) { s.record.version = 2024899; }, -3, -1, 0, kNotLocated},
-        StartCase{"OldestHostR2025", "vantorR2025", [](StartSetup& s) { s.record.version = 2025200; }, 1, 1, 1,
-                  kLoaded},
-        StartCase{"HostTooOldR2025", "vantorR2025", [](StartSetup& s) { s.record.version = 2025199; }, -3, -1, 0,
-                  kNotLocated},
-        StartCase{"NoVersionR2025", "vantorR2025", [](StartSetup& s) { s.record.version = 0; }, -3, -1, 0, kNotLocated},
-        StartCase{"NoRecord", "vantor", [](StartSetup& s) { s.noRecord = true; }, -3, -1, 0, {}},
-        StartCase{"NoLocation", "vantor", [](StartSetup& s) { s.noLocation = true; }, -3, -1, 0, kNotLocated},
-        StartCase{"NoResFolder", "vantor", [](StartSetup& s) { s.res = PluginCopy::Res::None; }, 1, -1, 0, kNotLocated},
-        StartCase{"NoIcon", "vantor", [](StartSetup& s) { s.res = PluginCopy::Res::WithoutIcon; }, 1, 1, 1, kLoaded},
-        StartCase{"NoResourcesMessage", "vantor", [](StartSetup& s) { s.sendResources = false; }, 1, 0, 0,
-                  {kFailedLine}},
-        StartCase{"RegistrationRefused", "vantor", [](StartSetup& s) { s.options.refuseRegistration = true; }, 1, 1, 0,
-                  {kFailedLine}},
-        // every table the module uses is needed; the console says which one when it can
-        StartCase{"NoOb", "vantor", [](StartSetup& s) { s.record.Ob = nullptr; }, -3, -1, 0, {Lacks("Ob")}},
-        StartCase{"NoTx", "vantor", [](StartSetup& s) { s.record.Tx = nullptr; }, -3, -1, 0, {Lacks("Tx")}},
-        StartCase{"NoCa", "vantor", [](StartSetup& s) { s.record.Ca = nullptr; }, -3, -1, 0, {Lacks("Ca")}},
-        StartCase{"NoFL", "vantor", [](StartSetup& s) { s.record.FL = nullptr; }, -3, -1, 0, {Lacks("FL")}},
-        StartCase{"NoMm", "vantor", [](StartSetup& s) { s.record.Mm = nullptr; }, -3, -1, 0, {Lacks("Mm")}},
-        StartCase{"NoGeSilent", "vantor", [](StartSetup& s) { s.record.Ge = nullptr; }, -3, -1, 0, {}},
-        StartCase{"NoStSilent", "vantor", [](StartSetup& s) { s.record.St = nullptr; }, -3, -1, 0, {}},
-        StartCase{"DcAndDiNotNeeded", "vantor", [](StartSetup& s) { s.record.Dc = nullptr, s.record.Di = nullptr; }, 1,
-                  1, 1, kLoaded}),
-    [](const testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
+const StartCase kStarts[] = {
+    {"NothingMissing", "vantor", nullptr, 1, 1, 1, kLoaded},
+    {"NothingMissingR2025", "vantorR2025", nullptr, 1, 1, 1, kLoaded},
+    {"OldestHost", "vantor", [](StartSetup& s) { s.record.version = 2024900; }, 1, 1, 1, kLoaded},
+    {"HostTooOld", "vantor", [](StartSetup& s) { s.record.version = 2024899; }, -3, -1, 0, kNotLocated},
+    {"OldestHostR2025", "vantorR2025", [](StartSetup& s) { s.record.version = 2025200; }, 1, 1, 1, kLoaded},
+    {"HostTooOldR2025", "vantorR2025", [](StartSetup& s) { s.record.version = 2025199; }, -3, -1, 0, kNotLocated},
+    {"NoVersionR2025", "vantorR2025", [](StartSetup& s) { s.record.version = 0; }, -3, -1, 0, kNotLocated},
+    {"NoRecord", "vantor", [](StartSetup& s) { s.noRecord = true; }, -3, -1, 0, {}},
+    {"NoLocation", "vantor", [](StartSetup& s) { s.noLocation = true; }, -3, -1, 0, kNotLocated},
+    {"NoResFolder", "vantor", [](StartSetup& s) { s.res = PluginCopy::Res::None; }, 1, -1, 0, kNotLocated},
+    {"NoIcon", "vantor", [](StartSetup& s) { s.res = PluginCopy::Res::WithoutIcon; }, 1, 1, 1, kLoaded},
+    {"NoResourcesMessage", "vantor", [](StartSetup& s) { s.sendResources = false; }, 1, 0, 0, {kFailedLine}},
+    {"RegistrationRefused", "vantor", [](StartSetup& s) { s.options.refuseRegistration = true; }, 1, 1, 0,
+     {kFailedLine}},
+    // every table the module uses is needed; the console says which one when it can
+    {"NoOb", "vantor", [](StartSetup& s) { s.record.Ob = nullptr; }, -3, -1, 0, {Lacks("Ob")}},
+    {"NoTx", "vantor", [](StartSetup& s) { s.record.Tx = nullptr; }, -3, -1, 0, {Lacks("Tx")}},
+    {"NoCa", "vantor", [](StartSetup& s) { s.record.Ca = nullptr; }, -3, -1, 0, {Lacks("Ca")}},
+    {"NoFL", "vantor", [](StartSetup& s) { s.record.FL = nullptr; }, -3, -1, 0, {Lacks("FL")}},
+    {"NoMm", "vantor", [](StartSetup& s) { s.record.Mm = nullptr; }, -3, -1, 0, {Lacks("Mm")}},
+    {"NoGeSilent", "vantor", [](StartSetup& s) { s.record.Ge = nullptr; }, -3, -1, 0, {}},
+    {"NoStSilent", "vantor", [](StartSetup& s) { s.record.St = nullptr; }, -3, -1, 0, {}},
+    {"DcAndDiNotNeeded", "vantor", [](StartSetup& s) { s.record.Dc = nullptr, s.record.Di = nullptr; }, 1, 1, 1,
+     kLoaded},
+};
+
+INSTANTIATE_TEST_SUITE_P(Changes, EntryStart, testing::ValuesIn(kStarts), CaseName);
 
 TEST_F(Entry, SecondInitBindsNothingAgain) {
   LoadBuilt();

@@ -3,16 +3,12 @@
 // role. Written by the script's export command.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
-#include <sstream>
 
+#include "builtmodule.h"
 #include "gltf.h"
 #include "molfiles.h"
-#include "tempfolder.h"
-#include "vthost/script.h"
 
 namespace {
 
@@ -37,64 +33,13 @@ const char* const kBondOrdersMolfile = R"(orders
 M  END
 )";
 
-class GltfExport : public testing::Test {
+class GltfExport : public ScriptSession {
  protected:
-  void SetUp() override { folder_ = FreshTempFolder("vantor-gltf-"); }
-  void TearDown() override {
-    runner_.reset();
-    fs::remove_all(folder_);
-  }
-
-  bool Run(const std::string& script) {
-    std::istringstream in(script);
-    return runner_->Run(in);
-  }
-
-  std::string Path(const std::string& name) const { return (folder_ / name).u8string(); }
-
-  std::string Molfile(const std::string& name, const char* text) const {
-    std::ofstream(folder_ / name) << text;
-    return Path(name);
-  }
-
   // A molecule object m with the file loaded, the edits made and evaluated, exported as out.glb.
   tinygltf::Model Export(const std::string& molfile, const std::string& edits = "") {
-    const bool ran = Run("load\nnew m\nset m MOLOBJ_FILE " + molfile + "\npress m MOLOBJ_LOAD\n" + edits +
-                         "eval\nexport m " + Path("out.glb") + "\n");
-    EXPECT_TRUE(ran) << err_.str();
-    return Read(Path("out.glb"));
+    EXPECT_TRUE(Run(LoadInto(molfile) + edits + "eval\nexport m " + Path("out.glb") + "\n")) << err_.str();
+    return LoadGlb(Path("out.glb"));
   }
-
-  static tinygltf::Model Read(const std::string& file) {
-    tinygltf::Model model;
-    tinygltf::TinyGLTF loader;
-    std::string error, warning;
-    EXPECT_TRUE(loader.LoadBinaryFromFile(&model, &error, &warning, file)) << error;
-    EXPECT_EQ(warning, "");
-    return model;
-  }
-
-  // The name of the material a node's mesh is drawn in ("" for none).
-  static std::string MaterialOf(const tinygltf::Model& model, const tinygltf::Node& node) {
-    if (node.mesh < 0) return "";
-    const int material = model.meshes.at(node.mesh).primitives.at(0).material;
-    return material < 0 ? "" : model.materials.at(material).name;
-  }
-
-  // The root's children in order, by the material each is drawn in.
-  static std::vector<std::string> ChildMaterials(const tinygltf::Model& model) {
-    std::vector<std::string> names;
-    for (const int child : model.nodes.at(model.scenes.at(0).nodes.at(0)).children) {
-      names.push_back(MaterialOf(model, model.nodes.at(child)));
-    }
-    return names;
-  }
-
-  vthost::Host host_;
-  std::ostringstream out_, err_;
-  std::unique_ptr<vthost::ScriptRunner> runner_ = std::make_unique<vthost::ScriptRunner>(
-      host_, out_, err_, fs::path(VANTOR_PLUGIN_DIR) / (std::string("vantor") + VANTOR_MODULE_SUFFIX));
-  fs::path folder_;
 };
 
 struct ImportCase {
@@ -146,8 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
                                {"C", "H", "N", "O", "bond 1", "bond 2", "nucleus"}},
                     ImportCase{"XRay", "set m MOLOBJ_XRAY true\n", 0,
                                {"C (x-ray)", "H (x-ray)", "N (x-ray)", "O (x-ray)", "bond 1 (x-ray)",
-                                "bond 2 (x-ray)"}}),
-    [](const testing::TestParamInfo<ImportCase>& info) { return std::string(info.param.name); });
+                                "bond 2 (x-ray)"}}), CaseName);
 
 struct BondCase {
   const char* name;
@@ -161,37 +105,33 @@ void PrintTo(const BondCase& c, std::ostream* out) { *out << c.name; }
 class BondMaterials : public GltfExport, public testing::WithParamInterface<BondCase> {};
 
 TEST_P(BondMaterials, OnePerOrder) {
-  const bool ran = Run("load\nnew m\nset m MOLOBJ_FILE " + Molfile("orders.mol", kBondOrdersMolfile) +
-                       "\npress m MOLOBJ_LOAD\n" + GetParam().edits + "eval\n" + GetParam().later + "export m " +
-                       Path("out.glb") + "\n");
-  ASSERT_TRUE(ran) << err_.str();
-  const std::vector<std::string> children = ChildMaterials(Read(Path("out.glb")));
+  ASSERT_TRUE(Run(LoadInto(Write("orders.mol", kBondOrdersMolfile)) + GetParam().edits + "eval\n" + GetParam().later +
+                  "export m " + Path("out.glb") + "\n"))
+      << err_.str();
+  const std::vector<std::string> children = ChildMaterials(LoadGlb(Path("out.glb")));
   ASSERT_EQ(children.size(), 6u + GetParam().bonds.size());
   EXPECT_EQ(std::vector<std::string>(children.begin() + 6, children.end()), GetParam().bonds);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Orders, BondMaterials,
-    testing::Values(
-        BondCase{"Defaults", "", "", {"bond 1", "bond 2", "bond 3", "bond 4", "bond"}},
-        // the radius tells orders 1, 2 and 3 apart when their colours are equal
-        BondCase{"OneColourForAll",
-                 "set m MOLOBJ_BOND1_COLOR 0.5 0.5 0.5\nset m MOLOBJ_BOND2_COLOR 0.5 0.5 0.5\n"
-                 "set m MOLOBJ_BOND3_COLOR 0.5 0.5 0.5\n",
-                 "",
-                 {"bond 1", "bond 2", "bond 3", "bond 4", "bond"}},
-        // double and aromatic bonds of one colour are built alike: nothing tells them apart
-        BondCase{"DoubleAndAromaticAlike", "set m MOLOBJ_BOND4_COLOR 0.5 0.5 1\n", "",
-                 {"bond 1", "bond 2", "bond 3", "bond 2", "bond"}},
-        // the model is as the evaluation built it, whatever was edited since
-        BondCase{"EditedAfterTheEvaluation", "",
-                 "set m MOLOBJ_BOND2_COLOR 0.5 1 0.5\nset m MOLOBJ_BOND_RADIUS 7\n",
-                 {"bond 1", "bond 2", "bond 3", "bond 4", "bond"}}),
-    [](const testing::TestParamInfo<BondCase>& info) { return std::string(info.param.name); });
+const BondCase kBondCases[] = {
+    {"Defaults", "", "", {"bond 1", "bond 2", "bond 3", "bond 4", "bond"}},
+    // the radius tells orders 1, 2 and 3 apart when their colours are equal
+    {"OneColourForAll",
+     "set m MOLOBJ_BOND1_COLOR 0.5 0.5 0.5\nset m MOLOBJ_BOND2_COLOR 0.5 0.5 0.5\n"
+     "set m MOLOBJ_BOND3_COLOR 0.5 0.5 0.5\n", "", {"bond 1", "bond 2", "bond 3", "bond 4", "bond"}},
+    // double and aromatic bonds of one colour are built alike: nothing tells them apart
+    {"DoubleAndAromaticAlike", "set m MOLOBJ_BOND4_COLOR 0.5 0.5 1\n", "",
+     {"bond 1", "bond 2", "bond 3", "bond 2", "bond"}},
+    // the model is as the evaluation built it, whatever was edited since
+    {"EditedAfterTheEvaluation", "", "set m MOLOBJ_BOND2_COLOR 0.5 1 0.5\nset m MOLOBJ_BOND_RADIUS 7\n",
+     {"bond 1", "bond 2", "bond 3", "bond 4", "bond"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Orders, BondMaterials, testing::ValuesIn(kBondCases), CaseName);
 
 // Hydrogens and single bonds are both white by default: recolouring one must not recolour the other.
 TEST_F(GltfExport, HydrogensAndSingleBondsOfOneColourKeepTheirOwnMaterials) {
-  const tinygltf::Model model = Export(Molfile("water.mol", kWaterMolfile));
+  const tinygltf::Model model = Export(Write("water.mol", kWaterMolfile));
   EXPECT_EQ(ChildMaterials(model), (std::vector<std::string>{"O", "H", "H", "bond 1", "bond 1"}));
   ASSERT_EQ(model.materials.size(), 3u);
   EXPECT_EQ(model.materials[1].pbrMetallicRoughness.baseColorFactor,
@@ -200,7 +140,7 @@ TEST_F(GltfExport, HydrogensAndSingleBondsOfOneColourKeepTheirOwnMaterials) {
 
 TEST_F(GltfExport, LinkedMaterialsGoByTheirNames) {
   const tinygltf::Model model =
-      Export(Molfile("water.mol", kWaterMolfile),
+      Export(Write("water.mol", kWaterMolfile),
              "set m MOLOBJ_SHOW_NUCLEUS true\nmaterial Gold 1 0.8 0.2\nmaterial Lead 0.3 0.3 0.35\n"
              "press m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_SYMBOL[0] H\nlink m MOLOBJ_ROW_MATERIAL[0] Gold\n"
              "set m MOLOBJ_ROW_USE_MATERIAL[0] true\n"
@@ -212,9 +152,7 @@ TEST_F(GltfExport, LinkedMaterialsGoByTheirNames) {
   EXPECT_EQ(ChildMaterials(model),
             (std::vector<std::string>{"Lead", "Lead", "Lead", "O", "Gold", "Gold", "Gold", "Gold"}));
   std::map<std::string, std::vector<double>> colours;
-  for (const tinygltf::Material& material : model.materials) {
-    colours[material.name] = material.pbrMetallicRoughness.baseColorFactor;
-  }
+  for (const auto& material : model.materials) colours[material.name] = material.pbrMetallicRoughness.baseColorFactor;
   EXPECT_EQ(colours["Gold"], (std::vector<double>{1.0, 0.8, 0.2, 1.0}));
   EXPECT_EQ(colours.size(), 3u);
 }
@@ -251,16 +189,14 @@ INSTANTIATE_TEST_SUITE_P(
                                 "load\nnew m\neval\nexport m " VANTOR_PLUGIN_DIR "/res/out.glb\n",
                                 "out.glb is in the res folder of the module this run loaded: not written"},
                     ExportError{"Sandboxed", "load\nnew m\neval\nexport m FILE\n", "'export' names a file", true}),
-    [](const testing::TestParamInfo<ExportError>& info) { return std::string(info.param.name); });
+    CaseName);
 
 TEST_F(GltfExport, ExportNeverReplacesAFileThatIsNotGltf) {
-  const std::string molfile = Molfile("water.mol", kWaterMolfile);
+  const std::string molfile = Write("water.mol", kWaterMolfile);
   const std::string model = Path("model.glb");
-  EXPECT_FALSE(Run("load\nnew m\nset m MOLOBJ_FILE " + molfile + "\npress m MOLOBJ_LOAD\neval\nexport m " + molfile +
-                   "\n"));
+  EXPECT_FALSE(Run(LoadInto(molfile) + "eval\nexport m " + molfile + "\n"));
   EXPECT_NE(err_.str().find("is there and is not a glTF file: not replaced"), std::string::npos) << err_.str();
-  std::ifstream in(molfile);  // as Molfile wrote it: text
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), kWaterMolfile);
+  EXPECT_EQ(ReadFile(fs::u8path(molfile)), kWaterMolfile);  // as it was written: text
   // a glTF file written before is replaced
   EXPECT_TRUE(Run("export m " + model + "\nexport m " + model + "\n")) << err_.str();
 }

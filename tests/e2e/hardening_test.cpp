@@ -2,16 +2,17 @@
 // inputs made to hurt.
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
+#include "builtmodule.h"
 #include "export/json.h"
 #include "molfiles.h"
 #include "rowids.h"
 #include "scene/model.h"
-#include "tempfolder.h"
 #include "vthost/documents.h"
 #include "vthost/host.h"
 #include "vthost/module.h"
@@ -26,13 +27,12 @@ using vthost::molecule::kLoad;
 constexpr int32_t kShowNucleus = 20026, kAddRow = 20033;  // MOLOBJ_SHOW_NUCLEUS, MOLOBJ_ADD_ROW
 constexpr int32_t kRowMaterial = RowId(0, Row::Material), kRowSymbol = RowId(0, Row::Symbol);
 
-
 class Hardening : public testing::Test {
  protected:
   void SetUp() override {
     folder_ = FreshTempFolder("vantor-hard-");
     std::string error;
-    module_ = vthost::Module::Load(host_, fs::path(VANTOR_PLUGIN_DIR) / (std::string("vantor") + VANTOR_MODULE_SUFFIX), &error);
+    module_ = vthost::Module::Load(host_, BuiltModule(), &error);
     ASSERT_TRUE(module_ && module_->StartUp(&error)) << error;
     host_.Events().Clear();
   }
@@ -41,10 +41,7 @@ class Hardening : public testing::Test {
     module_.reset();
     fs::remove_all(folder_);
   }
-  fs::path Write(const std::string& name, const std::string& text) {
-    std::ofstream(folder_ / name, std::ios::binary) << text;
-    return folder_ / name;
-  }
+  fs::path Write(const std::string& name, const std::string& text) { return WriteFile(folder_ / name, text); }
   // A new object with the file loaded, evaluated; null when the object could not be made.
   VtNode* Load(VtDocument* document, const fs::path& file) {
     VtNode* node = host_.CreateObject(document, vthost::molecule::kType);
@@ -54,8 +51,6 @@ class Hardening : public testing::Test {
     host_.Evaluate(document);
     return node;
   }
-  static size_t CountSpheres(const VtNode* root);
-
   vthost::Host host_;
   std::unique_ptr<vthost::Module> module_;
   fs::path folder_;
@@ -113,12 +108,6 @@ TEST_F(Hardening, EveryAllocationOfTheMainFlowsCanFail) {
   host_.CloseDocument(scene);
 }
 
-size_t Hardening::CountSpheres(const VtNode* root) {
-  size_t spheres = 0;
-  for (const auto& child : root->children) spheres += child->type == VT_OBJECT_POLYGON ? 1 : 0;
-  return spheres;
-}
-
 struct HostileFile {
   const char* name;
   std::string text;
@@ -141,7 +130,9 @@ TEST_P(HostileFiles, LoadWithoutHarm) {
   ASSERT_NE(node, nullptr);
   const VtNode* root = vthost::Hierarchy(node);
   ASSERT_NE(root, nullptr);
-  EXPECT_EQ(CountSpheres(root), GetParam().spheres);
+  const auto spheres = std::count_if(root->children.begin(), root->children.end(),
+                                     [](const auto& child) { return child->type == VT_OBJECT_POLYGON; });
+  EXPECT_EQ(static_cast<size_t>(spheres), GetParam().spheres);
   for (const auto& child : root->children) {
     for (const double value : {child->position.x, child->position.y, child->position.z}) EXPECT_TRUE(std::isfinite(value));
   }
@@ -160,8 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
         HostileFile{"NotANumberCoordinates", Molfile("       nan       inf      -inf C   0  0\n", "  1  0"), 1},
         HostileFile{"InvalidUtf8Symbol", Molfile("    1.0000    2.0000    3.0000 \xff\xfe   0  0\n" + kAtom, "  2  0"), 1},
         HostileFile{"BondsToNowhere", Molfile(kAtom + kAtom, "  2  3") + "", 2},
-        HostileFile{"LongLineThenAtoms", Molfile(std::string(20000, 'x') + "\n" + kAtom, "  2  0"), 0}),
-    [](const testing::TestParamInfo<HostileFile>& info) { return std::string(info.param.name); });
+        HostileFile{"LongLineThenAtoms", Molfile(std::string(20000, 'x') + "\n" + kAtom, "  2  0"), 0}), CaseName);
 
 TEST_F(Hardening, HundredMegabyteLineIsCutAndTheRestReadsEmpty) {
   const fs::path file = folder_ / "long.sdf";
@@ -206,8 +196,7 @@ TEST_F(Hardening, TruncatedDocumentsOpenNothingAtEveryLength) {
   std::string error;
   ASSERT_TRUE(vthost::SaveDocument(host_, scene, whole, &error)) << error;
   host_.CloseDocument(scene);
-  std::ifstream in(whole, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string bytes = ReadFile(whole);
   for (size_t length = 0; length < bytes.size(); ++length) {
     const fs::path cut = Write("cut.vdoc", bytes.substr(0, length));
     error.clear();

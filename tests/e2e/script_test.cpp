@@ -2,41 +2,26 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <ostream>
 #include <sstream>
 #include <string>
 
+#include "builtmodule.h"
 #include "export/json.h"
 #include "molfiles.h"
 #include "rowids.h"
 #include "scene/model.h"
-#include "tempfolder.h"
 #include "vthost/export.h"
 #include "vthost/module.h"
 #include "vthost/molecule.h"
-#include "vthost/script.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-class Script : public testing::Test {
+class Script : public ScriptSession {
  protected:
-  void SetUp() override {
-    folder_ = FreshTempFolder("vantor-script-");
-  }
-  void TearDown() override {
-    runner_.reset();
-    fs::remove_all(folder_);
-  }
-  bool Run(const std::string& script) {
-    out_.str("");
-    std::istringstream in(script);
-    return runner_->Run(in);
-  }
   // Each JSON document the script printed.
   std::vector<json> Printed() const {
     std::vector<json> documents;
@@ -51,20 +36,10 @@ class Script : public testing::Test {
     }
     return documents;
   }
-  std::string Path(const std::string& name) const { return (folder_ / name).u8string(); }
-
-  static fs::path BuiltModule() { return fs::path(VANTOR_PLUGIN_DIR) / (std::string("vantor") + VANTOR_MODULE_SUFFIX); }
-
-  vthost::Host host_;
-  std::ostringstream out_, err_;
-  std::unique_ptr<vthost::ScriptRunner> runner_ =
-      std::make_unique<vthost::ScriptRunner>(host_, out_, err_, BuiltModule());
-  fs::path folder_;
 };
 
 TEST_F(Script, SessionSurvivesSaveAndOpen) {
-  const std::string source = std::string(VANTOR_SOURCE_DIR) + "/examples/caffeine.mol";
-  ASSERT_TRUE(Run("load\nnew m\nset m MOLOBJ_FILE " + source + "\npress m MOLOBJ_LOAD\npress m MOLOBJ_ADD_ROW\n" +
+  ASSERT_TRUE(Run(LoadInto(VANTOR_SOURCE_DIR "/examples/caffeine.mol") + "press m MOLOBJ_ADD_ROW\n" +
                   "material Red 1 0 0\nlink m MOLOBJ_ROW_MATERIAL[0] Red\nset m MOLOBJ_ROW_TILES_U[0] 2.5\n" +
                   "set m MOLOBJ_PRESET_COLOR_C 0.5 0.25 1\neval\nsave " + Path("doc.vdoc") + "\nopen " +
                   Path("doc.vdoc") + "\nsave " + Path("doc.vdoc") +  // an opened document is no input: replaced whole
@@ -115,9 +90,7 @@ TEST_F(Script, CopyAndDeleteAndDanglingLinks) {
 }
 
 TEST_F(Script, DumpShowsTheModelAsTheReportDoesAndNullBeforeAnyEvaluation) {
-  std::ofstream(folder_ / "water.mol", std::ios::binary) << kWaterMolfile;
-  ASSERT_TRUE(Run("load\nnew m\nset m MOLOBJ_FILE " + Path("water.mol") + "\npress m MOLOBJ_LOAD\ndump m\neval\ndump m\n"))
-      << err_.str();
+  ASSERT_TRUE(Run(LoadInto(Write("water.mol", kWaterMolfile)) + "dump m\neval\ndump m\n")) << err_.str();
   const std::vector<json> printed = Printed();
   ASSERT_EQ(printed.size(), 2u);
   ASSERT_TRUE(printed[0].contains("hierarchy"));
@@ -172,41 +145,38 @@ TEST_P(ScriptErrors, StopAtTheLineWithAReason) {
 
 const std::string kRows = "load\nnew m\nmaterial R 1 0 0\n";
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, ScriptErrors,
-    testing::Values(BadLine{"NoModule", "new m\n", "line 1: no module loaded"},
-                    BadLine{"UnknownCommand", "load\nfly m\n", "line 2: unknown command 'fly'"},
-                    BadLine{"UnknownObject", "load\npress x MOLOBJ_LOAD\n", "no object named 'x'"},
-                    BadLine{"UnknownParameter", "load\nnew m\nset m MOLOBJ_COLOUR 1\n", "unknown parameter"},
-                    BadLine{"WrongValue", "load\nnew m\nset m MOLOBJ_XRAY maybe\n", "not a bool value"},
-                    BadLine{"ShortVector", "load\nnew m\nset m MOLOBJ_BOND1_COLOR 1 1\n", "not a colour value"},
-                    BadLine{"DuplicateName", "load\nnew m\nnew m\n", "exists already"},
-                    BadLine{"MissingDocument", "load\nopen /no/such/file.vdoc\n", "cannot open"},
-                    BadLine{"NotADocument", "load\nopen " VANTOR_SOURCE_DIR "/examples/water.mol\n", "not a Vantor document"},
-                    // ids from row 249 on are the object's own parameters (display mode, bond radius ...)
-                    BadLine{"SetOfRow249", kRows + "set m MOLOBJ_ROW_OFFSET_U[249] 2\n",
-                            "line 4: no row 249 in 'MOLOBJ_ROW_OFFSET_U[249]': "
-                            "an object has at most 249 material rows, 0 to 248"},
-                    BadLine{"LinkIntoRow249", kRows + "link m MOLOBJ_ROW_MATERIAL[249] R\n", "at most 249 material rows"},
-                    BadLine{"NegativeRow", kRows + "set m MOLOBJ_ROW_TILES_U[-1] 2\n", "no row -1"},
-                    BadLine{"LinkIntoAnInteger", kRows + "link m MOLOBJ_SEGMENTS R\n",
-                            "'MOLOBJ_SEGMENTS' is an int parameter, not a link"},
-                    BadLine{"LinkIntoAnUnshownId", kRows + "link m 12345 R\n",
-                            "is no parameter the object shows, so not a link"},
-                    BadLine{"PressOfAFloat", kRows + "press m MOLOBJ_BOND_RADIUS\n", "is a float parameter, not a button"},
-                    BadLine{"PressOfARowSymbol", kRows + "press m MOLOBJ_ROW_SYMBOL[0]\n",
-                            "is a string parameter, not a button"},
-                    BadLine{"NoIntValue", "load\nnew m\nset m MOLOBJ_SEGMENTS\n", "'' is not an int value"},
-                    BadLine{"ModuleNamedByTheRestOfTheLine", "load /no such/module.so\n", "/no such/module.so"},
-                    BadLine{"WordsAfterEval", "load\neval now\n", "line 2: usage: eval"},
-                    BadLine{"WordsAfterUnload", "load\nunload now\n", "line 2: usage: unload"},
-                    BadLine{"SetWithoutValue", "load\nset m\n", "line 2: usage: set NAME PARAM VALUE"},
-                    BadLine{"AnswerMaybe", "load\nanswer maybe\n", "line 2: usage: answer yes|no"},
-                    BadLine{"MaterialOfNoColour", "load\nmaterial R 1 x 0\n", "line 2: usage: material NAME R G B"},
-                    BadLine{"OpenOfAFolder", "load\nopen " VANTOR_SOURCE_DIR "\n", "a folder"},
-                    BadLine{"LineTooLong", "load\n# " + std::string(size_t{1} << 20, 'x') + "\n",
-                            "line 2: longer than 1048576 bytes, the most a script line may hold"}),
-    [](const testing::TestParamInfo<BadLine>& info) { return info.param.name; });
+const BadLine kBadLines[] = {
+    {"NoModule", "new m\n", "line 1: no module loaded"},
+    {"UnknownCommand", "load\nfly m\n", "line 2: unknown command 'fly'"},
+    {"UnknownObject", "load\npress x MOLOBJ_LOAD\n", "no object named 'x'"},
+    {"UnknownParameter", "load\nnew m\nset m MOLOBJ_COLOUR 1\n", "unknown parameter"},
+    {"WrongValue", "load\nnew m\nset m MOLOBJ_XRAY maybe\n", "not a bool value"},
+    {"ShortVector", "load\nnew m\nset m MOLOBJ_BOND1_COLOR 1 1\n", "not a colour value"},
+    {"DuplicateName", "load\nnew m\nnew m\n", "exists already"},
+    {"MissingDocument", "load\nopen /no/such/file.vdoc\n", "cannot open"},
+    {"NotADocument", "load\nopen " VANTOR_SOURCE_DIR "/examples/water.mol\n", "not a Vantor document"},
+    // ids from row 249 on are the object's own parameters (display mode, bond radius ...)
+    {"SetOfRow249", kRows + "set m MOLOBJ_ROW_OFFSET_U[249] 2\n",
+     "line 4: no row 249 in 'MOLOBJ_ROW_OFFSET_U[249]': an object has at most 249 material rows, 0 to 248"},
+    {"LinkIntoRow249", kRows + "link m MOLOBJ_ROW_MATERIAL[249] R\n", "at most 249 material rows"},
+    {"NegativeRow", kRows + "set m MOLOBJ_ROW_TILES_U[-1] 2\n", "no row -1"},
+    {"LinkIntoAnInteger", kRows + "link m MOLOBJ_SEGMENTS R\n", "'MOLOBJ_SEGMENTS' is an int parameter, not a link"},
+    {"LinkIntoAnUnshownId", kRows + "link m 12345 R\n", "is no parameter the object shows, so not a link"},
+    {"PressOfAFloat", kRows + "press m MOLOBJ_BOND_RADIUS\n", "is a float parameter, not a button"},
+    {"PressOfARowSymbol", kRows + "press m MOLOBJ_ROW_SYMBOL[0]\n", "is a string parameter, not a button"},
+    {"NoIntValue", "load\nnew m\nset m MOLOBJ_SEGMENTS\n", "'' is not an int value"},
+    {"ModuleNamedByTheRestOfTheLine", "load /no such/module.so\n", "/no such/module.so"},
+    {"WordsAfterEval", "load\neval now\n", "line 2: usage: eval"},
+    {"WordsAfterUnload", "load\nunload now\n", "line 2: usage: unload"},
+    {"SetWithoutValue", "load\nset m\n", "line 2: usage: set NAME PARAM VALUE"},
+    {"AnswerMaybe", "load\nanswer maybe\n", "line 2: usage: answer yes|no"},
+    {"MaterialOfNoColour", "load\nmaterial R 1 x 0\n", "line 2: usage: material NAME R G B"},
+    {"OpenOfAFolder", "load\nopen " VANTOR_SOURCE_DIR "\n", "a folder"},
+    {"LineTooLong", "load\n# " + std::string(size_t{1} << 20, 'x') + "\n",
+     "line 2: longer than 1048576 bytes, the most a script line may hold"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Lines, ScriptErrors, testing::ValuesIn(kBadLines), CaseName);
 
 // A colour that is not a number, as a damaged document holds it: it goes into neither the glTF
 // nor the report, and the refusal names what holds it.
@@ -222,9 +192,7 @@ void PrintTo(const NanColour& c, std::ostream* out) { *out << c.name; }
 class NanColours : public Script, public testing::WithParamInterface<NanColour> {};
 
 TEST_P(NanColours, RefusedNamingWhatHoldsThem) {
-  std::ofstream(folder_ / "water.mol", std::ios::binary) << kWaterMolfile;
-  ASSERT_TRUE(Run("load\nnew m\nset m MOLOBJ_FILE " + Path("water.mol") + "\npress m MOLOBJ_LOAD\n" + GetParam().edits))
-      << err_.str();
+  ASSERT_TRUE(Run(LoadInto(Write("water.mol", kWaterMolfile)) + GetParam().edits)) << err_.str();
   const VtVector nan{std::nan(""), 0.5, 0.5};
   if (GetParam().id != 0) {
     host_.SetParameter(host_.FindByName(runner_->Document(), "water"), GetParam().id, nan);
@@ -251,8 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
                     NanColour{"MaterialColour",
                               "material R 1 0 0\npress m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_SYMBOL[0] O\n"
                               "link m MOLOBJ_ROW_MATERIAL[0] R\n",
-                              0, "the material 'R'"}),
-    [](const testing::TestParamInfo<NanColour>& info) { return info.param.name; });
+                              0, "the material 'R'"}), CaseName);
 
 // The description a script sees is built again whenever what it depends on changed: the row count
 // and each row's initialised flag, set by the script or by the object.
@@ -272,25 +239,23 @@ TEST_P(ShownDescription, FollowsWhatItDependsOn) {
   EXPECT_EQ(Printed().at(0)["parameters"][GetParam().id], GetParam().value);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Edits, ShownDescription,
-    testing::Values(
-        // row 1 gets its defaults from the next description
-        DescriptionCase{"RowCountSetByTheScript",
-                        "set m MOLOBJ_BOND_RADIUS 4\nset m MOLOBJ_ROW_COUNT 2\nset m MOLOBJ_BOND_RADIUS 5\n", RowKey(1, Row::UseMaterial), true},
-        DescriptionCase{"RowAddedByTheObject",
-                        "set m MOLOBJ_BOND_RADIUS 4\npress m MOLOBJ_ADD_ROW\npress m MOLOBJ_ADD_ROW\n", RowKey(1, Row::TilesU), 1.0},
-        DescriptionCase{"EditsKeepARowsValues",
-                        "press m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_TILES_U[0] 2.5\nset m MOLOBJ_BOND_RADIUS 4\n", RowKey(0, Row::TilesU),
-                        2.5},
-        DescriptionCase{"InitialisedFlagCleared",
-                        "press m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_TILES_U[0] 2.5\nset m MOLOBJ_ROW_INITIALISED[0] false\n"
-                        "set m MOLOBJ_BOND_RADIUS 4\n",
-                        RowKey(0, Row::TilesU), 1.0},
-        DescriptionCase{"RowRemovedAndAddedAgain",
-                        "press m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_TILES_U[0] 2.5\npress m MOLOBJ_REMOVE_ROW\npress m MOLOBJ_ADD_ROW\n",
-                        RowKey(0, Row::TilesU), 1.0}),
-    [](const testing::TestParamInfo<DescriptionCase>& info) { return info.param.name; });
+const DescriptionCase kDescriptionCases[] = {
+    // row 1 gets its defaults from the next description
+    {"RowCountSetByTheScript", "set m MOLOBJ_BOND_RADIUS 4\nset m MOLOBJ_ROW_COUNT 2\nset m MOLOBJ_BOND_RADIUS 5\n",
+     RowKey(1, Row::UseMaterial), true},
+    {"RowAddedByTheObject", "set m MOLOBJ_BOND_RADIUS 4\npress m MOLOBJ_ADD_ROW\npress m MOLOBJ_ADD_ROW\n",
+     RowKey(1, Row::TilesU), 1.0},
+    {"EditsKeepARowsValues", "press m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_TILES_U[0] 2.5\nset m MOLOBJ_BOND_RADIUS 4\n",
+     RowKey(0, Row::TilesU), 2.5},
+    {"InitialisedFlagCleared",
+     "press m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_TILES_U[0] 2.5\nset m MOLOBJ_ROW_INITIALISED[0] false\n"
+     "set m MOLOBJ_BOND_RADIUS 4\n", RowKey(0, Row::TilesU), 1.0},
+    {"RowRemovedAndAddedAgain",
+     "press m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_TILES_U[0] 2.5\npress m MOLOBJ_REMOVE_ROW\npress m MOLOBJ_ADD_ROW\n",
+     RowKey(0, Row::TilesU), 1.0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Edits, ShownDescription, testing::ValuesIn(kDescriptionCases), CaseName);
 
 // The fuzzer's runs: save and open of plain names inside a folder of the run's own, nothing else,
 // with a module started once for every run.
@@ -326,7 +291,6 @@ INSTANTIATE_TEST_SUITE_P(
                     BadLine{"BackslashParent", "load\nsave ..\\escaped.vdoc\n", "may only name a file"},
                     BadLine{"WholePath", "load\nsave {dir}/escaped.vdoc\n", "may only name a file"},
                     BadLine{"DotDot", "load\nopen ..\n", "may only name a file"},
-                    BadLine{"Module", "load " VANTOR_SOURCE_DIR "/x.so\n", "'load' names a file"}),
-    [](const testing::TestParamInfo<BadLine>& info) { return info.param.name; });
+                    BadLine{"Module", "load " VANTOR_SOURCE_DIR "/x.so\n", "'load' names a file"}), CaseName);
 
 }  // namespace

@@ -4,9 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
+#include "cases.h"
+#include "files.h"
 #include "printers.h"
 #include "tempfolder.h"
 #include "vthost/host.h"
@@ -48,11 +49,6 @@ class BoundModule : public testing::Test {
       std::filesystem::remove(p, ignored);
     }
     std::filesystem::remove(top, ignored);
-  }
-  static std::filesystem::path WriteFile(const std::filesystem::path& file, const std::string& text) {
-    std::filesystem::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << text;
-    return file;
   }
   std::vector<std::string> Messages() const { return host_.Events().Texts(vthost::Event::Kind::Message); }
 

@@ -28,21 +28,13 @@ M  END
 
 class BuiltModel : public StartedModule {
  protected:
-  // A molecule object with the molfile loaded; the document not yet evaluated.
-  VtNode* Loaded(const std::string& molfile, const std::string& name = "m.sdf") {
-    VtNode* node = NewMolecule();
-    SetFile(node, WriteFile(TempFolder() / name, molfile));
-    host_.Press(node, MOLOBJ_LOAD);
-    return node;
-  }
   const VtNode* Build(VtNode* node) {
     host_.Evaluate(document_);
     return vthost::Hierarchy(node);
   }
   static std::vector<std::string> ChildNames(const VtNode* root) {
-    std::vector<std::string> names;
-    for (const auto& child : root->children) names.push_back(child->type == VT_OBJECT_SWEEP ? "bond" : child->name);
-    return names;
+    return Each(root->children,
+                [](const auto& child) { return child->type == VT_OBJECT_SWEEP ? std::string("bond") : child->name; });
   }
   static const VtNode* Child(const VtNode* root, const std::string& name) {
     for (const auto& child : root->children) {

@@ -47,8 +47,7 @@ TEST_P(ElementRow, OverwritesOnlyWhatTheRowSupplies) {
   EXPECT_DOUBLE_EQ(working.radius3, GetParam().radius3);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, ElementRow, testing::ValuesIn(kRows),
-                         [](const testing::TestParamInfo<RowCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, ElementRow, testing::ValuesIn(kRows), CaseName);
 
 using ElementFile = BoundModule;
 
@@ -137,20 +136,17 @@ TEST_P(ElementLookup, TrimsBothSidesAndKeepsLetterCase) {
   EXPECT_EQ(FindElementIndex(GetParam().symbol, TableFrom(GetParam().table)), GetParam().index);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Symbols, ElementLookup,
-    testing::Values(LookupCase{"BlanksAround", kLetters, " C ", 1}, LookupCase{"Plain", kLetters, "C", 1},
-                    LookupCase{"LowerCase", kLetters, "c", -1}, LookupCase{"TwoLetters", kLetters, "Cl", 2},
-                    LookupCase{"TwoCapitals", kLetters, "CL", -1}, LookupCase{"Cobalt", kLetters, "Co", 3},
-                    LookupCase{"CapitalO", kLetters, "CO", -1}, LookupCase{"BlankBefore", kLetters, " Cl", 2},
-                    LookupCase{"EmptyWithoutBlankRow", kLetters, "", -1},
-                    LookupCase{"BlankWithoutBlankRow", kLetters, "   ", -1},
-                    LookupCase{"TabAfter", kLetters, "H\t", 0},
-                    // a row whose symbol is empty or blank is matched by an empty or blank symbol
-                    LookupCase{"EmptyMatchesEmptyRow", kBlanks, "", 1},
-                    LookupCase{"BlankMatchesTheFirstBlankRow", kBlanks, "   ", 1},
-                    LookupCase{"LettersStillMatch", kBlanks, "H", 0}),
-    [](const testing::TestParamInfo<LookupCase>& info) { return std::string(info.param.name); });
+const LookupCase kLookups[] = {
+    {"BlanksAround", kLetters, " C ", 1}, {"Plain", kLetters, "C", 1}, {"LowerCase", kLetters, "c", -1},
+    {"TwoLetters", kLetters, "Cl", 2}, {"TwoCapitals", kLetters, "CL", -1}, {"Cobalt", kLetters, "Co", 3},
+    {"CapitalO", kLetters, "CO", -1}, {"BlankBefore", kLetters, " Cl", 2}, {"EmptyWithoutBlankRow", kLetters, "", -1},
+    {"BlankWithoutBlankRow", kLetters, "   ", -1}, {"TabAfter", kLetters, "H\t", 0},
+    // a row whose symbol is empty or blank is matched by an empty or blank symbol
+    {"EmptyMatchesEmptyRow", kBlanks, "", 1}, {"BlankMatchesTheFirstBlankRow", kBlanks, "   ", 1},
+    {"LettersStillMatch", kBlanks, "H", 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Symbols, ElementLookup, testing::ValuesIn(kLookups), CaseName);
 
 TEST_F(ElementFile, CopyTakesEveryRecordIntoAnEmptiedTable) {
   const ElementTable source = TableFrom("t\nc\nH,FFFFFF,32,120,79\nC,8F8F8F,77,170,91\n");

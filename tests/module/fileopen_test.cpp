@@ -4,6 +4,7 @@
 #include <ostream>
 #include <string>
 
+#include "cases.h"
 #include "fileopen.h"
 
 namespace vantor {
@@ -36,8 +37,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Utf8Case{"CutSequence", "\xe5\x88" "a", u"\xfffd" "a"},
                     Utf8Case{"StrayContinuation", "\x80" "a", u"\xfffd" "a"},
                     Utf8Case{"AnsiByte", "caf\xe9", u"caf\xfffd"},
-                    Utf8Case{"EndsInsideASequence", "ab\xf0\x9f", u"ab\xfffd"}),
-    [](const testing::TestParamInfo<Utf8Case>& info) { return std::string(info.param.name); });
+                    Utf8Case{"EndsInsideASequence", "ab\xf0\x9f", u"ab\xfffd"}), CaseName);
 
 }  // namespace
 }  // namespace vantor

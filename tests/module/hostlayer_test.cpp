@@ -1,7 +1,5 @@
 // The module's wrappers over the host tables (source/host: hoststring, hostfilename, hostcontainer,
 // hostmemory, hostui, hostresource), bound to the stand-in host in-process.
-#include <fstream>
-
 #include "boundmodule.h"
 #include "hostapi/hostcontainer.h"
 #include "hostapi/hostfilename.h"
@@ -29,8 +27,6 @@ void PrintTo(const NumberCase& number, std::ostream* out) {
        << (number.error ? ", an error" : "");
 }
 
-std::string CaseName(const testing::TestParamInfo<NumberCase>& info) { return info.param.name; }
-
 class Int32Conversion : public BoundModule, public testing::WithParamInterface<NumberCase> {};
 
 TEST_P(Int32Conversion, TakesTheWholeTextOrReportsAnError) {
@@ -39,20 +35,17 @@ TEST_P(Int32Conversion, TakesTheWholeTextOrReportsAnError) {
   EXPECT_EQ(error, GetParam().error);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, Int32Conversion,
-    testing::Values(NumberCase{"LeadingBlanks", "  3", 3, false}, NumberCase{"BlanksAround", " 12 ", 12, false},
-                    NumberCase{"Negative", "-7", -7, false}, NumberCase{"PlusSign", "+7", 7, false},
-                    NumberCase{"HexCapitals", "0x8F8F8F", 0x8F8F8F, false},
-                    NumberCase{"HexSmallLetters", "0xffffff", 0xFFFFFF, false},
-                    NumberCase{"HexAllBitsSet", "0xFFFFFFFF", -1, false},
-                    NumberCase{"Largest", "2147483647", 2147483647, false},
-                    NumberCase{"PastLargest", "2147483648", 0, true}, NumberCase{"Empty", "", 0, true},
-                    NumberCase{"OnlyBlanks", "   ", 0, true}, NumberCase{"Letters", "abc", 0, true},
-                    NumberCase{"TrailingLetters", "12abc", 0, true}, NumberCase{"BlankInside", "1 2", 0, true},
-                    NumberCase{"TwoSigns", "+-7", 0, true}, NumberCase{"HexWithoutDigits", "0x", 0, true},
-                    NumberCase{"HexBadDigit", "0xG1", 0, true}, NumberCase{"Fraction", "1.5", 0, true}),
-    CaseName);
+const NumberCase kInt32Texts[] = {
+    {"LeadingBlanks", "  3", 3, false}, {"BlanksAround", " 12 ", 12, false}, {"Negative", "-7", -7, false},
+    {"PlusSign", "+7", 7, false}, {"HexCapitals", "0x8F8F8F", 0x8F8F8F, false},
+    {"HexSmallLetters", "0xffffff", 0xFFFFFF, false}, {"HexAllBitsSet", "0xFFFFFFFF", -1, false},
+    {"Largest", "2147483647", 2147483647, false}, {"PastLargest", "2147483648", 0, true}, {"Empty", "", 0, true},
+    {"OnlyBlanks", "   ", 0, true}, {"Letters", "abc", 0, true}, {"TrailingLetters", "12abc", 0, true},
+    {"BlankInside", "1 2", 0, true}, {"TwoSigns", "+-7", 0, true}, {"HexWithoutDigits", "0x", 0, true},
+    {"HexBadDigit", "0xG1", 0, true}, {"Fraction", "1.5", 0, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Texts, Int32Conversion, testing::ValuesIn(kInt32Texts), CaseName);
 
 class FloatConversion : public BoundModule, public testing::WithParamInterface<NumberCase> {};
 
@@ -62,18 +55,16 @@ TEST_P(FloatConversion, TakesFiniteNumbersOnly) {
   EXPECT_EQ(error, GetParam().error);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, FloatConversion,
-    testing::Values(NumberCase{"LeadingBlanks", "    1.2345", 1.2345, false},
-                    NumberCase{"NegativeBlanksAround", "  -0.7500 ", -0.75, false},
-                    NumberCase{"NoIntegerDigits", ".5", 0.5, false}, NumberCase{"NoFractionDigits", "3.", 3.0, false},
-                    NumberCase{"PlusSign", "+2", 2.0, false}, NumberCase{"Exponent", "1e3", 1000.0, false},
-                    NumberCase{"Integer", "77", 77.0, false}, NumberCase{"Empty", "", 0, true},
-                    NumberCase{"LeadingLetter", "x1", 0, true}, NumberCase{"DecimalComma", "1,5", 0, true},
-                    NumberCase{"PastLargest", "1e400", 0, true}, NumberCase{"NotANumber", "nan", 0, true},
-                    NumberCase{"Infinity", "inf", 0, true}, NumberCase{"NegativeInfinity", "-infinity", 0, true},
-                    NumberCase{"Hex", "0x10", 0, true}),
-    CaseName);
+const NumberCase kFloatTexts[] = {
+    {"LeadingBlanks", "    1.2345", 1.2345, false}, {"NegativeBlanksAround", "  -0.7500 ", -0.75, false},
+    {"NoIntegerDigits", ".5", 0.5, false}, {"NoFractionDigits", "3.", 3.0, false}, {"PlusSign", "+2", 2.0, false},
+    {"Exponent", "1e3", 1000.0, false}, {"Integer", "77", 77.0, false}, {"Empty", "", 0, true},
+    {"LeadingLetter", "x1", 0, true}, {"DecimalComma", "1,5", 0, true}, {"PastLargest", "1e400", 0, true},
+    {"NotANumber", "nan", 0, true}, {"Infinity", "inf", 0, true}, {"NegativeInfinity", "-infinity", 0, true},
+    {"Hex", "0x10", 0, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Texts, FloatConversion, testing::ValuesIn(kFloatTexts), CaseName);
 
 // Strings are values shared by reference: an operation makes a new one and leaves its source alone.
 TEST_F(HostLayer, StringOperations) {
@@ -132,18 +123,17 @@ TEST_P(FilenameSuffix, IsTheTextAfterTheLastDot) {
   EXPECT_EQ(Filename(GetParam().path).Suffix().ToStdString(), GetParam().suffix);
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, FilenameSuffix,
-                         testing::Values(SuffixCase{"WholePath", "/data/benzene.sdf", "sdf"},
-                                         SuffixCase{"Mol", "caffeine.mol", "mol"}, SuffixCase{"Mol2", "x.mol2", "mol2"},
-                                         SuffixCase{"TwoDots", "a.b.SDF", "SDF"}, SuffixCase{"NoDot", "noext", ""},
-                                         SuffixCase{"DotInTheFolder", "dir.d/noext", ""},
-                                         SuffixCase{"DotInTheFolderBackslash", "dir.d\\noext", ""},
-                                         SuffixCase{"TrailingDot", "trailing.", ""}, SuffixCase{"Empty", "", ""}),
-                         [](const testing::TestParamInfo<SuffixCase>& info) { return std::string(info.param.name); });
+const SuffixCase kSuffixes[] = {
+    {"WholePath", "/data/benzene.sdf", "sdf"}, {"Mol", "caffeine.mol", "mol"}, {"Mol2", "x.mol2", "mol2"},
+    {"TwoDots", "a.b.SDF", "SDF"}, {"NoDot", "noext", ""}, {"DotInTheFolder", "dir.d/noext", ""},
+    {"DotInTheFolderBackslash", "dir.d\\noext", ""}, {"TrailingDot", "trailing.", ""}, {"Empty", "", ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Paths, FilenameSuffix, testing::ValuesIn(kSuffixes), CaseName);
 
 TEST_F(HostLayer, FilenamesJoinAndAnswerExistence) {
   const std::filesystem::path folder = TempFolder();
-  std::ofstream(folder / "atoms.sdf") << "x\n";
+  WriteFile(folder / "atoms.sdf", "x\n");
   std::filesystem::create_directory(folder / "x.sdf");
   const Filename base{String(folder.u8string().c_str())};
   EXPECT_TRUE(FileExists(base + "atoms.sdf"));

@@ -1,7 +1,5 @@
 // The ball-and-stick hierarchy as the host receives it: structure, sizes, positions, the cache, and
 // what each refused allocation leaves out.
-#include <cmath>
-
 #include "builtmodel.h"
 #include "vthost/molecule.h"
 
@@ -61,30 +59,26 @@ TEST_P(Shapes, FollowTheMoleculeAndTheSettings) {
 }
 
 // kChain's atoms span x from -1 to 3 and y from -1 to 1: C sits at -100, N at (-200, -100).
-INSTANTIATE_TEST_SUITE_P(
-    Molecules, Shapes,
-    testing::Values(
-        ShapeCase{"NeverLoaded", nullptr, {}, {}, {}},
-        ShapeCase{"AtomsThenBonds", kChain, {}, {"C", "O", "S", "H", "N", "bond", "bond", "bond", "bond"},
-                  {-100, 0, 0}},
-        ShapeCase{"NucleiFirstInReverseOrder", kChain, {{MOLOBJ_SHOW_NUCLEUS, true}},
-                  {"N nucleus", "H nucleus", "S nucleus", "O nucleus", "C nucleus", "C", "O", "S", "H", "N", "bond",
-                   "bond", "bond", "bond"},
-                  {-200, -100, 0}},
-        ShapeCase{"AtomsOnly", kChain, {{MOLOBJ_SHOW_NUCLEUS, true}, {MOLOBJ_DISPLAY_MODE, int32_t{kDisplayAtomsOnly}}},
-                  {"N nucleus", "H nucleus", "S nucleus", "O nucleus", "C nucleus", "C", "O", "S", "H", "N"},
-                  {-200, -100, 0}},
-        ShapeCase{"BondsOnlyPlacedAsWithAtoms", kChain,
-                  {{MOLOBJ_SHOW_NUCLEUS, true}, {MOLOBJ_DISPLAY_MODE, int32_t{kDisplayBondsOnly}}},
-                  {"bond", "bond", "bond", "bond"}, {-100, 0, 0}},
-        ShapeCase{"HiddenHydrogensKeepTheCentre", kChain, {{MOLOBJ_SHOW_HYDROGENS, false}},
-                  {"C", "O", "S", "N", "bond", "bond", "bond"}, {-100, 0, 0}},
-        ShapeCase{"OneAtomAtTheOrigin", "one\n\n\n  1  0\n    4.0000   -2.0000    7.5000 Fe  0  0\n", {}, {"Fe"}, {}},
-        ShapeCase{"BondsNamingMissingAtomsLeftOut",
-                  "b\n\n\n  2  5\n    0.0000    0.0000    0.0000 C   0\n    1.0000    0.0000    0.0000 C   0\n"
-                  "  1  2  1\n  0  1  1\n -1  2  1\n  1999  1\n  2  3  1\n",
-                  {}, {"C", "C", "bond"}, {-50, 0, 0}}),
-    [](const testing::TestParamInfo<ShapeCase>& info) { return std::string(info.param.name); });
+const ShapeCase kShapes[] = {
+    {"NeverLoaded", nullptr, {}, {}, {}},
+    {"AtomsThenBonds", kChain, {}, {"C", "O", "S", "H", "N", "bond", "bond", "bond", "bond"}, {-100, 0, 0}},
+    {"NucleiFirstInReverseOrder", kChain, {{MOLOBJ_SHOW_NUCLEUS, true}},
+     {"N nucleus", "H nucleus", "S nucleus", "O nucleus", "C nucleus", "C", "O", "S", "H", "N", "bond", "bond", "bond",
+      "bond"}, {-200, -100, 0}},
+    {"AtomsOnly", kChain, {{MOLOBJ_SHOW_NUCLEUS, true}, {MOLOBJ_DISPLAY_MODE, int32_t{kDisplayAtomsOnly}}},
+     {"N nucleus", "H nucleus", "S nucleus", "O nucleus", "C nucleus", "C", "O", "S", "H", "N"}, {-200, -100, 0}},
+    {"BondsOnlyPlacedAsWithAtoms", kChain,
+     {{MOLOBJ_SHOW_NUCLEUS, true}, {MOLOBJ_DISPLAY_MODE, int32_t{kDisplayBondsOnly}}},
+     {"bond", "bond", "bond", "bond"}, {-100, 0, 0}},
+    {"HiddenHydrogensKeepTheCentre", kChain, {{MOLOBJ_SHOW_HYDROGENS, false}},
+     {"C", "O", "S", "N", "bond", "bond", "bond"}, {-100, 0, 0}},
+    {"OneAtomAtTheOrigin", "one\n\n\n  1  0\n    4.0000   -2.0000    7.5000 Fe  0  0\n", {}, {"Fe"}, {}},
+    {"BondsNamingMissingAtomsLeftOut",
+     "b\n\n\n  2  5\n    0.0000    0.0000    0.0000 C   0\n    1.0000    0.0000    0.0000 C   0\n"
+     "  1  2  1\n  0  1  1\n -1  2  1\n  1999  1\n  2  3  1\n", {}, {"C", "C", "bond"}, {-50, 0, 0}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Molecules, Shapes, testing::ValuesIn(kShapes), CaseName);
 
 struct RadiusCase {
   const char* name;
@@ -119,8 +113,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, RadiusModes,
                                          RadiusCase{"AtomicNumber", kRadiusByAtomicNumber, 60, 10, 30},
                                          RadiusCase{"Fixed", kRadiusFixed, 10, 10, 5},
                                          RadiusCase{"Atomic", kRadiusAtomic, 182, 158, 91},
-                                         RadiusCase{"Unknown", 7, 100, 100, 1}),
-                         [](const testing::TestParamInfo<RadiusCase>& info) { return std::string(info.param.name); });
+                                         RadiusCase{"Unknown", 7, 100, 100, 1}), CaseName);
 
 TEST_F(ModelBuilder, BondsTakeTheirRadiusAndShapeFromTheirOrder) {
   const std::string withOddOrder = std::string(kChain).replace(std::string(kChain).find("  1  4  1"), 9, "  1  4  5");
@@ -251,7 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FailureCase{"Path", vthost::AllocKind::Object, 8, {"H nucleus", "O nucleus", "O", "H"}, true},
                     FailureCase{"ProfileArrays", vthost::AllocKind::Memory, 1, {"H nucleus", "O nucleus", "O", "H"}, true},
                     FailureCase{"PathPoints", vthost::AllocKind::Memory, 3, {"H nucleus", "O nucleus", "O", "H"}, true}),
-    [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+    CaseName);
 
 }  // namespace
 }  // namespace vantor

@@ -110,17 +110,13 @@ TEST_P(SdfReading, KeepsWhatTheFileHolds) {
   std::istringstream in(GetParam().text);
   Molecule molecule;
   SdfLoader().ReadFrom(in, Node(node), table_, molecule.atoms, molecule.bonds);
-  std::vector<int32_t> elements;
-  for (const Atom& atom : molecule.atoms) elements.push_back(atom.element);
-  std::vector<std::array<int32_t, 3>> bonds;
-  for (const Bond& bond : molecule.bonds) bonds.push_back({bond.atom1, bond.atom2, bond.type});
-  EXPECT_EQ(elements, GetParam().elements);
-  EXPECT_EQ(bonds, GetParam().bonds);
+  EXPECT_EQ(Each(molecule.atoms, &Atom::element), GetParam().elements);
+  const auto bond = [](const Bond& b) { return std::array<int32_t, 3>{b.atom1, b.atom2, b.type}; };
+  EXPECT_EQ(Each(molecule.bonds, bond), GetParam().bonds);
   EXPECT_EQ(vthost::NodeName(node), GetParam().title);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, SdfReading, testing::ValuesIn(Cases()),
-                         [](const testing::TestParamInfo<ReaderCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Files, SdfReading, testing::ValuesIn(Cases()), CaseName);
 
 using SdfFile = SdfReading;
 
@@ -145,15 +141,11 @@ TEST_F(SdfFile, ReadOpensTheFileTakesTheCoordinatesRenamesTheNodeAndMarksNothing
 
 class SdfFailure : public SdfReading {
  protected:
-  // A previous molecule, which a failed read must empty.
-  void Preload(Molecule& molecule) {
-    std::istringstream in(kThreeAtoms);
-    SdfLoader().ReadFrom(in, Node(nullptr), table_, molecule.atoms, molecule.bonds);
-  }
   void ExpectFailure(const std::filesystem::path& file, const char* message) {
     VtNode* node = host_.NewNode("kept");
     Molecule molecule;
-    Preload(molecule);
+    std::istringstream in(kThreeAtoms);  // a previous molecule, which a failed read must empty
+    SdfLoader().ReadFrom(in, Node(nullptr), table_, molecule.atoms, molecule.bonds);
     EXPECT_FALSE(SdfLoader().Read(Node(node), Filename(String(file.u8string().c_str())), table_, molecule.atoms,
                                   molecule.bonds));
     EXPECT_EQ(molecule.atoms.Count(), 0);

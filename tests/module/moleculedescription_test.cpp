@@ -69,8 +69,7 @@ TEST_P(DescribedRows, FollowTheStoredCountWithinTheLimit) {
 INSTANTIATE_TEST_SUITE_P(Counts, DescribedRows,
                          testing::Values(RowsCase{"NoRows", 0, 0}, RowsCase{"NegativeCount", -4, 0},
                                          RowsCase{"OneRow", 1, 1}, RowsCase{"ThreeRows", 3, 3},
-                                         RowsCase{"CountPastTheLimit", 2147483647, kMaxRows}),
-                         [](const testing::TestParamInfo<RowsCase>& info) { return std::string(info.param.name); });
+                                         RowsCase{"CountPastTheLimit", 2147483647, kMaxRows}), CaseName);
 
 TEST_F(MoleculeDescription, UserValuesSurviveLaterDescriptions) {
   SetRows(1);

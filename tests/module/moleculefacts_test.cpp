@@ -3,6 +3,7 @@
 // the two are written apart and must not drift.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -46,8 +47,7 @@ class MoleculeFacts : public testing::TestWithParam<SameNumber> {};
 
 TEST_P(MoleculeFacts, HostAndModuleAgree) { EXPECT_EQ(GetParam().host, GetParam().module); }
 
-INSTANTIATE_TEST_SUITE_P(Numbers, MoleculeFacts, testing::ValuesIn(kNumbers),
-                         [](const testing::TestParamInfo<SameNumber>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Numbers, MoleculeFacts, testing::ValuesIn(kNumbers), CaseName);
 
 // Each row parameter the host names is the module's of that name, of the type the description shows.
 TEST(MoleculeRowFacts, EveryRowParameterIsTheModules) {
@@ -73,11 +73,9 @@ class MoleculeBuildFacts : public BuiltModel {};
 TEST_F(MoleculeBuildFacts, ColourParametersAreTheDescriptions) {
   const vthost::StaticDescription* description = host_.Types().Description(kMoleculeObjectId);
   ASSERT_NE(description, nullptr);
-  size_t colours = 0;
-  for (const vthost::DescriptionEntry& entry : description->entries) {
-    colours += entry.kind == vthost::EntryKind::Colour ? 1 : 0;
-  }
-  EXPECT_EQ(std::size(facts::kColourParameters), colours);
+  const auto colour = [](const vthost::DescriptionEntry& entry) { return entry.kind == vthost::EntryKind::Colour; };
+  const auto colours = std::count_if(description->entries.begin(), description->entries.end(), colour);
+  EXPECT_EQ(std::size(facts::kColourParameters), static_cast<size_t>(colours));
   for (const facts::NamedParameter& parameter : facts::kColourParameters) {
     const vthost::DescriptionEntry* entry = description->Find(parameter.id);
     ASSERT_NE(entry, nullptr) << parameter.name;

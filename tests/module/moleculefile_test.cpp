@@ -106,8 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusedCase{"TrailingDot", "water.", true, {kUnknownFormat}},
                     // emptied, but not marked changed
                     RefusedCase{"MissingSdfEmptiesTheModel", "missing.sdf", false,
-                                {"The .sdf file specified does not exist.", kLoadError}, 0, 0}),
-    [](const testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
+                                {"The .sdf file specified does not exist.", kLoadError}, 0, 0}), CaseName);
 
 TEST_F(MoleculeFile, EmptyFileNameDoesNothing) {
   LoadWaterFirst();

@@ -123,14 +123,10 @@ const int32_t kPresetColourIds[] = {MOLOBJ_PRESET_COLOR_H, MOLOBJ_PRESET_COLOR_C
 
 // The five colours the preset parameters show, and those a preset holds.
 std::vector<VtVector> Shown(VtNode* node) {
-  std::vector<VtVector> colours;
-  for (const int32_t id : kPresetColourIds) colours.push_back(StartedModule::GetAs<VtVector>(node, id));
-  return colours;
+  return Each(kPresetColourIds, [&](int32_t id) { return StartedModule::GetAs<VtVector>(node, id); });
 }
 std::vector<VtVector> Colours(const ColourPreset& preset) {
-  std::vector<VtVector> colours;
-  for (const Vector& colour : preset.colours) colours.push_back({colour.x, colour.y, colour.z});
-  return colours;
+  return Each(preset.colours, [](const Vector& colour) { return VtVector{colour.x, colour.y, colour.z}; });
 }
 
 TEST_F(MoleculeObjectTest, PresetEditsStayWithTheirPreset) {
@@ -216,9 +212,7 @@ TEST_F(MoleculeObjectTest, ColourModeChangeReadsTheElementTableAgain) {
 }
 
 TEST_F(MoleculeObjectTest, SaveAndOpenBringBackPresetsRowsAndTheMolecule) {
-  VtNode* node = NewMolecule();
-  SetFile(node, WriteFile(TempFolder() / "water.mol", kWaterMolfile));
-  host_.Press(node, MOLOBJ_LOAD);
+  VtNode* node = Loaded(kWaterMolfile);
   host_.Press(node, MOLOBJ_ADD_ROW);
   host_.Press(node, MOLOBJ_ADD_ROW);
   host_.SetParameter(node, RowId(0, Row::TilesU), Value(2.5));
@@ -264,14 +258,11 @@ TEST_F(MoleculeObjectTest, StoredRowCountPastTheLimitIsBroughtWithinIt) {
 }
 
 TEST_F(MoleculeObjectTest, CopyTakesTheModelWithoutReadingTheFile) {
-  VtNode* node = NewMolecule();
-  const auto file = WriteFile(TempFolder() / "water.sdf", kWaterMolfile);
-  SetFile(node, file);
-  host_.Press(node, MOLOBJ_LOAD);
+  VtNode* node = Loaded(kWaterMolfile, "water.sdf");
   host_.Press(node, MOLOBJ_ADD_ROW);
   host_.SetParameter(node, MOLOBJ_PRESET_COLOR_O, Value(VtVector{0.0, 0.0, 1.0}));
   host_.Evaluate(document_);
-  std::filesystem::remove(file);
+  std::filesystem::remove(TempFolder() / "water.sdf");
   host_.Events().Clear();
 
   VtNode* copy = host_.Duplicate(node, "copy");
@@ -338,8 +329,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BlockCase{"CountLargerThanTheBlock", PresetBlock(2147483647, 12), 0, 2},
                     BlockCase{"NegativeCount", PresetBlock(-5, 10), 0, 0},
                     BlockCase{"EmptyBlock", {}, 0, 0}, BlockCase{"NegativeLevel", PresetBlock(6, 30), -1, 0},
-                    BlockCase{"IntegerWhereAColourBelongs", {int32_t{2}, VtVector{}, int32_t{7}}, 0, 0}),
-    [](const testing::TestParamInfo<BlockCase>& info) { return std::string(info.param.name); });
+                    BlockCase{"IntegerWhereAColourBelongs", {int32_t{2}, VtVector{}, int32_t{7}}, 0, 0}), CaseName);
 
 struct EnablingCase {
   const char* name;
@@ -389,8 +379,7 @@ INSTANTIATE_TEST_SUITE_P(
         EnablingCase{"ScaledRadii", 0, 0, 1, true, {MOLOBJ_ATOM_RADIUS}},
         EnablingCase{"StepRadii", 0, 2, 1, true, {MOLOBJ_RADIUS_SCALE}},
         EnablingCase{"AtomsOnly", 1, 4, 1, true, Join({MOLOBJ_ATOM_RADIUS}, kBondIds)},
-        EnablingCase{"BondsOnly", 2, 3, 1, true, kAtomIds}),
-    [](const testing::TestParamInfo<EnablingCase>& info) { return std::string(info.param.name); });
+        EnablingCase{"BondsOnly", 2, 3, 1, true, kAtomIds}), CaseName);
 
 }  // namespace
 }  // namespace vantor

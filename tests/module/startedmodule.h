@@ -27,6 +27,13 @@ class StartedModule : public BoundModule {
   VtNode* NewMolecule(const std::string& name = "Molecule") {
     return host_.CreateObject(document_, vantor::kMoleculeObjectId, name);
   }
+  // A molecule object with the molfile loaded from a file of that name; the document not yet evaluated.
+  VtNode* Loaded(const std::string& molfile, const std::string& name = "m.sdf") {
+    VtNode* node = NewMolecule();
+    SetFile(node, WriteFile(TempFolder() / name, molfile));
+    host_.Press(node, vantor::MOLOBJ_LOAD);
+    return node;
+  }
   std::filesystem::path PluginFolder() const override { return plugin_; }
 
  public:

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/numbers.h"
+#include "cases.h"
 
 namespace vthost {
 namespace {
@@ -61,8 +62,7 @@ TEST_P(FloatReading, GivesTheCorrectlyRoundedValueOrLeavesItAlone) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, FloatReading, testing::ValuesIn(kTexts),
-                         [](const testing::TestParamInfo<FloatText>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texts, FloatReading, testing::ValuesIn(kTexts), CaseName);
 
 struct ShortestText {
   const char* name;
@@ -104,8 +104,7 @@ TEST_P(ShortestWriting, ReadsBackAsTheValue) {
   EXPECT_EQ(std::string(static_cast<const char*>(text), end), number.text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Numbers, ShortestWriting, testing::ValuesIn(kShortest),
-                         [](const testing::TestParamInfo<ShortestText>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Numbers, ShortestWriting, testing::ValuesIn(kShortest), CaseName);
 
 }  // namespace
 }  // namespace vthost

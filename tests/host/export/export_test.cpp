@@ -7,9 +7,11 @@
 #include <cmath>
 #include <set>
 
+#include "cases.h"
 #include "export/json.h"
 #include "gltf.h"
 #include "sample_hierarchy.h"
+#include "tempfolder.h"
 
 namespace vthost {
 namespace {
@@ -39,9 +41,8 @@ TEST_F(ExportTest, NullRootAndChildrenInOrder) {
   EXPECT_EQ(root["tags"], json::array());
   EXPECT_EQ(root["params"], json::object());
   ASSERT_EQ(root["children"].size(), 4u);
-  std::vector<std::string> names;
-  for (const json& child : root["children"]) names.push_back(child["name"]);
-  EXPECT_EQ(names, (std::vector<std::string>{"C nucleus", "C", "O", "Bond"}));
+  EXPECT_EQ(Each(root["children"], [](const json& child) { return child["name"].get<std::string>(); }),
+            (std::vector<std::string>{"C nucleus", "C", "O", "Bond"}));
   EXPECT_TRUE(HierarchyJson(host, nullptr).is_null());
 }
 
@@ -150,8 +151,7 @@ TEST_F(ExportTest, ReportTextHasAnObjectPerLine) {
 
 // Alike objects share their text: each must still show its own fields.
 TEST_F(ExportTest, AlikeObjectsKeepWhatTellsThemApart) {
-  NodePtr root = OwnNode(new VtNode());
-  root->type = VT_OBJECT_NULL;
+  NodePtr root = Null("");
   const auto sphere = [&](const std::string& name, double red, double x, int32_t parameter) {
     NodePtr node = MakeSphere(name, 50.0, 6, {x, 0.0, 0.0});
     node->display = DisplayColour{true, {red, 0.5, 0.5}, 1, false};
@@ -185,11 +185,7 @@ TEST_F(ExportTest, AlikeObjectsKeepWhatTellsThemApart) {
 // A temporary folder of the test's own, removed after it.
 class GltfTest : public ExportTest {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("vantor_gltf_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                           "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(folder_);
-  }
+  void SetUp() override { folder_ = FreshTempFolder("vantor-gltf-"); }
   void TearDown() override {
     std::error_code ignored;
     fs::remove_all(folder_, ignored);
@@ -199,12 +195,7 @@ class GltfTest : public ExportTest {
     const fs::path file = folder_ / "out.glb";
     std::string error;
     EXPECT_TRUE(WriteGltf(host, root, file, &error, parameters)) << error;
-    tinygltf::Model model;
-    tinygltf::TinyGLTF loader;
-    std::string warning;
-    EXPECT_TRUE(loader.LoadBinaryFromFile(&model, &error, &warning, file.u8string())) << error;
-    EXPECT_EQ(warning, "");
-    return model;
+    return LoadGlb(file.u8string());
   }
 
   fs::path folder_;
@@ -230,10 +221,9 @@ std::vector<double> Read(const tinygltf::Model& model, int accessorIndex) {
 
 TEST_F(GltfTest, NodesMeshesAndMaterials) {
   const tinygltf::Model model = WriteAndRead(sample.root.get());
-  std::vector<std::string> names;
-  for (const tinygltf::Node& node : model.nodes) names.push_back(node.name);
   // the bond's profile and path only shape its tube: they draw nothing of their own
-  EXPECT_EQ(names, (std::vector<std::string>{"Molecule", "C nucleus", "C", "O", "Bond"}));
+  EXPECT_EQ(Each(model.nodes, &tinygltf::Node::name),
+            (std::vector<std::string>{"Molecule", "C nucleus", "C", "O", "Bond"}));
   ASSERT_EQ(model.scenes.size(), 1u);
   EXPECT_EQ(model.scenes[0].nodes, std::vector<int>{0});
   EXPECT_EQ(model.nodes[0].children, (std::vector<int>{1, 2, 3, 4}));
@@ -256,9 +246,8 @@ TEST_F(GltfTest, NodesMeshesAndMaterials) {
   EXPECT_EQ(model.accessors.size(), 12u) << "two spheres' and one tube's worth, the big sphere once";
 
   // the texture's material wins over the display colour; x-ray blends; the other roles by name
-  std::vector<std::string> materials;
-  for (const tinygltf::Material& material : model.materials) materials.push_back(material.name);
-  EXPECT_EQ(materials, (std::vector<std::string>{"nucleus", "Red (x-ray)", "O", "bond"}));
+  EXPECT_EQ(Each(model.materials, &tinygltf::Material::name),
+            (std::vector<std::string>{"nucleus", "Red (x-ray)", "O", "bond"}));
   const tinygltf::Material& red = model.materials.at(carbon.material);
   EXPECT_EQ(red.name, "Red (x-ray)");
   EXPECT_EQ(red.alphaMode, "BLEND");
@@ -382,64 +371,29 @@ struct EmptyCase {
 
 void PrintTo(const EmptyCase& c, std::ostream* out) { *out << c.name; }
 
-NodePtr Null(const std::string& name) {
-  NodePtr node = OwnNode(new VtNode());
-  node->type = VT_OBJECT_NULL;
-  node->name = name;
-  return node;
-}
-
 const EmptyCase kEmptyCases[] = {
     {"NothingToDraw", [] { return Null("Molecule"); }, {}},
     {"NullsAndSplinesHoldingNothing",
      [] {
-       NodePtr root = Null("Molecule");
-       NodePtr group = Null("Group");
-       NodePtr spline = OwnNode(new VtNode());
-       spline->type = VT_OBJECT_SPLINE;
-       spline->spline = SplineData{VT_SPLINE_LINEAR, {{0, 0, 0}, {1, 0, 0}}, {}, true, false};
-       Adopt(group.get(), std::move(spline));
-       Adopt(root.get(), std::move(group));
-       Adopt(root.get(), MakeSphere("C", 10.0, 6, {0, 0, 0}));
-       Adopt(root.get(), Null("Empty"));
-       return root;
+       NodePtr spline = SplineNode(Spline(VT_SPLINE_LINEAR, {{0, 0, 0}, {1, 0, 0}}));
+       return With(Null("Molecule"), With(Null("Group"), std::move(spline)), MakeSphere("C", 10.0, 6, {0, 0, 0}),
+                   Null("Empty"));
      },
      {"Molecule", "C"}},
-    {"NullHoldingASphere",
-     [] {
-       NodePtr root = Null("Molecule");
-       NodePtr group = Null("Group");
-       Adopt(group.get(), MakeSphere("C", 10.0, 6, {0, 0, 0}));
-       Adopt(root.get(), std::move(group));
-       return root;
-     },
+    {"NullHoldingASphere", [] { return With(Null("Molecule"), With(Null("Group"), MakeSphere("C", 10.0, 6, {}))); },
      {"Molecule", "Group", "C"}},
     // what else is below a sweep must not be stretched with its tube
     {"SweepHoldingMore",
-     [] {
-       NodePtr root = Null("Molecule");
-       NodePtr bond = MakeBond({0, 0, 0}, {0, 0, 100}, 3.0);
-       Adopt(bond.get(), MakeSphere("C", 10.0, 6, {0, 0, 0}));
-       Adopt(root.get(), std::move(bond));
-       return root;
-     },
+     [] { return With(Null("Molecule"), With(MakeBond({0, 0, 0}, {0, 0, 100}, 3.0), MakeSphere("C", 10.0, 6, {}))); },
      {"Molecule", "Sweep", "C", "Tube"}},
     {"DegenerateBond",
-     [] {
-       NodePtr root = Null("Molecule");
-       Adopt(root.get(), MakeBond({5, 5, 5}, {5, 5, 5}, 3.0));
-       Adopt(root.get(), MakeSphere("C", 10.0, 6, {5, 5, 5}));
-       return root;
-     },
+     [] { return With(Null("Molecule"), MakeBond({5, 5, 5}, {5, 5, 5}, 3.0), MakeSphere("C", 10.0, 6, {5, 5, 5})); },
      {"Molecule", "C"}},
     // every triangle of no area
     {"RadiusZero",
      [] {
-       NodePtr root = Null("Molecule");
-       Adopt(root.get(), MakeSphere("C", 0.0, 6, {0, 0, 0}));
-       Adopt(root.get(), MakeBond({0, 0, 0}, {0, 0, 100}, 0.0));
-       Adopt(root.get(), MakeSphere("O", 10.0, 6, {0, 0, 100}));
-       return root;
+       return With(Null("Molecule"), MakeSphere("C", 0.0, 6, {0, 0, 0}), MakeBond({0, 0, 0}, {0, 0, 100}, 0.0),
+                   MakeSphere("O", 10.0, 6, {0, 0, 100}));
      },
      {"Molecule", "O"}},
 };
@@ -449,8 +403,7 @@ class GltfNodes : public GltfTest, public testing::WithParamInterface<EmptyCase>
 TEST_P(GltfNodes, NoNodeWithoutSomethingToDrawBelowIt) {
   const NodePtr root = GetParam().make();
   const tinygltf::Model model = WriteAndRead(root.get());
-  std::vector<std::string> names;
-  for (const tinygltf::Node& node : model.nodes) names.push_back(node.name);
+  const std::vector<std::string> names = Each(model.nodes, &tinygltf::Node::name);
   EXPECT_EQ(names, GetParam().nodes);
   ASSERT_EQ(model.scenes.size(), 1u);
   EXPECT_EQ(model.scenes[0].nodes.size(), names.empty() ? 0u : 1u);
@@ -465,43 +418,28 @@ TEST_P(GltfNodes, NoNodeWithoutSomethingToDrawBelowIt) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Hierarchies, GltfNodes, testing::ValuesIn(kEmptyCases),
-                         [](const testing::TestParamInfo<EmptyCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Hierarchies, GltfNodes, testing::ValuesIn(kEmptyCases), CaseName);
 
 // White hydrogens, white nuclei and white single bonds: three roles, three materials.
 TEST_F(GltfTest, RolesNeverShareAMaterial) {
-  NodePtr root = Null("Molecule");
   const VtVector white{1.0, 1.0, 1.0};
   NodePtr hydrogen = MakeSphere("H", 25.0, 8, {0, 0, 0});
   hydrogen->display = DisplayColour{true, white, 1, false};
   NodePtr nucleus = MakeSphere("H nucleus", 8.0, 8, {0, 0, 0});
   nucleus->display = DisplayColour{true, white, 1, false};
-  Adopt(root.get(), std::move(nucleus));
-  Adopt(root.get(), std::move(hydrogen));
-  Adopt(root.get(), MakeBond({0, 0, 0}, {0, 0, 100}, 3.0));
-  Adopt(root.get(), MakeBond({0, 0, 0}, {0, 100, 0}, 6.0));
+  const NodePtr root = With(Null("Molecule"), std::move(nucleus), std::move(hydrogen),
+                            MakeBond({0, 0, 0}, {0, 0, 100}, 3.0), MakeBond({0, 0, 0}, {0, 100, 0}, 6.0));
   VtContainer parameters;  // the molecule object's bond settings: single bonds 3 thick and white
-  parameters.values[20008] = 3.0;
-  parameters.values[20022] = 2.0;
-  parameters.values[20030] = 3.0;
-  parameters.values[20009] = white;
-  parameters.values[20010] = VtVector{0.5, 0.5, 1.0};
-  parameters.values[20011] = VtVector{1.0, 0.5, 0.5};
-  parameters.values[20012] = VtVector{0.5, 1.0, 0.5};
+  parameters.values = {{20008, 3.0}, {20022, 2.0}, {20030, 3.0}, {20009, white}, {20010, VtVector{0.5, 0.5, 1.0}},
+                       {20011, VtVector{1.0, 0.5, 0.5}}, {20012, VtVector{0.5, 1.0, 0.5}}};
 
   const tinygltf::Model model = WriteAndRead(root.get(), &parameters);
-  std::vector<std::string> names;
-  for (const int child : model.nodes[0].children) {
-    const int mesh = model.nodes.at(child).mesh;
-    names.push_back(model.materials.at(model.meshes.at(mesh).primitives.at(0).material).name);
-  }
   // the thicker white bond matches no order: white is single bonds' colour, 6 is double bonds' radius
-  EXPECT_EQ(names, (std::vector<std::string>{"nucleus", "H", "bond 1", "bond"}));
+  EXPECT_EQ(ChildMaterials(model), (std::vector<std::string>{"nucleus", "H", "bond 1", "bond"}));
   EXPECT_EQ(model.materials.size(), 4u);
 }
 
 TEST_F(GltfTest, MaterialNamesAreUnique) {
-  NodePtr root = Null("Molecule");
   VtNode* linked = host.CreateMaterial(document, "O", {0.0, 1.0, 0.0});
   NodePtr textured = MakeSphere("C", 25.0, 8, {0, 0, 0});
   auto tag = std::make_unique<VtTag>();
@@ -510,9 +448,7 @@ TEST_F(GltfTest, MaterialNamesAreUnique) {
   textured->tags.push_back(std::move(tag));
   NodePtr oxygen = MakeSphere("O", 25.0, 8, {100, 0, 0});
   oxygen->display = DisplayColour{true, {1.0, 0.0, 0.0}, 1, false};
-  Adopt(root.get(), std::move(textured));
-  Adopt(root.get(), std::move(oxygen));
-  const tinygltf::Model model = WriteAndRead(root.get());
+  const tinygltf::Model model = WriteAndRead(With(Null("Molecule"), std::move(textured), std::move(oxygen)).get());
   ASSERT_EQ(model.materials.size(), 2u);
   EXPECT_EQ(model.materials[0].name, "O");
   EXPECT_EQ(model.materials[0].pbrMetallicRoughness.baseColorFactor, (std::vector<double>{0.0, 1.0, 0.0, 1.0}));
@@ -520,9 +456,7 @@ TEST_F(GltfTest, MaterialNamesAreUnique) {
 }
 
 TEST_F(GltfTest, IdenticalSpheresShareOneMesh) {
-  NodePtr root = OwnNode(new VtNode());
-  root->type = VT_OBJECT_NULL;
-  root->name = "Atoms";
+  NodePtr root = Null("Atoms");
   for (int i = 0; i < 5; ++i) {
     NodePtr sphere = MakeSphere("C", 70.0, 12, {100.0 * i, 0.0, 0.0});
     sphere->display = DisplayColour{true, {0.3, 0.3, 0.3}, 1, false};
@@ -554,11 +488,9 @@ class GltfBeyondFloats : public GltfTest, public testing::WithParamInterface<Far
 
 // The file held null where glTF wants numbers, and the run said it was written.
 TEST_P(GltfBeyondFloats, BeyondFloatRangeWritesNoFile) {
-  NodePtr root = Null("Molecule");
-  Adopt(root.get(), MakeSphere("O", 25.0, 8, {0.0, 0.0, 0.0}));
   NodePtr far = GetParam().make();
   far->name = "Far";
-  Adopt(root.get(), std::move(far));
+  const NodePtr root = With(Null("Molecule"), MakeSphere("O", 25.0, 8, {0.0, 0.0, 0.0}), std::move(far));
   const fs::path file = folder_ / "far.glb";
   std::string error;
   EXPECT_FALSE(WriteGltf(host, root.get(), file, &error));
@@ -566,16 +498,13 @@ TEST_P(GltfBeyondFloats, BeyondFloatRangeWritesNoFile) {
   EXPECT_FALSE(fs::exists(file));
 }
 
-INSTANTIATE_TEST_SUITE_P(Objects, GltfBeyondFloats, testing::ValuesIn(kFarCases),
-                         [](const testing::TestParamInfo<FarCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Objects, GltfBeyondFloats, testing::ValuesIn(kFarCases), CaseName);
 
 // Seven decimals put atoms a hundred-millionth of an angstrom apart on one spot, and gave their bond
 // no length.
 TEST_F(GltfTest, TinyPlacementsKeepTheirDigits) {
-  NodePtr root = Null("Molecule");
-  Adopt(root.get(), MakeSphere("C", 1e-6, 6, {1e-6, 0, 0}));
-  Adopt(root.get(), MakeBond({0, 0, 0}, {0, 0, -1e-6}, 1e-7));
-  const tinygltf::Model model = WriteAndRead(root.get());
+  const tinygltf::Model model = WriteAndRead(
+      With(Null("Molecule"), MakeSphere("C", 1e-6, 6, {1e-6, 0, 0}), MakeBond({0, 0, 0}, {0, 0, -1e-6}, 1e-7)).get());
   ASSERT_EQ(model.nodes.size(), 3u);
   ASSERT_EQ(model.nodes[1].translation.size(), 3u);
   EXPECT_EQ(static_cast<float>(model.nodes[1].translation[0]), 1e-8f);

@@ -1,7 +1,7 @@
 // tinygltf as the tests use it, to read back the .glb files the host writes: no image codecs (the
 // host writes no images), so nothing beyond the header and nlohmann-json is needed. Every file that
 // includes tiny_gltf.h includes it through here, so all of them see the same declarations;
-// gltf_reader.cpp holds the implementation.
+// gltf_reader.cpp holds the implementation. Below it, how the tests read back what they wrote.
 #pragma once
 
 #ifndef TINYGLTF_NO_STB_IMAGE
@@ -23,3 +23,33 @@
 #define TINYGLTF_NO_INCLUDE_JSON
 #endif
 #include <tiny_gltf.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cases.h"
+
+// A .glb file as tinygltf's loader reads it, with no error and no warning.
+inline tinygltf::Model LoadGlb(const std::string& file) {
+  tinygltf::Model model;
+  tinygltf::TinyGLTF loader;
+  std::string error, warning;
+  EXPECT_TRUE(loader.LoadBinaryFromFile(&model, &error, &warning, file)) << error;
+  EXPECT_EQ(warning, "");
+  return model;
+}
+
+// The name of the material a node's mesh is drawn in ("" for none).
+inline std::string MaterialOf(const tinygltf::Model& model, const tinygltf::Node& node) {
+  if (node.mesh < 0) return "";
+  const int material = model.meshes.at(node.mesh).primitives.at(0).material;
+  return material < 0 ? "" : model.materials.at(material).name;
+}
+
+// The scene root's children in order, by the material each is drawn in.
+inline std::vector<std::string> ChildMaterials(const tinygltf::Model& model) {
+  return Each(model.nodes.at(model.scenes.at(0).nodes.at(0)).children,
+              [&](int child) { return MaterialOf(model, model.nodes.at(child)); });
+}

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "cases.h"
 #include "export/jsonwriter.h"
 
 namespace vthost {
@@ -49,8 +50,7 @@ const TextCase kTexts[] = {
     {"PastTheLastCodePoint", "\xf4\x90\x80\x80\xf4\x8f\xbf\xbf"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Texts, JsonStrings, testing::ValuesIn(kTexts),
-                         [](const testing::TestParamInfo<TextCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texts, JsonStrings, testing::ValuesIn(kTexts), CaseName);
 
 // Numbers JSON cannot write stand as null, noted with the key they stand under.
 TEST(JsonNumbers, NotFiniteAsNullUnderItsKey) {

@@ -11,20 +11,37 @@ std::unique_ptr<VtTag> Tag(int32_t type) {
   return tag;
 }
 
-NodePtr Spline(const std::string& name, int32_t type, std::vector<VtVector> points, std::vector<VtTangent> tangents) {
-  NodePtr node = OwnNode(new VtNode());
-  node->type = VT_OBJECT_SPLINE;
-  node->name = name;
+}  // namespace
+
+SplineData Spline(int32_t type, std::vector<VtVector> points, std::vector<VtTangent> tangents) {
   SplineData spline;
   spline.type = type;
   spline.points = std::move(points);
-  spline.hasTangents = !tangents.empty();
   spline.tangents = std::move(tangents);
+  spline.hasTangents = !spline.tangents.empty();
+  return spline;
+}
+
+SplineData Circle(double r, double factor) {
+  const double t = factor * r;
+  return Spline(VT_SPLINE_BEZIER, {{r, 0, 0}, {0, r, 0}, {-r, 0, 0}, {0, -r, 0}},
+                {{{0, -t, 0}, {0, t, 0}}, {{t, 0, 0}, {-t, 0, 0}}, {{0, t, 0}, {0, -t, 0}}, {{-t, 0, 0}, {t, 0, 0}}});
+}
+
+NodePtr SplineNode(SplineData spline, const std::string& name) {
+  NodePtr node = OwnNode(new VtNode());
+  node->type = VT_OBJECT_SPLINE;
+  node->name = name;
   node->spline = std::move(spline);
   return node;
 }
 
-}  // namespace
+NodePtr Null(const std::string& name) {
+  NodePtr node = OwnNode(new VtNode());
+  node->type = VT_OBJECT_NULL;
+  node->name = name;
+  return node;
+}
 
 void Adopt(VtNode* parent, NodePtr child) {
   child->parent = parent;
@@ -46,52 +63,34 @@ NodePtr MakeBond(const VtVector& start, const VtVector& end, double radius) {
   NodePtr bond = OwnNode(new VtNode());
   bond->type = VT_OBJECT_SWEEP;
   bond->name = "Sweep";
-  bond->parameters.values[2999] = int32_t{1};
-  bond->parameters.values[3000] = int32_t{1};
+  bond->parameters.values = {{2999, int32_t{1}}, {3000, int32_t{1}}};
   bond->display = DisplayColour{true, {1.0, 1.0, 1.0}, 1, false};
   bond->tags.push_back(Tag(VT_TAG_PHONG));
-  const double r = radius, t = 0.415 * r;
-  NodePtr profile = Spline("Profile", VT_SPLINE_BEZIER, {{r, 0, 0}, {0, r, 0}, {-r, 0, 0}, {0, -r, 0}},
-                           {{{0, -t, 0}, {0, t, 0}}, {{t, 0, 0}, {-t, 0, 0}}, {{0, t, 0}, {0, -t, 0}}, {{-t, 0, 0}, {t, 0, 0}}});
-  profile->parameters.values[1001] = int32_t{2};
-  profile->parameters.values[1002] = true;
-  profile->parameters.values[1003] = int32_t{2};
-  Adopt(bond.get(), std::move(profile));
-  Adopt(bond.get(), Spline("Path", VT_SPLINE_LINEAR, {start, end}, {}));
-  return bond;
+  NodePtr profile = SplineNode(Circle(radius), "Profile");
+  profile->parameters.values = {{1001, int32_t{2}}, {1002, true}, {1003, int32_t{2}}};
+  return With(std::move(bond), std::move(profile), SplineNode(Spline(VT_SPLINE_LINEAR, {start, end}), "Path"));
 }
 
 SampleHierarchy MakeSampleHierarchy(Host& host, VtDocument* document) {
   SampleHierarchy sample;
   sample.material = host.CreateMaterial(document, "Red", {0.9, 0.1, 0.1});
-  sample.root = OwnNode(new VtNode());
-  VtNode* root = sample.root.get();
-  root->type = VT_OBJECT_NULL;
-  root->name = "Molecule";
 
   NodePtr nucleus = MakeSphere("C nucleus", 10.0, 8, {100.0, 0.0, 50.0});
   nucleus->display = DisplayColour{true, {0.5, 0.5, 0.5}, 1, false};
-  Adopt(root, std::move(nucleus));
 
   NodePtr carbon = MakeSphere("C", 100.0, 8, {100.0, 0.0, 50.0});
   auto texture = Tag(VT_TAG_TEXTURE);
   texture->material = sample.material->serial;
-  texture->parameters.values[1004] = int32_t{3};
-  texture->parameters.values[1000] = 0.25;
-  texture->parameters.values[1001] = 0.5;
-  texture->parameters.values[1014] = 2.0;
-  texture->parameters.values[1015] = 3.0;
+  texture->parameters.values = {{1000, 0.25}, {1001, 0.5}, {1004, int32_t{3}}, {1014, 2.0}, {1015, 3.0}};
   carbon->tags.insert(carbon->tags.begin(), std::move(texture));
   carbon->display = DisplayColour{true, {0.2, 0.2, 0.2}, 1, true};
-  Adopt(root, std::move(carbon));
 
   NodePtr oxygen = MakeSphere("O", 100.0, 8, {-100.0, 0.0, -50.0});
   oxygen->display = DisplayColour{true, {1.0, 0.0, 0.0}, 1, false};
-  Adopt(root, std::move(oxygen));
 
   NodePtr bond = MakeBond({100.0, 0.0, 50.0}, {-100.0, 0.0, -50.0}, 5.0);
   bond->name = "Bond";
-  Adopt(root, std::move(bond));
+  sample.root = With(Null("Molecule"), std::move(nucleus), std::move(carbon), std::move(oxygen), std::move(bond));
   return sample;
 }
 

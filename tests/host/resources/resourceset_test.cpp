@@ -3,6 +3,7 @@
 
 #include <fstream>
 
+#include "cases.h"
 #include "resources/resourceset.h"
 
 namespace vthost {
@@ -57,26 +58,23 @@ TEST_P(BrokenResources, AreRefusedWithAReason) {
 
 const char* const kStrings = R"({"strings": {"50000": "Molecule"}})";
 
-INSTANTIATE_TEST_SUITE_P(
-    Sets, BrokenResources,
-    testing::Values(
-        BrokenCase{"NoStrings", nullptr, nullptr}, BrokenCase{"StringsNotJson", "{strings", nullptr},
-        BrokenCase{"StringsNotAnObject", "[1, 2]", nullptr},
-        BrokenCase{"StringIdNotANumber", R"({"strings": {"fifty": "x"}})", nullptr},
-        BrokenCase{"DescriptionNotJson", kStrings, "{"},
-        BrokenCase{"UnknownType", kStrings, R"({"description": "d", "entries": [{"id": 1, "type": "matrix"}]})"},
-        BrokenCase{"DuplicateId", kStrings,
-                   R"({"description": "d", "entries": [{"id": 1, "type": "bool"}, {"id": 1, "type": "int"}]})"},
-        BrokenCase{"ParentNotAGroup", kStrings,
-                   R"({"description": "d", "entries": [{"id": 1, "type": "bool"}, {"id": 2, "type": "int", "parent": 1}]})"},
-        BrokenCase{"ShortVector", kStrings,
-                   R"({"description": "d", "entries": [{"id": 1, "type": "vector", "default": [1, 2]}]})"},
-        BrokenCase{"DefaultOfWrongType", kStrings,
-                   R"({"description": "d", "entries": [{"id": 1, "type": "int", "default": "three"}]})"},
-        BrokenCase{"EntryWithoutId", kStrings, R"({"description": "d", "entries": [{"type": "int"}]})"},
-        BrokenCase{"IdNotAWholeNumber", kStrings, R"({"description": "d", "entries": [{"id": 1.5, "type": "int"}]})"},
-        BrokenCase{"EntriesNotAList", kStrings, R"({"description": "d", "entries": {"id": 1, "type": "int"}})"}),
-    [](const testing::TestParamInfo<BrokenCase>& info) { return std::string(info.param.name); });
+const BrokenCase kBroken[] = {
+    {"NoStrings", nullptr, nullptr}, {"StringsNotJson", "{strings", nullptr}, {"StringsNotAnObject", "[1, 2]", nullptr},
+    {"StringIdNotANumber", R"({"strings": {"fifty": "x"}})", nullptr}, {"DescriptionNotJson", kStrings, "{"},
+    {"UnknownType", kStrings, R"({"description": "d", "entries": [{"id": 1, "type": "matrix"}]})"},
+    {"DuplicateId", kStrings,
+     R"({"description": "d", "entries": [{"id": 1, "type": "bool"}, {"id": 1, "type": "int"}]})"},
+    {"ParentNotAGroup", kStrings,
+     R"({"description": "d", "entries": [{"id": 1, "type": "bool"}, {"id": 2, "type": "int", "parent": 1}]})"},
+    {"ShortVector", kStrings, R"({"description": "d", "entries": [{"id": 1, "type": "vector", "default": [1, 2]}]})"},
+    {"DefaultOfWrongType", kStrings,
+     R"({"description": "d", "entries": [{"id": 1, "type": "int", "default": "three"}]})"},
+    {"EntryWithoutId", kStrings, R"({"description": "d", "entries": [{"type": "int"}]})"},
+    {"IdNotAWholeNumber", kStrings, R"({"description": "d", "entries": [{"id": 1.5, "type": "int"}]})"},
+    {"EntriesNotAList", kStrings, R"({"description": "d", "entries": {"id": 1, "type": "int"}})"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Sets, BrokenResources, testing::ValuesIn(kBroken), CaseName);
 
 TEST(BrokenResources, MissingFolderIsRefused) {
   ResourceSet set;

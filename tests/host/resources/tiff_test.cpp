@@ -8,6 +8,8 @@
 #include <functional>
 #include <map>
 
+#include "cases.h"
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -122,8 +124,7 @@ INSTANTIATE_TEST_SUITE_P(Tiff, TiffGood, testing::Values(
   GoodCase{"RgbaNoExtraSamples", [] { Layout l = L(false, 4); l.extra_samples = false; return l; }()},
   GoodCase{"StripPerRowShortII", L(false, 3, 1)}, GoodCase{"StripPerRowShortMM", L(true, 4, 1)},
   GoodCase{"UnevenStripsLongII", L(false, 1, 3, true)}, GoodCase{"UnevenStripsLongMM", L(true, 3, 3, true)},
-  GoodCase{"UnknownTagsSkipped", [] { Layout l = L(true, 3); l.padding_entries = 20; return l; }()}),
-  [](const auto& info) { return std::string(info.param.name); });
+  GoodCase{"UnknownTagsSkipped", [] { Layout l = L(true, 3); l.padding_entries = 20; return l; }()}), CaseName);
 
 struct BadCase { const char* name; const char* reason; std::function<Bytes()> make; };
 
@@ -184,8 +185,7 @@ INSTANTIATE_TEST_SUITE_P(Tiff, TiffBad, testing::Values(
     Layout l = L(false, 3);
     l.padding_entries = 3000;
     return Build(l);
-  }}),
-  [](const auto& info) { return std::string(info.param.name); });
+  }}), CaseName);
 
 TEST(Tiff, AssociatedAlphaIsUnpremultiplied) {
   Layout l = L(false, 4);

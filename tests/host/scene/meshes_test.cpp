@@ -7,12 +7,15 @@
 #include <set>
 #include <string>
 
-#include "scene/meshes.h"
+#include "../export/sample_hierarchy.h"
+#include "cases.h"
 #include "printers.h"
+#include "scene/meshes.h"
 
 namespace vthost {
 namespace {
 
+VtVector Add(const VtVector& a, const VtVector& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 VtVector Sub(const VtVector& a, const VtVector& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 VtVector Cross(const VtVector& a, const VtVector& b) {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
@@ -30,8 +33,7 @@ VtVector FaceNormal(const Mesh& mesh, const std::array<int32_t, 4>& polygon) {
   VtVector normal{0, 0, 0};
   const int corners = polygon[2] == polygon[3] ? 3 : 4;
   for (int i = 0; i < corners; ++i) {
-    const VtVector c = Cross(mesh.points[polygon[i]], mesh.points[polygon[(i + 1) % corners]]);
-    normal = {normal.x + c.x, normal.y + c.y, normal.z + c.z};
+    normal = Add(normal, Cross(mesh.points[polygon[i]], mesh.points[polygon[(i + 1) % corners]]));
   }
   return normal;
 }
@@ -39,9 +41,7 @@ VtVector FaceNormal(const Mesh& mesh, const std::array<int32_t, 4>& polygon) {
 VtVector Centroid(const Mesh& mesh, const std::array<int32_t, 4>& polygon) {
   const int corners = polygon[2] == polygon[3] ? 3 : 4;
   VtVector sum{0, 0, 0};
-  for (int i = 0; i < corners; ++i) {
-    sum = {sum.x + mesh.points[polygon[i]].x, sum.y + mesh.points[polygon[i]].y, sum.z + mesh.points[polygon[i]].z};
-  }
+  for (int i = 0; i < corners; ++i) sum = Add(sum, mesh.points[polygon[i]]);
   return {sum.x / corners, sum.y / corners, sum.z / corners};
 }
 
@@ -134,22 +134,6 @@ INSTANTIATE_TEST_SUITE_P(Segments, SphereMeshTest,
                                            SphereCase{1000000, 1000, 500}),
                          SphereName);
 
-SplineData Spline(int32_t type, std::vector<VtVector> points, std::vector<VtTangent> tangents = {}) {
-  SplineData spline;
-  spline.type = type;
-  spline.points = std::move(points);
-  spline.tangents = std::move(tangents);
-  spline.hasTangents = !spline.tangents.empty();
-  return spline;
-}
-
-// The bond profile: a circle of radius r through four points with tangents of 0.415 r.
-SplineData Circle(double r, double factor = 0.415) {
-  const double t = factor * r;
-  return Spline(VT_SPLINE_BEZIER, {{r, 0, 0}, {0, r, 0}, {-r, 0, 0}, {0, -r, 0}},
-                {{{0, -t, 0}, {0, t, 0}}, {{t, 0, 0}, {-t, 0, 0}}, {{0, t, 0}, {0, -t, 0}}, {{-t, 0, 0}, {t, 0, 0}}});
-}
-
 TEST(SampleSpline, LinearSplinesAreTheirPoints) {
   const SplineData line = Spline(VT_SPLINE_LINEAR, {{0, 0, 0}, {1, 2, 3}, {4, 5, 6}});
   for (const bool closed : {false, true}) {
@@ -224,34 +208,18 @@ TEST(SampleSpline, BezierWithoutTangentsIsStraight) {
 }
 
 // Sweep objects built by hand, as a generator leaves them.
-NodePtr SplineNode(SplineData spline) {
-  NodePtr node = OwnNode(new VtNode());
-  node->type = VT_OBJECT_SPLINE;
-  node->spline = std::move(spline);
-  return node;
-}
-
 NodePtr ProfileNode(double radius, int32_t intermediate, bool closed = true) {
   NodePtr profile = SplineNode(Circle(radius));
-  profile->parameters.values[1001] = int32_t{2};
-  profile->parameters.values[1002] = closed;
-  profile->parameters.values[1003] = intermediate;
+  profile->parameters.values = {{1001, int32_t{2}}, {1002, closed}, {1003, intermediate}};
   return profile;
 }
 
 NodePtr SweepNode(NodePtr profile, NodePtr path, int32_t startCap = 1, int32_t endCap = 1) {
   NodePtr sweep = OwnNode(new VtNode());
   sweep->type = VT_OBJECT_SWEEP;
-  sweep->parameters.values[2999] = startCap;
-  sweep->parameters.values[3000] = endCap;
-  if (profile) {
-    profile->parent = sweep.get();
-    sweep->children.push_back(std::move(profile));
-  }
-  if (path) {
-    path->parent = sweep.get();
-    sweep->children.push_back(std::move(path));
-  }
+  sweep->parameters.values = {{2999, startCap}, {3000, endCap}};
+  if (profile) Adopt(sweep.get(), std::move(profile));
+  if (path) Adopt(sweep.get(), std::move(path));
   return sweep;
 }
 
@@ -335,8 +303,7 @@ INSTANTIATE_TEST_SUITE_P(Directions, SweepMeshTest,
                                            TubeCase{"AlongY", {0, 0, 0}, {0, 150, 0}},
                                            TubeCase{"AgainstY", {0, 0, 0}, {0, -150, 0}},
                                            TubeCase{"Slanted", {10, 20, 30}, {-40, 5, 90}},
-                                           TubeCase{"NearlyAlongX", {-1, -1, -1}, {100, 0, 0}}),
-                         [](const testing::TestParamInfo<TubeCase>& info) { return std::string(info.param.name); });
+                                           TubeCase{"NearlyAlongX", {-1, -1, -1}, {100, 0, 0}}), CaseName);
 
 TEST(SweepMesh, ThePathsPositionMovesTheTube) {
   NodePtr path = PathNode({{0, 0, 0}, {0, 0, 50}});
@@ -406,9 +373,7 @@ TEST(SweepMesh, BentPathsMitreAtTheBend) {
   ASSERT_EQ(mesh.points.size(), 48u);
   ASSERT_EQ(mesh.polygons.size(), 32u);
   // the middle ring lies in the plane halfway between the two directions
-  for (size_t j = 16; j < 32; ++j) {
-    EXPECT_NEAR(Dot(Sub(mesh.points[j], {0, 0, 100}), {1, 0, 1}), 0.0, 1e-9);
-  }
+  for (size_t j = 16; j < 32; ++j) EXPECT_NEAR(Dot(Sub(mesh.points[j], {0, 0, 100}), {1, 0, 1}), 0.0, 1e-9);
 }
 
 TEST(SweepMesh, RepeatedPathPointsAreOne) {
@@ -433,9 +398,7 @@ TEST(SweepMesh, MissingOrDegenerateChildrenGiveNothing) {
   EXPECT_TRUE(empty(SweepNode(ProfileNode(4.0, 2), PathNode({{1, 2, 3}, {1, 2, 3}}))));  // zero length
   EXPECT_TRUE(empty(SweepNode(ProfileNode(4.0, 2), PathNode({{1, 2, 3}}))));
   EXPECT_TRUE(empty(SweepNode(ProfileNode(4.0, 2), PathNode({}))));
-  NodePtr notASpline = OwnNode(new VtNode());
-  notASpline->type = VT_OBJECT_NULL;
-  EXPECT_TRUE(empty(SweepNode(ProfileNode(4.0, 2), std::move(notASpline))));
+  EXPECT_TRUE(empty(SweepNode(ProfileNode(4.0, 2), Null("not a spline"))));
   NodePtr noData = PathNode({{0, 0, 0}, {0, 0, 10}});
   noData->spline.reset();
   EXPECT_TRUE(empty(SweepNode(ProfileNode(4.0, 2), std::move(noData))));
