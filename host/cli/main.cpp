@@ -193,37 +193,41 @@ bool CheckOutputs(const Arguments& arguments, std::string* error) {
 enum Form : unsigned { kRegistrations = 1, kParameters = 2, kMolecule = 4, kScript = 8 };
 
 // An option: its name, its value as the usage writes it (none for a flag), the forms whose usage
-// lists it, how it is read, and what it does. The table drives the reading of the command line,
-// the usage and --help.
+// lists it, whether the usage shows it repeated (--set, given once per edit), how it is read, and
+// what it does. The table drives the reading of the command line, the usage and --help.
 struct Option {
   std::string_view name;
   std::string_view value;
   unsigned forms;
+  bool repeatable;
   bool (*read)(OptionReader& options, Arguments* arguments, std::string* error);
   std::string_view help;
 };
 
+// Option::repeatable.
+constexpr bool kRepeated = true, kOnce = false;
+
 // In the order the usage lists them.
 const Option kOptions[] = {
-    {"--gltf", "OUT.glb|-", kMolecule,
+    {"--gltf", "OUT.glb|-", kMolecule, kOnce,
      [](OptionReader& o, Arguments* a, std::string* e) { return o.FileName("--gltf", true, &a->gltf, e); },
      "writes the model as glTF 2.0 binary (- for standard output)"},
-    {"--json", "OUT.json|-", kMolecule,
+    {"--json", "OUT.json|-", kMolecule, kOnce,
      [](OptionReader& o, Arguments* a, std::string* e) { return o.FileName("--json", true, &a->json, e); },
      "writes the report of the run as JSON (- for standard output)"},
-    {"--set", "NAME=VALUE", kMolecule,
+    {"--set", "NAME=VALUE", kMolecule, kRepeated,
      [](OptionReader& o, Arguments* a, std::string* e) {
        if (!o.Next()) return *e = "--set needs NAME=VALUE", false;
        return Setting(o.Current(), &a->settings, e);
      },
      "edits a parameter of the object before the file is loaded, as a user would (repeatable)"},
-    {"--script", "FILE|-", kScript,
+    {"--script", "FILE|-", kScript, kOnce,
      [](OptionReader& o, Arguments* a, std::string* e) { return o.FileName("--script", true, &a->script, e); },
      "runs the script's commands (- for standard input) in place of the other forms"},
-    {"--parameters", "", kParameters,
+    {"--parameters", "", kParameters, kOnce,
      [](OptionReader&, Arguments* a, std::string*) { return a->parameters = true; },
      "prints the parameters of each registered object as a Markdown table"},
-    {"--module", "FILE", kRegistrations | kParameters | kMolecule | kScript,
+    {"--module", "FILE", kRegistrations | kParameters | kMolecule | kScript, kOnce,
      [](OptionReader& o, Arguments* a, std::string* e) {
        std::string value;
        if (!o.FileName("--module", false, &value, e)) return false;
@@ -231,13 +235,13 @@ const Option kOptions[] = {
        return true;
      },
      "the module to load (default: the vantor module of the plug-in folder beside this program)"},
-    {"--interface-version", "N", kRegistrations,
+    {"--interface-version", "N", kRegistrations, kOnce,
      [](OptionReader& o, Arguments* a, std::string* e) {
        std::string value;
        return o.Value("--interface-version", &value, e) && InterfaceVersion(value, &a->options.interfaceVersion, e);
      },
      "the host interface version handed to the module (default: 2025200)"},
-    {"--answer", "yes|no", kRegistrations | kMolecule | kScript,
+    {"--answer", "yes|no", kRegistrations | kMolecule | kScript, kOnce,
      [](OptionReader& o, Arguments* a, std::string* e) {
        std::string value;
        if (!o.Value("--answer", &value, e)) return false;
@@ -246,7 +250,7 @@ const Option kOptions[] = {
        return true;
      },
      "how the module's questions are answered (default: no)"},
-    {"--help", "", 0, [](OptionReader&, Arguments* a, std::string*) { return a->help = true; },
+    {"--help", "", 0, kOnce, [](OptionReader&, Arguments* a, std::string*) { return a->help = true; },
      "prints the usage, these options and the script's commands"},
 };
 
@@ -272,7 +276,7 @@ std::string Usage() {
     usage += std::string(usage.empty() ? "usage: " : "       ") + "vantor-host" + std::string(leading);
     for (const Option& option : kOptions) {
       if ((option.forms & form) == 0 || leading.find(option.name) != std::string_view::npos) continue;
-      usage += " [" + Spelled(option) + "]" + (option.name == "--set" ? "..." : "");
+      usage += " [" + Spelled(option) + "]" + (option.repeatable ? "..." : "");
     }
     usage += "\n";
   }
