@@ -5,6 +5,7 @@
 #include <csignal>
 #include <exception>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -22,8 +23,6 @@
 #include <io.h>
 #include <windows.h>
 #include <shellapi.h>
-#elif defined(__APPLE__)
-#include <mach-o/dyld.h>
 #endif
 
 #include "vthost/description.h"
@@ -34,40 +33,19 @@
 #include "vthost/molecule.h"
 #include "vthost/script.h"
 
+#include "collection.h"
+#include "workers.h"
+
 namespace {
 
 namespace fs = std::filesystem;
+using vantorcli::Error;
+using vantorcli::kBadArguments;
+using vantorcli::kDone;
+using vantorcli::kFailed;
 
-// The program's messages, a line each on standard error.
-void Error(const std::string& text) { std::cerr << "vantor-host: " << text << "\n"; }
-
-// Exit statuses.
-constexpr int kDone = 0;
-constexpr int kFailed = 1;  // the module did not start, a file could not be written, a script line failed
-constexpr int kBadArguments = 2;
-constexpr int kMoleculeNotLoaded = 3;  // the report is written all the same
-
-fs::path ProgramFolder(const char* argv0) {
-  std::error_code error;
-#if defined(_WIN32)
-  wchar_t buffer[32768];
-  const DWORD length = GetModuleFileNameW(nullptr, buffer, 32768);
-  if (length > 0 && length < 32768) return fs::path(std::wstring(buffer, length)).parent_path();
-#elif defined(__APPLE__)
-  // a path to the program as it was started, perhaps through symbolic links
-  uint32_t size = 0;
-  _NSGetExecutablePath(nullptr, &size);
-  std::string buffer(size, '\0');
-  if (size > 0 && _NSGetExecutablePath(buffer.data(), &size) == 0) {
-    const fs::path self = fs::canonical(buffer.c_str(), error);
-    if (!error) return self.parent_path();
-  }
-#else
-  const fs::path self = fs::read_symlink("/proc/self/exe", error);
-  if (!error) return self.parent_path();
-#endif
-  return fs::absolute(fs::u8path(argv0), error).parent_path();
-}
+// The most workers a run starts.
+constexpr unsigned kMostJobs = 64;
 
 // The arguments as UTF-8, which every path made here assumes (std::filesystem::u8path). On
 // Windows the narrow argv holds the ANSI code page's approximation of the command line, so it is
@@ -96,12 +74,10 @@ struct Arguments {
   fs::path module;
   std::string script;  // a file, or - for standard input
   vthost::HostOptions options;
-  std::string molecule;  // a molecule file to load, and what to write of it
-  std::string gltf;      // a file, or - for standard output
-  std::string json;      // a file, or - for standard output
-  std::vector<std::pair<std::string, std::string>> settings;  // --set NAME=VALUE, in order
+  vantorcli::CollectionRequest molecules;  // the molecule files to convert, and what to write of each
   bool parameters = false;  // --parameters: the table of the object's parameters instead
   bool help = false;        // --help: the usage and the script's commands, and nothing else
+  bool recordsGiven = false, jobsGiven = false;
 };
 
 // The value after an option, taken once.
@@ -146,6 +122,32 @@ bool InterfaceVersion(const std::string& text, int32_t* value, std::string* erro
   return false;
 }
 
+// A count of workers: 1 to 64.
+bool Jobs(const std::string& text, unsigned* jobs, std::string* error) {
+  const char* end = text.data() + text.size();
+  const auto [stop, failure] = std::from_chars(text.data(), end, *jobs);
+  if (!text.empty() && failure == std::errc() && stop == end && *jobs >= 1 && *jobs <= kMostJobs) return true;
+  *error = "--jobs needs a whole number from 1 to " + std::to_string(kMostJobs) + ", not '" + text + "'";
+  return false;
+}
+
+// A worker's share, K/N, given by the run that started it.
+bool WorkerShare(const std::string& text, vantorcli::CollectionRequest* request, std::string* error) {
+  const size_t slash = text.find('/');
+  unsigned index = 0, count = 0;
+  const auto number = [](std::string_view part, unsigned* value) {
+    const auto [stop, failure] = std::from_chars(part.data(), part.data() + part.size(), *value);
+    return !part.empty() && failure == std::errc() && stop == part.data() + part.size();
+  };
+  if (slash == std::string::npos || !number(std::string_view(text).substr(0, slash), &index) ||
+      !number(std::string_view(text).substr(slash + 1), &count) || count == 0 || index >= count) {
+    return *error = "--worker needs K/N, not '" + text + "'", false;
+  }
+  request->worker.index = index;
+  request->worker.count = count;
+  return true;
+}
+
 bool Setting(const std::string& text, std::vector<std::pair<std::string, std::string>>* settings, std::string* error) {
   const size_t equals = text.find('=');
   if (equals == std::string::npos || equals == 0) return *error = "--set needs NAME=VALUE, not '" + text + "'", false;
@@ -153,38 +155,19 @@ bool Setting(const std::string& text, std::vector<std::pair<std::string, std::st
   return true;
 }
 
-// Outputs that would overwrite what the run reads (the molecule, the module and the res folder
-// beside it) or each other.
-bool CheckOutputs(const Arguments& arguments, std::string* error) {
-  const bool outputs = !arguments.gltf.empty() || !arguments.json.empty() || !arguments.settings.empty();
-  if (arguments.molecule.empty() && outputs) return *error = "--gltf, --json and --set need a molecule file", false;
-  if (!arguments.molecule.empty() && !arguments.script.empty()) {
+// The options that belong to one form of the usage and not to another.
+bool CheckForms(const Arguments& arguments, std::string* error) {
+  const vantorcli::CollectionRequest& m = arguments.molecules;
+  const bool outputs = !m.gltf.empty() || !m.json.empty() || !m.settings.empty() || !m.manifest.empty() ||
+                       arguments.recordsGiven || arguments.jobsGiven || m.quiet;
+  if (m.inputs.empty() && outputs) {
+    return *error = "--records, --gltf, --json, --manifest, --jobs, --quiet and --set need a molecule file", false;
+  }
+  if (!m.inputs.empty() && !arguments.script.empty()) {
     return *error = "a molecule file and --script do not go together", false;
   }
-  if (arguments.parameters && (!arguments.molecule.empty() || !arguments.script.empty())) {
+  if (arguments.parameters && (!m.inputs.empty() || !arguments.script.empty())) {
     return *error = "--parameters goes with neither a molecule file nor --script", false;
-  }
-  const std::pair<const char*, fs::path> inputs[] = {{"the molecule file", fs::u8path(arguments.molecule)},
-                                                     {"the module file", arguments.module}};
-  std::error_code ignored;
-  const fs::path resources = fs::absolute(arguments.module, ignored).parent_path() / "res";
-  for (const auto& [option, file] : {std::pair{"--json", arguments.json}, std::pair{"--gltf", arguments.gltf}}) {
-    if (file.empty() || file == "-") continue;
-    for (const auto& [what, input] : inputs) {
-      if (vthost::SameFile(fs::u8path(file), input)) {
-        return *error = std::string(option) + " names " + what + " " + file + ", which it would overwrite", false;
-      }
-    }
-    if (vthost::InFolder(fs::u8path(file), resources)) {
-      return *error = std::string(option) + " names " + file + ", in the module's res folder, which it reads", false;
-    }
-  }
-  if (arguments.json == "-" && arguments.gltf == "-") {
-    return *error = "--json and --gltf cannot both write to standard output", false;
-  }
-  if (!arguments.json.empty() && !arguments.gltf.empty() && arguments.json != "-" && arguments.gltf != "-" &&
-      vthost::SameFile(fs::u8path(arguments.json), fs::u8path(arguments.gltf))) {
-    return *error = "--json and --gltf name the same file, " + arguments.json, false;
   }
   return true;
 }
@@ -209,18 +192,40 @@ constexpr bool kRepeated = true, kOnce = false;
 
 // In the order the usage lists them.
 const Option kOptions[] = {
-    {"--gltf", "OUT.glb|-", kMolecule, kOnce,
-     [](OptionReader& o, Arguments* a, std::string* e) { return o.FileName("--gltf", true, &a->gltf, e); },
-     "writes the model as glTF 2.0 binary (- for standard output)"},
-    {"--json", "OUT.json|-", kMolecule, kOnce,
-     [](OptionReader& o, Arguments* a, std::string* e) { return o.FileName("--json", true, &a->json, e); },
-     "writes the report of the run as JSON (- for standard output)"},
+    {"--records", "all|N|N-M", kMolecule, kOnce,
+     [](OptionReader& o, Arguments* a, std::string* e) {
+       std::string value;
+       a->recordsGiven = true;
+       return o.Value("--records", &value, e) && vthost::RecordRange::Parse(value, &a->molecules.records, e);
+     },
+     "the records of each file converted, from 1 (default: 1, the first molecule)"},
+    {"--gltf", "OUT", kMolecule, kOnce,
+     [](OptionReader& o, Arguments* a, std::string* e) { return o.FileName("--gltf", true, &a->molecules.gltf, e); },
+     "writes each model as glTF 2.0 binary (- for standard output, a name template for several)"},
+    {"--json", "OUT", kMolecule, kOnce,
+     [](OptionReader& o, Arguments* a, std::string* e) { return o.FileName("--json", true, &a->molecules.json, e); },
+     "writes the report of each molecule as JSON (- for standard output, a name template for several)"},
+    {"--manifest", "FILE|-", kMolecule, kOnce,
+     [](OptionReader& o, Arguments* a, std::string* e) {
+       return o.FileName("--manifest", true, &a->molecules.manifest, e);
+     },
+     "writes a JSON line for each molecule: what was read, written, and why one failed"},
+    {"--jobs", "N", kMolecule, kOnce,
+     [](OptionReader& o, Arguments* a, std::string* e) {
+       std::string value;
+       a->jobsGiven = true;
+       return o.Value("--jobs", &value, e) && Jobs(value, &a->molecules.jobs, e);
+     },
+     "converts in N worker processes (default: 1), which write what one would"},
+    {"--quiet", "", kMolecule, kOnce,
+     [](OptionReader&, Arguments* a, std::string*) { return a->molecules.quiet = true; },
+     "tells only of failures and, for several molecules, the summary"},
     {"--set", "NAME=VALUE", kMolecule, kRepeated,
      [](OptionReader& o, Arguments* a, std::string* e) {
        if (!o.Next()) return *e = "--set needs NAME=VALUE", false;
-       return Setting(o.Current(), &a->settings, e);
+       return Setting(o.Current(), &a->molecules.settings, e);
      },
-     "edits a parameter of the object before the file is loaded, as a user would (repeatable)"},
+     "edits a parameter of each object before its file is loaded, as a user would (repeatable)"},
     {"--script", "FILE|-", kScript, kOnce,
      [](OptionReader& o, Arguments* a, std::string* e) { return o.FileName("--script", true, &a->script, e); },
      "runs the script's commands (- for standard input) in place of the other forms"},
@@ -252,6 +257,18 @@ const Option kOptions[] = {
      "how the module's questions are answered (default: no)"},
     {"--help", "", 0, kOnce, [](OptionReader&, Arguments* a, std::string*) { return a->help = true; },
      "prints the usage, these options and the script's commands"},
+    // a worker of a run with --jobs, started by that run: in no usage and no help
+    {"--worker", "K/N", 0, kOnce,
+     [](OptionReader& o, Arguments* a, std::string* e) {
+       std::string value;
+       return o.Value("--worker", &value, e) && WorkerShare(value, &a->molecules, e);
+     },
+     ""},
+    {"--worker-stdin", "FILE", 0, kOnce,
+     [](OptionReader& o, Arguments* a, std::string* e) {
+       return o.FileName("--worker-stdin", false, &a->molecules.worker.spool, e);
+     },
+     ""},
 };
 
 const Option* FindOption(std::string_view name) {
@@ -270,7 +287,7 @@ std::string Spelled(const Option& option) {
 // A line of the usage per form, each option listed where it belongs.
 std::string Usage() {
   const std::pair<unsigned, std::string_view> forms[] = {
-      {kRegistrations, ""}, {kParameters, " --parameters"}, {kMolecule, " MOLECULE"}, {kScript, " --script FILE|-"}};
+      {kRegistrations, ""}, {kParameters, " --parameters"}, {kMolecule, " MOLECULE..."}, {kScript, " --script FILE|-"}};
   std::string usage;
   for (const auto& [form, leading] : forms) {
     usage += std::string(usage.empty() ? "usage: " : "       ") + "vantor-host" + std::string(leading);
@@ -286,15 +303,19 @@ std::string Usage() {
 // The usage, then every option with what it does.
 std::string Help() {
   size_t width = 0;
-  for (const Option& option : kOptions) width = std::max(width, Spelled(option).size());
+  for (const Option& option : kOptions) width = std::max(width, option.help.empty() ? 0 : Spelled(option).size());
   std::string help = Usage() +
                      "  Without a molecule or a script, loads the module, starts it, prints what it registered and\n"
-                     "  ends it. With a molecule file, makes a molecule object, applies each --set, loads the file,\n"
-                     "  evaluates the document and writes the report (JSON) and the model (glTF). Console lines,\n"
-                     "  messages and questions go to standard error.\n"
-                     "  Exit status: 0 done, 1 failed, 2 bad arguments, 3 the molecule file could not be loaded.\n"
+                     "  ends it. With molecule files (- for SD text on standard input), makes a molecule object for\n"
+                     "  each record chosen, applies each --set, loads the record, evaluates the document and writes\n"
+                     "  the report (JSON) and the model (glTF). For several molecules, OUT is a name template with\n"
+                     "  {stem} (the file's name without its suffix), {record} (the record's number) and {title}\n"
+                     "  (its title line, made safe for a file name). Console lines, messages and questions go to\n"
+                     "  standard error.\n"
+                     "  Exit status: 0 done, 1 failed, 2 bad arguments, 3 a molecule could not be loaded.\n"
                      "  Options:\n";
   for (const Option& option : kOptions) {
+    if (option.help.empty()) continue;
     const std::string spelled = Spelled(option);
     help += "    " + spelled + std::string(width + 2 - spelled.size(), ' ') + std::string(option.help) + "\n";
   }
@@ -309,18 +330,20 @@ bool ParseArguments(int argc, char** argv, Arguments* arguments, std::string* er
     if (const Option* option = FindOption(argument)) {
       if (!option->read(options, arguments, error)) return false;
       if (arguments->help) return true;
-    } else if (!argument.empty() && argument[0] != '-' && arguments->molecule.empty()) {
-      arguments->molecule = argument;
-    } else if (!argument.empty() && argument[0] != '-') {
-      return *error = "a second molecule file, '" + argument + "': one is read per run", false;
+    } else if (argument == "-" && std::count(arguments->molecules.inputs.begin(), arguments->molecules.inputs.end(), "-")) {
+      return *error = "- is given twice: standard input is read once", false;
+    } else if (!argument.empty() && (argument[0] != '-' || argument == "-")) {
+      arguments->molecules.inputs.push_back(argument);
     } else {
       return *error = "cannot use argument '" + argument + "'", false;
     }
   }
   if (arguments->module.empty()) {
-    arguments->module = ProgramFolder(argv[0]) / ".." / "plugins" / "vantor" / vthost::ModuleFileName("vantor");
+    arguments->module = vantorcli::ProgramFile(argv[0]).parent_path() / ".." / "plugins" / "vantor" /
+                        vthost::ModuleFileName("vantor");
   }
-  return CheckOutputs(*arguments, error);
+  return CheckForms(*arguments, error) &&
+         (arguments->molecules.inputs.empty() || vantorcli::CheckCollection(arguments->molecules, arguments->module, error));
 }
 
 // Standard output that cannot be written (full, closed) is a failure with a reason: the system's,
@@ -369,110 +392,22 @@ int RunScript(vthost::Host& host, const Arguments& arguments) {
   }
 }
 
-// The report, to a file or standard output. One that holds a number JSON cannot is a failure: a
-// file is not written then (standard output has it, with the status).
-bool WriteReport(const vthost::Host& host, const VtNode* object, const std::string& file) {
-  std::ostringstream report;
-  std::string error;
-  const bool made = vthost::WriteReport(host, object, report, &error);
-  report << "\n";
-  if (file == "-") {
-    errno = 0;
-    std::cout << report.str();
-    if (!StandardOutputWritten("the report")) return false;
-  } else if (made && !host.Files().WriteOutput(fs::u8path(file), report.str(), &error)) {
-    Error(error);
-    return false;
-  }
-  if (made) return true;
-  Error(error + ": " + (file == "-" ? "refused" : "not written"));
-  return false;
-}
-
-// The model, to a file or standard output; one that glTF cannot hold is refused, and nothing is
-// written.
-bool WriteModel(const vthost::Host& host, const VtNode* object, const std::string& file) {
-  std::ostringstream glb;
-  std::string error;
-  if (!vthost::WriteGltf(host, vthost::Hierarchy(object), glb, &error, vthost::HierarchyParameters(object))) {
-    Error(file + ": " + error);
-    return false;
-  }
-  if (file != "-") {
-    if (host.Files().WriteOutput(fs::u8path(file), glb.str(), &error)) return true;
-    Error(error);
-    return false;
-  }
-#if defined(_WIN32)
-  _setmode(_fileno(stdout), _O_BINARY);  // the bytes as they are, no line ends added
-#endif
-  errno = 0;
-  std::cout << glb.str();
-  return StandardOutputWritten("the glTF");
-}
-
-// Presses the load button; true when the object took the file (it marks its data changed then).
-bool LoadMolecule(vthost::Host& host, VtNode* object) {
-  const size_t before = vthost::NodeEvents(object).size();
-  host.Press(object, vthost::molecule::kLoad);
-  const std::vector<vthost::NodeEvent>& events = vthost::NodeEvents(object);
-  const auto changed = [](const vthost::NodeEvent& e) {
-    return e.kind == vthost::NodeEvent::Kind::Dirty && (e.value & VT_DIRTY_DATA) != 0;
-  };
-  return std::any_of(events.begin() + static_cast<std::ptrdiff_t>(before), events.end(), changed);
-}
-
-// A document that is closed however the run ends.
-class OpenDocument {
- public:
-  explicit OpenDocument(vthost::Host& host) : host_(host), document_(host.NewDocument()) {}
-  ~OpenDocument() { host_.CloseDocument(document_); }
-  OpenDocument(const OpenDocument&) = delete;
-  OpenDocument& operator=(const OpenDocument&) = delete;
-  VtDocument* get() const { return document_; }
-
- private:
-  vthost::Host& host_;
-  VtDocument* document_;
-};
-
-// The object's life as a person would give it: made, edited, pointed at the file, loaded, and
-// evaluated; then what it generated is written out.
-int RunMolecule(vthost::Host& host, const Arguments& arguments) {
-  OpenDocument document(host);
-  VtNode* object = host.CreateObject(document.get(), vthost::molecule::kType, "Molecule");
-  if (object == nullptr) {
-    Error("the molecule object could not be made");
-    return kFailed;
-  }
-  bool settingsApplied = true;
-  for (const auto& [name, value] : arguments.settings) {
+// Each --set tried on an object made for the purpose: a name or value refused is a bad argument,
+// before any molecule is read.
+bool SettingsTaken(vthost::Host& host, const vantorcli::Settings& settings) {
+  VtDocument* document = host.NewDocument();
+  VtNode* object = host.CreateObject(document, vthost::molecule::kType, "Molecule");
+  bool taken = object != nullptr;
+  if (!taken) Error("the molecule object could not be made");
+  for (const auto& [name, value] : settings) {
     std::string error;
-    if (!vthost::SetParameterFromText(host, object, name, value, &error)) {
+    if (taken && !vthost::SetParameterFromText(host, object, name, value, &error)) {
       Error("--set " + name + "=" + value + ": " + error);
-      settingsApplied = false;
+      taken = false;
     }
   }
-  if (!settingsApplied) return kBadArguments;
-  std::error_code ignored;
-  const fs::path file = fs::absolute(fs::u8path(arguments.molecule), ignored);
-  vthost::Describe(host, object);  // as the attribute editor shows the object
-  host.SetParameter(object, vthost::molecule::kFile, file.empty() ? fs::u8path(arguments.molecule) : file);
-  const bool loaded = LoadMolecule(host, object);
-  host.Evaluate(document.get());
-  int status = loaded ? kDone : kMoleculeNotLoaded;
-  if (!loaded) Error(arguments.molecule + " could not be loaded");
-  // a file that reads as no atoms (empty, or not V2000) loads all the same: the user hears of it
-  if (loaded && vthost::IsEmptyModel(vthost::Hierarchy(object))) {
-    Error(arguments.molecule + ": the model is empty, with no atoms and no bonds");
-  }
-  if (!arguments.json.empty() && !WriteReport(host, object, arguments.json)) status = kFailed;
-  if (!arguments.gltf.empty() && !loaded) {
-    Error("no model to write to " + arguments.gltf);
-  } else if (!arguments.gltf.empty() && !WriteModel(host, object, arguments.gltf)) {
-    status = kFailed;
-  }
-  return status;
+  host.CloseDocument(document);
+  return taken;
 }
 
 // A module that is ended however the run ends.
@@ -488,8 +423,11 @@ class StartedModule {
   std::unique_ptr<vthost::Module> module_;
 };
 
-int Run(const Arguments& arguments) {
-  vthost::Host host(arguments.options);
+int Run(const Arguments& arguments, const fs::path& program, const std::vector<std::string>& words) {
+  vthost::HostOptions options = arguments.options;
+  // a run of several molecules tells what the module showed with the molecule it concerns
+  if (vantorcli::Several(arguments.molecules) || arguments.molecules.worker.count > 0) options.log = nullptr;
+  vthost::Host host(options);
   if (!arguments.script.empty()) return RunScript(host, arguments);
   std::string error;
   std::unique_ptr<vthost::Module> loaded = vthost::Module::Load(host, arguments.module, &error);
@@ -498,12 +436,17 @@ int Run(const Arguments& arguments) {
     return kFailed;
   }
   StartedModule module(std::move(loaded));
-  if (!arguments.molecule.empty()) {
+  if (!arguments.molecules.inputs.empty()) {
     if (!module->StartUp(&error)) {
       Error(error);
       return kFailed;
     }
-    return RunMolecule(host, arguments);
+    if (!SettingsTaken(host, arguments.molecules.settings)) return kBadArguments;
+    const int status = vantorcli::ConvertMolecules(host, arguments.molecules, program, words);
+    // all is written: what the run holds is left for the system to take back, which it does at once
+    std::cout.flush();
+    std::cerr.flush();
+    std::_Exit(status);
   }
   if (arguments.parameters) {
     if (!module->StartUp(&error)) {
@@ -553,7 +496,7 @@ int main(int argc, char** argv) {
       std::cout << Help() << "  Script commands (one a line; # starts a comment):\n" << vthost::ScriptRunner::Help();
       return kDone;
     }
-    return Run(arguments);
+    return Run(arguments, vantorcli::ProgramFile(argv[0]), std::vector<std::string>(utf8.begin() + 1, utf8.end()));
   } catch (const std::exception& unexpected) {
     Error(unexpected.what());
   } catch (...) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <map>
 #include <ostream>
 #include <set>
 #include <string>
@@ -55,6 +56,7 @@ struct CliCase {
   CliCase& FileSizeLimit(size_t bytes) { run.fileSizeLimit = bytes; return *this; }
   CliCase& WithinSeconds(int seconds) { run.seconds = seconds; return *this; }
   CliCase& PosixOnly() { posixOnly = true; return *this; }
+  CliCase& StandardInput(std::string file) { run.input = std::move(file); return *this; }  // a file in {dir}
 };
 
 CliCase Case(std::string name) { CliCase c; c.name = std::move(name); return c; }
@@ -224,6 +226,41 @@ std::vector<CliCase> Cases() {
           .Ends(kFailed, "cannot write the registrations to standard output"),
       Case("DumpToAFullOutput").Script("load\nnew a\ndump a\n").Output(StandardOutput::Full).PosixOnly()
           .Ends(kFailed, "line 3: cannot write what 'dump' prints"),
+      // collections: three.sdf holds water, other, water
+      Case("EveryRecordByTemplate").Run({"{dir}/three.sdf", "--records", "all", "--gltf", "{dir}/{stem}-{record}.glb"})
+          .Ends(kDone, "3 molecules converted, 0 failed in").Writes({"three-1.glb", "three-2.glb", "three-3.glb"}),
+      Case("TitlesThatCollideFailTheLater").Run({"{dir}/three.sdf", "--records", "all", "--json", "{dir}/{title}.json"})
+          .Ends(kFailed, "{dir}/three.sdf record 3: {dir}/water.json is written for {dir}/three.sdf record 1: not "
+                         "written twice\n2 molecules converted, 1 failed").Writes({"water.json", "other.json"}),
+      Case("TemplateOverAnInput").Run({"{water}", "{dir}/three.sdf", "--json", "{dir}/{title}.mol"})
+          .Ends(kFailed, "{water} record 1: {water} is a molecule file this run reads: not written"),
+      Case("RecordsFromStandardInput").StandardInput("three.sdf")
+          .Run({"-", "--records", "2-3", "--gltf", "{dir}/{stem}-{record}.glb", "--quiet"})
+          .Ends(kDone, "2 molecules converted").Writes({"stdin-2.glb", "stdin-3.glb"}),
+      Case("RecordsPastTheEnd").Run({"{dir}/three.sdf", "--records", "4-9", "--gltf", "{dir}/{record}.glb"})
+          .Ends(kDone, "0 molecules converted, 0 failed"),
+      Case("RecordThatIsNotThere").Run({"{dir}/three.sdf", "--records", "7", "--json", "{dir}/report.json"})
+          .Ends(kNotLoaded, "{dir}/three.sdf: there is no record 7: the file holds 3").NotWrites({"report.json"}),
+      Case("TemplateWithoutPlaceholder").Run({"{dir}/three.sdf", "--records", "all", "--gltf", "{dir}/m.glb"})
+          .Ends(kBadArguments, "names one file for several molecules").NotWrites({"m.glb"}),
+      Case("TemplateWithoutRecord").Run({"{dir}/three.sdf", "--records", "1-2", "--gltf", "{dir}/{stem}.glb"})
+          .Ends(kBadArguments, "gives every record of an input one name: add {record} or {title}"),
+      Case("TemplateOfTwoInputsOfOneStem")
+          .Run({"{dir}/three.sdf", "{dir}/folder.sdf/../three.sdf", "--gltf", "{dir}/{stem}-{record}.glb"})
+          .Ends(kBadArguments, "one name, as {stem} is three for both"),
+      Case("TemplateIntoAMissingFolder").Run({"{dir}/three.sdf", "--records", "all", "--gltf", "{dir}/no/{record}.glb"})
+          .Ends(kBadArguments, "the folder {dir}/no is not there"),
+      Case("TemplateOfAnUnknownPlaceholder")
+          .Run({"{dir}/three.sdf", "--records", "all", "--gltf", "{dir}/{name}.glb"})
+          .Ends(kBadArguments, "names a placeholder there is not, {name}"),
+      Case("StandardOutputForSeveral").Run({"{dir}/three.sdf", "--records", "all", "--json", "-"})
+          .Ends(kBadArguments, "--json - writes one molecule, and this run converts several"),
+      Case("ManifestOverTheMolecule").Run({"{water}", "--manifest", "{water}"})
+          .Ends(kBadArguments, "--manifest names the molecule file"),
+      Case("ManifestAndJsonToStandardOutput").Run({"{water}", "--manifest", "-", "--json", "-"})
+          .Ends(kBadArguments, "cannot both write to standard output"),
+      Case("JobsOutOfRange").Run({"{water}", "--jobs", "0"}).Ends(kBadArguments, "--jobs needs a whole number from 1"),
+      Case("StandardInputTwice").Run({"-", "-"}).Ends(kBadArguments, "standard input is read once"),
   };
 }
 
@@ -240,6 +277,12 @@ std::string Word(uint32_t value) {
           static_cast<char>((value >> 16) & 0xFF), static_cast<char>(value >> 24)};
 }
 
+// An SD file of three records: water, other, water.
+std::string ThreeRecords() {
+  const std::string water = std::string(kWaterMolfile) + "$$$$\n";
+  return water + Replaced(water, "water\n", "other\n") + water;
+}
+
 class HostProgram : public testing::TestWithParam<CliCase> {
  protected:
   void SetUp() override {
@@ -253,6 +296,7 @@ class HostProgram : public testing::TestWithParam<CliCase> {
     WriteFile(folder_ / "wide.mol", Replaced(kWaterMolfile, "    0.0000    0.7572", "    9.0000    0.7572"));
     WriteFile(folder_ / "my molecule.mol", Replaced(kWaterMolfile, "water\n", "my molecule\n"));
     WriteFile(folder_ / "empty.mol", "");
+    WriteFile(folder_ / "three.sdf", ThreeRecords());
     fs::create_directory(folder_ / "folder.sdf");
     const std::string& script = GetParam().script;
     const std::string header = "VANTORDC" + Word(1);
@@ -310,6 +354,7 @@ TEST_P(HostProgram, EndsWithTheRightStatusAndMessage) {
   invocation.program = ProgramFolder() / (std::string("vantor-host") + VANTOR_EXECUTABLE_SUFFIX);
   for (std::string& argument : invocation.arguments) argument = Expand(argument);
   invocation.folder = folder_;
+  if (!c.run.input.empty()) invocation.input = folder_ / c.run.input;
   const Outcome outcome = RunProgram(invocation);
 
   std::string err = outcome.err;  // Windows writes standard error's line ends as \r\n
@@ -335,5 +380,65 @@ TEST_P(HostProgram, EndsWithTheRightStatusAndMessage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, HostProgram, testing::ValuesIn(Cases()), CaseName);
+
+// Every file of a folder, by name.
+std::map<std::string, std::string> Files(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::directory_iterator(folder)) files[entry.path().filename().u8string()] = ReadFile(entry);
+  files.erase("stdout.txt");  // the harness's
+  files.erase("stderr.txt");
+  return files;
+}
+
+// One run over every record writes what workers write, and what shards write together, and each
+// molecule's model is that of a run on a file of its record alone.
+TEST(HostProgramCollections, WorkersAndShardsWriteWhatOneRunWrites) {
+  const fs::path folder = FreshTempFolder("vantor-collection-");
+  const fs::path input = WriteFile(folder / "three.sdf", ThreeRecords());
+  WriteFile(folder / "second.sdf", ThreeRecords().substr(ThreeRecords().find("$$$$\n") + 5, std::string(kWaterMolfile).size() + 5));
+  const std::vector<std::pair<std::string, std::vector<std::vector<std::string>>>> runs = {
+      {"one", {{"--records", "all"}}},
+      {"jobs", {{"--records", "all", "--jobs", "3"}}},
+      {"shards", {{"--records", "1-2"}, {"--records", "3-8"}}},
+  };
+  std::map<std::string, std::map<std::string, std::string>> written;
+  for (const auto& [name, shards] : runs) {
+    fs::create_directory(folder / name);
+    std::string manifest;
+    for (size_t shard = 0; shard < shards.size(); ++shard) {
+      Invocation run;
+      run.program = ProgramFolder() / (std::string("vantor-host") + VANTOR_EXECUTABLE_SUFFIX);
+      run.folder = folder / name;
+      run.arguments = {input.u8string(), "--gltf", "{title}-{record}.glb", "--json", "{record}.json", "--manifest",
+                       "part.jsonl"};
+      run.arguments.insert(run.arguments.end(), shards[shard].begin(), shards[shard].end());
+      const Outcome outcome = RunProgram(run);
+      EXPECT_EQ(outcome.status, kDone) << name << ": " << outcome.err;
+      manifest += ReadFile(folder / name / "part.jsonl");
+      fs::remove(folder / name / "part.jsonl");
+    }
+    written[name] = Files(folder / name);
+    written[name]["manifest"] = manifest;
+  }
+  std::vector<std::string> names;
+  for (const auto& [name, ignored] : written["one"]) names.push_back(name);
+  EXPECT_EQ(names, (std::vector<std::string>{"1.json", "2.json", "3.json", "manifest", "other-2.glb", "water-1.glb",
+                                             "water-3.glb"}));
+  EXPECT_NE(written["one"]["manifest"].find("\"record\":2,\"title\":\"other\",\"atoms\":3,\"bonds\":2,\"outputs\":[\"2.json\","
+                                           "\"other-2.glb\"],\"status\":\"converted\""),
+            std::string::npos) << written["one"]["manifest"];
+  for (const char* run : {"jobs", "shards"}) {
+    EXPECT_EQ(written[run].size(), written["one"].size()) << run;
+    for (const auto& [name, bytes] : written["one"]) EXPECT_TRUE(written[run][name] == bytes) << run << ": " << name;
+  }
+
+  Invocation alone;
+  alone.program = ProgramFolder() / (std::string("vantor-host") + VANTOR_EXECUTABLE_SUFFIX);
+  alone.folder = folder;
+  alone.arguments = {"second.sdf", "--gltf", "second.glb"};
+  EXPECT_EQ(RunProgram(alone).status, kDone);
+  EXPECT_EQ(ReadFile(folder / "second.glb"), written["one"]["other-2.glb"]);
+  fs::remove_all(folder);
+}
 
 }  // namespace

@@ -2,6 +2,7 @@
 // (glTF 2.0 binary), and the parameter table of an object type.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <iosfwd>
 #include <string>
@@ -16,8 +17,13 @@ namespace vthost {
 // is a colour). The stream's state tells the two apart.
 bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, std::string* error);
 
-// Whether a generated hierarchy holds neither atoms nor bonds, as the report counts them (none is
-// empty too).
+// The atoms and bonds of a generated hierarchy, as the report counts them (none holds none).
+struct ModelCounts {
+  int64_t atoms = 0;
+  int64_t bonds = 0;
+};
+ModelCounts CountModel(const VtNode* root);
+// Whether a generated hierarchy holds neither atoms nor bonds.
 bool IsEmptyModel(const VtNode* root);
 
 // root and everything below it as a .glb file (through the run's files, vthost/files.h), or into a

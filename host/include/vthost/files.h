@@ -2,7 +2,10 @@
 // another output by a second path, and the files of a run: what it reads, and how it writes.
 #pragma once
 
+#include <cstdint>
+#include <cstddef>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,11 +28,24 @@ class ResolvedName {
   bool SameFile(const ResolvedName& other) const;
   bool InFolder(const ResolvedName& folder) const;
   const std::filesystem::path& Name() const { return file_; }
+  // The resolved name, as names are compared.
+  const std::filesystem::path::string_type& Key() const;
 
  private:
   std::filesystem::path file_;
   std::filesystem::path::string_type key_;  // resolved, and in one case where case does not matter
 };
+
+// A file as the system knows it, whatever its name: its device (volume) and its number there.
+struct FileId {
+  uint64_t device = 0;
+  uint64_t index = 0;
+  bool operator<(const FileId& other) const {
+    return device != other.device ? device < other.device : index < other.index;
+  }
+};
+// false when file is not there (or cannot be looked at).
+bool FileIdOf(const std::filesystem::path& file, FileId* id);
 
 // The files a run reads, which no output may replace: the module file and its res folder, every
 // file the module looked up and found, and what the program adds (a script). Every output file is
@@ -43,15 +59,66 @@ class RunFiles {
   // bytes as the whole of file, replaced whole or not at all; false with the reason when file
   // names an input or cannot be written.
   bool WriteOutput(const std::filesystem::path& file, std::string_view bytes, std::string* error) const;
+  // false with the reason when file names an input (WriteOutput asks this first).
+  bool MayWrite(const std::filesystem::path& file, std::string* error) const;
 
  private:
-  struct Input {
-    ResolvedName name;  // as it resolved when the run read it
-    std::string what;
-    bool folder = false;
+  // inputs by resolved name and, where they were there, as files: a run of many files looks each
+  // output up once, not once an input
+  std::map<std::filesystem::path::string_type, std::string> names_;
+  std::map<FileId, std::string> files_;
+  std::vector<std::pair<ResolvedName, std::string>> folders_;
+};
+
+// Outputs written in groups, each whole or not at all as WriteOutput writes one, with one flush to
+// disk for the group in place of one a file: each is written beside its target, and once all are
+// on disk, moved over it. A run that ends before leaves no output half-written.
+class OutputGroup {
+ public:
+  explicit OutputGroup(const RunFiles& files) : files_(files) {}
+  ~OutputGroup();  // what was staged and not committed is removed
+  OutputGroup(const OutputGroup&) = delete;
+  OutputGroup& operator=(const OutputGroup&) = delete;
+
+  // bytes staged to become the whole of file (a device or a FIFO is written at once); false with
+  // the reason, and nothing left behind.
+  bool Stage(const std::filesystem::path& file, std::string_view bytes, std::string* error);
+  size_t Size() const { return staged_.size(); }
+  // Puts each staged file in place; one entry per staged file, in order: empty when written, else
+  // the reason.
+  std::vector<std::string> Commit();
+
+ private:
+  struct Staged {
+    std::filesystem::path file;       // as named
+    std::filesystem::path target;     // its links followed
+    std::filesystem::path temporary;  // beside the target
   };
-  void Remember(const std::filesystem::path& file, const std::string& what, bool folder);
-  std::vector<Input> inputs_;
+  const RunFiles& files_;
+  std::vector<Staged> staged_;
+};
+
+// A file written a piece at a time and put in place whole when finished, as WriteOutput writes
+// one (a device or a FIFO is written as it comes).
+class GrowingOutput {
+ public:
+  GrowingOutput() = default;
+  ~GrowingOutput();  // one not finished is removed
+  GrowingOutput(const GrowingOutput&) = delete;
+  GrowingOutput& operator=(const GrowingOutput&) = delete;
+
+  // false with the reason when file names an input or cannot be written.
+  bool Open(const RunFiles& files, const std::filesystem::path& file, std::string* error);
+  // false once a write has failed (Finish says why).
+  bool Append(std::string_view bytes);
+  // Flushed to disk and put in place; false with the reason, the old file as it was.
+  bool Finish(std::string* error);
+
+ private:
+  std::filesystem::path file_, target_, temporary_;
+  std::intptr_t handle_ = -1;  // the system's handle of what is written
+  bool failed_ = false;
+  std::string reason_;
 };
 
 }  // namespace vthost

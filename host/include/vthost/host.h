@@ -5,6 +5,7 @@
 // *error, which is never null.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -48,6 +49,10 @@ class EventLog {
   const std::vector<Event>& All() const { return events_; }
   std::vector<std::string> Texts(Event::Kind kind) const;
   void Clear() { events_.clear(); }
+  // Forgets every event after the first count (what one molecule of a collection showed).
+  void Truncate(size_t count) { events_.resize(std::min(count, events_.size())); }
+  // Where later events are echoed; null for nowhere.
+  void SetEcho(std::ostream* echo) { echo_ = echo; }
 
  private:
   std::ostream* echo_;

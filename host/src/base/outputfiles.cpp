@@ -64,7 +64,7 @@ fs::path Resolved(const fs::path& file) {
 }
 
 // The resolved name as the file system compares names.
-fs::path::string_type Key(const fs::path& file) {
+fs::path::string_type KeyOf(const fs::path& file) {
   fs::path::string_type key = Resolved(file).native();
 #if defined(_WIN32)
   CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
@@ -182,25 +182,43 @@ void KeepOwnerAndMode(Handle handle, const fs::path& target) {
 
 std::atomic<unsigned> g_newFiles{0};
 
-// target replaced by a new file of bytes; false with the reason.
-bool Replace(const fs::path& target, std::string_view bytes, std::string* reason) {
-  if (!MayOverwrite(target)) return *reason = LastReason(), false;
-  fs::path temporary;
+// A new file of the process's own beside target, made with its owner and mode: the handle and its
+// name, or kNoHandle with the reason.
+Handle CreateBeside(const fs::path& target, fs::path* temporary, std::string* reason) {
+  if (!MayOverwrite(target)) return *reason = LastReason(), kNoHandle;
   Handle handle = kNoHandle;
   for (int attempt = 0; handle == kNoHandle && attempt < kNameAttempts; ++attempt) {
-    temporary = target.parent_path() /
-                (".vantor-" + std::to_string(ProcessId()) + "-" + std::to_string(g_newFiles++) + ".tmp");
-    handle = CreateNew(temporary);
+    *temporary = target.parent_path() /
+                 (".vantor-" + std::to_string(ProcessId()) + "-" + std::to_string(g_newFiles++) + ".tmp");
+    handle = CreateNew(*temporary);
     if (handle == kNoHandle && !NameTaken()) break;
   }
-  if (handle == kNoHandle) return *reason = LastReason(), false;
+  if (handle == kNoHandle) return *reason = LastReason(), kNoHandle;
   KeepOwnerAndMode(handle, target);
-  bool done = WriteAll(handle, bytes) && Flush(handle);
+  return handle;
+}
+
+// bytes into a new file beside target, flushed to disk first when flush is set, and closed; false
+// with the reason, the new file removed.
+bool WriteBeside(const fs::path& target, std::string_view bytes, bool flush, fs::path* temporary,
+                 std::string* reason) {
+  const Handle handle = CreateBeside(target, temporary, reason);
+  if (handle == kNoHandle) return false;
+  bool done = WriteAll(handle, bytes) && (!flush || Flush(handle));
   if (!done) *reason = LastReason();
   if (!Close(handle) && done) done = false, *reason = LastReason();
-  if (done && !Move(temporary, target)) done = false, *reason = LastReason();
-  if (!done) Remove(temporary);
+  if (!done) Remove(*temporary);
   return done;
+}
+
+// target replaced by a new file of bytes; false with the reason.
+bool Replace(const fs::path& target, std::string_view bytes, std::string* reason) {
+  fs::path temporary;
+  if (!WriteBeside(target, bytes, /*flush=*/true, &temporary, reason)) return false;
+  if (Move(temporary, target)) return true;
+  *reason = LastReason();
+  Remove(temporary);
+  return false;
 }
 
 // A device or a FIFO, written as it is.
@@ -213,9 +231,72 @@ bool WriteInPlace(const fs::path& file, std::string_view bytes, std::string* rea
   return done;
 }
 
+// How a file is written: replaced (the target, its links followed), written as it stands (a
+// device, a FIFO), or not at all (a folder).
+struct Plan {
+  enum { Replace, InPlace, Folder } how = Replace;
+  fs::path target;
+};
+
+Plan PlanOf(const fs::path& file) {
+  switch (KindOf(file)) {
+    case Kind::Folder:
+      return {Plan::Folder, file};
+    case Kind::Other:
+      return {Plan::InPlace, file};
+    case Kind::Nothing:
+      return {Plan::Replace, Resolved(file)};
+    case Kind::Regular:
+      break;
+  }
+  // a name whose links only the system can follow (/proc/self/fd/N of a deleted file) is written as
+  // it is
+  const fs::path target = Resolved(file);
+  std::error_code failure;
+  return fs::equivalent(file, target, failure) ? Plan{Plan::Replace, target} : Plan{Plan::InPlace, file};
+}
+
+// Every file named flushed to disk: on Linux with one flush of each file system they lie on (the
+// journal is written once, not once a file), elsewhere a file at a time.
+bool FlushAll(const std::vector<fs::path>& files, std::string* reason) {
+#if defined(__linux__)
+  std::vector<dev_t> flushed;
+  for (const fs::path& file : files) {
+    struct stat status {};
+    if (stat(file.c_str(), &status) != 0) return *reason = LastReason(), false;
+    if (std::find(flushed.begin(), flushed.end(), status.st_dev) != flushed.end()) continue;
+    const int handle = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (handle < 0) return *reason = LastReason(), false;
+    const bool done = syncfs(handle) == 0;
+    if (!done) *reason = LastReason();
+    close(handle);
+    if (!done) return false;
+    flushed.push_back(status.st_dev);
+  }
+  return true;
+#else
+  for (const fs::path& file : files) {
+#if defined(_WIN32)
+    const Handle handle = CreateFileW(file.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+#else
+    const Handle handle = open(file.c_str(), O_WRONLY | O_CLOEXEC);
+#endif
+    if (handle == kNoHandle) return *reason = LastReason(), false;
+    const bool done = Flush(handle);
+    if (!done) *reason = LastReason();
+    Close(handle);
+    if (!done) return false;
+  }
+  return true;
+#endif
+}
+
 }  // namespace
 
-ResolvedName::ResolvedName(const fs::path& file) : file_(file), key_(Key(file)) {}
+ResolvedName::ResolvedName(const fs::path& file) : file_(file), key_(KeyOf(file)) {}
+
+const fs::path::string_type& ResolvedName::Key() const { return key_; }
 
 bool ResolvedName::SameFile(const ResolvedName& other) const {
   std::error_code failure;
@@ -252,30 +333,136 @@ bool MayReplace(const fs::path& file, std::string_view magic, std::string_view k
 }
 
 bool WriteWhole(const fs::path& file, std::string_view bytes, std::string* error) {
-  std::string reason;
+  std::string reason = "a folder";
+  const Plan plan = PlanOf(file);
+  const bool written = plan.how == Plan::Replace  ? Replace(plan.target, bytes, &reason)
+                       : plan.how == Plan::InPlace ? WriteInPlace(plan.target, bytes, &reason)
+                                                   : false;
+  if (!written) *error = "cannot write " + file.u8string() + ": " + reason;
+  return written;
+}
+
+bool FileIdOf(const fs::path& file, FileId* id) {
+#if defined(_WIN32)
+  const HANDLE handle = CreateFileW(file.wstring().c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION information;
+  const bool known = GetFileInformationByHandle(handle, &information) != 0;
+  CloseHandle(handle);
+  if (!known) return false;
+  *id = {information.dwVolumeSerialNumber,
+         (uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow};
+  return true;
+#else
+  struct stat status {};
+  if (stat(file.c_str(), &status) != 0) return false;
+  *id = {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
+  return true;
+#endif
+}
+
+OutputGroup::~OutputGroup() {
+  for (const Staged& staged : staged_) Remove(staged.temporary);
+}
+
+bool OutputGroup::Stage(const fs::path& file, std::string_view bytes, std::string* error) {
+  if (!files_.MayWrite(file, error)) return false;
+  std::string reason = "a folder";
+  const Plan plan = PlanOf(file);
   bool written = false;
-  switch (KindOf(file)) {
-    case Kind::Folder:
-      reason = "a folder";
-      break;
-    case Kind::Other:
-      written = WriteInPlace(file, bytes, &reason);
-      break;
-    case Kind::Nothing:
-      written = Replace(Resolved(file), bytes, &reason);
-      break;
-    case Kind::Regular: {
-      // a name whose links only the system can follow (/proc/self/fd/N of a deleted file) is
-      // written as it is
-      const fs::path target = Resolved(file);
-      std::error_code failure;
-      written = fs::equivalent(file, target, failure) ? Replace(target, bytes, &reason)
-                                                       : WriteInPlace(file, bytes, &reason);
-      break;
-    }
+  if (plan.how == Plan::InPlace) {
+    written = WriteInPlace(plan.target, bytes, &reason);
+  } else if (plan.how == Plan::Replace) {
+    Staged staged{file, plan.target, {}};
+    written = WriteBeside(plan.target, bytes, /*flush=*/false, &staged.temporary, &reason);
+    if (written) staged_.push_back(std::move(staged));
   }
   if (!written) *error = "cannot write " + file.u8string() + ": " + reason;
   return written;
+}
+
+std::vector<std::string> OutputGroup::Commit() {
+  std::vector<std::string> failures(staged_.size());
+  std::vector<fs::path> temporaries;
+  for (const Staged& staged : staged_) temporaries.push_back(staged.temporary);
+  std::string reason;
+  const bool flushed = FlushAll(temporaries, &reason);
+  for (size_t i = 0; i < staged_.size(); ++i) {
+    const Staged& staged = staged_[i];
+    if (flushed && Move(staged.temporary, staged.target)) continue;
+    if (flushed) reason = LastReason();
+    failures[i] = "cannot write " + staged.file.u8string() + ": " + reason;
+    Remove(staged.temporary);
+  }
+  staged_.clear();
+  return failures;
+}
+
+namespace {
+
+std::intptr_t Stored(Handle handle) {
+#if defined(_WIN32)
+  return handle == kNoHandle ? -1 : reinterpret_cast<std::intptr_t>(handle);
+#else
+  return handle;
+#endif
+}
+
+Handle Taken(std::intptr_t handle) {
+#if defined(_WIN32)
+  return handle == -1 ? kNoHandle : reinterpret_cast<Handle>(handle);
+#else
+  return static_cast<Handle>(handle);
+#endif
+}
+
+}  // namespace
+
+GrowingOutput::~GrowingOutput() {
+  if (handle_ == -1) return;
+  Close(Taken(handle_));
+  if (!temporary_.empty()) Remove(temporary_);
+}
+
+bool GrowingOutput::Open(const RunFiles& files, const fs::path& file, std::string* error) {
+  if (!files.MayWrite(file, error)) return false;
+  file_ = file;
+  const Plan plan = PlanOf(file);
+  target_ = plan.target;
+  std::string reason = "a folder";
+  Handle handle = kNoHandle;
+  if (plan.how == Plan::InPlace) {
+    handle = OpenExisting(plan.target);
+    if (handle == kNoHandle) reason = LastReason();
+  } else if (plan.how == Plan::Replace) {
+    handle = CreateBeside(plan.target, &temporary_, &reason);
+  }
+  if (handle == kNoHandle) return *error = "cannot write " + file.u8string() + ": " + reason, false;
+  handle_ = Stored(handle);
+  return true;
+}
+
+bool GrowingOutput::Append(std::string_view bytes) {
+  if (failed_ || handle_ == -1) return false;
+  if (WriteAll(Taken(handle_), bytes)) return true;
+  failed_ = true;
+  reason_ = LastReason();
+  return false;
+}
+
+bool GrowingOutput::Finish(std::string* error) {
+  if (handle_ == -1) return *error = "cannot write " + file_.u8string() + ": not opened", false;
+  const Handle handle = Taken(handle_);
+  handle_ = -1;
+  bool done = !failed_ && (temporary_.empty() || Flush(handle));
+  if (!done && !failed_) reason_ = LastReason();
+  if (!Close(handle) && done) done = false, reason_ = LastReason();
+  if (done && !temporary_.empty() && !Move(temporary_, target_)) done = false, reason_ = LastReason();
+  if (!done && !temporary_.empty()) Remove(temporary_);
+  temporary_.clear();
+  if (!done) *error = "cannot write " + file_.u8string() + ": " + reason_;
+  return done;
 }
 
 }  // namespace vthost

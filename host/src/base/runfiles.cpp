@@ -1,31 +1,43 @@
 // The files a run reads, and its outputs refused over them.
-#include <algorithm>
-
 #include "base/outputfiles.h"
 #include "vthost/files.h"
 
 namespace vthost {
 
-void RunFiles::AddInput(const std::filesystem::path& file, const std::string& what) { Remember(file, what, false); }
-
-void RunFiles::AddInputFolder(const std::filesystem::path& folder, const std::string& what) {
-  Remember(folder, what, true);
+void RunFiles::AddInput(const std::filesystem::path& file, const std::string& what) {
+  // the element table is looked up by every new object, each record's file by its load
+  const ResolvedName name(file);
+  if (!names_.emplace(name.Key(), what).second) return;
+  FileId id;
+  if (FileIdOf(file, &id)) files_.emplace(id, what);
 }
 
-void RunFiles::Remember(const std::filesystem::path& file, const std::string& what, bool folder) {
-  // the element table is looked up by every new object, a module's folder by every load
-  const auto known = [&](const Input& input) { return input.name.Name() == file && input.folder == folder; };
-  if (std::none_of(inputs_.begin(), inputs_.end(), known)) inputs_.push_back({ResolvedName(file), what, folder});
+void RunFiles::AddInputFolder(const std::filesystem::path& folder, const std::string& what) {
+  const ResolvedName name(folder);
+  for (const auto& [known, ignored] : folders_) {
+    if (known.Key() == name.Key()) return;
+  }
+  folders_.emplace_back(name, what);
+}
+
+bool RunFiles::MayWrite(const std::filesystem::path& file, std::string* error) const {
+  const ResolvedName output(file);
+  const std::string* input = nullptr;
+  if (const auto named = names_.find(output.Key()); named != names_.end()) input = &named->second;
+  FileId id;
+  if (input == nullptr && !files_.empty() && FileIdOf(file, &id)) {
+    if (const auto same = files_.find(id); same != files_.end()) input = &same->second;
+  }
+  for (const auto& [folder, what] : folders_) {
+    if (input == nullptr && output.InFolder(folder)) input = &what;
+  }
+  if (input == nullptr) return true;
+  *error = file.u8string() + " is " + *input + ": not written";
+  return false;
 }
 
 bool RunFiles::WriteOutput(const std::filesystem::path& file, std::string_view bytes, std::string* error) const {
-  const ResolvedName output(file);
-  for (const Input& input : inputs_) {
-    if (input.folder ? output.InFolder(input.name) : output.SameFile(input.name)) {
-      return *error = file.u8string() + " is " + input.what + ": not written", false;
-    }
-  }
-  return WriteWhole(file, bytes, error);
+  return MayWrite(file, error) && WriteWhole(file, bytes, error);
 }
 
 }  // namespace vthost

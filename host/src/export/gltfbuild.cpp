@@ -303,7 +303,7 @@ class Builder {
     const std::string key = TubeKey(sweep, profile);
     auto found = tubes_.find(key);
     if (found == tubes_.end()) {
-      const Vertices geometry = CreasedVertices(SweepMesh(UnitSweep(sweep, profile)));
+      const Vertices& geometry = Shape("t" + key, [&] { return CreasedVertices(SweepMesh(UnitSweep(sweep, profile))); });
       found = tubes_.emplace(key, Draws(geometry) ? std::optional(GeometryFor(geometry)) : std::nullopt).first;
     }
     if (!found->second) return std::nullopt;
@@ -317,7 +317,10 @@ class Builder {
     const auto key = std::make_pair(node.primitive->radius, node.primitive->segments);
     auto found = spheres_.find(key);
     if (found == spheres_.end()) {
-      const Vertices geometry = SmoothVertices(*node.mesh);
+      std::string shape = "s";
+      shape.append(reinterpret_cast<const char*>(&key.first), sizeof key.first);
+      shape.append(reinterpret_cast<const char*>(&key.second), sizeof key.second);
+      const Vertices& geometry = Shape(shape, [&] { return SmoothVertices(*node.mesh); });
       found = spheres_.emplace(key, Draws(geometry) ? std::optional(GeometryFor(geometry)) : std::nullopt).first;
     }
     return found->second ? MeshFor(node, *found->second) : -1;
@@ -340,6 +343,17 @@ class Builder {
     meshIndex_.emplace(key, index);
     return index;
   }
+
+  // The vertices of a shape, worked out once for every document the process writes (the molecules
+  // of a collection share their shapes), for as many shapes as kShapes.
+  template <typename Make>
+  static const Vertices& Shape(const std::string& key, const Make& make) {
+    static std::unordered_map<std::string, Vertices> shapes;
+    if (const auto found = shapes.find(key); found != shapes.end()) return found->second;
+    if (shapes.size() >= kShapes) shapes.clear();
+    return shapes.emplace(key, make()).first->second;
+  }
+  static constexpr size_t kShapes = 256;
 
   const Host& host_;
   const VtContainer* parameters_;

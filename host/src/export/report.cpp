@@ -313,10 +313,15 @@ bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, s
 
 json Report(const Host& host, const VtNode* object) { return json::parse(ReportText(host, object)); }
 
+ModelCounts CountModel(const VtNode* root) {
+  ModelCounts counts;
+  if (root) Count(*root, &counts.atoms, &counts.bonds);
+  return counts;
+}
+
 bool IsEmptyModel(const VtNode* root) {
-  int64_t atoms = 0, bonds = 0;
-  if (root) Count(*root, &atoms, &bonds);
-  return atoms == 0 && bonds == 0;
+  const ModelCounts counts = CountModel(root);
+  return counts.atoms == 0 && counts.bonds == 0;
 }
 
 }  // namespace vthost

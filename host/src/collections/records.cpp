@@ -1,0 +1,102 @@
+// The records of an SD file, read a line at a time from a buffer of the stream: no line and no
+// record is held longer than its limit, whatever the stream holds (a device of zeros, one endless line).
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+#include "vthost/collection.h"
+
+namespace vthost {
+namespace {
+
+// The most of a line kept to be looked at: the title, or whether it ends the record.
+constexpr size_t kMaxTitleBytes = 4096;
+
+bool IsBlank(std::string_view line) {
+  return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r'; });
+}
+
+// "$$$$", perhaps with blanks or a carriage return after it.
+bool EndsRecord(std::string_view line) { return line.substr(0, 4) == "$$$$" && IsBlank(line.substr(4)); }
+
+bool Number(std::string_view text, uint64_t* value) {
+  const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), *value);
+  return !text.empty() && failure == std::errc() && end == text.data() + text.size() && *value >= 1;
+}
+
+}  // namespace
+
+bool RecordReader::Next(Record* record, bool keepText) {
+  record->text.clear();
+  record->title.clear();
+  if (ended_) return false;
+  std::streambuf* const buffer = in_.rdbuf();
+  bool any = false, blank = true, first = true;
+  size_t bytes = 0;
+  // each line: what is kept of it in line_, all of it in the record's text
+  for (;;) {
+    line_.clear();
+    bool newline = false, read = false;
+    for (int c = buffer->sbumpc(); c != std::char_traits<char>::eof(); c = buffer->sbumpc()) {
+      read = true;
+      if (++bytes > maxBytes_) {  // neither held nor read to its end: the stream may have none
+        tooLong_ = ended_ = true;
+        std::string().swap(record->text);
+        record->number = ++number_;
+        return true;
+      }
+      const char byte = static_cast<char>(c);
+      if (line_.size() < kMaxTitleBytes) line_ += byte;
+      if (keepText) record->text += byte;
+      if (byte == '\n') {
+        newline = true;
+        break;
+      }
+    }
+    if (!read) break;
+    if (newline) line_.pop_back();
+    if (first) {
+      record->title = line_;
+      if (!record->title.empty() && record->title.back() == '\r') record->title.pop_back();
+      first = false;
+      if (whole_) break;  // the file itself is the record: nothing more is read
+    }
+    any = true;
+    if (EndsRecord(line_)) {
+      record->number = ++number_;
+      return true;
+    }
+    blank = blank && IsBlank(line_);
+    if (!newline) break;
+  }
+  ended_ = true;
+  // an empty .mol file is a record too (the module says what it holds); after the last $$$$ of an
+  // SD file, blank lines are none
+  if (!whole_ && (!any || blank)) return false;
+  record->number = ++number_;
+  return true;
+}
+
+bool RecordRange::Parse(std::string_view text, RecordRange* range, std::string* error) {
+  if (text == "all") {
+    *range = {1, kEnd};
+    return true;
+  }
+  const size_t dash = text.find('-');
+  RecordRange parsed;
+  const bool numbers = dash == std::string_view::npos
+                           ? Number(text, &parsed.first) && (parsed.last = parsed.first, true)
+                           : Number(text.substr(0, dash), &parsed.first) && Number(text.substr(dash + 1), &parsed.last);
+  if (!numbers) {
+    *error = "--records takes all, N or N-M (records are numbered from 1), not '" + std::string(text) + "'";
+    return false;
+  }
+  if (parsed.last < parsed.first) {
+    *error = "--records " + std::string(text) + " ends before it starts";
+    return false;
+  }
+  *range = parsed;
+  return true;
+}
+
+}  // namespace vthost
