@@ -697,8 +697,10 @@ int ConvertInWorkers(const CollectionRequest& request, const fs::path& program,
     WorkerProcess& worker = *workers[ordinal % request.jobs];
     Outcome o;
     if (!worker.ReadLine(&line)) {
+      const int ended = worker.Wait();
+      if (ordinal == 0 && (ended == kBadArguments || ended == kFailed)) return ended;  // it said why
       Error("worker " + std::to_string(ordinal % request.jobs + 1) + " ended before its work was done (status " +
-            std::to_string(worker.Wait()) + ")");
+            std::to_string(ended) + ")");
       status = kFailed;
       break;
     }
@@ -841,6 +843,7 @@ int ConvertMolecules(vthost::Host& host, const CollectionRequest& request, const
   Results results(request, several, host.Files());
   if (several && request.jobs > 1) {
     const int status = ConvertInWorkers(request, program, arguments, &results);
+    if (status == kBadArguments) return status;  // nothing was converted, and the manifest is left as it was
     const int finished = results.Finish();
     return status != kDone ? status : finished;
   }

@@ -429,6 +429,14 @@ int Run(const Arguments& arguments, const fs::path& program, const std::vector<s
   if (vantorcli::Several(arguments.molecules) || arguments.molecules.worker.count > 0) options.log = nullptr;
   vthost::Host host(options);
   if (!arguments.script.empty()) return RunScript(host, arguments);
+  const vantorcli::CollectionRequest& molecules = arguments.molecules;
+  if (molecules.worker.count == 0 && molecules.jobs > 1 && vantorcli::Several(molecules)) {
+    // the workers load the module, and the first of them says why it could not start or take a --set
+    const int status = vantorcli::ConvertMolecules(host, molecules, program, words);
+    std::cerr.flush();
+    std::_Exit(status);
+  }
+  if (molecules.worker.index > 0) std::cerr.rdbuf(nullptr);  // the first worker tells what all would
   std::string error;
   std::unique_ptr<vthost::Module> loaded = vthost::Module::Load(host, arguments.module, &error);
   if (!loaded) {

@@ -12,6 +12,7 @@
 #else
 #include <csignal>
 #include <cerrno>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -59,6 +60,27 @@ std::wstring Quoted(const std::wstring& argument) {
 
 WorkerProcess::~WorkerProcess() { Stop(); }
 
+bool WorkerProcess::ReadLine(std::string* line) {
+  for (;;) {
+    const size_t end = buffer_.find('\n', start_);
+    if (end != std::string::npos) {
+      line->assign(buffer_, start_, end - start_);
+      start_ = end + 1;
+      return true;
+    }
+    if (ended_) return false;
+    buffer_.erase(0, start_);
+    start_ = 0;
+    char chunk[kReadBytes];
+    const long read = ReadSome(chunk, sizeof chunk);
+    if (read <= 0) {
+      ended_ = true;
+    } else {
+      buffer_.append(chunk, static_cast<size_t>(read));
+    }
+  }
+}
+
 #if defined(_WIN32)
 bool WorkerProcess::Start(const fs::path& program, const std::vector<std::string>& arguments, std::string* error) {
   SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
@@ -89,26 +111,10 @@ bool WorkerProcess::Start(const fs::path& program, const std::vector<std::string
   return true;
 }
 
-bool WorkerProcess::ReadLine(std::string* line) {
-  for (;;) {
-    const size_t end = buffer_.find('\n', start_);
-    if (end != std::string::npos) {
-      line->assign(buffer_, start_, end - start_);
-      if (!line->empty() && line->back() == '\r') line->pop_back();
-      start_ = end + 1;
-      return true;
-    }
-    if (ended_) return false;
-    buffer_.erase(0, start_);
-    start_ = 0;
-    char chunk[kReadBytes];
-    DWORD read = 0;
-    if (!ReadFile(output_, chunk, sizeof chunk, &read, nullptr) || read == 0) {
-      ended_ = true;
-      continue;
-    }
-    buffer_.append(chunk, read);
-  }
+long WorkerProcess::ReadSome(char* bytes, size_t size) {
+  DWORD read = 0;
+  if (!ReadFile(output_, bytes, static_cast<DWORD>(size), &read, nullptr)) return 0;
+  return static_cast<long>(read);
 }
 
 int WorkerProcess::Wait() {
@@ -147,6 +153,8 @@ void UseBinaryStandardStreams() {
 bool WorkerProcess::Start(const fs::path& program, const std::vector<std::string>& arguments, std::string* error) {
   int pipe[2];
   if (::pipe(pipe) != 0) return *error = "cannot start a worker: " + std::generic_category().message(errno), false;
+  // neither end is left open in a later worker (the write end reaches this one as its standard output)
+  for (const int end : pipe) fcntl(end, F_SETFD, FD_CLOEXEC);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipe[1], STDOUT_FILENO);
@@ -170,25 +178,10 @@ bool WorkerProcess::Start(const fs::path& program, const std::vector<std::string
   return true;
 }
 
-bool WorkerProcess::ReadLine(std::string* line) {
+long WorkerProcess::ReadSome(char* bytes, size_t size) {
   for (;;) {
-    const size_t end = buffer_.find('\n', start_);
-    if (end != std::string::npos) {
-      line->assign(buffer_, start_, end - start_);
-      start_ = end + 1;
-      return true;
-    }
-    if (ended_) return false;
-    buffer_.erase(0, start_);
-    start_ = 0;
-    char chunk[kReadBytes];
-    const ssize_t read = ::read(output_, chunk, sizeof chunk);
-    if (read < 0 && errno == EINTR) continue;
-    if (read <= 0) {
-      ended_ = true;
-      continue;
-    }
-    buffer_.append(chunk, static_cast<size_t>(read));
+    const ssize_t read = ::read(output_, bytes, size);
+    if (read >= 0 || errno != EINTR) return static_cast<long>(read);
   }
 }
 

@@ -24,6 +24,8 @@ class WorkerProcess {
 
  private:
   void Stop();
+  // Bytes of its output into bytes, as many as are there (at most size); 0 at its end, -1 on an error.
+  long ReadSome(char* bytes, size_t size);
 #if defined(_WIN32)
   void* process_ = nullptr;
   void* output_ = nullptr;

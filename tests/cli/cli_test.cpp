@@ -233,7 +233,7 @@ std::vector<CliCase> Cases() {
           .Ends(kFailed, "{dir}/three.sdf record 3: {dir}/water.json is written for {dir}/three.sdf record 1: not "
                          "written twice\n2 molecules converted, 1 failed").Writes({"water.json", "other.json"}),
       Case("TemplateOverAnInput").Run({"{water}", "{dir}/three.sdf", "--json", "{dir}/{title}.mol"})
-          .Ends(kFailed, "{water} record 1: {water} is a molecule file this run reads: not written"),
+          .Ends(kFailed, "water.mol is a molecule file this run reads: not written"),
       Case("RecordsFromStandardInput").StandardInput("three.sdf")
           .Run({"-", "--records", "2-3", "--gltf", "{dir}/{stem}-{record}.glb", "--quiet"})
           .Ends(kDone, "2 molecules converted").Writes({"stdin-2.glb", "stdin-3.glb"}),

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,6 +67,7 @@ class RunFiles {
   // inputs by resolved name and, where they were there, as files: a run of many files looks each
   // output up once, not once an input
   std::map<std::filesystem::path::string_type, std::string> names_;
+  std::set<std::filesystem::path> added_;  // as named, looked up before a name is resolved
   std::map<FileId, std::string> files_;
   std::vector<std::pair<ResolvedName, std::string>> folders_;
 };

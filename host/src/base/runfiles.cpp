@@ -6,6 +6,7 @@ namespace vthost {
 
 void RunFiles::AddInput(const std::filesystem::path& file, const std::string& what) {
   // the element table is looked up by every new object, each record's file by its load
+  if (!added_.insert(file).second) return;
   const ResolvedName name(file);
   if (!names_.emplace(name.Key(), what).second) return;
   FileId id;
