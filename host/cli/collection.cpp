@@ -165,14 +165,11 @@ class ScratchFolder {
   fs::path folder_;
 };
 
-// A document that is closed however the conversion ends; kept open, when it is the run's last, for
-// the end of the process to free (freeing a large model takes a seventh of a run's time).
+// A document that is closed however the conversion ends.
 class OpenDocument {
  public:
-  OpenDocument(vthost::Host& host, bool keep) : host_(host), document_(host.NewDocument()), keep_(keep) {}
-  ~OpenDocument() {
-    if (!keep_) host_.CloseDocument(document_);
-  }
+  explicit OpenDocument(vthost::Host& host) : host_(host), document_(host.NewDocument()) {}
+  ~OpenDocument() { host_.CloseDocument(document_); }
   OpenDocument(const OpenDocument&) = delete;
   OpenDocument& operator=(const OpenDocument&) = delete;
   VtDocument* get() const { return document_; }
@@ -180,7 +177,6 @@ class OpenDocument {
  private:
   vthost::Host& host_;
   VtDocument* document_;
-  bool keep_;
 };
 
 // Presses the load button; true when the object took the file (it marks its data changed then).
@@ -307,7 +303,7 @@ class Converter {
   // The object's life as a person would give it: made, edited, pointed at the file, loaded and
   // evaluated; then what it generated is written out.
   void Build(const Molecule& m, const fs::path& file, size_t shown, Outcome* o) {
-    OpenDocument document(host_, /*keep=*/!several_);
+    OpenDocument document(host_);
     VtNode* object = host_.CreateObject(document.get(), vthost::molecule::kType, "Molecule");
     if (object == nullptr) return Fail(o, kFailed, "the molecule object could not be made");
     for (const auto& [name, value] : request_.settings) {

@@ -5,7 +5,6 @@
 #include <csignal>
 #include <exception>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -432,9 +431,7 @@ int Run(const Arguments& arguments, const fs::path& program, const std::vector<s
   const vantorcli::CollectionRequest& molecules = arguments.molecules;
   if (molecules.worker.count == 0 && molecules.jobs > 1 && vantorcli::Several(molecules)) {
     // the workers load the module, and the first of them says why it could not start or take a --set
-    const int status = vantorcli::ConvertMolecules(host, molecules, program, words);
-    std::cerr.flush();
-    std::_Exit(status);
+    return vantorcli::ConvertMolecules(host, molecules, program, words);
   }
   if (molecules.worker.index > 0) std::cerr.rdbuf(nullptr);  // the first worker tells what all would
   std::string error;
@@ -450,11 +447,7 @@ int Run(const Arguments& arguments, const fs::path& program, const std::vector<s
       return kFailed;
     }
     if (!SettingsTaken(host, arguments.molecules.settings)) return kBadArguments;
-    const int status = vantorcli::ConvertMolecules(host, arguments.molecules, program, words);
-    // all is written: what the run holds is left for the system to take back, which it does at once
-    std::cout.flush();
-    std::cerr.flush();
-    std::_Exit(status);
+    return vantorcli::ConvertMolecules(host, arguments.molecules, program, words);
   }
   if (arguments.parameters) {
     if (!module->StartUp(&error)) {
