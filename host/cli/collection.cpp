@@ -397,7 +397,7 @@ class Converter {
 // The molecules of the run in order: every chosen record of every input, named.
 class Molecules {
  public:
-  Molecules(const CollectionRequest& request, bool several) : request_(request), several_(several) {
+  explicit Molecules(const CollectionRequest& request) : request_(request) {
     std::string ignored;
     if (!request.gltf.empty()) vthost::NameTemplate::Parse(request.gltf, &gltf_, &ignored);
     if (!request.json.empty()) vthost::NameTemplate::Parse(request.json, &json_, &ignored);
@@ -531,7 +531,6 @@ class Molecules {
   }
 
   const CollectionRequest& request_;
-  bool several_;
   vthost::NameTemplate gltf_, json_;
   bool registry_ = false;
   std::string manifest_;
@@ -651,7 +650,7 @@ template <typename Done>
 void ConvertShare(vthost::Host& host, const CollectionRequest& request, bool several, const Done& handOn) {
   const unsigned count = std::max(1u, request.worker.count);
   const auto mine = [&](uint64_t ordinal) { return ordinal % count == request.worker.index; };
-  Molecules molecules(request, several);
+  Molecules molecules(request);
   Converter converter(host, request, several);
   std::vector<Outcome> done;
   Molecule m;
