@@ -396,11 +396,15 @@ TEST(HostProgramCollections, WorkersAndShardsWriteWhatOneRunWrites) {
   const fs::path folder = FreshTempFolder("vantor-collection-");
   const fs::path input = WriteFile(folder / "three.sdf", ThreeRecords());
   WriteFile(folder / "second.sdf", ThreeRecords().substr(ThreeRecords().find("$$$$\n") + 5, std::string(kWaterMolfile).size() + 5));
-  const std::vector<std::pair<std::string, std::vector<std::vector<std::string>>>> runs = {
+  std::vector<std::pair<std::string, std::vector<std::vector<std::string>>>> runs = {
       {"one", {{"--records", "all"}}},
-      {"jobs", {{"--records", "all", "--jobs", "3"}}},
       {"shards", {{"--records", "1-2"}, {"--records", "3-8"}}},
   };
+#if !defined(VANTOR_PROGRAM_EMULATOR)
+  // workers are the program started again, which an emulator without the system's help (binfmt)
+  // cannot follow
+  runs.push_back({"jobs", {{"--records", "all", "--jobs", "3"}}});
+#endif
   std::map<std::string, std::map<std::string, std::string>> written;
   for (const auto& [name, shards] : runs) {
     fs::create_directory(folder / name);
@@ -427,7 +431,7 @@ TEST(HostProgramCollections, WorkersAndShardsWriteWhatOneRunWrites) {
   EXPECT_NE(written["one"]["manifest"].find("\"record\":2,\"title\":\"other\",\"atoms\":3,\"bonds\":2,\"outputs\":[\"2.json\","
                                            "\"other-2.glb\"],\"status\":\"converted\""),
             std::string::npos) << written["one"]["manifest"];
-  for (const char* run : {"jobs", "shards"}) {
+  for (const auto& [run, ignored] : runs) {
     EXPECT_EQ(written[run].size(), written["one"].size()) << run;
     for (const auto& [name, bytes] : written["one"]) EXPECT_TRUE(written[run][name] == bytes) << run << ": " << name;
   }
