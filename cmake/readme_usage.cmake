@@ -7,12 +7,14 @@
 include(${CMAKE_CURRENT_LIST_DIR}/readme_block.cmake)
 
 execute_process(COMMAND ${HOST} --help OUTPUT_VARIABLE help RESULT_VARIABLE status ERROR_QUIET)
+# semicolons would split the text into a list; they are put back at the end (before the places
+# below are found, which the longer text moves)
+string(REPLACE ";" "<semicolon>" help "${help}")
 string(FIND "${help}" "  Options:\n" options)
 string(FIND "${help}" "  Script commands" commands)
 if(NOT status EQUAL 0 OR options EQUAL -1 OR commands LESS options)
   message(FATAL_ERROR "${HOST} --help lists no options (${status})")
 endif()
-string(REPLACE ";" "<semicolon>" help "${help}")
 # the usage: its lines without "usage: " and the indent of the lines after the first
 string(SUBSTRING "${help}" 0 ${options} usage)
 string(REGEX MATCHALL "(usage: |       )vantor-host[^\n]*" lines "${usage}")

@@ -390,56 +390,73 @@ std::map<std::string, std::string> Files(const fs::path& folder) {
   return files;
 }
 
-// One run over every record writes what workers write, and what shards write together, and each
-// molecule's model is that of a run on a file of its record alone.
+// One run over every record writes what workers write, what shards write together, and what a run
+// on standard input writes; a record whose model is refused fails alone; and each molecule's model
+// is that of a run on a file of its record alone.
 TEST(HostProgramCollections, WorkersAndShardsWriteWhatOneRunWrites) {
   const fs::path folder = FreshTempFolder("vantor-collection-");
-  const fs::path input = WriteFile(folder / "three.sdf", ThreeRecords());
+  // a fourth record nine thousand angstroms out, beyond glTF's floats at this scale
+  const std::string big = Replaced(Replaced(std::string(kWaterMolfile), "water\n", "big\n"),
+                                   "    0.0000    0.0000    0.1173", " 9999.0000    0.0000    0.1173");
+  const fs::path input = WriteFile(folder / "four.sdf", ThreeRecords() + big + "$$$$\n");
   WriteFile(folder / "second.sdf", ThreeRecords().substr(ThreeRecords().find("$$$$\n") + 5, std::string(kWaterMolfile).size() + 5));
-  std::vector<std::pair<std::string, std::vector<std::vector<std::string>>>> runs = {
-      {"one", {{"--records", "all"}}},
-      {"shards", {{"--records", "1-2"}, {"--records", "3-8"}}},
+  struct Run {
+    std::string name;
+    std::vector<std::vector<std::string>> shards;  // the arguments of each, after the input
+    bool standardInput = false;
   };
+  std::vector<Run> runs = {{"one", {{"--records", "all"}}}, {"shards", {{"--records", "1-2"}, {"--records", "3-8"}}}};
 #if !defined(VANTOR_PROGRAM_EMULATOR)
   // workers are the program started again, which an emulator without the system's help (binfmt)
   // cannot follow
   runs.push_back({"jobs", {{"--records", "all", "--jobs", "3"}}});
+  runs.push_back({"stdin", {{"--records", "all", "--jobs", "2"}}, true});
 #endif
   std::map<std::string, std::map<std::string, std::string>> written;
-  for (const auto& [name, shards] : runs) {
-    fs::create_directory(folder / name);
+  for (const Run& r : runs) {
+    fs::create_directory(folder / r.name);
     std::string manifest;
-    for (size_t shard = 0; shard < shards.size(); ++shard) {
+    for (const std::vector<std::string>& shard : r.shards) {
       Invocation run;
       run.program = ProgramFolder() / (std::string("vantor-host") + VANTOR_EXECUTABLE_SUFFIX);
-      run.folder = folder / name;
-      run.arguments = {input.u8string(), "--gltf", "{title}-{record}.glb", "--json", "{record}.json", "--manifest",
-                       "part.jsonl"};
-      run.arguments.insert(run.arguments.end(), shards[shard].begin(), shards[shard].end());
+      run.folder = folder / r.name;
+      if (r.standardInput) run.input = input;
+      run.arguments = {r.standardInput ? "-" : input.u8string(), "--gltf", "{title}-{record}.glb", "--json",
+                       "{record}.json", "--manifest", "part.jsonl", "--set", "MOLOBJ_POSITION_SCALE=1e37"};
+      run.arguments.insert(run.arguments.end(), shard.begin(), shard.end());
       const Outcome outcome = RunProgram(run);
-      EXPECT_EQ(outcome.status, kDone) << name << ": " << outcome.err;
-      manifest += ReadFile(folder / name / "part.jsonl");
-      fs::remove(folder / name / "part.jsonl");
+      const bool hasBig = shard.back() != "1-2";
+      EXPECT_EQ(outcome.status, hasBig ? kFailed : kDone) << r.name << ": " << outcome.err;
+      if (hasBig) {
+        EXPECT_NE(outcome.err.find("record 4: big-4.glb: "), std::string::npos) << outcome.err;
+      }
+      manifest += ReadFile(folder / r.name / "part.jsonl");
+      fs::remove(folder / r.name / "part.jsonl");
     }
-    written[name] = Files(folder / name);
-    written[name]["manifest"] = manifest;
+    written[r.name] = Files(folder / r.name);
+    written[r.name]["manifest"] = manifest;
   }
   std::vector<std::string> names;
   for (const auto& [name, ignored] : written["one"]) names.push_back(name);
-  EXPECT_EQ(names, (std::vector<std::string>{"1.json", "2.json", "3.json", "manifest", "other-2.glb", "water-1.glb",
-                                             "water-3.glb"}));
-  EXPECT_NE(written["one"]["manifest"].find("\"record\":2,\"title\":\"other\",\"atoms\":3,\"bonds\":2,\"outputs\":[\"2.json\","
-                                           "\"other-2.glb\"],\"status\":\"converted\""),
-            std::string::npos) << written["one"]["manifest"];
-  for (const auto& [run, ignored] : runs) {
-    EXPECT_EQ(written[run].size(), written["one"].size()) << run;
-    for (const auto& [name, bytes] : written["one"]) EXPECT_TRUE(written[run][name] == bytes) << run << ": " << name;
+  EXPECT_EQ(names, (std::vector<std::string>{"1.json", "2.json", "3.json", "4.json", "manifest", "other-2.glb",
+                                             "water-1.glb", "water-3.glb"}));
+  const std::string& manifest = written["one"]["manifest"];
+  EXPECT_NE(manifest.find("\"record\":2,\"title\":\"other\",\"atoms\":3,\"bonds\":2,\"outputs\":[\"2.json\","
+                          "\"other-2.glb\"],\"status\":\"converted\"}"), std::string::npos) << manifest;
+  EXPECT_NE(manifest.find("\"record\":4,\"title\":\"big\",\"atoms\":3,\"bonds\":2,\"outputs\":[\"4.json\"],"
+                          "\"status\":\"failed\",\"message\":\"big-4.glb: "), std::string::npos) << manifest;
+  for (const Run& r : runs) {
+    EXPECT_EQ(written[r.name].size(), written["one"].size()) << r.name;
+    for (const auto& [name, bytes] : written["one"]) {
+      if (r.standardInput && name == "manifest") continue;  // its input is "-"
+      EXPECT_TRUE(written[r.name][name] == bytes) << r.name << ": " << name;
+    }
   }
 
   Invocation alone;
   alone.program = ProgramFolder() / (std::string("vantor-host") + VANTOR_EXECUTABLE_SUFFIX);
   alone.folder = folder;
-  alone.arguments = {"second.sdf", "--gltf", "second.glb"};
+  alone.arguments = {"second.sdf", "--gltf", "second.glb", "--set", "MOLOBJ_POSITION_SCALE=1e37"};
   EXPECT_EQ(RunProgram(alone).status, kDone);
   EXPECT_EQ(ReadFile(folder / "second.glb"), written["one"]["other-2.glb"]);
   fs::remove_all(folder);
