@@ -261,6 +261,15 @@ std::vector<CliCase> Cases() {
           .Ends(kBadArguments, "cannot both write to standard output"),
       Case("JobsOutOfRange").Run({"{water}", "--jobs", "0"}).Ends(kBadArguments, "--jobs needs a whole number from 1"),
       Case("StandardInputTwice").Run({"-", "-"}).Ends(kBadArguments, "standard input is read once"),
+      Case("RecordsOfNoNumber").Run({"{water}", "--records", "0"}).Ends(kBadArguments, "--records takes all, N or N-M"),
+      Case("EveryRecordOfAMolFileIsOne").Run({"{water}", "--records", "all", "--gltf", "{dir}/m.glb"}).Writes({"m.glb"}),
+      Case("TwoMolFilesToOneName").Run({"{water}", "{dir}/empty.mol", "--gltf", "{dir}/m.glb"})
+          .Ends(kBadArguments, "names one file for several molecules").NotWrites({"m.glb"}),
+      Case("ManifestOfOneMolecule").Run({"{water}", "--manifest", "{dir}/m.jsonl"}).Writes({"m.jsonl"}),
+      Case("EmptySdFileIsAnEmptyModel").Run({"{dir}/empty.sdf", "--gltf", "{dir}/m.glb"})
+          .Ends(kDone, "the model is empty, with no atoms and no bonds").Writes({"m.glb"}),
+      Case("SecondRecordOfAMissingFile").Run({"{dir}/missing.sdf", "--records", "2"})
+          .Ends(kNotLoaded, "{dir}/missing.sdf: not a regular file"),
   };
 }
 
@@ -296,6 +305,7 @@ class HostProgram : public testing::TestWithParam<CliCase> {
     WriteFile(folder_ / "wide.mol", Replaced(kWaterMolfile, "    0.0000    0.7572", "    9.0000    0.7572"));
     WriteFile(folder_ / "my molecule.mol", Replaced(kWaterMolfile, "water\n", "my molecule\n"));
     WriteFile(folder_ / "empty.mol", "");
+    WriteFile(folder_ / "empty.sdf", "");
     WriteFile(folder_ / "three.sdf", ThreeRecords());
     fs::create_directory(folder_ / "folder.sdf");
     const std::string& script = GetParam().script;
