@@ -431,6 +431,7 @@ class Molecules {
         if (!fs::is_regular_file(file, failure)) {
           // not there, a folder, a device: the module is handed it and says what it makes of it
           unreadable_ = true;
+          unreadableWhy_ = fs::exists(file, failure) ? "not a regular file" : "not there";
           reader_.reset();
           return true;
         }
@@ -444,7 +445,8 @@ class Molecules {
         reader_ = std::make_unique<vthost::RecordReader>(*in, whole);
         return true;
       }
-      unreadable_ = true;
+      unreadable_ = true;  // there, but not for this process to read
+      unreadableWhy_ = "cannot be read";
       return true;
     }
     return false;
@@ -458,7 +460,7 @@ class Molecules {
       unreadable_ = false;
       if (!request_.records.Contains(1)) {
         m->record = request_.records.first;
-        m->failure = "not a regular file";
+        m->failure = unreadableWhy_;
         m->failureStatus = kMoleculeNotLoaded;
       }
       m->fromInput = true;
@@ -540,6 +542,7 @@ class Molecules {
   std::ifstream stream_;
   std::unique_ptr<vthost::RecordReader> reader_;
   bool unreadable_ = false;
+  std::string unreadableWhy_;
   uint64_t ordinal_ = 0;
 };
 

@@ -269,7 +269,9 @@ std::vector<CliCase> Cases() {
       Case("EmptySdFileIsAnEmptyModel").Run({"{dir}/empty.sdf", "--gltf", "{dir}/m.glb"})
           .Ends(kDone, "the model is empty, with no atoms and no bonds").Writes({"m.glb"}),
       Case("SecondRecordOfAMissingFile").Run({"{dir}/missing.sdf", "--records", "2"})
-          .Ends(kNotLoaded, "{dir}/missing.sdf: not a regular file"),
+          .Ends(kNotLoaded, "{dir}/missing.sdf: not there"),
+      Case("SecondRecordOfAFolder").Run({"{dir}/folder.sdf", "--records", "2"})
+          .Ends(kNotLoaded, "{dir}/folder.sdf: not a regular file"),
   };
 }
 
