@@ -14,7 +14,6 @@
 #include <iostream>
 #include <map>
 #include <memory>
-#include <optional>
 #include <set>
 #include <sstream>
 #include <system_error>
@@ -38,6 +37,13 @@
 namespace vantorcli {
 
 void Error(const std::string& text) { std::cerr << "vantor-host: " << text << "\n"; }
+
+bool StandardOutputFlushed(const std::string& what, std::string* error) {
+  if (std::cout.flush()) return true;
+  *error = "cannot write " + what + " to standard output" +
+           (errno != 0 ? ": " + std::generic_category().message(errno) : std::string());
+  return false;
+}
 
 namespace {
 
@@ -190,15 +196,10 @@ bool LoadMolecule(vthost::Host& host, VtNode* object) {
   return std::any_of(events.begin() + static_cast<std::ptrdiff_t>(before), events.end(), changed);
 }
 
-// Standard output that cannot be written (full, closed) is a failure with a reason: the system's,
-// when the write that failed gave one (errno is cleared before what is written).
 bool WriteStandardOutput(std::string_view bytes, const std::string& what, std::string* error) {
   errno = 0;
   std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (std::cout.flush()) return true;
-  *error = "cannot write " + what + " to standard output" +
-           (errno != 0 ? ": " + std::generic_category().message(errno) : std::string());
-  return false;
+  return StandardOutputFlushed(what, error);
 }
 
 // Each molecule handed to its own object; its outputs written at once (a run of one), or staged
@@ -784,14 +785,14 @@ bool Several(const CollectionRequest& request) {
 }
 
 bool CheckCollection(const CollectionRequest& request, const fs::path& module, std::string* error) {
-  if (Several(request) && !CheckSeveral(request, error)) return false;
+  const bool several = Several(request);
+  if (several && !CheckSeveral(request, error)) return false;
   std::error_code ignored;
   const vthost::ResolvedName resources(fs::absolute(module, ignored).parent_path() / "res");
   std::vector<std::pair<std::string, vthost::ResolvedName>> inputs{{"the module file", vthost::ResolvedName(module)}};
   for (const std::string& input : request.inputs) {
     if (input != "-") inputs.emplace_back("the molecule file", vthost::ResolvedName(fs::u8path(input)));
   }
-  const bool several = Several(request);
   for (const auto& [option, file] : {std::pair{"--json", request.json}, std::pair{"--gltf", request.gltf},
                                      std::pair{"--manifest", request.manifest}}) {
     if (file.empty() || file == "-" || (several && option != std::string("--manifest"))) continue;

@@ -22,6 +22,10 @@ constexpr int kMoleculeNotLoaded = 3;  // the report is written all the same
 // A line on standard error.
 void Error(const std::string& text);
 
+// What was written to standard output (since errno was cleared) flushed; false with the reason, the
+// system's when the write that failed gave one: "cannot write WHAT to standard output: Broken pipe".
+bool StandardOutputFlushed(const std::string& what, std::string* error);
+
 using Settings = std::vector<std::pair<std::string, std::string>>;
 
 // What a run of molecules is asked for.

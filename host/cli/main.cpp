@@ -18,8 +18,6 @@
 
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
-#include <fcntl.h>
-#include <io.h>
 #include <windows.h>
 #include <shellapi.h>
 #endif
@@ -345,12 +343,10 @@ bool ParseArguments(int argc, char** argv, Arguments* arguments, std::string* er
          (arguments->molecules.inputs.empty() || vantorcli::CheckCollection(arguments->molecules, arguments->module, error));
 }
 
-// Standard output that cannot be written (full, closed) is a failure with a reason: the system's,
-// when the write that failed gave one (errno is cleared before what is written).
 bool StandardOutputWritten(const std::string& what) {
-  if (std::cout.flush()) return true;
-  const std::string reason = errno != 0 ? ": " + std::generic_category().message(errno) : "";
-  Error("cannot write " + what + " to standard output" + reason);
+  std::string error;
+  if (vantorcli::StandardOutputFlushed(what, &error)) return true;
+  Error(error);
   return false;
 }
 

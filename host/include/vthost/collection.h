@@ -84,6 +84,10 @@ class NameTemplate {
   bool Disjoint(const NameTemplate& other) const;
 
  private:
+  // The literal text every name starts with (start) or ends with, in one case; all of it where
+  // there is no placeholder.
+  std::string LiteralEnd(bool start) const;
+
   struct Part {
     std::string text;  // literal text, or empty for a placeholder
     Placeholder placeholder = kStem;

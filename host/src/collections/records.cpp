@@ -2,7 +2,6 @@
 // record is held longer than its limit, whatever the stream holds (a device of zeros, one endless line).
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 
 #include "vthost/collection.h"
 

@@ -112,19 +112,15 @@ std::string NameTemplate::FixedFolder() const {
   return separator == 0 ? prefix.substr(0, 1) : prefix.substr(0, separator);
 }
 
+std::string NameTemplate::LiteralEnd(bool start) const {
+  if (!HasAny()) return Folded(text_);
+  const Part& part = start ? parts_.front() : parts_.back();
+  return part.text.empty() ? "" : Folded(part.text);
+}
+
 bool NameTemplate::Disjoint(const NameTemplate& other) const {
-  if (!HasAny() || !other.HasAny()) {
-    const NameTemplate& fixed = HasAny() ? other : *this;
-    const NameTemplate& open = HasAny() ? *this : other;
-    if (!open.HasAny()) return Folded(fixed.text_) != Folded(open.text_);
-    const std::string name = Folded(fixed.text_);
-    const std::string start = open.parts_.front().text.empty() ? "" : Folded(open.parts_.front().text);
-    const std::string end = open.parts_.back().text.empty() ? "" : Folded(open.parts_.back().text);
-    return !StartsWith(name, start) || !EndsWith(name, end) || name.size() < start.size() + end.size();
-  }
-  const auto start = [](const NameTemplate& t) { return t.parts_.front().text.empty() ? "" : Folded(t.parts_.front().text); };
-  const auto end = [](const NameTemplate& t) { return t.parts_.back().text.empty() ? "" : Folded(t.parts_.back().text); };
-  const std::string a = start(*this), b = start(other), c = end(*this), d = end(other);
+  const std::string a = LiteralEnd(true), b = other.LiteralEnd(true);
+  const std::string c = LiteralEnd(false), d = other.LiteralEnd(false);
   const bool startsApart = !StartsWith(a, b) && !StartsWith(b, a);
   const bool endsApart = !EndsWith(c, d) && !EndsWith(d, c);
   return startsApart || endsApart;
