@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # vantor-host as a converter, against PyMOL on the same file in the same run: the medians of
 # whole runs to glTF, to the JSON report and (when PyMOL is installed) of PyMOL's .wrl export, the
-# two ratios, the peak memory of each vantor-host run and the sizes of what they write.
+# ratios, the peak memory of each vantor-host run and the sizes of what they write; and the USD
+# stage of the same model, as USDA text and as a .usdz package.
 #   bench/converter.sh [RUNS] [MOLECULE]     (default: 15 runs of bench/data/large.sdf)
 # VANTOR_HOST names another vantor-host to time (default: build/bin/vantor-host).
 # Targets: glTF at least 10 times faster than PyMOL, the JSON report (an inspection file) within 2
-# times the glTF, and under 25 MB of peak memory. The runs take turns, so a busy machine slows all three alike.
+# times the glTF, USD (either form) within 1.5 times the glTF, and under 25 MB of peak memory. The runs take turns, so a busy machine slows all three alike.
 # Each run writes a new file: the last run's is removed first, untimed, since on ext4 a file
 # truncated and written again is sent to the disk when it is closed, which would time the disk
 # rather than the conversion.
@@ -35,11 +36,13 @@ median() { printf '%s\n' "$@" | sort -n | sed -n "$(( ($# + 1) / 2 ))p"; }
 ms() { printf '%d.%03d' $(( $1 / 1000 )) $(( $1 % 1000 )); }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
-gltf=() json=() pymol=()
+gltf=() json=() usda=() usdz=() pymol=()
 for _ in $(seq "$runs"); do
-  rm -f "$out/model.glb" "$out/model.json" "$out/out.wrl"
+  rm -f "$out/model.glb" "$out/model.json" "$out/model.usda" "$out/model.usdz" "$out/out.wrl"
   gltf+=("$(elapsed "$host" "$molecule" --gltf "$out/model.glb")")
   json+=("$(elapsed "$host" "$molecule" --json "$out/model.json")")
+  usda+=("$(elapsed "$host" "$molecule" --usd "$out/model.usda")")
+  usdz+=("$(elapsed "$host" "$molecule" --usd "$out/model.usdz")")
   if [ $have_pymol = yes ]; then
     pymol+=("$(cd "$out" && PATH=$pymol_path elapsed pymol -cq "$molecule" \
       -d 'show spheres; show sticks; set sphere_scale,0.25; save out.wrl')")
@@ -47,11 +50,15 @@ for _ in $(seq "$runs"); do
 done
 gltf_median=$(median "${gltf[@]}")
 json_median=$(median "${json[@]}")
+usda_median=$(median "${usda[@]}")
+usdz_median=$(median "${usdz[@]}")
 
 atoms=$(sed -n 4p "$molecule" | cut -c1-3 | tr -d ' ')
 echo "$molecule ($atoms atoms), medians of $runs runs each, taking turns:"
 echo "  vantor-host --gltf  $(ms "$gltf_median") ms   $(stat -c %s "$out/model.glb") bytes"
 echo "  vantor-host --json  $(ms "$json_median") ms   $(stat -c %s "$out/model.json") bytes"
+echo "  vantor-host --usd   $(ms "$usda_median") ms   $(stat -c %s "$out/model.usda") bytes (.usda)"
+echo "  vantor-host --usd   $(ms "$usdz_median") ms   $(stat -c %s "$out/model.usdz") bytes (.usdz)"
 if [ $have_pymol = yes ]; then
   pymol_median=$(median "${pymol[@]}")
   echo "  pymol .wrl export   $(ms "$pymol_median") ms   $(stat -c %s "$out/out.wrl") bytes"
@@ -60,10 +67,11 @@ else
   echo "PyMOL is not installed (Debian package pymol): no PyMOL / glTF ratio"
 fi
 echo "JSON / glTF: $(ratio "$json_median" "$gltf_median") (target: 2 or less)"
+echo "USDA / glTF: $(ratio "$usda_median" "$gltf_median"), USDZ / glTF: $(ratio "$usdz_median" "$gltf_median") (target: 1.5 or less)"
 
 # peak memory (maximum resident set size) of one run each
 if [ -x /usr/bin/time ]; then
-  for mode in gltf json; do
+  for mode in gltf json usd; do
     /usr/bin/time -f %M -o "$out/peak" "$host" "$molecule" --$mode "$out/peak.$mode" >/dev/null 2>&1
     kb=$(tail -1 "$out/peak")
     echo "peak memory, --$mode: $(( kb / 1024 )).$(( (kb % 1024) * 10 / 1024 )) MB (target: under 25 MB)"

@@ -83,19 +83,23 @@ void Report(benchmark::State& state) {
 void Gltf(benchmark::State& state) {
   Scene scene(state.range(0));
   if (scene.object == nullptr) return state.SkipWithError("the module did not start");
-  Discard discard;
-  std::ostream out(&discard);
-  std::string error;
-  for (auto _ : state) {
-    vthost::WriteGltf(scene.host, vthost::Hierarchy(scene.object), out, &error,
-                      vthost::HierarchyParameters(scene.object));
-  }
+  std::string bytes, error;
+  for (auto _ : state) vthost::GltfBytes(scene.host, vthost::ModelOf(scene.object), &bytes, &error);
+}
+
+// The same model as USDA text (0) and as a .usdz package (1).
+void Usd(benchmark::State& state) {
+  Scene scene(state.range(0));
+  if (scene.object == nullptr) return state.SkipWithError("the module did not start");
+  std::string bytes, error;
+  for (auto _ : state) vthost::UsdBytes(scene.host, vthost::ModelOf(scene.object), state.range(1) == 1, &bytes, &error);
 }
 
 BENCHMARK(FullRebuild)->Arg(100)->Arg(300)->Arg(999)->Unit(benchmark::kMillisecond);
 BENCHMARK(CachedEvaluation)->Arg(100)->Arg(300)->Arg(999)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Report)->Arg(100)->Arg(300)->Arg(999)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Gltf)->Arg(100)->Arg(300)->Arg(999)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Usd)->Args({999, 0})->Args({999, 1})->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -84,8 +84,20 @@ struct Molecule {
   std::string text;        // otherwise the record's text
   std::string failure;     // it cannot be converted: why
   int failureStatus = kDone;
-  std::string gltf, json;  // the names of its outputs; empty for none
+  std::string gltf, json, usd;  // the names of its outputs; empty for none
 };
+
+// The outputs of each molecule: the option, what it names in the request and in a molecule, and
+// the suffix of its files.
+struct OutputOption {
+  const char* option;
+  std::string CollectionRequest::*name;
+  std::string Molecule::*molecule;
+  const char* suffix;
+};
+const OutputOption kOutputs[] = {{"--json", &CollectionRequest::json, &Molecule::json, ".json"},
+                                 {"--gltf", &CollectionRequest::gltf, &Molecule::gltf, ".glb"},
+                                 {"--usd", &CollectionRequest::usd, &Molecule::usd, ".usdz"}};
 
 // What came of a molecule: its line of the manifest, and what standard error is told.
 struct Outcome {
@@ -99,12 +111,17 @@ struct Outcome {
   // lines for standard error; false: left out under --quiet
   std::vector<std::pair<bool, std::string>> lines;
   std::vector<std::string> staged;  // outputs written and not yet put in place
+  std::optional<vthost::Detail> detail;  // what --max-triangles chose
 };
 
 Json ManifestLine(const Outcome& o) {
   Json line = {{"input", o.input}, {"record", o.record}, {"title", o.title}, {"atoms", o.atoms},
                {"bonds", o.bonds}, {"outputs", o.outputs}, {"status", o.status == kDone ? "converted" : "failed"}};
   if (o.status != kDone) line["message"] = o.message;
+  if (o.detail) {
+    line["detail"] = {{"segments", o.detail->segments}, {"subdivisions", o.detail->subdivisions},
+                      {"triangles", o.detail->triangles}};
+  }
   return line;
 }
 
@@ -131,6 +148,10 @@ bool FromWorkerLine(const std::string& text, Outcome* o) {
   o->outputs = line.value("outputs", std::vector<std::string>{});
   o->status = line.value("exit", kFailed);
   o->message = line.value("message", "");
+  if (const auto detail = line.find("detail"); detail != line.end() && detail->is_object()) {
+    o->detail = vthost::Detail{detail->value("segments", 0), detail->value("subdivisions", 0),
+                               detail->value("triangles", int64_t{0})};
+  }
   for (const Json& l : line.value("lines", Json::array())) o->lines.emplace_back(l.at(0).get<bool>(), l.at(1));
   return true;
 }
@@ -305,19 +326,14 @@ class Converter {
   // evaluated; then what it generated is written out.
   void Build(const Molecule& m, const fs::path& file, size_t shown, Outcome* o) {
     OpenDocument document(host_);
-    VtNode* object = host_.CreateObject(document.get(), vthost::molecule::kType, "Molecule");
-    if (object == nullptr) return Fail(o, kFailed, "the molecule object could not be made");
-    for (const auto& [name, value] : request_.settings) {
-      std::string error;
-      if (!vthost::SetParameterFromText(host_, object, name, value, &error)) {
-        return Fail(o, kFailed, "--set " + name + "=" + value + ": " + error);
-      }
-    }
     std::error_code ignored;
     const fs::path loaded = m.fromInput ? fs::absolute(fs::u8path(m.input), ignored) : file;
-    vthost::Describe(host_, object);  // as the attribute editor shows the object
-    host_.SetParameter(object, vthost::molecule::kFile, loaded.empty() ? fs::u8path(m.input) : loaded);
+    const fs::path named = loaded.empty() ? fs::u8path(m.input) : loaded;
+    VtNode* object = Made(document.get(), o);
+    if (object == nullptr) return;
+    host_.SetParameter(object, vthost::molecule::kFile, named);
     const bool taken = LoadMolecule(host_, object);
+    if (taken && request_.maxTriangles > 0 && !FitBudget(object, named, o)) return;
     host_.Evaluate(document.get());
     if (!taken) {
       std::string shownMessages;
@@ -340,11 +356,97 @@ class Converter {
       Note(o, label_ + ": the model is empty, with no atoms and no bonds");
     }
     if (!m.json.empty()) WriteReport(object, m.json, o);
-    if (!m.gltf.empty() && !taken) {
-      Note(o, "no model to write to " + m.gltf);
-    } else if (!m.gltf.empty()) {
-      WriteModel(object, m.gltf, o);
+    for (const auto& [name, usd] : {std::pair{&m.gltf, false}, std::pair{&m.usd, true}}) {
+      if (name->empty()) continue;
+      if (!taken) {
+        Note(o, "no model to write to " + *name);
+      } else {
+        WriteModel(object, *name, usd, o);
+      }
     }
+  }
+
+  // The object made and edited as a user would, and shown in the attribute editor; null when it
+  // could not be (the molecule has failed).
+  VtNode* Made(VtDocument* document, Outcome* o) {
+    VtNode* object = host_.CreateObject(document, vthost::molecule::kType, "Molecule");
+    if (object == nullptr) return Fail(o, kFailed, "the molecule object could not be made"), nullptr;
+    for (const auto& [name, value] : request_.settings) {
+      std::string error;
+      if (!vthost::SetParameterFromText(host_, object, name, value, &error)) {
+        return Fail(o, kFailed, "--set " + name + "=" + value + ": " + error), nullptr;
+      }
+    }
+    vthost::Describe(host_, object);  // as the attribute editor shows the object
+    return object;
+  }
+
+  // The finest detail within --max-triangles, set on the object before it is first evaluated, so
+  // that the module builds the model it will write: counted on a probe made as the object was and
+  // built with the least detail, whose events are forgotten. False (the molecule has failed) when
+  // not even the lightest model keeps within the budget.
+  bool FitBudget(VtNode* object, const fs::path& file, Outcome* o) {
+    const vthost::Description shown = vthost::Describe(host_, object);
+    const vthost::DetailRange segments = RangeOf(object, shown, vthost::molecule::kSegments);
+    const vthost::DetailRange subdivisions = RangeOf(object, shown, vthost::molecule::kBondSubdivisions);
+    vthost::TriangleCounter counter;
+    {
+      const size_t events = host_.Events().All().size();
+      std::ostream* echo = host_.Events().Echo();
+      host_.Events().SetEcho(nullptr);
+      OpenDocument scratch(host_);
+      if (VtNode* probe = Made(scratch.get(), o)) {
+        host_.SetParameter(probe, vthost::molecule::kSegments, segments.lowest);
+        host_.SetParameter(probe, vthost::molecule::kBondSubdivisions, subdivisions.lowest);
+        host_.SetParameter(probe, vthost::molecule::kFile, file);
+        LoadMolecule(host_, probe);
+        host_.Evaluate(scratch.get());
+        counter = vthost::CounterOf(vthost::Hierarchy(probe));
+      }
+      host_.Events().Truncate(events);
+      host_.Events().SetEcho(echo);
+      if (!counter) return false;
+    }
+    vthost::Detail detail;
+    const std::string budget = "--max-triangles " + std::to_string(request_.maxTriangles);
+    if (!vthost::FitDetail(counter, request_.maxTriangles, segments, subdivisions, &detail)) {
+      Fail(o, kFailed, "the model needs " + std::to_string(detail.triangles) + " triangles at the least (" +
+                           Chosen(detail) + "), more than " + budget);
+      return false;
+    }
+    host_.SetParameter(object, vthost::molecule::kSegments, detail.segments);
+    host_.SetParameter(object, vthost::molecule::kBondSubdivisions, detail.subdivisions);
+    o->detail = detail;
+    Note(o, label_ + ": " + std::to_string(detail.triangles) + " triangles within " + budget + ", with " +
+                Chosen(detail));
+    return true;
+  }
+
+  static std::string Chosen(const vthost::Detail& detail) {
+    return "MOLOBJ_SEGMENTS=" + std::to_string(detail.segments) +
+           " and MOLOBJ_BOND_SUBDIVISIONS=" + std::to_string(detail.subdivisions);
+  }
+
+  // The range the parameter may take: the one the object shows, up to what a --set gave it (the
+  // budget never raises what the user chose).
+  vthost::DetailRange RangeOf(VtNode* object, const vthost::Description& shown, int32_t id) const {
+    const vthost::ShownEntry* entry = shown.Find(id);
+    const auto bound = [&](int32_t key, int32_t fallback) {
+      const vthost::Value* value = entry ? vthost::Lookup(entry->attributes.get(), key) : nullptr;
+      if (value && std::holds_alternative<int32_t>(*value)) return std::get<int32_t>(*value);
+      if (value && std::holds_alternative<double>(*value)) return static_cast<int32_t>(std::get<double>(*value));
+      return fallback;
+    };
+    vthost::DetailRange range{bound(VT_ATTRIBUTE_MINIMUM, 0), bound(VT_ATTRIBUTE_MAXIMUM, 0)};
+    range.highest = std::max(range.lowest, range.highest);
+    for (const auto& [name, value] : request_.settings) {
+      if (vthost::ParameterIdOf(host_, object, name) != id) continue;
+      const vthost::Value* set = vthost::Lookup(vthost::NodeParameters(object), id);
+      if (set && std::holds_alternative<int32_t>(*set)) {
+        range.highest = std::clamp(std::get<int32_t>(*set), range.lowest, range.highest);
+      }
+    }
+    return range;
   }
 
   void Write(const std::string& name, std::string_view bytes, const std::string& what, Outcome* o) {
@@ -364,20 +466,21 @@ class Converter {
   void WriteReport(const VtNode* object, const std::string& name, Outcome* o) {
     std::ostringstream report;
     std::string error;
-    const bool made = vthost::WriteReport(host_, object, report, &error);
+    const bool made = vthost::WriteReport(host_, object, report, &error, o->detail ? &*o->detail : nullptr);
     report << "\n";
     if (made || name == "-") Write(name, report.str(), "the report", o);
     if (!made) Fail(o, kFailed, error + ": " + (name == "-" ? "refused" : "not written"));
   }
 
-  // The model; one that glTF cannot hold is refused, and nothing is written.
-  void WriteModel(const VtNode* object, const std::string& name, Outcome* o) {
-    std::ostringstream glb;
-    std::string error;
-    if (!vthost::WriteGltf(host_, vthost::Hierarchy(object), glb, &error, vthost::HierarchyParameters(object))) {
-      return Fail(o, kFailed, name + ": " + error);
-    }
-    Write(name, glb.str(), "the glTF", o);
+  // The model as glTF or USD (a package for a name ending in .usdz); one that the format cannot
+  // hold is refused, and nothing is written.
+  void WriteModel(const VtNode* object, const std::string& name, bool usd, Outcome* o) {
+    std::string bytes, error;
+    const vthost::ExportedModel model = vthost::ModelOf(object);
+    const bool made = usd ? vthost::UsdBytes(host_, model, vthost::IsUsdz(fs::u8path(name)), &bytes, &error)
+                          : vthost::GltfBytes(host_, model, &bytes, &error);
+    if (!made) return Fail(o, kFailed, name + ": " + error);
+    Write(name, bytes, usd ? "the USD" : "the glTF", o);
   }
 
   vthost::Host& host_;
@@ -400,11 +503,17 @@ class Molecules {
  public:
   explicit Molecules(const CollectionRequest& request) : request_(request) {
     std::string ignored;
-    if (!request.gltf.empty()) vthost::NameTemplate::Parse(request.gltf, &gltf_, &ignored);
-    if (!request.json.empty()) vthost::NameTemplate::Parse(request.json, &json_, &ignored);
-    registry_ = (!request.gltf.empty() && gltf_.Has(vthost::NameTemplate::kTitle)) ||
-                (!request.json.empty() && json_.Has(vthost::NameTemplate::kTitle)) ||
-                (!request.gltf.empty() && !request.json.empty() && !gltf_.Disjoint(json_));
+    // outputs are told apart as they are named where titles name them, or two templates may meet
+    for (const OutputOption& output : kOutputs) {
+      vthost::NameTemplate& parsed = templates_.emplace_back();
+      const std::string& text = request.*output.name;
+      if (text.empty()) continue;
+      vthost::NameTemplate::Parse(text, &parsed, &ignored);
+      registry_ = registry_ || parsed.Has(vthost::NameTemplate::kTitle);
+      for (size_t earlier = 0; earlier + 1 < templates_.size(); ++earlier) {
+        registry_ = registry_ || (!(request.*kOutputs[earlier].name).empty() && !parsed.Disjoint(templates_[earlier]));
+      }
+    }
     if (!request.manifest.empty() && request.manifest != "-") manifest_ = NameKey(request.manifest);
   }
 
@@ -512,10 +621,11 @@ class Molecules {
     m->ordinal = ordinal_++;
     const std::string title = vthost::SafeTitle(m->title, m->record);
     const std::string stem = vthost::StemOf(m->input);
-    if (!request_.gltf.empty()) m->gltf = gltf_.Expand(stem, m->record, title);
-    if (!request_.json.empty()) m->json = json_.Expand(stem, m->record, title);
+    for (size_t i = 0; i < std::size(kOutputs); ++i) {
+      if (!(request_.*kOutputs[i].name).empty()) m->*kOutputs[i].molecule = templates_[i].Expand(stem, m->record, title);
+    }
     const std::string label = m->input + " record " + std::to_string(m->record);
-    for (const std::string* name : {&m->json, &m->gltf}) {
+    for (const std::string* name : {&m->json, &m->gltf, &m->usd}) {
       if (name->empty() || *name == "-" || !m->failure.empty()) continue;
       const std::string key = NameKey(*name);
       if (key == manifest_) {
@@ -534,7 +644,7 @@ class Molecules {
   }
 
   const CollectionRequest& request_;
-  vthost::NameTemplate gltf_, json_;
+  std::vector<vthost::NameTemplate> templates_;  // of kOutputs
   bool registry_ = false;
   std::string manifest_;
   std::map<std::string, std::string> written_;  // output names (NameKey) and the molecule that has each
@@ -723,12 +833,13 @@ int ConvertInWorkers(const CollectionRequest& request, const fs::path& program,
 
 bool CheckSeveral(const CollectionRequest& request, std::string* error) {
   std::vector<std::pair<const char*, vthost::NameTemplate>> templates;
-  for (const auto& [option, text] : {std::pair{"--gltf", &request.gltf}, std::pair{"--json", &request.json}}) {
+  for (const OutputOption& output : kOutputs) {
+    const char* option = output.option;
+    const std::string* text = &(request.*output.name);
     if (text->empty()) continue;
     if (*text == "-") {
       return *error = std::string(option) + " - writes one molecule, and this run converts several: give a name "
-                                            "template such as {stem}-{record}" +
-                      (option == std::string("--gltf") ? ".glb" : ".json"), false;
+                                            "template such as {stem}-{record}" + output.suffix, false;
     }
     vthost::NameTemplate parsed;
     if (!vthost::NameTemplate::Parse(*text, &parsed, error)) return *error = std::string(option) + " " + *error, false;
@@ -768,8 +879,13 @@ bool CheckSeveral(const CollectionRequest& request, std::string* error) {
       return *error = named + ": the folder " + folder.u8string() + " is not there", false;
     }
   }
-  if (templates.size() == 2 && templates[0].second.Text() == templates[1].second.Text()) {
-    return *error = "--json and --gltf name the same files, " + request.json, false;
+  for (size_t a = 0; a < templates.size(); ++a) {
+    for (size_t b = a + 1; b < templates.size(); ++b) {
+      if (templates[a].second.Text() == templates[b].second.Text()) {
+        return *error = std::string(templates[a].first) + " and " + templates[b].first + " name the same files, " +
+                        templates[a].second.Text(), false;
+      }
+    }
   }
   return true;
 }
@@ -794,7 +910,7 @@ bool CheckCollection(const CollectionRequest& request, const fs::path& module, s
     if (input != "-") inputs.emplace_back("the molecule file", vthost::ResolvedName(fs::u8path(input)));
   }
   for (const auto& [option, file] : {std::pair{"--json", request.json}, std::pair{"--gltf", request.gltf},
-                                     std::pair{"--manifest", request.manifest}}) {
+                                     std::pair{"--usd", request.usd}, std::pair{"--manifest", request.manifest}}) {
     if (file.empty() || file == "-" || (several && option != std::string("--manifest"))) continue;
     const vthost::ResolvedName output(fs::u8path(file));
     for (const auto& [what, input] : inputs) {
@@ -809,9 +925,9 @@ bool CheckCollection(const CollectionRequest& request, const fs::path& module, s
   // two outputs into one: standard output twice, or (in a run of one molecule) one file by two names;
   // the names of several molecules are told apart as they are made
   const std::pair<const char*, const std::string*> outputs[] = {
-      {"--json", &request.json}, {"--gltf", &request.gltf}, {"--manifest", &request.manifest}};
-  for (size_t a = 0; a < 3; ++a) {
-    for (size_t b = a + 1; b < 3; ++b) {
+      {"--json", &request.json}, {"--gltf", &request.gltf}, {"--usd", &request.usd}, {"--manifest", &request.manifest}};
+  for (size_t a = 0; a < std::size(outputs); ++a) {
+    for (size_t b = a + 1; b < std::size(outputs); ++b) {
       const std::string& first = *outputs[a].second;
       const std::string& second = *outputs[b].second;
       if (first.empty() || second.empty()) continue;

@@ -32,9 +32,10 @@ using Settings = std::vector<std::pair<std::string, std::string>>;
 struct CollectionRequest {
   std::vector<std::string> inputs;  // molecule files as given; "-" for standard input
   vthost::RecordRange records;
-  std::string gltf, json;  // a file, a template, or - for standard output
+  std::string gltf, json, usd;  // a file, a template, or - for standard output
   std::string manifest;    // a file, or - for standard output
   Settings settings;       // --set NAME=VALUE, in order
+  int64_t maxTriangles = 0;  // --max-triangles: the most triangles a model may have; 0 for no limit
   unsigned jobs = 1;
   bool quiet = false;
   // A worker converts the molecules whose place in the run, counted from 0, leaves index when

@@ -128,6 +128,15 @@ bool Jobs(const std::string& text, unsigned* jobs, std::string* error) {
   return false;
 }
 
+// A triangle budget: a whole number from 1.
+bool MaxTriangles(const std::string& text, int64_t* most, std::string* error) {
+  const char* end = text.data() + text.size();
+  const auto [stop, failure] = std::from_chars(text.data(), end, *most);
+  if (!text.empty() && failure == std::errc() && stop == end && *most >= 1) return true;
+  *error = "--max-triangles needs a whole number of triangles from 1, not '" + text + "'";
+  return false;
+}
+
 // A worker's share, K/N, given by the run that started it.
 bool WorkerShare(const std::string& text, vantorcli::CollectionRequest* request, std::string* error) {
   const size_t slash = text.find('/');
@@ -155,10 +164,11 @@ bool Setting(const std::string& text, std::vector<std::pair<std::string, std::st
 // The options that belong to one form of the usage and not to another.
 bool CheckForms(const Arguments& arguments, std::string* error) {
   const vantorcli::CollectionRequest& m = arguments.molecules;
-  const bool outputs = !m.gltf.empty() || !m.json.empty() || !m.settings.empty() || !m.manifest.empty() ||
+  const bool outputs = !m.gltf.empty() || !m.json.empty() || !m.usd.empty() || m.maxTriangles > 0 || !m.settings.empty() || !m.manifest.empty() ||
                        arguments.recordsGiven || arguments.jobsGiven || m.quiet;
   if (m.inputs.empty() && outputs) {
-    return *error = "--records, --gltf, --json, --manifest, --jobs, --quiet and --set need a molecule file", false;
+    return *error = "--records, --gltf, --usd, --json, --manifest, --jobs, --quiet, --set and --max-triangles need a "
+                    "molecule file", false;
   }
   if (!m.inputs.empty() && !arguments.script.empty()) {
     return *error = "a molecule file and --script do not go together", false;
@@ -199,6 +209,9 @@ const Option kOptions[] = {
     {"--gltf", "OUT", kMolecule, kOnce,
      [](OptionReader& o, Arguments* a, std::string* e) { return o.FileName("--gltf", true, &a->molecules.gltf, e); },
      "writes each model as glTF 2.0 binary (- for standard output, a name template for several)"},
+    {"--usd", "OUT.usda|OUT.usdz|-", kMolecule, kOnce,
+     [](OptionReader& o, Arguments* a, std::string* e) { return o.FileName("--usd", true, &a->molecules.usd, e); },
+     "writes each model as USD: a .usdz package, or USDA text (- for standard output, a name template for several)"},
     {"--json", "OUT", kMolecule, kOnce,
      [](OptionReader& o, Arguments* a, std::string* e) { return o.FileName("--json", true, &a->molecules.json, e); },
      "writes the report of each molecule as JSON (- for standard output, a name template for several)"},
@@ -223,6 +236,12 @@ const Option kOptions[] = {
        return Setting(o.Current(), &a->molecules.settings, e);
      },
      "edits a parameter of each object before its file is loaded, as a user would (repeatable)"},
+    {"--max-triangles", "N", kMolecule, kOnce,
+     [](OptionReader& o, Arguments* a, std::string* e) {
+       std::string value;
+       return o.Value("--max-triangles", &value, e) && MaxTriangles(value, &a->molecules.maxTriangles, e);
+     },
+     "builds each model with the most sphere segments and bond subdivisions that keep it within N triangles"},
     {"--script", "FILE|-", kScript, kOnce,
      [](OptionReader& o, Arguments* a, std::string* e) { return o.FileName("--script", true, &a->script, e); },
      "runs the script's commands (- for standard input) in place of the other forms"},
@@ -305,10 +324,10 @@ std::string Help() {
                      "  Without a molecule or a script, loads the module, starts it, prints what it registered and\n"
                      "  ends it. With molecule files (- for SD text on standard input), makes a molecule object for\n"
                      "  each record chosen, applies each --set, loads the record, evaluates the document and writes\n"
-                     "  the report (JSON) and the model (glTF). For several molecules, OUT is a name template with\n"
-                     "  {stem} (the file's name without its suffix), {record} (the record's number) and {title}\n"
-                     "  (its title line, made safe for a file name). Console lines, messages and questions go to\n"
-                     "  standard error.\n"
+                     "  the report (JSON) and the model (glTF, USD). For several molecules, OUT is a name template\n"
+                     "  with {stem} (the file's name without its suffix), {record} (the record's number) and\n"
+                     "  {title} (its title line, made safe for a file name). Console lines, messages and questions\n"
+                     "  go to standard error.\n"
                      "  Exit status: 0 done, 1 failed, 2 bad arguments, 3 a molecule could not be loaded.\n"
                      "  Options:\n";
   for (const Option& option : kOptions) {

@@ -42,6 +42,9 @@ class GltfExport : public ScriptSession {
   }
 };
 
+// The materials of the generated objects, in order.
+std::vector<std::string> Generated(const tinygltf::Model& model) { return ChildMaterials(model, &GeneratedRoot(model)); }
+
 struct ImportCase {
   const char* name;
   const char* edits;
@@ -59,10 +62,14 @@ TEST_P(CaffeineImport, OneObjectPerAtomNucleusAndBondUnderOneRoot) {
   const tinygltf::Model model = Export(std::string(VANTOR_SOURCE_DIR) + "/examples/caffeine.mol", GetParam().edits);
   ASSERT_EQ(model.scenes.size(), 1u);
   ASSERT_EQ(model.scenes[0].nodes.size(), 1u);
-  const tinygltf::Node& root = model.nodes.at(model.scenes[0].nodes[0]);
+  // the molecule object by its title, holding what it generated
+  const tinygltf::Node& object = SceneRoot(model);
+  EXPECT_EQ(object.name, "caffeine");
+  ASSERT_EQ(object.children.size(), 1u);
+  const tinygltf::Node& root = GeneratedRoot(model);
   EXPECT_EQ(root.mesh, -1);
   EXPECT_EQ(root.children.size(), 24 + 25 + GetParam().nuclei);
-  EXPECT_EQ(model.nodes.size(), 1 + root.children.size());
+  EXPECT_EQ(model.nodes.size(), 2 + root.children.size());
   std::map<std::string, size_t> kinds;
   for (const int child : root.children) {
     const tinygltf::Node& node = model.nodes.at(child);
@@ -108,7 +115,7 @@ TEST_P(BondMaterials, OnePerOrder) {
   ASSERT_TRUE(Run(LoadInto(Write("orders.mol", kBondOrdersMolfile)) + GetParam().edits + "eval\n" + GetParam().later +
                   "export m " + Path("out.glb") + "\n"))
       << err_.str();
-  const std::vector<std::string> children = ChildMaterials(LoadGlb(Path("out.glb")));
+  const std::vector<std::string> children = Generated(LoadGlb(Path("out.glb")));
   ASSERT_EQ(children.size(), 6u + GetParam().bonds.size());
   EXPECT_EQ(std::vector<std::string>(children.begin() + 6, children.end()), GetParam().bonds);
 }
@@ -132,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(Orders, BondMaterials, testing::ValuesIn(kBondCases), C
 // Hydrogens and single bonds are both white by default: recolouring one must not recolour the other.
 TEST_F(GltfExport, HydrogensAndSingleBondsOfOneColourKeepTheirOwnMaterials) {
   const tinygltf::Model model = Export(Write("water.mol", kWaterMolfile));
-  EXPECT_EQ(ChildMaterials(model), (std::vector<std::string>{"O", "H", "H", "bond 1", "bond 1"}));
+  EXPECT_EQ(Generated(model), (std::vector<std::string>{"O", "H", "H", "bond 1", "bond 1"}));
   ASSERT_EQ(model.materials.size(), 3u);
   EXPECT_EQ(model.materials[1].pbrMetallicRoughness.baseColorFactor,
             model.materials[2].pbrMetallicRoughness.baseColorFactor);
@@ -149,7 +156,7 @@ TEST_F(GltfExport, LinkedMaterialsGoByTheirNames) {
              "press m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_SYMBOL[2] NUC\nlink m MOLOBJ_ROW_MATERIAL[2] Lead\n"
              "set m MOLOBJ_ROW_USE_MATERIAL[2] true\n");
   // nuclei first, in reverse atom order
-  EXPECT_EQ(ChildMaterials(model),
+  EXPECT_EQ(Generated(model),
             (std::vector<std::string>{"Lead", "Lead", "Lead", "O", "Gold", "Gold", "Gold", "Gold"}));
   std::map<std::string, std::vector<double>> colours;
   for (const auto& material : model.materials) colours[material.name] = material.pbrMetallicRoughness.baseColorFactor;

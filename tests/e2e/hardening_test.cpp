@@ -185,7 +185,7 @@ TEST_F(Hardening, ReportAndModelOfATitleThatIsNotUtf8AreWritten) {
   EXPECT_NE(report.find("w\xef\xbf\xbd\xef\xbf\xbd"), std::string::npos);
 #endif
   std::string error;
-  EXPECT_TRUE(vthost::WriteGltf(host_, vthost::Hierarchy(node), folder_ / "bad-title.glb", &error)) << error;
+  EXPECT_TRUE(vthost::WriteGltf(host_, {vthost::Hierarchy(node), nullptr, {}}, folder_ / "bad-title.glb", &error)) << error;
   host_.CloseDocument(scene);
 }
 

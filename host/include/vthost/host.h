@@ -53,6 +53,7 @@ class EventLog {
   void Truncate(size_t count) { events_.resize(std::min(count, events_.size())); }
   // Where later events are echoed; null for nowhere.
   void SetEcho(std::ostream* echo) { echo_ = echo; }
+  std::ostream* Echo() const { return echo_; }
 
  private:
   std::ostream* echo_;

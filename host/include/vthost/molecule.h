@@ -23,6 +23,7 @@ constexpr int32_t kLoad = 20001;              // MOLOBJ_LOAD
 constexpr int32_t kBondRadius = 20008;        // MOLOBJ_BOND_RADIUS
 constexpr int32_t kFirstBondColour = 20009;   // MOLOBJ_BOND1_COLOR, then the colours of orders 2 to 4
 constexpr int32_t kDoubleBondFactor = 20022;  // MOLOBJ_DOUBLE_BOND_FACTOR, also aromatic bonds
+constexpr int32_t kBondSubdivisions = 20023;  // MOLOBJ_BOND_SUBDIVISIONS
 constexpr int32_t kSegments = 20024;          // MOLOBJ_SEGMENTS
 constexpr int32_t kTripleBondFactor = 20030;  // MOLOBJ_TRIPLE_BOND_FACTOR
 constexpr int32_t kRowCount = 20032;          // MOLOBJ_ROW_COUNT

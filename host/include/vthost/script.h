@@ -21,6 +21,9 @@ namespace vthost {
 bool SetParameterFromText(Host& host, VtNode* node, const std::string& name, const std::string& text,
                           std::string* error);
 
+// The id of the parameter so named (as SetParameterFromText names it); 0 when there is none.
+int32_t ParameterIdOf(Host& host, VtNode* node, const std::string& name);
+
 class ScriptRunner {
  public:
   // out receives the JSON that dump and describe print; err the reasons a line fails.

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -369,10 +370,53 @@ class Builder {
 
 }  // namespace
 
-GltfDocument BuildGltf(const Host& host, const VtNode& root, const VtContainer* parameters) {
-  Builder builder(host, parameters);
-  const int index = builder.AddNode(root);
-  return builder.Take(index);
+TriangleCounter CounterOf(const VtNode* root) {
+  // the spheres that draw, and one unit tube of each kind with how many bonds have it
+  struct Tubes {
+    std::shared_ptr<VtNode> unit;
+    int64_t count = 0;
+  };
+  int64_t spheres = 0;
+  std::map<std::string, Tubes> tubes;
+  const auto walk = [&](const auto& self, const VtNode& node) -> void {
+    if (node.type == VT_OBJECT_POLYGON && node.primitive && node.mesh) {
+      const double radius = node.primitive->radius;
+      if (radius > 0.0 && std::isfinite(radius)) ++spheres;  // one of radius 0 draws nothing
+    } else if (node.type == VT_OBJECT_SWEEP && node.children.size() >= 2 && node.children[0] &&
+               node.children[0]->spline) {
+      const std::string key = TubeKey(node, *node.children[0]);
+      Tubes& kind = tubes[key];
+      if (!kind.unit) kind.unit = std::make_shared<VtNode>(UnitSweep(node, *node.children[0]));
+      ++kind.count;
+    }
+    for (const NodePtr& child : node.children) {
+      if (child) self(self, *child);
+    }
+  };
+  if (root != nullptr) walk(walk, *root);
+  return [spheres, tubes](int32_t segments, int32_t subdivisions) {
+    const int64_t around = std::clamp(segments, kMinSphereSegments, kMaxSphereSegments);
+    const int64_t rings = std::max<int64_t>(2, around / 2);
+    int64_t triangles = spheres * 2 * around * (rings - 1);  // the caps' triangles and the quads between
+    for (const auto& [key, kind] : tubes) {
+      VtNode unit = UnitSweep(*kind.unit, *kind.unit->children[0]);
+      StoreValue(&unit.children[0]->parameters, VT_SPLINE_INTERMEDIATE_POINTS, subdivisions);
+      triangles += kind.count * static_cast<int64_t>(CreasedVertices(SweepMesh(unit)).indices.size() / 3);
+    }
+    return triangles;
+  };
+}
+
+GltfDocument BuildGltf(const Host& host, const ExportedModel& model) {
+  Builder builder(host, model.parameters);
+  int index = builder.AddNode(*model.root);
+  GltfDocument document = builder.Take(index);
+  if (index >= 0 && !model.name.empty()) {
+    // the molecule object, as the host shows it, holds what it generated
+    document.nodes.push_back({model.name, {}, -1, {index}, false});
+    document.root = static_cast<int>(document.nodes.size() - 1);
+  }
+  return document;
 }
 
 }  // namespace vthost

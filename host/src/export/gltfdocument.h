@@ -10,6 +10,7 @@
 
 #include "export/vertices.h"
 #include "scene/model.h"
+#include "vthost/export.h"
 
 namespace vthost {
 
@@ -74,9 +75,20 @@ struct GltfDocument {
   std::vector<unsigned char> buffer;  // every view's bytes, each view 4-byte aligned
 };
 
-// The document of root and what is below it. parameters: those of the molecule object root was
-// built with (BondLooksOf), or none.
-GltfDocument BuildGltf(const Host& host, const VtNode& root, const VtContainer* parameters);
+// The document of the model (its root not null): the hierarchy below a node of the model's name,
+// when it has one and anything is drawn.
+GltfDocument BuildGltf(const Host& host, const ExportedModel& model);
+
+// The triangles of the document's nodes.
+int64_t TrianglesOf(const GltfDocument& document);
+
+// The floats of an accessor, and the indices of one (of either width).
+std::vector<float> FloatsOf(const GltfDocument& document, int accessor);
+std::vector<uint32_t> IndicesOf(const GltfDocument& document, int accessor);
+
+// What a model's document is refused for, as a message ("'C' lies beyond what FORMAT's 32-bit
+// floats hold (...): nothing written"); none when it can be written.
+std::optional<std::string> RefusalOf(const GltfDocument& document, const std::string& format);
 
 // A number of the document that glTF's 32-bit floats cannot hold (beyond their range, or not
 // finite): the object it belongs to, and for a colour what holds it (GltfMaterial::source).

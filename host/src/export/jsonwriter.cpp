@@ -68,6 +68,22 @@ bool Plain(unsigned char c) { return kPlain[c]; }
 
 }  // namespace
 
+std::string WellFormedUtf8(std::string_view text) {
+  std::string made;
+  made.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      made += text[i++];
+      continue;
+    }
+    size_t skip = 0;
+    const size_t length = SequenceAt(text, i, &skip);
+    made += length > 0 ? text.substr(i, length) : std::string_view(kReplacement);
+    i += length > 0 ? length : skip;
+  }
+  return made;
+}
+
 JsonWriter::JsonWriter(std::ostream* sink) : sink_(sink) {}
 
 std::string JsonWriter::Take() {

@@ -80,4 +80,7 @@ class JsonWriter {
   std::string nonFiniteKey_;
 };
 
+// The text with each byte sequence that is not UTF-8 made U+FFFD, as JsonWriter::String writes it.
+std::string WellFormedUtf8(std::string_view text);
+
 }  // namespace vthost

@@ -257,7 +257,7 @@ json HierarchyJson(const Host& host, const VtNode* root) { return json::parse(Hi
 namespace {
 
 void WriteReport(JsonWriter& out, const Host& host, const VtNode* object,
-                 std::optional<std::string>* holder = nullptr) {
+                 std::optional<std::string>* holder = nullptr, const Detail* detail = nullptr) {
   const VtNode* root = Hierarchy(object);
   int64_t atoms = 0, bonds = 0;
   if (root) Count(*root, &atoms, &bonds);
@@ -272,6 +272,17 @@ void WriteReport(JsonWriter& out, const Host& host, const VtNode* object,
     if (event.kind == Event::Kind::Console) out.String(event.text);
   }
   out.EndArray();
+  if (detail != nullptr) {
+    out.PlainKey("detail");
+    out.BeginObject();
+    out.PlainKey("segments");
+    out.Integer(detail->segments);
+    out.PlainKey("subdivisions");
+    out.Integer(detail->subdivisions);
+    out.PlainKey("triangles");
+    out.Integer(detail->triangles);
+    out.EndObject();
+  }
   out.PlainKey("hierarchy");
   WriteHierarchy(out, host, root, holder);
   out.PlainKey("messages");
@@ -297,10 +308,11 @@ std::string ReportText(const Host& host, const VtNode* object) {
   return out.Take();
 }
 
-bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, std::string* error) {
+bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, std::string* error,
+                 const Detail* detail) {
   JsonWriter out(&stream);
   std::optional<std::string> holder;
-  WriteReport(out, host, object, &holder);
+  WriteReport(out, host, object, &holder, detail);
   if (!out.Flush()) return *error = "cannot write the report", false;
   if (!out.NonFinite()) return true;
   const std::string& key = out.NonFiniteKey();

@@ -121,6 +121,11 @@ std::string DataTypeName(int32_t dataType) {
   return kind ? std::string(kind->name) : "unknown";
 }
 
+int32_t ParameterIdOf(Host& host, VtNode* node, const std::string& name) {
+  std::string ignored;
+  return FindParameterId(host, node, name, &ignored);
+}
+
 int32_t FindParameterId(Host& host, VtNode* node, const std::string& name, std::string* error) {
   int32_t id = 0;
   if (ParseInt32(name, &id) && id != 0) return id;

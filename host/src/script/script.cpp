@@ -4,6 +4,7 @@
 #include "vthost/script.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <exception>
 #include <istream>
@@ -19,6 +20,7 @@
 #include "script/parametertext.h"
 #include "vthost/description.h"
 #include "vthost/documents.h"
+#include "vthost/export.h"
 #include "vthost/molecule.h"
 
 namespace vthost {
@@ -68,8 +70,8 @@ const ScriptRunner::Command ScriptRunner::kCommands[] = {
      "prints the object as JSON: name, rowCount, presets, parameters, hierarchy"},
     {"save FILE", 2, kText, kModule, &ScriptRunner::Save, "saves the document"},
     {"open FILE", 2, kText, kModule, &ScriptRunner::Open, "opens a document in place of the current one"},
-    {"export NAME FILE.glb", 3, kText, kModule, &ScriptRunner::Export,
-     "writes the object's model as glTF, as the last eval left it"},
+    {"export NAME FILE.glb|FILE.usda|FILE.usdz", 3, kText, kModule, &ScriptRunner::Export,
+     "writes the object's model as the last eval left it: glTF, or USD for .usda, .usd and .usdz"},
     {"unload", 1, 1, kNoModule, &ScriptRunner::Unload, "closes the document and ends the module"},
 };
 
@@ -429,10 +431,19 @@ bool ScriptRunner::Export(const CommandWords& words) {
   if (model == nullptr) return Fail("'" + words[1] + "' has no model: evaluate it first ('eval')");
   std::filesystem::path file;
   if (!FileNamed("export", words[2], &file)) return false;
+  std::string suffix = file.extension().u8string();
+  for (char& c : suffix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const bool usd = suffix == ".usda" || suffix == ".usd" || suffix == ".usdz";
   std::string error;
-  // a glTF file or an empty one is replaced: a molecule file, a document or anything else is not
-  return (MayReplace(file, "glTF", "glTF file", &error) &&
-          WriteGltf(host_, model, file, &error, HierarchyParameters(node))) ||
+  // a file of the same format or an empty one is replaced: a molecule file, a document or anything else is not
+  if (!usd) {
+    return (MayReplace(file, "glTF", "glTF file", &error) && WriteGltf(host_, ModelOf(node), file, &error)) ||
+           Fail(error);
+  }
+  const bool package = IsUsdz(file);
+  return (MayReplace(file, package ? std::string_view("PK\x03\x04", 4) : "#usda", package ? "USDZ package" : "USDA file",
+                     &error) &&
+          WriteUsd(host_, ModelOf(node), file, &error)) ||
          Fail(error);
 }
 

@@ -194,7 +194,7 @@ class GltfTest : public ExportTest {
   tinygltf::Model WriteAndRead(const VtNode* root, const VtContainer* parameters = nullptr) {
     const fs::path file = folder_ / "out.glb";
     std::string error;
-    EXPECT_TRUE(WriteGltf(host, root, file, &error, parameters)) << error;
+    EXPECT_TRUE(WriteGltf(host, {root, parameters, {}}, file, &error)) << error;
     return LoadGlb(file.u8string());
   }
 
@@ -493,7 +493,7 @@ TEST_P(GltfBeyondFloats, BeyondFloatRangeWritesNoFile) {
   const NodePtr root = With(Null("Molecule"), MakeSphere("O", 25.0, 8, {0.0, 0.0, 0.0}), std::move(far));
   const fs::path file = folder_ / "far.glb";
   std::string error;
-  EXPECT_FALSE(WriteGltf(host, root.get(), file, &error));
+  EXPECT_FALSE(WriteGltf(host, {root.get(), nullptr, {}}, file, &error));
   EXPECT_NE(error.find("'Far'"), std::string::npos) << error;
   EXPECT_FALSE(fs::exists(file));
 }
@@ -514,10 +514,10 @@ TEST_F(GltfTest, TinyPlacementsKeepTheirDigits) {
 
 TEST_F(GltfTest, UnwritableFileOrNoHierarchyFails) {
   std::string error;
-  EXPECT_FALSE(WriteGltf(host, sample.root.get(), folder_ / "missing" / "out.glb", &error));
+  EXPECT_FALSE(WriteGltf(host, {sample.root.get(), nullptr, {}}, folder_ / "missing" / "out.glb", &error));
   EXPECT_NE(error, "");
   error.clear();
-  EXPECT_FALSE(WriteGltf(host, nullptr, folder_ / "out.glb", &error));
+  EXPECT_FALSE(WriteGltf(host, {}, folder_ / "out.glb", &error));
   EXPECT_NE(error, "");
 }
 

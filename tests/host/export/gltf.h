@@ -49,7 +49,16 @@ inline std::string MaterialOf(const tinygltf::Model& model, const tinygltf::Node
 }
 
 // The scene root's children in order, by the material each is drawn in.
-inline std::vector<std::string> ChildMaterials(const tinygltf::Model& model) {
-  return Each(model.nodes.at(model.scenes.at(0).nodes.at(0)).children,
+// The scene's one root, and what it holds when it is a molecule object: the generated hierarchy.
+inline const tinygltf::Node& SceneRoot(const tinygltf::Model& model) {
+  return model.nodes.at(model.scenes.at(0).nodes.at(0));
+}
+inline const tinygltf::Node& GeneratedRoot(const tinygltf::Model& model) {
+  return model.nodes.at(SceneRoot(model).children.at(0));
+}
+
+// The material of each child of the node (by default the scene's root).
+inline std::vector<std::string> ChildMaterials(const tinygltf::Model& model, const tinygltf::Node* parent = nullptr) {
+  return Each((parent ? *parent : SceneRoot(model)).children,
               [&](int child) { return MaterialOf(model, model.nodes.at(child)); });
 }

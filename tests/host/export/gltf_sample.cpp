@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
   vthost::Host host;
   vthost::SampleHierarchy sample = vthost::MakeSampleHierarchy(host, host.NewDocument());
   std::string error;
-  if (!vthost::WriteGltf(host, sample.root.get(), std::filesystem::u8path(argv[1]), &error)) {
+  if (!vthost::WriteGltf(host, {sample.root.get(), nullptr, {}}, std::filesystem::u8path(argv[1]), &error)) {
     std::cerr << "gltf_sample: " << error << "\n";
     return 1;
   }

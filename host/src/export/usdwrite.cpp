@@ -1,0 +1,385 @@
+// A glTF document as USDA text: the same hierarchy, names made prim names, every drawn node a
+// transform that references the one shape (an Xform holding a Mesh) of its geometry and binds
+// the material of its role. glTF's frame is USD's with upAxis Y and a metre to the unit, and both
+// wind front faces counter-clockwise, so points, normals and placements are written as they are;
+// only the texture's v runs the other way (USD's t = 1 - v).
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "base/numbers.h"
+#include "export/jsonwriter.h"
+#include "export/usddocument.h"
+
+namespace vthost {
+namespace {
+
+constexpr double kRoughness = 0.5;  // as the glTF's materials
+
+// Names unique among the children of one prim: a taken name is followed by _1, _2...
+class Siblings {
+ public:
+  std::string Take(std::string_view name) {
+    std::string unique = UsdName(name);
+    if (taken_.insert(unique).second) return unique;
+    const std::string base = std::move(unique);
+    uint64_t& next = next_[base];  // where the search for a free number goes on
+    do {
+      unique = base + "_" + std::to_string(++next);
+    } while (!taken_.insert(unique).second);
+    return unique;
+  }
+
+ private:
+  std::unordered_set<std::string> taken_;
+  std::unordered_map<std::string, uint64_t> next_;
+};
+
+// A text as a USDA string: quotes, backslashes and control characters escaped, UTF-8 kept.
+std::string Quoted(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string quoted = "\"";
+  for (const char c : WellFormedUtf8(text)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      quoted += '\\';
+      quoted += c;
+    } else if (byte < 0x20 || byte == 0x7F) {
+      quoted += "\\x";
+      quoted += kHex[byte >> 4];
+      quoted += kHex[byte & 0xF];
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "\"";
+}
+
+class Text {
+ public:
+  void Line(int depth, std::string_view text) {
+    if (!text.empty()) Indent(depth);
+    out_ += text;
+    out_ += '\n';
+  }
+  // The start of a line: its indentation, then each piece.
+  template <typename... Pieces>
+  void Start(int depth, const Pieces&... pieces) {
+    Indent(depth);
+    (out_.append(pieces), ...);
+  }
+  void Indent(int depth) { out_.append(static_cast<size_t>(depth) * 4, ' '); }
+  std::string& Out() { return out_; }
+
+  // A float as glTF's readers take it, in the shortest digits that read back as the same float.
+  void Number(double value) {
+    char digits[kShortestNumberBytes];
+    out_.append(digits, WriteShortest(digits, static_cast<float>(value) + 0.0f));
+  }
+
+  // (a, b, c) of a tuple of numbers.
+  void Tuple(std::initializer_list<double> values) {
+    out_ += '(';
+    bool first = true;
+    for (const double value : values) {
+      if (!first) out_ += ", ";
+      first = false;
+      Number(value);
+    }
+    out_ += ')';
+  }
+
+  // An attribute of an array of tuples of width values each, on one line.
+  template <typename Value>
+  void Array(int depth, std::string_view declaration, size_t width, const std::vector<Value>& values, Value (*of)(const std::vector<Value>&, size_t)) {
+    out_.append(static_cast<size_t>(depth) * 4, ' ');
+    out_ += declaration;
+    out_ += " = [";
+    for (size_t i = 0; i + width <= values.size(); i += width) {
+      if (i > 0) out_ += ", ";
+      if (width > 1) out_ += '(';
+      for (size_t k = 0; k < width; ++k) {
+        if (k > 0) out_ += ", ";
+        Append(of(values, i + k));
+      }
+      if (width > 1) out_ += ')';
+    }
+    out_ += ']';
+  }
+
+ private:
+  void Append(float value) { Number(value); }
+  void Append(uint32_t value) { out_ += std::to_string(value); }
+
+  std::string out_;
+};
+
+float Float(const std::vector<float>& values, size_t i) { return values[i]; }
+// USD's t runs up the texture, glTF's v down it.
+float St(const std::vector<float>& values, size_t i) { return i % 2 == 1 ? 1.0f - values[i] : values[i]; }
+uint32_t Index(const std::vector<uint32_t>& values, size_t i) { return values[i]; }
+
+// The layer's header: the stage's default prim, its unit and its up axis.
+void Header(Text& text, const std::string& defaultPrim) {
+  text.Line(0, "#usda 1.0");
+  text.Line(0, "(");
+  text.Line(1, "defaultPrim = \"" + defaultPrim + "\"");
+  text.Line(1, "doc = \"Written by vantor-host\"");
+  text.Line(1, "metersPerUnit = 1");
+  text.Line(1, "upAxis = \"Y\"");
+  text.Line(0, ")");
+  text.Line(0, "");
+}
+
+class StageWriter {
+ public:
+  StageWriter(const GltfDocument& document, bool package) : document_(document), package_(package) {}
+
+  std::vector<PackagedFile> Layers() {
+    Siblings top;
+    const GltfNode& root = document_.nodes[document_.root];
+    const std::string rootName = top.Take(root.name);
+    shapesClass_ = top.Take("Shapes");
+    Header(root_, rootName);
+    NumberShapes();
+
+    // the materials under the root prim, in a scope of a name no child of the root has
+    Siblings rootChildren;
+    for (const int child : root.children) rootChildren.Take(document_.nodes[child].name);
+    const std::string looks = "/" + rootName + "/" + rootChildren.Take("Looks");
+    Siblings materials;
+    for (const GltfMaterial& material : document_.materials) {
+      materialPaths_.push_back(looks + "/" + materials.Take(material.name));
+    }
+
+    looks_ = looks;
+    for (size_t shape = 0; shape < shapes_.size(); ++shape) references_.push_back(Reference(shape));
+    Prim(0, root, root.name, rootName, true);
+
+    std::vector<PackagedFile> layers{{"model.usda", {}}};
+    if (package_) {
+      for (size_t s = 0; s < shapes_.size(); ++s) {
+        Text layer;
+        Header(layer, ShapeName(s));
+        Shape(layer, 0, s);
+        layers.push_back({"shapes/" + ShapeName(s) + ".usda", std::move(layer.Out())});
+      }
+    } else {
+      root_.Line(0, "");
+      root_.Line(0, "class \"" + shapesClass_ + "\"");
+      root_.Line(0, "{");
+      for (size_t s = 0; s < shapes_.size(); ++s) Shape(root_, 1, s);
+      root_.Line(0, "}");
+    }
+    layers[0].bytes = std::move(root_.Out());
+    return layers;
+  }
+
+ private:
+  // A shape for each geometry that meshes of the document use, numbered in the order of the meshes.
+  void NumberShapes() {
+    for (const GltfMesh& mesh : document_.meshes) {
+      if (shapeOf_.emplace(mesh.geometry.position, shapes_.size()).second) shapes_.push_back(mesh.geometry);
+    }
+  }
+
+  static std::string ShapeName(size_t s) { return "shape_" + std::to_string(s); }
+
+  std::string Reference(size_t shape) const {
+    const std::string name = ShapeName(shape);
+    return package_ ? "@./shapes/" + name + ".usda@</" + name + ">" : "</" + shapesClass_ + "/" + name + ">";
+  }
+
+  // The node as a prim, and what is below it; the default prim (root) holds the materials too.
+  void Prim(int depth, const GltfNode& node, const std::string& original, const std::string& name, bool root = false) {
+    const bool instance = node.mesh >= 0 && node.children.empty();
+    const bool renamed = name != original;
+    root_.Start(depth, "def Xform \"", name, "\"");
+    if (root || renamed || instance) {
+      root_.Out() += " (\n";
+      if (root) root_.Line(depth + 1, "kind = \"component\"");
+      if (renamed) root_.Line(depth + 1, "displayName = " + Quoted(original));
+      if (instance) Instance(depth + 1, node.mesh);
+      root_.Line(depth, ")");
+    } else {
+      root_.Out() += '\n';
+    }
+    root_.Line(depth, "{");
+    if (instance) Binding(depth + 1, node.mesh);
+    Placement(depth + 1, node.placement);
+
+    Siblings children;
+    if (node.mesh >= 0 && !instance) {
+      // a node that draws and holds more: its mesh is an instance of its own beside its children
+      root_.Start(depth + 1, "def Xform \"", children.Take("mesh"), "\" (\n");
+      Instance(depth + 2, node.mesh);
+      root_.Line(depth + 1, ")");
+      root_.Line(depth + 1, "{");
+      Binding(depth + 2, node.mesh);
+      root_.Line(depth + 1, "}");
+    }
+    for (const int child : node.children) {
+      const GltfNode& next = document_.nodes[child];
+      Prim(depth + 1, next, next.name, children.Take(next.name));
+    }
+    if (root) Looks(depth + 1);
+    root_.Line(depth, "}");
+  }
+
+  // The materials, in a scope of their own.
+  void Looks(int depth) {
+    root_.Start(depth, "def Scope \"", std::string_view(looks_).substr(looks_.rfind('/') + 1), "\"\n");
+    root_.Line(depth, "{");
+    for (size_t m = 0; m < document_.materials.size(); ++m) Material(depth + 1, document_.materials[m], materialPaths_[m]);
+    root_.Line(depth, "}");
+  }
+
+  // The metadata of a prim that is an instance of the mesh's shape.
+  void Instance(int depth, int mesh) {
+    if (document_.meshes[mesh].material >= 0) root_.Line(depth, "prepend apiSchemas = [\"MaterialBindingAPI\"]");
+    root_.Line(depth, "instanceable = true");
+    root_.Start(depth, "prepend references = ", references_[shapeOf_.at(document_.meshes[mesh].geometry.position)], "\n");
+  }
+
+  void Binding(int depth, int mesh) {
+    const int material = document_.meshes[mesh].material;
+    if (material >= 0) root_.Start(depth, "rel material:binding = <", materialPaths_[material], ">\n");
+  }
+
+  void Placement(int depth, const GltfPlacement& p) {
+    const Vec3& t = p.translation;
+    const bool moved = t.x != 0.0 || t.y != 0.0 || t.z != 0.0;
+    if (moved) {
+      root_.Start(depth, "double3 xformOp:translate = ");
+      root_.Tuple({t.x, t.y, t.z});
+      root_.Out() += '\n';
+    }
+    if (p.rotation) {
+      const auto& q = *p.rotation;  // x y z w; USD writes the real part first
+      root_.Start(depth, "quatf xformOp:orient = ");
+      root_.Tuple({q[3], q[0], q[1], q[2]});
+      root_.Out() += '\n';
+    }
+    if (p.scale) {
+      root_.Start(depth, "float3 xformOp:scale = ");
+      root_.Tuple({p.scale->x, p.scale->y, p.scale->z});
+      root_.Out() += '\n';
+    }
+    if (!moved && !p.rotation && !p.scale) return;
+    root_.Start(depth, "uniform token[] xformOpOrder = [");
+    const char* separator = "";
+    for (const auto& [held, op] : {std::pair{moved, "\"xformOp:translate\""}, std::pair{p.rotation.has_value(), "\"xformOp:orient\""},
+                                   std::pair{p.scale.has_value(), "\"xformOp:scale\""}}) {
+      if (!held) continue;
+      root_.Out() += separator;
+      root_.Out() += op;
+      separator = ", ";
+    }
+    root_.Out() += "]\n";
+  }
+
+  void Material(int depth, const GltfMaterial& material, const std::string& path) {
+    const std::string name = path.substr(path.rfind('/') + 1);
+    if (name == material.name) {
+      root_.Line(depth, "def Material \"" + name + "\"");
+    } else {
+      root_.Line(depth, "def Material \"" + name + "\" (");
+      root_.Line(depth + 1, "displayName = " + Quoted(material.name));
+      root_.Line(depth, ")");
+    }
+    root_.Line(depth, "{");
+    root_.Line(depth + 1, "token outputs:surface.connect = <" + path + "/Surface.outputs:surface>");
+    root_.Line(depth + 1, "");
+    root_.Line(depth + 1, "def Shader \"Surface\"");
+    root_.Line(depth + 1, "{");
+    root_.Line(depth + 2, "uniform token info:id = \"UsdPreviewSurface\"");
+    root_.Out().append(static_cast<size_t>(depth + 2) * 4, ' ');
+    root_.Out() += "color3f inputs:diffuseColor = ";
+    root_.Tuple({material.colour[0], material.colour[1], material.colour[2]});
+    root_.Out() += '\n';
+    root_.Line(depth + 2, "float inputs:metallic = 0");
+    root_.Out().append(static_cast<size_t>(depth + 2) * 4, ' ');
+    root_.Out() += "float inputs:opacity = ";
+    root_.Number(material.colour[3]);
+    root_.Out() += '\n';
+    root_.Out().append(static_cast<size_t>(depth + 2) * 4, ' ');
+    root_.Out() += "float inputs:roughness = ";
+    root_.Number(kRoughness);
+    root_.Out() += '\n';
+    root_.Line(depth + 2, "token outputs:surface");
+    root_.Line(depth + 1, "}");
+    root_.Line(depth, "}");
+  }
+
+  // The shape: an Xform holding the mesh of the geometry.
+  void Shape(Text& text, int depth, size_t s) {
+    const GltfGeometry& geometry = shapes_[s];
+    const std::vector<float> positions = FloatsOf(document_, geometry.position);
+    const std::vector<float> normals = FloatsOf(document_, geometry.normal);
+    const std::vector<float> uvs = FloatsOf(document_, geometry.uv);
+    const std::vector<uint32_t> indices = IndicesOf(document_, geometry.indices);
+    const GltfAccessor& bounds = document_.accessors[geometry.position];
+
+    text.Line(depth, "def Xform \"" + ShapeName(s) + "\"");
+    text.Line(depth, "{");
+    text.Line(depth + 1, "def Mesh \"mesh\"");
+    text.Line(depth + 1, "{");
+    const int in = depth + 2;
+    std::string& out = text.Out();
+    out.append(static_cast<size_t>(in) * 4, ' ');
+    out += "float3[] extent = [";
+    text.Tuple({bounds.min[0], bounds.min[1], bounds.min[2]});
+    out += ", ";
+    text.Tuple({bounds.max[0], bounds.max[1], bounds.max[2]});
+    out += "]\n";
+    out.append(static_cast<size_t>(in) * 4, ' ');
+    out += "int[] faceVertexCounts = [";
+    for (size_t i = 0; i < indices.size() / 3; ++i) out += i == 0 ? "3" : ", 3";
+    out += "]\n";
+    text.Array(in, "int[] faceVertexIndices", 1, indices, Index);
+    out += '\n';
+    text.Array(in, "normal3f[] normals", 3, normals, Float);
+    out += " (\n";
+    text.Line(in + 1, "interpolation = \"vertex\"");
+    text.Line(in, ")");
+    text.Array(in, "point3f[] points", 3, positions, Float);
+    out += '\n';
+    text.Array(in, "texCoord2f[] primvars:st", 2, uvs, St);
+    out += " (\n";
+    text.Line(in + 1, "interpolation = \"vertex\"");
+    text.Line(in, ")");
+    text.Line(in, "uniform token subdivisionScheme = \"none\"");
+    text.Line(depth + 1, "}");
+    text.Line(depth, "}");
+  }
+
+  const GltfDocument& document_;
+  const bool package_;
+  Text root_;
+  std::string shapesClass_;
+  std::string looks_;  // the path of the materials' scope
+  std::vector<std::string> materialPaths_;
+  std::vector<GltfGeometry> shapes_;
+  std::vector<std::string> references_;  // of each shape
+  std::unordered_map<int, size_t> shapeOf_;  // by the geometry's position accessor
+};
+
+}  // namespace
+
+std::string UsdName(std::string_view name) {
+  std::string made = name.empty() || (name[0] >= '0' && name[0] <= '9') ? "_" : "";
+  for (const char c : name) {
+    const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    made += kept ? c : '_';
+  }
+  return made;
+}
+
+std::vector<PackagedFile> UsdLayers(const GltfDocument& document, bool package) {
+  return StageWriter(document, package).Layers();
+}
+
+}  // namespace vthost
