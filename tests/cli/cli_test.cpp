@@ -190,6 +190,42 @@ std::vector<CliCase> Cases() {
       Case("JsonToTheNullDevice").Run({"{water}", "--json", kNullDevice}),
       Case("GltfThroughADanglingLink").Run({"{water}", "--gltf", "{dir}/lnk.glb"}).Writes({"new.json"}).PosixOnly(),
       Case("GltfToStandardOutput").Run({"{water}", "--gltf", "-"}).NotWrites({"-"}).OutputStarts("glTF"),
+      // USD beside glTF, under the same rules
+      Case("UsdaToStandardOutput").Run({"{water}", "--usd", "-"}).NotWrites({"-"})
+          .OutputStarts("#usda 1.0\n(\n    defaultPrim = \"water\"\n"),
+      Case("UsdzAndGltf").Run({"{water}", "--usd", "{dir}/model.usdz", "--gltf", "{dir}/model.glb"})
+          .Writes({"model.usdz", "model.glb"}),
+      Case("UsdAndGltfToStandardOutput").Run({"{water}", "--usd", "-", "--gltf", "-"})
+          .Ends(kBadArguments, "--gltf and --usd cannot both write to standard output"),
+      Case("UsdOverTheMolecule").Run({"{water}", "--usd", "{water}"})
+          .Ends(kBadArguments, "--usd names the molecule file"),
+      Case("HugeBondRadiusInUsd").Run({"{water}", "--set", "MOLOBJ_BOND_RADIUS=1e100", "--usd", "{dir}/model.usdz"})
+          .Ends(kFailed, "lies beyond what USD's 32-bit floats hold").NotWrites({"model.usdz"}),
+      Case("UsdOfEveryRecord").Run({"{dir}/three.sdf", "--records", "all", "--usd", "{dir}/{stem}-{record}.usda"})
+          .Ends(kDone, "3 molecules converted").Writes({"three-1.usda", "three-2.usda", "three-3.usda"}),
+      Case("UsdOfSeveralToStandardOutput").Run({"{dir}/three.sdf", "--records", "all", "--usd", "-"})
+          .Ends(kBadArguments, "give a name template such as {stem}-{record}.usdz"),
+      Case("ScriptExportsUsd").Script("load\nnew m\nset m MOLOBJ_FILE {water}\npress m MOLOBJ_LOAD\neval\n"
+                                      "export m {dir}/m.usdz\nexport m {dir}/m.usda\nexport m {dir}/m.glb\n")
+          .Writes({"m.usdz", "m.usda", "m.glb"}),
+      Case("ScriptExportOverWhatIsNotUsd").Script("load\nnew m\nset m MOLOBJ_FILE {water}\npress m MOLOBJ_LOAD\neval\n"
+                                                  "export m {dir}/notes.usda\n")
+          .Keeps("notes.usda", "my notes").Ends(kFailed, "notes.usda is there and is not a USDA file: not replaced"),
+      // a triangle budget: the finest model within it, or a clear no
+      Case("BudgetThatFits").Run({"{water}", "--max-triangles", "500", "--json", "{dir}/report.json"})
+          .Ends(kDone, "486 triangles within --max-triangles 500, with MOLOBJ_SEGMENTS=13 and MOLOBJ_BOND_SUBDIVISIONS=5")
+          .Writes({"report.json"}),
+      Case("BudgetMetExactly").Run({"{water}", "--max-triangles", "486"})
+          .Ends(kDone, "486 triangles within --max-triangles 486, with MOLOBJ_SEGMENTS=13 and MOLOBJ_BOND_SUBDIVISIONS=5"),
+      Case("BudgetUnderAValueSet").Run({"{water}", "--set", "MOLOBJ_SEGMENTS=8", "--max-triangles", "100000"})
+          .Ends(kDone, "with MOLOBJ_SEGMENTS=8 and MOLOBJ_BOND_SUBDIVISIONS=100"),
+      Case("BudgetTooSmall").Run({"{water}", "--max-triangles", "10", "--gltf", "{dir}/model.glb"})
+          .Ends(kFailed, "the model needs 34 triangles at the least (MOLOBJ_SEGMENTS=3 and MOLOBJ_BOND_SUBDIVISIONS=0), "
+                         "more than --max-triangles 10")
+          .NotWrites({"model.glb"}),
+      Case("BudgetOfNoTriangles").Run({"{water}", "--max-triangles", "0"})
+          .Ends(kBadArguments, "--max-triangles needs a whole number of triangles from 1, not '0'"),
+
       Case("JsonAndGltfToStandardOutput").Run({"{water}", "--json", "-", "--gltf", "-"})
           .Ends(kBadArguments, "cannot both write to standard output"),
       Case("JsonNamedAfterAnOption").Run({"{water}", "--json", "--gltf", "{dir}/model.glb"})

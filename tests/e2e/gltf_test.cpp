@@ -9,6 +9,7 @@
 #include "builtmodule.h"
 #include "gltf.h"
 #include "molfiles.h"
+#include "vthost/export.h"
 
 namespace {
 
@@ -207,5 +208,42 @@ TEST_F(GltfExport, ExportNeverReplacesAFileThatIsNotGltf) {
   // a glTF file written before is replaced
   EXPECT_TRUE(Run("export m " + model + "\nexport m " + model + "\n")) << err_.str();
 }
+
+struct DetailCase {
+  const char* name;
+  const char* edits;
+  int32_t segments, subdivisions;
+};
+
+void PrintTo(const DetailCase& c, std::ostream* out) { *out << c.name; }
+
+class TriangleCounts : public GltfExport, public testing::WithParamInterface<DetailCase> {};
+
+// A model built with the least detail tells how many triangles the glTF of one built with more
+// would hold, before that one is built: as many as it holds once it is.
+TEST_P(TriangleCounts, AreKnownFromTheLightestModel) {
+  const DetailCase& c = GetParam();
+  ASSERT_TRUE(Run(LoadInto(std::string(VANTOR_SOURCE_DIR) + "/examples/caffeine.mol") + c.edits +
+                  "set m MOLOBJ_SEGMENTS 3\nset m MOLOBJ_BOND_SUBDIVISIONS 0\neval\n"))
+      << err_.str();
+  VtNode* object = host_.FindByName(runner_->Document(), "caffeine");
+  ASSERT_NE(object, nullptr);
+  const vthost::TriangleCounter counter = vthost::CounterOf(vthost::Hierarchy(object));
+  ASSERT_TRUE(Run("set m MOLOBJ_SEGMENTS " + std::to_string(c.segments) + "\nset m MOLOBJ_BOND_SUBDIVISIONS " +
+                  std::to_string(c.subdivisions) + "\neval\n"))
+      << err_.str();
+  EXPECT_EQ(counter(c.segments, c.subdivisions), vthost::CountTriangles(host_, vthost::ModelOf(object)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Details, TriangleCounts,
+    testing::Values(DetailCase{"Defaults", "", 24, 2},
+                    DetailCase{"NucleiAndCaps", "set m MOLOBJ_SHOW_NUCLEUS true\nset m MOLOBJ_BOND_CAPS 1\n", 41, 7},
+                    DetailCase{"AtomsOnly", "set m MOLOBJ_DISPLAY_MODE 1\n", 100, 0},
+                    // past 64 intermediate points the host samples no more
+                    DetailCase{"BondsOnly", "set m MOLOBJ_DISPLAY_MODE 2\n", 3, 100},
+                    // spheres of radius 0 draw nothing
+                    DetailCase{"AtomsOfNoSize", "set m MOLOBJ_RADIUS_MODE 3\nset m MOLOBJ_ATOM_RADIUS 0\n", 24, 2}),
+    CaseName);
 
 }  // namespace

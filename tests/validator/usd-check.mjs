@@ -27,7 +27,7 @@ function GltfJson(bytes) {
 
 // A name as a USD prim name, and made unique among its siblings, as vantor-host does.
 function PrimName(name, taken) {
-  const base = (name === '' || /^[0-9]/.test(name) ? '_' : '') + name.replace(/[^A-Za-z0-9_]/g, '_');
+  const base = (name === '' || /^[0-9]/.test(name) ? '_' : '') + name.replace(/[^A-Za-z0-9_]/gu, '_');
   let unique = base;
   for (let n = 1; taken.has(unique); ++n) unique = `${base}_${n}`;
   taken.add(unique);

@@ -22,8 +22,8 @@ struct PackagedFile {
 // references only to other files take them.
 std::vector<PackagedFile> UsdLayers(const GltfDocument& document, bool package);
 
-// A prim name for a name: every byte that is not an ASCII letter, digit or '_' becomes '_', and
-// one that starts with a digit (or is empty) gets a '_' before it.
+// A prim name for a name: every character that is not an ASCII letter, digit or '_' becomes '_',
+// and one that starts with a digit (or is empty) gets a '_' before it.
 std::string UsdName(std::string_view name);
 
 // The files as a .usdz package: a zip archive in which nothing is compressed and every file's data

@@ -371,9 +371,13 @@ class StageWriter {
 
 std::string UsdName(std::string_view name) {
   std::string made = name.empty() || (name[0] >= '0' && name[0] <= '9') ? "_" : "";
-  for (const char c : name) {
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
     const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-    made += kept ? c : '_';
+    // a character beyond ASCII is one '_', however many bytes it takes
+    const bool continues = i > 0 && (static_cast<unsigned char>(c) & 0xC0) == 0x80 &&
+                           (static_cast<unsigned char>(name[i - 1]) & 0x80) != 0;
+    if (!continues) made += kept ? c : '_';
   }
   return made;
 }
