@@ -12,11 +12,14 @@
 #include <fstream>
 #include <future>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <system_error>
+#include <variant>
 
 #include <nlohmann/json.hpp>
 

@@ -16,7 +16,9 @@ namespace {
 bool StageBytes(const GltfDocument& document, bool package, std::string* bytes, std::string* error) {
   std::vector<PackagedFile> layers = UsdLayers(document, package);
   if (!package) return *bytes = std::move(layers[0].bytes), true;
-  if (!UsdzBytes(layers, bytes)) return *error = "the model is larger than a .usdz holds (4 GiB): nothing written", false;
+  if (!UsdzBytes(layers, bytes)) {
+    return *error = "the model is larger than a .usdz holds (4 GiB): nothing written", false;
+  }
   return true;
 }
 

@@ -4,10 +4,12 @@
 // wind front faces counter-clockwise, so points, normals and placements are written as they are;
 // only the texture's v runs the other way (USD's t = 1 - v).
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "base/numbers.h"
@@ -94,7 +96,8 @@ class Text {
 
   // An attribute of an array of tuples of width values each, on one line.
   template <typename Value>
-  void Array(int depth, std::string_view declaration, size_t width, const std::vector<Value>& values, Value (*of)(const std::vector<Value>&, size_t)) {
+  void Array(int depth, std::string_view declaration, size_t width, const std::vector<Value>& values,
+             Value (*of)(const std::vector<Value>&, size_t)) {
     out_.append(static_cast<size_t>(depth) * 4, ' ');
     out_ += declaration;
     out_ += " = [";
@@ -233,7 +236,9 @@ class StageWriter {
   void Looks(int depth) {
     root_.Start(depth, "def Scope \"", std::string_view(looks_).substr(looks_.rfind('/') + 1), "\"\n");
     root_.Line(depth, "{");
-    for (size_t m = 0; m < document_.materials.size(); ++m) Material(depth + 1, document_.materials[m], materialPaths_[m]);
+    for (size_t m = 0; m < document_.materials.size(); ++m) {
+      Material(depth + 1, document_.materials[m], materialPaths_[m]);
+    }
     root_.Line(depth, "}");
   }
 
@@ -241,7 +246,8 @@ class StageWriter {
   void Instance(int depth, int mesh) {
     if (document_.meshes[mesh].material >= 0) root_.Line(depth, "prepend apiSchemas = [\"MaterialBindingAPI\"]");
     root_.Line(depth, "instanceable = true");
-    root_.Start(depth, "prepend references = ", references_[shapeOf_.at(document_.meshes[mesh].geometry.position)], "\n");
+    root_.Start(depth, "prepend references = ", references_[shapeOf_.at(document_.meshes[mesh].geometry.position)],
+                "\n");
   }
 
   void Binding(int depth, int mesh) {
@@ -271,8 +277,9 @@ class StageWriter {
     if (!moved && !p.rotation && !p.scale) return;
     root_.Start(depth, "uniform token[] xformOpOrder = [");
     const char* separator = "";
-    for (const auto& [held, op] : {std::pair{moved, "\"xformOp:translate\""}, std::pair{p.rotation.has_value(), "\"xformOp:orient\""},
-                                   std::pair{p.scale.has_value(), "\"xformOp:scale\""}}) {
+    for (const auto& [held, op] :
+         {std::pair{moved, "\"xformOp:translate\""}, std::pair{p.rotation.has_value(), "\"xformOp:orient\""},
+          std::pair{p.scale.has_value(), "\"xformOp:scale\""}}) {
       if (!held) continue;
       root_.Out() += separator;
       root_.Out() += op;
@@ -363,7 +370,7 @@ class StageWriter {
   std::string looks_;  // the path of the materials' scope
   std::vector<std::string> materialPaths_;
   std::vector<GltfGeometry> shapes_;
-  std::vector<std::string> references_;  // of each shape
+  std::vector<std::string> references_;      // of each shape
   std::unordered_map<int, size_t> shapeOf_;  // by the geometry's position accessor
 };
 

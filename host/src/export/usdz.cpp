@@ -18,8 +18,8 @@ constexpr size_t kLocalHeaderBytes = 30;
 constexpr size_t kExtraHeaderBytes = 4;
 constexpr uint16_t kPaddingField = 0x1986;  // the extra field that pads a file's data into place
 constexpr uint16_t kVersion = 20;
-constexpr uint16_t kDate = (0 << 9) | (1 << 5) | 1;  // 1980-01-01, the first date a zip holds: the
-                                                    // same model gives the same bytes
+// 1980-01-01, the first date a zip holds: the same model gives the same bytes
+constexpr uint16_t kDate = (0 << 9) | (1 << 5) | 1;
 
 // The CRC-32 of zip, eight bytes a step: table[k][b] is the CRC of byte b followed by k zero bytes.
 constexpr std::array<std::array<uint32_t, 256>, 8> kCrcTables = [] {
@@ -79,7 +79,9 @@ bool UsdzBytes(const std::vector<PackagedFile>& files, std::string* bytes) {
   std::string& out = *bytes;
   out.clear();
   size_t total = 0;
-  for (const PackagedFile& file : files) total += file.bytes.size() + 2 * (kLocalHeaderBytes + file.name.size() + kAlignment);
+  for (const PackagedFile& file : files) {
+    total += file.bytes.size() + 2 * (kLocalHeaderBytes + file.name.size() + kAlignment);
+  }
   out.reserve(total + kAlignment);
   std::string central;
   for (const PackagedFile& file : files) {

@@ -27,9 +27,8 @@ TEST_P(PrimNames, AreIdentifiers) { EXPECT_EQ(UsdName(GetParam().given), GetPara
 INSTANTIATE_TEST_SUITE_P(Names, PrimNames,
                          testing::Values(NameCase{"Symbol", "C", "C"}, NameCase{"Blank", "bond 1", "bond_1"},
                                          NameCase{"Brackets", "C (x-ray)", "C__x_ray_"},
-                                         NameCase{"LeadingDigit", "3-methyl", "_3_methyl"},
-                                         NameCase{"Empty", "", "_"}, NameCase{"Utf8", "\xC3\xA9t\xC3\xA9", "_t_"},
-                                         NameCase{"Slash", "a/b", "a_b"}),
+                                         NameCase{"LeadingDigit", "3-methyl", "_3_methyl"}, NameCase{"Empty", "", "_"},
+                                         NameCase{"Utf8", "\xC3\xA9t\xC3\xA9", "_t_"}, NameCase{"Slash", "a/b", "a_b"}),
                          CaseName);
 
 uint32_t Le(const std::string& bytes, size_t at, size_t width) {
@@ -93,7 +92,8 @@ TEST(UsdStage, SharesShapesAndBindsMaterials) {
     // the nucleus, the tube and one sphere for carbon and both oxygens (of one radius)
     EXPECT_EQ(layers.size(), package ? 4u : 1u);
     EXPECT_NE(root.find("rel material:binding = </my_molecule/Looks/Red__x_ray_>"), std::string::npos);
-    EXPECT_NE(root.find("def Material \"Red__x_ray_\" (\n            displayName = \"Red (x-ray)\"\n"), std::string::npos)
+    EXPECT_NE(root.find("def Material \"Red__x_ray_\" (\n            displayName = \"Red (x-ray)\"\n"),
+              std::string::npos)
         << root;
     EXPECT_NE(root.find("uniform token info:id = \"UsdPreviewSurface\""), std::string::npos);
   }
@@ -115,23 +115,23 @@ class TriangleBudget : public testing::TestWithParam<FitCase> {};
 TEST_P(TriangleBudget, TakesTheFinestThatFits) {
   const FitCase& c = GetParam();
   Detail chosen;
-  EXPECT_EQ(FitDetail([](int32_t s, int32_t d) { return int64_t{10} * s + d; }, c.most, c.segments, c.subdivisions,
-                      &chosen),
-            c.fits);
+  EXPECT_EQ(
+      FitDetail([](int32_t s, int32_t d) { return int64_t{10} * s + d; }, c.most, c.segments, c.subdivisions, &chosen),
+      c.fits);
   EXPECT_EQ(chosen.segments, c.chosen.segments);
   EXPECT_EQ(chosen.subdivisions, c.chosen.subdivisions);
   EXPECT_EQ(chosen.triangles, c.chosen.triangles);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Budgets, TriangleBudget,
-    testing::Values(FitCase{"SpheresTakeAll", 100, {3, 1000}, {0, 100}, true, {10, 0, 100}},
-                    FitCase{"BondsTakeTheRest", 105, {3, 1000}, {0, 100}, true, {10, 5, 105}},
-                    FitCase{"Tight", 30, {3, 1000}, {0, 100}, true, {3, 0, 30}},
-                    FitCase{"TooSmall", 29, {3, 1000}, {0, 100}, false, {3, 0, 30}},
-                    FitCase{"NeverAboveTheCeiling", 100000, {3, 24}, {0, 2}, true, {24, 2, 242}},
-                    FitCase{"AtTheRangesEnd", 1000000, {3, 1000}, {0, 100}, true, {1000, 100, 10100}}),
-    CaseName);
+INSTANTIATE_TEST_SUITE_P(Budgets, TriangleBudget,
+                         testing::Values(FitCase{"SpheresTakeAll", 100, {3, 1000}, {0, 100}, true, {10, 0, 100}},
+                                         FitCase{"BondsTakeTheRest", 105, {3, 1000}, {0, 100}, true, {10, 5, 105}},
+                                         FitCase{"Tight", 30, {3, 1000}, {0, 100}, true, {3, 0, 30}},
+                                         FitCase{"TooSmall", 29, {3, 1000}, {0, 100}, false, {3, 0, 30}},
+                                         FitCase{"NeverAboveTheCeiling", 100000, {3, 24}, {0, 2}, true, {24, 2, 242}},
+                                         FitCase{
+                                             "AtTheRangesEnd", 1000000, {3, 1000}, {0, 100}, true, {1000, 100, 10100}}),
+                         CaseName);
 
 }  // namespace
 }  // namespace vthost
