@@ -198,7 +198,8 @@ class StageWriter {
 
   // The node as a prim, and what is below it; the default prim (root) holds the materials too.
   void Prim(int depth, const GltfNode& node, const std::string& original, const std::string& name, bool root = false) {
-    const bool instance = node.mesh >= 0 && node.children.empty();
+    // the default prim is never an instance: it holds the materials, which an instance could not
+    const bool instance = !root && node.mesh >= 0 && node.children.empty();
     const bool renamed = name != original;
     root_.Start(depth, "def Xform \"", name, "\"");
     if (root || renamed || instance) {
