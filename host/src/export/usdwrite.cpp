@@ -3,6 +3,7 @@
 // the material of its role. glTF's frame is USD's with upAxis Y and a metre to the unit, and both
 // wind front faces counter-clockwise, so points, normals and placements are written as they are;
 // only the texture's v runs the other way (USD's t = 1 - v).
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -20,6 +21,7 @@ namespace vthost {
 namespace {
 
 constexpr double kRoughness = 0.5;  // as the glTF's materials
+constexpr size_t kBytesPerNode = 400;  // about what a placed instance takes
 
 // Names unique among the children of one prim: a taken name is followed by _1, _2...
 class Siblings {
@@ -43,6 +45,8 @@ class Siblings {
 // A text as a USDA string: quotes, backslashes and control characters escaped, UTF-8 kept.
 std::string Quoted(std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
+  const auto plain = [](char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; };
+  if (std::all_of(text.begin(), text.end(), plain)) return "\"" + std::string(text) + "\"";
   std::string quoted = "\"";
   for (const char c : WellFormedUtf8(text)) {
     const auto byte = static_cast<unsigned char>(c);
@@ -146,6 +150,7 @@ class StageWriter {
     const GltfNode& root = document_.nodes[document_.root];
     const std::string rootName = top.Take(root.name);
     shapesClass_ = top.Take("Shapes");
+    root_.Out().reserve(kBytesPerNode * document_.nodes.size());
     Header(root_, rootName);
     NumberShapes();
 
@@ -378,14 +383,17 @@ class StageWriter {
 }  // namespace
 
 std::string UsdName(std::string_view name) {
-  std::string made = name.empty() || (name[0] >= '0' && name[0] <= '9') ? "_" : "";
+  const auto identifier = [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  };
+  const bool leadingDigit = name.empty() || (name[0] >= '0' && name[0] <= '9');
+  if (!leadingDigit && std::all_of(name.begin(), name.end(), identifier)) return std::string(name);
+  std::string made = leadingDigit ? "_" : "";
   for (size_t i = 0; i < name.size(); ++i) {
-    const char c = name[i];
-    const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
     // a character beyond ASCII is one '_', however many bytes it takes
-    const bool continues = i > 0 && (static_cast<unsigned char>(c) & 0xC0) == 0x80 &&
+    const bool continues = i > 0 && (static_cast<unsigned char>(name[i]) & 0xC0) == 0x80 &&
                            (static_cast<unsigned char>(name[i - 1]) & 0x80) != 0;
-    if (!continues) made += kept ? c : '_';
+    if (!continues) made += identifier(name[i]) ? name[i] : '_';
   }
   return made;
 }
