@@ -19,6 +19,7 @@
 #include <set>
 #include <sstream>
 #include <system_error>
+#include <utility>
 #include <variant>
 
 #include <nlohmann/json.hpp>
@@ -332,11 +333,12 @@ class Converter {
     std::error_code ignored;
     const fs::path loaded = m.fromInput ? fs::absolute(fs::u8path(m.input), ignored) : file;
     const fs::path named = loaded.empty() ? fs::u8path(m.input) : loaded;
-    VtNode* object = Made(document.get(), o);
+    vthost::Description described;
+    VtNode* object = Made(document.get(), o, &described);
     if (object == nullptr) return;
     host_.SetParameter(object, vthost::molecule::kFile, named);
     const bool taken = LoadMolecule(host_, object);
-    if (taken && request_.maxTriangles > 0 && !FitBudget(object, named, o)) return;
+    if (taken && request_.maxTriangles > 0 && !FitBudget(object, described, named, o)) return;
     host_.Evaluate(document.get());
     if (!taken) {
       std::string shownMessages;
@@ -369,9 +371,9 @@ class Converter {
     }
   }
 
-  // The object made and edited as a user would, and shown in the attribute editor; null when it
-  // could not be (the molecule has failed).
-  VtNode* Made(VtDocument* document, Outcome* o) {
+  // The object made and edited as a user would, and shown in the attribute editor (what it showed
+  // in *shown, when asked for); null when it could not be (the molecule has failed).
+  VtNode* Made(VtDocument* document, Outcome* o, vthost::Description* shown = nullptr) {
     VtNode* object = host_.CreateObject(document, vthost::molecule::kType, "Molecule");
     if (object == nullptr) return Fail(o, kFailed, "the molecule object could not be made"), nullptr;
     for (const auto& [name, value] : request_.settings) {
@@ -380,7 +382,8 @@ class Converter {
         return Fail(o, kFailed, "--set " + name + "=" + value + ": " + error), nullptr;
       }
     }
-    vthost::Describe(host_, object);  // as the attribute editor shows the object
+    vthost::Description description = vthost::Describe(host_, object);  // as the attribute editor shows it
+    if (shown != nullptr) *shown = std::move(description);
     return object;
   }
 
@@ -388,8 +391,7 @@ class Converter {
   // that the module builds the model it will write: counted on a probe made as the object was and
   // built with the least detail, whose events are forgotten. False (the molecule has failed) when
   // not even the lightest model keeps within the budget.
-  bool FitBudget(VtNode* object, const fs::path& file, Outcome* o) {
-    const vthost::Description shown = vthost::Describe(host_, object);
+  bool FitBudget(VtNode* object, const vthost::Description& shown, const fs::path& file, Outcome* o) {
     const vthost::DetailRange segments = RangeOf(object, shown, vthost::molecule::kSegments);
     const vthost::DetailRange subdivisions = RangeOf(object, shown, vthost::molecule::kBondSubdivisions);
     vthost::TriangleCounter counter;

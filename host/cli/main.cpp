@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -110,29 +111,31 @@ class OptionReader {
   std::set<std::string> given_;
 };
 
-// A whole decimal number that fits 32 bits.
-bool InterfaceVersion(const std::string& text, int32_t* value, std::string* error) {
+// The whole text as a decimal number of the type, nothing before or after it.
+template <typename Number>
+bool WholeNumber(std::string_view text, Number* value) {
   const char* end = text.data() + text.size();
   const auto [stop, failure] = std::from_chars(text.data(), end, *value);
-  if (!text.empty() && failure == std::errc() && stop == end) return true;
+  return !text.empty() && failure == std::errc() && stop == end;
+}
+
+// A whole decimal number that fits 32 bits.
+bool InterfaceVersion(const std::string& text, int32_t* value, std::string* error) {
+  if (WholeNumber(text, value)) return true;
   *error = "--interface-version needs a whole number from -2147483648 to 2147483647, not '" + text + "'";
   return false;
 }
 
 // A count of workers: 1 to 64.
 bool Jobs(const std::string& text, unsigned* jobs, std::string* error) {
-  const char* end = text.data() + text.size();
-  const auto [stop, failure] = std::from_chars(text.data(), end, *jobs);
-  if (!text.empty() && failure == std::errc() && stop == end && *jobs >= 1 && *jobs <= kMostJobs) return true;
+  if (WholeNumber(text, jobs) && *jobs >= 1 && *jobs <= kMostJobs) return true;
   *error = "--jobs needs a whole number from 1 to " + std::to_string(kMostJobs) + ", not '" + text + "'";
   return false;
 }
 
 // A triangle budget: a whole number from 1.
 bool MaxTriangles(const std::string& text, int64_t* most, std::string* error) {
-  const char* end = text.data() + text.size();
-  const auto [stop, failure] = std::from_chars(text.data(), end, *most);
-  if (!text.empty() && failure == std::errc() && stop == end && *most >= 1) return true;
+  if (WholeNumber(text, most) && *most >= 1) return true;
   *error = "--max-triangles needs a whole number of triangles from 1, not '" + text + "'";
   return false;
 }
@@ -141,12 +144,8 @@ bool MaxTriangles(const std::string& text, int64_t* most, std::string* error) {
 bool WorkerShare(const std::string& text, vantorcli::CollectionRequest* request, std::string* error) {
   const size_t slash = text.find('/');
   unsigned index = 0, count = 0;
-  const auto number = [](std::string_view part, unsigned* value) {
-    const auto [stop, failure] = std::from_chars(part.data(), part.data() + part.size(), *value);
-    return !part.empty() && failure == std::errc() && stop == part.data() + part.size();
-  };
-  if (slash == std::string::npos || !number(std::string_view(text).substr(0, slash), &index) ||
-      !number(std::string_view(text).substr(slash + 1), &count) || count == 0 || index >= count) {
+  if (slash == std::string::npos || !WholeNumber(std::string_view(text).substr(0, slash), &index) ||
+      !WholeNumber(std::string_view(text).substr(slash + 1), &count) || count == 0 || index >= count) {
     return *error = "--worker needs K/N, not '" + text + "'", false;
   }
   request->worker.index = index;
@@ -164,8 +163,9 @@ bool Setting(const std::string& text, std::vector<std::pair<std::string, std::st
 // The options that belong to one form of the usage and not to another.
 bool CheckForms(const Arguments& arguments, std::string* error) {
   const vantorcli::CollectionRequest& m = arguments.molecules;
-  const bool outputs = !m.gltf.empty() || !m.json.empty() || !m.usd.empty() || m.maxTriangles > 0 || !m.settings.empty() || !m.manifest.empty() ||
-                       arguments.recordsGiven || arguments.jobsGiven || m.quiet;
+  const bool outputs = !m.gltf.empty() || !m.json.empty() || !m.usd.empty() || !m.settings.empty() ||
+                       !m.manifest.empty() || m.maxTriangles > 0 || arguments.recordsGiven || arguments.jobsGiven ||
+                       m.quiet;
   if (m.inputs.empty() && outputs) {
     return *error = "--records, --gltf, --usd, --json, --manifest, --jobs, --quiet, --set and --max-triangles need a "
                     "molecule file", false;

@@ -51,7 +51,9 @@ bool GltfBytes(const Host& host, const ExportedModel& model, std::string* glb, s
 // .usdz, any case) or a USDA text layer; refused as the glTF is.
 bool WriteUsd(const Host& host, const ExportedModel& model, const std::filesystem::path& file, std::string* error);
 bool UsdBytes(const Host& host, const ExportedModel& model, bool package, std::string* bytes, std::string* error);
-// Whether a file named so is written as a .usdz package.
+// Whether a file named so is a USD file (.usda, .usd, .usdz, any case), and whether it is written
+// as a .usdz package.
+bool IsUsd(const std::filesystem::path& file);
 bool IsUsdz(const std::filesystem::path& file);
 
 // The triangles the model's glTF holds.

@@ -2,7 +2,6 @@
 // the glTF is, then written as USDA text or as a .usdz package of its layers.
 #include <cctype>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -38,11 +37,23 @@ bool UsdBytes(const Host& host, const ExportedModel& model, bool package, std::s
   return StageBytes(document, package, bytes, error);
 }
 
-bool IsUsdz(const std::filesystem::path& file) {
+namespace {
+
+// The file name's suffix in small letters: ".usdz".
+std::string Suffix(const std::filesystem::path& file) {
   std::string suffix = file.extension().u8string();
   for (char& c : suffix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return suffix == ".usdz";
+  return suffix;
 }
+
+}  // namespace
+
+bool IsUsd(const std::filesystem::path& file) {
+  const std::string suffix = Suffix(file);
+  return suffix == ".usda" || suffix == ".usd" || suffix == ".usdz";
+}
+
+bool IsUsdz(const std::filesystem::path& file) { return Suffix(file) == ".usdz"; }
 
 bool WriteUsd(const Host& host, const ExportedModel& model, const std::filesystem::path& file, std::string* error) {
   std::string bytes;

@@ -102,9 +102,7 @@ class Text {
   template <typename Value>
   void Array(int depth, std::string_view declaration, size_t width, const std::vector<Value>& values,
              Value (*of)(const std::vector<Value>&, size_t)) {
-    out_.append(static_cast<size_t>(depth) * 4, ' ');
-    out_ += declaration;
-    out_ += " = [";
+    Start(depth, declaration, " = [");
     for (size_t i = 0; i + width <= values.size(); i += width) {
       if (i > 0) out_ += ", ";
       if (width > 1) out_ += '(';
@@ -309,22 +307,26 @@ class StageWriter {
     root_.Line(depth + 1, "def Shader \"Surface\"");
     root_.Line(depth + 1, "{");
     root_.Line(depth + 2, "uniform token info:id = \"UsdPreviewSurface\"");
-    root_.Out().append(static_cast<size_t>(depth + 2) * 4, ' ');
-    root_.Out() += "color3f inputs:diffuseColor = ";
+    root_.Start(depth + 2, "color3f inputs:diffuseColor = ");
     root_.Tuple({material.colour[0], material.colour[1], material.colour[2]});
     root_.Out() += '\n';
     root_.Line(depth + 2, "float inputs:metallic = 0");
-    root_.Out().append(static_cast<size_t>(depth + 2) * 4, ' ');
-    root_.Out() += "float inputs:opacity = ";
+    root_.Start(depth + 2, "float inputs:opacity = ");
     root_.Number(material.colour[3]);
     root_.Out() += '\n';
-    root_.Out().append(static_cast<size_t>(depth + 2) * 4, ' ');
-    root_.Out() += "float inputs:roughness = ";
+    root_.Start(depth + 2, "float inputs:roughness = ");
     root_.Number(kRoughness);
     root_.Out() += '\n';
     root_.Line(depth + 2, "token outputs:surface");
     root_.Line(depth + 1, "}");
     root_.Line(depth, "}");
+  }
+
+  // The end of an attribute that holds a value per vertex.
+  static void PerVertex(Text& text, int depth) {
+    text.Out() += " (\n";
+    text.Line(depth + 1, "interpolation = \"vertex\"");
+    text.Line(depth, ")");
   }
 
   // The shape: an Xform holding the mesh of the geometry.
@@ -342,28 +344,22 @@ class StageWriter {
     text.Line(depth + 1, "{");
     const int in = depth + 2;
     std::string& out = text.Out();
-    out.append(static_cast<size_t>(in) * 4, ' ');
-    out += "float3[] extent = [";
+    text.Start(in, "float3[] extent = [");
     text.Tuple({bounds.min[0], bounds.min[1], bounds.min[2]});
     out += ", ";
     text.Tuple({bounds.max[0], bounds.max[1], bounds.max[2]});
     out += "]\n";
-    out.append(static_cast<size_t>(in) * 4, ' ');
-    out += "int[] faceVertexCounts = [";
+    text.Start(in, "int[] faceVertexCounts = [");
     for (size_t i = 0; i < indices.size() / 3; ++i) out += i == 0 ? "3" : ", 3";
     out += "]\n";
     text.Array(in, "int[] faceVertexIndices", 1, indices, Index);
     out += '\n';
     text.Array(in, "normal3f[] normals", 3, normals, Float);
-    out += " (\n";
-    text.Line(in + 1, "interpolation = \"vertex\"");
-    text.Line(in, ")");
+    PerVertex(text, in);
     text.Array(in, "point3f[] points", 3, positions, Float);
     out += '\n';
     text.Array(in, "texCoord2f[] primvars:st", 2, uvs, St);
-    out += " (\n";
-    text.Line(in + 1, "interpolation = \"vertex\"");
-    text.Line(in, ")");
+    PerVertex(text, in);
     text.Line(in, "uniform token subdivisionScheme = \"none\"");
     text.Line(depth + 1, "}");
     text.Line(depth, "}");

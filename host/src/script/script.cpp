@@ -4,7 +4,6 @@
 #include "vthost/script.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <exception>
 #include <istream>
@@ -427,24 +426,18 @@ bool ScriptRunner::Open(const CommandWords& words) {
 bool ScriptRunner::Export(const CommandWords& words) {
   VtNode* node = Object(words[1]);
   if (node == nullptr) return false;
-  const VtNode* model = Hierarchy(node);
-  if (model == nullptr) return Fail("'" + words[1] + "' has no model: evaluate it first ('eval')");
+  const ExportedModel model = ModelOf(node);
+  if (model.root == nullptr) return Fail("'" + words[1] + "' has no model: evaluate it first ('eval')");
   std::filesystem::path file;
   if (!FileNamed("export", words[2], &file)) return false;
-  std::string suffix = file.extension().u8string();
-  for (char& c : suffix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  const bool usd = suffix == ".usda" || suffix == ".usd" || suffix == ".usdz";
   std::string error;
-  // a file of the same format or an empty one is replaced: a molecule file, a document or anything else is not
-  if (!usd) {
-    return (MayReplace(file, "glTF", "glTF file", &error) && WriteGltf(host_, ModelOf(node), file, &error)) ||
-           Fail(error);
-  }
-  const bool package = IsUsdz(file);
-  return (MayReplace(file, package ? std::string_view("PK\x03\x04", 4) : "#usda", package ? "USDZ package" : "USDA file",
-                     &error) &&
-          WriteUsd(host_, ModelOf(node), file, &error)) ||
-         Fail(error);
+  // a file of its own format or an empty one is replaced: a molecule file, a document or anything else is not
+  const bool written =
+      !IsUsd(file)  ? MayReplace(file, "glTF", "glTF file", &error) && WriteGltf(host_, model, file, &error)
+      : IsUsdz(file) ? MayReplace(file, std::string_view("PK\x03\x04", 4), "USDZ package", &error) &&
+                           WriteUsd(host_, model, file, &error)
+                     : MayReplace(file, "#usda", "USDA file", &error) && WriteUsd(host_, model, file, &error);
+  return written || Fail(error);
 }
 
 }  // namespace vthost
