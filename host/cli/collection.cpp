@@ -221,9 +221,9 @@ bool LoadMolecule(vthost::Host& host, VtNode* object) {
   return std::any_of(events.begin() + static_cast<std::ptrdiff_t>(before), events.end(), changed);
 }
 
-bool WriteStandardOutput(std::string_view bytes, const std::string& what, std::string* error) {
+bool WriteStandardOutput(const vthost::Pieces& bytes, const std::string& what, std::string* error) {
   errno = 0;
-  std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  for (const std::string_view piece : bytes) std::cout.write(piece.data(), static_cast<std::streamsize>(piece.size()));
   return StandardOutputFlushed(what, error);
 }
 
@@ -454,7 +454,7 @@ class Converter {
     return range;
   }
 
-  void Write(const std::string& name, std::string_view bytes, const std::string& what, Outcome* o) {
+  void Write(const std::string& name, const vthost::Pieces& bytes, const std::string& what, Outcome* o) {
     std::string error;
     if (name == "-") {
       if (WriteStandardOutput(bytes, what, &error)) return o->outputs.push_back(name);
@@ -473,19 +473,21 @@ class Converter {
     std::string error;
     const bool made = vthost::WriteReport(host_, object, report, &error, o->detail ? &*o->detail : nullptr);
     report << "\n";
-    if (made || name == "-") Write(name, report.str(), "the report", o);
+    const std::string text = report.str();
+    if (made || name == "-") Write(name, {text}, "the report", o);
     if (!made) Fail(o, kFailed, error + ": " + (name == "-" ? "refused" : "not written"));
   }
 
   // The model as glTF or USD (a package for a name ending in .usdz); one that the format cannot
   // hold is refused, and nothing is written.
   void WriteModel(const VtNode* object, const std::string& name, bool usd, Outcome* o) {
-    std::string bytes, error;
+    std::string usdBytes, error;
+    vthost::ModelBytes bytes;
     const vthost::ExportedModel model = vthost::ModelOf(object);
-    const bool made = usd ? vthost::UsdBytes(host_, model, vthost::IsUsdz(fs::u8path(name)), &bytes, &error)
-                          : vthost::GltfBytes(host_, model, &bytes, &error);
+    const bool made = usd ? vthost::UsdBytes(host_, model, vthost::IsUsdz(fs::u8path(name)), &usdBytes, &error)
+                          : vthost::GltfPieces(host_, model, &bytes, &error);
     if (!made) return Fail(o, kFailed, name + ": " + error);
-    Write(name, bytes, usd ? "the USD" : "the glTF", o);
+    Write(name, usd ? vthost::Pieces{usdBytes} : bytes.pieces, usd ? "the USD" : "the glTF", o);
   }
 
   vthost::Host& host_;
@@ -702,7 +704,7 @@ class Results {
     if (!request_.manifest.empty()) {
       const std::string line = Dumped(ManifestLine(o)) + "\n";
       std::string error;
-      if (request_.manifest == "-" && !WriteStandardOutput(line, "the manifest", &error) && manifestError_.empty()) {
+      if (request_.manifest == "-" && !WriteStandardOutput({line}, "the manifest", &error) && manifestError_.empty()) {
         manifestError_ = error;
       }
       if (request_.manifest != "-") manifest_.Append(line);
@@ -905,11 +907,28 @@ bool Several(const CollectionRequest& request) {
   return most > 1;
 }
 
+// Whether an output is standard output: "-", or a name of its descriptor (/dev/stdout).
+bool IsStandardOutput(const std::string& name) { return name == "-" || vthost::DescriptorOf(fs::u8path(name)) == 1; }
+
+// Whether two outputs of one molecule end in one file: by two names, or as standard output and
+// the file it was sent to (--json - --gltf f >f).
+bool OneFile(const std::string& first, const std::string& second) {
+  if (first != "-" && second != "-") return vthost::SameFile(fs::u8path(first), fs::u8path(second));
+#if defined(_WIN32)
+  return false;
+#else
+  std::error_code failure;
+  return fs::is_regular_file("/dev/stdout", failure) &&
+         vthost::SameFile("/dev/stdout", fs::u8path(first == "-" ? second : first));
+#endif
+}
+
 bool CheckCollection(const CollectionRequest& request, const fs::path& module, std::string* error) {
   const bool several = Several(request);
   if (several && !CheckSeveral(request, error)) return false;
   std::error_code ignored;
-  const vthost::ResolvedName resources(fs::absolute(module, ignored).parent_path() / "res");
+  vthost::RunFiles resources;  // by name and as files: a link in res/ to a file elsewhere, a hard link
+  resources.AddInputFolder(fs::absolute(module, ignored).parent_path() / "res", "res");
   std::vector<std::pair<std::string, vthost::ResolvedName>> inputs{{"the module file", vthost::ResolvedName(module)}};
   for (const std::string& input : request.inputs) {
     if (input != "-") inputs.emplace_back("the molecule file", vthost::ResolvedName(fs::u8path(input)));
@@ -923,7 +942,8 @@ bool CheckCollection(const CollectionRequest& request, const fs::path& module, s
         return *error = std::string(option) + " names " + what + " " + file + ", which it would overwrite", false;
       }
     }
-    if (output.InFolder(resources)) {
+    std::string ignoredReason;
+    if (!resources.MayWrite(fs::u8path(file), &ignoredReason)) {
       return *error = std::string(option) + " names " + file + ", in the module's res folder, which it reads", false;
     }
   }
@@ -937,9 +957,11 @@ bool CheckCollection(const CollectionRequest& request, const fs::path& module, s
       const std::string& second = *outputs[b].second;
       if (first.empty() || second.empty()) continue;
       const std::string both = std::string(outputs[a].first) + " and " + outputs[b].first;
-      if (first == "-" && second == "-") return *error = both + " cannot both write to standard output", false;
-      if (!several && first != "-" && second != "-" && vthost::SameFile(fs::u8path(first), fs::u8path(second))) {
-        return *error = both + " name the same file, " + first, false;
+      if (IsStandardOutput(first) && IsStandardOutput(second)) {
+        return *error = both + " cannot both write to standard output", false;
+      }
+      if (!several && OneFile(first, second)) {
+        return *error = both + " name the same file, " + (first == "-" ? second : first), false;
       }
     }
   }

@@ -491,7 +491,9 @@ int Run(const Arguments& arguments, const fs::path& program, const std::vector<s
 int main(int argc, char** argv) {
 #if !defined(_WIN32)
   std::signal(SIGPIPE, SIG_IGN);  // a closed pipe is a write that fails with a reason, not the end of the run
+  std::signal(SIGXFSZ, SIG_IGN);  // and a file past the size limit one that fails with "File too large"
 #endif
+  vthost::RemoveNewFilesOnSignals();
   try {
     std::vector<std::string> utf8 = Utf8Arguments(argc, argv);
     std::vector<char*> pointers;
@@ -509,8 +511,9 @@ int main(int argc, char** argv) {
       return kBadArguments;
     }
     if (arguments.help) {
+      errno = 0;
       std::cout << Help() << "  Script commands (one a line; # starts a comment):\n" << vthost::ScriptRunner::Help();
-      return kDone;
+      return StandardOutputWritten("the help") ? kDone : kFailed;
     }
     return Run(arguments, vantorcli::ProgramFile(argv[0]), std::vector<std::string>(utf8.begin() + 1, utf8.end()));
   } catch (const std::exception& unexpected) {

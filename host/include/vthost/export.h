@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "vthost/files.h"
 #include "vthost/host.h"
 
 namespace vthost {
@@ -46,6 +48,15 @@ ExportedModel ModelOf(const VtNode* object);
 // that is not finite) is refused and nothing is written.
 bool WriteGltf(const Host& host, const ExportedModel& model, const std::filesystem::path& file, std::string* error);
 bool GltfBytes(const Host& host, const ExportedModel& model, std::string* glb, std::string* error);
+
+// A model's file in pieces (vthost/files.h) and what holds them: the GLB's binary chunk is the
+// document's own buffer, so a large model is written with no second copy of it in memory.
+struct ModelBytes {
+  Pieces pieces;
+  std::shared_ptr<const void> holder;
+  std::string Joined() const;
+};
+bool GltfPieces(const Host& host, const ExportedModel& model, ModelBytes* glb, std::string* error);
 
 // The model as a USD stage, as the glTF holds it: a .usdz package (for a file, a name ending in
 // .usdz, any case) or a USDA text layer; refused as the glTF is.

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -48,6 +49,18 @@ struct FileId {
 // false when file is not there (or cannot be looked at).
 bool FileIdOf(const std::filesystem::path& file, FileId* id);
 
+// The descriptor of the process's own that file names (/dev/stdout is 1, /dev/fd/N and
+// /proc/self/fd/N are N), which the host writes through in place; -1 for any other name.
+int DescriptorOf(const std::filesystem::path& file);
+
+// Signals that end the run (interrupt, terminate, hang-up) remove the new files not yet in place
+// first. Called once by a program; a signal it was started to ignore stays ignored.
+void RemoveNewFilesOnSignals();
+
+// The bytes of a file in pieces, one after another (a large file written from what holds it, with no
+// copy of the whole).
+using Pieces = std::vector<std::string_view>;
+
 // The files a run reads, which no output may replace: the module file and its res folder, every
 // file the module looked up and found, and what the program adds (a script). Every output file is
 // written through it.
@@ -55,11 +68,14 @@ class RunFiles {
  public:
   // what names the input in the reason an output is refused ("the module file this run loaded").
   void AddInput(const std::filesystem::path& file, const std::string& what);
-  // Everything inside the folder is an input.
+  // Everything inside the folder is an input, by its names there and as a file (its links followed).
   void AddInputFolder(const std::filesystem::path& folder, const std::string& what);
   // bytes as the whole of file, replaced whole or not at all; false with the reason when file
   // names an input or cannot be written.
-  bool WriteOutput(const std::filesystem::path& file, std::string_view bytes, std::string* error) const;
+  bool WriteOutput(const std::filesystem::path& file, const Pieces& bytes, std::string* error) const;
+  bool WriteOutput(const std::filesystem::path& file, std::string_view bytes, std::string* error) const {
+    return WriteOutput(file, Pieces{bytes}, error);
+  }
   // false with the reason when file names an input (WriteOutput asks this first).
   bool MayWrite(const std::filesystem::path& file, std::string* error) const;
 
@@ -70,21 +86,31 @@ class RunFiles {
   std::set<std::filesystem::path> added_;  // as named, looked up before a name is resolved
   std::map<FileId, std::string> files_;
   std::vector<std::pair<ResolvedName, std::string>> folders_;
+  std::map<FileId, std::string> folderIds_;  // the input folders and the folders in them, as files
+  // how far into an input folder its files are known by their ids
+  static constexpr size_t kFolderEntries = 4096;
+  static constexpr int kFolderDepth = 4;
 };
+
+// A new file that is to replace another, once whole.
+class NewFile;
 
 // Outputs written in groups, each whole or not at all as WriteOutput writes one, with one flush to
 // disk for the group in place of one a file: each is written beside its target, and once all are
 // on disk, moved over it. A run that ends before leaves no output half-written.
 class OutputGroup {
  public:
-  explicit OutputGroup(const RunFiles& files) : files_(files) {}
+  explicit OutputGroup(const RunFiles& files);
   ~OutputGroup();  // what was staged and not committed is removed
   OutputGroup(const OutputGroup&) = delete;
   OutputGroup& operator=(const OutputGroup&) = delete;
 
   // bytes staged to become the whole of file (a device or a FIFO is written at once); false with
   // the reason, and nothing left behind.
-  bool Stage(const std::filesystem::path& file, std::string_view bytes, std::string* error);
+  bool Stage(const std::filesystem::path& file, const Pieces& bytes, std::string* error);
+  bool Stage(const std::filesystem::path& file, std::string_view bytes, std::string* error) {
+    return Stage(file, Pieces{bytes}, error);
+  }
   size_t Size() const { return staged_.size(); }
   // Puts each staged file in place; one entry per staged file, in order: empty when written, else
   // the reason.
@@ -94,7 +120,7 @@ class OutputGroup {
   struct Staged {
     std::filesystem::path file;       // as named
     std::filesystem::path target;     // its links followed
-    std::filesystem::path temporary;  // beside the target
+    std::unique_ptr<NewFile> created;  // beside the target
   };
   const RunFiles& files_;
   std::vector<Staged> staged_;
@@ -104,7 +130,7 @@ class OutputGroup {
 // one (a device or a FIFO is written as it comes).
 class GrowingOutput {
  public:
-  GrowingOutput() = default;
+  GrowingOutput();
   ~GrowingOutput();  // one not finished is removed
   GrowingOutput(const GrowingOutput&) = delete;
   GrowingOutput& operator=(const GrowingOutput&) = delete;
@@ -117,8 +143,9 @@ class GrowingOutput {
   bool Finish(std::string* error);
 
  private:
-  std::filesystem::path file_, target_, temporary_;
-  std::intptr_t handle_ = -1;  // the system's handle of what is written
+  std::filesystem::path file_, target_;
+  std::unique_ptr<NewFile> created_;  // what replaces target_, or
+  std::intptr_t handle_ = -1;         // the system's handle of what is written as it stands
   bool failed_ = false;
   std::string reason_;
 };

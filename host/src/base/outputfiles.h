@@ -15,10 +15,11 @@ namespace vthost {
 bool MayReplace(const std::filesystem::path& file, std::string_view magic, std::string_view kind, std::string* error);
 
 // bytes as the whole of file. A regular file, or a name where nothing is yet (through symbolic
-// links, whose target is replaced while they stay links), gets a new file of the process's own
-// beside it, flushed to disk and closed, then moved over it: on any failure that file is removed
-// and the old one is as it was. Anything else (a device, a FIFO) is written to as it is, and never
-// removed or replaced. False with "cannot write FILE: reason".
-bool WriteWhole(const std::filesystem::path& file, std::string_view bytes, std::string* error);
+// links, whose target is replaced while they stay links), gets a new file beside it, which no
+// other user can open, flushed to disk and closed, then moved over it: on any failure that file is
+// removed and the old one is as it was. A device, a FIFO or one of the process's own descriptors
+// (/dev/stdout) is written to as it is, and never removed or replaced; a folder, or a name ending
+// in a separator that is not one, is refused. False with "cannot write FILE: reason".
+bool WriteWhole(const std::filesystem::path& file, const Pieces& bytes, std::string* error);
 
 }  // namespace vthost

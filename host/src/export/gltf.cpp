@@ -2,7 +2,10 @@
 // the document is built, its numbers checked, and then it is written.
 #include <cstring>
 #include <optional>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "export/gltfdocument.h"
@@ -11,13 +14,40 @@
 
 namespace vthost {
 
-bool GltfBytes(const Host& host, const ExportedModel& model, std::string* glb, std::string* error) {
+bool GltfPieces(const Host& host, const ExportedModel& model, ModelBytes* glb, std::string* error) {
   if (model.root == nullptr) return *error = "no hierarchy to write", false;
-  const GltfDocument document = BuildGltf(host, model);
+  struct Held {
+    GltfDocument document;
+    std::pair<std::string, std::string> around;
+  };
+  auto held = std::make_shared<Held>();
+  held->document = BuildGltf(host, model);
   // no file rather than one that readers refuse (glTF numbers are 32-bit floats)
-  if (const std::optional<std::string> refused = RefusalOf(document, "glTF")) return *error = *refused, false;
-  *glb = GlbBytes(document);
+  if (const std::optional<std::string> refused = RefusalOf(held->document, "glTF")) return *error = *refused, false;
+  held->around = GlbAround(held->document);
+  glb->pieces = {held->around.first};
+  for (const std::vector<unsigned char>& block : held->document.blocks) {
+    glb->pieces.emplace_back(reinterpret_cast<const char*>(block.data()), block.size());
+  }
+  glb->pieces.push_back(held->around.second);
+  glb->holder = std::move(held);
   return true;
+}
+
+bool GltfBytes(const Host& host, const ExportedModel& model, std::string* glb, std::string* error) {
+  ModelBytes pieces;
+  if (!GltfPieces(host, model, &pieces, error)) return false;
+  *glb = pieces.Joined();
+  return true;
+}
+
+std::string ModelBytes::Joined() const {
+  size_t size = 0;
+  for (const std::string_view piece : pieces) size += piece.size();
+  std::string joined;
+  joined.reserve(size);
+  for (const std::string_view piece : pieces) joined.append(piece);
+  return joined;
 }
 
 ExportedModel ModelOf(const VtNode* object) {
@@ -38,13 +68,13 @@ std::optional<std::string> RefusalOf(const GltfDocument& document, const std::st
 std::vector<float> FloatsOf(const GltfDocument& document, int accessor) {
   const GltfBufferView& view = document.views[document.accessors[accessor].view];
   std::vector<float> values(view.length / sizeof(float));
-  if (!values.empty()) std::memcpy(values.data(), &document.buffer[view.offset], values.size() * sizeof(float));
+  if (!values.empty()) std::memcpy(values.data(), document.Bytes(view), values.size() * sizeof(float));
   return values;
 }
 
 std::vector<uint32_t> IndicesOf(const GltfDocument& document, int accessor) {
   const GltfAccessor& indices = document.accessors[accessor];
-  const unsigned char* bytes = &document.buffer[document.views[indices.view].offset];
+  const unsigned char* bytes = document.Bytes(document.views[indices.view]);
   std::vector<uint32_t> values(indices.count);
   for (size_t i = 0; i < values.size(); ++i) {
     if (indices.componentType == 5125) {  // 32-bit
@@ -73,12 +103,12 @@ int64_t CountTriangles(const Host& host, const ExportedModel& model) {
 }
 
 bool WriteGltf(const Host& host, const ExportedModel& model, const std::filesystem::path& file, std::string* error) {
-  std::string glb;
-  if (!GltfBytes(host, model, &glb, error)) {  // an existing file stays as it is
+  ModelBytes glb;
+  if (!GltfPieces(host, model, &glb, error)) {  // an existing file stays as it is
     *error = file.u8string() + ": " + *error;
     return false;
   }
-  return host.Files().WriteOutput(file, glb, error);
+  return host.Files().WriteOutput(file, glb.pieces, error);
 }
 
 }  // namespace vthost

@@ -15,6 +15,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <unordered_map>
 #include <utility>
@@ -235,11 +236,13 @@ class Builder {
 
   // A buffer view holding bytes, 4-byte aligned.
   int AddView(const void* bytes, size_t size, int target) {
-    std::vector<unsigned char>& buffer = document_.buffer;
-    document_.views.push_back({buffer.size(), size, target});
+    document_.views.push_back({document_.bufferSize, size, target, document_.blocks.size()});
     const auto* first = static_cast<const unsigned char*>(bytes);
-    buffer.insert(buffer.end(), first, first + size);
-    buffer.resize((buffer.size() + 3) / 4 * 4, 0);
+    std::vector<unsigned char>& block = document_.blocks.emplace_back();
+    block.reserve((size + 3) / 4 * 4);
+    block.assign(first, first + size);
+    block.resize(block.capacity(), 0);
+    document_.bufferSize += block.size();
     return static_cast<int>(document_.views.size() - 1);
   }
 
@@ -248,15 +251,42 @@ class Builder {
     return static_cast<int>(document_.accessors.size() - 1);
   }
 
-  // The geometry's accessors: written once for all meshes that have the same bytes.
-  GltfGeometry GeometryFor(const Vertices& geometry) {
-    std::string key;
-    for (const auto* values : {&geometry.positions, &geometry.normals, &geometry.uvs}) {
-      key.append(reinterpret_cast<const char*>(values->data()), values->size() * sizeof(float));
+  // Whether the accessor holds these bytes.
+  bool Holds(int accessor, const void* bytes, size_t size) const {
+    const GltfBufferView& view = document_.views[document_.accessors[accessor].view];
+    return view.length == size && (size == 0 || std::memcmp(document_.Bytes(view), bytes, size) == 0);
+  }
+
+  bool Holds(const GltfGeometry& accessors, const Vertices& geometry) const {
+    const auto bytes = [](const auto& values) { return values.size() * sizeof(values[0]); };
+    if (!Holds(accessors.position, geometry.positions.data(), bytes(geometry.positions)) ||
+        !Holds(accessors.normal, geometry.normals.data(), bytes(geometry.normals)) ||
+        !Holds(accessors.uv, geometry.uvs.data(), bytes(geometry.uvs))) {
+      return false;
     }
-    key.append(reinterpret_cast<const char*>(geometry.indices.data()), geometry.indices.size() * sizeof(uint32_t));
-    const auto found = geometries_.find(key);
-    if (found != geometries_.end()) return found->second;
+    if (document_.accessors[accessors.indices].componentType == kUnsignedInt) {
+      return Holds(accessors.indices, geometry.indices.data(), bytes(geometry.indices));
+    }
+    const std::vector<uint16_t> narrow(geometry.indices.begin(), geometry.indices.end());
+    return Holds(accessors.indices, narrow.data(), bytes(narrow));
+  }
+
+  // The geometry's accessors: written once for all meshes that have the same bytes, found by a hash
+  // of them (a copy of them as the key would double what a large sphere takes).
+  GltfGeometry GeometryFor(const Vertices& geometry) {
+    size_t key = 0;
+    const auto mix = [&key](const void* bytes, size_t size) {
+      const size_t hash = std::hash<std::string_view>()(std::string_view(static_cast<const char*>(bytes), size));
+      key ^= hash + 0x9E3779B97F4A7C15ULL + (key << 6) + (key >> 2);
+    };
+    for (const auto* values : {&geometry.positions, &geometry.normals, &geometry.uvs}) {
+      mix(values->data(), values->size() * sizeof(float));
+    }
+    mix(geometry.indices.data(), geometry.indices.size() * sizeof(uint32_t));
+    const auto [first, last] = geometries_.equal_range(key);
+    for (auto found = first; found != last; ++found) {
+      if (Holds(found->second, geometry)) return found->second;
+    }
 
     const size_t vertices = geometry.Count();
     GltfGeometry accessors;
@@ -282,7 +312,8 @@ class Builder {
       accessors.indices = AddAccessor(geometry.indices.data(), geometry.indices.size() * sizeof(uint32_t),
                                       kElementArrayBuffer, kUnsignedInt, geometry.indices.size(), "SCALAR");
     }
-    return geometries_[key] = accessors;
+    geometries_.emplace(key, accessors);
+    return accessors;
   }
 
   // A sweep along a straight two-point path is the same tube as every other sweep of its profile and
@@ -304,8 +335,8 @@ class Builder {
     const std::string key = TubeKey(sweep, profile);
     auto found = tubes_.find(key);
     if (found == tubes_.end()) {
-      const Vertices& geometry = Shape("t" + key, [&] { return CreasedVertices(SweepMesh(UnitSweep(sweep, profile))); });
-      found = tubes_.emplace(key, Draws(geometry) ? std::optional(GeometryFor(geometry)) : std::nullopt).first;
+      const auto geometry = Shape("t" + key, [&] { return CreasedVertices(SweepMesh(UnitSweep(sweep, profile))); });
+      found = tubes_.emplace(key, Draws(*geometry) ? std::optional(GeometryFor(*geometry)) : std::nullopt).first;
     }
     if (!found->second) return std::nullopt;
     *mesh = MeshFor(sweep, *found->second);
@@ -321,8 +352,8 @@ class Builder {
       std::string shape = "s";
       shape.append(reinterpret_cast<const char*>(&key.first), sizeof key.first);
       shape.append(reinterpret_cast<const char*>(&key.second), sizeof key.second);
-      const Vertices& geometry = Shape(shape, [&] { return SmoothVertices(*node.mesh); });
-      found = spheres_.emplace(key, Draws(geometry) ? std::optional(GeometryFor(geometry)) : std::nullopt).first;
+      const auto geometry = Shape(shape, [&] { return SmoothVertices(*node.mesh); });
+      found = spheres_.emplace(key, Draws(*geometry) ? std::optional(GeometryFor(*geometry)) : std::nullopt).first;
     }
     return found->second ? MeshFor(node, *found->second) : -1;
   }
@@ -346,21 +377,29 @@ class Builder {
   }
 
   // The vertices of a shape, worked out once for every document the process writes (the molecules
-  // of a collection share their shapes), for as many shapes as kShapes.
+  // of a collection share their shapes), for as many shapes as kShapes and as many bytes as
+  // kShapeBytes: a shape larger than a tenth of that is worked out for each document it is in, and
+  // forgotten with it.
   template <typename Make>
-  static const Vertices& Shape(const std::string& key, const Make& make) {
-    static std::unordered_map<std::string, Vertices> shapes;
+  static std::shared_ptr<const Vertices> Shape(const std::string& key, const Make& make) {
+    static std::unordered_map<std::string, std::shared_ptr<const Vertices>> shapes;
+    static size_t kept = 0;
     if (const auto found = shapes.find(key); found != shapes.end()) return found->second;
-    if (shapes.size() >= kShapes) shapes.clear();
-    return shapes.emplace(key, make()).first->second;
+    auto shape = std::make_shared<const Vertices>(make());
+    const size_t bytes = shape->Bytes();
+    if (bytes > kShapeBytes / 10) return shape;
+    if (shapes.size() >= kShapes || kept + bytes > kShapeBytes) shapes.clear(), kept = 0;
+    kept += bytes;
+    return shapes.emplace(key, std::move(shape)).first->second;
   }
   static constexpr size_t kShapes = 256;
+  static constexpr size_t kShapeBytes = size_t{64} << 20;
 
   const Host& host_;
   const VtContainer* parameters_;
   const std::optional<molecule::BondLooks> bonds_;
   GltfDocument document_;
-  std::unordered_map<std::string, GltfGeometry> geometries_;
+  std::unordered_multimap<size_t, GltfGeometry> geometries_;
   std::map<std::pair<int, int>, int> meshIndex_;
   std::map<MaterialKey, int> materialIndex_;
   std::set<std::string> materialNames_;

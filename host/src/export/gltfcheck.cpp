@@ -57,9 +57,9 @@ class Check {
     if (accessor < 0 || seen_[accessor]) return true;
     seen_[accessor] = true;
     const GltfBufferView& view = document_.views[document_.accessors[accessor].view];
-    for (size_t at = view.offset; at < view.offset + view.length; at += sizeof(float)) {
+    for (size_t at = 0; at < view.length; at += sizeof(float)) {
       float value = 0.0f;
-      std::memcpy(&value, &document_.buffer[at], sizeof value);
+      std::memcpy(&value, document_.Bytes(view) + at, sizeof value);
       if (!Fits(value)) return false;
     }
     return true;

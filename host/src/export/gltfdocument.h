@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "export/vertices.h"
@@ -61,8 +62,9 @@ struct GltfAccessor {
 };
 
 struct GltfBufferView {
-  size_t offset = 0, length = 0;
+  size_t offset = 0, length = 0;  // in the binary chunk
   int target = 0;
+  size_t block = 0;  // the document's block that holds it
 };
 
 struct GltfDocument {
@@ -72,7 +74,12 @@ struct GltfDocument {
   std::vector<GltfMaterial> materials;
   std::vector<GltfAccessor> accessors;
   std::vector<GltfBufferView> views;
-  std::vector<unsigned char> buffer;  // every view's bytes, each view 4-byte aligned
+  // The binary chunk: each view's bytes a block of its own, padded to 4 bytes, the blocks laid end
+  // to end. One array for all would be copied as it grows and hold up to twice its bytes (a sphere
+  // of 1000 segments is a block of 28 MB).
+  std::vector<std::vector<unsigned char>> blocks;
+  size_t bufferSize = 0;  // the blocks' bytes
+  const unsigned char* Bytes(const GltfBufferView& view) const { return blocks[view.block].data(); }
 };
 
 // The document of the model (its root not null): the hierarchy below a node of the model's name,
@@ -104,5 +111,8 @@ std::optional<Unwritable> FirstUnwritable(const GltfDocument& document);
 
 // The document as a .glb file's bytes.
 std::string GlbBytes(const GltfDocument& document);
+// The .glb file's bytes before the document's buffer (the header, the JSON chunk and the binary
+// chunk's header) and after it (the binary chunk's padding).
+std::pair<std::string, std::string> GlbAround(const GltfDocument& document);
 
 }  // namespace vthost

@@ -184,7 +184,7 @@ std::string Json(const GltfDocument& document) {
     out.BeginArray();
     out.BeginObject();
     out.PlainKey("byteLength");
-    out.Integer(static_cast<int64_t>(document.buffer.size()));
+    out.Integer(static_cast<int64_t>(document.bufferSize));
     out.EndObject();
     out.EndArray();
   }
@@ -194,35 +194,42 @@ std::string Json(const GltfDocument& document) {
 
 }  // namespace
 
-std::string GlbBytes(const GltfDocument& document) {
+std::pair<std::string, std::string> GlbAround(const GltfDocument& document) {
   const std::string json = Json(document);
-  const std::vector<unsigned char>& buffer = document.buffer;
   const size_t jsonLength = (json.size() + 3) / 4 * 4;
-  const size_t binLength = (buffer.size() + 3) / 4 * 4;
-  const size_t total = 12 + 8 + jsonLength + (buffer.empty() ? 0 : 8 + binLength);
+  const size_t binLength = (document.bufferSize + 3) / 4 * 4;
+  const size_t total = 12 + 8 + jsonLength + (document.bufferSize == 0 ? 0 : 8 + binLength);
 
-  std::string glb;
-  glb.reserve(total);
-  const auto word = [&glb](size_t value) {
+  std::string head;
+  head.reserve(12 + 8 + jsonLength + 8);
+  const auto word = [&head](size_t value) {
     const auto v = static_cast<uint32_t>(value);
     const char bytes[4] = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
                            static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
-    glb.append(bytes, 4);
+    head.append(bytes, 4);
   };
   word(kGlbMagic);
   word(kGlbVersion);
   word(total);
   word(jsonLength);
   word(kJsonChunk);
-  glb.append(json);
-  glb.append(jsonLength - json.size(), ' ');  // the JSON chunk is padded with blanks
-  if (!buffer.empty()) {
-    word(binLength);
-    word(kBinChunk);
-    glb.append(reinterpret_cast<const char*>(buffer.data()), buffer.size());
-    glb.append(binLength - buffer.size(), '\0');
+  head.append(json);
+  head.append(jsonLength - json.size(), ' ');  // the JSON chunk is padded with blanks
+  if (document.bufferSize == 0) return {head, {}};
+  word(binLength);
+  word(kBinChunk);
+  return {head, std::string(binLength - document.bufferSize, '\0')};
+}
+
+std::string GlbBytes(const GltfDocument& document) {
+  const auto [head, tail] = GlbAround(document);
+  std::string glb;
+  glb.reserve(head.size() + document.bufferSize + tail.size());
+  glb.append(head);
+  for (const std::vector<unsigned char>& block : document.blocks) {
+    glb.append(reinterpret_cast<const char*>(block.data()), block.size());
   }
-  return glb;
+  return glb.append(tail);
 }
 
 }  // namespace vthost

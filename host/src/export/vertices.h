@@ -35,6 +35,7 @@ struct Vertices {
   std::vector<float> uvs;  // u v per vertex
   std::vector<uint32_t> indices;  // three per triangle
   size_t Count() const { return positions.size() / 3; }
+  size_t Bytes() const { return (positions.size() + normals.size() + uvs.size()) * sizeof(float) + indices.size() * sizeof(uint32_t); }
 };
 
 // A sphere: normals point away from its centre; a corner on the texture seam or at a pole is a

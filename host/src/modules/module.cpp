@@ -63,7 +63,11 @@ std::unique_ptr<Module> Module::Load(Host& host, const std::filesystem::path& fi
              (std::filesystem::exists(file, failure) ? ": not a regular file" : ": no such file");
     return nullptr;
   }
-  void* library = OpenLibrary(file, error);
+  // the file checked, by a name the system's library search does not take for a bare name (which it
+  // would look for in its own folders first)
+  const std::filesystem::path exact = std::filesystem::absolute(file, failure);
+  if (failure) return *error = "cannot load " + file.u8string() + ": " + failure.message(), nullptr;
+  void* library = OpenLibrary(exact, error);
   if (library == nullptr) return nullptr;
   const VtEntry entry = FindEntry(library);
   if (entry == nullptr) {

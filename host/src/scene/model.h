@@ -46,8 +46,12 @@ struct VtTag {
 namespace vthost {
 
 // Texture coordinates: u across the texture, v down it from its top edge (glTF's convention).
+// Texture coordinates as the exporters write them, in single precision: a sphere of the most
+// segments holds two million.
 struct Uv {
-  double u = 0.0, v = 0.0;
+  float u = 0.0F, v = 0.0F;
+  Uv() = default;
+  Uv(double u0, double v0) : u(static_cast<float>(u0)), v(static_cast<float>(v0)) {}
 };
 
 // A polygon mesh; a triangle repeats its third corner as the fourth.

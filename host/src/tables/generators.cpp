@@ -3,7 +3,9 @@
 // until it is inserted or returned.
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <map>
+#include <memory>
 
 #include "scene/meshes.h"
 #include "scene/model.h"
@@ -121,26 +123,24 @@ VtTangent* Tangents(VtNode* node, int32_t* count) {
   return has ? node->spline->tangents.data() : nullptr;
 }
 
+size_t g_sphereShapesHeld = 0;  // the shapes held when the forgotten were last removed
+
 // A model asks for the same few spheres again and again: each is worked out once, and every
-// object of that radius and segment count holds the same mesh. The cache keeps a bounded number
-// of polygons, some 100 MB (objects keep their spheres when it forgets them): two spheres of the
-// most segments, thousands of the default 24.
+// object of that radius and segment count holds the same mesh for as long as any holds it, so a
+// model's spheres take the memory of its distinct shapes (a sphere of 1000 segments is some 36 MB).
 std::shared_ptr<const Mesh> CachedSphereMesh(double radius, int32_t segments) {
-  constexpr size_t kCachedPolygons = size_t{1} << 20;
-  static std::map<std::pair<double, int32_t>, std::shared_ptr<const Mesh>> cache;
-  static size_t cachedPolygons = 0;
+  static std::map<std::pair<double, int32_t>, std::weak_ptr<const Mesh>> shared;
   const auto key = std::make_pair(radius, segments);
-  auto found = cache.find(key);
-  if (found == cache.end()) {
-    auto mesh = std::make_shared<const Mesh>(SphereMesh(radius, segments));
-    if (cachedPolygons + mesh->polygons.size() > kCachedPolygons) {
-      cache.clear();
-      cachedPolygons = 0;
-    }
-    cachedPolygons += mesh->polygons.size();
-    found = cache.emplace(key, std::move(mesh)).first;
+  std::weak_ptr<const Mesh>& held = shared[key];
+  if (std::shared_ptr<const Mesh> mesh = held.lock()) return mesh;
+  auto mesh = std::make_shared<const Mesh>(SphereMesh(radius, segments));
+  held = mesh;
+  // the shapes no node holds any more are forgotten now and then, not once a call
+  if (shared.size() > 2 * g_sphereShapesHeld + 64) {
+    for (auto it = shared.begin(); it != shared.end();) it = it->second.expired() ? shared.erase(it) : std::next(it);
+    g_sphereShapesHeld = shared.size();
   }
-  return found->second;
+  return mesh;
 }
 
 VtNode* Generate(int32_t primitiveType, const VtContainer* parameters, VtDocument* /*document*/,

@@ -72,7 +72,12 @@ TEST_F(OutputFiles, AGroupNotCommittedLeavesNothing) {
     std::string error;
     ASSERT_TRUE(group.Stage(folder_ / "old.glb", "replaced", &error)) << error;
     ASSERT_TRUE(group.Stage(folder_ / "new.glb", "new", &error)) << error;
+#if defined(__linux__)
+    // no name until they are in place: nothing is left of them whatever ends the run
+    EXPECT_EQ(Names(folder_).size(), 2u) << "the staged files have no names";
+#else
     EXPECT_EQ(Names(folder_).size(), 4u) << "the staged files lie beside their targets";
+#endif
   }
   EXPECT_EQ(ReadFile(folder_ / "old.glb"), "earlier");
   EXPECT_EQ(Names(folder_), (std::set<std::string>{"input.sdf", "old.glb"}));

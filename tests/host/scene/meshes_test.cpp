@@ -46,6 +46,8 @@ VtVector Centroid(const Mesh& mesh, const std::array<int32_t, 4>& polygon) {
 }
 
 constexpr double kPi = 3.14159265358979323846;
+// Texture coordinates are kept in single precision.
+constexpr double kUvError = 1e-6;
 
 void ExpectIndicesInRange(const Mesh& mesh) {
   for (const auto& polygon : mesh.polygons) {
@@ -104,9 +106,9 @@ TEST_P(SphereMeshTest, ClosedOutwardAndMappedByLongitudeAndLatitude) {
     for (size_t k = 0; k < 4; ++k) {
       const VtVector& p = mesh.points[polygon[k]];
       const Uv uv = mesh.uvs[f][k];
-      EXPECT_NEAR(kRadius * std::cos(kPi * uv.v), p.y, 1e-9) << "v is the latitude";
-      lowest = std::min(lowest, uv.u);
-      highest = std::max(highest, uv.u);
+      EXPECT_NEAR(kRadius * std::cos(kPi * uv.v), p.y, kRadius * kUvError) << "v is the latitude";
+      lowest = std::min<double>(lowest, uv.u);
+      highest = std::max<double>(highest, uv.u);
       if (std::fabs(std::fabs(p.y) - kRadius) < 1e-12) continue;  // a pole
       double angle = std::atan2(p.z, p.x);
       if (angle < -1e-12) angle += 2 * kPi;
@@ -114,10 +116,10 @@ TEST_P(SphereMeshTest, ClosedOutwardAndMappedByLongitudeAndLatitude) {
         ++seamCorners;
         EXPECT_NEAR(angle, 0.0, 1e-9);
       } else {
-        EXPECT_NEAR(2 * kPi * uv.u, angle, 1e-9) << "u is the longitude";
+        EXPECT_NEAR(2 * kPi * uv.u, angle, kUvError) << "u is the longitude";
       }
     }
-    EXPECT_NEAR(highest - lowest, 1.0 / c.around, 1e-12) << "a polygon spans one column";
+    EXPECT_NEAR(highest - lowest, 1.0 / c.around, kUvError) << "a polygon spans one column";
   }
   EXPECT_EQ(triangles, static_cast<size_t>(2 * c.around)) << "triangles only at the poles";
   EXPECT_EQ(seamCorners, static_cast<size_t>(2 * (c.rings - 1))) << "the last column's corners on the seam";
@@ -286,8 +288,8 @@ TEST_P(SweepMeshTest, TubeAlongThePathMappedAroundAndAlong) {
     for (size_t k = 0; k < 4; ++k) {
       const Uv uv = mesh.uvs[f][k];
       EXPECT_EQ(uv.v, mesh.polygons[f][k] < 12 ? 0.0 : 1.0);
-      lowest = std::min(lowest, uv.u);
-      highest = std::max(highest, uv.u);
+      lowest = std::min<double>(lowest, uv.u);
+      highest = std::max<double>(highest, uv.u);
       us.insert(uv.u);
     }
     EXPECT_GT(highest - lowest, 0.0);
