@@ -382,6 +382,7 @@ void PrintRegistrations(const vthost::Host& host) {
 }
 
 int RunScript(vthost::Host& host, const Arguments& arguments) {
+  vantorcli::UseBinaryStandardStreams();  // 'export NAME -' writes glTF there
   vthost::ScriptRunner runner(host, std::cout, std::cerr, arguments.module);
   std::ifstream file;
   if (arguments.script != "-") {
@@ -414,11 +415,12 @@ bool SettingsTaken(vthost::Host& host, const vantorcli::Settings& settings) {
   bool taken = object != nullptr;
   if (!taken) Error("the molecule object could not be made");
   for (const auto& [name, value] : settings) {
-    std::string error;
-    if (taken && !vthost::SetParameterFromText(host, object, name, value, &error)) {
+    std::string error, notice;
+    if (taken && !vthost::SetParameterFromText(host, object, name, value, &error, &notice)) {
       Error("--set " + name + "=" + value + ": " + error);
       taken = false;
     }
+    if (taken && !notice.empty()) Error("--set " + name + "=" + value + ": " + notice);
   }
   host.CloseDocument(document);
   return taken;

@@ -17,9 +17,11 @@ namespace vthost {
 
 // A user edit of the named parameter (an id, a MOLOBJ_ name or MOLOBJ_ROW_NAME[row]) with the value
 // read from text by the parameter's type, as the script's set reads it; false with the reason in
-// *error.
+// *error. An id the object does not show is refused, and so is a number that is not whole for an
+// integer. A number outside the range the object shows is set as it is, and *notice (when given)
+// says what the object takes in its place; otherwise *notice is cleared.
 bool SetParameterFromText(Host& host, VtNode* node, const std::string& name, const std::string& text,
-                          std::string* error);
+                          std::string* error, std::string* notice = nullptr);
 
 // The id of the parameter so named (as SetParameterFromText names it); 0 when there is none.
 int32_t ParameterIdOf(Host& host, VtNode* node, const std::string& name);
@@ -78,6 +80,7 @@ class ScriptRunner {
   bool FileNamed(const std::string& command, const std::string& text, std::filesystem::path* file);
   // Writes a command's output; false when the line fails because it could not be written.
   bool Print(const std::string& command, const std::string& text);
+  static std::string WriteFailure();
 
   bool Load(const CommandWords& words);
   bool New(const CommandWords& words);

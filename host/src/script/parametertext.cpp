@@ -1,7 +1,11 @@
 // Parameters named and their values read from text.
 #include "script/parametertext.h"
 
+#include <cmath>
+#include <cstdint>
 #include <string_view>
+#include <tuple>
+#include <variant>
 
 #include "base/numbers.h"
 #include "resources/resourceset.h"
@@ -40,11 +44,8 @@ bool ParseValue(int32_t dataType, const std::vector<std::string>& words, const s
   switch (dataType) {
     case VT_DATATYPE_INT32: {
       int32_t number = 0;
-      double real = 0.0;
-      if (words.size() != 1) return false;
-      if (ParseInt32(first, &number)) return *value = number, true;
-      if (ParseFloat(first, &real)) return *value = real, true;  // stored as written
-      return false;
+      if (words.size() != 1 || !ParseInt32(first, &number)) return false;  // 2.5 too, as a bool refuses 1
+      return *value = number, true;
     }
     case VT_DATATYPE_FLOAT: {
       double real = 0.0;
@@ -72,18 +73,34 @@ bool ParseValue(int32_t dataType, const std::vector<std::string>& words, const s
   }
 }
 
-// The data type of a parameter the description does not show: read from the literal.
-int32_t GuessDataType(const std::vector<std::string>& words) {
-  int32_t number = 0;
-  double real = 0.0;
-  if (words.size() == 1 && ParseInt32(words[0], &number)) return VT_DATATYPE_INT32;
-  if (words.size() == 1 && ParseFloat(words[0], &real)) return VT_DATATYPE_FLOAT;
-  if (words.size() == 1 && (words[0] == "true" || words[0] == "false")) return VT_DATATYPE_BOOL;
-  if (words.size() == 3 && ParseFloat(words[0], &real) && ParseFloat(words[1], &real) && ParseFloat(words[2], &real)) {
-    return VT_DATATYPE_VECTOR;
-  }
-  return VT_DATATYPE_STRING;
+// A number as the shortest text that reads back as it; a whole one as an integer.
+std::string Shortest(double number) {
+  if (std::trunc(number) == number && std::fabs(number) < 1e15) return std::to_string(static_cast<int64_t>(number));
+  char text[32];
+  return std::string(text, WriteShortest(text, number));
 }
+
+// What the object takes for a number outside the range it shows for the parameter ("-5 is below the
+// least MOLOBJ_SEGMENTS, 3, which the object takes"); empty for a number within it.
+std::string ClampNotice(const ShownEntry* entry, const std::string& name, const Value& value) {
+  const double number = std::holds_alternative<int32_t>(value)  ? std::get<int32_t>(value)
+                        : std::holds_alternative<double>(value) ? std::get<double>(value)
+                                                                : 0.0;
+  if (entry == nullptr || !(std::holds_alternative<int32_t>(value) || std::holds_alternative<double>(value))) return {};
+  for (const auto& [key, below, word] : {std::tuple{VT_ATTRIBUTE_MINIMUM, true, "below the least"},
+                                         std::tuple{VT_ATTRIBUTE_MAXIMUM, false, "above the largest"}}) {
+    const Value* limit = Lookup(entry->attributes.get(), key);
+    if (limit == nullptr) continue;
+    const double bound = std::holds_alternative<int32_t>(*limit)  ? std::get<int32_t>(*limit)
+                         : std::holds_alternative<double>(*limit) ? std::get<double>(*limit)
+                                                                  : number;
+    if (below ? number < bound : number > bound) {
+      return Shortest(number) + " is " + word + " " + name + ", " + Shortest(bound) + ", which the object takes";
+    }
+  }
+  return {};
+}
+
 
 }  // namespace
 
@@ -97,6 +114,7 @@ bool Words(std::string_view text, std::vector<Word>* words) {
     for (; at < text.size() && (quoted || kBlanks.find(text[at]) == std::string_view::npos); ++at) {
       if (text[at] == '"') {
         quoted = !quoted;
+        word.quoted = true;
       } else if (quoted && text[at] == '\\' && at + 1 < text.size() && (text[at + 1] == '"' || text[at + 1] == '\\')) {
         word.text += text[++at];
       } else {
@@ -158,8 +176,10 @@ int32_t ShownDataType(Host& host, VtNode* node, int32_t id) {
   return entry ? entry->dataType : RowDataType(id);
 }
 
+
 bool SetParameterFromText(Host& host, VtNode* node, const std::string& name, const std::string& text,
-                          std::string* error) {
+                          std::string* error, std::string* notice) {
+  if (notice != nullptr) notice->clear();
   const int32_t id = FindParameterId(host, node, name, error);
   if (id == 0) return false;
   const std::string rest(Trim(text));
@@ -168,13 +188,16 @@ bool SetParameterFromText(Host& host, VtNode* node, const std::string& name, con
   if (Words(rest, &split)) {
     for (Word& word : split) valueWords.push_back(std::move(word.text));
   }
-  const int32_t shownType = ShownDataType(host, node, id);
-  const int32_t dataType = shownType != 0 ? shownType : GuessDataType(valueWords);
+  const Description shown = Describe(host, node);
+  const ShownEntry* entry = shown.Find(id);
+  const int32_t dataType = entry ? entry->dataType : RowDataType(id);
+  if (dataType == 0) return *error = "the object shows no parameter of the id " + name, false;
   Value value;
   if (!ParseValue(dataType, valueWords, rest, &value)) {
     *error = "'" + rest + "' is not " + DataTypeWithArticle(dataType) + " value for " + name;
     return false;
   }
+  if (notice != nullptr) *notice = ClampNotice(entry, name, value);
   host.SetParameter(node, id, value);
   return true;
 }

@@ -20,6 +20,7 @@ namespace vthost {
 struct Word {
   std::string text;
   size_t end = 0;
+  bool quoted = false;  // a quote was in it
 };
 
 // The words of text, split at blanks (spaces, tabs) as shells split them: double quotes hold a

@@ -4,6 +4,7 @@
 #include "vthost/script.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <exception>
 #include <istream>
@@ -11,6 +12,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "base/numbers.h"
 #include "base/outputfiles.h"
@@ -173,6 +175,8 @@ bool ScriptRunner::RunLine(const std::string& raw) {
 bool ScriptRunner::RunCommand(const std::string& raw) {
   const std::string line = std::string(Trim(raw));
   if (line.empty() || line[0] == '#') return true;
+  // a name or value ends at a NUL for the system, which would act on another than the line says
+  if (line.find('\0') != std::string::npos) return Fail("the line holds a NUL byte, which no name or value may hold");
   std::vector<Word> split;
   if (!Words(line, &split)) return Fail("a quote is not closed (inside quotes, \\\" is a quote)");
   const Command* command = Find(split[0].text);
@@ -185,7 +189,12 @@ bool ScriptRunner::RunCommand(const std::string& raw) {
   for (Word& word : split) words.push_back(std::move(word.text));
   const size_t last = static_cast<size_t>(std::count(command->usage.begin(), command->usage.end(), ' '));
   if (command->most == kText && words.size() > last + 1) {
-    // the text word is the rest of the line as it stands, from after the word before it
+    // the text word is the rest of the line as it stands, from after the word before it; quotes
+    // there mean words, as everywhere in the line, and these are too many
+    if (std::any_of(split.begin() + static_cast<std::ptrdiff_t>(last), split.end(),
+                    [](const Word& word) { return word.quoted; })) {
+      return Usage(words[0]);
+    }
     words.resize(last + 1);
     words[last] = std::string(Trim(std::string_view(line).substr(split[last - 1].end)));
   }
@@ -214,8 +223,14 @@ bool ScriptRunner::FileNamed(const std::string& command, const std::string& text
 
 // What dump and describe print is the work they do: output that cannot be written fails the line.
 bool ScriptRunner::Print(const std::string& command, const std::string& text) {
+  errno = 0;
   out_ << text << "\n" << std::flush;
-  return out_ ? true : Fail("cannot write what '" + command + "' prints");
+  return out_ ? true : Fail("cannot write what '" + command + "' prints" + WriteFailure());
+}
+
+// Why the last write failed, as ": reason" (the system's errno), or nothing when it did not say.
+std::string ScriptRunner::WriteFailure() {
+  return errno != 0 ? ": " + std::generic_category().message(errno) : std::string();
 }
 
 VtNode* ScriptRunner::Object(const std::string& name) {
@@ -287,7 +302,10 @@ bool ScriptRunner::Set(const CommandWords& words) {
   std::string error;
   // the value may be left out: an empty text
   const std::string value = words.size() > 3 ? words[3] : std::string();
-  return SetParameterFromText(host_, node, words[2], value, &error) || Fail(error);
+  std::string notice;
+  if (!SetParameterFromText(host_, node, words[2], value, &error, &notice)) return Fail(error);
+  if (!notice.empty()) err_ << "vantor-host: line " << line_ << ": " << notice << "\n";
+  return true;
 }
 
 int32_t ScriptRunner::ParameterOfType(VtNode* node, const std::string& name, int32_t dataType,
@@ -428,9 +446,17 @@ bool ScriptRunner::Export(const CommandWords& words) {
   if (node == nullptr) return false;
   const ExportedModel model = ModelOf(node);
   if (model.root == nullptr) return Fail("'" + words[1] + "' has no model: evaluate it first ('eval')");
+  std::string error;
+  if (words[2] == "-") {  // standard output, as on the command line: glTF
+    ModelBytes glb;
+    if (!GltfPieces(host_, model, &glb, &error)) return Fail(error);
+    errno = 0;
+    for (const std::string_view piece : glb.pieces) out_.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+    out_.flush();
+    return out_ ? true : Fail("cannot write the glTF to standard output" + WriteFailure());
+  }
   std::filesystem::path file;
   if (!FileNamed("export", words[2], &file)) return false;
-  std::string error;
   // a file of its own format or an empty one is replaced: a molecule file, a document or anything else is not
   const bool written =
       !IsUsd(file)  ? MayReplace(file, "glTF", "glTF file", &error) && WriteGltf(host_, model, file, &error)
