@@ -178,48 +178,67 @@ const BadLine kBadLines[] = {
 
 INSTANTIATE_TEST_SUITE_P(Lines, ScriptErrors, testing::ValuesIn(kBadLines), CaseName);
 
-// A colour that is not a number, as a damaged document holds it: it goes into neither the glTF
-// nor the report, and the refusal names what holds it.
-struct NanColour {
+// A number that is not one, as the host's interface or a damaged document gives it: a colour goes
+// into neither the glTF nor the report, and the refusal names what holds it; a document holding
+// any such number (a radius that would hide every atom too) is refused on opening, naming it.
+struct NanNumber {
   std::string name;
   std::string edits;   // after water is loaded into m
-  int32_t id;          // the colour parameter made NaN; 0: the colour of the material R
-  std::string source;  // as the glTF's refusal names it
+  int32_t id;          // the parameter made NaN; 0: the colour of the material R
+  std::string source;  // as the glTF's refusal names it; empty for no colour
+  std::string opened;  // as the document's refusal names it
 };
 
-void PrintTo(const NanColour& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const NanNumber& c, std::ostream* out) { *out << c.name; }
 
-class NanColours : public Script, public testing::WithParamInterface<NanColour> {};
+class NanNumbers : public Script, public testing::WithParamInterface<NanNumber> {};
 
-TEST_P(NanColours, RefusedNamingWhatHoldsThem) {
-  ASSERT_TRUE(Run(LoadInto(Write("water.mol", kWaterMolfile)) + GetParam().edits)) << err_.str();
+TEST_P(NanNumbers, RefusedNamingWhatHoldsThem) {
+  const NanNumber& c = GetParam();
+  ASSERT_TRUE(Run(LoadInto(Write("water.mol", kWaterMolfile)) + c.edits)) << err_.str();
   const VtVector nan{std::nan(""), 0.5, 0.5};
-  if (GetParam().id != 0) {
-    host_.SetParameter(host_.FindByName(runner_->Document(), "water"), GetParam().id, nan);
-  } else {
+  VtNode* water = host_.FindByName(runner_->Document(), "water");
+  if (c.id == 0) {
     host_.FindByName(runner_->Document(), "R")->colour = nan;
+  } else if (c.source.empty()) {
+    host_.SetParameter(water, c.id, std::nan(""));
+  } else {
+    host_.SetParameter(water, c.id, nan);
   }
-  // through a document, as a damaged one brings it
-  EXPECT_FALSE(Run("save " + Path("nan.vdoc") + "\nopen " + Path("nan.vdoc") + "\neval\nexport water " + Path("t.glb")));
-  EXPECT_NE(err_.str().find("' has a colour that is not a finite number, from " + GetParam().source), std::string::npos)
-      << err_.str();
-  EXPECT_FALSE(fs::exists(folder_ / "t.glb"));
-  std::ostringstream report;
-  std::string error;
-  const bool written = vthost::WriteReport(host_, host_.FindByName(runner_->Document(), "water"), report, &error);
-  EXPECT_EQ(written, GetParam().id == 0) << "a material's colour is no part of the report";
-  EXPECT_EQ(error.find("in \"color\" of '") != std::string::npos, !written) << error;
+  if (!c.source.empty()) {
+    EXPECT_FALSE(Run("eval\nexport water " + Path("t.glb")));
+    EXPECT_NE(err_.str().find("' has a colour that is not a finite number, from " + c.source), std::string::npos)
+        << err_.str();
+    EXPECT_FALSE(fs::exists(folder_ / "t.glb"));
+    std::ostringstream report;
+    std::string error;
+    const bool written = vthost::WriteReport(host_, water, report, &error);
+    EXPECT_EQ(written, c.id == 0) << "a material's colour is no part of the report";
+    EXPECT_EQ(error.find("in \"color\" of '") != std::string::npos, !written) << error;
+  }
+  ASSERT_TRUE(Run("save " + Path("nan.vdoc"))) << err_.str();
+  EXPECT_FALSE(Run("open " + Path("nan.vdoc")));
+  EXPECT_NE(err_.str().find("nan.vdoc: " + c.opened), std::string::npos) << err_.str();
+  EXPECT_EQ(host_.FindByName(runner_->Document(), "water"), water) << "the document held is kept";
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Sources, NanColours,
-    testing::Values(NanColour{"BondColour", "", 20009, "MOLOBJ_BOND1_COLOR"},
-                    NanColour{"NucleusColour", "set m MOLOBJ_SHOW_NUCLEUS true\n", 20029, "MOLOBJ_NUCLEUS_COLOR"},
-                    NanColour{"PresetColour", "set m MOLOBJ_COLOR_MODE 1\n", 20017, "MOLOBJ_PRESET_COLOR_O"},
-                    NanColour{"MaterialColour",
+    Sources, NanNumbers,
+    testing::Values(NanNumber{"BondColour", "", 20009, "MOLOBJ_BOND1_COLOR",
+                              "'water' holds a number that is not finite in MOLOBJ_BOND1_COLOR"},
+                    NanNumber{"NucleusColour", "set m MOLOBJ_SHOW_NUCLEUS true\n", 20029, "MOLOBJ_NUCLEUS_COLOR",
+                              "'water' holds a number that is not finite in MOLOBJ_NUCLEUS_COLOR"},
+                    NanNumber{"PresetColour", "set m MOLOBJ_COLOR_MODE 1\n", 20017, "MOLOBJ_PRESET_COLOR_O",
+                              "'water' holds a number that is not finite in MOLOBJ_PRESET_COLOR_O"},
+                    NanNumber{"MaterialColour",
                               "material R 1 0 0\npress m MOLOBJ_ADD_ROW\nset m MOLOBJ_ROW_SYMBOL[0] O\n"
                               "link m MOLOBJ_ROW_MATERIAL[0] R\n",
-                              0, "the material 'R'"}), CaseName);
+                              0, "the material 'R'", "the material 'R' has a colour that is not finite"},
+                    // both hid every atom or nucleus, status 0
+                    NanNumber{"AtomRadius", "", 20003, "", "'water' holds a number that is not finite in MOLOBJ_ATOM_RADIUS"},
+                    NanNumber{"NucleusFactor", "set m MOLOBJ_SHOW_NUCLEUS true\n", 20027, "",
+                              "'water' holds a number that is not finite in MOLOBJ_NUCLEUS_FACTOR"}),
+    CaseName);
 
 // The description a script sees is built again whenever what it depends on changed: the row count
 // and each row's initialised flag, set by the script or by the object.

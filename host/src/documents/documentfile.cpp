@@ -8,6 +8,7 @@
 // a sub-container nests. An object's block holds tagged values ('I' + i32, 'V' + 3 f64) and is
 // read through a stream that ends at the block's end, so an object that reads too little or too
 // much cannot disturb the rest of the file.
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,7 @@
 
 #include "base/outputfiles.h"
 #include "documents/storedblock.h"
+#include "resources/resourceset.h"
 #include "vthost/documents.h"
 
 namespace vthost {
@@ -36,6 +38,12 @@ constexpr const char* kMaxDocumentText = "16 MiB";
 // its own element table: opening costs about 25 KB and 0.2 ms per object, so 10,000 of them take
 // some 250 MB and 2 s (bench/document.sh), where 16 MiB of small ones (450,000) would ask for 11 GB.
 constexpr uint32_t kMaxDocumentNodes = 10000;
+// What a value opened takes in memory, at the most: a node of its container's map, payload and all
+// (a string's text aside, which is counted by its length).
+constexpr uint64_t kValueMemory = 96;
+// Opening takes at most this many times the document's bytes in values: a document of the
+// smallest values (a bool is 6 bytes) past that is refused as damaged, as none is saved so.
+constexpr uint64_t kMemoryPerByte = 10;
 // the stored level an object's read is given
 constexpr int32_t kStoredLevel = 0;
 
@@ -60,7 +68,7 @@ class Writer {
 // after one failure every read fails.
 class Reader {
  public:
-  Reader(std::istream& in, uint64_t size) : in_(in), left_(size) {}
+  Reader(std::istream& in, uint64_t size) : in_(in), left_(size), memoryLeft_(kMemoryPerByte * size) {}
   template <typename T>
   bool Get(T* value) {
     return Read(value, sizeof(T));
@@ -78,6 +86,14 @@ class Reader {
   }
   uint64_t Left() const { return left_; }
   bool Fail() { return ok_ = false; }
+  // A value of so many bytes of text taken into memory; false (and failed) past what opening may take.
+  bool Hold(uint64_t textBytes) {
+    const uint64_t memory = kValueMemory + textBytes;
+    if (memory > memoryLeft_) return tooLarge_ = true, Fail();
+    memoryLeft_ -= memory;
+    return true;
+  }
+  bool TooLarge() const { return tooLarge_; }
 
  private:
   bool Read(void* bytes, size_t size) {
@@ -90,7 +106,9 @@ class Reader {
 
   std::istream& in_;
   uint64_t left_;
+  uint64_t memoryLeft_;
   bool ok_ = true;
+  bool tooLarge_ = false;
 };
 
 void WriteContainer(Writer& writer, const VtContainer& container) {
@@ -180,6 +198,8 @@ bool ReadContainer(Reader& reader, VtContainer* container, int depth) {
       default:
         return reader.Fail();
     }
+    const std::string* text = std::get_if<std::string>(&value);
+    if (!reader.Hold(text ? text->size() : 0)) return false;
     container->values[id] = std::move(value);
   }
   return true;
@@ -193,6 +213,33 @@ void RemapLinks(VtContainer& container, const std::map<uint64_t, uint64_t>& seri
       link->node = found == serials.end() ? 0 : found->second;
     } else if (auto* sub = std::get_if<ContainerPtr>(&value); sub && *sub) {
       RemapLinks(**sub, serials);
+    }
+  }
+}
+
+// The id of the first parameter of container (its sub-containers too) that holds a number that is
+// not finite; 0 for none.
+int32_t NonFiniteParameter(const VtContainer& container) {
+  for (const auto& [id, value] : container.values) {
+    const double* number = std::get_if<double>(&value);
+    const VtVector* vector = std::get_if<VtVector>(&value);
+    const ContainerPtr* sub = std::get_if<ContainerPtr>(&value);
+    if ((number && !std::isfinite(*number)) ||
+        (vector && !(std::isfinite(vector->x) && std::isfinite(vector->y) && std::isfinite(vector->z))) ||
+        (sub && *sub && NonFiniteParameter(**sub) != 0)) {
+      return id;
+    }
+  }
+  return 0;
+}
+
+// A file a parameter names by a relative path lies beside the document, wherever it is opened from.
+void ResolveFiles(VtContainer& container, const std::filesystem::path& folder) {
+  for (auto& [id, value] : container.values) {
+    if (auto* file = std::get_if<std::filesystem::path>(&value); file && !file->empty() && file->is_relative()) {
+      *file = folder / *file;
+    } else if (auto* sub = std::get_if<ContainerPtr>(&value); sub && *sub) {
+      ResolveFiles(**sub, folder);
     }
   }
 }
@@ -330,7 +377,13 @@ bool ReadDocumentFile(const std::filesystem::path& file, std::vector<StoredNode>
   if (!ReadHeader(reader, file, size, &count, error)) return false;
   nodes->resize(count);
   for (StoredNode& node : *nodes) {
-    if (!ReadNode(reader, &node)) return *error = "cannot open " + file.u8string() + ": damaged document", false;
+    if (ReadNode(reader, &node)) continue;
+    *error = "cannot open " + file.u8string() + ": damaged document";
+    if (reader.TooLarge()) {
+      *error += " (its values would take more than " + std::to_string(kMemoryPerByte) + " times its " +
+                std::to_string(size) + " bytes in memory)";
+    }
+    return false;
   }
   return true;
 }
@@ -378,7 +431,26 @@ bool SaveDocument(Host& host, const VtDocument* document, const std::filesystem:
 
 VtDocument* OpenDocument(Host& host, const std::filesystem::path& file, std::string* error) {
   std::vector<StoredNode> stored;
-  return ReadDocumentFile(file, &stored, error) ? MakeDocument(host, stored) : nullptr;
+  if (!ReadDocumentFile(file, &stored, error)) return nullptr;
+  std::error_code failure;
+  const std::filesystem::path folder = std::filesystem::absolute(file, failure).parent_path();
+  for (StoredNode& node : stored) {
+    // a NaN radius would hide every atom without a word: the document is refused, naming it
+    if (const int32_t id = NonFiniteParameter(node.parameters)) {
+      const StaticDescription* description = host.Types().Description(node.type);
+      const DescriptionEntry* entry = description ? description->Find(id) : nullptr;
+      *error = "cannot open " + file.u8string() + ": '" + node.name + "' holds a number that is not finite in " +
+               (entry ? entry->name : "parameter " + std::to_string(id));
+      return nullptr;
+    }
+    const VtVector& c = node.colour;
+    if (!(std::isfinite(c.x) && std::isfinite(c.y) && std::isfinite(c.z))) {
+      *error = "cannot open " + file.u8string() + ": the material '" + node.name + "' has a colour that is not finite";
+      return nullptr;
+    }
+    if (!failure) ResolveFiles(node.parameters, folder);
+  }
+  return MakeDocument(host, stored);
 }
 
 }  // namespace vthost

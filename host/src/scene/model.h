@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -120,7 +121,8 @@ struct VtNode {
 
   // Nodes of a document.
   VtDocument* document = nullptr;
-  std::vector<std::unique_ptr<VtTrack>> tracks;
+  std::vector<std::unique_ptr<VtTrack>> tracks;  // in the order they were added
+  std::unordered_map<int32_t, VtTrack*> trackById;  // the same, found by id
   VtVector colour{0.0, 0.0, 0.0};  // materials
   vthost::ModuleSide module;        // objects of a registered type
   vthost::GeneratorCache generator;

@@ -38,14 +38,13 @@ VtDocument* Document(VtNode* node) { return node ? node->document : nullptr; }
 
 VtTrack* FindTrack(VtNode* node, int32_t id) {
   if (node == nullptr) return nullptr;
-  for (const auto& track : node->tracks) {
-    if (track->id == id) return track.get();
-  }
-  return nullptr;
+  const auto found = node->trackById.find(id);
+  return found == node->trackById.end() ? nullptr : found->second;
 }
 
 void RemoveTrack(VtTrack* track) {
   if (track == nullptr || track->node == nullptr) return;
+  track->node->trackById.erase(track->id);
   auto& tracks = track->node->tracks;
   tracks.erase(std::remove_if(tracks.begin(), tracks.end(), [track](const auto& held) { return held.get() == track; }),
                tracks.end());
