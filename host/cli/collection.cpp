@@ -15,10 +15,12 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <set>
 #include <sstream>
 #include <system_error>
+#include <tuple>
 #include <utility>
 #include <variant>
 
@@ -339,7 +341,13 @@ class Converter {
     host_.SetParameter(object, vthost::molecule::kFile, named);
     const bool taken = LoadMolecule(host_, object);
     if (taken && request_.maxTriangles > 0 && !FitBudget(object, described, named, o)) return;
+    vthost::TakeMemoryRanOut();
     host_.Evaluate(document.get());
+    const bool ranOut = vthost::TakeMemoryRanOut();
+    if (taken && (ranOut || vthost::Hierarchy(object) == nullptr)) {
+      // an object that builds no model, or one short of what it needed: nothing is written
+      return Fail(o, kFailed, label_ + ": the model could not be built" + (ranOut ? ": memory ran out" : ""));
+    }
     if (!taken) {
       std::string shownMessages;
       const std::vector<vthost::Event>& events = host_.Events().All();
@@ -348,9 +356,11 @@ class Converter {
           shownMessages += (shownMessages.empty() ? " (" : "; ") + events[i].text;
         }
       }
+      // what the module cannot tell: that the name is a folder's
+      const std::string folder = fs::is_directory(named, ignored) ? " (it is a folder)" : "";
       Fail(o, kMoleculeNotLoaded,
-           several_ ? "could not be loaded" + (shownMessages.empty() ? "" : shownMessages + ")")
-                    : m.input + " could not be loaded");
+           several_ ? "could not be loaded" + folder + (shownMessages.empty() ? "" : shownMessages + ")")
+                    : m.input + " could not be loaded" + folder);
     }
     const VtNode* root = vthost::Hierarchy(object);
     const vthost::ModelCounts counts = vthost::CountModel(root);
@@ -360,15 +370,27 @@ class Converter {
     if (taken && counts.atoms == 0 && counts.bonds == 0) {
       Note(o, label_ + ": the model is empty, with no atoms and no bonds");
     }
-    if (!m.json.empty()) WriteReport(object, m.json, o);
-    for (const auto& [name, usd] : {std::pair{&m.gltf, false}, std::pair{&m.usd, true}}) {
-      if (name->empty()) continue;
-      if (!taken) {
-        Note(o, "no model to write to " + *name);
-      } else {
-        WriteModel(object, *name, usd, o);
+    // the models are made before anything is written: when memory runs out making one, every
+    // file stays as it was
+    std::vector<std::tuple<const std::string*, vthost::ModelBytes, const char*>> models;
+    try {
+      for (const auto& [name, usd] : {std::pair{&m.gltf, false}, std::pair{&m.usd, true}}) {
+        if (name->empty()) continue;
+        vthost::ModelBytes bytes;
+        if (!taken) {
+          Note(o, "no model to write to " + *name);
+        } else if (MakeModel(object, *name, usd, &bytes, o)) {
+          if (bytes.drawsNothing && (counts.atoms > 0 || counts.bonds > 0)) {
+            Note(o, label_ + ": " + *name + " draws nothing: every atom and bond of the model has no size");
+          }
+          models.emplace_back(name, std::move(bytes), usd ? "the USD" : "the glTF");
+        }
       }
+    } catch (const std::bad_alloc&) {
+      return Fail(o, kFailed, label_ + ": memory ran out while the model was written: nothing written");
     }
+    if (!m.json.empty()) WriteReport(object, m.json, o);
+    for (const auto& [name, bytes, what] : models) Write(*name, bytes.pieces, what, o);
   }
 
   // The object made and edited as a user would, and shown in the attribute editor (what it showed
@@ -478,16 +500,22 @@ class Converter {
     if (!made) Fail(o, kFailed, error + ": " + (name == "-" ? "refused" : "not written"));
   }
 
-  // The model as glTF or USD (a package for a name ending in .usdz); one that the format cannot
-  // hold is refused, and nothing is written.
-  void WriteModel(const VtNode* object, const std::string& name, bool usd, Outcome* o) {
-    std::string usdBytes, error;
-    vthost::ModelBytes bytes;
+  // The model's bytes as glTF or USD (a package for a name ending in .usdz); one that the format
+  // cannot hold is refused (the molecule has failed).
+  bool MakeModel(const VtNode* object, const std::string& name, bool usd, vthost::ModelBytes* bytes, Outcome* o) {
+    std::string error;
     const vthost::ExportedModel model = vthost::ModelOf(object);
-    const bool made = usd ? vthost::UsdBytes(host_, model, vthost::IsUsdz(fs::u8path(name)), &usdBytes, &error)
-                          : vthost::GltfPieces(host_, model, &bytes, &error);
-    if (!made) return Fail(o, kFailed, name + ": " + error);
-    Write(name, usd ? vthost::Pieces{usdBytes} : bytes.pieces, usd ? "the USD" : "the glTF", o);
+    bool made = false;
+    if (usd) {
+      auto text = std::make_shared<std::string>();
+      made = vthost::UsdBytes(host_, model, vthost::IsUsdz(fs::u8path(name)), text.get(), &error);
+      bytes->pieces = {*text};
+      bytes->holder = std::move(text);
+    } else {
+      made = vthost::GltfPieces(host_, model, bytes, &error);
+    }
+    if (!made) Fail(o, kFailed, name + ": " + error);
+    return made;
   }
 
   vthost::Host& host_;

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <set>
 #include <sstream>
 #include <string>
@@ -496,6 +497,7 @@ int main(int argc, char** argv) {
   std::signal(SIGXFSZ, SIG_IGN);  // and a file past the size limit one that fails with "File too large"
 #endif
   vthost::RemoveNewFilesOnSignals();
+  vthost::NoteFailedNews();
   try {
     std::vector<std::string> utf8 = Utf8Arguments(argc, argv);
     std::vector<char*> pointers;
@@ -518,6 +520,8 @@ int main(int argc, char** argv) {
       return StandardOutputWritten("the help") ? kDone : kFailed;
     }
     return Run(arguments, vantorcli::ProgramFile(argv[0]), std::vector<std::string>(utf8.begin() + 1, utf8.end()));
+  } catch (const std::bad_alloc&) {
+    Error("memory ran out");
   } catch (const std::exception& unexpected) {
     Error(unexpected.what());
   } catch (...) {

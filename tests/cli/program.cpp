@@ -101,6 +101,16 @@ int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err
 
 #else
 
+// Whether a new file of vantor-host's lies in folder, not yet in place.
+bool WritingBeside(const fs::path& folder) {
+  std::error_code failure;
+  for (auto entry = fs::directory_iterator(folder, failure); !failure && entry != fs::directory_iterator();
+       entry.increment(failure)) {
+    if (entry->path().filename().string().rfind(".vantor-", 0) == 0) return true;
+  }
+  return false;
+}
+
 int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err) {
   // everything the child needs is made before the fork: after it only system calls
 #if defined(VANTOR_PROGRAM_EMULATOR)
@@ -123,6 +133,9 @@ int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err
   int pipeEnds[2] = {-1, -1};
   if (invocation.output == StandardOutput::BrokenPipe && (pipe(pipeEnds) != 0 || close(pipeEnds[0]) != 0)) return -1;
   const rlimit fileSize{invocation.fileSizeLimit, invocation.fileSizeLimit};
+  const rlimit memory{invocation.memoryLimit, invocation.memoryLimit};
+  const bool append = !invocation.outputBefore.empty();
+  if (append) WriteFile(out, invocation.outputBefore);
 
   const pid_t child = fork();
   if (child < 0) return -1;
@@ -130,7 +143,7 @@ int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err
     const int in = open(input.c_str(), O_RDONLY);
     const int to = closed            ? -1
                    : pipeEnds[1] >= 0 ? pipeEnds[1]
-                                      : open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                                      : open(output.c_str(), O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC), 0644);
     const int error = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (in < 0 || error < 0 || (!closed && to < 0) || chdir(folder.c_str()) != 0) _exit(126);
     dup2(in, STDIN_FILENO);
@@ -141,18 +154,24 @@ int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err
     }
     dup2(error, STDERR_FILENO);
     signal(SIGPIPE, SIG_DFL);  // as a shell starts a program: a write to the pipe ends it, unless it says otherwise
-    if (invocation.fileSizeLimit > 0) {
-      // a write past the limit fails with EFBIG instead of ending the program
-      signal(SIGXFSZ, SIG_IGN);
-      if (setrlimit(RLIMIT_FSIZE, &fileSize) != 0) _exit(126);
-    }
+    // a write past the limit ends the program with SIGXFSZ, unless it says otherwise
+    signal(SIGXFSZ, SIG_DFL);
+    if (invocation.fileSizeLimit > 0 && setrlimit(RLIMIT_FSIZE, &fileSize) != 0) _exit(126);
+    if (invocation.memoryLimit > 0 && setrlimit(RLIMIT_AS, &memory) != 0) _exit(126);
     execv(program.c_str(), argv.data());
     _exit(127);
   }
   if (pipeEnds[1] >= 0) close(pipeEnds[1]);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(invocation.seconds);
+  const auto start = std::chrono::steady_clock::now();
+  const auto deadline = start + std::chrono::seconds(invocation.seconds);
+  bool signalled = invocation.signal == 0;
   int status = 0;
   while (waitpid(child, &status, WNOHANG) == 0) {
+    if (!signalled && (std::chrono::steady_clock::now() > start + std::chrono::milliseconds(invocation.signalAfter) ||
+                       WritingBeside(invocation.folder))) {
+      kill(child, invocation.signal);
+      signalled = true;
+    }
     if (std::chrono::steady_clock::now() > deadline) {
       kill(child, SIGKILL);
       waitpid(child, &status, 0);

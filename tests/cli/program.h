@@ -1,6 +1,7 @@
 // Runs a program of the build (vantor-host) as a user would: with arguments, a folder to run in,
-// standard input from a file, standard output to a file, a full device, a pipe no one reads or
-// nowhere, a limit on the size of the files it writes, and a time limit.
+// standard input from a file, standard output to a file (appended to), a full device, a pipe no
+// one reads or nowhere, limits on the size of the files it writes and on its memory, a signal in the
+// middle of its work, and a time limit.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +24,12 @@ struct Invocation {
   std::filesystem::path input;         // standard input; empty for none
   StandardOutput output = StandardOutput::File;
   size_t fileSizeLimit = 0;            // the largest a file may grow by its writes (POSIX); 0 for none
+  size_t memoryLimit = 0;              // the most address space it may take (POSIX); 0 for none
+  std::string outputBefore;            // standard output's file holds this, and is appended to (File)
+  // a signal sent as soon as a file whose name begins with .vantor- is in the folder, or after
+  // signalAfter milliseconds (POSIX); 0 for none
+  int signal = 0;
+  int signalAfter = 0;
   int seconds = 120;                   // then it is killed
 };
 

@@ -54,6 +54,7 @@ bool GltfBytes(const Host& host, const ExportedModel& model, std::string* glb, s
 struct ModelBytes {
   Pieces pieces;
   std::shared_ptr<const void> holder;
+  bool drawsNothing = false;  // the glTF has no nodes: nothing of the model has a size
   std::string Joined() const;
 };
 bool GltfPieces(const Host& host, const ExportedModel& model, ModelBytes* glb, std::string* error);

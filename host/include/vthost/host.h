@@ -219,4 +219,11 @@ const VtContainer* HierarchyParameters(const VtNode* object);
 // Objects and tags a module made and neither inserted, returned nor freed.
 size_t LooseObjects();
 
+// Whether memory ran out since the last call (the flag is cleared): an allocation the host was asked
+// for failed, or, once NoteFailedNews has installed its new handler, any of the process's own (a
+// module that shares the C++ runtime too) threw std::bad_alloc.
+bool TakeMemoryRanOut();
+void NoteMemoryRanOut();
+void NoteFailedNews();
+
 }  // namespace vthost

@@ -30,6 +30,7 @@ bool GltfPieces(const Host& host, const ExportedModel& model, ModelBytes* glb, s
     glb->pieces.emplace_back(reinterpret_cast<const char*>(block.data()), block.size());
   }
   glb->pieces.push_back(held->around.second);
+  glb->drawsNothing = held->document.root < 0;
   glb->holder = std::move(held);
   return true;
 }

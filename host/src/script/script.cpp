@@ -374,7 +374,14 @@ bool ScriptRunner::Copy(const CommandWords& words) {
 }
 
 bool ScriptRunner::Evaluate(const CommandWords&) {
+  TakeMemoryRanOut();
   host_.Evaluate(document_);
+  if (TakeMemoryRanOut()) return Fail("memory ran out while the document was evaluated");
+  for (VtNode* node : document_->nodes) {
+    if (NodeType(node) == molecule::kType && Hierarchy(node) == nullptr) {
+      return Fail("'" + NodeName(node) + "' built no model");
+    }
+  }
   return true;
 }
 
