@@ -2,7 +2,9 @@
 # Opening a document against the number of molecule objects it holds: for each count, a document
 # of that many objects is saved by a script, then opened by another, and the open's time and peak
 # memory (maximum resident set size) are printed, less those of a script that only loads the
-# module. The last count is one past the most a document may hold, which is refused.
+# module. The last count is one past the most a document may hold, which is refused. Then the
+# same for evaluating 1, 100 and 1000 objects of the 999 atoms of bench/data/large.sdf, whose
+# memory is that of their nodes and their few distinct shapes.
 #   bench/document.sh [COUNT...]     (default: 100 1000 10000 10001)
 # VANTOR_HOST names another vantor-host to measure (default: build/bin/vantor-host).
 set -euo pipefail
@@ -44,3 +46,14 @@ done
 read -r s kb < <(measure "$out/open.vscript")
 echo "damaged, 16 MiB, claiming 16,777,196 nodes: $(awk -v a="$s" -v b="$base_s" 'BEGIN { print a - b }') s," \
   "$(( (kb - base_kb) / 1024 )) MB; $(grep -h "line 2" "$out/err" | sed 's/.*line 2: //')"
+
+printf '%8s  %9s  %9s  %10s\n' "evaluated" "time (s)" "peak (MB)" "per object"
+for count in 1 100 1000; do
+  { echo load; for i in $(seq "$count"); do
+      printf 'new m%d\nset m%d MOLOBJ_FILE %s\npress m%d MOLOBJ_LOAD\n' "$i" "$i" "$PWD/bench/data/large.sdf" "$i"
+    done; echo eval; } >"$out/eval.vscript"
+  read -r s kb < <(measure "$out/eval.vscript")
+  kb=$(( kb - base_kb ))
+  printf '%8d  %9.2f  %9d  %7.1f MB\n' "$count" "$(awk -v a="$s" -v b="$base_s" 'BEGIN { print a - b }')" \
+    $(( kb / 1024 )) "$(awk -v k="$kb" -v n="$count" 'BEGIN { print k / n / 1024 }')"
+done

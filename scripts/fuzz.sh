@@ -17,7 +17,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all_targets=(sdf_reader element_table stored_block document_open script)
+all_targets=(sdf_reader element_table stored_block document_open script writers)
 jobs=${FUZZ_JOBS:-2}
 parallel=${FUZZ_PARALLEL:-1}
 
