@@ -8,7 +8,8 @@
 #   scripts/fuzz.sh coverage [TARGET...]    replays the kept corpus in a coverage build
 #                                           (build-fuzz-coverage/) and prints line coverage per file
 #
-# FUZZ_PARALLEL=N runs N targets at a time (default 1); FUZZ_JOBS=N builds with N jobs (default 2).
+# FUZZ_PARALLEL=N runs N targets at a time (default 1); FUZZ_JOBS=N builds with N jobs (default 2);
+# FUZZ_RUNS=N ends each target after N runs, when that comes before SECONDS.
 #
 # In fuzz/corpus/TARGET, a file named by its SHA-1 (as libFuzzer names what it finds) belongs to
 # the minimised set, which merge rewrites; any other name is kept as it is: a seed written by hand,
@@ -17,7 +18,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all_targets=(sdf_reader element_table stored_block document_open script writers)
+all_targets=(sdf_reader element_table stored_block document_open script writers templates)
 jobs=${FUZZ_JOBS:-2}
 parallel=${FUZZ_PARALLEL:-1}
 
@@ -75,7 +76,8 @@ run_target() {
   local status=0
   # new finds go to the first folder; the kept corpus is only read
   # shellcheck disable=SC2046
-  ASAN_OPTIONS=detect_leaks=1 build-fuzz/bin/"${target}_fuzz" -max_total_time="$seconds" -rss_limit_mb=2048 \
+  ASAN_OPTIONS=detect_leaks=1 build-fuzz/bin/"${target}_fuzz" -max_total_time="$seconds" ${FUZZ_RUNS:+-runs=$FUZZ_RUNS} \
+    -rss_limit_mb=2048 \
     -max_len=65536 -print_final_stats=1 $(dictionary "$target" build-fuzz) $(target_options "$target") \
     -artifact_prefix="$artifacts/" \
     "$finds" "fuzz/corpus/$target" >"$log" 2>&1 || status=$?

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <fstream>
 #include <memory>
 #include <new>
-#include <fstream>
 #include <system_error>
 #include <vector>
 
