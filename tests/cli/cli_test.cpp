@@ -482,6 +482,12 @@ class HostProgram : public testing::TestWithParam<CliCase> {
     if (GetParam().prepare) GetParam().prepare(folder_);
   }
   void TearDown() override {
+#if defined(_WIN32)
+    std::error_code ignored;  // a read-only file is not removed
+    for (const auto& entry : fs::recursive_directory_iterator(folder_, ignored)) {
+      fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+    }
+#endif
     if (!folder_.empty()) fs::remove_all(folder_);
   }
   std::string Expand(const std::string& text) const {

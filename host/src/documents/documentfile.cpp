@@ -236,7 +236,8 @@ int32_t NonFiniteParameter(const VtContainer& container) {
 // A file a parameter names by a relative path lies beside the document, wherever it is opened from.
 void ResolveFiles(VtContainer& container, const std::filesystem::path& folder) {
   for (auto& [id, value] : container.values) {
-    if (auto* file = std::get_if<std::filesystem::path>(&value); file && !file->empty() && file->is_relative()) {
+    // relative as every system takes it: no drive and no root ("/a/b" on Windows is on the current drive)
+    if (auto* file = std::get_if<std::filesystem::path>(&value); file && !file->empty() && file->root_path().empty()) {
       *file = folder / *file;
     } else if (auto* sub = std::get_if<ContainerPtr>(&value); sub && *sub) {
       ResolveFiles(**sub, folder);
