@@ -140,10 +140,10 @@ std::string SafeTitle(std::string_view title, uint64_t record) {
     at += length;
   }
   const auto trimmed = [](char c) { return c == ' ' || c == '.'; };
-  while (!safe.empty() && trimmed(safe.back())) safe.pop_back();
   const size_t start = static_cast<size_t>(std::find_if_not(safe.begin(), safe.end(), trimmed) - safe.begin());
   safe.erase(0, start);
   if (safe.size() > kMaxTitleBytes) safe.resize(kMaxTitleBytes);  // only '_' stand past it
+  while (!safe.empty() && trimmed(safe.back())) safe.pop_back();  // the cut may end on a blank
   if (safe.empty()) return "record-" + std::to_string(record);
   std::string base = safe.substr(0, safe.find('.'));
   for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
