@@ -72,7 +72,8 @@ const ScriptRunner::Command ScriptRunner::kCommands[] = {
     {"save FILE", 2, kText, kModule, &ScriptRunner::Save, "saves the document"},
     {"open FILE", 2, kText, kModule, &ScriptRunner::Open, "opens a document in place of the current one"},
     {"export NAME FILE.glb|FILE.usda|FILE.usdz", 3, kText, kModule, &ScriptRunner::Export,
-     "writes the object's model as the last eval left it: glTF, or USD for .usda, .usd and .usdz"},
+     "writes the object's model as the last eval left it: glTF, or USD for .usda, .usd and .usdz; - is glTF to "
+     "standard output"},
     {"unload", 1, 1, kNoModule, &ScriptRunner::Unload, "closes the document and ends the module"},
 };
 
