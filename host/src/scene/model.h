@@ -122,7 +122,8 @@ struct VtNode {
   // Nodes of a document.
   VtDocument* document = nullptr;
   std::vector<std::unique_ptr<VtTrack>> tracks;  // in the order they were added
-  std::unordered_map<int32_t, VtTrack*> trackById;  // the same, found by id
+  // the same, found by id: made with the first (a generated object has none, and there are millions)
+  std::unique_ptr<std::unordered_map<int32_t, VtTrack*>> trackById;
   VtVector colour{0.0, 0.0, 0.0};  // materials
   vthost::ModuleSide module;        // objects of a registered type
   vthost::GeneratorCache generator;

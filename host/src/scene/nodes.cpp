@@ -60,7 +60,8 @@ void Host::ForgetModule(const std::filesystem::path& moduleFolder) {
 bool Host::AddTrack(VtNode* node, int32_t id) {
   if (node == nullptr || HasTrack(node, id)) return false;
   node->tracks.push_back(std::make_unique<VtTrack>(VtTrack{node, id}));
-  node->trackById[id] = node->tracks.back().get();
+  if (!node->trackById) node->trackById = std::make_unique<std::unordered_map<int32_t, VtTrack*>>();
+  (*node->trackById)[id] = node->tracks.back().get();
   return true;
 }
 
@@ -76,7 +77,7 @@ const std::vector<NodeEvent>& NodeEvents(const VtNode* node) {
 int32_t NodeType(const VtNode* node) { return node ? node->type : 0; }
 
 bool HasTrack(const VtNode* node, int32_t id) {
-  return node != nullptr && node->trackById.count(id) > 0;
+  return node != nullptr && node->trackById && node->trackById->count(id) > 0;
 }
 
 void SetHasParameters(VtNode* node, bool has) {

@@ -37,14 +37,14 @@ VtBool SendMessage(VtNode* node, int32_t type, void* messageData) {
 VtDocument* Document(VtNode* node) { return node ? node->document : nullptr; }
 
 VtTrack* FindTrack(VtNode* node, int32_t id) {
-  if (node == nullptr) return nullptr;
-  const auto found = node->trackById.find(id);
-  return found == node->trackById.end() ? nullptr : found->second;
+  if (node == nullptr || !node->trackById) return nullptr;
+  const auto found = node->trackById->find(id);
+  return found == node->trackById->end() ? nullptr : found->second;
 }
 
 void RemoveTrack(VtTrack* track) {
   if (track == nullptr || track->node == nullptr) return;
-  track->node->trackById.erase(track->id);
+  if (track->node->trackById) track->node->trackById->erase(track->id);
   auto& tracks = track->node->tracks;
   tracks.erase(std::remove_if(tracks.begin(), tracks.end(), [track](const auto& held) { return held.get() == track; }),
                tracks.end());
