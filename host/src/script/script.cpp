@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <exception>
 #include <istream>
+#include <new>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
@@ -168,6 +169,8 @@ bool ScriptRunner::RunLine(const std::string& raw) {
   // fails like any other
   try {
     return RunCommand(raw);
+  } catch (const std::bad_alloc&) {
+    return Fail("memory ran out");
   } catch (const std::exception& failure) {
     return Fail(failure.what());
   }
