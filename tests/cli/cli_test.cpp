@@ -315,6 +315,8 @@ std::vector<CliCase> Cases() {
           .Ends(kFailed, "cannot write {dir}/empty.sdf/: Not a directory"),
       Case("JsonIntoANewNameAsIfAFolder").Run({"{water}", "--json", "{dir}/new/"})
           .Ends(kFailed, "cannot write {dir}/new/: Not a directory").NotWrites({"new"}),
+      Case("JsonIntoAFileAsIfItsOwnFolder").Run({"{water}", "--json", "{dir}/empty.sdf/."}).Keeps("empty.sdf", "")
+          .Ends(kFailed, "cannot write {dir}/empty.sdf/.: Not a directory"),
       Case("ReadOnlyFileKept").WindowsOnly().Prepare([](const fs::path& dir) {
         fs::permissions(WriteFile(dir / "ro.json", "kept"), fs::perms::owner_write, fs::perm_options::remove);
       }).Run({"{water}", "--json", "{dir}/ro.json"}).Ends(kFailed, "cannot write {dir}/ro.json").Keeps("ro.json", "kept"),

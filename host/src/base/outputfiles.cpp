@@ -391,9 +391,12 @@ struct Plan {
   std::string reason;   // why it is refused
 };
 
-bool EndsInSeparator(const fs::path& file) {
+// Whether the name can only be a folder's: it ends in a separator, `.` or `..`.
+bool NamesAFolder(const fs::path& file) {
   const fs::path::string_type& name = file.native();
-  return !name.empty() && IsSeparator(name.back()) && file.has_relative_path();
+  if (!name.empty() && IsSeparator(name.back()) && file.has_relative_path()) return true;
+  const fs::path last = file.filename();
+  return last == "." || last == "..";
 }
 
 Plan PlanOf(const fs::path& file) {
@@ -403,7 +406,7 @@ Plan PlanOf(const fs::path& file) {
   const Kind kind = KindOf(file);
   if (kind == Kind::Folder) return {Plan::Refused, file, -1, "a folder"};
   // FILE/ names a folder, which a file (or nothing) is not
-  if (EndsInSeparator(file)) return {Plan::Refused, file, -1, "Not a directory"};
+  if (NamesAFolder(file)) return {Plan::Refused, file, -1, "Not a directory"};
   if (kind == Kind::Other) return {Plan::InPlace, file, -1, {}};
   if (kind == Kind::Nothing) return {Plan::Replace, resolved, -1, {}};
   // a name whose links only the system can follow (/proc/self/fd/N of a deleted file) is written as
