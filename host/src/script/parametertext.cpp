@@ -83,10 +83,8 @@ std::string Shortest(double number) {
 // What the object takes for a number outside the range it shows for the parameter ("-5 is below the
 // least MOLOBJ_SEGMENTS, 3, which the object takes"); empty for a number within it.
 std::string ClampNotice(const ShownEntry* entry, const std::string& name, const Value& value) {
-  const double number = std::holds_alternative<int32_t>(value)  ? std::get<int32_t>(value)
-                        : std::holds_alternative<double>(value) ? std::get<double>(value)
-                                                                : 0.0;
   if (entry == nullptr || !(std::holds_alternative<int32_t>(value) || std::holds_alternative<double>(value))) return {};
+  const double number = std::holds_alternative<int32_t>(value) ? std::get<int32_t>(value) : std::get<double>(value);
   for (const auto& [key, below, word] : {std::tuple{VT_ATTRIBUTE_MINIMUM, true, "below the least"},
                                          std::tuple{VT_ATTRIBUTE_MAXIMUM, false, "above the largest"}}) {
     const Value* limit = Lookup(entry->attributes.get(), key);
@@ -100,7 +98,6 @@ std::string ClampNotice(const ShownEntry* entry, const std::string& name, const 
   }
   return {};
 }
-
 
 }  // namespace
 
@@ -175,7 +172,6 @@ int32_t ShownDataType(Host& host, VtNode* node, int32_t id) {
   const ShownEntry* entry = shown.Find(id);
   return entry ? entry->dataType : RowDataType(id);
 }
-
 
 bool SetParameterFromText(Host& host, VtNode* node, const std::string& name, const std::string& text,
                           std::string* error, std::string* notice) {
