@@ -9,7 +9,8 @@
 #                                           (build-fuzz-coverage/) and prints line coverage per file
 #
 # FUZZ_PARALLEL=N runs N targets at a time (default 1); FUZZ_JOBS=N builds with N jobs (default 2);
-# FUZZ_RUNS=N ends each target after N runs, when that comes before SECONDS.
+# FUZZ_RUNS=N ends each target after N runs, when that comes before SECONDS; FUZZ_NO_BUILD=1 uses
+# the targets as they are built.
 #
 # In fuzz/corpus/TARGET, a file named by its SHA-1 (as libFuzzer names what it finds) belongs to
 # the minimised set, which merge rewrites; any other name is kept as it is: a seed written by hand,
@@ -41,6 +42,7 @@ done
 configure() {
   local folder=$1
   shift
+  [ -n "${FUZZ_NO_BUILD:-}" ] && return  # the targets as they are (a merge with the binaries that ran)
   cmake -S . -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g" \
     -DCMAKE_CXX_COMPILER=clang++ -DVANTOR_FUZZ=ON -DVANTOR_TESTS=OFF -DVANTOR_BENCH=OFF "$@" >/dev/null
   cmake --build "$folder" --parallel "$jobs" --target "${targets[@]/%/_fuzz}"
