@@ -80,7 +80,6 @@ class ScriptRunner {
   bool FileNamed(const std::string& command, const std::string& text, std::filesystem::path* file);
   // Writes a command's output; false when the line fails because it could not be written.
   bool Print(const std::string& command, const std::string& text);
-  static std::string WriteFailure();
 
   bool Load(const CommandWords& words);
   bool New(const CommandWords& words);

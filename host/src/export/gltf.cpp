@@ -1,8 +1,8 @@
 // A generated hierarchy as a glTF 2.0 binary (.glb) file or stream, in three steps (gltfdocument.h):
 // the document is built, its numbers checked, and then it is written.
 #include <cstring>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>

@@ -109,8 +109,6 @@ struct Unwritable {
 // coordinates), its material's colour, then its children, then its own placement.
 std::optional<Unwritable> FirstUnwritable(const GltfDocument& document);
 
-// The document as a .glb file's bytes.
-std::string GlbBytes(const GltfDocument& document);
 // The .glb file's bytes before the document's buffer (the header, the JSON chunk and the binary
 // chunk's header) and after it (the binary chunk's padding).
 std::pair<std::string, std::string> GlbAround(const GltfDocument& document);

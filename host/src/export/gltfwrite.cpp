@@ -221,15 +221,4 @@ std::pair<std::string, std::string> GlbAround(const GltfDocument& document) {
   return {head, std::string(binLength - document.bufferSize, '\0')};
 }
 
-std::string GlbBytes(const GltfDocument& document) {
-  const auto [head, tail] = GlbAround(document);
-  std::string glb;
-  glb.reserve(head.size() + document.bufferSize + tail.size());
-  glb.append(head);
-  for (const std::vector<unsigned char>& block : document.blocks) {
-    glb.append(reinterpret_cast<const char*>(block.data()), block.size());
-  }
-  return glb.append(tail);
-}
-
 }  // namespace vthost

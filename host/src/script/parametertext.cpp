@@ -73,6 +73,9 @@ bool ParseValue(int32_t dataType, const std::vector<std::string>& words, const s
   }
 }
 
+// The data type of the entry shown for id; for a row not shown yet, the row parameter's.
+int32_t TypeShown(const ShownEntry* entry, int32_t id) { return entry ? entry->dataType : RowDataType(id); }
+
 // A number as the shortest text that reads back as it; a whole one as an integer.
 std::string Shortest(double number) {
   if (std::trunc(number) == number && std::fabs(number) < 1e15) return std::to_string(static_cast<int64_t>(number));
@@ -168,9 +171,7 @@ int32_t FindParameterId(Host& host, VtNode* node, const std::string& name, std::
 
 int32_t ShownDataType(Host& host, VtNode* node, int32_t id) {
   // as the attribute editor shows the object before anyone edits it
-  const Description shown = Describe(host, node);
-  const ShownEntry* entry = shown.Find(id);
-  return entry ? entry->dataType : RowDataType(id);
+  return TypeShown(Describe(host, node).Find(id), id);
 }
 
 bool SetParameterFromText(Host& host, VtNode* node, const std::string& name, const std::string& text,
@@ -186,7 +187,7 @@ bool SetParameterFromText(Host& host, VtNode* node, const std::string& name, con
   }
   const Description shown = Describe(host, node);
   const ShownEntry* entry = shown.Find(id);
-  const int32_t dataType = entry ? entry->dataType : RowDataType(id);
+  const int32_t dataType = TypeShown(entry, id);
   if (dataType == 0) return *error = "the object shows no parameter of the id " + name, false;
   Value value;
   if (!ParseValue(dataType, valueWords, rest, &value)) {

@@ -110,6 +110,9 @@ LineRead ReadLine(std::istream& in, std::string* line) {
   }
 }
 
+// Why the last write failed, as ": reason" (the system's errno), or nothing when it did not say.
+std::string WriteFailure() { return errno != 0 ? ": " + std::generic_category().message(errno) : std::string(); }
+
 // Why a parameter of the data type is not what a command needs (such as "a link").
 std::string TypeMismatch(const std::string& name, int32_t dataType, const std::string& needed) {
   if (dataType == 0) return "'" + name + "' is no parameter the object shows, so not " + needed;
@@ -230,11 +233,6 @@ bool ScriptRunner::Print(const std::string& command, const std::string& text) {
   errno = 0;
   out_ << text << "\n" << std::flush;
   return out_ ? true : Fail("cannot write what '" + command + "' prints" + WriteFailure());
-}
-
-// Why the last write failed, as ": reason" (the system's errno), or nothing when it did not say.
-std::string ScriptRunner::WriteFailure() {
-  return errno != 0 ? ": " + std::generic_category().message(errno) : std::string();
 }
 
 VtNode* ScriptRunner::Object(const std::string& name) {
