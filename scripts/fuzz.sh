@@ -152,10 +152,13 @@ merge() {
   for target in "${targets[@]}"; do merge_target "$target"; done
 }
 
-# The files the report covers: the readers, the element table, the document reader, the script.
+# The files the report covers: the readers, the element table, the document reader, the script,
+# the writers, and the collections' ranges, templates and records.
 report_files=(source/mol2loader.cpp source/linereader.cpp source/moleculefile.cpp source/elementtable.cpp
   host/src/documents/documentfile.cpp host/src/documents/storedblock.cpp host/src/script/script.cpp
-  host/src/script/parametertext.cpp)
+  host/src/script/parametertext.cpp host/src/export/gltfbuild.cpp host/src/export/gltfwrite.cpp
+  host/src/export/usd.cpp host/src/export/usdwrite.cpp host/src/export/usdz.cpp
+  host/src/collections/records.cpp host/src/collections/templates.cpp)
 
 # llvm-profdata and llvm-cov of the clang that builds, by its major version when there are several.
 llvm_tool() {
