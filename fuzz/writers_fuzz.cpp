@@ -137,8 +137,7 @@ double Number(FuzzedDataProvider& data) {
 VtVector Vector(FuzzedDataProvider& data) { return {Number(data), Number(data), Number(data)}; }
 
 // A node and, below a null, what the input makes of its children, to a depth of four. Spheres of
-// up to 24 segments and 24 nodes in all reach every branch that larger ones do, at a third of
-// the cost.
+// up to 24 segments and 24 nodes in all reach the branches that larger ones do, in less time.
 NodePtr Make(FuzzedDataProvider& data, int depth, int* left) {
   const std::string name = data.ConsumeRandomLengthString(12);
   switch (depth < 4 ? data.ConsumeIntegralInRange<int>(0, 2) : data.ConsumeIntegralInRange<int>(1, 2)) {
