@@ -5,8 +5,8 @@
 #include <array>
 #include <cmath>
 #include <limits>
-#include <map>
-#include <tuple>
+#include <utility>
+#include <vector>
 
 namespace vthost {
 
@@ -63,6 +63,48 @@ Uv CornerUv(const Mesh& mesh, size_t polygon, size_t corner) {
   return polygon < mesh.uvs.size() ? mesh.uvs[polygon][corner] : Uv{};
 }
 
+// The vertices made at each point, found by what else makes them one (a normal, texture
+// coordinates): a chain per point in one array, as a point has few (a sphere's pole, one a
+// segment; a map took a node a vertex, which was most of an export's time).
+template <typename Key>
+class MadeAt {
+ public:
+  explicit MadeAt(size_t points) : first_(points, kNone) {}
+
+  // The index of the vertex at point with key, and whether it is new (then it is index).
+  std::pair<uint32_t, bool> Find(int32_t point, const Key& key, uint32_t index) {
+    for (uint32_t at = first_[point]; at != kNone; at = made_[at].next) {
+      if (made_[at].key == key) return {made_[at].index, false};
+    }
+    made_.push_back({key, index, first_[point]});
+    first_[point] = static_cast<uint32_t>(made_.size() - 1);
+    return {index, true};
+  }
+
+ private:
+  static constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
+  struct Made {
+    Key key;
+    uint32_t index;
+    uint32_t next;
+  };
+  std::vector<uint32_t> first_;
+  std::vector<Made> made_;
+};
+
+struct SmoothKey {
+  double u, v;
+  bool operator==(const SmoothKey& other) const { return u == other.u && v == other.v; }
+};
+
+struct CreasedKey {
+  float x, y, z;  // the normal
+  double u, v;
+  bool operator==(const CreasedKey& other) const {
+    return x == other.x && y == other.y && z == other.z && u == other.u && v == other.v;
+  }
+};
+
 }  // namespace
 
 Vertices SmoothVertices(const Mesh& mesh) {
@@ -73,7 +115,7 @@ Vertices SmoothVertices(const Mesh& mesh) {
   }
   const Vec3 centre{(low.x + high.x) / 2, (low.y + high.y) / 2, (low.z + high.z) / 2};
   Vertices vertices;
-  std::map<std::tuple<int32_t, double, double>, uint32_t> made;  // point and texture coordinates
+  MadeAt<SmoothKey> made(mesh.points.size());  // by point and texture coordinates
   for (size_t f = 0; f < mesh.polygons.size(); ++f) {
     const auto& polygon = mesh.polygons[f];
     if (!Valid(mesh, polygon)) continue;
@@ -81,13 +123,12 @@ Vertices SmoothVertices(const Mesh& mesh) {
     const size_t count = CornerCount(polygon);
     for (size_t i = 0; i < count; ++i) {
       const Uv uv = CornerUv(mesh, f, i);
-      const auto [found, added] =
-          made.emplace(std::make_tuple(polygon[i], uv.u, uv.v), static_cast<uint32_t>(vertices.Count()));
+      const auto [index, added] = made.Find(polygon[i], {uv.u, uv.v}, static_cast<uint32_t>(vertices.Count()));
       if (added) {
         const Vec3 p = Of(mesh.points[polygon[i]]);
         AddVertex(&vertices, p, Sub(p, centre), uv);
       }
-      corners[i] = found->second;
+      corners[i] = index;
     }
     AddTriangles(&vertices, corners, count);
   }
@@ -96,7 +137,15 @@ Vertices SmoothVertices(const Mesh& mesh) {
 
 Vertices CreasedVertices(const Mesh& mesh) {
   std::vector<Vec3> faceNormals(mesh.polygons.size());  // area-weighted
-  std::vector<std::vector<size_t>> facesAt(mesh.points.size());
+  // the faces at each point, in order: those of point p are faces[start[p]] to faces[start[p + 1]]
+  std::vector<size_t> start(mesh.points.size() + 1, 0), faces;
+  const auto eachCorner = [&mesh](size_t f, auto&& take) {
+    const auto& polygon = mesh.polygons[f];
+    const size_t count = CornerCount(polygon);
+    for (size_t i = 0; i < count; ++i) {
+      if (std::find(polygon.begin(), polygon.begin() + i, polygon[i]) == polygon.begin() + i) take(polygon[i]);
+    }
+  };
   for (size_t f = 0; f < mesh.polygons.size(); ++f) {
     const auto& polygon = mesh.polygons[f];
     if (!Valid(mesh, polygon)) continue;
@@ -107,15 +156,17 @@ Vertices CreasedVertices(const Mesh& mesh) {
       normal = Add(normal, Cross(Of(mesh.points[polygon[i]]), Of(mesh.points[polygon[(i + 1) % count]])));
     }
     faceNormals[f] = {normal.x / 2, normal.y / 2, normal.z / 2};
-    for (size_t i = 0; i < count; ++i) {
-      if (std::find(polygon.begin(), polygon.begin() + i, polygon[i]) == polygon.begin() + i) {
-        facesAt[polygon[i]].push_back(f);
-      }
-    }
+    eachCorner(f, [&](int32_t point) { ++start[point + 1]; });
+  }
+  for (size_t p = 0; p < mesh.points.size(); ++p) start[p + 1] += start[p];
+  faces.resize(start.back());
+  std::vector<size_t> filled(start.begin(), start.end() - 1);
+  for (size_t f = 0; f < mesh.polygons.size(); ++f) {
+    if (Valid(mesh, mesh.polygons[f])) eachCorner(f, [&](int32_t point) { faces[filled[point]++] = f; });
   }
 
   Vertices vertices;
-  std::map<std::tuple<int32_t, float, float, float, double, double>, uint32_t> made;  // point, normal, uv
+  MadeAt<CreasedKey> made(mesh.points.size());  // by point, normal and texture coordinates
   for (size_t f = 0; f < mesh.polygons.size(); ++f) {
     const auto& polygon = mesh.polygons[f];
     if (!Valid(mesh, polygon)) continue;
@@ -125,16 +176,17 @@ Vertices CreasedVertices(const Mesh& mesh) {
     for (size_t i = 0; i < count; ++i) {
       const int32_t point = polygon[i];
       Vec3 normal;
-      for (const size_t g : facesAt[point]) {
+      for (size_t at = start[point]; at < start[point + 1]; ++at) {
+        const size_t g = faces[at];
         if (g == f || Dot(Unit(faceNormals[g]), own) >= kSmoothingCosine) normal = Add(normal, faceNormals[g]);
       }
       normal = Unit(normal);
       const Uv uv = CornerUv(mesh, f, i);
-      const auto key = std::make_tuple(point, static_cast<float>(normal.x), static_cast<float>(normal.y),
-                                       static_cast<float>(normal.z), uv.u, uv.v);
-      const auto [found, added] = made.emplace(key, static_cast<uint32_t>(vertices.Count()));
+      const CreasedKey key{static_cast<float>(normal.x), static_cast<float>(normal.y), static_cast<float>(normal.z),
+                           uv.u, uv.v};
+      const auto [index, added] = made.Find(point, key, static_cast<uint32_t>(vertices.Count()));
       if (added) AddVertex(&vertices, Of(mesh.points[point]), normal, uv);
-      corners[i] = found->second;
+      corners[i] = index;
     }
     AddTriangles(&vertices, corners, count);
   }
