@@ -5,6 +5,7 @@
 // and the USDA's quotes and brackets.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -71,11 +72,17 @@ void ReadGlb(std::string_view glb) {
 }
 
 NOT_TRACED uint32_t Crc32(std::string_view bytes) {
+  static const auto table = [] {
+    std::array<uint32_t, 256> entries{};
+    for (uint32_t i = 0; i < 256; ++i) {
+      uint32_t crc = i;
+      for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320 & (0u - (crc & 1)));
+      entries[i] = crc;
+    }
+    return entries;
+  }();
   uint32_t crc = 0xFFFFFFFF;
-  for (const char c : bytes) {
-    crc ^= static_cast<unsigned char>(c);
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320 & (0u - (crc & 1)));
-  }
+  for (const char c : bytes) crc = (crc >> 8) ^ table[(crc ^ static_cast<unsigned char>(c)) & 0xFF];
   return ~crc;
 }
 
