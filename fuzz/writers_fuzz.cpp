@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
@@ -131,10 +132,14 @@ NOT_TRACED void ReadUsda(std::string_view text) {
 }
 
 double Number(FuzzedDataProvider& data) {
-  switch (data.ConsumeIntegralInRange<int>(0, 7)) {
+  switch (data.ConsumeIntegralInRange<int>(0, 15)) {
     case 0:
-      return data.ConsumeFloatingPoint<double>();  // any, NaN and infinities too
-    case 1:
+      return data.ConsumeFloatingPoint<double>();  // any finite one
+    case 1: {
+      const double infinite = std::numeric_limits<double>::infinity();
+      return data.PickValueInArray({std::numeric_limits<double>::quiet_NaN(), infinite, -infinite});
+    }
+    case 2:
       return 0.0;
     default:
       return data.ConsumeFloatingPointInRange<double>(-200.0, 200.0);
@@ -143,33 +148,52 @@ double Number(FuzzedDataProvider& data) {
 
 VtVector Vector(FuzzedDataProvider& data) { return {Number(data), Number(data), Number(data)}; }
 
-// A node and, below a null, what the input makes of its children, to a depth of four. Spheres of
-// up to 24 segments and 24 nodes in all reach the branches that larger ones do, in less time.
+bool OneIn(FuzzedDataProvider& data, int n) { return data.ConsumeIntegralInRange<int>(1, n) == 1; }
+
+NodePtr Make(FuzzedDataProvider& data, int depth, int* left);
+
+// Children below a node for as long as the input asks, each asking yes one time in every.
+void AdoptChildren(FuzzedDataProvider& data, VtNode* parent, int depth, int* left, int every) {
+  while (depth < 4 && *left > 0 && OneIn(data, every)) {
+    --*left;
+    vthost::Adopt(parent, Make(data, depth + 1, left));
+  }
+}
+
+// A node and what the input makes of its children, to a depth of four: nulls; spheres, now and
+// then without the primitive they came from (a plain polygon mesh) or without a display colour;
+// bonds, now and then along a bent path. Spheres of up to 24 segments and 24 nodes in all reach
+// the branches that larger ones do, in less time.
 NodePtr Make(FuzzedDataProvider& data, int depth, int* left) {
   const std::string name = data.ConsumeRandomLengthString(12);
-  switch (depth < 4 ? data.ConsumeIntegralInRange<int>(0, 2) : data.ConsumeIntegralInRange<int>(1, 2)) {
-    case 0: {
-      NodePtr null = vthost::Null(name);
-      null->position = Vector(data);
-      while (*left > 0 && data.ConsumeBool()) {
-        --*left;
-        vthost::Adopt(null.get(), Make(data, depth + 1, left));
+  NodePtr node = [&] {
+    switch (data.ConsumeIntegralInRange<int>(0, 2)) {
+      case 0: {
+        NodePtr null = vthost::Null(name);
+        null->position = Vector(data);
+        return null;
       }
-      return null;
+      case 1: {
+        NodePtr sphere =
+            vthost::MakeSphere(name, Number(data), data.ConsumeIntegralInRange<int32_t>(-2, 24), Vector(data));
+        sphere->display = vthost::DisplayColour{!OneIn(data, 8), Vector(data), 1, data.ConsumeBool()};
+        if (OneIn(data, 8)) sphere->primitive.reset();
+        return sphere;
+      }
+      default: {
+        const VtVector start = Vector(data), end = Vector(data);
+        NodePtr bond = vthost::MakeBond(start, end, Number(data));
+        bond->display.colour = Vector(data);
+        bond->display.xray = data.ConsumeBool();
+        if (bond->children.size() >= 2 && bond->children[1]->spline && OneIn(data, 8)) {
+          bond->children[1]->spline->points.push_back(Vector(data));
+        }
+        return bond;
+      }
     }
-    case 1: {
-      NodePtr sphere = vthost::MakeSphere(name, Number(data), data.ConsumeIntegralInRange<int32_t>(-2, 24), Vector(data));
-      sphere->display = vthost::DisplayColour{true, Vector(data), 1, data.ConsumeBool()};
-      return sphere;
-    }
-    default: {
-      const VtVector start = Vector(data), end = Vector(data);
-      NodePtr bond = vthost::MakeBond(start, end, Number(data));
-      bond->display.colour = Vector(data);
-      bond->display.xray = data.ConsumeBool();
-      return bond;
-    }
-  }
+  }();
+  AdoptChildren(data, node.get(), depth, left, node->type == VT_OBJECT_NULL ? 2 : 4);
+  return node;
 }
 
 }  // namespace
