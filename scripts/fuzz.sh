@@ -64,7 +64,7 @@ dictionary() {
 #
 # The writers keep shapes between models on purpose (the models of a collection share them), so
 # nearly every input ends holding more than it began with, and libFuzzer would look for a leak
-# after each (a fifth of the target's time): that target is checked for leaks when its run ends.
+# after each (up to a fifth of its time): that target is checked for leaks when its run ends.
 target_options() {
   case "$1" in
     script) echo "-entropic_scale_per_exec_time=1" ;;
@@ -85,7 +85,7 @@ run_target() {
   mkdir -p "$finds" "$artifacts"
   local status=0
   # New finds go to the first folder; the kept corpus is only read. An allocation's report keeps
-  # 8 frames of where it was made, not 30: recording those took a third of the script's time.
+  # 8 frames of where it was made, not 30: recording those took a quarter of the script's time.
   # shellcheck disable=SC2046
   ASAN_OPTIONS=detect_leaks=1:malloc_context_size=8 build-fuzz/bin/"${target}_fuzz" -max_total_time="$seconds" \
     ${FUZZ_RUNS:+-runs=$FUZZ_RUNS} ${FUZZ_FORK:+-fork=$FUZZ_FORK} -rss_limit_mb=2048 \
