@@ -137,15 +137,7 @@ Vertices SmoothVertices(const Mesh& mesh) {
 
 Vertices CreasedVertices(const Mesh& mesh) {
   std::vector<Vec3> faceNormals(mesh.polygons.size());  // area-weighted
-  // the faces at each point, in order: those of point p are faces[start[p]] to faces[start[p + 1]]
-  std::vector<size_t> start(mesh.points.size() + 1, 0), faces;
-  const auto eachCorner = [&mesh](size_t f, auto&& take) {
-    const auto& polygon = mesh.polygons[f];
-    const size_t count = CornerCount(polygon);
-    for (size_t i = 0; i < count; ++i) {
-      if (std::find(polygon.begin(), polygon.begin() + i, polygon[i]) == polygon.begin() + i) take(polygon[i]);
-    }
-  };
+  std::vector<std::vector<size_t>> facesAt(mesh.points.size());
   for (size_t f = 0; f < mesh.polygons.size(); ++f) {
     const auto& polygon = mesh.polygons[f];
     if (!Valid(mesh, polygon)) continue;
@@ -156,13 +148,11 @@ Vertices CreasedVertices(const Mesh& mesh) {
       normal = Add(normal, Cross(Of(mesh.points[polygon[i]]), Of(mesh.points[polygon[(i + 1) % count]])));
     }
     faceNormals[f] = {normal.x / 2, normal.y / 2, normal.z / 2};
-    eachCorner(f, [&](int32_t point) { ++start[point + 1]; });
-  }
-  for (size_t p = 0; p < mesh.points.size(); ++p) start[p + 1] += start[p];
-  faces.resize(start.back());
-  std::vector<size_t> filled(start.begin(), start.end() - 1);
-  for (size_t f = 0; f < mesh.polygons.size(); ++f) {
-    if (Valid(mesh, mesh.polygons[f])) eachCorner(f, [&](int32_t point) { faces[filled[point]++] = f; });
+    for (size_t i = 0; i < count; ++i) {
+      if (std::find(polygon.begin(), polygon.begin() + i, polygon[i]) == polygon.begin() + i) {
+        facesAt[polygon[i]].push_back(f);
+      }
+    }
   }
 
   Vertices vertices;
@@ -176,8 +166,7 @@ Vertices CreasedVertices(const Mesh& mesh) {
     for (size_t i = 0; i < count; ++i) {
       const int32_t point = polygon[i];
       Vec3 normal;
-      for (size_t at = start[point]; at < start[point + 1]; ++at) {
-        const size_t g = faces[at];
+      for (const size_t g : facesAt[point]) {
         if (g == f || Dot(Unit(faceNormals[g]), own) >= kSmoothingCosine) normal = Add(normal, faceNormals[g]);
       }
       normal = Unit(normal);
