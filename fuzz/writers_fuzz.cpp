@@ -162,7 +162,7 @@ void AdoptChildren(FuzzedDataProvider& data, VtNode* parent, int depth, int* lef
 
 // A node and what the input makes of its children, to a depth of four: nulls; spheres, now and
 // then without the primitive they came from (a plain polygon mesh) or without a display colour;
-// bonds, now and then along a bent path. Spheres of up to 24 segments and 24 nodes in all reach
+// bonds, now and then along a bent path. Spheres of up to 24 segments and 12 nodes in all reach
 // the branches that larger ones do, in less time.
 NodePtr Make(FuzzedDataProvider& data, int depth, int* left) {
   const std::string name = data.ConsumeRandomLengthString(12);
@@ -204,7 +204,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   // Each writer builds the model anew, so one writer an input: three times the inputs a second
   // (2,142 against 650, with another target running beside) for the same work.
   const int writer = data.ConsumeIntegralInRange<int>(0, 2);
-  int left = 24;
+  int left = 12;
   NodePtr root = vthost::Null(data.ConsumeRandomLengthString(12));
   while (left > 0 && data.ConsumeBool()) {
     --left;
