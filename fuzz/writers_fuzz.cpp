@@ -1,8 +1,8 @@
 // The model writers on hierarchies of any shape: nulls, spheres and bonds nested as the input says,
 // with any names, positions, radii, segments and colours. Each model is written as glTF, USDA or
-// USDZ, as the input's last byte picks, or refused with a reason; what is written must read back: the GLB's chunks and JSON, every
-// accessor within its view and every view within the buffer, the package's zip records and CRCs,
-// and the USDA's quotes and brackets.
+// USDZ, as the input's last byte picks, or refused with a reason; what is written must read back:
+// the GLB's chunks and JSON, every accessor within its view and every view within the buffer, the
+// package's zip records and CRCs, and the USDA's quotes and brackets.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <array>
