@@ -77,7 +77,7 @@ void Report(benchmark::State& state) {
   Discard discard;
   std::ostream out(&discard);
   std::string error;
-  for (auto _ : state) vthost::WriteReport(scene.host, scene.object, out, &error);
+  for (auto _ : state) vthost::WriteReport(scene.host, scene.object, out, nullptr, &error);
 }
 
 void Gltf(benchmark::State& state) {

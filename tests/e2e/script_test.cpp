@@ -212,7 +212,7 @@ TEST_P(NanNumbers, RefusedNamingWhatHoldsThem) {
     EXPECT_FALSE(fs::exists(folder_ / "t.glb"));
     std::ostringstream report;
     std::string error;
-    const bool written = vthost::WriteReport(host_, water, report, &error);
+    const bool written = vthost::WriteReport(host_, water, report, nullptr, &error);
     EXPECT_EQ(written, c.id == 0) << "a material's colour is no part of the report";
     EXPECT_EQ(error.find("in \"color\" of '") != std::string::npos, !written) << error;
   }

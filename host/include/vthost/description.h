@@ -1,5 +1,5 @@
 // Descriptions as the attribute editor asks objects for them: the static part from the object
-// type's resource, plus what the object adds.
+// type's resource, plus what the object adds; and parameters edited by name, with values as text.
 #pragma once
 
 #include <cstdint>
@@ -35,5 +35,16 @@ struct Description {
 Description Describe(Host& host, VtNode* node, const int32_t* requestedId = nullptr);
 // Whether the object shows the parameter enabled.
 bool IsEnabled(VtNode* node, int32_t id);
+
+// A user edit of the named parameter (an id, a MOLOBJ_ name or MOLOBJ_ROW_NAME[row]) with the value
+// read from text by the parameter's type, as the script's set reads it; false with the reason in
+// *error. An id the object does not show is refused, and so is a number that is not whole for an
+// integer. A number outside the range the object shows is set as it is, and *notice (when given)
+// says what the object takes in its place; otherwise *notice is cleared.
+bool SetParameterFromText(Host& host, VtNode* node, const std::string& name, const std::string& text,
+                          std::string* error, std::string* notice = nullptr);
+
+// The id of the parameter so named (as SetParameterFromText names it); 0 when there is none.
+int32_t ParameterIdOf(Host& host, VtNode* node, const std::string& name);
 
 }  // namespace vthost

@@ -19,8 +19,8 @@ namespace vthost {
 // is a colour). The stream's state tells the two apart.
 // detail: what a triangle budget chose for the object (FitDetail), written as "detail".
 struct Detail;
-bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, std::string* error,
-                 const Detail* detail = nullptr);
+bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, const Detail* detail,
+                 std::string* error);
 
 // The atoms and bonds of a generated hierarchy, as the report counts them (none holds none).
 struct ModelCounts {
@@ -28,8 +28,6 @@ struct ModelCounts {
   int64_t bonds = 0;
 };
 ModelCounts CountModel(const VtNode* root);
-// Whether a generated hierarchy holds neither atoms nor bonds.
-bool IsEmptyModel(const VtNode* root);
 
 // A molecule object's model as it is exported: the hierarchy it generated, the parameters it was
 // built with (HierarchyParameters: they tell the orders of its bonds apart and name the parameter of

@@ -308,12 +308,15 @@ std::string ReportText(const Host& host, const VtNode* object) {
   return out.Take();
 }
 
-bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, std::string* error,
-                 const Detail* detail) {
+bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, const Detail* detail,
+                 std::string* error) {
   JsonWriter out(&stream);
   std::optional<std::string> holder;
   WriteReport(out, host, object, &holder, detail);
-  if (!out.Flush()) return *error = "cannot write the report", false;
+  if (!out.Flush()) {
+    *error = "cannot write the report";
+    return false;
+  }
   if (!out.NonFinite()) return true;
   const std::string& key = out.NonFiniteKey();
   // a colour that is not finite comes from a document, any other number from scaling
@@ -329,11 +332,6 @@ ModelCounts CountModel(const VtNode* root) {
   ModelCounts counts;
   if (root) Count(*root, &counts.atoms, &counts.bonds);
   return counts;
-}
-
-bool IsEmptyModel(const VtNode* root) {
-  const ModelCounts counts = CountModel(root);
-  return counts.atoms == 0 && counts.bonds == 0;
 }
 
 }  // namespace vthost

@@ -16,13 +16,12 @@
 #include <system_error>
 
 #include "base/numbers.h"
-#include "base/outputfiles.h"
+#include "description/parametertext.h"
 #include "export/json.h"
 #include "scene/model.h"
-#include "script/parametertext.h"
 #include "vthost/description.h"
 #include "vthost/documents.h"
-#include "vthost/export.h"
+#include "vthost/formats.h"
 #include "vthost/molecule.h"
 
 namespace vthost {
@@ -136,7 +135,7 @@ std::string ScriptRunner::Help() {
 }
 
 ScriptRunner::ScriptRunner(Host& host, std::ostream& out, std::ostream& err, std::filesystem::path defaultModule)
-    : host_(host), out_(out), err_(err), defaultModule_(std::move(defaultModule)) {}
+    : host_(host), engine_(host), out_(out), err_(err), defaultModule_(std::move(defaultModule)) {}
 
 ScriptRunner::~ScriptRunner() { Unload(); }
 
@@ -453,26 +452,26 @@ bool ScriptRunner::Open(const CommandWords& words) {
 bool ScriptRunner::Export(const CommandWords& words) {
   VtNode* node = Object(words[1]);
   if (node == nullptr) return false;
-  const ExportedModel model = ModelOf(node);
-  if (model.root == nullptr) return Fail("'" + words[1] + "' has no model: evaluate it first ('eval')");
-  std::string error;
-  if (words[2] == "-") {  // standard output, as on the command line: glTF
-    ModelBytes glb;
-    if (!GltfPieces(host_, model, &glb, &error)) return Fail(error);
-    errno = 0;
-    for (const std::string_view piece : glb.pieces) out_.write(piece.data(), static_cast<std::streamsize>(piece.size()));
-    out_.flush();
-    return out_ ? true : Fail("cannot write the glTF to standard output" + WriteFailure());
-  }
+  if (Hierarchy(node) == nullptr) return Fail("'" + words[1] + "' has no model: evaluate it first ('eval')");
+  const bool toOutput = words[2] == "-";  // standard output, as on the command line: glTF
   std::filesystem::path file;
-  if (!FileNamed("export", words[2], &file)) return false;
-  // a file of its own format or an empty one is replaced: a molecule file, a document or anything else is not
-  const bool written =
-      !IsUsd(file)  ? MayReplace(file, "glTF", "glTF file", &error) && WriteGltf(host_, model, file, &error)
-      : IsUsdz(file) ? MayReplace(file, std::string_view("PK\x03\x04", 4), "USDZ package", &error) &&
-                           WriteUsd(host_, model, file, &error)
-                     : MayReplace(file, "#usda", "USDA file", &error) && WriteUsd(host_, model, file, &error);
-  return written || Fail(error);
+  if (!toOutput && !FileNamed("export", words[2], &file)) return false;
+  const FormatForm& form = ModelFormOfFile(words[2]);
+  std::string error;
+  if (!toOutput && !MayReplaceWith(file, form.magic, form.kind, &error)) return Fail(error);
+  bool ranOut = false;
+  const std::vector<MadeOutput> made = engine_.Make(node, {&form}, nullptr, &ranOut);
+  if (ranOut) return Fail("memory ran out while the model was written: nothing written");
+  if (made[0].state != MadeOutput::State::Made) {
+    return Fail(toOutput ? made[0].refusal : file.u8string() + ": " + made[0].refusal);
+  }
+  if (!toOutput) return host_.Files().WriteOutput(file, made[0].bytes.pieces, &error) || Fail(error);
+  errno = 0;
+  for (const std::string_view piece : made[0].bytes.pieces) {
+    out_.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+  }
+  out_.flush();
+  return out_ ? true : Fail("cannot write " + std::string(FormatOf(form).what) + " to standard output" + WriteFailure());
 }
 
 }  // namespace vthost

@@ -1,5 +1,5 @@
 // Parameters named and their values read from text.
-#include "script/parametertext.h"
+#include "description/parametertext.h"
 
 #include <cmath>
 #include <cstdint>
@@ -12,7 +12,6 @@
 #include "scene/model.h"
 #include "vthost/description.h"
 #include "vthost/molecule.h"
-#include "vthost/script.h"
 
 namespace vthost {
 namespace {

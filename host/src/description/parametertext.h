@@ -1,5 +1,5 @@
 // Parameters named and their values read from text, as the script's set and vantor-host's --set
-// read them (SetParameterFromText, vthost/script.h).
+// read them (SetParameterFromText, vthost/description.h).
 //
 // A parameter is named by its id, by a MOLOBJ_ name from the object's description, or as
 // MOLOBJ_ROW_NAME[row] (rows 0 to 248, all an object can have). A value is read by the parameter's

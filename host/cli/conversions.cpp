@@ -1,0 +1,130 @@
+// The molecules of a run converted in order: each record handed to the engine through a file that
+// holds it first (the input itself for its first record), its outputs landed, its outcome told.
+#include "conversions.h"
+
+#include <algorithm>
+#include <iostream>
+#include <system_error>
+
+#include "jobs.h"
+#include "landing.h"
+#include "plan.h"
+#include "scratch.h"
+#include "vthost/convert.h"
+#include "workers.h"
+
+namespace vantorcli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Each molecule handed to the engine, and what it made landed.
+class MoleculeConverter {
+ public:
+  MoleculeConverter(vthost::Host& host, const RunRequest& request, bool several)
+      : request_(request), several_(several), engine_(host), landing_(host.Files(), several) {}
+
+  Outcome Convert(const Molecule& m) {
+    Outcome o;
+    o.label = several_ ? m.input + " record " + std::to_string(m.record) : m.input;
+    o.input = m.input;
+    o.record = m.record;
+    o.title = m.title;
+    if (!m.failure.empty()) {
+      o.Fail(m.failureStatus, m.failure);
+      return o;
+    }
+    fs::path file;
+    std::string error;
+    if (!FileOf(m, &file, &error)) {
+      o.Fail(kFailed, error);
+      return o;
+    }
+    const vthost::Conversion conversion = engine_.Convert(RequestFor(m), file);
+    for (const vthost::Told& told : conversion.told) {
+      told.failure ? o.Fail(ExitStatus(conversion.status), told.text) : o.Note(told.text);
+    }
+    o.atoms = conversion.atoms;
+    o.bonds = conversion.bonds;
+    o.detail = conversion.detail;
+    landing_.Land(m, conversion, &o);
+    return o;
+  }
+
+  Landing& Outputs() { return landing_; }
+
+ private:
+  // The file handed to the object: the input itself, or the record's text in a file of its own
+  // with the input's suffix (the module reads by suffix).
+  bool FileOf(const Molecule& m, fs::path* file, std::string* error) {
+    if (m.fromInput) {
+      std::error_code ignored;
+      *file = fs::absolute(fs::u8path(m.input), ignored);
+      if (file->empty()) *file = fs::u8path(m.input);
+      return true;
+    }
+    const std::string suffix = m.input == "-" ? ".sdf" : fs::u8path(m.input).extension().u8string();
+    return scratch_.Write("record" + suffix, m.text, file, error);
+  }
+
+  vthost::ConversionRequest RequestFor(const Molecule& m) const {
+    vthost::ConversionRequest conversion{request_.settings, request_.maxTriangles, {}};
+    for (size_t i = 0; i < m.outputs.size(); ++i) {
+      if (!m.outputs[i].empty()) conversion.forms.push_back(&FormOfFile(vthost::kOutputFormats[i], m.outputs[i]));
+    }
+    return conversion;
+  }
+
+  const RunRequest& request_;
+  bool several_;
+  vthost::ConversionEngine engine_;
+  Landing landing_;
+  ScratchFolder scratch_;
+};
+
+}  // namespace
+
+void ConvertShare(vthost::Host& host, const RunRequest& request, bool several,
+                  const std::function<void(const Outcome&)>& handOn) {
+  const unsigned count = std::max(1u, request.worker.count);
+  const auto mine = [&](uint64_t ordinal) { return ordinal % count == request.worker.index; };
+  Molecules molecules(request);
+  MoleculeConverter converter(host, request, several);
+  std::vector<Outcome> done;
+  Molecule m;
+  while (molecules.Next(&m, mine)) {
+    if (!mine(m.ordinal)) continue;
+    converter.Outputs().Stage(converter.Convert(m), &done);
+    for (const Outcome& o : done) handOn(o);
+    done.clear();
+  }
+  converter.Outputs().Commit(&done);
+  for (const Outcome& o : done) handOn(o);
+}
+
+int ConvertMolecules(vthost::Host& host, const RunRequest& request, const fs::path& program,
+                     const std::vector<std::string>& arguments) {
+  const bool several = Several(request);
+  UseBinaryStandardStreams();
+  if (request.worker.count > 0) {  // a worker: its share, a line each, in order; then "end"
+    host.Events().SetEcho(nullptr);
+    ConvertShare(host, request, several, [](const Outcome& o) { std::cout << WorkerLine(o) << "\n" << std::flush; });
+    std::cout << "end\n" << std::flush;
+    return kDone;
+  }
+  for (const std::string& input : request.inputs) {
+    if (input != "-") host.Files().AddInput(fs::u8path(input), "a molecule file this run reads");
+  }
+  if (several) host.Events().SetEcho(nullptr);  // what the module shows is told with the molecule it concerns
+  Results results(request, several, host.Files());
+  if (several && request.jobs > 1) {
+    const int status = ConvertInWorkers(request, program, arguments, &results);
+    if (status == kBadArguments) return status;  // nothing was converted, and the manifest is left as it was
+    const int finished = results.Finish();
+    return status != kDone ? status : finished;
+  }
+  ConvertShare(host, request, several, [&](const Outcome& o) { results.Add(o); });
+  return results.Finish();
+}
+
+}  // namespace vantorcli

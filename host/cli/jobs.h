@@ -1,0 +1,24 @@
+// A run shared among worker processes: each is this program given the run's arguments and its
+// share, and writes a line for each molecule it converted; the run reads them in order.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "request.h"
+#include "status.h"
+
+namespace vantorcli {
+
+// A worker's line for the run: the manifest's fields with the exit status and what standard error
+// is told; and the outcome read back from one (false when the line is not one).
+std::string WorkerLine(const Outcome& o);
+bool FromWorkerLine(const std::string& text, Outcome* o);
+
+// Every molecule converted by request.jobs workers, what they did added to *results in order; the
+// run's status so far.
+int ConvertInWorkers(const RunRequest& request, const std::filesystem::path& program,
+                     const std::vector<std::string>& arguments, Results* results);
+
+}  // namespace vantorcli

@@ -1,0 +1,144 @@
+// The molecules of a run read from its inputs a record at a time, and the names of their outputs.
+#include "plan.h"
+
+#include <iostream>
+#include <system_error>
+
+namespace vantorcli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Names are compared as the files they resolve to (vthost/files.h).
+fs::path::string_type NameKey(const std::string& name) { return vthost::ResolvedName(fs::u8path(name)).Key(); }
+
+}  // namespace
+
+Molecules::Molecules(const RunRequest& request) : request_(request) {
+  std::string ignored;
+  // outputs are told apart as they are named where titles name them, or two templates may meet
+  for (size_t i = 0; i < request.outputs.size(); ++i) {
+    vthost::NameTemplate& parsed = templates_.emplace_back();
+    const std::string& text = request.outputs[i];
+    if (text.empty()) continue;
+    vthost::NameTemplate::Parse(text, &parsed, &ignored);
+    registry_ = registry_ || parsed.Has(vthost::NameTemplate::kTitle);
+    for (size_t earlier = 0; earlier < i; ++earlier) {
+      registry_ = registry_ || (!request.outputs[earlier].empty() && !parsed.Disjoint(templates_[earlier]));
+    }
+  }
+  if (!request.manifest.empty() && request.manifest != "-") manifest_ = NameKey(request.manifest);
+}
+
+bool Molecules::OpenNext() {
+  while (next_ < request_.inputs.size()) {
+    input_ = request_.inputs[next_++];
+    stream_.close();
+    stream_.clear();
+    std::istream* in = &std::cin;
+    if (input_ != "-" || !request_.worker.spool.empty()) {
+      const fs::path file = fs::u8path(input_ == "-" ? request_.worker.spool : input_);
+      std::error_code failure;
+      if (!fs::is_regular_file(file, failure)) {
+        // not there, a folder, a device: the module is handed it and says what it makes of it
+        unreadable_ = true;
+        unreadableWhy_ = fs::exists(file, failure) ? "not a regular file" : "not there";
+        reader_.reset();
+        return true;
+      }
+      stream_.open(file, std::ios::binary);
+      in = &stream_;
+    }
+    unreadable_ = false;
+    if (input_ == "-" || stream_.is_open()) {
+      // where only the first record is wanted, the file itself is handed on: its title is all that is read
+      const bool whole = IsMolFile(input_) || (input_ != "-" && request_.records.last == 1);
+      reader_ = std::make_unique<vthost::RecordReader>(*in, whole);
+      return true;
+    }
+    unreadable_ = true;  // there, but not for this process to read
+    unreadableWhy_ = "cannot be read";
+    return true;
+  }
+  return false;
+}
+
+bool Molecules::Take(Molecule* m, bool keep) {
+  *m = Molecule{};
+  m->input = input_;
+  if (unreadable_) {
+    unreadable_ = false;
+    if (!request_.records.Contains(1)) {
+      m->record = request_.records.first;
+      m->failure = unreadableWhy_;
+      m->failureStatus = kMoleculeNotLoaded;
+    }
+    m->fromInput = true;
+    return Named(m);
+  }
+  vthost::Record record;
+  const uint64_t number = reader_->NextNumber();
+  const bool wanted = request_.records.Contains(number);
+  if (number > request_.records.last || !reader_->Next(&record, wanted && keep && (input_ == "-" || number > 1))) {
+    const bool failed = reader_->Failed();
+    reader_.reset();
+    if (failed) return Failed(m, number, "the file could not be read past record " + std::to_string(number - 1));
+    if (number == 1 && request_.records.Contains(1) && input_ != "-") {
+      m->fromInput = true;  // no record at all (an empty file): the module says what it makes of it
+      return Named(m);
+    }
+    if (number <= request_.records.last && !request_.records.Several()) {
+      return Failed(m, request_.records.first,
+                    "there is no record " + std::to_string(request_.records.first) + ": the file holds " +
+                        std::to_string(number - 1));
+    }
+    return false;
+  }
+  if (!wanted) return false;
+  m->record = record.number;
+  m->title = std::move(record.title);
+  m->text = std::move(record.text);
+  m->fromInput = input_ != "-" && number == 1;
+  if (reader_->TooLong()) {
+    m->failure = "record " + std::to_string(number) + " is longer than " +
+                 std::to_string(vthost::RecordReader::kMaxRecordBytes >> 20) + " MiB: " + input_ +
+                 " is read no further";
+    m->failureStatus = kMoleculeNotLoaded;
+  }
+  return Named(m);
+}
+
+bool Molecules::Failed(Molecule* m, uint64_t record, const std::string& why) {
+  m->record = record;
+  m->failure = why;
+  m->failureStatus = kMoleculeNotLoaded;
+  return Named(m);
+}
+
+bool Molecules::Named(Molecule* m) {
+  m->ordinal = ordinal_++;
+  const std::string title = vthost::SafeTitle(m->title, m->record);
+  const std::string stem = vthost::StemOf(m->input);
+  for (size_t i = 0; i < templates_.size(); ++i) {
+    if (!request_.outputs[i].empty()) m->outputs[i] = templates_[i].Expand(stem, m->record, title);
+  }
+  const std::string label = m->input + " record " + std::to_string(m->record);
+  for (const std::string& name : m->outputs) {
+    if (name.empty() || name == "-" || !m->failure.empty()) continue;
+    const fs::path::string_type key = NameKey(name);
+    if (key == manifest_) {
+      m->failure = name + " is the manifest of this run: not written";
+      m->failureStatus = kFailed;
+    } else if (registry_) {
+      const auto [earlier, added] = written_.emplace(key, label);
+      if (!added) {
+        m->failure = name + " is written for " + (earlier->second == label ? "its other output" : earlier->second) +
+                     ": not written twice";
+        m->failureStatus = kFailed;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace vantorcli

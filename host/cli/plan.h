@@ -1,0 +1,70 @@
+// The plan of a run: its molecules in order, every chosen record of every input, each with the
+// names of its outputs; a name that an earlier molecule's output has fails the later one.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "request.h"
+#include "vthost/collection.h"
+#include "vthost/files.h"
+
+namespace vantorcli {
+
+// One molecule of the run, as the inputs give it.
+struct Molecule {
+  uint64_t ordinal = 0;  // its place in the run, from 0
+  std::string input;
+  uint64_t record = 1;
+  std::string title;
+  bool fromInput = false;  // the input itself is loaded: it holds the record first
+  std::string text;        // otherwise the record's text
+  std::string failure;     // it cannot be converted: why
+  int failureStatus = kDone;
+  OutputNames outputs;  // the names of its outputs; empty for none
+};
+
+class Molecules {
+ public:
+  explicit Molecules(const RunRequest& request);
+
+  // The next molecule; false when there is none. mine: whether this process converts the one at
+  // that place (otherwise its record's text is not kept).
+  template <typename Mine>
+  bool Next(Molecule* m, const Mine& mine) {
+    for (;;) {
+      if (!reader_ && !OpenNext()) return false;
+      if (Take(m, mine(ordinal_))) return true;
+    }
+  }
+
+ private:
+  // Opens the next input; false when none is left.
+  bool OpenNext();
+  // The next molecule of the open input; false when it has no more. keep: whether its text is kept.
+  bool Take(Molecule* m, bool keep);
+  bool Failed(Molecule* m, uint64_t record, const std::string& why);
+  // The names of its outputs; one that an earlier molecule's output has fails it.
+  bool Named(Molecule* m);
+
+  const RunRequest& request_;
+  std::vector<vthost::NameTemplate> templates_;  // of kOutputFormats
+  bool registry_ = false;  // whether names are told apart as they are made
+  std::filesystem::path::string_type manifest_;  // the manifest's name, resolved
+  // output names, resolved, and the molecule that has each
+  std::map<std::filesystem::path::string_type, std::string> written_;
+  size_t next_ = 0;
+  std::string input_;
+  std::ifstream stream_;
+  std::unique_ptr<vthost::RecordReader> reader_;
+  bool unreadable_ = false;
+  std::string unreadableWhy_;
+  uint64_t ordinal_ = 0;
+};
+
+}  // namespace vantorcli

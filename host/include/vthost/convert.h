@@ -1,0 +1,88 @@
+// One molecule's conversion, the engine under every front end (vantor-host, the script's export,
+// the studio): the life of a molecule object as a user would give it, and the bytes of each form
+// asked for. It writes no file, prints nothing and names no input: it answers an outcome, which
+// the front end tells and lands.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "vthost/description.h"
+#include "vthost/export.h"
+#include "vthost/formats.h"
+#include "vthost/host.h"
+
+namespace vthost {
+
+// Parameter edits by name and value as text, in order, as --set and the script's set give them.
+using Settings = std::vector<std::pair<std::string, std::string>>;
+
+struct ConversionRequest {
+  Settings settings;         // made on the new object before its file is loaded
+  int64_t maxTriangles = 0;  // the most triangles the model may have; 0 for no limit
+  std::vector<const FormatForm*> forms;  // made in the order of kOutputFormats
+};
+
+enum class ConversionStatus { Converted, NotLoaded, Failed };
+
+// What became of one form asked for.
+struct MadeOutput {
+  enum class State { Made, Refused, NoModel };
+  const FormatForm* form = nullptr;
+  State state = State::Made;
+  ModelBytes bytes;     // Made; and a refused report's text, which standard output takes all the same
+  std::string refusal;  // Refused: why
+};
+
+// A line the user is told: a failure, or a note (left out when they ask for quiet).
+struct Told {
+  bool failure = false;
+  std::string text;
+};
+
+struct Conversion {
+  ConversionStatus status = ConversionStatus::Converted;
+  std::string message;      // the first failure
+  std::vector<Told> told;   // in order, without the input's name
+  int64_t atoms = 0, bonds = 0;
+  std::optional<Detail> detail;     // what the triangle budget chose
+  std::vector<MadeOutput> outputs;  // one per form asked for, in order; none when it failed before
+
+  void Fail(ConversionStatus failed, const std::string& text);
+  void Note(const std::string& text) { told.push_back({false, text}); }
+};
+
+class ConversionEngine {
+ public:
+  explicit ConversionEngine(Host& host) : host_(host) {}
+
+  // A new molecule object in a document of its own, each setting applied as a user edit, file set
+  // and loaded (message 18), fitted to the budget, evaluated, and each form made; the document is
+  // closed and what the module showed meanwhile forgotten, once the report has told it.
+  Conversion Convert(const ConversionRequest& request, const std::filesystem::path& file);
+
+  // Each form of the object as its last evaluation left it: a model form of an object without a
+  // model is NoModel. detail: for the report. When memory runs out, nothing is made: an empty list
+  // and *ranOut set.
+  std::vector<MadeOutput> Make(const VtNode* object, const std::vector<const FormatForm*>& forms,
+                               const Detail* detail, bool* ranOut);
+
+ private:
+  // loaded: false when the object did not take its file: then it has no model to make.
+  std::vector<MadeOutput> MakeForms(const VtNode* object, const std::vector<const FormatForm*>& forms,
+                                    const Detail* detail, bool loaded, bool* ranOut);
+  VtNode* Made(VtDocument* document, const Settings& settings, Conversion* outcome, Description* shown = nullptr);
+  bool FitBudget(const ConversionRequest& request, VtNode* object, const Description& shown,
+                 const std::filesystem::path& file, Conversion* outcome);
+  // events: how many the host held before the conversion.
+  void Life(const ConversionRequest& request, const std::filesystem::path& file, VtDocument* document,
+            size_t events, Conversion* outcome);
+
+  Host& host_;
+};
+
+}  // namespace vthost

@@ -1,0 +1,226 @@
+// The life of one molecule object in a conversion, and the bytes of each form made from it.
+#include "vthost/convert.h"
+
+#include <algorithm>
+#include <new>
+#include <system_error>
+#include <variant>
+
+#include "vthost/description.h"
+#include "vthost/molecule.h"
+
+namespace vthost {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A document that is closed however the conversion ends.
+class OpenDocument {
+ public:
+  explicit OpenDocument(Host& host) : host_(host), document_(host.NewDocument()) {}
+  ~OpenDocument() { host_.CloseDocument(document_); }
+  OpenDocument(const OpenDocument&) = delete;
+  OpenDocument& operator=(const OpenDocument&) = delete;
+  VtDocument* get() const { return document_; }
+
+ private:
+  Host& host_;
+  VtDocument* document_;
+};
+
+// Presses the load button; true when the object took the file (it marks its data changed then).
+bool LoadMolecule(Host& host, VtNode* object) {
+  const size_t before = NodeEvents(object).size();
+  host.Press(object, molecule::kLoad);
+  const std::vector<NodeEvent>& events = NodeEvents(object);
+  const auto changed = [](const NodeEvent& e) {
+    return e.kind == NodeEvent::Kind::Dirty && (e.value & VT_DIRTY_DATA) != 0;
+  };
+  return std::any_of(events.begin() + static_cast<std::ptrdiff_t>(before), events.end(), changed);
+}
+
+std::string Chosen(const Detail& detail) {
+  return "MOLOBJ_SEGMENTS=" + std::to_string(detail.segments) +
+         " and MOLOBJ_BOND_SUBDIVISIONS=" + std::to_string(detail.subdivisions);
+}
+
+// The range the parameter may take: the one the object shows, up to what a setting gave it (the
+// budget never raises what the user chose).
+DetailRange RangeOf(Host& host, VtNode* object, const Description& shown, const Settings& settings, int32_t id) {
+  const ShownEntry* entry = shown.Find(id);
+  const auto bound = [&](int32_t key, int32_t fallback) {
+    const Value* value = entry ? Lookup(entry->attributes.get(), key) : nullptr;
+    if (value && std::holds_alternative<int32_t>(*value)) return std::get<int32_t>(*value);
+    if (value && std::holds_alternative<double>(*value)) return static_cast<int32_t>(std::get<double>(*value));
+    return fallback;
+  };
+  DetailRange range{bound(VT_ATTRIBUTE_MINIMUM, 0), bound(VT_ATTRIBUTE_MAXIMUM, 0)};
+  range.highest = std::max(range.lowest, range.highest);
+  for (const auto& [name, value] : settings) {
+    if (ParameterIdOf(host, object, name) != id) continue;
+    const Value* set = Lookup(NodeParameters(object), id);
+    if (set && std::holds_alternative<int32_t>(*set)) {
+      range.highest = std::clamp(std::get<int32_t>(*set), range.lowest, range.highest);
+    }
+  }
+  return range;
+}
+
+// The messages the module showed since the first `shown` events: " (one; two)", or nothing.
+std::string ShownMessages(const Host& host, size_t shown) {
+  std::string messages;
+  const std::vector<Event>& events = host.Events().All();
+  for (size_t i = shown; i < events.size(); ++i) {
+    if (events[i].kind == Event::Kind::Message) messages += (messages.empty() ? " (" : "; ") + events[i].text;
+  }
+  return messages.empty() ? messages : messages + ")";
+}
+
+}  // namespace
+
+void Conversion::Fail(ConversionStatus failed, const std::string& text) {
+  if (message.empty()) message = text;
+  status = failed;
+  told.push_back({true, text});
+}
+
+Conversion ConversionEngine::Convert(const ConversionRequest& request, const fs::path& file) {
+  Conversion outcome;
+  const size_t shown = host_.Events().All().size();
+  {
+    OpenDocument document(host_);
+    Life(request, file, document.get(), shown, &outcome);
+  }
+  host_.Events().Truncate(shown);  // the next conversion's report tells what it showed only
+  return outcome;
+}
+
+void ConversionEngine::Life(const ConversionRequest& request, const fs::path& file, VtDocument* document,
+                            size_t events, Conversion* outcome) {
+  Description shown;
+  VtNode* object = Made(document, request.settings, outcome, &shown);
+  if (object == nullptr) return;
+  host_.SetParameter(object, molecule::kFile, file);
+  const bool taken = LoadMolecule(host_, object);
+  if (taken && request.maxTriangles > 0 && !FitBudget(request, object, shown, file, outcome)) return;
+  TakeMemoryRanOut();
+  host_.Evaluate(document);
+  const bool ranOut = TakeMemoryRanOut();
+  if (taken && (ranOut || Hierarchy(object) == nullptr)) {
+    // an object that builds no model, or one short of what it needed: nothing is made
+    outcome->Fail(ConversionStatus::Failed,
+                  std::string("the model could not be built") + (ranOut ? ": memory ran out" : ""));
+    return;
+  }
+  if (!taken) {
+    // what the module cannot tell: that the name is a folder's
+    std::error_code ignored;
+    const std::string folder = fs::is_directory(file, ignored) ? " (it is a folder)" : "";
+    outcome->Fail(ConversionStatus::NotLoaded, "could not be loaded" + folder + ShownMessages(host_, events));
+  }
+  const ModelCounts counts = CountModel(Hierarchy(object));
+  outcome->atoms = counts.atoms;
+  outcome->bonds = counts.bonds;
+  // a file that reads as no atoms (empty, or not V2000) loads all the same: the user hears of it
+  if (taken && counts.atoms == 0 && counts.bonds == 0) outcome->Note("the model is empty, with no atoms and no bonds");
+  bool memoryRanOut = false;
+  outcome->outputs =
+      MakeForms(object, request.forms, outcome->detail ? &*outcome->detail : nullptr, taken, &memoryRanOut);
+  if (memoryRanOut) {
+    outcome->Fail(ConversionStatus::Failed, "memory ran out while the model was written: nothing written");
+  }
+}
+
+std::vector<MadeOutput> ConversionEngine::Make(const VtNode* object, const std::vector<const FormatForm*>& forms,
+                                               const Detail* detail, bool* ranOut) {
+  return MakeForms(object, forms, detail, /*loaded=*/true, ranOut);
+}
+
+std::vector<MadeOutput> ConversionEngine::MakeForms(const VtNode* object, const std::vector<const FormatForm*>& forms,
+                                                    const Detail* detail, bool loaded, bool* ranOut) {
+  const FormSource source{host_, object, ModelOf(object), detail};
+  std::vector<MadeOutput> made(forms.size());
+  *ranOut = false;
+  try {
+    // the models first, then the report: when memory runs out making any, nothing is written
+    for (const bool fromModel : {true, false}) {
+      for (size_t i = 0; i < forms.size(); ++i) {
+        if (FormatOf(*forms[i]).fromModel != fromModel) continue;
+        MadeOutput& output = made[i];
+        output.form = forms[i];
+        if (fromModel && (!loaded || source.model.root == nullptr)) {
+          output.state = MadeOutput::State::NoModel;
+        } else if (!forms[i]->make(source, &output.bytes, &output.refusal)) {
+          output.state = MadeOutput::State::Refused;
+        }
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    *ranOut = true;
+    made.clear();
+  }
+  return made;
+}
+
+// The object made and edited as a user would, and shown in the attribute editor (what it showed in
+// *shown, when asked for); null when it could not be (the conversion has failed).
+VtNode* ConversionEngine::Made(VtDocument* document, const Settings& settings, Conversion* outcome,
+                               Description* shown) {
+  VtNode* object = host_.CreateObject(document, molecule::kType, "Molecule");
+  if (object == nullptr) {
+    outcome->Fail(ConversionStatus::Failed, "the molecule object could not be made");
+    return nullptr;
+  }
+  for (const auto& [name, value] : settings) {
+    std::string error;
+    if (!SetParameterFromText(host_, object, name, value, &error)) {
+      outcome->Fail(ConversionStatus::Failed, "--set " + name + "=" + value + ": " + error);
+      return nullptr;
+    }
+  }
+  Description description = Describe(host_, object);  // as the attribute editor shows it
+  if (shown != nullptr) *shown = std::move(description);
+  return object;
+}
+
+// The finest detail within the budget, set on the object before it is first evaluated, so that the
+// module builds the model it will write: counted on a probe made as the object was and built with
+// the least detail, whose events are forgotten. False (the conversion has failed) when not even
+// the lightest model keeps within the budget.
+bool ConversionEngine::FitBudget(const ConversionRequest& request, VtNode* object, const Description& shown,
+                                 const fs::path& file, Conversion* outcome) {
+  const DetailRange segments = RangeOf(host_, object, shown, request.settings, molecule::kSegments);
+  const DetailRange subdivisions = RangeOf(host_, object, shown, request.settings, molecule::kBondSubdivisions);
+  TriangleCounter counter;
+  {
+    const size_t events = host_.Events().All().size();
+    std::ostream* echo = host_.Events().Echo();
+    host_.Events().SetEcho(nullptr);
+    OpenDocument scratch(host_);
+    if (VtNode* probe = Made(scratch.get(), request.settings, outcome)) {
+      host_.SetParameter(probe, molecule::kSegments, segments.lowest);
+      host_.SetParameter(probe, molecule::kBondSubdivisions, subdivisions.lowest);
+      host_.SetParameter(probe, molecule::kFile, file);
+      LoadMolecule(host_, probe);
+      host_.Evaluate(scratch.get());
+      counter = CounterOf(Hierarchy(probe));
+    }
+    host_.Events().Truncate(events);
+    host_.Events().SetEcho(echo);
+    if (!counter) return false;
+  }
+  Detail detail;
+  const std::string budget = "--max-triangles " + std::to_string(request.maxTriangles);
+  if (!FitDetail(counter, request.maxTriangles, segments, subdivisions, &detail)) {
+    outcome->Fail(ConversionStatus::Failed, "the model needs " + std::to_string(detail.triangles) +
+                                                " triangles at the least (" + Chosen(detail) + "), more than " + budget);
+    return false;
+  }
+  host_.SetParameter(object, molecule::kSegments, detail.segments);
+  host_.SetParameter(object, molecule::kBondSubdivisions, detail.subdivisions);
+  outcome->detail = detail;
+  outcome->Note(std::to_string(detail.triangles) + " triangles within " + budget + ", with " + Chosen(detail));
+  return true;
+}
+
+}  // namespace vthost
