@@ -93,7 +93,7 @@ TEST_F(Hardening, EveryAllocationOfTheMainFlowsCanFail) {
     host_.Faults().Clear();
     // whatever failed, nothing is left over: every block the module took went back
     ASSERT_EQ(host_.LiveBlocks(), 0) << "after failing allocation " << n;
-    ASSERT_EQ(vthost::LooseObjects(), 0u) << "after failing allocation " << n;
+    ASSERT_EQ(host_.Loose().Count(), 0u) << "after failing allocation " << n;
     if (!failed) break;  // the flow ran past its last allocation
     ++swept;
     ASSERT_LT(n, 1000000u) << "the flows never end";

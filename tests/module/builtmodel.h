@@ -52,7 +52,7 @@ class BuiltModel : public StartedModule {
   static double ProfileRadius(const VtNode* sweep) { return sweep->children.at(0)->spline->points.at(0).x; }
   void Set(VtNode* node, int32_t id, const vthost::Value& value) { host_.SetParameter(node, id, value); }
   void TearDown() override {
-    EXPECT_EQ(vthost::LooseObjects(), 0u);  // everything made was inserted, returned or freed
+    EXPECT_EQ(host_.Loose().Count(), 0u);  // everything made was inserted, returned or freed
     StartedModule::TearDown();
   }
 };

@@ -12,7 +12,9 @@
 #include <iosfwd>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "vantor_host.h"
@@ -24,8 +26,22 @@ namespace vthost {
 // The interface version this host reports unless told otherwise.
 constexpr int32_t kCurrentInterfaceVersion = 2025200;
 
+// What a host keeps from one model to the next for reuse, and the whole of its bound: a page that
+// converts molecules for hours holds no more after the thousandth than after the first. All else
+// the host holds belongs to a document, a node or a loose object, and goes with it.
+struct KeepBudget {
+  // Strings freed and kept, text capacity included, for the next ones made (a reader makes one per
+  // line and per field); one freed beyond these is given back.
+  size_t spareStrings = 256;
+  // The sphere meshes go with the last object that holds one, but the index that finds them may
+  // name a shape no object holds: until the next evaluation or closed document, or until it names
+  // this many more than twice the shapes held at its last sweep.
+  size_t forgottenSphereShapes = 64;
+};
+
 struct HostOptions {
   int32_t interfaceVersion = kCurrentInterfaceVersion;
+  KeepBudget keep;                  // taken when the host is made
   bool answerYes = false;           // how questions are answered
   bool refuseRegistration = false;  // RegisterObject answers false
   std::ostream* log = nullptr;      // where events are echoed as lines (taken when the host is made)
@@ -133,8 +149,72 @@ class TypeRegistry {
   std::filesystem::path moduleFolder_;
 };
 
+// Strings the host freed, kept for the next it makes (scene/text.cpp); freed with the host.
+class SpareStrings {
+ public:
+  explicit SpareStrings(size_t kept) : kept_(kept) {}
+  ~SpareStrings();
+  SpareStrings(const SpareStrings&) = delete;
+  SpareStrings& operator=(const SpareStrings&) = delete;
+
+  // A spare, or null when none is kept.
+  VtString* Take();
+  // Keeps a string no one holds for reuse, or frees it when the budget's count is kept already.
+  void Give(VtString* text);
+  size_t Count() const { return strings_.size(); }
+
+ private:
+  size_t kept_;
+  std::vector<VtString*> strings_;
+};
+
+struct Mesh;  // a polygon mesh (scene/model.h)
+
+// The meshes of the objects made from the sphere primitive (scene/meshes.cpp). A model asks for
+// the same few spheres again and again: each is worked out once, and every object of that radius
+// and segment count holds the same mesh for as long as any holds it, so a model's spheres take the
+// memory of its distinct shapes (a sphere of 1000 segments is some 36 MB).
+class SphereMeshes {
+ public:
+  explicit SphereMeshes(size_t forgottenKept) : forgottenKept_(forgottenKept) {}
+  std::shared_ptr<const Mesh> Get(double radius, int32_t segments);
+  // Forgets the shapes no object holds any more.
+  void Sweep();
+  // The shapes named, held or not.
+  size_t Shapes() const { return shapes_.size(); }
+
+ private:
+  size_t forgottenKept_;
+  size_t heldAtSweep_ = 0;
+  std::map<std::pair<double, int32_t>, std::weak_ptr<const Mesh>> shapes_;
+};
+
+// Objects and tags a module made and has not yet inserted, returned or freed (scene/evaluation.cpp):
+// the host's to free, at the latest with the host.
+class LooseObjects {
+ public:
+  LooseObjects() = default;
+  ~LooseObjects() { Release(); }
+  LooseObjects(const LooseObjects&) = delete;
+  LooseObjects& operator=(const LooseObjects&) = delete;
+
+  void Add(VtNode* node) { nodes_.insert(node); }
+  void Add(VtTag* tag) { tags_.insert(tag); }
+  // Whether it was loose; it is no longer.
+  bool Take(VtNode* node) { return nodes_.erase(node) > 0; }
+  bool Take(VtTag* tag) { return tags_.erase(tag) > 0; }
+  size_t Count() const { return nodes_.size() + tags_.size(); }
+  // Frees them all.
+  void Release();
+
+ private:
+  std::set<VtNode*> nodes_;
+  std::set<VtTag*> tags_;
+};
+
 // The one live host of the process: the C tables behind the interface record reach it through a
-// global, so only one exists at a time.
+// global, so only one exists at a time. All it keeps is its own and goes with it: a host made
+// after it starts from nothing.
 class Host {
  public:
   explicit Host(HostOptions options = {});
@@ -151,6 +231,12 @@ class Host {
   // The files the run reads, which no output may replace, and the writing of every output.
   RunFiles& Files() { return files_; }
   const RunFiles& Files() const { return files_; }
+  // What the host keeps between models, within the budget of its options.
+  SpareStrings& Spares() { return spares_; }
+  SphereMeshes& Spheres() { return spheres_; }
+  // What modules made and left loose.
+  LooseObjects& Loose() { return loose_; }
+  const LooseObjects& Loose() const { return loose_; }
 
   // Bare nodes owned by the host, for modules to name, mark and message.
   VtNode* NewNode(const std::string& name = {});
@@ -162,7 +248,7 @@ class Host {
   void ForgetModule(const std::filesystem::path& moduleFolder);
 
   VtDocument* NewDocument();
-  void CloseDocument(VtDocument* document);  // frees its nodes
+  void CloseDocument(VtDocument* document);  // frees its nodes, and forgets their sphere shapes
   std::vector<VtNode*> Nodes(const VtDocument* document) const;
   VtNode* FindByName(const VtDocument* document, const std::string& name) const;
   // An object of a registered type: allocated and initialised; null (nothing left over) when the
@@ -181,7 +267,8 @@ class Host {
   // An animation track on a parameter; false when it has one.
   bool AddTrack(VtNode* node, int32_t id);
   // Adds every object to the execution list, executes the list by priority, then asks every
-  // generator for its hierarchy and keeps what it returns as the object's cache.
+  // generator for its hierarchy and keeps what it returns as the object's cache; the sphere
+  // shapes no object holds any more are forgotten then.
   void Evaluate(VtDocument* document);
 
   // Blocks handed out by the Mm table and not yet freed.
@@ -194,6 +281,9 @@ class Host {
   EventLog events_;
   TypeRegistry types_;
   RunFiles files_;
+  LooseObjects loose_;
+  SphereMeshes spheres_;
+  SpareStrings spares_;
   int64_t liveBlocks_ = 0;
   std::vector<std::unique_ptr<VtNode, void (*)(VtNode*)>> nodes_;
   std::vector<std::unique_ptr<VtDocument, void (*)(VtDocument*)>> documents_;
@@ -216,8 +306,6 @@ const VtNode* Hierarchy(const VtNode* object);
 int32_t BuildCount(const VtNode* object);
 // The object's parameters as they were when that hierarchy was built (null when none is kept).
 const VtContainer* HierarchyParameters(const VtNode* object);
-// Objects and tags a module made and neither inserted, returned nor freed.
-size_t LooseObjects();
 
 // Whether memory ran out since the last call (the flag is cleared): an allocation the host was asked
 // for failed, or, once NoteFailedNews has installed its new handler, any of the process's own (a

@@ -2,15 +2,11 @@
 // which the host keeps; and the objects and tags a module made and has not yet inserted, returned
 // or freed (loose, the host's to free).
 #include <algorithm>
-#include <set>
 
 #include "scene/model.h"
 
 namespace vthost {
 namespace {
-
-std::set<VtNode*> g_looseNodes;
-std::set<VtTag*> g_looseTags;
 
 void DeleteNode(VtNode* node) { delete node; }
 
@@ -18,25 +14,26 @@ void DeleteNode(VtNode* node) { delete node; }
 
 NodePtr OwnNode(VtNode* node) { return NodePtr(node, DeleteNode); }
 
-void AddLooseNode(VtNode* node) { g_looseNodes.insert(node); }
-bool TakeLooseNode(VtNode* node) { return g_looseNodes.erase(node) > 0; }
-void AddLooseTag(VtTag* tag) { g_looseTags.insert(tag); }
-bool TakeLooseTag(VtTag* tag) { return g_looseTags.erase(tag) > 0; }
+void LooseObjects::Release() {
+  for (VtNode* node : nodes_) delete node;
+  for (VtTag* tag : tags_) delete tag;
+  nodes_.clear();
+  tags_.clear();
+}
 
 namespace {
 
 // Keeps what the generator returned: its hierarchy replaces the one kept before. Anything but a
 // loose object it made (or the kept hierarchy itself) counts as no hierarchy.
-void KeepHierarchy(VtNode* object, VtNode* returned) {
+void KeepHierarchy(LooseObjects& loose, VtNode* object, VtNode* returned) {
   GeneratorCache& cache = object->generator;
   if (returned == cache.hierarchy.get()) return;
-  cache.hierarchy = TakeLooseNode(returned) ? OwnNode(returned) : OwnNode(nullptr);
+  cache.hierarchy = loose.Take(returned) ? OwnNode(returned) : OwnNode(nullptr);
   cache.builtWith = cache.hierarchy ? object->parameters : VtContainer{};
 }
 
-}  // namespace
-
-void BuildHierarchies(VtDocument* document) {
+// Asks every generator of the document for its hierarchy, and keeps what it returns.
+void BuildHierarchies(Host& host, VtDocument* document) {
   const std::vector<VtNode*> nodes = document->nodes;
   for (VtNode* node : nodes) {
     if (!HasModuleData(node) || node->module.operations->BuildHierarchy == nullptr) continue;
@@ -44,18 +41,13 @@ void BuildHierarchies(VtDocument* document) {
     EnterModuleOf(node);
     VtNode* returned = node->module.operations->BuildHierarchy(node->module.data, node, &context);
     ++node->generator.builds;
-    KeepHierarchy(node, returned);
+    KeepHierarchy(host.Loose(), node, returned);
     node->generator.dirty = false;
     node->generator.parametersChanged = false;
   }
 }
 
-void ReleaseLooseObjects() {
-  for (VtNode* node : g_looseNodes) delete node;
-  for (VtTag* tag : g_looseTags) delete tag;
-  g_looseNodes.clear();
-  g_looseTags.clear();
-}
+}  // namespace
 
 void Host::Evaluate(VtDocument* document) {
   if (document == nullptr) return;
@@ -73,7 +65,8 @@ void Host::Evaluate(VtDocument* document) {
     EnterModuleOf(node);
     node->module.lastExecuteResult = node->module.operations->Execute(node->module.data, node, document);
   }
-  BuildHierarchies(document);
+  BuildHierarchies(*this, document);
+  spheres_.Sweep();  // the hierarchies replaced took their spheres with them
 }
 
 const VtNode* Hierarchy(const VtNode* object) { return object ? object->generator.hierarchy.get() : nullptr; }
@@ -83,7 +76,5 @@ const VtContainer* HierarchyParameters(const VtNode* object) {
 }
 
 int32_t BuildCount(const VtNode* object) { return object ? object->generator.builds : 0; }
-
-size_t LooseObjects() { return g_looseNodes.size() + g_looseTags.size(); }
 
 }  // namespace vthost

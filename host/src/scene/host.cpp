@@ -10,13 +10,17 @@ Host* g_current = nullptr;
 
 }  // namespace
 
-Host::Host(HostOptions options) : options_(std::move(options)), events_(options_.log) {
+Host::Host(HostOptions options)
+    : options_(std::move(options)),
+      events_(options_.log),
+      spheres_(options_.keep.forgottenSphereShapes),
+      spares_(options_.keep.spareStrings) {
   assert(g_current == nullptr && "only one Host may live at a time: destroy the previous one first");
   g_current = this;
 }
 
+// No longer current before its parts go: a string freed from now on is not kept in its spares.
 Host::~Host() {
-  ReleaseLooseObjects();
   if (g_current == this) g_current = nullptr;
 }
 
@@ -24,5 +28,7 @@ Host& CurrentHost() {
   assert(g_current != nullptr && "a host table was called with no Host alive");
   return *g_current;
 }
+
+Host* LiveHost() { return g_current; }
 
 }  // namespace vthost

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
+#include <memory>
 #include <utility>
 #include <variant>
 
@@ -315,6 +317,21 @@ Mesh SphereMesh(double radius, int32_t segments) {
     mesh.uvs.push_back({uv(j, rings - 1), uv(j + 1, rings - 1), uv(j + 0.5, rings), uv(j + 0.5, rings)});
   }
   return mesh;
+}
+
+std::shared_ptr<const Mesh> SphereMeshes::Get(double radius, int32_t segments) {
+  std::weak_ptr<const Mesh>& held = shapes_[std::make_pair(radius, segments)];
+  if (std::shared_ptr<const Mesh> mesh = held.lock()) return mesh;
+  auto mesh = std::make_shared<const Mesh>(SphereMesh(radius, segments));
+  held = mesh;
+  // between sweeps the shapes no object holds are forgotten now and then, not once a call
+  if (shapes_.size() > 2 * heldAtSweep_ + forgottenKept_) Sweep();
+  return mesh;
+}
+
+void SphereMeshes::Sweep() {
+  for (auto it = shapes_.begin(); it != shapes_.end();) it = it->second.expired() ? shapes_.erase(it) : std::next(it);
+  heldAtSweep_ = shapes_.size();
 }
 
 std::vector<VtVector> SampleSpline(const SplineData& spline, bool closed, int32_t intermediate) {

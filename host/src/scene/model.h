@@ -197,18 +197,9 @@ void EnterModuleOf(const VtNode* node);
 // Hands a message to the node's object (no record kept); true when it has none.
 bool Deliver(VtNode* node, int32_t type, void* data);
 
-// Objects and tags a module made and has not yet inserted, returned or freed (hierarchies.cpp):
-// each Take answers whether it was loose, and is no longer.
-void AddLooseNode(VtNode* node);
-bool TakeLooseNode(VtNode* node);
-void AddLooseTag(VtTag* tag);
-bool TakeLooseTag(VtTag* tag);
-// Asks every generator of the document for its hierarchy and keeps it.
-void BuildHierarchies(VtDocument* document);
-// Frees what modules made and left loose; the host's last act.
-void ReleaseLooseObjects();
-
 // The live host; the tables are only called while one exists.
 Host& CurrentHost();
+// The same, or null when none is alive (a string the module frees after its host has gone).
+Host* LiveHost();
 
 }  // namespace vthost

@@ -34,6 +34,7 @@ void Host::CloseDocument(VtDocument* document) {
   documents_.erase(std::remove_if(documents_.begin(), documents_.end(),
                                   [document](const auto& owned) { return owned.get() == document; }),
                    documents_.end());
+  spheres_.Sweep();
 }
 
 std::vector<VtNode*> Host::Nodes(const VtDocument* document) const {

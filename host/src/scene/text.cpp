@@ -11,45 +11,53 @@ namespace {
 
 const std::string kEmpty;
 
-// Released strings are kept for reuse, text capacity included: a reader makes a string per line
-// and per field, and reuse spares an allocation for each. Every text is on the heap, a short one
-// too, so a string reused for a longer text frees as many blocks as it allocates: the count of
-// blocks outstanding, which a fuzzer watches for leaks, comes back after each use of the host.
-constexpr size_t kSparesKept = 256;
-
-struct Spares {
-  std::vector<VtString*> strings;
-  ~Spares() {
-    for (VtString* text : strings) delete text;
-  }
-};
-
-Spares g_spares;
-
 }  // namespace
 
+// Freed strings are kept for reuse, text capacity included: a reader makes a string per line and
+// per field, and reuse spares an allocation for each. Every text is on the heap, a short one too,
+// so a string reused for a longer text frees as many blocks as it allocates: the count of blocks
+// outstanding, which a fuzzer watches for leaks, comes back after each use of the host.
+SpareStrings::~SpareStrings() {
+  for (VtString* text : strings_) delete text;
+}
+
+VtString* SpareStrings::Take() {
+  if (strings_.empty()) return nullptr;
+  VtString* spare = strings_.back();
+  strings_.pop_back();
+  return spare;
+}
+
+void SpareStrings::Give(VtString* text) {
+  if (strings_.size() < kept_) {
+    strings_.push_back(text);
+  } else {
+    delete text;
+  }
+}
+
 VtString* NewString(std::string_view text) {
-  if (!CurrentHost().Faults().Allow(AllocKind::String)) return nullptr;
-  std::vector<VtString*>& spares = g_spares.strings;
-  if (spares.empty()) {
+  Host& host = CurrentHost();
+  if (!host.Faults().Allow(AllocKind::String)) return nullptr;
+  VtString* reused = host.Spares().Take();
+  if (reused == nullptr) {
     auto* made = new VtString{1, std::string()};
     made->text.reserve(std::max(text.size(), made->text.capacity() + 1));  // past the short-string buffer
     made->text.append(text.data(), text.size());
     return made;
   }
-  VtString* reused = spares.back();
-  spares.pop_back();
   reused->references = 1;
   reused->text.clear();
   reused->text.append(text.data(), text.size());
   return reused;
 }
 
+// Strings are shared with the module by reference count, and it may free its last one after the
+// host that made it has gone: with no host alive to keep it, the string goes back at once.
 void ReleaseString(VtString* text) {
   if (text == nullptr || --text->references != 0) return;
-  std::vector<VtString*>& spares = g_spares.strings;
-  if (spares.size() < kSparesKept) {
-    spares.push_back(text);
+  if (Host* host = LiveHost()) {
+    host->Spares().Give(text);
   } else {
     delete text;
   }

@@ -3,9 +3,6 @@
 // until it is inserted or returned.
 #include <algorithm>
 #include <cmath>
-#include <iterator>
-#include <map>
-#include <memory>
 
 #include "scene/meshes.h"
 #include "scene/model.h"
@@ -34,13 +31,13 @@ VtNode* NewLooseNode(int32_t type) {
   auto* node = new VtNode();
   node->type = type;
   node->name = DefaultName(type);
-  AddLooseNode(node);
+  CurrentHost().Loose().Add(node);
   return node;
 }
 
 // Takes node out of wherever it is: the loose set or its parent's children.
 NodePtr Detach(VtNode* node) {
-  if (TakeLooseNode(node)) return OwnNode(node);
+  if (CurrentHost().Loose().Take(node)) return OwnNode(node);
   VtNode* parent = node->parent;
   if (parent == nullptr) return OwnNode(nullptr);
   auto& siblings = parent->children;
@@ -123,26 +120,6 @@ VtTangent* Tangents(VtNode* node, int32_t* count) {
   return has ? node->spline->tangents.data() : nullptr;
 }
 
-size_t g_sphereShapesHeld = 0;  // the shapes held when the forgotten were last removed
-
-// A model asks for the same few spheres again and again: each is worked out once, and every
-// object of that radius and segment count holds the same mesh for as long as any holds it, so a
-// model's spheres take the memory of its distinct shapes (a sphere of 1000 segments is some 36 MB).
-std::shared_ptr<const Mesh> CachedSphereMesh(double radius, int32_t segments) {
-  static std::map<std::pair<double, int32_t>, std::weak_ptr<const Mesh>> shared;
-  const auto key = std::make_pair(radius, segments);
-  std::weak_ptr<const Mesh>& held = shared[key];
-  if (std::shared_ptr<const Mesh> mesh = held.lock()) return mesh;
-  auto mesh = std::make_shared<const Mesh>(SphereMesh(radius, segments));
-  held = mesh;
-  // the shapes no node holds any more are forgotten now and then, not once a call
-  if (shared.size() > 2 * g_sphereShapesHeld + 64) {
-    for (auto it = shared.begin(); it != shared.end();) it = it->second.expired() ? shared.erase(it) : std::next(it);
-    g_sphereShapesHeld = shared.size();
-  }
-  return mesh;
-}
-
 VtNode* Generate(int32_t primitiveType, const VtContainer* parameters, VtDocument* /*document*/,
                  double /*levelOfDetail*/, VtBool /*isoparms*/, void* /*thread*/) {
   if (primitiveType != VT_PRIMITIVE_SPHERE) return nullptr;
@@ -153,7 +130,7 @@ VtNode* Generate(int32_t primitiveType, const VtContainer* parameters, VtDocumen
   VtNode* node = NewLooseNode(VT_OBJECT_POLYGON);
   if (node == nullptr) return nullptr;
   node->primitive = PrimitiveInfo{primitiveType, radius, segments};
-  node->mesh = CachedSphereMesh(radius, segments);
+  node->mesh = CurrentHost().Spheres().Get(radius, segments);
   return node;
 }
 
@@ -161,16 +138,16 @@ VtTag* AllocTag(int32_t type) {
   if (!CurrentHost().Faults().Allow(AllocKind::Tag)) return nullptr;
   auto* tag = new VtTag();
   tag->type = type;
-  AddLooseTag(tag);
+  CurrentHost().Loose().Add(tag);
   return tag;
 }
 
 void FreeTag(VtTag* tag) {
-  if (tag != nullptr && TakeLooseTag(tag)) delete tag;
+  if (tag != nullptr && CurrentHost().Loose().Take(tag)) delete tag;
 }
 
 void InsertFirst(VtNode* node, VtTag* tag) {
-  if (node == nullptr || tag == nullptr || !TakeLooseTag(tag)) return;
+  if (node == nullptr || tag == nullptr || !CurrentHost().Loose().Take(tag)) return;
   node->tags.insert(node->tags.begin(), std::unique_ptr<VtTag>(tag));
 }
 

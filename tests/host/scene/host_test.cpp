@@ -1,0 +1,136 @@
+// The host's own state: what a module left loose, the spare strings and the sphere meshes belong to
+// one Host, stay within its budget, and go with it.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cases.h"
+#include "scene/model.h"
+#include "vthost/host.h"
+#include "vthost/module.h"
+
+namespace vthost {
+namespace {
+
+const VtHostInterface kRecord = InterfaceRecord(kCurrentInterfaceVersion);
+
+VtString* MakeString(const char* text) { return kRecord.St->FromBytes(text, -1, VT_ENCODING_UTF8); }
+
+VtNode* MakeSphere(double radius) {
+  VtContainer parameters;
+  parameters.values[VT_SPHERE_RADIUS] = radius;
+  return kRecord.Pr->Generate(VT_PRIMITIVE_SPHERE, &parameters, nullptr, 1.0, 0, nullptr);
+}
+
+// Something a module leaves in the host that made it, and how much of it a host holds.
+struct LeftCase {
+  const char* name;
+  std::function<void()> leave;
+  std::function<size_t(Host&)> held;
+};
+
+const LeftCase kLeft[] = {
+    {"SpareString", [] { kRecord.St->Release(MakeString("C")); }, [](Host& host) { return host.Spares().Count(); }},
+    {"LooseNode", [] { kRecord.Ob->Alloc(VT_OBJECT_NULL); }, [](Host& host) { return host.Loose().Count(); }},
+    {"LooseTag", [] { kRecord.Tg->Alloc(VT_TAG_PHONG); }, [](Host& host) { return host.Loose().Count(); }},
+    {"LooseSphere", [] { MakeSphere(25.0); }, [](Host& host) { return host.Spheres().Shapes(); }},
+    {"FreedSphere", [] { kRecord.Ob->Free(MakeSphere(25.0)); }, [](Host& host) { return host.Spheres().Shapes(); }},
+};
+
+class HostState : public testing::TestWithParam<LeftCase> {};
+
+TEST_P(HostState, GoesWithItsHostAndIsNotSharedWithTheNext) {
+  {
+    Host first;
+    GetParam().leave();
+    EXPECT_EQ(GetParam().held(first), 1u);
+  }
+  Host second;
+  EXPECT_EQ(GetParam().held(second), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, HostState, testing::ValuesIn(kLeft), CaseName);
+
+struct SpareCase {
+  const char* name;
+  std::optional<size_t> budget;  // the host's default when none
+  size_t freed;
+  size_t kept;
+};
+
+const SpareCase kSpares[] = {
+    {"NoneKeptWithNoBudget", 0, 3, 0},
+    {"FewerThanTheBudget", 4, 3, 3},
+    {"AsManyAsTheBudget", 2, 5, 2},
+    {"TheDefaultBudget", std::nullopt, 300, 256},
+};
+
+class SpareStringBudget : public testing::TestWithParam<SpareCase> {};
+
+TEST_P(SpareStringBudget, KeepsNoMoreThanItAllows) {
+  HostOptions options;
+  if (GetParam().budget) options.keep.spareStrings = *GetParam().budget;
+  Host host(options);
+  std::vector<VtString*> strings;
+  for (size_t i = 0; i < GetParam().freed; ++i) strings.push_back(MakeString("a line of a molecule file"));
+  for (VtString* text : strings) kRecord.St->Release(text);
+  EXPECT_EQ(host.Spares().Count(), GetParam().kept);
+  // the next string made takes a spare, with the new text
+  VtString* next = MakeString("O");
+  EXPECT_EQ(host.Spares().Count(), GetParam().kept == 0 ? 0 : GetParam().kept - 1);
+  EXPECT_EQ(TextOf(next), "O");
+  kRecord.St->Release(next);
+}
+
+INSTANTIATE_TEST_SUITE_P(Budgets, SpareStringBudget, testing::ValuesIn(kSpares), CaseName);
+
+// The module holds strings of its own, and may free one after the host that made it has gone.
+TEST(Spares, AStringThatOutlivesItsHostIsKeptOnlyByALiveOne) {
+  VtString* freedWithNoHost = nullptr;
+  VtString* freedInTheNext = nullptr;
+  {
+    Host first;
+    freedWithNoHost = MakeString("N");
+    freedInTheNext = MakeString("O");
+  }
+  kRecord.St->Release(freedWithNoHost);  // given back at once (a leak or a double free shows)
+  Host second;
+  kRecord.St->Release(freedInTheNext);
+  EXPECT_EQ(second.Spares().Count(), 1u);  // and freed with it
+}
+
+TEST(Spheres, ObjectsOfOneShapeShareItsMesh) {
+  Host host;
+  VtNode* first = MakeSphere(40.0);
+  VtNode* second = MakeSphere(40.0);
+  VtNode* other = MakeSphere(41.0);
+  ASSERT_TRUE(first && second && other);
+  EXPECT_EQ(first->mesh, second->mesh);
+  EXPECT_NE(first->mesh, other->mesh);
+  EXPECT_EQ(host.Spheres().Shapes(), 2u);
+  for (VtNode* node : {first, second, other}) kRecord.Ob->Free(node);
+}
+
+TEST(Spheres, ShapesNoObjectHoldsAreForgottenWithinTheBudget) {
+  HostOptions options;
+  options.keep.forgottenSphereShapes = 4;
+  Host host(options);
+  VtNode* kept = MakeSphere(1.0);
+  for (int i = 2; i < 100; ++i) {
+    kRecord.Ob->Free(MakeSphere(i));
+    // twice the shapes held at a sweep (the kept one and the one being made), and the budget
+    ASSERT_LE(host.Spheres().Shapes(), 2 * 2 + 4u) << "after sphere " << i;
+  }
+  host.Evaluate(host.NewDocument());
+  EXPECT_EQ(host.Spheres().Shapes(), 1u);
+  kRecord.Ob->Free(kept);
+  host.Spheres().Sweep();
+  EXPECT_EQ(host.Spheres().Shapes(), 0u);
+}
+
+}  // namespace
+}  // namespace vthost
