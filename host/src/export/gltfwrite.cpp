@@ -129,7 +129,8 @@ void WriteAccessor(JsonWriter& out, int index, const GltfAccessor& accessor) {
   out.PlainKey("type");
   out.String(accessor.type);
   if (accessor.bounds != nullptr) {
-    for (const auto& [key, bound] : {std::pair{"min", &accessor.bounds->min}, std::pair{"max", &accessor.bounds->max}}) {
+    const ModelGeometry& bounds = *accessor.bounds;
+    for (const auto& [key, bound] : {std::pair{"min", &bounds.min}, std::pair{"max", &bounds.max}}) {
       out.PlainKey(key);
       out.BeginArray();
       for (const float value : *bound) out.Number(value);

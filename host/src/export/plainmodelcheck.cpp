@@ -43,7 +43,9 @@ class Check {
       if (!VerticesFit(mesh.geometry)) return Unwritable{object, {}};
       if (mesh.material >= 0) {
         const ModelMaterial& material = model_.materials[mesh.material];
-        if (!Fits(material)) return Unwritable{object, material.source.empty() ? "its display colour" : material.source};
+        if (!Fits(material)) {
+          return Unwritable{object, material.source.empty() ? "its display colour" : material.source};
+        }
       }
     }
     for (const int child : node.children) {
