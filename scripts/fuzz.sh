@@ -180,8 +180,8 @@ merge() {
 # the writers, and the collections' ranges, templates and records.
 report_files=(source/mol2loader.cpp source/linereader.cpp source/moleculefile.cpp source/elementtable.cpp
   host/src/documents/documentfile.cpp host/src/documents/storedblock.cpp host/src/script/script.cpp
-  host/src/description/parametertext.cpp host/src/export/gltfbuild.cpp host/src/export/gltfwrite.cpp
-  host/src/export/usd.cpp host/src/export/usdwrite.cpp host/src/export/usdz.cpp
+  host/src/description/parametertext.cpp host/src/export/plainmodelbuild.cpp host/src/export/gltflayout.cpp
+  host/src/export/gltfwrite.cpp host/src/export/usd.cpp host/src/export/usdwrite.cpp host/src/export/usdz.cpp
   host/src/collections/records.cpp host/src/collections/templates.cpp)
 
 # llvm-profdata and llvm-cov of the clang that builds, by its major version when there are several.

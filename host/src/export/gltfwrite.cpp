@@ -1,17 +1,19 @@
-// A glTF document as .glb bytes: a JSON chunk, then the binary chunk of its buffer.
+// A model's glTF as .glb bytes: a JSON chunk, then the binary chunk of its buffer.
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-#include "export/gltfdocument.h"
+#include "export/gltf.h"
 #include "export/jsonwriter.h"
 
 namespace vthost {
 namespace {
 
-constexpr double kRoughness = 0.5;
 // .glb: "glTF", version 2, and the two chunk types "JSON" and "BIN\0"
 constexpr uint32_t kGlbMagic = 0x46546C67;
 constexpr uint32_t kGlbVersion = 2;
@@ -38,7 +40,7 @@ void Numbers(JsonWriter& out, std::initializer_list<double> values) {
   out.EndArray();
 }
 
-void WriteNode(JsonWriter& out, const GltfNode& node) {
+void WriteNode(JsonWriter& out, const ModelNode& node) {
   out.BeginObject();
   out.PlainKey("name");
   out.String(node.name);
@@ -46,7 +48,7 @@ void WriteNode(JsonWriter& out, const GltfNode& node) {
     out.PlainKey("mesh");
     out.Integer(node.mesh);
   }
-  const GltfPlacement& p = node.placement;
+  const Placement& p = node.placement;
   if (p.translation.x != 0.0 || p.translation.y != 0.0 || p.translation.z != 0.0) {
     out.PlainKey("translation");
     Numbers(out, {p.translation.x, p.translation.y, p.translation.z});
@@ -68,7 +70,7 @@ void WriteNode(JsonWriter& out, const GltfNode& node) {
   out.EndObject();
 }
 
-void WriteMesh(JsonWriter& out, const GltfMesh& mesh) {
+void WriteMesh(JsonWriter& out, const ModelMesh& mesh) {
   out.BeginObject();
   out.PlainKey("name");
   out.String(mesh.name);
@@ -78,14 +80,14 @@ void WriteMesh(JsonWriter& out, const GltfMesh& mesh) {
   out.PlainKey("attributes");
   out.BeginObject();
   out.PlainKey("POSITION");
-  out.Integer(mesh.geometry.position);
+  out.Integer(AccessorOf(mesh.geometry, kPositions));
   out.PlainKey("NORMAL");
-  out.Integer(mesh.geometry.normal);
+  out.Integer(AccessorOf(mesh.geometry, kNormals));
   out.PlainKey("TEXCOORD_0");
-  out.Integer(mesh.geometry.uv);
+  out.Integer(AccessorOf(mesh.geometry, kUvs));
   out.EndObject();
   out.PlainKey("indices");
-  out.Integer(mesh.geometry.indices);
+  out.Integer(AccessorOf(mesh.geometry, kIndices));
   if (mesh.material >= 0) {
     out.PlainKey("material");
     out.Integer(mesh.material);
@@ -95,18 +97,18 @@ void WriteMesh(JsonWriter& out, const GltfMesh& mesh) {
   out.EndObject();
 }
 
-void WriteMaterial(JsonWriter& out, const GltfMaterial& material) {
+void WriteMaterial(JsonWriter& out, const ModelMaterial& material) {
   out.BeginObject();
   out.PlainKey("name");
   out.String(material.name);
   out.PlainKey("pbrMetallicRoughness");
   out.BeginObject();
   out.PlainKey("baseColorFactor");
-  Numbers(out, {material.colour[0], material.colour[1], material.colour[2], material.colour[3]});
+  Numbers(out, {material.r, material.g, material.b, material.alpha});
   out.PlainKey("metallicFactor");
   out.Number(0.0f);
   out.PlainKey("roughnessFactor");
-  out.Number(static_cast<float>(kRoughness));
+  out.Number(static_cast<float>(material.roughness));
   out.EndObject();
   if (material.blend) {
     out.PlainKey("alphaMode");
@@ -115,43 +117,43 @@ void WriteMaterial(JsonWriter& out, const GltfMaterial& material) {
   out.EndObject();
 }
 
-void WriteAccessor(JsonWriter& out, const GltfAccessor& accessor) {
+// The accessor, which views the buffer view of its own index.
+void WriteAccessor(JsonWriter& out, int index, const GltfAccessor& accessor) {
   out.BeginObject();
   out.PlainKey("bufferView");
-  out.Integer(accessor.view);
+  out.Integer(index);
   out.PlainKey("componentType");
   out.Integer(accessor.componentType);
   out.PlainKey("count");
   out.Integer(static_cast<int64_t>(accessor.count));
   out.PlainKey("type");
   out.String(accessor.type);
-  if (!accessor.min.empty()) {
-    out.PlainKey("min");
-    out.BeginArray();
-    for (const float value : accessor.min) out.Number(value);
-    out.EndArray();
-    out.PlainKey("max");
-    out.BeginArray();
-    for (const float value : accessor.max) out.Number(value);
-    out.EndArray();
+  if (accessor.bounds != nullptr) {
+    const ModelGeometry& bounds = *accessor.bounds;
+    for (const auto& [key, bound] : {std::pair{"min", &bounds.min}, std::pair{"max", &bounds.max}}) {
+      out.PlainKey(key);
+      out.BeginArray();
+      for (const float value : *bound) out.Number(value);
+      out.EndArray();
+    }
   }
   out.EndObject();
 }
 
-void WriteView(JsonWriter& out, const GltfBufferView& view) {
+void WriteView(JsonWriter& out, const GltfAccessor& view) {
   out.BeginObject();
   out.PlainKey("buffer");
   out.Integer(0);
   out.PlainKey("byteOffset");
   out.Integer(static_cast<int64_t>(view.offset));
   out.PlainKey("byteLength");
-  out.Integer(static_cast<int64_t>(view.length));
+  out.Integer(static_cast<int64_t>(view.bytes.size()));
   out.PlainKey("target");
   out.Integer(view.target);
   out.EndObject();
 }
 
-std::string Json(const GltfDocument& document) {
+std::string Json(const PlainModel& model, const GltfLayout& layout) {
   JsonWriter out;
   out.BeginObject();
   out.PlainKey("asset");
@@ -166,25 +168,28 @@ std::string Json(const GltfDocument& document) {
   out.PlainKey("scenes");
   out.BeginArray();
   out.BeginObject();
-  if (document.root >= 0) {  // a scene's list of nodes may not be empty: an empty scene has none
+  if (model.root >= 0) {  // a scene's list of nodes may not be empty: an empty scene has none
     out.PlainKey("nodes");
     out.BeginArray();
-    out.Integer(document.root);
+    out.Integer(model.root);
     out.EndArray();
   }
   out.EndObject();
   out.EndArray();
-  List(out, "nodes", document.nodes, WriteNode);
-  List(out, "meshes", document.meshes, WriteMesh);
-  List(out, "materials", document.materials, WriteMaterial);
-  if (!document.accessors.empty()) {
-    List(out, "accessors", document.accessors, WriteAccessor);
-    List(out, "bufferViews", document.views, WriteView);
+  List(out, "nodes", model.nodes, WriteNode);
+  List(out, "meshes", model.meshes, WriteMesh);
+  List(out, "materials", model.materials, WriteMaterial);
+  if (!layout.accessors.empty()) {
+    out.PlainKey("accessors");
+    out.BeginArray();
+    for (size_t i = 0; i < layout.accessors.size(); ++i) WriteAccessor(out, static_cast<int>(i), layout.accessors[i]);
+    out.EndArray();
+    List(out, "bufferViews", layout.accessors, WriteView);
     out.PlainKey("buffers");
     out.BeginArray();
     out.BeginObject();
     out.PlainKey("byteLength");
-    out.Integer(static_cast<int64_t>(document.bufferSize));
+    out.Integer(static_cast<int64_t>(layout.bufferSize));
     out.EndObject();
     out.EndArray();
   }
@@ -194,11 +199,11 @@ std::string Json(const GltfDocument& document) {
 
 }  // namespace
 
-std::pair<std::string, std::string> GlbAround(const GltfDocument& document) {
-  const std::string json = Json(document);
+std::pair<std::string, std::string> GlbAround(const PlainModel& model, const GltfLayout& layout) {
+  const std::string json = Json(model, layout);
   const size_t jsonLength = (json.size() + 3) / 4 * 4;
-  const size_t binLength = (document.bufferSize + 3) / 4 * 4;
-  const size_t total = 12 + 8 + jsonLength + (document.bufferSize == 0 ? 0 : 8 + binLength);
+  const size_t binLength = (layout.bufferSize + 3) / 4 * 4;
+  const size_t total = 12 + 8 + jsonLength + (layout.bufferSize == 0 ? 0 : 8 + binLength);
 
   std::string head;
   head.reserve(12 + 8 + jsonLength + 8);
@@ -215,10 +220,35 @@ std::pair<std::string, std::string> GlbAround(const GltfDocument& document) {
   word(kJsonChunk);
   head.append(json);
   head.append(jsonLength - json.size(), ' ');  // the JSON chunk is padded with blanks
-  if (document.bufferSize == 0) return {head, {}};
+  if (layout.bufferSize == 0) return {head, {}};
   word(binLength);
   word(kBinChunk);
-  return {head, std::string(binLength - document.bufferSize, '\0')};
+  return {head, std::string(binLength - layout.bufferSize, '\0')};
+}
+
+bool GlbFromModel(const PlainModel& model, ModelBytes* glb, std::string* error) {
+  // no file rather than one that readers refuse (glTF numbers are 32-bit floats)
+  if (const std::optional<std::string> refused = RefusalOf(model, "glTF")) {
+    *error = *refused;
+    return false;
+  }
+  // what the pieces are made of: the model's vertices and the layout's 16-bit indices
+  struct Held {
+    std::vector<std::shared_ptr<const Vertices>> vertices;
+    std::vector<std::vector<uint16_t>> narrowIndices;
+    std::pair<std::string, std::string> around;
+  };
+  auto held = std::make_shared<Held>();
+  for (const ModelGeometry& geometry : model.geometries) held->vertices.push_back(geometry.vertices);
+  GltfLayout layout = LayOut(model);
+  held->around = GlbAround(model, layout);
+  glb->pieces = {held->around.first};
+  for (const GltfAccessor& accessor : layout.accessors) glb->pieces.push_back(layout.Block(accessor));
+  glb->pieces.push_back(held->around.second);
+  held->narrowIndices = std::move(layout.narrowIndices);  // their bytes stay where they are
+  glb->drawsNothing = model.root < 0;
+  glb->holder = std::move(held);
+  return true;
 }
 
 }  // namespace vthost

@@ -1,40 +1,20 @@
-// A generated hierarchy as a USD stage: the glTF document of the model (gltfdocument.h), checked as
-// the glTF is, then written as USDA text or as a .usdz package of its layers.
+// A generated hierarchy as a USD stage: the plain model (plainmodel.h) that the glTF is written
+// from too, written as USDA text or as a .usdz package of its layers (usd.h).
 #include <cctype>
-#include <optional>
 #include <string>
-#include <vector>
 
-#include "export/gltfdocument.h"
-#include "export/usddocument.h"
+#include "export/plainmodel.h"
+#include "export/usd.h"
 #include "vthost/export.h"
 
 namespace vthost {
-namespace {
-
-bool StageBytes(const GltfDocument& document, bool package, std::string* bytes, std::string* error) {
-  std::vector<PackagedFile> layers = UsdLayers(document, package);
-  if (!package) return *bytes = std::move(layers[0].bytes), true;
-  if (!UsdzBytes(layers, bytes)) {
-    return *error = "the model is larger than a .usdz holds (4 GiB): nothing written", false;
-  }
-  return true;
-}
-
-}  // namespace
 
 bool UsdBytes(const Host& host, const ExportedModel& model, bool package, std::string* bytes, std::string* error) {
-  if (model.root == nullptr) return *error = "no hierarchy to write", false;
-  const GltfDocument document = BuildGltf(host, model);
-  if (const std::optional<std::string> refused = RefusalOf(document, "USD")) return *error = *refused, false;
-  if (document.root < 0) {
-    // nothing is drawn: a stage of the object alone
-    GltfDocument alone;
-    alone.nodes.push_back({model.name.empty() ? NodeName(model.root) : model.name, {}, -1, {}, false});
-    alone.root = 0;
-    return StageBytes(alone, package, bytes, error);
+  if (model.root == nullptr) {
+    *error = "no hierarchy to write";
+    return false;
   }
-  return StageBytes(document, package, bytes, error);
+  return UsdFromModel(BuildPlainModel(host, model, /*shapes=*/nullptr), package, bytes, error);
 }
 
 namespace {

@@ -1,4 +1,4 @@
-// A glTF document as USDA text: the same hierarchy, names made prim names, every drawn node a
+// A plain model as USDA text: the same hierarchy as the glTF's, names made prim names, every drawn node a
 // transform that references the one shape (an Xform holding a Mesh) of its geometry and binds
 // the material of its role. glTF's frame is USD's with upAxis Y and a metre to the unit, and both
 // wind front faces counter-clockwise, so points, normals and placements are written as they are;
@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -15,12 +16,11 @@
 
 #include "base/numbers.h"
 #include "export/jsonwriter.h"
-#include "export/usddocument.h"
+#include "export/usd.h"
 
 namespace vthost {
 namespace {
 
-constexpr double kRoughness = 0.5;  // as the glTF's materials
 constexpr size_t kBytesPerNode = 400;  // about what a placed instance takes
 
 // Names unique among the children of one prim: a taken name is followed by _1, _2...
@@ -141,23 +141,23 @@ void Header(Text& text, const std::string& defaultPrim) {
 
 class StageWriter {
  public:
-  StageWriter(const GltfDocument& document, bool package) : document_(document), package_(package) {}
+  StageWriter(const PlainModel& model, bool package) : model_(model), package_(package) {}
 
   std::vector<PackagedFile> Layers() {
     Siblings top;
-    const GltfNode& root = document_.nodes[document_.root];
+    const ModelNode& root = model_.nodes[model_.root];
     const std::string rootName = top.Take(root.name);
     shapesClass_ = top.Take("Shapes");
-    root_.Out().reserve(kBytesPerNode * document_.nodes.size());
+    root_.Out().reserve(kBytesPerNode * model_.nodes.size());
     Header(root_, rootName);
     NumberShapes();
 
     // the materials under the root prim, in a scope of a name no child of the root has
     Siblings rootChildren;
-    for (const int child : root.children) rootChildren.Take(document_.nodes[child].name);
+    for (const int child : root.children) rootChildren.Take(model_.nodes[child].name);
     const std::string looks = "/" + rootName + "/" + rootChildren.Take("Looks");
     Siblings materials;
-    for (const GltfMaterial& material : document_.materials) {
+    for (const ModelMaterial& material : model_.materials) {
       materialPaths_.push_back(looks + "/" + materials.Take(material.name));
     }
 
@@ -185,10 +185,10 @@ class StageWriter {
   }
 
  private:
-  // A shape for each geometry that meshes of the document use, numbered in the order of the meshes.
+  // A shape for each geometry that meshes of the model use, numbered in the order of the meshes.
   void NumberShapes() {
-    for (const GltfMesh& mesh : document_.meshes) {
-      if (shapeOf_.emplace(mesh.geometry.position, shapes_.size()).second) shapes_.push_back(mesh.geometry);
+    for (const ModelMesh& mesh : model_.meshes) {
+      if (shapeOf_.emplace(mesh.geometry, shapes_.size()).second) shapes_.push_back(mesh.geometry);
     }
   }
 
@@ -200,7 +200,7 @@ class StageWriter {
   }
 
   // The node as a prim, and what is below it; the default prim (root) holds the materials too.
-  void Prim(int depth, const GltfNode& node, const std::string& original, const std::string& name, bool root = false) {
+  void Prim(int depth, const ModelNode& node, const std::string& original, const std::string& name, bool root = false) {
     // the default prim is never an instance: it holds the materials, which an instance could not
     const bool instance = !root && node.mesh >= 0 && node.children.empty();
     const bool renamed = name != original;
@@ -216,7 +216,7 @@ class StageWriter {
     }
     root_.Line(depth, "{");
     if (instance) Binding(depth + 1, node.mesh);
-    Placement(depth + 1, node.placement);
+    Place(depth + 1, node.placement);
 
     Siblings children;
     if (node.mesh >= 0 && !instance) {
@@ -229,7 +229,7 @@ class StageWriter {
       root_.Line(depth + 1, "}");
     }
     for (const int child : node.children) {
-      const GltfNode& next = document_.nodes[child];
+      const ModelNode& next = model_.nodes[child];
       Prim(depth + 1, next, next.name, children.Take(next.name));
     }
     if (root) Looks(depth + 1);
@@ -240,26 +240,26 @@ class StageWriter {
   void Looks(int depth) {
     root_.Start(depth, "def Scope \"", std::string_view(looks_).substr(looks_.rfind('/') + 1), "\"\n");
     root_.Line(depth, "{");
-    for (size_t m = 0; m < document_.materials.size(); ++m) {
-      Material(depth + 1, document_.materials[m], materialPaths_[m]);
+    for (size_t m = 0; m < model_.materials.size(); ++m) {
+      Material(depth + 1, model_.materials[m], materialPaths_[m]);
     }
     root_.Line(depth, "}");
   }
 
   // The metadata of a prim that is an instance of the mesh's shape.
   void Instance(int depth, int mesh) {
-    if (document_.meshes[mesh].material >= 0) root_.Line(depth, "prepend apiSchemas = [\"MaterialBindingAPI\"]");
+    if (model_.meshes[mesh].material >= 0) root_.Line(depth, "prepend apiSchemas = [\"MaterialBindingAPI\"]");
     root_.Line(depth, "instanceable = true");
-    root_.Start(depth, "prepend references = ", references_[shapeOf_.at(document_.meshes[mesh].geometry.position)],
+    root_.Start(depth, "prepend references = ", references_[shapeOf_.at(model_.meshes[mesh].geometry)],
                 "\n");
   }
 
   void Binding(int depth, int mesh) {
-    const int material = document_.meshes[mesh].material;
+    const int material = model_.meshes[mesh].material;
     if (material >= 0) root_.Start(depth, "rel material:binding = <", materialPaths_[material], ">\n");
   }
 
-  void Placement(int depth, const GltfPlacement& p) {
+  void Place(int depth, const Placement& p) {
     const Vec3& t = p.translation;
     const bool moved = t.x != 0.0 || t.y != 0.0 || t.z != 0.0;
     if (moved) {
@@ -292,7 +292,7 @@ class StageWriter {
     root_.Out() += "]\n";
   }
 
-  void Material(int depth, const GltfMaterial& material, const std::string& path) {
+  void Material(int depth, const ModelMaterial& material, const std::string& path) {
     const std::string name = path.substr(path.rfind('/') + 1);
     if (name == material.name) {
       root_.Line(depth, "def Material \"" + name + "\"");
@@ -308,14 +308,14 @@ class StageWriter {
     root_.Line(depth + 1, "{");
     root_.Line(depth + 2, "uniform token info:id = \"UsdPreviewSurface\"");
     root_.Start(depth + 2, "color3f inputs:diffuseColor = ");
-    root_.Tuple({material.colour[0], material.colour[1], material.colour[2]});
+    root_.Tuple({material.r, material.g, material.b});
     root_.Out() += '\n';
     root_.Line(depth + 2, "float inputs:metallic = 0");
     root_.Start(depth + 2, "float inputs:opacity = ");
-    root_.Number(material.colour[3]);
+    root_.Number(material.alpha);
     root_.Out() += '\n';
     root_.Start(depth + 2, "float inputs:roughness = ");
-    root_.Number(kRoughness);
+    root_.Number(material.roughness);
     root_.Out() += '\n';
     root_.Line(depth + 2, "token outputs:surface");
     root_.Line(depth + 1, "}");
@@ -331,12 +331,9 @@ class StageWriter {
 
   // The shape: an Xform holding the mesh of the geometry.
   void Shape(Text& text, int depth, size_t s) {
-    const GltfGeometry& geometry = shapes_[s];
-    const std::vector<float> positions = FloatsOf(document_, geometry.position);
-    const std::vector<float> normals = FloatsOf(document_, geometry.normal);
-    const std::vector<float> uvs = FloatsOf(document_, geometry.uv);
-    const std::vector<uint32_t> indices = IndicesOf(document_, geometry.indices);
-    const GltfAccessor& bounds = document_.accessors[geometry.position];
+    const ModelGeometry& geometry = model_.geometries[shapes_[s]];
+    const Vertices& vertices = *geometry.vertices;
+    const std::vector<uint32_t>& indices = vertices.indices;
 
     text.Line(depth, "def Xform \"" + ShapeName(s) + "\"");
     text.Line(depth, "{");
@@ -345,35 +342,35 @@ class StageWriter {
     const int in = depth + 2;
     std::string& out = text.Out();
     text.Start(in, "float3[] extent = [");
-    text.Tuple({bounds.min[0], bounds.min[1], bounds.min[2]});
+    text.Tuple({geometry.min[0], geometry.min[1], geometry.min[2]});
     out += ", ";
-    text.Tuple({bounds.max[0], bounds.max[1], bounds.max[2]});
+    text.Tuple({geometry.max[0], geometry.max[1], geometry.max[2]});
     out += "]\n";
     text.Start(in, "int[] faceVertexCounts = [");
     for (size_t i = 0; i < indices.size() / 3; ++i) out += i == 0 ? "3" : ", 3";
     out += "]\n";
     text.Array(in, "int[] faceVertexIndices", 1, indices, Index);
     out += '\n';
-    text.Array(in, "normal3f[] normals", 3, normals, Float);
+    text.Array(in, "normal3f[] normals", 3, vertices.normals, Float);
     PerVertex(text, in);
-    text.Array(in, "point3f[] points", 3, positions, Float);
+    text.Array(in, "point3f[] points", 3, vertices.positions, Float);
     out += '\n';
-    text.Array(in, "texCoord2f[] primvars:st", 2, uvs, St);
+    text.Array(in, "texCoord2f[] primvars:st", 2, vertices.uvs, St);
     PerVertex(text, in);
     text.Line(in, "uniform token subdivisionScheme = \"none\"");
     text.Line(depth + 1, "}");
     text.Line(depth, "}");
   }
 
-  const GltfDocument& document_;
+  const PlainModel& model_;
   const bool package_;
   Text root_;
   std::string shapesClass_;
   std::string looks_;  // the path of the materials' scope
   std::vector<std::string> materialPaths_;
-  std::vector<GltfGeometry> shapes_;
+  std::vector<int> shapes_;                  // the geometry of each
   std::vector<std::string> references_;      // of each shape
-  std::unordered_map<int, size_t> shapeOf_;  // by the geometry's position accessor
+  std::unordered_map<int, size_t> shapeOf_;  // by the geometry
 };
 
 }  // namespace
@@ -394,8 +391,31 @@ std::string UsdName(std::string_view name) {
   return made;
 }
 
-std::vector<PackagedFile> UsdLayers(const GltfDocument& document, bool package) {
-  return StageWriter(document, package).Layers();
+std::vector<PackagedFile> UsdLayers(const PlainModel& model, bool package) {
+  return StageWriter(model, package).Layers();
+}
+
+bool UsdFromModel(const PlainModel& model, bool package, std::string* bytes, std::string* error) {
+  if (const std::optional<std::string> refused = RefusalOf(model, "USD")) {
+    *error = *refused;
+    return false;
+  }
+  PlainModel alone;
+  if (model.root < 0) {
+    // nothing is drawn: a stage of the object alone
+    alone.nodes.push_back({model.name, {}, -1, {}, false});
+    alone.root = 0;
+  }
+  std::vector<PackagedFile> layers = UsdLayers(model.root < 0 ? alone : model, package);
+  if (!package) {
+    *bytes = std::move(layers[0].bytes);
+    return true;
+  }
+  if (!UsdzBytes(layers, bytes)) {
+    *error = "the model is larger than a .usdz holds (4 GiB): nothing written";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace vthost

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "export/usddocument.h"
+#include "export/usd.h"
 
 namespace vthost {
 namespace {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "cases.h"
-#include "export/gltfdocument.h"
-#include "export/usddocument.h"
+#include "export/plainmodel.h"
+#include "export/usd.h"
 #include "sample_hierarchy.h"
 #include "vthost/export.h"
 
@@ -77,9 +77,9 @@ TEST(UsdStage, SharesShapesAndBindsMaterials) {
   NodePtr oxygen = MakeSphere("O", 100.0, 8, {0.0, 300.0, 0.0});  // a second oxygen
   oxygen->display = DisplayColour{true, {1.0, 0.0, 0.0}, 1, false};
   Adopt(sample.root.get(), std::move(oxygen));
-  const GltfDocument gltf = BuildGltf(host, {sample.root.get(), nullptr, "my molecule"});
+  const PlainModel model = BuildPlainModel(host, {sample.root.get(), nullptr, "my molecule"}, nullptr);
   for (const bool package : {false, true}) {
-    const std::vector<PackagedFile> layers = UsdLayers(gltf, package);
+    const std::vector<PackagedFile> layers = UsdLayers(model, package);
     const std::string& root = layers.at(0).bytes;
     EXPECT_EQ(root.rfind("#usda 1.0\n(\n    defaultPrim = \"my_molecule\"\n", 0), 0u);
     EXPECT_NE(root.find("def Xform \"my_molecule\" (\n    kind = \"component\"\n    displayName = \"my molecule\"\n"),

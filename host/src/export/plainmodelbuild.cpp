@@ -1,5 +1,5 @@
-// The glTF document of a generated hierarchy, in glTF's frame and scale (vertices.h): the file has
-// no scaling root node.
+// The plain model of a generated hierarchy, in glTF's frame and scale (vertices.h), which USD's
+// stage shares: the files have no scaling root node.
 //
 // What an artist gets: one node per object that draws something (splines only shape their sweep
 // and are left out, as is every node left with nothing to draw: a mesh without a triangle of any
@@ -21,8 +21,9 @@
 #include <utility>
 #include <vector>
 
-#include "export/gltfdocument.h"
+#include "export/plainmodel.h"
 #include "export/roles.h"
+#include "export/shapecache.h"
 #include "export/vertices.h"
 #include "scene/meshes.h"
 #include "vthost/molecule.h"
@@ -31,13 +32,7 @@ namespace vthost {
 namespace {
 
 constexpr double kXrayAlpha = 0.5;
-
-// glTF's numeric codes.
-constexpr int kFloat = 5126;
-constexpr int kUnsignedShort = 5123;
-constexpr int kUnsignedInt = 5125;
-constexpr int kArrayBuffer = 34962;
-constexpr int kElementArrayBuffer = 34963;
+constexpr double kRoughness = 0.5;  // a matte surface
 
 // The unit tube runs along the host's +Z for a metre, which is glTF's -Z: the rotation that turns
 // that axis onto the direction (the shortest one; half a turn about X when they are opposite).
@@ -120,23 +115,61 @@ struct MaterialKey {
   }
 };
 
-// Walks the hierarchy into a document, sharing what it can: geometry by its bytes, spheres by
-// radius and segments, tubes by profile, meshes by geometry and material, materials by role.
+// Whether two arrays hold the same bytes (a -0 is not a 0 to a file).
+template <typename Value>
+bool SameBytes(const std::vector<Value>& a, const std::vector<Value>& b) {
+  return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Value)) == 0);
+}
+
+bool SameBytes(const Vertices& a, const Vertices& b) {
+  return SameBytes(a.positions, b.positions) && SameBytes(a.normals, b.normals) && SameBytes(a.uvs, b.uvs) &&
+         SameBytes(a.indices, b.indices);
+}
+
+// A hash of the vertices' bytes.
+size_t HashOf(const Vertices& vertices) {
+  size_t key = 0;
+  const auto mix = [&key](const void* bytes, size_t size) {
+    const size_t hash = std::hash<std::string_view>()(std::string_view(static_cast<const char*>(bytes), size));
+    key ^= hash + 0x9E3779B97F4A7C15ULL + (key << 6) + (key >> 2);
+  };
+  for (const auto* values : {&vertices.positions, &vertices.normals, &vertices.uvs}) {
+    mix(values->data(), values->size() * sizeof(float));
+  }
+  mix(vertices.indices.data(), vertices.indices.size() * sizeof(uint32_t));
+  return key;
+}
+
+ModelGeometry GeometryOf(std::shared_ptr<const Vertices> vertices) {
+  ModelGeometry geometry;
+  geometry.min = {HUGE_VALF, HUGE_VALF, HUGE_VALF};
+  geometry.max = {-HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
+  const std::vector<float>& positions = vertices->positions;
+  for (size_t i = 0; i < positions.size(); ++i) {
+    geometry.min[i % 3] = std::min(geometry.min[i % 3], positions[i]);
+    geometry.max[i % 3] = std::max(geometry.max[i % 3], positions[i]);
+  }
+  geometry.vertices = std::move(vertices);
+  return geometry;
+}
+
+// Walks the hierarchy into a model, sharing what it can: geometry by its bytes, spheres by radius
+// and segments, tubes by profile, meshes by geometry and material, materials by role.
 class Builder {
  public:
-  Builder(const Host& host, const VtContainer* parameters)
-      : host_(host), parameters_(parameters), bonds_(molecule::BondLooksOf(parameters)) {}
+  Builder(const Host& host, const VtContainer* parameters, ShapeCache* shapes)
+      : host_(host), parameters_(parameters), bonds_(molecule::BondLooksOf(parameters)), shapes_(shapes) {}
 
   // The node and what is below it; -1 when none of it draws anything.
   int AddNode(const VtNode& node) {
-    std::vector<GltfNode>& nodes = document_.nodes;
+    std::vector<ModelNode>& nodes = model_.nodes;
     const int index = static_cast<int>(nodes.size());
     nodes.push_back({});
     nodes[index].name = node.name;
     nodes[index].placement.translation = Frame(Of(node.position));
 
     int mesh = -1;
-    std::optional<GltfPlacement> tube;
+    std::optional<Placement> tube;
     if (node.type == VT_OBJECT_POLYGON && node.primitive && node.mesh) {
       mesh = SphereMeshFor(node);
     } else if (node.type == VT_OBJECT_POLYGON && node.mesh && !node.mesh->polygons.empty()) {
@@ -176,14 +209,14 @@ class Builder {
     return index;
   }
 
-  GltfDocument Take(int root) {
-    document_.root = root;
-    return std::move(document_);
+  PlainModel Take(int root) {
+    model_.root = root;
+    return std::move(model_);
   }
 
  private:
   // The node's look by its role: a linked material under its own name, otherwise the display
-  // colour under the role's name; -1 (glTF's default material) for a node with neither.
+  // colour under the role's name; -1 (the format's default material) for a node with neither.
   int MaterialFor(const VtNode& node) {
     const Role role = RoleOf(host_, node, bonds_);
     const bool xray = node.display.set && node.display.xray;
@@ -201,15 +234,19 @@ class Builder {
     const auto found = materialIndex_.find(key);
     if (found != materialIndex_.end()) return found->second;
 
-    GltfMaterial material;
+    ModelMaterial material;
     material.name = UniqueName(xray ? name + " (x-ray)" : name);
-    material.colour = {Channel(colour.x), Channel(colour.y), Channel(colour.z), xray ? kXrayAlpha : 1.0};
+    material.r = Channel(colour.x);
+    material.g = Channel(colour.y);
+    material.b = Channel(colour.z);
+    material.alpha = xray ? kXrayAlpha : 1.0;
+    material.roughness = kRoughness;
     material.blend = xray;
     if (!std::isfinite(colour.x) || !std::isfinite(colour.y) || !std::isfinite(colour.z)) {
       material.source = ColourSource(role, colour);
     }
-    const int index = static_cast<int>(document_.materials.size());
-    document_.materials.push_back(std::move(material));
+    const int index = static_cast<int>(model_.materials.size());
+    model_.materials.push_back(std::move(material));
     materialIndex_.emplace(key, index);
     return index;
   }
@@ -234,92 +271,31 @@ class Builder {
     return unique;
   }
 
-  // A buffer view holding bytes, 4-byte aligned.
-  int AddView(const void* bytes, size_t size, int target) {
-    document_.views.push_back({document_.bufferSize, size, target, document_.blocks.size()});
-    const auto* first = static_cast<const unsigned char*>(bytes);
-    std::vector<unsigned char>& block = document_.blocks.emplace_back();
-    block.reserve((size + 3) / 4 * 4);
-    block.assign(first, first + size);
-    block.resize(block.capacity(), 0);
-    document_.bufferSize += block.size();
-    return static_cast<int>(document_.views.size() - 1);
-  }
-
-  int AddAccessor(const void* bytes, size_t size, int target, int componentType, size_t count, const char* type) {
-    document_.accessors.push_back({AddView(bytes, size, target), componentType, count, type, {}, {}});
-    return static_cast<int>(document_.accessors.size() - 1);
-  }
-
-  // Whether the accessor holds these bytes.
-  bool Holds(int accessor, const void* bytes, size_t size) const {
-    const GltfBufferView& view = document_.views[document_.accessors[accessor].view];
-    return view.length == size && (size == 0 || std::memcmp(document_.Bytes(view), bytes, size) == 0);
-  }
-
-  bool Holds(const GltfGeometry& accessors, const Vertices& geometry) const {
-    const auto bytes = [](const auto& values) { return values.size() * sizeof(values[0]); };
-    if (!Holds(accessors.position, geometry.positions.data(), bytes(geometry.positions)) ||
-        !Holds(accessors.normal, geometry.normals.data(), bytes(geometry.normals)) ||
-        !Holds(accessors.uv, geometry.uvs.data(), bytes(geometry.uvs))) {
-      return false;
-    }
-    if (document_.accessors[accessors.indices].componentType == kUnsignedInt) {
-      return Holds(accessors.indices, geometry.indices.data(), bytes(geometry.indices));
-    }
-    const std::vector<uint16_t> narrow(geometry.indices.begin(), geometry.indices.end());
-    return Holds(accessors.indices, narrow.data(), bytes(narrow));
-  }
-
-  // The geometry's accessors: written once for all meshes that have the same bytes, found by a hash
-  // of them (a copy of them as the key would double what a large sphere takes).
-  GltfGeometry GeometryFor(const Vertices& geometry) {
-    size_t key = 0;
-    const auto mix = [&key](const void* bytes, size_t size) {
-      const size_t hash = std::hash<std::string_view>()(std::string_view(static_cast<const char*>(bytes), size));
-      key ^= hash + 0x9E3779B97F4A7C15ULL + (key << 6) + (key >> 2);
-    };
-    for (const auto* values : {&geometry.positions, &geometry.normals, &geometry.uvs}) {
-      mix(values->data(), values->size() * sizeof(float));
-    }
-    mix(geometry.indices.data(), geometry.indices.size() * sizeof(uint32_t));
-    const auto [first, last] = geometries_.equal_range(key);
+  // The geometry of the vertices: one for all meshes that have the same bytes, found by a hash of
+  // them (a copy of them as the key would double what a large sphere takes).
+  int GeometryFor(std::shared_ptr<const Vertices> vertices) {
+    const size_t key = HashOf(*vertices);
+    const auto [first, last] = geometryIndex_.equal_range(key);
     for (auto found = first; found != last; ++found) {
-      if (Holds(found->second, geometry)) return found->second;
+      const std::shared_ptr<const Vertices>& held = model_.geometries[found->second].vertices;
+      if (held == vertices || SameBytes(*held, *vertices)) return found->second;
     }
+    const int index = static_cast<int>(model_.geometries.size());
+    model_.geometries.push_back(GeometryOf(std::move(vertices)));
+    geometryIndex_.emplace(key, index);
+    return index;
+  }
 
-    const size_t vertices = geometry.Count();
-    GltfGeometry accessors;
-    accessors.position = AddAccessor(geometry.positions.data(), geometry.positions.size() * sizeof(float),
-                                     kArrayBuffer, kFloat, vertices, "VEC3");
-    std::vector<float> low(3, HUGE_VALF), high(3, -HUGE_VALF);
-    for (size_t i = 0; i < geometry.positions.size(); ++i) {
-      low[i % 3] = std::min(low[i % 3], geometry.positions[i]);
-      high[i % 3] = std::max(high[i % 3], geometry.positions[i]);
-    }
-    document_.accessors[accessors.position].min = low;
-    document_.accessors[accessors.position].max = high;
-    accessors.normal = AddAccessor(geometry.normals.data(), geometry.normals.size() * sizeof(float), kArrayBuffer,
-                                   kFloat, vertices, "VEC3");
-    accessors.uv =
-        AddAccessor(geometry.uvs.data(), geometry.uvs.size() * sizeof(float), kArrayBuffer, kFloat, vertices, "VEC2");
-    // the largest value of a type is the primitive restart index, which glTF does not allow
-    if (vertices < 0xFFFF) {
-      const std::vector<uint16_t> narrow(geometry.indices.begin(), geometry.indices.end());
-      accessors.indices = AddAccessor(narrow.data(), narrow.size() * sizeof(uint16_t), kElementArrayBuffer,
-                                      kUnsignedShort, narrow.size(), "SCALAR");
-    } else {
-      accessors.indices = AddAccessor(geometry.indices.data(), geometry.indices.size() * sizeof(uint32_t),
-                                      kElementArrayBuffer, kUnsignedInt, geometry.indices.size(), "SCALAR");
-    }
-    geometries_.emplace(key, accessors);
-    return accessors;
+  // The vertices of a shape from the cache, or made for this model alone without one.
+  template <typename Make>
+  std::shared_ptr<const Vertices> Shape(const std::string& key, const Make& make) {
+    return shapes_ != nullptr ? shapes_->Of(key, make) : std::make_shared<const Vertices>(make());
   }
 
   // A sweep along a straight two-point path is the same tube as every other sweep of its profile and
   // caps, only placed, turned and stretched: one mesh of unit length serves them all. Its placement
   // relative to the sweep, and the mesh in *mesh; none for any other sweep.
-  std::optional<GltfPlacement> StraightTube(const VtNode& sweep, int* mesh) {
+  std::optional<Placement> StraightTube(const VtNode& sweep, int* mesh) {
     if (sweep.children.size() < 2 || !sweep.children[0] || !sweep.children[1]) return std::nullopt;
     const VtNode& profile = *sweep.children[0];
     const VtNode& path = *sweep.children[1];
@@ -335,12 +311,13 @@ class Builder {
     const std::string key = TubeKey(sweep, profile);
     auto found = tubes_.find(key);
     if (found == tubes_.end()) {
-      const auto geometry = Shape("t" + key, [&] { return CreasedVertices(SweepMesh(UnitSweep(sweep, profile))); });
-      found = tubes_.emplace(key, Draws(*geometry) ? std::optional(GeometryFor(*geometry)) : std::nullopt).first;
+      auto geometry = Shape("t" + key, [&] { return CreasedVertices(SweepMesh(UnitSweep(sweep, profile))); });
+      const bool draws = Draws(*geometry);
+      found = tubes_.emplace(key, draws ? std::optional(GeometryFor(std::move(geometry))) : std::nullopt).first;
     }
     if (!found->second) return std::nullopt;
     *mesh = MeshFor(sweep, *found->second);
-    return GltfPlacement{start, Turn(Unit(along)), Vec3{1.0, 1.0, length}};
+    return Placement{start, Turn(Unit(along)), Vec3{1.0, 1.0, length}};
   }
 
   // The host makes the same sphere from the same radius and segments: its geometry is worked out
@@ -352,59 +329,42 @@ class Builder {
       std::string shape = "s";
       shape.append(reinterpret_cast<const char*>(&key.first), sizeof key.first);
       shape.append(reinterpret_cast<const char*>(&key.second), sizeof key.second);
-      const auto geometry = Shape(shape, [&] { return SmoothVertices(*node.mesh); });
-      found = spheres_.emplace(key, Draws(*geometry) ? std::optional(GeometryFor(*geometry)) : std::nullopt).first;
+      auto geometry = Shape(shape, [&] { return SmoothVertices(*node.mesh); });
+      const bool draws = Draws(*geometry);
+      found = spheres_.emplace(key, draws ? std::optional(GeometryFor(std::move(geometry))) : std::nullopt).first;
     }
     return found->second ? MeshFor(node, *found->second) : -1;
   }
 
-  // The mesh of the geometry in the node's material, shared by every node that has both; -1 when
+  // The mesh of the vertices in the node's material, shared by every node that has both; -1 when
   // nothing is left to draw.
-  int MeshFor(const VtNode& node, const Vertices& geometry) {
-    if (!Draws(geometry)) return -1;
-    return MeshFor(node, GeometryFor(geometry));
+  int MeshFor(const VtNode& node, Vertices vertices) {
+    if (!Draws(vertices)) return -1;
+    return MeshFor(node, GeometryFor(std::make_shared<const Vertices>(std::move(vertices))));
   }
 
-  int MeshFor(const VtNode& node, const GltfGeometry& geometry) {
+  int MeshFor(const VtNode& node, int geometry) {
     const int material = MaterialFor(node);
-    const auto key = std::make_pair(geometry.position, material);
+    const auto key = std::make_pair(geometry, material);
     const auto found = meshIndex_.find(key);
     if (found != meshIndex_.end()) return found->second;
-    const int index = static_cast<int>(document_.meshes.size());
-    document_.meshes.push_back({material >= 0 ? document_.materials[material].name : node.name, geometry, material});
+    const int index = static_cast<int>(model_.meshes.size());
+    model_.meshes.push_back({material >= 0 ? model_.materials[material].name : node.name, geometry, material});
     meshIndex_.emplace(key, index);
     return index;
   }
 
-  // The vertices of a shape, worked out once for every document the process writes (the molecules
-  // of a collection share their shapes), for as many shapes as kShapes and as many bytes as
-  // kShapeBytes: a shape larger than a tenth of that is worked out for each document it is in, and
-  // forgotten with it.
-  template <typename Make>
-  static std::shared_ptr<const Vertices> Shape(const std::string& key, const Make& make) {
-    static std::unordered_map<std::string, std::shared_ptr<const Vertices>> shapes;
-    static size_t kept = 0;
-    if (const auto found = shapes.find(key); found != shapes.end()) return found->second;
-    auto shape = std::make_shared<const Vertices>(make());
-    const size_t bytes = shape->Bytes();
-    if (bytes > kShapeBytes / 10) return shape;
-    if (shapes.size() >= kShapes || kept + bytes > kShapeBytes) shapes.clear(), kept = 0;
-    kept += bytes;
-    return shapes.emplace(key, std::move(shape)).first->second;
-  }
-  static constexpr size_t kShapes = 256;
-  static constexpr size_t kShapeBytes = size_t{64} << 20;
-
   const Host& host_;
   const VtContainer* parameters_;
   const std::optional<molecule::BondLooks> bonds_;
-  GltfDocument document_;
-  std::unordered_multimap<size_t, GltfGeometry> geometries_;
+  ShapeCache* shapes_;
+  PlainModel model_;
+  std::unordered_multimap<size_t, int> geometryIndex_;  // by a hash of the bytes
   std::map<std::pair<int, int>, int> meshIndex_;
   std::map<MaterialKey, int> materialIndex_;
   std::set<std::string> materialNames_;
-  std::map<std::pair<double, int32_t>, std::optional<GltfGeometry>> spheres_;
-  std::unordered_map<std::string, std::optional<GltfGeometry>> tubes_;
+  std::map<std::pair<double, int32_t>, std::optional<int>> spheres_;
+  std::unordered_map<std::string, std::optional<int>> tubes_;
 };
 
 }  // namespace
@@ -446,16 +406,28 @@ TriangleCounter CounterOf(const VtNode* root) {
   };
 }
 
-GltfDocument BuildGltf(const Host& host, const ExportedModel& model) {
-  Builder builder(host, model.parameters);
-  int index = builder.AddNode(*model.root);
-  GltfDocument document = builder.Take(index);
+PlainModel BuildPlainModel(const Host& host, const ExportedModel& model, ShapeCache* shapes) {
+  Builder builder(host, model.parameters, shapes);
+  const int index = builder.AddNode(*model.root);
+  PlainModel plain = builder.Take(index);
+  plain.name = model.name.empty() ? NodeName(model.root) : model.name;
   if (index >= 0 && !model.name.empty()) {
     // the molecule object, as the host shows it, holds what it generated
-    document.nodes.push_back({model.name, {}, -1, {index}, false});
-    document.root = static_cast<int>(document.nodes.size() - 1);
+    plain.nodes.push_back({model.name, {}, -1, {index}, false});
+    plain.root = static_cast<int>(plain.nodes.size() - 1);
   }
-  return document;
+  return plain;
+}
+
+int64_t TrianglesOf(const PlainModel& model) {
+  int64_t triangles = 0;
+  for (const ModelNode& node : model.nodes) {
+    if (node.mesh >= 0) {
+      const ModelGeometry& geometry = model.geometries[model.meshes[node.mesh].geometry];
+      triangles += static_cast<int64_t>(geometry.vertices->indices.size() / 3);
+    }
+  }
+  return triangles;
 }
 
 }  // namespace vthost

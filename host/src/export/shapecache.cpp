@@ -1,0 +1,24 @@
+// The shapes a cache keeps, within its budget.
+#include "export/shapecache.h"
+
+#include <utility>
+
+namespace vthost {
+
+std::shared_ptr<const Vertices> ShapeCache::Find(const std::string& key) const {
+  const auto found = shapes_.find(key);
+  return found == shapes_.end() ? nullptr : found->second;
+}
+
+std::shared_ptr<const Vertices> ShapeCache::Keep(const std::string& key, std::shared_ptr<const Vertices> shape) {
+  const size_t bytes = shape->Bytes();
+  if (bytes > kShapeBytes / 10) return shape;
+  if (shapes_.size() >= kShapes || bytes_ + bytes > kShapeBytes) {
+    shapes_.clear();
+    bytes_ = 0;
+  }
+  bytes_ += bytes;
+  return shapes_.emplace(key, std::move(shape)).first->second;
+}
+
+}  // namespace vthost
