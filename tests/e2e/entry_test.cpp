@@ -9,6 +9,7 @@
 #include "vthost/host.h"
 #include "vthost/module.h"
 #include "vthost/molecule.h"
+#include "vthost/record.h"
 
 namespace fs = std::filesystem;
 

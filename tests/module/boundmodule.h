@@ -12,6 +12,7 @@
 #include "tempfolder.h"
 #include "vthost/host.h"
 #include "vthost/module.h"
+#include "vthost/record.h"
 
 extern "C" int32_t c4d_main(int32_t action, void* p1, void* p2, void* p3);
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -56,9 +57,16 @@ struct Conversion {
   void Note(const std::string& text) { told.push_back({false, text}); }
 };
 
+class ShapeCache;  // host/src/export/shapecache.h
+
+// Conversions of one host, one after another; the shapes its models share are kept between them,
+// within the cache's bounds.
 class ConversionEngine {
  public:
-  explicit ConversionEngine(Host& host) : host_(host) {}
+  explicit ConversionEngine(Host& host);
+  ~ConversionEngine();
+  ConversionEngine(const ConversionEngine&) = delete;
+  ConversionEngine& operator=(const ConversionEngine&) = delete;
 
   // A new molecule object in a document of its own, each setting applied as a user edit, file set
   // and loaded (message 18), fitted to the budget, evaluated, and each form made; the document is
@@ -83,6 +91,7 @@ class ConversionEngine {
             size_t events, Conversion* outcome);
 
   Host& host_;
+  std::unique_ptr<ShapeCache> shapes_;
 };
 
 }  // namespace vthost

@@ -12,13 +12,15 @@
 
 namespace vthost {
 
-// What a form's bytes are made of: the object's model (the hierarchy it generated, as exported) and
-// the object itself, for its report.
+struct PlainModel;  // the model as the 3D formats write it (host/src/export/plainmodel.h)
+
+// What a form's bytes are made of: the object itself, for its report, and its model, made once for
+// every 3D format (null for an object without a model).
 struct FormSource {
   const Host& host;
   const VtNode* object;
-  ExportedModel model;
-  const Detail* detail;  // what a triangle budget chose, or null
+  const Detail* detail;     // what a triangle budget chose, or null
+  const PlainModel* model;
 };
 
 // Makes a form's bytes; false with the reason when they cannot be made (a number the format

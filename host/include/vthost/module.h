@@ -12,9 +12,6 @@
 
 namespace vthost {
 
-// The record of this host's tables, for a module that asks for the interface version given.
-VtHostInterface InterfaceRecord(int32_t version);
-
 class Module {
  public:
   // Null with the reason in *error when the file is not a regular file, cannot be loaded or

@@ -3,9 +3,12 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <variant>
 
+#include "export/plainmodel.h"
+#include "export/shapecache.h"
 #include "vthost/description.h"
 #include "vthost/molecule.h"
 
@@ -78,6 +81,10 @@ std::string ShownMessages(const Host& host, size_t shown) {
 
 }  // namespace
 
+ConversionEngine::ConversionEngine(Host& host) : host_(host), shapes_(std::make_unique<ShapeCache>()) {}
+
+ConversionEngine::~ConversionEngine() = default;
+
 void Conversion::Fail(ConversionStatus failed, const std::string& text) {
   if (message.empty()) message = text;
   status = failed;
@@ -138,21 +145,25 @@ std::vector<MadeOutput> ConversionEngine::Make(const VtNode* object, const std::
 
 std::vector<MadeOutput> ConversionEngine::MakeForms(const VtNode* object, const std::vector<const FormatForm*>& forms,
                                                     const Detail* detail, bool loaded, bool* ranOut) {
-  const FormSource source{host_, object, ModelOf(object), detail};
+  const ExportedModel exported = ModelOf(object);
+  const bool hasModel = loaded && exported.root != nullptr;
   std::vector<MadeOutput> made(forms.size());
   *ranOut = false;
   try {
-    // the models first, then the report: when memory runs out making any, nothing is written
-    for (const bool fromModel : {true, false}) {
-      for (size_t i = 0; i < forms.size(); ++i) {
-        if (FormatOf(*forms[i]).fromModel != fromModel) continue;
-        MadeOutput& output = made[i];
-        output.form = forms[i];
-        if (fromModel && (!loaded || source.model.root == nullptr)) {
-          output.state = MadeOutput::State::NoModel;
-        } else if (!forms[i]->make(source, &output.bytes, &output.refusal)) {
-          output.state = MadeOutput::State::Refused;
-        }
+    // the model once for every 3D format, then each form: when memory runs out, nothing is made
+    std::optional<PlainModel> model;
+    const auto fromModel = [](const FormatForm* form) { return FormatOf(*form).fromModel; };
+    if (hasModel && std::any_of(forms.begin(), forms.end(), fromModel)) {
+      model = BuildPlainModel(host_, exported, shapes_.get());
+    }
+    const FormSource source{host_, object, detail, model ? &*model : nullptr};
+    for (size_t i = 0; i < forms.size(); ++i) {
+      MadeOutput& output = made[i];
+      output.form = forms[i];
+      if (fromModel(forms[i]) && !hasModel) {
+        output.state = MadeOutput::State::NoModel;
+      } else if (!forms[i]->make(source, &output.bytes, &output.refusal)) {
+        output.state = MadeOutput::State::Refused;
       }
     }
   } catch (const std::bad_alloc&) {

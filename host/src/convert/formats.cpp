@@ -7,6 +7,8 @@
 #include <system_error>
 
 #include "base/outputfiles.h"
+#include "export/gltf.h"
+#include "export/usd.h"
 
 namespace vthost {
 namespace {
@@ -22,12 +24,12 @@ bool MakeReport(const FormSource& source, ModelBytes* bytes, std::string* error)
 }
 
 bool MakeGlb(const FormSource& source, ModelBytes* bytes, std::string* error) {
-  return GltfPieces(source.host, source.model, bytes, error);
+  return GlbFromModel(*source.model, bytes, error);
 }
 
 bool MakeUsd(const FormSource& source, bool package, ModelBytes* bytes, std::string* error) {
   auto text = std::make_shared<std::string>();
-  if (!UsdBytes(source.host, source.model, package, text.get(), error)) return false;
+  if (!UsdFromModel(*source.model, package, text.get(), error)) return false;
   bytes->pieces = {*text};
   bytes->holder = std::move(text);
   return true;

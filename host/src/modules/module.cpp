@@ -7,6 +7,7 @@
 #endif
 
 #include "vthost/module.h"
+#include "vthost/record.h"
 
 #include "scene/model.h"
 

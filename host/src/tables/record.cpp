@@ -3,7 +3,7 @@
 #include <cstddef>
 
 #include "tables/tables.h"
-#include "vthost/module.h"
+#include "vthost/record.h"
 
 namespace vthost {
 

@@ -12,6 +12,7 @@
 #include "scene/model.h"
 #include "vthost/host.h"
 #include "vthost/module.h"
+#include "vthost/record.h"
 
 namespace vthost {
 namespace {
