@@ -1,0 +1,171 @@
+// The system's calls for files on Linux and macOS (POSIX).
+#include "base/filesystem.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "vthost/files.h"
+
+namespace vthost {
+namespace os {
+namespace {
+
+namespace fs = std::filesystem;
+
+int Descriptor(Handle handle) { return static_cast<int>(handle); }
+
+}  // namespace
+
+std::string LastReason() { return std::generic_category().message(errno); }
+bool NameTaken() { return errno == EEXIST; }
+unsigned long ProcessId() { return static_cast<unsigned long>(getpid()); }
+// A file the process may not write is not replaced either, though its folder would allow it.
+bool MayOverwrite(const fs::path& target) {
+  return faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0 || errno == ENOENT;
+}
+bool Exists(const fs::path& file) {
+  struct stat status {};
+  return stat(file.c_str(), &status) == 0;
+}
+// The replacement of a file is its owner's alone until it takes the old one's mode: no one else
+// opens it half-written.
+Handle CreateNamed(const fs::path& file, bool replacing) {
+  return open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
+}
+// A file of no name in folder (Linux), named only once it is whole: whatever ends the run, even
+// SIGKILL, nothing is left of it. It is named through /proc/self/fd, so that must be there.
+Handle CreateUnnamed(const fs::path& folder, bool replacing) {
+#if defined(O_TMPFILE)
+  if (access("/proc/self/fd", X_OK) != 0) return kNoHandle;
+  return open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, replacing ? 0600 : 0666);
+#else
+  (void)folder, (void)replacing;
+  return kNoHandle;
+#endif
+}
+bool NameUnnamed(Handle handle, const fs::path& name) {
+  const std::string self = "/proc/self/fd/" + std::to_string(handle);
+  return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+// O_TRUNC leaves devices and FIFOs alone
+Handle OpenExisting(const fs::path& file) { return open(file.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC); }
+// The process's own descriptor, written where it stands: a standard output appended to a log
+// goes on appending.
+Handle OpenDescriptor(int descriptor) { return fcntl(descriptor, F_DUPFD_CLOEXEC, 0); }
+bool WriteAll(Handle handle, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = write(Descriptor(handle), bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes.remove_prefix(static_cast<size_t>(written));
+  }
+  return true;
+}
+bool Flush(Handle handle) { return fsync(Descriptor(handle)) == 0; }
+bool Close(Handle handle) { return close(Descriptor(handle)) == 0; }
+bool Move(const fs::path& from, const fs::path& to) { return rename(from.c_str(), to.c_str()) == 0; }
+void RemoveName(const char* file) { unlink(file); }
+// The replacement keeps the old file's permissions, and its owner where the process may give it.
+void KeepOwnerAndMode(Handle handle, const fs::path& target) {
+  struct stat old {};
+  if (stat(target.c_str(), &old) != 0) return;  // a new file: made as any other, under the umask
+  if (fchown(Descriptor(handle), old.st_uid, old.st_gid) != 0) {
+    // only root may give a file away; a user's own file keeps its owner anyway
+  }
+  if (fchmod(Descriptor(handle), old.st_mode & 07777) != 0) {
+    // the file is written all the same, with the permissions of a new one
+  }
+}
+
+bool FlushAll(const std::vector<Handle>& files, std::string* reason) {
+#if defined(__linux__)
+  std::vector<dev_t> flushed;
+  for (const Handle file : files) {
+    struct stat status {};
+    if (fstat(Descriptor(file), &status) != 0) {
+      *reason = LastReason();
+      return false;
+    }
+    if (std::find(flushed.begin(), flushed.end(), status.st_dev) != flushed.end()) continue;
+    if (syncfs(Descriptor(file)) != 0) {
+      *reason = LastReason();
+      return false;
+    }
+    flushed.push_back(status.st_dev);
+  }
+  return true;
+#else
+  for (const Handle file : files) {
+    if (!Flush(file)) {
+      *reason = LastReason();
+      return false;
+    }
+  }
+  return true;
+#endif
+}
+
+void HandleEndingSignals(void (*handler)(int)) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    struct sigaction action {};
+    // a signal the run was started to ignore (nohup) stays ignored
+    if (sigaction(signal, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) continue;
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;
+    sigaction(signal, &action, nullptr);
+  }
+}
+
+Kind KindOf(const fs::path& file) {
+  struct stat status {};
+  if (stat(file.c_str(), &status) != 0) return Kind::Nothing;  // missing, or unreachable: the write will say why
+  if (S_ISREG(status.st_mode)) return Kind::Regular;
+  return S_ISDIR(status.st_mode) ? Kind::Folder : Kind::Other;
+}
+
+int DescriptorNamed(const fs::path& name) {
+  const std::string text = name.lexically_normal().string();
+  if (text == "/dev/stdin") return 0;
+  if (text == "/dev/stdout") return 1;
+  if (text == "/dev/stderr") return 2;
+  std::string_view rest = text;
+  const std::string own = "/proc/" + std::to_string(getpid()) + "/fd/";
+  bool matched = false;
+  for (const std::string_view prefix : {std::string_view("/dev/fd/"), std::string_view("/proc/self/fd/"),
+                                        std::string_view(own)}) {
+    if (!matched && rest.substr(0, prefix.size()) == prefix) rest.remove_prefix(prefix.size()), matched = true;
+  }
+  if (!matched || rest.empty() || rest.size() > 9) return -1;
+  int descriptor = 0;
+  for (const char c : rest) {
+    if (c < '0' || c > '9') return -1;
+    descriptor = descriptor * 10 + (c - '0');
+  }
+  return descriptor;
+}
+
+void FoldCase(fs::path::string_type* name) {
+#if defined(__APPLE__)
+  for (char& c : *name) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+#else
+  (void)name;  // elsewhere the file system tells the cases apart
+#endif
+}
+
+}  // namespace os
+
+bool FileIdOf(const std::filesystem::path& file, FileId* id) {
+  struct stat status {};
+  if (stat(file.c_str(), &status) != 0) return false;
+  *id = {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
+  return true;
+}
+
+}  // namespace vthost

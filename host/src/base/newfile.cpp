@@ -1,0 +1,127 @@
+// New files beside their targets, and the names of those not yet in place, which a signal's
+// handler removes.
+#include "base/newfile.h"
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <new>
+#include <utility>
+
+#include "vthost/files.h"
+
+namespace vthost {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Names tried for a new file beside the target before giving up.
+constexpr int kNameAttempts = 16;
+
+// New files under a name of their own and not yet in place, for a signal's handler to remove. A
+// handler may only make calls that are safe there, so each name is kept as the system's string,
+// in a slot of its own.
+constexpr size_t kPendingSlots = 64;
+std::atomic<fs::path::value_type*> g_pending[kPendingSlots];
+
+// The slot that holds name; kPendingSlots when none is free (more files at once than that are
+// removed by the run's own end, not by a signal).
+size_t Pending(const fs::path& name) {
+  const fs::path::string_type& native = name.native();
+  auto* copy = new (std::nothrow) fs::path::value_type[native.size() + 1];
+  if (copy == nullptr) return kPendingSlots;
+  std::copy(native.begin(), native.end(), copy);
+  copy[native.size()] = 0;
+  for (size_t slot = 0; slot < kPendingSlots; ++slot) {
+    fs::path::value_type* free = nullptr;
+    if (g_pending[slot].compare_exchange_strong(free, copy)) return slot;
+  }
+  delete[] copy;
+  return kPendingSlots;
+}
+
+void NoLongerPending(size_t slot) {
+  if (slot < kPendingSlots) delete[] g_pending[slot].exchange(nullptr);
+}
+
+void RemovePendingAndEnd(int signal) {
+  for (std::atomic<fs::path::value_type*>& slot : g_pending) {
+    if (const fs::path::value_type* name = slot.exchange(nullptr)) os::RemoveName(name);
+  }
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+std::atomic<unsigned> g_newFiles{0};
+
+fs::path NameBeside(const fs::path& target) {
+  return target.parent_path() /
+         (".vantor-" + std::to_string(os::ProcessId()) + "-" + std::to_string(g_newFiles++) + ".tmp");
+}
+
+}  // namespace
+
+NewFile::NewFile() : slot_(kPendingSlots) {}
+
+bool NewFile::Create(const fs::path& target, std::string* reason) {
+  if (!os::MayOverwrite(target)) {
+    *reason = os::LastReason();
+    return false;
+  }
+  const bool replacing = os::Exists(target);
+  handle_ = os::CreateUnnamed(target.parent_path(), replacing);
+  for (int attempt = 0; handle_ == os::kNoHandle && attempt < kNameAttempts; ++attempt) {
+    TakeName(NameBeside(target));
+    handle_ = os::CreateNamed(name_, replacing);
+    if (handle_ == os::kNoHandle) {
+      const bool taken = os::NameTaken();
+      *reason = os::LastReason();
+      ForgetName();
+      if (!taken) return false;
+    }
+  }
+  if (handle_ == os::kNoHandle) return false;
+  os::KeepOwnerAndMode(handle_, target);
+  return true;
+}
+
+bool NewFile::Place(const fs::path& target, std::string* reason) {
+  bool done = true;
+  for (int attempt = 0; name_.empty() && attempt < kNameAttempts; ++attempt) {
+    TakeName(NameBeside(target));
+    if (os::NameUnnamed(handle_, name_)) break;
+    const bool taken = os::NameTaken();
+    *reason = os::LastReason();
+    ForgetName();
+    if (!taken) break;
+  }
+  if (name_.empty()) done = false;
+  if (!os::Close(handle_) && done) done = false, *reason = os::LastReason();
+  handle_ = os::kNoHandle;
+  if (done && !os::Move(name_, target)) done = false, *reason = os::LastReason();
+  if (done) ForgetName();
+  Discard();
+  return done;
+}
+
+void NewFile::Discard() {
+  if (handle_ != os::kNoHandle) os::Close(handle_);
+  handle_ = os::kNoHandle;
+  if (!name_.empty()) os::RemoveName(name_.c_str());
+  ForgetName();
+}
+
+void NewFile::TakeName(fs::path name) {
+  slot_ = Pending(name);
+  name_ = std::move(name);
+}
+
+void NewFile::ForgetName() {
+  NoLongerPending(slot_);
+  slot_ = kPendingSlots;
+  name_.clear();
+}
+
+void RemoveNewFilesOnSignals() { os::HandleEndingSignals(RemovePendingAndEnd); }
+
+}  // namespace vthost
