@@ -9,7 +9,8 @@
 #include <streambuf>
 #include <string>
 
-#include "vthost/export.h"
+#include "vthost/models.h"
+#include "vthost/report.h"
 #include "vthost/host.h"
 #include "vthost/module.h"
 #include "vthost/molecule.h"

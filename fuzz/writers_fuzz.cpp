@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "../tests/host/export/sample_hierarchy.h"
-#include "vthost/export.h"
+#include "vthost/models.h"
 #include "vthost/host.h"
 
 namespace {

@@ -25,7 +25,7 @@
 #endif
 
 #include "vthost/description.h"
-#include "vthost/export.h"
+#include "vthost/parametertable.h"
 #include "vthost/files.h"
 #include "vthost/host.h"
 #include "vthost/module.h"
@@ -123,7 +123,7 @@ bool SettingsTaken(vthost::Host& host, const vthost::Settings& settings) {
   if (!taken) Error("the molecule object could not be made");
   for (const auto& [name, value] : settings) {
     std::string error, notice;
-    if (taken && !vthost::SetParameterFromText(host, object, name, value, &error, &notice)) {
+    if (taken && !vthost::SetParameterFromText(host, object, name, value, &notice, &error)) {
       Error("--set " + name + "=" + value + ": " + error);
       taken = false;
     }

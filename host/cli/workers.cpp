@@ -86,7 +86,8 @@ bool WorkerProcess::Start(const fs::path& program, const std::vector<std::string
   SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE read = nullptr, write = nullptr;
   if (!CreatePipe(&read, &write, &inherited, 0) || !SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0)) {
-    return *error = "cannot start a worker: " + std::system_category().message(static_cast<int>(GetLastError())), false;
+    *error = "cannot start a worker: " + std::system_category().message(static_cast<int>(GetLastError()));
+    return false;
   }
   std::wstring line = Quoted(program.wstring());
   for (const std::string& argument : arguments) line += L" " + Quoted(Wide(argument));
@@ -103,7 +104,8 @@ bool WorkerProcess::Start(const fs::path& program, const std::vector<std::string
   CloseHandle(write);
   if (!made) {
     CloseHandle(read);
-    return *error = "cannot start a worker: " + std::system_category().message(static_cast<int>(reason)), false;
+    *error = "cannot start a worker: " + std::system_category().message(static_cast<int>(reason));
+    return false;
   }
   CloseHandle(started.hThread);
   process_ = started.hProcess;
@@ -152,7 +154,10 @@ void UseBinaryStandardStreams() {
 #else
 bool WorkerProcess::Start(const fs::path& program, const std::vector<std::string>& arguments, std::string* error) {
   int pipe[2];
-  if (::pipe(pipe) != 0) return *error = "cannot start a worker: " + std::generic_category().message(errno), false;
+  if (::pipe(pipe) != 0) {
+    *error = "cannot start a worker: " + std::generic_category().message(errno);
+    return false;
+  }
   // neither end is left open in a later worker (the write end reaches this one as its standard output)
   for (const int end : pipe) fcntl(end, F_SETFD, FD_CLOEXEC);
   posix_spawn_file_actions_t actions;
@@ -171,7 +176,8 @@ bool WorkerProcess::Start(const fs::path& program, const std::vector<std::string
   close(pipe[1]);
   if (failure != 0) {
     close(pipe[0]);
-    return *error = "cannot start a worker: " + std::generic_category().message(failure), false;
+    *error = "cannot start a worker: " + std::generic_category().message(failure);
+    return false;
   }
   process_ = process;
   output_ = pipe[0];

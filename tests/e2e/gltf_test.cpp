@@ -9,7 +9,8 @@
 #include "builtmodule.h"
 #include "gltf.h"
 #include "molfiles.h"
-#include "vthost/export.h"
+#include "vthost/budget.h"
+#include "vthost/models.h"
 
 namespace {
 

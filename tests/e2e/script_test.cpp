@@ -11,7 +11,7 @@
 #include "molfiles.h"
 #include "rowids.h"
 #include "scene/model.h"
-#include "vthost/export.h"
+#include "vthost/report.h"
 #include "vthost/module.h"
 #include "vthost/molecule.h"
 

@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "vthost/description.h"
-#include "vthost/export.h"
+#include "vthost/budget.h"
+#include "vthost/models.h"
 #include "vthost/formats.h"
 #include "vthost/host.h"
 

@@ -39,10 +39,10 @@ bool IsEnabled(VtNode* node, int32_t id);
 // A user edit of the named parameter (an id, a MOLOBJ_ name or MOLOBJ_ROW_NAME[row]) with the value
 // read from text by the parameter's type, as the script's set reads it; false with the reason in
 // *error. An id the object does not show is refused, and so is a number that is not whole for an
-// integer. A number outside the range the object shows is set as it is, and *notice (when given)
-// says what the object takes in its place; otherwise *notice is cleared.
+// integer. A number outside the range the object shows is set as it is, and *notice (when not
+// null) says what the object takes in its place; otherwise *notice is cleared.
 bool SetParameterFromText(Host& host, VtNode* node, const std::string& name, const std::string& text,
-                          std::string* error, std::string* notice = nullptr);
+                          std::string* notice, std::string* error);
 
 // The id of the parameter so named (as SetParameterFromText names it); 0 when there is none.
 int32_t ParameterIdOf(Host& host, VtNode* node, const std::string& name);

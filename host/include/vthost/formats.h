@@ -8,7 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "vthost/export.h"
+#include "vthost/budget.h"
+#include "vthost/models.h"
 
 namespace vthost {
 

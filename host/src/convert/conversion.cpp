@@ -11,6 +11,7 @@
 #include "export/shapecache.h"
 #include "vthost/description.h"
 #include "vthost/molecule.h"
+#include "vthost/report.h"
 
 namespace vthost {
 namespace {
@@ -184,7 +185,7 @@ VtNode* ConversionEngine::Made(VtDocument* document, const Settings& settings, C
   }
   for (const auto& [name, value] : settings) {
     std::string error;
-    if (!SetParameterFromText(host_, object, name, value, &error)) {
+    if (!SetParameterFromText(host_, object, name, value, /*notice=*/nullptr, &error)) {
       outcome->Fail(ConversionStatus::Failed, "--set " + name + "=" + value + ": " + error);
       return nullptr;
     }

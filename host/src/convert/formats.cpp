@@ -9,6 +9,7 @@
 #include "base/outputfiles.h"
 #include "export/gltf.h"
 #include "export/usd.h"
+#include "vthost/report.h"
 
 namespace vthost {
 namespace {

@@ -174,7 +174,7 @@ int32_t ShownDataType(Host& host, VtNode* node, int32_t id) {
 }
 
 bool SetParameterFromText(Host& host, VtNode* node, const std::string& name, const std::string& text,
-                          std::string* error, std::string* notice) {
+                          std::string* notice, std::string* error) {
   if (notice != nullptr) notice->clear();
   const int32_t id = FindParameterId(host, node, name, error);
   if (id == 0) return false;
@@ -187,7 +187,10 @@ bool SetParameterFromText(Host& host, VtNode* node, const std::string& name, con
   const Description shown = Describe(host, node);
   const ShownEntry* entry = shown.Find(id);
   const int32_t dataType = TypeShown(entry, id);
-  if (dataType == 0) return *error = "the object shows no parameter of the id " + name, false;
+  if (dataType == 0) {
+    *error = "the object shows no parameter of the id " + name;
+    return false;
+  }
   Value value;
   if (!ParseValue(dataType, valueWords, rest, &value)) {
     *error = "'" + rest + "' is not " + DataTypeWithArticle(dataType) + " value for " + name;

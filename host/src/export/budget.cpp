@@ -2,7 +2,7 @@
 // with segments and subdivisions, so each is found by halving its range.
 #include <cstdint>
 
-#include "vthost/export.h"
+#include "vthost/budget.h"
 
 namespace vthost {
 namespace {

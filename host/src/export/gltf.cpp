@@ -5,9 +5,10 @@
 
 #include "export/gltf.h"
 #include "export/plainmodel.h"
-#include "vthost/export.h"
+#include "vthost/models.h"
 
 namespace vthost {
+namespace {
 
 bool GltfPieces(const Host& host, const ExportedModel& model, ModelBytes* glb, std::string* error) {
   if (model.root == nullptr) {
@@ -16,6 +17,8 @@ bool GltfPieces(const Host& host, const ExportedModel& model, ModelBytes* glb, s
   }
   return GlbFromModel(BuildPlainModel(host, model, /*shapes=*/nullptr), glb, error);
 }
+
+}  // namespace
 
 bool GltfBytes(const Host& host, const ExportedModel& model, std::string* glb, std::string* error) {
   ModelBytes pieces;

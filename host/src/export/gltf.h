@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "export/plainmodel.h"
-#include "vthost/export.h"
+#include "vthost/models.h"
 
 namespace vthost {
 

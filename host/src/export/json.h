@@ -8,7 +8,7 @@
 #include <string>
 
 #include "scene/model.h"
-#include "vthost/export.h"
+#include "vthost/models.h"
 
 namespace vthost {
 

@@ -6,7 +6,7 @@
 #include <variant>
 
 #include "resources/resourceset.h"
-#include "vthost/export.h"
+#include "vthost/parametertable.h"
 
 namespace vthost {
 namespace {

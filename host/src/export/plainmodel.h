@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "export/vertices.h"
-#include "vthost/export.h"
+#include "vthost/models.h"
 
 namespace vthost {
 

@@ -26,6 +26,7 @@
 #include "export/shapecache.h"
 #include "export/vertices.h"
 #include "scene/meshes.h"
+#include "vthost/budget.h"
 #include "vthost/molecule.h"
 
 namespace vthost {

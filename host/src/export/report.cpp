@@ -13,6 +13,7 @@
 #include "export/json.h"
 #include "export/jsonwriter.h"
 #include "vthost/molecule.h"
+#include "vthost/report.h"
 
 namespace vthost {
 

@@ -304,7 +304,7 @@ bool ScriptRunner::Set(const CommandWords& words) {
   // the value may be left out: an empty text
   const std::string value = words.size() > 3 ? words[3] : std::string();
   std::string notice;
-  if (!SetParameterFromText(host_, node, words[2], value, &error, &notice)) return Fail(error);
+  if (!SetParameterFromText(host_, node, words[2], value, &notice, &error)) return Fail(error);
   if (!notice.empty()) err_ << "vantor-host: line " << line_ << ": " << notice << "\n";
   return true;
 }

@@ -13,7 +13,7 @@
 #include "export/shapecache.h"
 #include "export/usd.h"
 #include "sample_hierarchy.h"
-#include "vthost/export.h"
+#include "vthost/models.h"
 
 namespace vthost {
 namespace {

@@ -10,7 +10,7 @@
 #include "export/plainmodel.h"
 #include "export/usd.h"
 #include "sample_hierarchy.h"
-#include "vthost/export.h"
+#include "vthost/budget.h"
 
 namespace vthost {
 namespace {
