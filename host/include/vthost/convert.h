@@ -70,8 +70,9 @@ class ConversionEngine {
   ConversionEngine& operator=(const ConversionEngine&) = delete;
 
   // A new molecule object in a document of its own, each setting applied as a user edit, file set
-  // and loaded (message 18), fitted to the budget, evaluated, and each form made; the document is
-  // closed and what the module showed meanwhile forgotten, once the report has told it.
+  // and loaded (message 18), fitted to the budget, evaluated, and each form made; what the module
+  // showed meanwhile is forgotten once the report has told it, and the document is closed by the
+  // next conversion or the engine's end.
   Conversion Convert(const ConversionRequest& request, const std::filesystem::path& file);
 
   // Each form of the object as its last evaluation left it: a model form of an object without a
@@ -91,8 +92,11 @@ class ConversionEngine {
   void Life(const ConversionRequest& request, const std::filesystem::path& file, VtDocument* document,
             size_t events, Conversion* outcome);
 
+  void CloseLast();
+
   Host& host_;
   std::unique_ptr<ShapeCache> shapes_;
+  VtDocument* last_ = nullptr;  // the last conversion's document, open
 };
 
 }  // namespace vthost

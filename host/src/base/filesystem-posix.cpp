@@ -58,6 +58,19 @@ Handle OpenExisting(const fs::path& file) { return open(file.c_str(), O_WRONLY |
 // The process's own descriptor, written where it stands: a standard output appended to a log
 // goes on appending.
 Handle OpenDescriptor(int descriptor) { return fcntl(descriptor, F_DUPFD_CLOEXEC, 0); }
+size_t ReadStart(const fs::path& file, char* bytes, size_t size) {
+  const int descriptor = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (descriptor < 0) return 0;
+  size_t read = 0;
+  while (read < size) {
+    const ssize_t got = ::read(descriptor, bytes + read, size - read);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    read += static_cast<size_t>(got);
+  }
+  close(descriptor);
+  return read;
+}
 bool WriteAll(Handle handle, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t written = write(Descriptor(handle), bytes.data(), bytes.size());

@@ -55,6 +55,18 @@ Handle OpenExisting(const fs::path& file) {
                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 Handle OpenDescriptor(int) { return kNoHandle; }
+size_t ReadStart(const fs::path& file, char* bytes, size_t size) {
+  const HANDLE handle = CreateFileW(file.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return 0;
+  size_t read = 0;
+  DWORD got = 0;
+  while (read < size && ReadFile(handle, bytes + read, static_cast<DWORD>(size - read), &got, nullptr) && got > 0) {
+    read += got;
+  }
+  CloseHandle(handle);
+  return read;
+}
 bool WriteAll(Handle handle, std::string_view bytes) {
   while (!bytes.empty()) {
     DWORD written = 0;

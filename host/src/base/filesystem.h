@@ -32,6 +32,8 @@ bool NameUnnamed(Handle handle, const std::filesystem::path& name);
 void KeepOwnerAndMode(Handle handle, const std::filesystem::path& target);
 Handle OpenExisting(const std::filesystem::path& file);
 Handle OpenDescriptor(int descriptor);
+// Up to size bytes from the start of file into bytes: how many were read (0 when it cannot be read).
+size_t ReadStart(const std::filesystem::path& file, char* bytes, size_t size);
 
 bool WriteAll(Handle handle, std::string_view bytes);
 bool Flush(Handle handle);

@@ -2,7 +2,6 @@
 #include "base/outputfiles.h"
 
 #include <algorithm>
-#include <fstream>
 #include <memory>
 #include <system_error>
 #include <vector>
@@ -110,10 +109,9 @@ bool MayReplace(const fs::path& file, std::string_view magic, std::string_view k
     *error = "cannot write " + file.u8string() + ": not a regular file";
     return false;
   }
-  std::ifstream in(file, std::ios::binary);
+  // a file stream would cost more than the rest of the check (its locale)
   std::vector<char> start(magic.size());
-  in.read(start.data(), static_cast<std::streamsize>(start.size()));
-  const auto read = static_cast<size_t>(in.gcount());
+  const size_t read = os::ReadStart(file, start.data(), start.size());
   if (read == 0 || (read == magic.size() && std::string_view(start.data(), read) == magic)) return true;
   *error = file.u8string() + " is there and is not a " + std::string(kind) + ": not replaced";
   return false;
