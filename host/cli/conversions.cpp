@@ -42,7 +42,11 @@ class MoleculeConverter {
     }
     const vthost::Conversion conversion = engine_.Convert(RequestFor(m), file);
     for (const vthost::Told& told : conversion.told) {
-      told.failure ? o.Fail(ExitStatus(conversion.status), told.text) : o.Note(told.text);
+      if (told.failure) {
+        o.Fail(ExitStatus(conversion.status), told.text);
+      } else {
+        o.Note(told.text);
+      }
     }
     o.atoms = conversion.atoms;
     o.bonds = conversion.bonds;

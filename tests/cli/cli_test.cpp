@@ -334,6 +334,9 @@ std::vector<CliCase> Cases() {
       Case("GltfThatDrawsNothing")
           .Run({"{water}", "--set", "MOLOBJ_ATOM_RADIUS=0", "--set", "MOLOBJ_BOND_RADIUS=0", "--gltf", "{dir}/m.glb"})
           .Ends(kDone, "m.glb draws nothing").Writes({"m.glb"}),
+      Case("UsdThatDrawsNothing")
+          .Run({"{water}", "--set", "MOLOBJ_ATOM_RADIUS=0", "--set", "MOLOBJ_BOND_RADIUS=0", "--usd", "{dir}/m.usdz"})
+          .Ends(kDone, "m.usdz draws nothing").Writes({"m.usdz"}),
       // values set: only what the object shows, integers whole, a value outside its range told
       Case("SetOfAnIdNotShown").Run({"{water}", "--set", "99999=5"})
           .Ends(kBadArguments, "--set 99999=5: the object shows no parameter of the id 99999"),

@@ -30,7 +30,7 @@ ExportedModel ModelOf(const VtNode* object);
 struct ModelBytes {
   Pieces pieces;
   std::shared_ptr<const void> holder;
-  bool drawsNothing = false;  // the glTF has no nodes: nothing of the model has a size
+  bool drawsNothing = false;  // the model has no nodes: nothing of it has a size
   std::string Joined() const;
 };
 

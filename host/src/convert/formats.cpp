@@ -33,6 +33,7 @@ bool MakeUsd(const FormSource& source, bool package, ModelBytes* bytes, std::str
   if (!UsdFromModel(*source.model, package, text.get(), error)) return false;
   bytes->pieces = {*text};
   bytes->holder = std::move(text);
+  bytes->drawsNothing = source.model->root < 0;  // a stage of the object alone
   return true;
 }
 
