@@ -169,12 +169,22 @@ bool CheckApart(const RunRequest& request, bool several, std::string* error) {
   return true;
 }
 
+// The manifest's folder is there: known before any molecule is converted, not after them all.
+bool CheckManifest(const RunRequest& request, std::string* error) {
+  if (request.manifest.empty() || request.manifest == "-") return true;
+  const fs::path folder = fs::u8path(request.manifest).parent_path();
+  std::error_code failure;
+  if (folder.empty() || fs::is_directory(folder, failure)) return true;
+  *error = "--manifest " + request.manifest + ": the folder " + folder.u8string() + " is not there";
+  return false;
+}
+
 }  // namespace
 
 bool CheckRun(const RunRequest& request, const fs::path& module, std::string* error) {
   const bool several = Several(request);
   return (!several || CheckTemplates(request, error)) && CheckInputs(request, module, several, error) &&
-         CheckApart(request, several, error);
+         CheckApart(request, several, error) && CheckManifest(request, error);
 }
 
 }  // namespace vantorcli

@@ -24,6 +24,11 @@ uint64_t CountMolecules(const RunRequest& request) {
   uint64_t total = 0;
   for (const std::string& input : request.inputs) {
     if (input == "-") return 0;
+    std::error_code failure;
+    if (!fs::is_regular_file(fs::u8path(input), failure)) {  // a FIFO is read once, by the run
+      total += 1;
+      continue;
+    }
     std::ifstream in(fs::u8path(input), std::ios::binary);
     vthost::RecordReader reader(in, IsMolFile(input));
     vthost::Record record;

@@ -388,6 +388,9 @@ std::vector<CliCase> Cases() {
           .Ends(kBadArguments, "one name, as {stem} is three for both"),
       Case("TemplateIntoAMissingFolder").Run({"{dir}/three.sdf", "--records", "all", "--gltf", "{dir}/no/{record}.glb"})
           .Ends(kBadArguments, "the folder {dir}/no is not there"),
+      Case("ManifestIntoAMissingFolder")
+          .Run({"{dir}/three.sdf", "--records", "all", "--gltf", "{dir}/{record}.glb", "--manifest", "{dir}/no/m.jsonl"})
+          .Ends(kBadArguments, "--manifest {dir}/no/m.jsonl: the folder {dir}/no is not there").NotWrites({"1.glb"}),
       Case("TemplateOfAnUnknownPlaceholder")
           .Run({"{dir}/three.sdf", "--records", "all", "--gltf", "{dir}/{name}.glb"})
           .Ends(kBadArguments, "names a placeholder there is not, {name}"),
