@@ -58,8 +58,8 @@ void Landing::Write(const std::string& name, const vthost::FormatForm& form, con
     o->outputs.push_back(name);
     return;
   }
-  // an input is refused as such, before what it holds is looked at
-  if (!files_.MayWrite(file, &error) || !vthost::MayReplaceWith(file, form.magic, form.kind, &error)) {
+  if (!vthost::MayReplaceWith(file, form.magic, form.kind, &error)) {
+    files_.MayWrite(file, &error);  // an input is refused as such, not for what it holds
     return o->Fail(kFailed, error);
   }
   if (several_ ? group_->Stage(file, bytes, &error) : files_.WriteOutput(file, bytes, &error)) {

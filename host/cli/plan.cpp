@@ -124,7 +124,7 @@ bool Molecules::Named(Molecule* m) {
   }
   const std::string label = m->input + " record " + std::to_string(m->record);
   for (const std::string& name : m->outputs) {
-    if (name.empty() || name == "-" || !m->failure.empty()) continue;
+    if (name.empty() || name == "-" || !m->failure.empty() || (manifest_.empty() && !registry_)) continue;
     const fs::path::string_type key = NameKey(name);
     if (key == manifest_) {
       m->failure = name + " is the manifest of this run: not written";

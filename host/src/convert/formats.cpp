@@ -119,10 +119,13 @@ bool MayReplaceWith(const std::filesystem::path& file, std::string_view magic, s
                     std::string* error) {
   std::error_code failure;
   const std::filesystem::file_status status = std::filesystem::status(file, failure);
-  const bool asItStands = DescriptorOf(file) >= 0 || (std::filesystem::exists(status) &&
-                                                      !std::filesystem::is_regular_file(status) &&
-                                                      !std::filesystem::is_directory(status));
-  return asItStands || MayReplace(file, magic, kind, error);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+      !std::filesystem::is_directory(status)) {
+    return true;  // a device or a FIFO
+  }
+  // a name of one of the process's descriptors (/dev/stdout sent to a file) is checked last: it
+  // resolves the whole name
+  return MayReplace(file, magic, kind, error) || DescriptorOf(file) >= 0;
 }
 
 }  // namespace vthost
