@@ -1,19 +1,14 @@
-// vantor-host: loads a Vantor module the way the host application does and reports what it registered.
-#include <algorithm>
+// vantor-host: loads a Vantor module the way the host application does, then reports what it
+// registered, prints its parameters, converts molecules or runs a script.
 #include <cerrno>
-#include <charconv>
 #include <csignal>
 #include <exception>
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <new>
-#include <set>
-#include <sstream>
 #include <string>
-#include <string_view>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -25,11 +20,11 @@
 #endif
 
 #include "vthost/description.h"
-#include "vthost/parametertable.h"
 #include "vthost/files.h"
 #include "vthost/host.h"
 #include "vthost/module.h"
 #include "vthost/molecule.h"
+#include "vthost/parametertable.h"
 #include "vthost/script.h"
 
 #include "arguments.h"
