@@ -110,20 +110,22 @@ int ConvertMolecules(vthost::Host& host, const RunRequest& request, const fs::pa
                      const std::vector<std::string>& arguments) {
   const bool several = Several(request);
   UseBinaryStandardStreams();
+  // every process of the run, a worker too, keeps its outputs off the run's inputs
+  for (const std::string& input : request.inputs) {
+    if (input != "-") host.Files().AddInput(fs::u8path(input), "a molecule file this run reads");
+  }
   if (request.worker.count > 0) {  // a worker: its share, a line each, in order; then "end"
     host.Events().SetEcho(nullptr);
     ConvertShare(host, request, several, [](const Outcome& o) { std::cout << WorkerLine(o) << "\n" << std::flush; });
     std::cout << "end\n" << std::flush;
     return kDone;
   }
-  for (const std::string& input : request.inputs) {
-    if (input != "-") host.Files().AddInput(fs::u8path(input), "a molecule file this run reads");
-  }
   if (several) host.Events().SetEcho(nullptr);  // what the module shows is told with the molecule it concerns
   Results results(request, several, host.Files());
   if (several && request.jobs > 1) {
-    const int status = ConvertInWorkers(request, program, arguments, &results);
-    if (status == kBadArguments) return status;  // nothing was converted, and the manifest is left as it was
+    bool converted = false;
+    const int status = ConvertInWorkers(request, program, arguments, &results, &converted);
+    if (status != kDone && !converted) return status;  // nothing was converted: the manifest is left as it was
     const int finished = results.Finish();
     return status != kDone ? status : finished;
   }

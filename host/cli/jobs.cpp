@@ -44,7 +44,7 @@ bool FromWorkerLine(const std::string& text, Outcome* o) {
 }
 
 int ConvertInWorkers(const RunRequest& request, const fs::path& program, const std::vector<std::string>& arguments,
-                     Results* results) {
+                     Results* results, bool* converted) {
   ScratchFolder scratch;
   std::string spool, error;
   if (std::find(request.inputs.begin(), request.inputs.end(), "-") != request.inputs.end()) {
@@ -89,6 +89,7 @@ int ConvertInWorkers(const RunRequest& request, const fs::path& program, const s
       return kFailed;
     }
     results->Add(o);
+    *converted = true;
   }
   int status = kDone;
   for (auto& worker : workers) {

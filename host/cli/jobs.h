@@ -17,8 +17,8 @@ std::string WorkerLine(const Outcome& o);
 bool FromWorkerLine(const std::string& text, Outcome* o);
 
 // Every molecule converted by request.jobs workers, what they did added to *results in order; the
-// run's status so far.
+// run's status so far. *converted: whether any worker told of a molecule.
 int ConvertInWorkers(const RunRequest& request, const std::filesystem::path& program,
-                     const std::vector<std::string>& arguments, Results* results);
+                     const std::vector<std::string>& arguments, Results* results, bool* converted);
 
 }  // namespace vantorcli

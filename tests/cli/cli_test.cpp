@@ -372,6 +372,14 @@ std::vector<CliCase> Cases() {
                          "written twice\n2 molecules converted, 1 failed").Writes({"water.json", "other.json"}),
       Case("TemplateOverAnInput").Run({"{water}", "{dir}/three.sdf", "--json", "{dir}/{title}.mol"})
           .Ends(kFailed, "water.mol is a molecule file this run reads: not written"),
+      // the second worker names other.json for record 2 before it reads that input
+      Case("TitleOverAnInputWithWorkers").Keeps("other.json", "my notes")
+          .Run({"{dir}/three.sdf", "{dir}/other.json", "--records", "all", "--gltf", "{dir}/{title}.json", "--jobs", "2"})
+          .Ends(kNotLoaded, "other.json is a molecule file this run reads: not written").Writes({"water.json"}),
+      Case("WorkersOfAModuleThatCannotStart").Keeps("m.jsonl", "{\"earlier\": true}\n")
+          .Run({"{dir}/three.sdf", "--records", "all", "--jobs", "2", "--module", "{dir}/empty.sdf", "--manifest",
+                "{dir}/m.jsonl"})
+          .Ends(kFailed, "empty.sdf"),
       Case("RecordsFromStandardInput").StandardInput("three.sdf")
           .Run({"-", "--records", "2-3", "--gltf", "{dir}/{stem}-{record}.glb", "--quiet"})
           .Ends(kDone, "2 molecules converted").Writes({"stdin-2.glb", "stdin-3.glb"}),
