@@ -314,9 +314,12 @@ std::vector<CliCase> Cases() {
           .Ends(kFailed, "cannot write {dir}/new/: Not a directory").NotWrites({"new"}),
       Case("JsonIntoAFileAsIfItsOwnFolder").Run({"{water}", "--json", "{dir}/empty.sdf/."}).Keeps("empty.sdf", "")
           .Ends(kFailed, "cannot write {dir}/empty.sdf/.: Not a directory"),
+      // an earlier report, which the run may replace but for the attribute
       Case("ReadOnlyFileKept").WindowsOnly().Prepare([](const fs::path& dir) {
-        fs::permissions(WriteFile(dir / "ro.json", "kept"), fs::perms::owner_write, fs::perm_options::remove);
-      }).Run({"{water}", "--json", "{dir}/ro.json"}).Ends(kFailed, "cannot write {dir}/ro.json").Keeps("ro.json", "kept"),
+        const fs::path file = WriteFile(dir / "ro.json", "{\"kept\": true}");
+        fs::permissions(file, fs::perms::owner_write, fs::perm_options::remove);
+      }).Run({"{water}", "--json", "{dir}/ro.json"}).Ends(kFailed, "cannot write {dir}/ro.json")
+          .Keeps("ro.json", "{\"kept\": true}"),
       // ended by a signal in the middle of a write of 56 MB (as soon as a new file is seen beside it): nothing is left
       Case("TerminatedWhileWriting").Signal(SIGTERM, 3000).Keeps("model.glb", "")
           .Run({"{water}", "--set", "MOLOBJ_SEGMENTS=1000", "--gltf", "{dir}/model.glb"}),
