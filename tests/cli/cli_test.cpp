@@ -248,6 +248,11 @@ std::vector<CliCase> Cases() {
           .Ends(kFailed, "the model needs 34 triangles at the least (MOLOBJ_SEGMENTS=3 and MOLOBJ_BOND_SUBDIVISIONS=0), "
                          "more than --max-triangles 10")
           .NotWrites({"model.glb"}),
+      // bonds of radius 0 draw nothing: only the atoms' triangles count
+      Case("BudgetOfBondsOfNoSize")
+          .Run({"{water}", "--set", "MOLOBJ_BOND_RADIUS=0", "--max-triangles", "20", "--gltf", "{dir}/model.glb"})
+          .Ends(kDone, "18 triangles within --max-triangles 20, with MOLOBJ_SEGMENTS=3 and MOLOBJ_BOND_SUBDIVISIONS=100")
+          .Writes({"model.glb"}),
       Case("BudgetOfNoTriangles").Run({"{water}", "--max-triangles", "0"})
           .Ends(kBadArguments, "--max-triangles needs a whole number of triangles from 1, not '0'"),
 

@@ -2,10 +2,13 @@
 // loaded, fitted to a budget and evaluated, and each form asked for made or refused with a reason.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "builtmodule.h"
+#include "export/usd.h"
+#include "gltf.h"
 #include "molfiles.h"
 #include "vthost/convert.h"
 
@@ -63,7 +66,8 @@ const ConversionCase kConversions[] = {
      Status::Converted, "", 3, 2, {State::Refused}, "the report holds a number that is not finite, in \"position\""},
 };
 
-class Conversions : public ScriptSession, public testing::WithParamInterface<ConversionCase> {
+// A loaded module and the test's folder with the molecules the cases name.
+class ConversionFolder : public ScriptSession {
  protected:
   void SetUp() override {
     ScriptSession::SetUp();
@@ -73,9 +77,15 @@ class Conversions : public ScriptSession, public testing::WithParamInterface<Con
     std::string wide = kWaterMolfile;
     wide.replace(wide.find("    0.0000    0.7572"), 20, "    9.0000    0.7572");
     Write("wide.mol", wide);
+    std::string stacked = kWaterMolfile;  // the first hydrogen where the oxygen is
+    stacked.replace(stacked.find("    0.0000    0.7572   -0.4692"), 30, "    0.0000    0.0000    0.1173");
+    Write("stacked.mol", stacked);
     std::filesystem::create_directory(folder_ / "folder.sdf");
   }
+};
 
+class Conversions : public ConversionFolder, public testing::WithParamInterface<ConversionCase> {
+ protected:
   vthost::ConversionRequest Request(const ConversionCase& c) const {
     vthost::ConversionRequest request{c.settings, c.maxTriangles, {}};
     for (const std::string& name : c.forms) request.forms.push_back(vthost::FormNamed(name));
@@ -110,6 +120,117 @@ TEST_P(Conversions, TellWhatBecameOfEachForm) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Molecules, Conversions, testing::ValuesIn(kConversions), CaseName);
+
+// The triangles of a .glb: each node's mesh, counted where it is placed.
+int64_t GlbTriangles(const std::string& bytes) {
+  tinygltf::Model model;
+  tinygltf::TinyGLTF loader;
+  std::string error, warning;
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  EXPECT_TRUE(loader.LoadBinaryFromMemory(&model, &error, &warning, data, static_cast<unsigned>(bytes.size())))
+      << error;
+  int64_t triangles = 0;
+  for (const tinygltf::Node& node : model.nodes) {
+    if (node.mesh < 0) continue;
+    for (const tinygltf::Primitive& primitive : model.meshes.at(node.mesh).primitives) {
+      triangles += static_cast<int64_t>(model.accessors.at(primitive.indices).count / 3);
+    }
+  }
+  return triangles;
+}
+
+struct BudgetCase {
+  const char* name;
+  std::string file;  // as in ConversionCase; stacked.mol is water with a hydrogen on its oxygen
+  vthost::Settings settings;
+  int64_t maxTriangles;
+};
+
+void PrintTo(const BudgetCase& c, std::ostream* out) { *out << c.name; }
+
+const std::string kCaffeine = std::string(VANTOR_SOURCE_DIR) + "/examples/caffeine.mol";
+
+const BudgetCase kBudgets[] = {
+    {"Water", "water.mol", {}, 500},
+    {"Caffeine", kCaffeine, {}, 5000},
+    {"BondsOfNoRadius", "water.mol", {{"MOLOBJ_BOND_RADIUS", "0"}}, 500},
+    {"BondsOfNoRadiusWithCaps", kCaffeine, {{"MOLOBJ_BOND_RADIUS", "0"}, {"MOLOBJ_BOND_CAPS", "1"}}, 5000},
+    // the lightest water draws 34 triangles, 16 of them its bonds
+    {"LightestWithoutItsBondsFits", "water.mol", {{"MOLOBJ_BOND_RADIUS", "0"}}, 20},
+    {"NothingDrawnFitsAnyBudget", "water.mol", {{"MOLOBJ_DISPLAY_MODE", "2"}, {"MOLOBJ_BOND_RADIUS", "0"}}, 1},
+    {"AtomsOnly", kCaffeine, {{"MOLOBJ_DISPLAY_MODE", "1"}}, 3000},
+    {"BondsOnly", kCaffeine, {{"MOLOBJ_DISPLAY_MODE", "2"}}, 3000},
+    {"AtomsOfNoSizeBondsOnly", "water.mol", {{"MOLOBJ_RADIUS_MODE", "3"}, {"MOLOBJ_ATOM_RADIUS", "0"}}, 300},
+    {"BondOfNoLength", "stacked.mol", {}, 500},
+    {"BondOfNoLengthWithCaps", "stacked.mol", {{"MOLOBJ_BOND_CAPS", "1"}}, 500},
+};
+
+class Budgets : public ConversionFolder, public testing::WithParamInterface<BudgetCase> {};
+
+// The detail chosen is told with the triangles the glTF made with it holds, within the budget.
+TEST_P(Budgets, CountWhatTheModelDraws) {
+  const BudgetCase& c = GetParam();
+  vthost::ConversionEngine engine(host_);
+  const vthost::ConversionRequest request{c.settings, c.maxTriangles, {vthost::FormNamed("glb")}};
+  const std::filesystem::path file = c.file.find('/') == std::string::npos ? folder_ / c.file : std::filesystem::path(c.file);
+  const vthost::Conversion made = engine.Convert(request, file);
+  ASSERT_EQ(made.status, Status::Converted) << made.message;
+  ASSERT_TRUE(made.detail.has_value());
+  ASSERT_EQ(made.outputs.size(), 1u);
+  const std::string glb = made.outputs[0].bytes.Joined();
+  const int64_t drawn = glb.empty() ? 0 : GlbTriangles(glb);
+  EXPECT_EQ(made.detail->triangles, drawn);
+  EXPECT_LE(drawn, c.maxTriangles);
+}
+
+INSTANTIATE_TEST_SUITE_P(Molecules, Budgets, testing::ValuesIn(kBudgets), CaseName);
+
+struct TitleCase {
+  const char* name;
+  std::string title;
+};
+
+void PrintTo(const TitleCase& c, std::ostream* out) { *out << c.name; }
+
+// The text of the first `key = "..."` after `from` (no quote is escaped in the titles below).
+std::string QuotedAfter(const std::string& text, const std::string& key, size_t from) {
+  const size_t start = text.find(key + " = \"", from);
+  if (start == std::string::npos) return "(no " + key + ")";
+  const size_t first = start + key.size() + 4;
+  return text.substr(first, text.find('"', first) - first);
+}
+
+class Titles : public ConversionFolder, public testing::WithParamInterface<TitleCase> {};
+
+// A title that is not UTF-8 names the glTF's root and the USD's root prim with the same text.
+TEST_P(Titles, NameTheModelAlikeInEveryFormat) {
+  std::string molfile = kWaterMolfile;
+  molfile.replace(0, 5, GetParam().title);
+  Write("titled.mol", molfile);
+  vthost::ConversionEngine engine(host_);
+  const vthost::ConversionRequest request{{}, 0, {vthost::FormNamed("glb"), vthost::FormNamed("usda")}};
+  const vthost::Conversion made = engine.Convert(request, folder_ / "titled.mol");
+  ASSERT_EQ(made.outputs.size(), 2u);
+  const std::string glb = made.outputs[0].bytes.Joined(), usda = made.outputs[1].bytes.Joined();
+  tinygltf::Model model;
+  tinygltf::TinyGLTF loader;
+  std::string error, warning;
+  ASSERT_TRUE(loader.LoadBinaryFromMemory(&model, &error, &warning, reinterpret_cast<const unsigned char*>(glb.data()),
+                                          static_cast<unsigned>(glb.size())))
+      << error;
+  const std::string name = SceneRoot(model).name;
+  EXPECT_NE(name.find("\xEF\xBF\xBD"), std::string::npos) << "made U+FFFD";
+  const std::string prim = vthost::UsdName(name);
+  const size_t root = usda.find("\ndef Xform \"" + prim + "\" (");
+  ASSERT_NE(root, std::string::npos) << usda;
+  EXPECT_EQ(QuotedAfter(usda, "displayName", root), name);
+  EXPECT_EQ(QuotedAfter(usda, "defaultPrim", 0), prim);
+}
+
+INSTANTIATE_TEST_SUITE_P(NotUtf8, Titles,
+                         testing::Values(TitleCase{"CutShort", "w\xC3\x28"}, TitleCase{"Overlong", "w\xC0\xAF"},
+                                         TitleCase{"LoneSurrogate", "w\xED\xA0\x80"}),
+                         CaseName);
 
 // One engine converts molecule after molecule: a failed one leaves nothing to the next, whose report
 // tells only what it showed, and whose bytes are those of a first conversion.

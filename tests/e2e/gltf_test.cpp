@@ -244,7 +244,10 @@ INSTANTIATE_TEST_SUITE_P(
                     // past 64 intermediate points the host samples no more
                     DetailCase{"BondsOnly", "set m MOLOBJ_DISPLAY_MODE 2\n", 3, 100},
                     // spheres of radius 0 draw nothing
-                    DetailCase{"AtomsOfNoSize", "set m MOLOBJ_RADIUS_MODE 3\nset m MOLOBJ_ATOM_RADIUS 0\n", 24, 2}),
+                    DetailCase{"AtomsOfNoSize", "set m MOLOBJ_RADIUS_MODE 3\nset m MOLOBJ_ATOM_RADIUS 0\n", 24, 2},
+                    // nor do bonds of radius 0, with caps or without
+                    DetailCase{"BondsOfNoSize", "set m MOLOBJ_BOND_RADIUS 0\n", 24, 2},
+                    DetailCase{"BondsOfNoSizeWithCaps", "set m MOLOBJ_BOND_RADIUS 0\nset m MOLOBJ_BOND_CAPS 1\n", 7, 9}),
     CaseName);
 
 }  // namespace

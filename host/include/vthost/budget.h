@@ -10,8 +10,9 @@
 namespace vthost {
 
 // The triangles the glTF of a model would hold were its spheres built with other segments and
-// its bond profiles with other intermediate points: told from a hierarchy built with any, whose
-// spheres that draw and bond tubes are counted as the export draws them.
+// its bond profiles with other intermediate points: told from a hierarchy built with any, and
+// counted as the plain model draws them (TrianglesOf): what draws nothing (a sphere of radius 0, a
+// bond of radius 0 or of no length without caps) counts nothing.
 using TriangleCounter = std::function<int64_t(int32_t segments, int32_t subdivisions)>;
 TriangleCounter CounterOf(const VtNode* root);
 

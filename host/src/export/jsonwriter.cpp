@@ -72,10 +72,10 @@ std::string WellFormedUtf8(std::string_view text) {
   std::string made;
   made.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
-    if (static_cast<unsigned char>(text[i]) < 0x80) {
-      made += text[i++];
-      continue;
-    }
+    const size_t ascii = i;
+    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+    made.append(text, ascii, i - ascii);
+    if (i == text.size()) break;
     size_t skip = 0;
     const size_t length = SequenceAt(text, i, &skip);
     made += length > 0 ? text.substr(i, length) : std::string_view(kReplacement);

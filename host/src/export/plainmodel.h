@@ -17,7 +17,8 @@ namespace vthost {
 
 class ShapeCache;
 
-// The parts refer to each other by their index in the model's lists, -1 for none.
+// The parts refer to each other by their index in the model's lists, -1 for none. Their names
+// are well-formed UTF-8, every byte that is not made U+FFFD: each format writes the same text.
 
 // Where a node is and how it is turned and stretched, relative to its parent.
 struct Placement {

@@ -5,7 +5,8 @@
 // and are left out, as is every node left with nothing to draw: a mesh without a triangle of any
 // area, such as a sphere of radius 0, draws nothing), every mesh with normals and
 // texture coordinates, and one material per role (roles.h). Meshes are shared: one per sphere
-// radius and one unit tube per bond profile, placed by their node's transform.
+// radius and one unit tube per bond profile, placed by their node's transform. Names are made
+// well-formed UTF-8 here, once: glTF and USD name the parts with the same text.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -21,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "export/jsonwriter.h"
 #include "export/plainmodel.h"
 #include "export/roles.h"
 #include "export/shapecache.h"
@@ -64,21 +66,68 @@ std::string TubeKey(const VtNode& sweep, const VtNode& profile) {
   return key;
 }
 
+// A spline as a sweep reads it.
+NodePtr SplineCopy(const VtNode& spline) {
+  NodePtr copy = OwnNode(new VtNode());
+  copy->type = spline.type;
+  copy->parameters = spline.parameters;
+  copy->spline = spline.spline;
+  copy->position = spline.position;
+  return copy;
+}
+
 // The sweep with its profile along the host's +Z from 0 to 100 units (a metre in glTF).
 VtNode UnitSweep(const VtNode& sweep, const VtNode& profile) {
   VtNode unit;
   unit.type = VT_OBJECT_SWEEP;
   unit.parameters = sweep.parameters;
-  NodePtr shape = OwnNode(new VtNode());
-  shape->type = VT_OBJECT_SPLINE;
-  shape->parameters = profile.parameters;
-  shape->spline = profile.spline;
+  unit.children.push_back(SplineCopy(profile));
+  unit.children[0]->type = VT_OBJECT_SPLINE;
   NodePtr line = OwnNode(new VtNode());
   line->type = VT_OBJECT_SPLINE;
   line->spline = SplineData{VT_SPLINE_LINEAR, {{0.0, 0.0, 0.0}, {0.0, 0.0, 1.0 / kMetresPerUnit}}, {}, true, false};
-  unit.children.push_back(std::move(shape));
   unit.children.push_back(std::move(line));
   return unit;
+}
+
+// The sweep (with both its splines) as a node of its own.
+VtNode SweepCopy(const VtNode& sweep) {
+  VtNode copy;
+  copy.type = VT_OBJECT_SWEEP;
+  copy.parameters = sweep.parameters;
+  copy.children.push_back(SplineCopy(*sweep.children[0]));
+  copy.children.push_back(SplineCopy(*sweep.children[1]));
+  return copy;
+}
+
+// The sweep with its profile sampled with `subdivisions` intermediate points.
+VtNode Resampled(const VtNode& sweep, int32_t subdivisions) {
+  VtNode copy = SweepCopy(sweep);
+  StoreValue(&copy.children[0]->parameters, VT_SPLINE_INTERMEDIATE_POINTS, subdivisions);
+  return copy;
+}
+
+// A sweep along a straight path of two distinct points, in glTF's frame.
+struct StraightPath {
+  Vec3 start, along;
+  double length = 0.0;
+};
+
+// The sweep's straight path; none for a sweep along any other path (one of no length too), which
+// is drawn as its own swept mesh.
+std::optional<StraightPath> StraightPathOf(const VtNode& sweep) {
+  if (sweep.children.size() < 2 || !sweep.children[0] || !sweep.children[1]) return std::nullopt;
+  const VtNode& profile = *sweep.children[0];
+  const VtNode& path = *sweep.children[1];
+  if (!profile.spline || !path.spline || path.spline->type != VT_SPLINE_LINEAR || path.spline->points.size() != 2) {
+    return std::nullopt;
+  }
+  const Vec3 start = Frame(Add(Of(path.spline->points[0]), Of(path.position)));
+  const Vec3 end = Frame(Add(Of(path.spline->points[1]), Of(path.position)));
+  const Vec3 along = Sub(end, start);
+  const double length = std::sqrt(Dot(along, along));
+  if (!(length > 0.0) || !std::isfinite(length)) return std::nullopt;
+  return StraightPath{start, along, length};
 }
 
 // Whether a triangle of the geometry has an area: one without any draws nothing.
@@ -166,7 +215,7 @@ class Builder {
     std::vector<ModelNode>& nodes = model_.nodes;
     const int index = static_cast<int>(nodes.size());
     nodes.push_back({});
-    nodes[index].name = node.name;
+    nodes[index].name = WellFormedUtf8(node.name);
     nodes[index].placement.translation = Frame(Of(node.position));
 
     int mesh = -1;
@@ -236,7 +285,7 @@ class Builder {
     if (found != materialIndex_.end()) return found->second;
 
     ModelMaterial material;
-    material.name = UniqueName(xray ? name + " (x-ray)" : name);
+    material.name = UniqueName(WellFormedUtf8(xray ? name + " (x-ray)" : name));
     material.r = Channel(colour.x);
     material.g = Channel(colour.y);
     material.b = Channel(colour.z);
@@ -297,18 +346,9 @@ class Builder {
   // caps, only placed, turned and stretched: one mesh of unit length serves them all. Its placement
   // relative to the sweep, and the mesh in *mesh; none for any other sweep.
   std::optional<Placement> StraightTube(const VtNode& sweep, int* mesh) {
-    if (sweep.children.size() < 2 || !sweep.children[0] || !sweep.children[1]) return std::nullopt;
+    const std::optional<StraightPath> path = StraightPathOf(sweep);
+    if (!path) return std::nullopt;
     const VtNode& profile = *sweep.children[0];
-    const VtNode& path = *sweep.children[1];
-    if (!profile.spline || !path.spline || path.spline->type != VT_SPLINE_LINEAR || path.spline->points.size() != 2) {
-      return std::nullopt;
-    }
-    const Vec3 start = Frame(Add(Of(path.spline->points[0]), Of(path.position)));
-    const Vec3 end = Frame(Add(Of(path.spline->points[1]), Of(path.position)));
-    const Vec3 along = Sub(end, start);
-    const double length = std::sqrt(Dot(along, along));
-    if (!(length > 0.0) || !std::isfinite(length)) return std::nullopt;
-
     const std::string key = TubeKey(sweep, profile);
     auto found = tubes_.find(key);
     if (found == tubes_.end()) {
@@ -318,7 +358,7 @@ class Builder {
     }
     if (!found->second) return std::nullopt;
     *mesh = MeshFor(sweep, *found->second);
-    return Placement{start, Turn(Unit(along)), Vec3{1.0, 1.0, length}};
+    return Placement{path->start, Turn(Unit(path->along)), Vec3{1.0, 1.0, path->length}};
   }
 
   // The host makes the same sphere from the same radius and segments: its geometry is worked out
@@ -350,7 +390,8 @@ class Builder {
     const auto found = meshIndex_.find(key);
     if (found != meshIndex_.end()) return found->second;
     const int index = static_cast<int>(model_.meshes.size());
-    model_.meshes.push_back({material >= 0 ? model_.materials[material].name : node.name, geometry, material});
+    model_.meshes.push_back(
+        {material >= 0 ? model_.materials[material].name : WellFormedUtf8(node.name), geometry, material});
     meshIndex_.emplace(key, index);
     return index;
   }
@@ -370,51 +411,104 @@ class Builder {
 
 }  // namespace
 
-TriangleCounter CounterOf(const VtNode* root) {
-  // the spheres that draw, and one unit tube of each kind with how many bonds have it
-  struct Tubes {
-    std::shared_ptr<VtNode> unit;
-    int64_t count = 0;
-  };
-  int64_t spheres = 0;
-  std::map<std::string, Tubes> tubes;
-  const auto walk = [&](const auto& self, const VtNode& node) -> void {
-    if (node.type == VT_OBJECT_POLYGON && node.primitive && node.mesh) {
-      const double radius = node.primitive->radius;
-      if (radius > 0.0 && std::isfinite(radius)) ++spheres;  // one of radius 0 draws nothing
-    } else if (node.type == VT_OBJECT_SWEEP && node.children.size() >= 2 && node.children[0] &&
-               node.children[0]->spline) {
-      const std::string key = TubeKey(node, *node.children[0]);
-      Tubes& kind = tubes[key];
-      if (!kind.unit) kind.unit = std::make_shared<VtNode>(UnitSweep(node, *node.children[0]));
-      ++kind.count;
-    }
-    for (const NodePtr& child : node.children) {
-      if (child) self(self, *child);
-    }
-  };
-  if (root != nullptr) walk(walk, *root);
-  return [spheres, tubes](int32_t segments, int32_t subdivisions) {
+namespace {
+
+// The triangles of the sweep's own mesh at the detail, as the model draws it: none when it draws
+// nothing.
+int64_t SweptTriangles(const VtNode& sweep, int32_t subdivisions) {
+  const Vertices vertices = CreasedVertices(SweepMesh(Resampled(sweep, subdivisions)));
+  return Draws(vertices) ? static_cast<int64_t>(vertices.indices.size() / 3) : 0;
+}
+
+// What a model built with other detail draws, walked as Builder::AddNode walks it: the spheres by
+// radius, the straight sweeps by their unit tube, every other sweep and polygon mesh on its own.
+class DrawnShapes {
+ public:
+  explicit DrawnShapes(const VtNode* root) {
+    if (root != nullptr) Add(*root);
+  }
+
+  int64_t Triangles(int32_t segments, int32_t subdivisions) const {
     const int64_t around = std::clamp(segments, kMinSphereSegments, kMaxSphereSegments);
     const int64_t rings = std::max<int64_t>(2, around / 2);
-    int64_t triangles = spheres * 2 * around * (rings - 1);  // the caps' triangles and the quads between
-    for (const auto& [key, kind] : tubes) {
-      VtNode unit = UnitSweep(*kind.unit, *kind.unit->children[0]);
-      StoreValue(&unit.children[0]->parameters, VT_SPLINE_INTERMEDIATE_POINTS, subdivisions);
-      triangles += kind.count * static_cast<int64_t>(CreasedVertices(SweepMesh(unit)).indices.size() / 3);
+    int64_t triangles = fixed_ + spheres_ * 2 * around * (rings - 1);  // the caps' triangles and the quads between
+    for (const auto& [key, kind] : tubes_) {
+      const Vertices unit = CreasedVertices(SweepMesh(Resampled(*kind.unit, subdivisions)));
+      if (Draws(unit)) {
+        triangles += static_cast<int64_t>(kind.sweeps.size()) * static_cast<int64_t>(unit.indices.size() / 3);
+      } else {
+        // each is drawn as its own swept mesh, as any other sweep
+        for (const VtNode& sweep : kind.sweeps) triangles += SweptTriangles(sweep, subdivisions);
+      }
     }
+    for (const VtNode& sweep : swept_) triangles += SweptTriangles(sweep, subdivisions);
     return triangles;
+  }
+
+ private:
+  // The sweeps of one profile and caps along straight paths; their unit tube.
+  struct Tubes {
+    std::shared_ptr<const VtNode> unit;
+    std::vector<VtNode> sweeps;
   };
+
+  void Add(const VtNode& node) {
+    if (node.type == VT_OBJECT_POLYGON && node.primitive && node.mesh) {
+      AddSphere(node);
+    } else if (node.type == VT_OBJECT_POLYGON && node.mesh && !node.mesh->polygons.empty()) {
+      const Vertices vertices = CreasedVertices(*node.mesh);
+      if (Draws(vertices)) fixed_ += static_cast<int64_t>(vertices.indices.size() / 3);
+    } else if (node.type == VT_OBJECT_SWEEP) {
+      AddSweep(node);
+    }
+    for (const NodePtr& child : node.children) {
+      if (child) Add(*child);
+    }
+  }
+
+  // A sphere that draws with the fewest segments draws with any: its radius is what decides.
+  void AddSphere(const VtNode& sphere) {
+    const double radius = sphere.primitive->radius;
+    auto found = sphereDraws_.find(radius);
+    if (found == sphereDraws_.end()) found = sphereDraws_.emplace(radius, Draws(SmoothVertices(*sphere.mesh))).first;
+    if (found->second) ++spheres_;
+  }
+
+  void AddSweep(const VtNode& sweep) {
+    // a sweep that lacks a spline has no mesh at any detail
+    if (sweep.children.size() < 2 || !sweep.children[0] || !sweep.children[1]) return;
+    if (!StraightPathOf(sweep)) {
+      swept_.push_back(SweepCopy(sweep));
+      return;
+    }
+    const VtNode& profile = *sweep.children[0];
+    Tubes& kind = tubes_[TubeKey(sweep, profile)];
+    if (!kind.unit) kind.unit = std::make_shared<const VtNode>(UnitSweep(sweep, profile));
+    kind.sweeps.push_back(SweepCopy(sweep));
+  }
+
+  int64_t fixed_ = 0;    // of meshes that no detail changes
+  int64_t spheres_ = 0;  // that draw
+  std::map<double, bool> sphereDraws_;
+  std::map<std::string, Tubes> tubes_;
+  std::vector<VtNode> swept_;  // along any other path
+};
+
+}  // namespace
+
+TriangleCounter CounterOf(const VtNode* root) {
+  auto shapes = std::make_shared<const DrawnShapes>(root);
+  return [shapes](int32_t segments, int32_t subdivisions) { return shapes->Triangles(segments, subdivisions); };
 }
 
 PlainModel BuildPlainModel(const Host& host, const ExportedModel& model, ShapeCache* shapes) {
   Builder builder(host, model.parameters, shapes);
   const int index = builder.AddNode(*model.root);
   PlainModel plain = builder.Take(index);
-  plain.name = model.name.empty() ? NodeName(model.root) : model.name;
+  plain.name = WellFormedUtf8(model.name.empty() ? NodeName(model.root) : model.name);
   if (index >= 0 && !model.name.empty()) {
     // the molecule object, as the host shows it, holds what it generated
-    plain.nodes.push_back({model.name, {}, -1, {index}, false});
+    plain.nodes.push_back({plain.name, {}, -1, {index}, false});
     plain.root = static_cast<int>(plain.nodes.size() - 1);
   }
   return plain;

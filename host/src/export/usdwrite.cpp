@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "base/numbers.h"
-#include "export/jsonwriter.h"
 #include "export/usd.h"
 
 namespace vthost {
@@ -42,13 +41,14 @@ class Siblings {
   std::unordered_map<std::string, uint64_t> next_;
 };
 
-// A text as a USDA string: quotes, backslashes and control characters escaped, UTF-8 kept.
+// A name of the model (well-formed UTF-8) as a USDA string: quotes, backslashes and control
+// characters escaped.
 std::string Quoted(std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
   const auto plain = [](char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; };
   if (std::all_of(text.begin(), text.end(), plain)) return "\"" + std::string(text) + "\"";
   std::string quoted = "\"";
-  for (const char c : WellFormedUtf8(text)) {
+  for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {
       quoted += '\\';
