@@ -45,6 +45,7 @@ struct CliCase {
   std::string outputStarts;             // what standard output begins with
   bool posixOnly = false;  // FIFOs, devices, links, full or closed standard output, a file size limit
   bool windowsOnly = false;
+  bool workers = false;  // it starts workers: the program again, which an emulator without binfmt cannot
   bool anyStatus = false;  // a run a signal may end before or after its work is done
   std::pair<std::string, std::string> kept;  // a file in {dir} made before the run, whose bytes it keeps
   std::string in;          // the folder in {dir} it runs in; {dir} itself when empty
@@ -71,6 +72,7 @@ struct CliCase {
     return PosixOnly();
   }
   CliCase& WindowsOnly() { windowsOnly = true; return *this; }
+  CliCase& Workers() { workers = true; return *this; }
   CliCase& Prepare(std::function<void(const fs::path& dir)> make) { prepare = std::move(make); return *this; }
 };
 
@@ -381,10 +383,10 @@ std::vector<CliCase> Cases() {
       Case("TemplateOverAnInput").Run({"{water}", "{dir}/three.sdf", "--json", "{dir}/{title}.mol"})
           .Ends(kFailed, "water.mol is a molecule file this run reads: not written"),
       // the second worker names other.json for record 2 before it reads that input
-      Case("TitleOverAnInputWithWorkers").Keeps("other.json", "my notes")
+      Case("TitleOverAnInputWithWorkers").Workers().Keeps("other.json", "my notes")
           .Run({"{dir}/three.sdf", "{dir}/other.json", "--records", "all", "--gltf", "{dir}/{title}.json", "--jobs", "2"})
           .Ends(kNotLoaded, "other.json is a molecule file this run reads: not written").Writes({"water.json"}),
-      Case("WorkersOfAModuleThatCannotStart").Keeps("m.jsonl", "{\"earlier\": true}\n")
+      Case("WorkersOfAModuleThatCannotStart").Workers().Keeps("m.jsonl", "{\"earlier\": true}\n")
           .Run({"{dir}/three.sdf", "--records", "all", "--jobs", "2", "--module", "{dir}/empty.sdf", "--manifest",
                 "{dir}/m.jsonl"})
           .Ends(kFailed, "empty.sdf"),
@@ -458,6 +460,9 @@ class HostProgram : public testing::TestWithParam<CliCase> {
     if (GetParam().posixOnly) GTEST_SKIP() << "needs FIFOs, devices or a full or closed standard output (POSIX only)";
 #else
     if (GetParam().windowsOnly) GTEST_SKIP() << "a Windows file attribute";
+#endif
+#if defined(VANTOR_PROGRAM_EMULATOR)
+    if (GetParam().workers) GTEST_SKIP() << "workers are the program started again, which the emulator cannot";
 #endif
 #if defined(VANTOR_PROGRAM_EMULATOR) || defined(__SANITIZE_ADDRESS__)
     if (GetParam().run.memoryLimit > 0) GTEST_SKIP() << "an emulator or a sanitizer takes address space of its own";
