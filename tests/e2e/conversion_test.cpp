@@ -219,7 +219,9 @@ TEST_P(Titles, NameTheModelAlikeInEveryFormat) {
                                           static_cast<unsigned>(glb.size())))
       << error;
   const std::string name = SceneRoot(model).name;
+#if !defined(_WIN32)  // Windows reads the title in its ANSI code page, where every byte is a character
   EXPECT_NE(name.find("\xEF\xBF\xBD"), std::string::npos) << "made U+FFFD";
+#endif
   const std::string prim = vthost::UsdName(name);
   const size_t root = usda.find("\ndef Xform \"" + prim + "\" (");
   ASSERT_NE(root, std::string::npos) << usda;
