@@ -9,8 +9,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Names are compared as the files they resolve to (vthost/files.h).
-fs::path::string_type NameKey(const std::string& name) { return vthost::ResolvedName(fs::u8path(name)).Key(); }
+// Names are compared as the files they resolve to, by the one rule of vthost/files.h.
+fs::path::string_type FileKey(const std::string& name) { return vthost::ResolvedName(fs::u8path(name)).Key(); }
 
 }  // namespace
 
@@ -27,7 +27,7 @@ Molecules::Molecules(const RunRequest& request) : request_(request) {
       registry_ = registry_ || (!request.outputs[earlier].empty() && !parsed.Disjoint(templates_[earlier]));
     }
   }
-  if (!request.manifest.empty() && request.manifest != "-") manifest_ = NameKey(request.manifest);
+  if (!request.manifest.empty() && request.manifest != "-") manifest_ = FileKey(request.manifest);
 }
 
 bool Molecules::OpenNext() {
@@ -125,7 +125,7 @@ bool Molecules::Named(Molecule* m) {
   const std::string label = m->input + " record " + std::to_string(m->record);
   for (const std::string& name : m->outputs) {
     if (name.empty() || name == "-" || !m->failure.empty() || (manifest_.empty() && !registry_)) continue;
-    const fs::path::string_type key = NameKey(name);
+    const fs::path::string_type key = FileKey(name);
     if (key == manifest_) {
       m->failure = name + " is the manifest of this run: not written";
       m->failureStatus = kFailed;
