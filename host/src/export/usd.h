@@ -1,9 +1,12 @@
-// A plain model (plainmodel.h) as a USD stage: USDA text layers (usdwrite.cpp), and the .usdz
-// package that holds them (usdz.cpp).
+// A plain model (plainmodel.h) as a USD stage: a USDA text layer (usdwrite.cpp), or a crate layer
+// (usdcwrite.cpp) in the .usdz package that holds it (usdz.cpp).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "export/plainmodel.h"
@@ -16,11 +19,13 @@ struct PackagedFile {
   std::string bytes;
 };
 
-// The stage of a model whose root is not -1, its root layer first. One layer alone holds the
-// shapes itself, as abstract prims that the nodes reference; a package's root layer references
-// them from a layer of their own each (shapes/shape_N.usda), which is how readers that follow
-// references only to other files take them.
-std::vector<PackagedFile> UsdLayers(const PlainModel& model, bool package);
+// The stage of a model whose root is not -1 as one USDA text layer, which holds the shapes itself,
+// as abstract prims that the nodes reference.
+std::string UsdaLayer(const PlainModel& model);
+
+// The stage of a model whose root is not -1 as one layer in USD's binary crate format (.usdc),
+// which holds its shapes itself (usdcwrite.cpp): what a .usdz package holds.
+std::string UsdcLayer(const PlainModel& model);
 
 // The model as a .usdz package or a USDA text layer; a model that draws nothing as a stage of the
 // exported object alone (PlainModel::name). False when the model has a number USD's floats cannot
@@ -30,6 +35,16 @@ bool UsdFromModel(const PlainModel& model, bool package, std::string* bytes, std
 // A prim name for a name: every character that is not an ASCII letter, digit or '_' becomes '_',
 // and one that starts with a digit (or is empty) gets a '_' before it.
 std::string UsdName(std::string_view name);
+
+// Names unique among the children of one prim: a taken name is followed by _1, _2...
+class UsdSiblings {
+ public:
+  std::string Take(std::string_view name);
+
+ private:
+  std::unordered_set<std::string> taken_;
+  std::unordered_map<std::string, uint64_t> next_;
+};
 
 // The files as a .usdz package: a zip archive in which nothing is compressed and every file's data
 // starts at a multiple of 64 bytes, the root layer first. False when the archive would pass the

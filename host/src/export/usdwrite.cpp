@@ -22,25 +22,6 @@ namespace {
 
 constexpr size_t kBytesPerNode = 400;  // about what a placed instance takes
 
-// Names unique among the children of one prim: a taken name is followed by _1, _2...
-class Siblings {
- public:
-  std::string Take(std::string_view name) {
-    std::string unique = UsdName(name);
-    if (taken_.insert(unique).second) return unique;
-    const std::string base = std::move(unique);
-    uint64_t& next = next_[base];  // where the search for a free number goes on
-    do {
-      unique = base + "_" + std::to_string(++next);
-    } while (!taken_.insert(unique).second);
-    return unique;
-  }
-
- private:
-  std::unordered_set<std::string> taken_;
-  std::unordered_map<std::string, uint64_t> next_;
-};
-
 // A name of the model (well-formed UTF-8) as a USDA string: quotes, backslashes and control
 // characters escaped.
 std::string Quoted(std::string_view text) {
@@ -141,10 +122,10 @@ void Header(Text& text, const std::string& defaultPrim) {
 
 class StageWriter {
  public:
-  StageWriter(const PlainModel& model, bool package) : model_(model), package_(package) {}
+  explicit StageWriter(const PlainModel& model) : model_(model) {}
 
-  std::vector<PackagedFile> Layers() {
-    Siblings top;
+  std::string Layer() {
+    UsdSiblings top;
     const ModelNode& root = model_.nodes[model_.root];
     const std::string rootName = top.Take(root.name);
     shapesClass_ = top.Take("Shapes");
@@ -153,10 +134,10 @@ class StageWriter {
     NumberShapes();
 
     // the materials under the root prim, in a scope of a name no child of the root has
-    Siblings rootChildren;
+    UsdSiblings rootChildren;
     for (const int child : root.children) rootChildren.Take(model_.nodes[child].name);
     const std::string looks = "/" + rootName + "/" + rootChildren.Take("Looks");
-    Siblings materials;
+    UsdSiblings materials;
     for (const ModelMaterial& material : model_.materials) {
       materialPaths_.push_back(looks + "/" + materials.Take(material.name));
     }
@@ -165,23 +146,12 @@ class StageWriter {
     for (size_t shape = 0; shape < shapes_.size(); ++shape) references_.push_back(Reference(shape));
     Prim(0, root, root.name, rootName, true);
 
-    std::vector<PackagedFile> layers{{"model.usda", {}}};
-    if (package_) {
-      for (size_t s = 0; s < shapes_.size(); ++s) {
-        Text layer;
-        Header(layer, ShapeName(s));
-        Shape(layer, 0, s);
-        layers.push_back({"shapes/" + ShapeName(s) + ".usda", std::move(layer.Out())});
-      }
-    } else {
-      root_.Line(0, "");
-      root_.Line(0, "class \"" + shapesClass_ + "\"");
-      root_.Line(0, "{");
-      for (size_t s = 0; s < shapes_.size(); ++s) Shape(root_, 1, s);
-      root_.Line(0, "}");
-    }
-    layers[0].bytes = std::move(root_.Out());
-    return layers;
+    root_.Line(0, "");
+    root_.Line(0, "class \"" + shapesClass_ + "\"");
+    root_.Line(0, "{");
+    for (size_t s = 0; s < shapes_.size(); ++s) Shape(root_, 1, s);
+    root_.Line(0, "}");
+    return std::move(root_.Out());
   }
 
  private:
@@ -196,7 +166,7 @@ class StageWriter {
 
   std::string Reference(size_t shape) const {
     const std::string name = ShapeName(shape);
-    return package_ ? "@./shapes/" + name + ".usda@</" + name + ">" : "</" + shapesClass_ + "/" + name + ">";
+    return "</" + shapesClass_ + "/" + name + ">";
   }
 
   // The node as a prim, and what is below it; the default prim (root) holds the materials too.
@@ -218,7 +188,7 @@ class StageWriter {
     if (instance) Binding(depth + 1, node.mesh);
     Place(depth + 1, node.placement);
 
-    Siblings children;
+    UsdSiblings children;
     if (node.mesh >= 0 && !instance) {
       // a node that draws and holds more: its mesh is an instance of its own beside its children
       root_.Start(depth + 1, "def Xform \"", children.Take("mesh"), "\" (\n");
@@ -363,7 +333,6 @@ class StageWriter {
   }
 
   const PlainModel& model_;
-  const bool package_;
   Text root_;
   std::string shapesClass_;
   std::string looks_;  // the path of the materials' scope
@@ -374,6 +343,17 @@ class StageWriter {
 };
 
 }  // namespace
+
+std::string UsdSiblings::Take(std::string_view name) {
+  std::string unique = UsdName(name);
+  if (taken_.insert(unique).second) return unique;
+  const std::string base = std::move(unique);
+  uint64_t& next = next_[base];  // where the search for a free number goes on
+  do {
+    unique = base + "_" + std::to_string(++next);
+  } while (!taken_.insert(unique).second);
+  return unique;
+}
 
 std::string UsdName(std::string_view name) {
   const auto identifier = [](char c) {
@@ -391,8 +371,8 @@ std::string UsdName(std::string_view name) {
   return made;
 }
 
-std::vector<PackagedFile> UsdLayers(const PlainModel& model, bool package) {
-  return StageWriter(model, package).Layers();
+std::string UsdaLayer(const PlainModel& model) {
+  return StageWriter(model).Layer();
 }
 
 bool UsdFromModel(const PlainModel& model, bool package, std::string* bytes, std::string* error) {
@@ -406,12 +386,12 @@ bool UsdFromModel(const PlainModel& model, bool package, std::string* bytes, std
     alone.nodes.push_back({model.name, {}, -1, {}, false});
     alone.root = 0;
   }
-  std::vector<PackagedFile> layers = UsdLayers(model.root < 0 ? alone : model, package);
+  const PlainModel& staged = model.root < 0 ? alone : model;
   if (!package) {
-    *bytes = std::move(layers[0].bytes);
+    *bytes = UsdaLayer(staged);
     return true;
   }
-  if (!UsdzBytes(layers, bytes)) {
+  if (!UsdzBytes({{"model.usdc", UsdcLayer(staged)}}, bytes)) {
     *error = "the model is larger than a .usdz holds (4 GiB): nothing written";
     return false;
   }

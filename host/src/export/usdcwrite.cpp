@@ -1,0 +1,184 @@
+// A plain model as one crate layer (usdcrate.h): the stage the USDA text layer describes, prim for prim
+// and value for value (usdwrite.cpp), with its shapes in a class of the same layer that the
+// instances reference, so the package that holds it needs no other file.
+#include <array>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "base/numbers.h"
+#include "export/usd.h"
+#include "export/usdcrate.h"
+
+namespace vthost {
+namespace {
+
+using Spec = CrateLayer::Spec;
+
+// A number as the text layer writes it: as a float, minus zero as zero.
+float Float(double value) { return static_cast<float>(value) + 0.0f; }
+
+// A double as a reader of the text layer takes it: the float's shortest digits read as a double.
+double Double(double value) {
+  char digits[kShortestNumberBytes];
+  double read = 0.0;
+  ParseFloat(std::string_view(digits, static_cast<size_t>(WriteShortest(digits, Float(value)) - digits)), &read);
+  return read;
+}
+
+// USD's t runs up the texture, glTF's v down it.
+std::vector<float> St(const std::vector<float>& uvs) {
+  std::vector<float> st = uvs;
+  for (size_t i = 1; i < st.size(); i += 2) st[i] = 1.0f - st[i];
+  return st;
+}
+
+class CrateStageWriter {
+ public:
+  explicit CrateStageWriter(const PlainModel& model) : model_(model) {}
+
+  std::string Bytes() {
+    UsdSiblings top;
+    const ModelNode& root = model_.nodes[model_.root];
+    const std::string rootName = top.Take(root.name);
+    const std::string shapesName = top.Take("Shapes");
+    layer_.SetToken(CrateLayer::kPseudoRoot, "defaultPrim", rootName);
+    layer_.SetString(CrateLayer::kPseudoRoot, "documentation", "Written by vantor-host");
+    layer_.SetDouble(CrateLayer::kPseudoRoot, "metersPerUnit", 1.0);
+    layer_.SetToken(CrateLayer::kPseudoRoot, "upAxis", "Y");
+
+    // the shapes first, so that the instances can name them
+    const Spec rootPrim = layer_.AddPrim(CrateLayer::kPseudoRoot, rootName, CrateLayer::Specifier::kDef, "Xform");
+    const Spec shapes = layer_.AddPrim(CrateLayer::kPseudoRoot, shapesName, CrateLayer::Specifier::kClass, "");
+    for (const ModelMesh& mesh : model_.meshes) {
+      if (shapeOf_.count(mesh.geometry) == 0) shapeOf_[mesh.geometry] = Shape(shapes, mesh.geometry);
+    }
+
+    UsdSiblings rootChildren;
+    for (const int child : root.children) rootChildren.Take(model_.nodes[child].name);
+    const std::string looksName = rootChildren.Take("Looks");
+    Prim(rootPrim, root, root.name, rootName, true, looksName);
+    return layer_.Bytes();
+  }
+
+ private:
+  // The node's prim, its placement and what is below it; the default prim holds the materials.
+  void Prim(Spec prim, const ModelNode& node, const std::string& original, const std::string& name, bool root,
+            const std::string& looksName = {}) {
+    const bool instance = !root && node.mesh >= 0 && node.children.empty();
+    if (root) layer_.SetToken(prim, "kind", "component");
+    if (name != original) layer_.SetString(prim, "displayName", original);
+    Spec looks = 0;
+    if (root) {
+      // the materials go first: the nodes bind them
+      looks = layer_.AddPrim(prim, looksName, CrateLayer::Specifier::kDef, "Scope");
+      UsdSiblings materials;
+      for (const ModelMaterial& material : model_.materials) {
+        materials_.push_back(Material(looks, material, materials.Take(material.name)));
+      }
+    }
+    if (instance) Instance(prim, node.mesh);
+    Place(prim, node.placement);
+
+    UsdSiblings children;
+    if (node.mesh >= 0 && !instance) {
+      const Spec mesh = layer_.AddPrim(prim, children.Take("mesh"), CrateLayer::Specifier::kDef, "Xform");
+      Instance(mesh, node.mesh);
+    }
+    for (const int child : node.children) {
+      const ModelNode& next = model_.nodes[child];
+      const std::string childName = children.Take(next.name);
+      Prim(layer_.AddPrim(prim, childName, CrateLayer::Specifier::kDef, "Xform"), next, next.name, childName, false);
+    }
+    if (root) layer_.MoveLast(prim, looks);
+  }
+
+  // A prim that is an instance of the mesh's shape, bound to its material.
+  void Instance(Spec prim, int mesh) {
+    const int material = model_.meshes[mesh].material;
+    if (material >= 0) layer_.PrependTokens(prim, "apiSchemas", {"MaterialBindingAPI"});
+    layer_.SetBool(prim, "instanceable", true);
+    layer_.PrependInternalReference(prim, shapeOf_.at(model_.meshes[mesh].geometry));
+    if (material >= 0) {
+      layer_.SetExplicitPath(layer_.AddRelationship(prim, "material:binding"), "targetPaths", materials_[material]);
+    }
+  }
+
+  void Place(Spec prim, const Placement& p) {
+    const Vec3& t = p.translation;
+    const bool moved = t.x != 0.0 || t.y != 0.0 || t.z != 0.0;
+    std::vector<std::string> order;
+    if (moved) {
+      const Spec translate = layer_.AddAttribute(prim, "xformOp:translate", "double3", false);
+      layer_.SetDouble3(translate, "default", {Double(t.x), Double(t.y), Double(t.z)});
+      order.push_back("xformOp:translate");
+    }
+    if (p.rotation) {
+      const auto& q = *p.rotation;
+      const Spec orient = layer_.AddAttribute(prim, "xformOp:orient", "quatf", false);
+      layer_.SetQuatf(orient, "default", {Float(q[0]), Float(q[1]), Float(q[2]), Float(q[3])});
+      order.push_back("xformOp:orient");
+    }
+    if (p.scale) {
+      const Spec scale = layer_.AddAttribute(prim, "xformOp:scale", "float3", false);
+      layer_.SetFloat3(scale, "default", {Float(p.scale->x), Float(p.scale->y), Float(p.scale->z)});
+      order.push_back("xformOp:scale");
+    }
+    if (order.empty()) return;
+    layer_.SetTokenArray(layer_.AddAttribute(prim, "xformOpOrder", "token[]", true), "default", order);
+  }
+
+  // A UsdPreviewSurface material; answers the spec its bindings target.
+  Spec Material(Spec looks, const ModelMaterial& material, const std::string& name) {
+    const Spec prim = layer_.AddPrim(looks, name, CrateLayer::Specifier::kDef, "Material");
+    if (name != material.name) layer_.SetString(prim, "displayName", material.name);
+    const Spec surface = layer_.AddAttribute(prim, "outputs:surface", "token", false);
+    const Spec shader = layer_.AddPrim(prim, "Surface", CrateLayer::Specifier::kDef, "Shader");
+    layer_.SetToken(layer_.AddAttribute(shader, "info:id", "token", true), "default", "UsdPreviewSurface");
+    layer_.SetFloat3(layer_.AddAttribute(shader, "inputs:diffuseColor", "color3f", false), "default",
+                     {Float(material.r), Float(material.g), Float(material.b)});
+    layer_.SetFloat(layer_.AddAttribute(shader, "inputs:metallic", "float", false), "default", 0.0f);
+    layer_.SetFloat(layer_.AddAttribute(shader, "inputs:opacity", "float", false), "default", Float(material.alpha));
+    layer_.SetFloat(layer_.AddAttribute(shader, "inputs:roughness", "float", false), "default",
+                    Float(material.roughness));
+    const Spec output = layer_.AddAttribute(shader, "outputs:surface", "token", false);
+    layer_.SetExplicitPath(surface, "connectionPaths", output);
+    return prim;
+  }
+
+  // The shape of a geometry: an Xform holding its mesh, in the class of shapes.
+  Spec Shape(Spec shapes, int geometryIndex) {
+    const ModelGeometry& geometry = model_.geometries[geometryIndex];
+    const Vertices& vertices = *geometry.vertices;
+    const Spec shape = layer_.AddPrim(shapes, "shape_" + std::to_string(shapeOf_.size()),
+                                      CrateLayer::Specifier::kDef, "Xform");
+    const Spec mesh = layer_.AddPrim(shape, "mesh", CrateLayer::Specifier::kDef, "Mesh");
+    std::vector<float> extent(geometry.min.begin(), geometry.min.end());
+    extent.insert(extent.end(), geometry.max.begin(), geometry.max.end());
+    layer_.SetFloatTuples(layer_.AddAttribute(mesh, "extent", "float3[]", false), "default", 3, extent);
+    layer_.SetIntArray(layer_.AddAttribute(mesh, "faceVertexCounts", "int[]", false), "default",
+                       std::vector<uint32_t>(vertices.indices.size() / 3, 3));
+    layer_.SetIntArray(layer_.AddAttribute(mesh, "faceVertexIndices", "int[]", false), "default", vertices.indices);
+    const Spec normals = layer_.AddAttribute(mesh, "normals", "normal3f[]", false);
+    layer_.SetFloatTuples(normals, "default", 3, vertices.normals);
+    layer_.SetToken(normals, "interpolation", "vertex");
+    layer_.SetFloatTuples(layer_.AddAttribute(mesh, "points", "point3f[]", false), "default", 3, vertices.positions);
+    const Spec st = layer_.AddAttribute(mesh, "primvars:st", "texCoord2f[]", false);
+    layer_.SetFloatTuples(st, "default", 2, St(vertices.uvs));
+    layer_.SetToken(st, "interpolation", "vertex");
+    layer_.SetToken(layer_.AddAttribute(mesh, "subdivisionScheme", "token", true), "default", "none");
+    return shape;
+  }
+
+  const PlainModel& model_;
+  CrateLayer layer_;
+  std::unordered_map<int, Spec> shapeOf_;  // by the geometry
+  std::vector<Spec> materials_;            // of each material of the model
+};
+
+}  // namespace
+
+std::string UsdcLayer(const PlainModel& model) { return CrateStageWriter(model).Bytes(); }
+
+}  // namespace vthost
