@@ -1,7 +1,7 @@
 # Thin wrapper over CMake presets. `make demo` and `make test` are the README's Quick start;
 # `make windows`, `make test-windows`, `make macos`, `make test-arm64` and `make package` are in its
 # "Windows and macOS" section.
-.PHONY: deps validator-deps build demo test build-asan test-asan bench windows check-pe test-windows package clean fuzz
+.PHONY: deps validator-deps usd-deps build demo test build-asan test-asan bench windows check-pe test-windows package clean fuzz
 .PHONY: fuzz-merge fuzz-coverage
 .PHONY: macos check-macho readme-parameters readme-usage arm64 test-arm64
 
@@ -17,6 +17,12 @@ validator-deps:
 	@bash scripts/install-deps.sh test
 	@test -f tests/validator/node_modules/gltf-validator/package.json || \
 	  (cd tests/validator && npm ci --no-audit --no-fund)
+
+# Pixar's USD (usd-core from PyPI, pinned in tests/usd/requirements.txt) in a Python environment in
+# build/usd-venv, for the tests usd.write, usd.open and usd.arkit.
+usd-deps:
+	@bash scripts/install-deps.sh test
+	@bash scripts/usd-venv.sh
 
 build:
 	@bash scripts/install-deps.sh test
@@ -36,7 +42,7 @@ demo:
 	@echo "Look at the model with f3d (f3d build/demo/caffeine.glb), Blender (File > Import > glTF 2.0)"
 	@echo "or any web glTF viewer; scripts/render_demo.sh renders it to build/demo/caffeine.png."
 
-test: build validator-deps
+test: build validator-deps usd-deps
 	ctest --preset default
 
 build-asan:

@@ -4,8 +4,8 @@
 #   scripts/install-deps.sh [GROUP...]      (no group: all of them, as CI wants)
 #
 # demo     a compiler, CMake, Ninja and the host's JSON library: the module and vantor-host
-# test     demo, GoogleTest, Google Benchmark, tinygltf (the tests read .glb files back), valgrind
-#          and Node.js (the Khronos glTF validator)
+# test     demo, GoogleTest, Google Benchmark, tinygltf (the tests read .glb files back), valgrind,
+#          Node.js (the Khronos glTF validator) and Python's venv (Pixar's USD, scripts/usd-venv.sh)
 # windows  test, the MinGW-w64 cross compiler, GoogleTest's source and Wine
 # macos    test, GoogleTest's source, ld64.lld, llvm-ar and llvm-nm of the installed clang (the
 #          compiler, zig, comes from npm: scripts/install-macos-toolchain.sh; Node.js, from test,
@@ -21,6 +21,8 @@ demo=(cmake ninja-build make g++ binutils nlohmann-json3-dev)
 test=("${demo[@]}" libgtest-dev libgmock-dev libbenchmark-dev libtinygltf-dev valgrind)
 # the glTF validator's runtime, unless a Node.js with npm is there already
 command -v npm >/dev/null 2>&1 || test+=(nodejs npm)
+# a Python that makes environments with pip in them, for Pixar's USD, unless one is there already
+python3 -c 'import ensurepip, venv' >/dev/null 2>&1 || test+=(python3 python3-venv)
 windows=("${test[@]}" g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine64 wine)
 macos=("${test[@]}" googletest lld-14 llvm-14)
 arm64=("${test[@]}" googletest llvm-14 qemu-user-static libc6-arm64-cross)

@@ -7,8 +7,8 @@
 #include "export/usdcrate.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
-#include <unordered_map>
 
 namespace vthost {
 namespace {
@@ -60,13 +60,15 @@ uint64_t Rep(Type type, uint64_t payload, bool inlined = false, bool array = fal
 
 void Put8(std::string& out, uint64_t value) { out += static_cast<char>(value & 0xFF); }
 
-void Put32(std::string& out, uint64_t value) {
-  for (int shift = 0; shift < 32; shift += 8) Put8(out, value >> shift);
+template <size_t kBytes>
+void PutLittleEndian(std::string& out, uint64_t value) {
+  char bytes[kBytes];
+  for (size_t i = 0; i < kBytes; ++i) bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  out.append(bytes, kBytes);
 }
 
-void Put64(std::string& out, uint64_t value) {
-  for (int shift = 0; shift < 64; shift += 8) Put8(out, value >> shift);
-}
+void Put32(std::string& out, uint64_t value) { PutLittleEndian<4>(out, value); }
+void Put64(std::string& out, uint64_t value) { PutLittleEndian<8>(out, value); }
 
 uint32_t BitsOf(float value) {
   uint32_t bits = 0;
@@ -101,20 +103,21 @@ std::string Compressed(const std::string& bytes) {
 // codes to a byte from the low bits up, then the differences that are not the common one, then
 // all of it compressed and led by its size.
 void PutIntegers(std::string& out, const std::vector<uint32_t>& values) {
+  // the common difference is looked for among those of one byte, where the lists' are
+  constexpr int32_t kSmallest = -128, kLargest = 127;
   std::vector<int32_t> differences;
-  std::unordered_map<int32_t, size_t> counts;
-  int32_t common = 0;
-  size_t commonCount = 0;
+  differences.reserve(values.size());
+  std::array<size_t, kLargest - kSmallest + 1> counts{};
   uint32_t previous = 0;
   for (const uint32_t value : values) {
     const auto difference = static_cast<int32_t>(value - previous);  // modulo 2^32, as read back
     previous = value;
     differences.push_back(difference);
-    const size_t count = ++counts[difference];
-    if (count > commonCount || (count == commonCount && difference > common)) {
-      common = difference;
-      commonCount = count;
-    }
+    if (difference >= kSmallest && difference <= kLargest) ++counts[static_cast<size_t>(difference - kSmallest)];
+  }
+  int32_t common = 0;
+  for (int32_t d = kSmallest; d <= kLargest; ++d) {
+    if (counts[static_cast<size_t>(d - kSmallest)] >= counts[static_cast<size_t>(common - kSmallest)]) common = d;
   }
   std::string encoded;
   Put32(encoded, static_cast<uint32_t>(common));
@@ -151,8 +154,10 @@ CrateLayer::CrateLayer() : values_(kBootstrapBytes, '\0') {
 }
 
 CrateLayer::Spec CrateLayer::Add(Spec parent, std::string_view name, uint32_t type, bool property) {
+  constexpr size_t kFieldsOfMost = 4;  // an attribute's type, value and one more; a prim's few
   const Spec spec = specs_.size();
   specs_.push_back({parent, Token(name), type, property, {}, {}});
+  specs_.back().fields.reserve(kFieldsOfMost);
   specs_[parent].children.push_back(spec);
   return spec;
 }
@@ -169,15 +174,14 @@ CrateLayer::Spec CrateLayer::AddAttribute(Spec prim, std::string_view name, std:
                                           bool uniform) {
   const Spec attribute = Add(prim, name, kAttributeSpec, true);
   SetToken(attribute, "typeName", typeName);
-  Field(attribute, "variability", Rep(Type::kVariability, uniform ? 1 : 0, true));
-  SetBool(attribute, "custom", false);
+  // varying is what an attribute is without the field
+  if (uniform) Field(attribute, "variability", Rep(Type::kVariability, 1, true));
   return attribute;
 }
 
 CrateLayer::Spec CrateLayer::AddRelationship(Spec prim, std::string_view name) {
   const Spec relationship = Add(prim, name, kRelationshipSpec, true);
   Field(relationship, "variability", Rep(Type::kVariability, 1, true));  // relationships are uniform
-  SetBool(relationship, "custom", false);
   return relationship;
 }
 
@@ -188,9 +192,10 @@ void CrateLayer::MoveLast(Spec parent, Spec child) {
 }
 
 uint32_t CrateLayer::Token(std::string_view text) {
-  const auto [at, added] = tokenIndex_.emplace(std::string(text), static_cast<uint32_t>(tokens_.size()));
-  if (added) tokens_.emplace_back(text);
-  return at->second;
+  if (const auto known = tokenIndex_.find(text); known != tokenIndex_.end()) return known->second;
+  const auto index = static_cast<uint32_t>(tokens_.size());
+  tokenIndex_.emplace(tokens_.emplace_back(text), index);
+  return index;
 }
 
 uint32_t CrateLayer::StringIndex(std::string_view text) {
@@ -247,9 +252,9 @@ void CrateLayer::SetQuatf(Spec spec, std::string_view field, const std::array<fl
 
 // An array: its length (64 bits), then its items, not compressed; an empty array is payload 0,
 // with nothing written.
-void CrateLayer::SetTokenArray(Spec spec, std::string_view field, const std::vector<std::string>& tokens) {
+void CrateLayer::SetTokenArray(Spec spec, std::string_view field, const std::vector<std::string_view>& tokens) {
   std::vector<uint32_t> indices;
-  for (const std::string& token : tokens) indices.push_back(Token(token));
+  for (const std::string_view token : tokens) indices.push_back(Token(token));
   if (indices.empty()) {
     Field(spec, field, Rep(Type::kToken, 0, false, true));
     return;
@@ -303,9 +308,9 @@ void CrateLayer::PrependInternalReference(Spec spec, Spec target) {
   Put64(values_, 0);
 }
 
-void CrateLayer::PrependTokens(Spec spec, std::string_view field, const std::vector<std::string>& tokens) {
+void CrateLayer::PrependTokens(Spec spec, std::string_view field, const std::vector<std::string_view>& tokens) {
   std::vector<uint32_t> indices;
-  for (const std::string& token : tokens) indices.push_back(Token(token));
+  for (const std::string_view token : tokens) indices.push_back(Token(token));
   Field(spec, field, Rep(Type::kTokenListOp, ValueStart()));
   Put8(values_, kHasPrependedItems);
   Put64(values_, indices.size());

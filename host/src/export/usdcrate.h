@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -24,7 +25,7 @@ class CrateLayer {
 
   // A prim below a prim (or the pseudo-root); an empty type for a typeless prim.
   Spec AddPrim(Spec parent, std::string_view name, Specifier specifier, std::string_view typeName);
-  // An attribute of a prim, of a USD value type ("float3[]"): uniform or varying.
+  // An attribute of a prim, of a USD value type ("float3[]"): uniform or varying; not custom.
   Spec AddAttribute(Spec prim, std::string_view name, std::string_view typeName, bool uniform);
   Spec AddRelationship(Spec prim, std::string_view name);
   // Puts a child last among its parent's children (made early, for others to name it).
@@ -40,7 +41,7 @@ class CrateLayer {
   void SetFloat3(Spec spec, std::string_view field, const std::array<float, 3>& value);
   // A quaternion, its imaginary part first (x y z w), as USD lays it out in memory.
   void SetQuatf(Spec spec, std::string_view field, const std::array<float, 4>& xyzw);
-  void SetTokenArray(Spec spec, std::string_view field, const std::vector<std::string>& tokens);
+  void SetTokenArray(Spec spec, std::string_view field, const std::vector<std::string_view>& tokens);
   void SetIntArray(Spec spec, std::string_view field, const std::vector<uint32_t>& values);
   // An array of tuples of width floats each (float2[], float3[]...): values.size() / width of them.
   void SetFloatTuples(Spec spec, std::string_view field, size_t width, const std::vector<float>& values);
@@ -48,7 +49,7 @@ class CrateLayer {
   void SetExplicitPath(Spec spec, std::string_view field, Spec target);
   // A list edit that prepends a reference to a prim of this layer.
   void PrependInternalReference(Spec spec, Spec target);
-  void PrependTokens(Spec spec, std::string_view field, const std::vector<std::string>& tokens);
+  void PrependTokens(Spec spec, std::string_view field, const std::vector<std::string_view>& tokens);
 
   // The layer's bytes, once; the children and properties of every prim are listed here.
   std::string Bytes();
@@ -77,8 +78,8 @@ class CrateLayer {
   void PathTree(Spec spec, bool hasSibling, PathTable& paths) const;
 
   std::vector<SpecEntry> specs_;
-  std::vector<std::string> tokens_;
-  std::unordered_map<std::string, uint32_t> tokenIndex_;
+  std::deque<std::string> tokens_;  // a deque, which never moves them: the index views them
+  std::unordered_map<std::string_view, uint32_t> tokenIndex_;
   std::unordered_map<uint32_t, uint32_t> stringIndex_;  // by the string's token
   std::vector<uint32_t> strings_;  // each string's token
   std::string values_;  // the bytes of the values that are not inlined, from the start of the file

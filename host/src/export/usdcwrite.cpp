@@ -108,7 +108,7 @@ class CrateStageWriter {
   void Place(Spec prim, const Placement& p) {
     const Vec3& t = p.translation;
     const bool moved = t.x != 0.0 || t.y != 0.0 || t.z != 0.0;
-    std::vector<std::string> order;
+    std::vector<std::string_view> order;
     if (moved) {
       const Spec translate = layer_.AddAttribute(prim, "xformOp:translate", "double3", false);
       layer_.SetDouble3(translate, "default", {Double(t.x), Double(t.y), Double(t.z)});

@@ -1,0 +1,124 @@
+// The crate layer's bytes as a reader finds them: the bootstrap, the table of contents and its six
+// sections, the tokens, and the values that do not fit in a field, each where its field says.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cases.h"
+#include "export/usdcrate.h"
+
+namespace vthost {
+namespace {
+
+uint64_t Le(const std::string& bytes, size_t at, size_t width) {
+  uint64_t value = 0;
+  for (size_t i = 0; i < width; ++i) value |= uint64_t{static_cast<unsigned char>(bytes.at(at + i))} << (8 * i);
+  return value;
+}
+
+// A layer of one prim with an attribute of each kind of value the stages hold.
+std::string SampleLayer() {
+  CrateLayer layer;
+  layer.SetToken(CrateLayer::kPseudoRoot, "defaultPrim", "root");
+  const CrateLayer::Spec root = layer.AddPrim(CrateLayer::kPseudoRoot, "root", CrateLayer::Specifier::kDef, "Xform");
+  const CrateLayer::Spec shapes =
+      layer.AddPrim(CrateLayer::kPseudoRoot, "Shapes", CrateLayer::Specifier::kClass, "");
+  layer.PrependInternalReference(root, shapes);
+  layer.SetDouble3(layer.AddAttribute(root, "xformOp:translate", "double3", false), "default", {1.0, 2.0, 3.0});
+  layer.SetIntArray(layer.AddAttribute(root, "counts", "int[]", false), "default", {3, 3});
+  layer.SetFloatTuples(layer.AddAttribute(root, "points", "point3f[]", false), "default", 3, {});
+  return layer.Bytes();
+}
+
+struct Section {
+  std::string name;  // the row's name, the section's too
+  size_t index;
+};
+void PrintTo(const Section& c, std::ostream* out) { *out << c.name; }
+
+class CrateSections : public testing::TestWithParam<Section> {};
+
+// The table of contents, at the offset the bootstrap gives, lists six sections of 32 bytes (a name
+// of 16, a start and a size), in the order they lie between the values and the table itself.
+TEST_P(CrateSections, LieInOrderBeforeTheTable) {
+  const std::string bytes = SampleLayer();
+  ASSERT_EQ(bytes.substr(0, 8), "PXR-USDC");
+  EXPECT_EQ(bytes.substr(8, 8), std::string("\0\x08\0\0\0\0\0\0", 8));
+  const uint64_t toc = Le(bytes, 16, 8);
+  ASSERT_EQ(Le(bytes, toc, 8), 6u);
+  ASSERT_EQ(toc + 8 + 6 * 32, bytes.size());
+  const size_t entry = toc + 8 + 32 * GetParam().index;
+  EXPECT_EQ(bytes.substr(entry, 16), GetParam().name + std::string(16 - GetParam().name.size(), '\0'));
+  const uint64_t start = Le(bytes, entry + 16, 8), size = Le(bytes, entry + 24, 8);
+  const uint64_t next = GetParam().index == 5 ? toc : Le(bytes, entry + 32 + 16, 8);
+  EXPECT_GE(start, 88u);
+  EXPECT_EQ(start + size, next);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sections, CrateSections,
+                         testing::Values(Section{"TOKENS", 0}, Section{"STRINGS", 1}, Section{"FIELDS", 2},
+                                         Section{"FIELDSETS", 3}, Section{"PATHS", 4}, Section{"SPECS", 5}),
+                         CaseName);
+
+// What the writer compresses, read back: a chunk count of 0, then one LZ4 block of literals alone.
+std::string Literals(const std::string& compressed) {
+  EXPECT_EQ(compressed.at(0), '\0');
+  size_t length = static_cast<unsigned char>(compressed.at(1)) >> 4, at = 2;
+  if (length == 15) {
+    for (unsigned char more = 255; more == 255; length += more) more = static_cast<unsigned char>(compressed.at(at++));
+  }
+  EXPECT_EQ(at + length, compressed.size());
+  return compressed.substr(at, length);
+}
+
+// The tokens: a count, the bytes' count and the compressed bytes' count, then each token ended by
+// a NUL: the names, the fields' names and the types, each once.
+TEST(CrateLayer, TokensAreNamedOnce) {
+  const std::string bytes = SampleLayer();
+  const uint64_t start = Le(bytes, Le(bytes, 16, 8) + 8 + 16, 8);
+  const uint64_t count = Le(bytes, start, 8), characters = Le(bytes, start + 8, 8);
+  const std::string text = Literals(bytes.substr(start + 24, Le(bytes, start + 16, 8)));
+  ASSERT_EQ(text.size(), characters);
+  std::vector<std::string> tokens;
+  for (size_t at = 0; at < text.size(); at = text.find('\0', at) + 1) tokens.push_back(text.substr(at, text.find('\0', at) - at));
+  EXPECT_EQ(tokens.size(), count);
+  for (const std::string name : {"", "root", "Shapes", "Xform", "defaultPrim", "references", "xformOp:translate",
+                                 "double3", "default", "primChildren", "properties", "specifier"}) {
+    EXPECT_EQ(std::count(tokens.begin(), tokens.end(), name), 1) << "'" << name << "'";
+  }
+}
+
+// The literals' length past 15 goes on in bytes of 255 and one below it.
+TEST(CrateLayer, LongTokenListsCompressWhole) {
+  CrateLayer layer;
+  for (int i = 0; i < 300; ++i) layer.AddPrim(CrateLayer::kPseudoRoot, "prim_" + std::to_string(i), CrateLayer::Specifier::kDef, "");
+  const std::string bytes = layer.Bytes();
+  const uint64_t start = Le(bytes, Le(bytes, 16, 8) + 8 + 16, 8);
+  EXPECT_EQ(Literals(bytes.substr(start + 24, Le(bytes, start + 16, 8))).size(), Le(bytes, start + 8, 8));
+}
+
+// A value that does not fit in its field lies at a multiple of 8 after the bootstrap: the
+// translation as three doubles, the counts as an array (a 64-bit length, then the items); an empty
+// array is written nowhere.
+TEST(CrateLayer, ValuesLieWhereTheirFieldsSay) {
+  const std::string bytes = SampleLayer();
+  std::string translation;
+  for (const double v : {1.0, 2.0, 3.0}) {
+    uint64_t bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    for (int i = 0; i < 8; ++i) translation += static_cast<char>((bits >> (8 * i)) & 0xFF);
+  }
+  const size_t at = bytes.find(translation);
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_EQ(at % 8, 0u);
+  const std::string counts("\2\0\0\0\0\0\0\0\3\0\0\0\3\0\0\0", 16);
+  EXPECT_EQ(bytes.find(counts) % 8, 0u);
+  EXPECT_LT(bytes.find(counts), Le(bytes, Le(bytes, 16, 8) + 8 + 16, 8));
+}
+
+}  // namespace
+}  // namespace vthost
