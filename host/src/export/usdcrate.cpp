@@ -68,6 +68,21 @@ void PutLittleEndian(std::string& out, uint64_t value) {
 }
 
 void Put32(std::string& out, uint64_t value) { PutLittleEndian<4>(out, value); }
+
+// Many 32-bit words at once, each as of(i): the arrays of a mesh are most of a layer's bytes.
+template <typename Word>
+void PutWords(std::string& out, size_t count, Word of) {
+  const size_t at = out.size();
+  out.resize(at + 4 * count);
+  char* p = &out[at];
+  for (size_t i = 0; i < count; ++i, p += 4) {
+    const uint32_t word = of(i);
+    p[0] = static_cast<char>(word & 0xFF);
+    p[1] = static_cast<char>((word >> 8) & 0xFF);
+    p[2] = static_cast<char>((word >> 16) & 0xFF);
+    p[3] = static_cast<char>(word >> 24);
+  }
+}
 void Put64(std::string& out, uint64_t value) { PutLittleEndian<8>(out, value); }
 
 uint32_t BitsOf(float value) {
@@ -271,7 +286,7 @@ void CrateLayer::SetIntArray(Spec spec, std::string_view field, const std::vecto
   }
   Field(spec, field, Rep(Type::kInt, ValueStart(), false, true));
   Put64(values_, values.size());
-  for (const uint32_t value : values) Put32(values_, value);
+  PutWords(values_, values.size(), [&values](size_t i) { return values[i]; });
 }
 
 void CrateLayer::SetFloatTuples(Spec spec, std::string_view field, size_t width, const std::vector<float>& values) {
@@ -283,7 +298,7 @@ void CrateLayer::SetFloatTuples(Spec spec, std::string_view field, size_t width,
   }
   Field(spec, field, Rep(type, ValueStart(), false, true));
   Put64(values_, count);
-  for (size_t i = 0; i < count * width; ++i) Put32(values_, BitsOf(values[i]));
+  PutWords(values_, count * width, [&values](size_t i) { return BitsOf(values[i]); });
 }
 
 // A list edit: its header byte, then each list it holds as a 64-bit count and the items.
