@@ -100,6 +100,37 @@ TEST(UsdStage, SharesShapesAndBindsMaterials) {
   host.CloseDocument(document);
 }
 
+struct PackageCase {
+  std::string name;
+  bool drawsNothing;
+};
+void PrintTo(const PackageCase& c, std::ostream* out) { *out << c.name; }
+
+class UsdzLayer : public testing::TestWithParam<PackageCase> {};
+
+// A package holds one crate layer and nothing else, whether the model draws or not.
+TEST_P(UsdzLayer, IsOneCrateFile) {
+  Host host;
+  VtDocument* document = host.NewDocument();
+  SampleHierarchy sample = MakeSampleHierarchy(host, document);
+  PlainModel model = BuildPlainModel(host, {sample.root.get(), nullptr, "my molecule"}, nullptr);
+  if (GetParam().drawsNothing) model = PlainModel{-1, "nothing", {}, {}, {}, {}};
+  std::string zip, error;
+  ASSERT_TRUE(UsdFromModel(model, /*package=*/true, &zip, &error)) << error;
+  const size_t end = zip.size() - 22;
+  ASSERT_EQ(Le(zip, end + 10, 2), 1u);
+  const size_t central = Le(zip, end + 16, 4);
+  EXPECT_EQ(zip.substr(central + 46, Le(zip, central + 28, 2)), "model.usdc");
+  const size_t local = Le(zip, central + 42, 4);
+  const size_t data = local + 30 + Le(zip, local + 26, 2) + Le(zip, local + 28, 2);
+  EXPECT_EQ(zip.substr(data, 8), "PXR-USDC");
+  EXPECT_NE(zip.find(GetParam().drawsNothing ? "nothing" : "my_molecule"), std::string::npos);
+  host.CloseDocument(document);
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, UsdzLayer,
+                         testing::Values(PackageCase{"Sample", false}, PackageCase{"DrawsNothing", true}), CaseName);
+
 struct FitCase {
   std::string name;
   int64_t most;
