@@ -1,9 +1,10 @@
 // A layer laid out as a USD crate file, version 0.8.0: an 88-byte bootstrap (identifier, version,
 // where the table of contents is), the values that do not fit in their field, then the structural
 // sections (tokens, strings, fields, field sets, paths, specs), their lists of integers coded and
-// compressed as the format wants them, and the table of contents last. Every number is little-endian; a value's representation is 64 bits: array,
-// inlined and compressed flags at the top, its type in bits 48 to 55, and a payload below, the
-// value itself when inlined, else its offset in the file.
+// compressed as the format wants them, and the table of contents last. Every number is
+// little-endian; a value's representation is 64 bits: array, inlined and compressed flags at the
+// top, its type in bits 48 to 55, and a payload below, the value itself when inlined, else its
+// offset in the file.
 #include "export/usdcrate.h"
 
 #include <algorithm>
@@ -16,6 +17,7 @@ namespace {
 constexpr size_t kBootstrapBytes = 88;
 constexpr size_t kSectionNameBytes = 16;
 constexpr uint32_t kNoField = 0xFFFFFFFFu;  // ends a field set
+constexpr size_t kSections = 6;
 constexpr uint8_t kVersion[] = {0, 8, 0};
 
 // The value types, as the crate format numbers them.
@@ -360,6 +362,77 @@ void CrateLayer::PathTree(Spec spec, bool hasSibling, PathTable& paths) const {
   if (hasChild && hasSibling) paths.jump[at] = static_cast<uint32_t>(paths.index.size() - at);
 }
 
+// The tokens, each ended by a NUL: their count, the bytes' count, then the bytes compressed.
+void CrateLayer::PutTokens(std::string& out) const {
+  std::string characters;
+  for (const std::string& token : tokens_) characters.append(token.c_str(), token.size() + 1);
+  Put64(out, tokens_.size());
+  Put64(out, characters.size());
+  const std::string compressed = Compressed(characters);
+  Put64(out, compressed.size());
+  out += compressed;
+}
+
+void CrateLayer::PutStrings(std::string& out) const {
+  Put64(out, strings_.size());
+  for (const uint32_t token : strings_) Put32(out, token);
+}
+
+// The fields, all specs' in turn: their names' tokens as integers, then their values'
+// representations compressed.
+void CrateLayer::PutFields(std::string& out) const {
+  std::vector<uint32_t> names;
+  std::string reps;
+  for (const SpecEntry& entry : specs_) {
+    for (const auto& [name, rep] : entry.fields) {
+      names.push_back(name);
+      Put64(reps, rep);
+    }
+  }
+  Put64(out, names.size());
+  PutIntegers(out, names);
+  const std::string compressed = Compressed(reps);
+  Put64(out, compressed.size());
+  out += compressed;
+}
+
+// Each spec's fields by their index, each run ended by kNoField; answers where each run starts.
+std::vector<uint32_t> CrateLayer::PutFieldSets(std::string& out) const {
+  std::vector<uint32_t> fieldSets, setOfSpec;
+  uint32_t field = 0;
+  for (const SpecEntry& entry : specs_) {
+    setOfSpec.push_back(static_cast<uint32_t>(fieldSets.size()));
+    for (size_t i = 0; i < entry.fields.size(); ++i) fieldSets.push_back(field++);
+    fieldSets.push_back(kNoField);
+  }
+  Put64(out, fieldSets.size());
+  PutIntegers(out, fieldSets);
+  return setOfSpec;
+}
+
+void CrateLayer::PutPaths(std::string& out) const {
+  PathTable paths;
+  PathTree(kPseudoRoot, false, paths);
+  Put64(out, specs_.size());
+  Put64(out, paths.index.size());
+  PutIntegers(out, paths.index);
+  PutIntegers(out, paths.element);
+  PutIntegers(out, paths.jump);
+}
+
+// The specs: their paths (a spec's index is its path's), field sets and kinds, as three lists.
+void CrateLayer::PutSpecs(std::string& out, const std::vector<uint32_t>& setOfSpec) const {
+  std::vector<uint32_t> paths, types;
+  for (Spec spec = 0; spec < specs_.size(); ++spec) {
+    paths.push_back(static_cast<uint32_t>(spec));
+    types.push_back(specs_[spec].type);
+  }
+  Put64(out, specs_.size());
+  PutIntegers(out, paths);
+  PutIntegers(out, setOfSpec);
+  PutIntegers(out, types);
+}
+
 std::string CrateLayer::Bytes() {
   for (Spec spec = 0; spec < specs_.size(); ++spec) {
     if (specs_[spec].property) continue;
@@ -368,72 +441,21 @@ std::string CrateLayer::Bytes() {
   }
   std::string out = std::move(values_);
   std::string toc;
-  size_t start = out.size();
-
-  // the tokens, each ended by a NUL: their count, the bytes' count, then the bytes compressed
-  std::string characters;
-  for (const std::string& token : tokens_) characters.append(token.c_str(), token.size() + 1);
-  Put64(out, tokens_.size());
-  Put64(out, characters.size());
-  const std::string compressedTokens = Compressed(characters);
-  Put64(out, compressedTokens.size());
-  out += compressedTokens;
-  PutSection(toc, "TOKENS", start, out.size());
-
-  start = out.size();
-  Put64(out, strings_.size());
-  for (const uint32_t token : strings_) Put32(out, token);
-  PutSection(toc, "STRINGS", start, out.size());
-
-  // the fields: their names' tokens as integers, then their values' representations compressed
-  start = out.size();
-  std::vector<uint32_t> names, fieldSets, setOfSpec;
-  std::string reps;
-  for (const SpecEntry& entry : specs_) {
-    setOfSpec.push_back(static_cast<uint32_t>(fieldSets.size()));
-    for (const auto& [name, rep] : entry.fields) {
-      fieldSets.push_back(static_cast<uint32_t>(names.size()));
-      names.push_back(name);
-      Put64(reps, rep);
-    }
-    fieldSets.push_back(kNoField);
-  }
-  Put64(out, names.size());
-  PutIntegers(out, names);
-  const std::string compressedReps = Compressed(reps);
-  Put64(out, compressedReps.size());
-  out += compressedReps;
-  PutSection(toc, "FIELDS", start, out.size());
-
-  start = out.size();
-  Put64(out, fieldSets.size());
-  PutIntegers(out, fieldSets);
-  PutSection(toc, "FIELDSETS", start, out.size());
-
-  start = out.size();
-  PathTable paths;
-  PathTree(kPseudoRoot, false, paths);
-  Put64(out, specs_.size());
-  Put64(out, paths.index.size());
-  PutIntegers(out, paths.index);
-  PutIntegers(out, paths.element);
-  PutIntegers(out, paths.jump);
-  PutSection(toc, "PATHS", start, out.size());
-
-  start = out.size();
-  std::vector<uint32_t> specPaths, types;
-  for (Spec spec = 0; spec < specs_.size(); ++spec) {
-    specPaths.push_back(static_cast<uint32_t>(spec));
-    types.push_back(specs_[spec].type);
-  }
-  Put64(out, specs_.size());
-  PutIntegers(out, specPaths);
-  PutIntegers(out, setOfSpec);
-  PutIntegers(out, types);
-  PutSection(toc, "SPECS", start, out.size());
+  const auto section = [&out, &toc](const char* name, auto put) {
+    const size_t start = out.size();
+    put();
+    PutSection(toc, name, start, out.size());
+  };
+  std::vector<uint32_t> setOfSpec;
+  section("TOKENS", [&] { PutTokens(out); });
+  section("STRINGS", [&] { PutStrings(out); });
+  section("FIELDS", [&] { PutFields(out); });
+  section("FIELDSETS", [&] { setOfSpec = PutFieldSets(out); });
+  section("PATHS", [&] { PutPaths(out); });
+  section("SPECS", [&] { PutSpecs(out, setOfSpec); });
 
   const size_t tocOffset = out.size();
-  Put64(out, 6);
+  Put64(out, kSections);
   out += toc;
 
   std::string bootstrap = "PXR-USDC";

@@ -76,6 +76,13 @@ class CrateLayer {
     std::vector<uint32_t> index, element, jump;
   };
   void PathTree(Spec spec, bool hasSibling, PathTable& paths) const;
+  // The structural sections, each appended to out.
+  void PutTokens(std::string& out) const;
+  void PutStrings(std::string& out) const;
+  void PutFields(std::string& out) const;
+  std::vector<uint32_t> PutFieldSets(std::string& out) const;
+  void PutPaths(std::string& out) const;
+  void PutSpecs(std::string& out, const std::vector<uint32_t>& setOfSpec) const;
 
   std::vector<SpecEntry> specs_;
   std::deque<std::string> tokens_;  // a deque, which never moves them: the index views them

@@ -84,7 +84,9 @@ TEST(CrateLayer, TokensAreNamedOnce) {
   const std::string text = Literals(bytes.substr(start + 24, Le(bytes, start + 16, 8)));
   ASSERT_EQ(text.size(), characters);
   std::vector<std::string> tokens;
-  for (size_t at = 0; at < text.size(); at = text.find('\0', at) + 1) tokens.push_back(text.substr(at, text.find('\0', at) - at));
+  for (size_t at = 0; at < text.size(); at = text.find('\0', at) + 1) {
+    tokens.push_back(text.substr(at, text.find('\0', at) - at));
+  }
   EXPECT_EQ(tokens.size(), count);
   for (const std::string name : {"", "root", "Shapes", "Xform", "defaultPrim", "references", "xformOp:translate",
                                  "double3", "default", "primChildren", "properties", "specifier"}) {
@@ -95,7 +97,9 @@ TEST(CrateLayer, TokensAreNamedOnce) {
 // The literals' length past 15 goes on in bytes of 255 and one below it.
 TEST(CrateLayer, LongTokenListsCompressWhole) {
   CrateLayer layer;
-  for (int i = 0; i < 300; ++i) layer.AddPrim(CrateLayer::kPseudoRoot, "prim_" + std::to_string(i), CrateLayer::Specifier::kDef, "");
+  for (int i = 0; i < 300; ++i) {
+    layer.AddPrim(CrateLayer::kPseudoRoot, "prim_" + std::to_string(i), CrateLayer::Specifier::kDef, "");
+  }
   const std::string bytes = layer.Bytes();
   const uint64_t start = Le(bytes, Le(bytes, 16, 8) + 8 + 16, 8);
   EXPECT_EQ(Literals(bytes.substr(start + 24, Le(bytes, start + 16, 8))).size(), Le(bytes, start + 8, 8));
