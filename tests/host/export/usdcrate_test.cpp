@@ -105,6 +105,51 @@ TEST(CrateLayer, LongTokenListsCompressWhole) {
   EXPECT_EQ(Literals(bytes.substr(start + 24, Le(bytes, start + 16, 8))).size(), Le(bytes, start + 8, 8));
 }
 
+// The integers of a structural section, decoded as a reader decodes them: the compressed size, then
+// the common difference, the 2-bit codes (four to a byte, low bits first) and the other differences.
+std::vector<int32_t> Integers(const std::string& bytes, size_t* at, size_t count) {
+  const std::string coded = Literals(bytes.substr(*at + 8, Le(bytes, *at, 8)));
+  *at += 8 + Le(bytes, *at, 8);
+  const auto common = static_cast<int32_t>(Le(coded, 0, 4));
+  size_t next = 4 + (count * 2 + 7) / 8;
+  std::vector<int32_t> values;
+  int32_t value = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const uint64_t code = (static_cast<unsigned char>(coded.at(4 + i / 4)) >> (2 * (i % 4))) & 3;
+    const size_t width = code == 0 ? 0 : code == 1 ? 1 : code == 2 ? 2 : 4;
+    uint64_t bits = Le(coded, next, width);
+    next += width;
+    if (width > 0 && width < 4 && (bits >> (8 * width - 1)) != 0) bits |= ~uint64_t{0} << (8 * width);  // sign
+    value += code == 0 ? common : static_cast<int32_t>(static_cast<uint32_t>(bits));
+    values.push_back(value);
+  }
+  EXPECT_EQ(next, coded.size());
+  return values;
+}
+
+// The paths, depth first from the pseudo-root: each its spec, its name's token (negated for a
+// property) and its jump: -1 a child follows, 0 a sibling, -2 neither, and past 0 both, the
+// sibling that many entries on.
+TEST(CrateLayer, PathsListTheTreeDepthFirst) {
+  CrateLayer layer;
+  const CrateLayer::Spec a = layer.AddPrim(CrateLayer::kPseudoRoot, "a", CrateLayer::Specifier::kDef, "");
+  const CrateLayer::Spec c = layer.AddPrim(CrateLayer::kPseudoRoot, "c", CrateLayer::Specifier::kDef, "");
+  const CrateLayer::Spec b = layer.AddPrim(a, "b", CrateLayer::Specifier::kDef, "");
+  const CrateLayer::Spec x = layer.AddAttribute(a, "x", "float", false);
+  const std::string bytes = layer.Bytes();
+  size_t at = Le(bytes, Le(bytes, 16, 8) + 8 + 4 * 32 + 16, 8);  // the fifth section's start
+  ASSERT_EQ(Le(bytes, at, 8), 5u);
+  ASSERT_EQ(Le(bytes, at + 8, 8), 5u);
+  at += 16;
+  const std::vector<int32_t> specs = Integers(bytes, &at, 5);
+  EXPECT_EQ(specs, (std::vector<int32_t>{0, static_cast<int32_t>(a), static_cast<int32_t>(b),
+                                         static_cast<int32_t>(x), static_cast<int32_t>(c)}));
+  const std::vector<int32_t> names = Integers(bytes, &at, 5);
+  EXPECT_LT(names[3], 0);
+  EXPECT_GT(names[1], 0);
+  EXPECT_EQ(Integers(bytes, &at, 5), (std::vector<int32_t>{-1, 3, 0, -2, -2}));
+}
+
 // A value that does not fit in its field lies at a multiple of 8 after the bootstrap: the
 // translation as three doubles, the counts as an array (a 64-bit length, then the items); an empty
 // array is written nowhere.
