@@ -23,6 +23,7 @@
 #include "vthost/documents.h"
 #include "vthost/formats.h"
 #include "vthost/molecule.h"
+#include "vthost/report.h"
 
 namespace vthost {
 
@@ -453,6 +454,10 @@ bool ScriptRunner::Export(const CommandWords& words) {
   VtNode* node = Object(words[1]);
   if (node == nullptr) return false;
   if (Hierarchy(node) == nullptr) return Fail("'" + words[1] + "' has no model: evaluate it first ('eval')");
+  const ModelCounts counts = CountModel(Hierarchy(node));
+  if (counts.atoms == 0 && counts.bonds == 0) {
+    return Fail("'" + words[1] + "' has an empty model, with no atoms and no bonds: nothing written");
+  }
   const bool toOutput = words[2] == "-";  // standard output, as on the command line: glTF
   std::filesystem::path file;
   if (!toOutput && !FileNamed("export", words[2], &file)) return false;
