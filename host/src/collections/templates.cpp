@@ -19,9 +19,11 @@ constexpr size_t kMaxTitleBytes = 100;
 // Names Windows gives its devices in every folder, whatever follows a dot or blanks: COM and LPT
 // with a digit, a superscript one, two and three (UTF-8) among them.
 constexpr std::array<std::string_view, 32> kDeviceNames = {
-    "CON",  "PRN",  "AUX",  "NUL",  "CONIN$", "CONOUT$", "COM0", "COM1", "COM2", "COM3", "COM4",
-    "COM5", "COM6", "COM7", "COM8", "COM9",   "COM\xC2\xB9", "COM\xC2\xB2", "COM\xC2\xB3", "LPT0", "LPT1", "LPT2",
-    "LPT3", "LPT4", "LPT5", "LPT6", "LPT7",   "LPT8", "LPT9", "LPT\xC2\xB9", "LPT\xC2\xB2", "LPT\xC2\xB3"};
+    "CON",  "PRN",  "AUX",  "NUL",  "CONIN$", "CONOUT$",
+    "COM0", "COM1", "COM2", "COM3", "COM4",   "COM5",    "COM6", "COM7", "COM8", "COM9",
+    "COM\xC2\xB9", "COM\xC2\xB2", "COM\xC2\xB3",
+    "LPT0", "LPT1", "LPT2", "LPT3", "LPT4",   "LPT5",    "LPT6", "LPT7", "LPT8", "LPT9",
+    "LPT\xC2\xB9", "LPT\xC2\xB2", "LPT\xC2\xB3"};
 
 std::string Folded(std::string_view text) {
   std::string folded(text);
