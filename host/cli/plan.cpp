@@ -14,18 +14,14 @@ fs::path::string_type FileKey(const std::string& name) { return vthost::Resolved
 
 }  // namespace
 
-Molecules::Molecules(const RunRequest& request) : request_(request) {
+// The names of several molecules are told apart by the files they resolve to, whatever the
+// templates: a title, a stem that ends in digits before {record}, a folder named two ways or a link
+// to another output can each give two molecules one file.
+Molecules::Molecules(const RunRequest& request) : request_(request), registry_(Several(request)) {
   std::string ignored;
-  // outputs are told apart as they are named where titles name them, or two templates may meet
   for (size_t i = 0; i < request.outputs.size(); ++i) {
     vthost::NameTemplate& parsed = templates_.emplace_back();
-    const std::string& text = request.outputs[i];
-    if (text.empty()) continue;
-    vthost::NameTemplate::Parse(text, &parsed, &ignored);
-    registry_ = registry_ || parsed.Has(vthost::NameTemplate::kTitle);
-    for (size_t earlier = 0; earlier < i; ++earlier) {
-      registry_ = registry_ || (!request.outputs[earlier].empty() && !parsed.Disjoint(templates_[earlier]));
-    }
+    if (!request.outputs[i].empty()) vthost::NameTemplate::Parse(request.outputs[i], &parsed, &ignored);
   }
   if (!request.manifest.empty() && request.manifest != "-") manifest_ = FileKey(request.manifest);
 }

@@ -54,7 +54,7 @@ class Molecules {
 
   const RunRequest& request_;
   std::vector<vthost::NameTemplate> templates_;  // of kOutputFormats
-  bool registry_ = false;  // whether names are told apart as they are made
+  bool registry_;  // whether names are told apart as they are made: in a run of several molecules
   std::filesystem::path::string_type manifest_;  // the manifest's name, resolved
   // output names, resolved, and the molecule that has each
   std::map<std::filesystem::path::string_type, std::string> written_;

@@ -75,6 +75,9 @@ bool CheckTemplates(const RunRequest& request, std::string* error) {
   const bool manyRecords = std::any_of(request.inputs.begin(), request.inputs.end(), [&](const std::string& input) {
     return !IsMolFile(input) && request.records.Several();
   });
+  // the records a run takes, short of every one: other runs may take the rest
+  const vthost::RecordRange& records = request.records;
+  const bool sharded = records.Several() && !(records.first == 1 && records.last == vthost::RecordRange::kEnd);
   using T = vthost::NameTemplate;
   for (const auto& [option, t] : templates) {
     const std::string named = option + " " + t.Text();
@@ -99,6 +102,12 @@ bool CheckTemplates(const RunRequest& request, std::string* error) {
         }
       }
     }
+    if (sharded && !t.KeepsRecordsApart()) {
+      *error = named + ": --records " + std::to_string(records.first) + "-" + std::to_string(records.last) +
+               " is a shard of its inputs, and the names of records of other shards may be the same, which "
+               "neither shard can tell: put {record} where a name tells it, as in {title}-{record}";
+      return false;
+    }
     const fs::path folder = fs::u8path(t.FixedFolder());
     std::error_code failure;
     if (!fs::is_directory(folder, failure)) {
@@ -108,7 +117,9 @@ bool CheckTemplates(const RunRequest& request, std::string* error) {
   }
   for (size_t a = 0; a < templates.size(); ++a) {
     for (size_t b = a + 1; b < templates.size(); ++b) {
-      if (templates[a].second.Text() == templates[b].second.Text()) {
+      // by the files they resolve to, placeholders and all: c/{record}.x and ./c/{record}.x, or a
+      // folder and a link to it, name the same files
+      if (vthost::SameFile(fs::u8path(templates[a].second.Text()), fs::u8path(templates[b].second.Text()))) {
         *error = templates[a].first + " and " + templates[b].first + " name the same files, " +
                  templates[a].second.Text();
         return false;

@@ -116,6 +116,30 @@ std::string OneObjectDocument(uint32_t values, uint32_t tracks) {
   return document + Word(0) + Word(0) + Word(0);
 }
 
+// A folder out and a link lnk to it.
+void FolderAndLink(const fs::path& dir) {
+  fs::create_directory(dir / "out");
+  fs::create_directory_symlink("out", dir / "lnk");
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to);
+
+// a.sdf of eleven records and a1.sdf of one: {stem}{record} is a11 for the last of one and the first of the other.
+void ElevenAndOne(const fs::path& dir) {
+  const std::string record = std::string(kWaterMolfile) + "$$$$\n";
+  std::string eleven;
+  for (int i = 0; i < 11; ++i) eleven += record;
+  WriteFile(dir / "a.sdf", eleven);
+  WriteFile(dir / "a1.sdf", record);
+}
+
+// prefix1 to prefixN, each with the suffix.
+std::vector<std::string> Numbered(const std::string& prefix, int last, const std::string& suffix) {
+  std::vector<std::string> names;
+  for (int i = 1; i <= last; ++i) names.push_back(prefix + std::to_string(i) + suffix);
+  return names;
+}
+
 std::vector<CliCase> Cases() {
   const std::string longName = "{dir}/" + std::string(5000, 'a') + ".sdf";
   const std::string longLine = "load\n" + std::string((size_t{1} << 20) + 1, 'x') + "\n";
@@ -277,7 +301,20 @@ std::vector<CliCase> Cases() {
       Case("QuoteNotClosed").Script("load\nnew \"m \\\"x\\\"\n").Ends(kFailed, "line 2: a quote is not closed"),
       Case("ScriptStartingWithAByteOrderMark").Script("\xEF\xBB\xBFload\nnew m\n"),
       Case("MoleculeWithoutAtoms").Run({"{dir}/empty.mol", "--gltf", "{dir}/model.glb"})
-          .Ends(kDone, "the model is empty, with no atoms and no bonds").Writes({"model.glb"}),
+          .Ends(kNotLoaded, "no atom could be read").NotWrites({"model.glb"}),
+      // a model with no atom read fails and is not written; one the settings leave empty is the user's
+      Case("MoleculeOfUnknownSymbols").Writes({"m.jsonl"})
+          .Prepare([](const fs::path& dir) { WriteFile(dir / "q.mol", Replaced(Replaced(kWaterMolfile, " O ", " Qq"), " H ", " Qq")); })
+          .Run({"{dir}/q.mol", "--gltf", "{dir}/m.glb", "--json", "{dir}/m.json", "--manifest", "{dir}/m.jsonl"})
+          .Ends(kNotLoaded, "q.mol: no atom could be read").NotWrites({"m.glb", "m.json"}),
+      Case("MoleculeOfHydrogensHidden").Writes({"m.glb"})
+          .Prepare([](const fs::path& dir) { WriteFile(dir / "h.mol", Replaced(kWaterMolfile, " O ", " H ")); })
+          .Run({"{dir}/h.mol", "--set", "MOLOBJ_SHOW_HYDROGENS=false", "--gltf", "{dir}/m.glb"})
+          .Ends(kDone, "the model is empty: the parameters set draw none of its 3 atoms"),
+      Case("ScriptExportOfAnEmptyModel")
+          .Script("load\nnew m\nset m MOLOBJ_FILE {dir}/empty.mol\npress m MOLOBJ_LOAD\neval\nexport m {dir}/m.glb\n")
+          .Ends(kFailed, "line 6: 'm' has an empty model, with no atoms and no bonds: nothing written")
+          .NotWrites({"m.glb"}),
       Case("InterfaceVersionThatIsNoNumber").Run({"--interface-version", "abc"})
           .Ends(kBadArguments, "needs a whole number from -2147483648 to 2147483647, not 'abc'\nusage: vantor-host"),
       Case("InterfaceVersionPast32Bits").Run({"--interface-version", "99999999999"})
@@ -380,6 +417,50 @@ std::vector<CliCase> Cases() {
       Case("TitlesThatCollideFailTheLater").Run({"{dir}/three.sdf", "--records", "all", "--json", "{dir}/{title}.json"})
           .Ends(kFailed, "{dir}/three.sdf record 3: {dir}/water.json is written for {dir}/three.sdf record 1: not "
                          "written twice\n2 molecules converted, 1 failed").Writes({"water.json", "other.json"}),
+      // names told apart by the files they resolve to, not by their text, in one process or in workers
+      Case("TemplatesOfOneFolderSpeltTwoWays")
+          .Run({"{dir}/three.sdf", "--records", "all", "--json", "{dir}/{record}.x", "--gltf", "{dir}/./{record}.x"})
+          .Ends(kBadArguments, "--json and --gltf name the same files, {dir}/{record}.x").NotWrites({"1.x"}),
+      Case("TemplatesOfAFolderAndALinkToIt").PosixOnly().Prepare(FolderAndLink)
+          .Run({"{dir}/three.sdf", "--records", "all", "--json", "{dir}/out/{record}.x", "--gltf", "{dir}/lnk/{record}.x"})
+          .Ends(kBadArguments, "--json and --gltf name the same files"),
+      Case("StemAndRecordThatMeet").Prepare(ElevenAndOne).Writes(Numbered("a", 11, ".json"))
+          .Run({"{dir}/a.sdf", "{dir}/a1.sdf", "--records", "all", "--json", "{dir}/{stem}{record}.json"})
+          .Ends(kFailed, "{dir}/a1.sdf record 1: {dir}/a11.json is written for {dir}/a.sdf record 11: not written "
+                         "twice\n11 molecules converted, 1 failed"),
+      Case("StemAndRecordThatMeetInWorkers").Workers().Prepare(ElevenAndOne).Writes(Numbered("a", 11, ".json"))
+          .Run({"{dir}/a.sdf", "{dir}/a1.sdf", "--records", "all", "--json", "{dir}/{stem}{record}.json", "--jobs", "2"})
+          .Ends(kFailed, "{dir}/a1.sdf record 1: {dir}/a11.json is written for {dir}/a.sdf record 11: not written "
+                         "twice\n11 molecules converted, 1 failed"),
+      Case("OutputThatIsALinkToAnother").PosixOnly().Writes({"1.json", "3.json"})
+          .Prepare([](const fs::path& dir) { fs::create_symlink("1.json", dir / "2.json"); })
+          .Run({"{dir}/three.sdf", "--records", "all", "--json", "{dir}/{record}.json"})
+          .Ends(kFailed, "record 2: {dir}/2.json is written for {dir}/three.sdf record 1: not written twice"),
+      Case("OutputThatIsALinkToAnotherInWorkers").PosixOnly().Workers().Writes({"1.json", "3.json"})
+          .Prepare([](const fs::path& dir) { fs::create_symlink("1.json", dir / "2.json"); })
+          .Run({"{dir}/three.sdf", "--records", "all", "--json", "{dir}/{record}.json", "--jobs", "2"})
+          .Ends(kFailed, "record 2: {dir}/2.json is written for {dir}/three.sdf record 1: not written twice"),
+      Case("ManifestThroughALinkedFolderNamedByATitle").PosixOnly().Prepare(FolderAndLink)
+          .Run({"{dir}/three.sdf", "--records", "all", "--json", "{dir}/out/{title}.jsonl", "--manifest",
+                "{dir}/lnk/water.jsonl"})
+          .Ends(kFailed, "record 1: {dir}/out/water.jsonl is the manifest of this run: not written"),
+      Case("ManifestThroughALinkedFolderNamedByATitleInWorkers").PosixOnly().Workers().Prepare(FolderAndLink)
+          .Run({"{dir}/three.sdf", "--records", "all", "--json", "{dir}/out/{title}.jsonl", "--manifest",
+                "{dir}/lnk/water.jsonl", "--jobs", "2"})
+          .Ends(kFailed, "record 1: {dir}/out/water.jsonl is the manifest of this run: not written"),
+      // shards cannot see each other's names
+      Case("ShardOfTitles").Run({"{dir}/three.sdf", "--records", "2-3", "--json", "{dir}/{title}.json"})
+          .Ends(kBadArguments, "--json {dir}/{title}.json: --records 2-3 is a shard of its inputs")
+          .NotWrites({"water.json", "other.json"}),
+      Case("ShardOfTitlesAndRecords").Run({"{dir}/three.sdf", "--records", "2-3", "--json", "{dir}/{title}-{record}.json"})
+          .Writes({"other-2.json", "water-3.json"}),
+      // names a file system keeps as they are written, and the manifest names them so
+      Case("TitleNotUtf8").Writes({"w__.json", "m.jsonl"})
+          .Prepare([](const fs::path& dir) { WriteFile(dir / "t.sdf", Replaced(kWaterMolfile, "water\n", "w\xC0\xAF\n")); })
+          .Run({"{dir}/t.sdf", "--records", "all", "--json", "{dir}/{title}.json", "--manifest", "{dir}/m.jsonl"}),
+      Case("TitleOfAWindowsDevice").Writes({"CONIN$_ .json"})
+          .Prepare([](const fs::path& dir) { WriteFile(dir / "t.sdf", Replaced(kWaterMolfile, "water\n", "CONIN$ \n")); })
+          .Run({"{dir}/t.sdf", "--records", "all", "--json", "{dir}/{title} .json"}),
       Case("TemplateOverAnInput").Run({"{water}", "{dir}/three.sdf", "--json", "{dir}/{title}.mol"})
           .Ends(kFailed, "water.mol is a molecule file this run reads: not written"),
       // the second worker names other.json for record 2 before it reads that input
@@ -425,8 +506,9 @@ std::vector<CliCase> Cases() {
       Case("TwoMolFilesToOneName").Run({"{water}", "{dir}/empty.mol", "--gltf", "{dir}/m.glb"})
           .Ends(kBadArguments, "names one file for several molecules").NotWrites({"m.glb"}),
       Case("ManifestOfOneMolecule").Run({"{water}", "--manifest", "{dir}/m.jsonl"}).Writes({"m.jsonl"}),
-      Case("EmptySdFileIsAnEmptyModel").Run({"{dir}/empty.sdf", "--gltf", "{dir}/m.glb"})
-          .Ends(kDone, "the model is empty, with no atoms and no bonds").Writes({"m.glb"}),
+      Case("EmptySdFileIsNoModel").Run({"{dir}/empty.sdf", "--gltf", "{dir}/m.glb"})
+          .Ends(kNotLoaded, "{dir}/empty.sdf: no atom could be read: the model would be empty, nothing written")
+          .NotWrites({"m.glb"}),
       Case("SecondRecordOfAMissingFile").Run({"{dir}/missing.sdf", "--records", "2"})
           .Ends(kNotLoaded, "{dir}/missing.sdf: not there"),
       Case("SecondRecordOfAFolder").Run({"{dir}/folder.sdf", "--records", "2"})

@@ -45,8 +45,16 @@ const ConversionCase kConversions[] = {
      {State::NoModel}, ""},
     {"UnknownSuffix", "water.pdb", {}, 0, {}, Status::NotLoaded, "\ncould not be loaded (Unrecognised file format", 0,
      0, {}, ""},
-    {"EmptyMoleculeIsToldAndMade", "empty.mol", {}, 0, {"glb"}, Status::Converted,
-     "\nthe model is empty, with no atoms and no bonds", 0, 0, {State::Made}, ""},
+    {"EmptyMoleculeFailsAndMakesNothing", "empty.mol", {}, 0, {"json", "glb"}, Status::NotLoaded,
+     "\nno atom could be read: the model would be empty, nothing written", 0, 0, {}, ""},
+    {"DamagedCountsLineMakesNothing", "damaged.mol", {}, 0, {"glb"}, Status::NotLoaded, "\nno atom could be read", 0,
+     0, {}, ""},
+    {"UnknownSymbolsMakeNothing", "unknown.mol", {}, 0, {"glb"}, Status::NotLoaded, "\nno atom could be read", 0, 0,
+     {}, ""},
+    {"HydrogensHiddenAreTheUsersEmptyModel", "hydrogens.mol", {{"MOLOBJ_SHOW_HYDROGENS", "false"}}, 0, {"glb"},
+     Status::Converted, "\nthe model is empty: the parameters set draw none of its 3 atoms", 0, 0, {State::Made}, ""},
+    {"BondsOnlyOfALoneAtom", "lone.mol", {{"MOLOBJ_DISPLAY_MODE", "2"}}, 0, {"usdz"}, Status::Converted,
+     "\nthe model is empty: the parameters set draw none of its 1 atoms", 0, 0, {State::Made}, ""},
     {"BudgetThatFits", "water.mol", {}, 500, {"glb"}, Status::Converted,
      "\n" + kBudgetNote + "500, with MOLOBJ_SEGMENTS=13 and MOLOBJ_BOND_SUBDIVISIONS=5", 3, 2, {State::Made}, ""},
     {"BudgetMetExactly", "water.mol", {}, 486, {}, Status::Converted,
@@ -66,6 +74,14 @@ const ConversionCase kConversions[] = {
      Status::Converted, "", 3, 2, {State::Refused}, "the report holds a number that is not finite, in \"position\""},
 };
 
+// text with every from replaced by to.
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
 // A loaded module and the test's folder with the molecules the cases name.
 class ConversionFolder : public ScriptSession {
  protected:
@@ -81,6 +97,12 @@ class ConversionFolder : public ScriptSession {
     stacked.replace(stacked.find("    0.0000    0.7572   -0.4692"), 30, "    0.0000    0.0000    0.1173");
     Write("stacked.mol", stacked);
     std::filesystem::create_directory(folder_ / "folder.sdf");
+    Write("damaged.mol", Replaced(kWaterMolfile, "  3  2  0", "  x  y  0"));
+    Write("unknown.mol", Replaced(Replaced(kWaterMolfile, " O ", " Qq"), " H ", " Qq"));
+    Write("hydrogens.mol", Replaced(kWaterMolfile, " O ", " H "));
+    const std::string water = kWaterMolfile;  // its oxygen alone
+    const size_t oxygenEnd = water.find('\n', water.find(" O ")) + 1;
+    Write("lone.mol", Replaced(water.substr(0, oxygenEnd), "  3  2  0", "  1  0  0") + "M  END\n");
   }
 };
 

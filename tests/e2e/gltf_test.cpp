@@ -168,20 +168,25 @@ TEST_F(GltfExport, LinkedMaterialsGoByTheirNames) {
 
 struct ExportError {
   const char* name;
-  const char* script;
+  std::string script;  // FILE: a file in the test's folder; WATER: a water molfile there
   const char* reason;
   bool sandboxed = false;
 };
 
 void PrintTo(const ExportError& c, std::ostream* out) { *out << c.name; }
 
+// A water molecule in object m, evaluated.
+const std::string kWater = "load\nnew m\nset m MOLOBJ_FILE WATER\npress m MOLOBJ_LOAD\neval\n";
+
 class ExportErrors : public GltfExport, public testing::WithParamInterface<ExportError> {};
 
 TEST_P(ExportErrors, StopTheScriptWithAReason) {
   if (GetParam().sandboxed) runner_->Sandbox();
   std::string script = GetParam().script;
-  const size_t file = script.find("FILE");
-  if (file != std::string::npos) script.replace(file, 4, Path("out.glb"));
+  const size_t file = script.find(" FILE\n");  // not MOLOBJ_FILE
+  if (file != std::string::npos) script.replace(file + 1, 4, Path("out.glb"));
+  const size_t water = script.find("WATER");
+  if (water != std::string::npos) script.replace(water, 5, Write("water.mol", kWaterMolfile));
   EXPECT_FALSE(Run(script));
   EXPECT_NE(err_.str().find(GetParam().reason), std::string::npos) << err_.str();
   EXPECT_FALSE(fs::exists(Path("out.glb")));
@@ -192,10 +197,11 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(ExportError{"NoEvaluationYet", "load\nnew m\nexport m FILE\n", "line 3: 'm' has no model"},
                     ExportError{"UnknownObject", "load\nnew m\neval\nexport n FILE\n", "no object named 'n'"},
                     ExportError{"NoFile", "load\nnew m\neval\nexport m\n", "usage: export NAME FILE.glb"},
-                    ExportError{"UnwritableFile", "load\nnew m\neval\nexport m /no/such/folder/out.glb\n",
+                    ExportError{"EmptyModel", "load\nnew m\neval\nexport m FILE\n",
+                                "line 4: 'm' has an empty model, with no atoms and no bonds: nothing written"},
+                    ExportError{"UnwritableFile", kWater + "export m /no/such/folder/out.glb\n",
                                 "cannot write /no/such/folder/out.glb: "},  // and why
-                    ExportError{"IntoTheModuleResources",
-                                "load\nnew m\neval\nexport m " VANTOR_PLUGIN_DIR "/res/out.glb\n",
+                    ExportError{"IntoTheModuleResources", kWater + "export m " VANTOR_PLUGIN_DIR "/res/out.glb\n",
                                 "out.glb is in the res folder of the module this run loaded: not written"},
                     ExportError{"Sandboxed", "load\nnew m\neval\nexport m FILE\n", "'export' names a file", true}),
     CaseName);

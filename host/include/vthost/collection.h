@@ -78,6 +78,10 @@ class NameTemplate {
   // The folder every name lies in: the template's text up to the last separator before its first
   // placeholder ("." when there is none).
   std::string FixedFolder() const;
+  // True when the record's number can be read back from every name, so that records of different
+  // numbers never share one: {record} has only text on one side, and a character that is not a
+  // digit (or the name's end) beside it on the other.
+  bool KeepsRecordsApart() const;
   // True when no name of this template can be a name of other: one's text before its first
   // placeholder, or after its last, is neither the start (the end) of the other's. Letters of either
   // case are taken as one.
@@ -97,10 +101,11 @@ class NameTemplate {
   unsigned placeholders_ = 0;
 };
 
-// A title as a part of a file name: characters that name folders, devices or nothing on some
-// system become '_' (separators, : * ? " < > |, control characters, bytes that are not UTF-8),
-// blanks and dots are taken off its ends, a name Windows keeps for a device gets a '_' after it,
-// and it is cut to 100 bytes; "record-N" where nothing is left.
+// A title as a part of a file name, by one rule on every system: characters that name folders,
+// devices or nothing on some system become '_' (separators, : * ? " < > |, control characters,
+// bytes that are not well-formed UTF-8: overlong forms, surrogates, past U+10FFFF), blanks and dots
+// are taken off its ends, a name Windows keeps for a device (CON, CONIN$, COM1, LPT¹, also before
+// blanks or a dot) gets a '_' after it, and it is cut to 100 bytes; "record-N" where nothing is left.
 std::string SafeTitle(std::string_view title, uint64_t record);
 // The input's file name without its suffix; "stdin" for "-".
 std::string StemOf(const std::string& input);

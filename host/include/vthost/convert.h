@@ -59,6 +59,7 @@ struct Conversion {
 };
 
 class ShapeCache;  // host/src/export/shapecache.h
+struct ModelCounts;  // vthost/report.h
 
 // Conversions of one host, one after another; the shapes its models share are kept between them,
 // within the cache's bounds.
@@ -88,6 +89,11 @@ class ConversionEngine {
   VtNode* Made(VtDocument* document, const Settings& settings, Conversion* outcome, Description* shown = nullptr);
   bool FitBudget(const ConversionRequest& request, VtNode* object, const Description& shown,
                  const std::filesystem::path& file, Conversion* outcome);
+  // Whether a model of no atoms and no bonds is made; false when the conversion has failed.
+  bool KeepsEmptyModel(const std::filesystem::path& file, Conversion* outcome);
+  // The atoms and bonds an object of the file built with every parameter as it comes: what the
+  // module read, whatever the settings leave out.
+  ModelCounts ReadCounts(const std::filesystem::path& file);
   // events: how many the host held before the conversion.
   void Life(const ConversionRequest& request, const std::filesystem::path& file, VtDocument* document,
             size_t events, Conversion* outcome);

@@ -16,10 +16,14 @@ constexpr std::pair<std::string_view, NameTemplate::Placeholder> kPlaceholders[]
 // The longest part of a name a title gives.
 constexpr size_t kMaxTitleBytes = 100;
 
-// Names Windows gives its devices in every folder, whatever follows a dot.
-constexpr std::array<std::string_view, 22> kDeviceNames = {
-    "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
-    "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
+// Names Windows gives its devices in every folder, whatever follows a dot or blanks: COM and LPT
+// with a digit, a superscript one, two and three (UTF-8) among them.
+constexpr std::array<std::string_view, 32> kDeviceNames = {
+    "CON",  "PRN",  "AUX",  "NUL",  "CONIN$", "CONOUT$",
+    "COM0", "COM1", "COM2", "COM3", "COM4",   "COM5",    "COM6", "COM7", "COM8", "COM9",
+    "COM\xC2\xB9", "COM\xC2\xB2", "COM\xC2\xB3",
+    "LPT0", "LPT1", "LPT2", "LPT3", "LPT4",   "LPT5",    "LPT6", "LPT7", "LPT8", "LPT9",
+    "LPT\xC2\xB9", "LPT\xC2\xB2", "LPT\xC2\xB3"};
 
 std::string Folded(std::string_view text) {
   std::string folded(text);
@@ -32,15 +36,35 @@ bool EndsWith(std::string_view text, std::string_view end) {
   return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
 
-// The length of the UTF-8 sequence at text[at], or 0 where none starts.
+// The length of the well-formed UTF-8 sequence at text[at], or 0 where none starts: overlong
+// forms, surrogates and code points past U+10FFFF are none (a file system that keeps names as
+// UTF-16 or checks them cannot keep them, and the manifest writes them as U+FFFD).
 size_t Utf8Length(std::string_view text, size_t at) {
-  const auto byte = static_cast<unsigned char>(text[at]);
-  const size_t length = byte < 0x80 ? 1 : (byte >> 5) == 0x6 ? 2 : (byte >> 4) == 0xE ? 3 : (byte >> 3) == 0x1E ? 4 : 0;
+  const auto byteAt = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byteAt(at);
+  if (lead < 0x80) return 1;
+  const size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                        : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
   if (length == 0 || at + length > text.size()) return 0;
-  for (size_t i = 1; i < length; ++i) {
-    if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) return 0;
+  // the second byte's range where the lead allows less than 80..BF
+  const unsigned char second = byteAt(at + 1);
+  const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+  const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+  if (second < low || second > high) return 0;
+  for (size_t i = 2; i < length; ++i) {
+    if ((byteAt(at + i) & 0xC0) != 0x80) return 0;
   }
   return length;
+}
+
+// The length of the name of a device Windows opens in place of a file of this name: the name up
+// to its first dot, without the blanks at its end, as Windows reads it; 0 for none.
+size_t DeviceNameLength(const std::string& name) {
+  size_t length = std::min(name.find('.'), name.size());
+  while (length > 0 && name[length - 1] == ' ') --length;
+  std::string base = name.substr(0, length);
+  for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return std::find(kDeviceNames.begin(), kDeviceNames.end(), base) != kDeviceNames.end() ? length : 0;
 }
 
 bool Unsafe(char c) {
@@ -126,6 +150,22 @@ bool NameTemplate::Disjoint(const NameTemplate& other) const {
   return startsApart || endsApart;
 }
 
+bool NameTemplate::KeepsRecordsApart() const {
+  const auto isDigit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
+  const auto literal = [](const Part& part) { return !part.text.empty(); };
+  for (size_t i = 0; i < parts_.size(); ++i) {
+    if (!parts_[i].text.empty() || parts_[i].placeholder != kRecord) continue;
+    const auto at = parts_.begin() + static_cast<std::ptrdiff_t>(i);
+    const bool endsAfter = i + 1 == parts_.size() || (literal(at[1]) && !isDigit(at[1].text.front()));
+    const bool endsBefore = i == 0 || (literal(at[-1]) && !isDigit(at[-1].text.back()));
+    if ((std::all_of(parts_.begin(), at, literal) && endsAfter) ||
+        (std::all_of(at + 1, parts_.end(), literal) && endsBefore)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 std::string SafeTitle(std::string_view title, uint64_t record) {
   std::string safe;
   for (size_t at = 0; at < title.size();) {
@@ -145,9 +185,7 @@ std::string SafeTitle(std::string_view title, uint64_t record) {
   if (safe.size() > kMaxTitleBytes) safe.resize(kMaxTitleBytes);  // only '_' stand past it
   while (!safe.empty() && trimmed(safe.back())) safe.pop_back();  // the cut may end on a blank
   if (safe.empty()) return "record-" + std::to_string(record);
-  std::string base = safe.substr(0, safe.find('.'));
-  for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (std::find(kDeviceNames.begin(), kDeviceNames.end(), base) != kDeviceNames.end()) safe.insert(base.size(), "_");
+  if (const size_t device = DeviceNameLength(safe)) safe.insert(device, "_");
   return safe;
 }
 

@@ -32,6 +32,33 @@ class OpenDocument {
   VtDocument* document_;
 };
 
+// The host's events silenced and, once it ends, those a probe made forgotten.
+class QuietProbe {
+ public:
+  explicit QuietProbe(Host& host)
+      : host_(host), events_(host.Events().All().size()), echo_(Silenced(host)), document_(host) {}
+  ~QuietProbe() {
+    host_.Events().Truncate(events_);
+    host_.Events().SetEcho(echo_);
+  }
+  QuietProbe(const QuietProbe&) = delete;
+  QuietProbe& operator=(const QuietProbe&) = delete;
+  VtDocument* document() const { return document_.get(); }
+
+ private:
+  // The echo the host had, now none.
+  static std::ostream* Silenced(Host& host) {
+    std::ostream* echo = host.Events().Echo();
+    host.Events().SetEcho(nullptr);
+    return echo;
+  }
+
+  Host& host_;
+  size_t events_;
+  std::ostream* echo_;
+  OpenDocument document_;
+};
+
 // Presses the load button; true when the object took the file (it marks its data changed then).
 bool LoadMolecule(Host& host, VtNode* object) {
   const size_t before = NodeEvents(object).size();
@@ -140,14 +167,37 @@ void ConversionEngine::Life(const ConversionRequest& request, const fs::path& fi
   const ModelCounts counts = CountModel(Hierarchy(object));
   outcome->atoms = counts.atoms;
   outcome->bonds = counts.bonds;
-  // a file that reads as no atoms (empty, or not V2000) loads all the same: the user hears of it
-  if (taken && counts.atoms == 0 && counts.bonds == 0) outcome->Note("the model is empty, with no atoms and no bonds");
+  if (taken && counts.atoms == 0 && counts.bonds == 0 && !KeepsEmptyModel(file, outcome)) return;
   bool memoryRanOut = false;
   outcome->outputs =
       MakeForms(object, request.forms, outcome->detail ? &*outcome->detail : nullptr, taken, &memoryRanOut);
   if (memoryRanOut) {
     outcome->Fail(ConversionStatus::Failed, "memory ran out while the model was written: nothing written");
   }
+}
+
+// A file that reads as no atoms (empty, a damaged counts line, no symbol the element table knows)
+// loads all the same, and its model is nothing: it fails, and nothing is made. A model that the
+// settings left empty (hydrogens hidden, bonds only of a lone atom) is the user's: it is made, and
+// told. False when it failed.
+bool ConversionEngine::KeepsEmptyModel(const fs::path& file, Conversion* outcome) {
+  const ModelCounts read = ReadCounts(file);
+  if (read.atoms == 0) {
+    outcome->Fail(ConversionStatus::NotLoaded, "no atom could be read: the model would be empty, nothing written");
+    return false;
+  }
+  outcome->Note("the model is empty: the parameters set draw none of its " + std::to_string(read.atoms) + " atoms");
+  return true;
+}
+
+ModelCounts ConversionEngine::ReadCounts(const fs::path& file) {
+  QuietProbe probe(host_);
+  VtNode* object = host_.CreateObject(probe.document(), molecule::kType, "Molecule");
+  if (object == nullptr) return {};
+  host_.SetParameter(object, molecule::kFile, file);
+  LoadMolecule(host_, object);
+  host_.Evaluate(probe.document());
+  return CountModel(Hierarchy(object));
 }
 
 std::vector<MadeOutput> ConversionEngine::Make(const VtNode* object, const std::vector<const FormatForm*>& forms,
@@ -216,22 +266,17 @@ bool ConversionEngine::FitBudget(const ConversionRequest& request, VtNode* objec
   const DetailRange subdivisions = RangeOf(host_, object, shown, request.settings, molecule::kBondSubdivisions);
   TriangleCounter counter;
   {
-    const size_t events = host_.Events().All().size();
-    std::ostream* echo = host_.Events().Echo();
-    host_.Events().SetEcho(nullptr);
-    OpenDocument scratch(host_);
-    if (VtNode* probe = Made(scratch.get(), request.settings, outcome)) {
+    QuietProbe scratch(host_);
+    if (VtNode* probe = Made(scratch.document(), request.settings, outcome)) {
       host_.SetParameter(probe, molecule::kSegments, segments.lowest);
       host_.SetParameter(probe, molecule::kBondSubdivisions, subdivisions.lowest);
       host_.SetParameter(probe, molecule::kFile, file);
       LoadMolecule(host_, probe);
-      host_.Evaluate(scratch.get());
+      host_.Evaluate(scratch.document());
       counter = CounterOf(Hierarchy(probe));
     }
-    host_.Events().Truncate(events);
-    host_.Events().SetEcho(echo);
-    if (!counter) return false;
   }
+  if (!counter) return false;
   Detail detail;
   const std::string budget = "--max-triangles " + std::to_string(request.maxTriangles);
   if (!FitDetail(counter, request.maxTriangles, segments, subdivisions, &detail)) {

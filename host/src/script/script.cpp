@@ -23,6 +23,7 @@
 #include "vthost/documents.h"
 #include "vthost/formats.h"
 #include "vthost/molecule.h"
+#include "vthost/report.h"
 
 namespace vthost {
 
@@ -73,7 +74,7 @@ const ScriptRunner::Command ScriptRunner::kCommands[] = {
     {"open FILE", 2, kText, kModule, &ScriptRunner::Open, "opens a document in place of the current one"},
     {"export NAME FILE.glb|FILE.usda|FILE.usdz", 3, kText, kModule, &ScriptRunner::Export,
      "writes the object's model as the last eval left it: glTF, or USD for .usda, .usd and .usdz; - is glTF to "
-     "standard output"},
+     "standard output; a model of no atoms and no bonds is not written, and the script fails"},
     {"unload", 1, 1, kNoModule, &ScriptRunner::Unload, "closes the document and ends the module"},
 };
 
@@ -459,6 +460,10 @@ bool ScriptRunner::Export(const CommandWords& words) {
   const FormatForm& form = ModelFormOfFile(words[2]);
   std::string error;
   if (!toOutput && !MayReplaceWith(file, form.magic, form.kind, &error)) return Fail(error);
+  const ModelCounts counts = CountModel(Hierarchy(node));
+  if (counts.atoms == 0 && counts.bonds == 0) {
+    return Fail("'" + words[1] + "' has an empty model, with no atoms and no bonds: nothing written");
+  }
   bool ranOut = false;
   const std::vector<MadeOutput> made = engine_.Make(node, {&form}, nullptr, &ranOut);
   if (ranOut) return Fail("memory ran out while the model was written: nothing written");

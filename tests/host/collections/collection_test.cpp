@@ -89,6 +89,15 @@ TEST(SafeTitles, NameOneFileOnEverySystem) {
       {"", "record-4"},               {"con", "con_"},
       {"COM1.x", "COM1_.x"},          {"tab\there", "tab_here"},
       {"caf\xC3\xA9", "caf\xC3\xA9"}, {"bad\xFF", "bad_"},
+      // well-formed UTF-8 only: the manifest names the file as it is on disk
+      {"over\xC0\xAFlong", "over__long"},  {"over\xE0\x80\xAF", "over___"},
+      {"sur\xED\xA0\x80", "sur___"},       {"past\xF4\x90\x80\x80", "past____"},
+      {"max\xF4\x8F\xBF\xBF", "max\xF4\x8F\xBF\xBF"},
+      // devices in every spelling Windows opens as one
+      {"CON .x", "CON_ .x"},          {"conin$", "conin$_"},
+      {"CONOUT$.glb", "CONOUT$_.glb"}, {"COM\xC2\xB9", "COM\xC2\xB9_"},
+      {"lpt\xC2\xB2.x", "lpt\xC2\xB2_.x"}, {"nul . ", "nul_"},
+      {"CONSOLE", "CONSOLE"},         {"COM10", "COM10"},
       {std::string(150, 'a'), std::string(100, 'a')},
       // cut after a blank: the blank goes too (Windows drops it from a name)
       {std::string(99, '\x01') + " \x01\x01", std::string(99, '_')}};
@@ -112,6 +121,15 @@ TEST(NameTemplates, ExpandAndTellApart) {
   } pairs[] = {{"{stem}.glb", "{stem}.json", true},    {"{stem}.glb", "{stem}.GLB", false},
                {"a/{record}.x", "b/{record}.x", true}, {"{record}.x", "1{record}.x", false},
                {"m.json", "{stem}.json", false},      {"m.jsonl", "{stem}.json", true}};
+  // shards write records apart only where a name tells its record
+  const std::pair<std::string, bool> apart[] = {
+      {"{title}-{record}.glb", true}, {"{record}_{title}", true},      {"out/{stem}-{record}.glb", true},
+      {"{title}.glb", false},         {"{stem}{record}.glb", false},  {"{record}{title}", false},
+      {"{title}-{record}{stem}", false}, {"x{record}7{title}", false}, {"x{record}y{title}", true}};
+  for (const auto& [text, keeps] : apart) {
+    ASSERT_TRUE(NameTemplate::Parse(text, &t, &error));
+    EXPECT_EQ(t.KeepsRecordsApart(), keeps) << text;
+  }
   for (const auto& p : pairs) {
     NameTemplate a, b;
     ASSERT_TRUE(NameTemplate::Parse(p.a, &a, &error) && NameTemplate::Parse(p.b, &b, &error));
