@@ -11,6 +11,9 @@ namespace fs = std::filesystem;
 // Molecules whose outputs are put in place together, with one flush to disk (or those of this long).
 constexpr size_t kGroupMolecules = 64;
 constexpr std::chrono::milliseconds kGroupTime{250};
+// a group in place and the next staged: a signal's handler knows every file of both by name
+static_assert(2 * kGroupMolecules * vthost::kOutputFormats.size() < vthost::kNamesRemovedOnSignals,
+              "more outputs are staged at once than a signal's handler can remove");
 
 }  // namespace
 

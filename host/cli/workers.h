@@ -2,11 +2,35 @@
 // reads a line at a time.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <streambuf>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vantorcli {
+
+// The writing end of a worker's standard input, which the run hands records through; closed when
+// it goes.
+class WorkerInput {
+ public:
+  WorkerInput() = default;
+  ~WorkerInput();
+  WorkerInput(WorkerInput&& other) noexcept : end_(other.end_) { other.end_ = kNone; }
+  WorkerInput& operator=(WorkerInput&&) = delete;
+  WorkerInput(const WorkerInput&) = delete;
+  WorkerInput& operator=(const WorkerInput&) = delete;
+
+  // false when the worker reads no more (it ended).
+  bool Write(std::string_view bytes);
+
+ private:
+  friend class WorkerProcess;
+  static constexpr std::intptr_t kNone = -1;
+  std::intptr_t end_ = kNone;  // a descriptor, or a Windows HANDLE
+};
 
 class WorkerProcess {
  public:
@@ -15,8 +39,11 @@ class WorkerProcess {
   WorkerProcess(const WorkerProcess&) = delete;
   WorkerProcess& operator=(const WorkerProcess&) = delete;
 
-  // program with the arguments (after its own name), its standard error the run's; false with the reason.
-  bool Start(const std::filesystem::path& program, const std::vector<std::string>& arguments, std::string* error);
+  // program with the arguments (after its own name), its standard error the run's; its standard
+  // input the run's, or a pipe whose writing end goes to *input when input is not null. It ends
+  // with the run however the run ends. false with the reason.
+  bool Start(const std::filesystem::path& program, const std::vector<std::string>& arguments, WorkerInput* input,
+             std::string* error);
   // The next line it wrote, without its line end; false at the end of what it writes.
   bool ReadLine(std::string* line);
   // Waits for it to end: its exit status, 128 + the signal that ended it, or -1.
@@ -37,6 +64,28 @@ class WorkerProcess {
   size_t start_ = 0;
   bool ended_ = false;
 };
+
+// Standard input read straight from the system a chunk at a time. Before a read that would wait for
+// more, waiting() is called (outputs held back are put in place then); each chunk read is handed to
+// copy() as well, when set.
+class StandardInputBuffer : public std::streambuf {
+ public:
+  std::function<void()> waiting;
+  std::function<void(std::string_view)> copy;
+
+ protected:
+  int_type underflow() override;
+
+ private:
+  static constexpr size_t kBytes = 65536;
+  char bytes_[kBytes];
+};
+
+// A worker ends when the run that started it ends, even by SIGKILL (Linux): run is the run's process.
+void EndWithRun(unsigned long run);
+
+// This process's id, which its workers are given.
+unsigned long ThisProcess();
 
 // This program's own file.
 std::filesystem::path ProgramFile(const char* argv0);

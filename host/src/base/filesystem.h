@@ -44,6 +44,8 @@ bool Close(Handle handle);
 bool Move(const std::filesystem::path& from, const std::filesystem::path& to);
 // Safe in a signal's handler.
 void RemoveName(const std::filesystem::path::value_type* file);
+// An empty folder's name removed; safe in a signal's handler.
+void RemoveFolderName(const std::filesystem::path::value_type* folder);
 // handler runs on the signals that end the run (interrupt, terminate, hang-up).
 void HandleEndingSignals(void (*handler)(int));
 
