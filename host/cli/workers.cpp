@@ -290,6 +290,7 @@ bool WorkerProcess::Start(const fs::path& program, const std::vector<std::string
   }
   if (input != nullptr) input->end_ = inputPipe[1];
   process_ = process;
+  onSignals_ = std::make_unique<vthost::StoppedOnSignals>(static_cast<unsigned long>(process));
   output_ = pipe[0];
   return true;
 }
@@ -303,6 +304,7 @@ long WorkerProcess::ReadSome(char* bytes, size_t size) {
 
 int WorkerProcess::Wait() {
   if (process_ < 0) return -1;
+  onSignals_.reset();  // before its id is free to be another process's
   int status = 0;
   pid_t ended = -1;
   do {

@@ -5,10 +5,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <streambuf>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "vthost/files.h"
 
 namespace vantorcli {
 
@@ -60,6 +63,7 @@ class WorkerProcess {
   int process_ = -1;
   int output_ = -1;
 #endif
+  std::unique_ptr<vthost::StoppedOnSignals> onSignals_;  // until it is waited for
   std::string buffer_;
   size_t start_ = 0;
   bool ended_ = false;

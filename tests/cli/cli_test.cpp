@@ -457,6 +457,9 @@ std::vector<CliCase> Cases() {
       Case("TerminatedWhileStandardInputStallsWithWorkers").Workers().Feed(WaterRecord()).Awaits("1.glb")
           .Signal(SIGTERM, 0).Run({"-", "--records", "all", "--jobs", "2", "--gltf", "{dir}/{record}.glb"})
           .Writes({"1.glb"}),
+      Case("TerminatedWithWorkers").Workers().Signal(SIGTERM, 1500)
+          .Prepare([](const fs::path& dir) { WriteFile(dir / "many.sdf", ManyRecords(20000)); })
+          .Run({"{dir}/many.sdf", "--records", "all", "--jobs", "2"}),
       Case("KilledWithWorkers").Workers().Signal(SIGKILL, 1500)
           .Prepare([](const fs::path& dir) { WriteFile(dir / "many.sdf", ManyRecords(20000)); })
           .Run({"{dir}/many.sdf", "--records", "all", "--jobs", "2"}),

@@ -61,6 +61,19 @@ void RemoveNewFilesOnSignals();
 // files together. A run stages fewer outputs at once.
 constexpr size_t kNamesRemovedOnSignals = 1024;
 
+// A process the run started (a worker) that those signals end as well while this lives: where
+// the system ends it with the run anyway (a Windows job), nothing is done.
+class StoppedOnSignals {
+ public:
+  explicit StoppedOnSignals(unsigned long process);
+  ~StoppedOnSignals();
+  StoppedOnSignals(const StoppedOnSignals&) = delete;
+  StoppedOnSignals& operator=(const StoppedOnSignals&) = delete;
+
+ private:
+  size_t slot_;
+};
+
 // A scratch file or folder of the run (a record handed to the module) that those signals remove
 // too while this lives; files go before folders, so a folder they empty goes as well.
 class RemovedOnSignals {

@@ -125,6 +125,8 @@ bool FlushAll(const std::vector<Handle>& files, std::string* reason) {
 #endif
 }
 
+void StopProcess(unsigned long process) { kill(static_cast<pid_t>(process), SIGTERM); }
+
 void HandleEndingSignals(void (*handler)(int)) {
   for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
     struct sigaction action {};

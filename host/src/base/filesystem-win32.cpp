@@ -96,6 +96,8 @@ bool FlushAll(const std::vector<Handle>& files, std::string* reason) {
   return true;
 }
 
+void StopProcess(unsigned long) {}  // the run's workers are in a job that ends them with it
+
 void HandleEndingSignals(void (*handler)(int)) {
   for (const int signal : {SIGINT, SIGTERM, SIGBREAK}) std::signal(signal, handler);
 }

@@ -1,5 +1,5 @@
-// New files beside their targets, and the names of those not yet in place, which a signal's
-// handler removes.
+// New files beside their targets, and what a signal that ends the run cleans up: the names of
+// the new files not yet in place and of the run's scratch files and folders, and its workers.
 #include "base/newfile.h"
 
 #include <algorithm>
@@ -56,7 +56,14 @@ void NoLongerPending(size_t slot) {
   if (slot < kNamesRemovedOnSignals) delete[] g_pending[slot].exchange(nullptr);
 }
 
+// The run's own processes, for a signal's handler to end; 0 in a free slot.
+constexpr size_t kProcessSlots = 64;
+std::atomic<unsigned long> g_processes[kProcessSlots];
+
 void RemovePendingAndEnd(int signal) {
+  for (std::atomic<unsigned long>& slot : g_processes) {
+    if (const unsigned long process = slot.exchange(0)) os::StopProcess(process);
+  }
   for (Slot& slot : g_pending) {
     if (const fs::path::value_type* name = slot.exchange(nullptr)) os::RemoveName(name);
   }
@@ -138,6 +145,17 @@ void NewFile::ForgetName() {
 }
 
 void RemoveNewFilesOnSignals() { os::HandleEndingSignals(RemovePendingAndEnd); }
+
+StoppedOnSignals::StoppedOnSignals(unsigned long process) : slot_(kProcessSlots) {
+  for (size_t slot = 0; slot < kProcessSlots && slot_ == kProcessSlots; ++slot) {
+    unsigned long free = 0;
+    if (g_processes[slot].compare_exchange_strong(free, process)) slot_ = slot;
+  }
+}
+
+StoppedOnSignals::~StoppedOnSignals() {
+  if (slot_ < kProcessSlots) g_processes[slot_].store(0);
+}
 
 RemovedOnSignals::RemovedOnSignals(const fs::path& name, bool folder)
     : folder_(folder), slot_(folder ? Keep(name, g_folders, kFolderSlots) : Pending(name)) {}
