@@ -19,16 +19,16 @@ namespace fs = std::filesystem;
 // the run does not wait for, since the input may stall for ever.
 void HandOnStandardInput(std::vector<WorkerInput> inputs, uint64_t last) {
   std::thread([inputs = std::move(inputs), last]() mutable {
-    bool read = true;  // by some worker still
+    bool anyReads = true;  // some worker still reads what it is handed
     StandardInputBuffer buffer;
     buffer.copy = [&](std::string_view bytes) {
-      read = false;
-      for (WorkerInput& input : inputs) read = input.Write(bytes) || read;
+      anyReads = false;
+      for (WorkerInput& input : inputs) anyReads = input.Write(bytes) || anyReads;
     };
     std::istream in(&buffer);
     vthost::RecordReader reader(in, /*whole=*/false);
     vthost::Record record;
-    while (read && reader.NextNumber() <= last && reader.Next(&record, /*keepText=*/false)) {
+    while (anyReads && reader.NextNumber() <= last && reader.Next(&record, /*keepText=*/false)) {
     }
   }).detach();
 }
