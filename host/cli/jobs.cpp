@@ -18,6 +18,7 @@ namespace fs = std::filesystem;
 // (the rest of an endless stream is never read), and each worker's input closed then. In a thread
 // the run does not wait for, since the input may stall for ever.
 void HandOnStandardInput(std::vector<WorkerInput> inputs, uint64_t last) {
+  const EndingSignalsHeld held;
   std::thread([inputs = std::move(inputs), last]() mutable {
     bool anyReads = true;  // some worker still reads what it is handed
     StandardInputBuffer buffer;
@@ -69,14 +70,15 @@ int ConvertInWorkers(const RunRequest& request, const fs::path& program, const s
                      Results* results, bool* converted) {
   std::string error;
   const bool readsStandardInput = std::find(request.inputs.begin(), request.inputs.end(), "-") != request.inputs.end();
-  std::vector<WorkerInput> inputs(readsStandardInput ? request.jobs : 0);
+  // a worker's standard input is the run's to close, whether it hands records through it or not
+  std::vector<WorkerInput> inputs(request.jobs);
   std::vector<std::unique_ptr<WorkerProcess>> workers;
   for (unsigned i = 0; i < request.jobs; ++i) {
     std::vector<std::string> words{"--worker", std::to_string(i) + "/" + std::to_string(request.jobs), "--worker-of",
                                    std::to_string(ThisProcess())};
     words.insert(words.end(), arguments.begin(), arguments.end());
     workers.push_back(std::make_unique<WorkerProcess>());
-    if (!workers.back()->Start(program, words, readsStandardInput ? &inputs[i] : nullptr, &error)) {
+    if (!workers.back()->Start(program, words, &inputs[i], &error)) {
       Error(error);
       return kFailed;
     }

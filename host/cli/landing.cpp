@@ -3,6 +3,8 @@
 
 #include <filesystem>
 
+#include "workers.h"
+
 namespace vantorcli {
 namespace {
 
@@ -82,6 +84,7 @@ void Landing::Stage(Outcome o, std::vector<Outcome>* done) {
   pending_.clear();
   group_ = std::make_unique<vthost::OutputGroup>(files_);
   vthost::OutputGroup* group = flight_.group.get();
+  const EndingSignalsHeld held;  // they are handled in this thread, not while it stages more
   flight_.commit = std::async(std::launch::async, [group] { return group->Commit(); });
 }
 

@@ -2,7 +2,9 @@
 // (CreateProcess, pipes and a job), and what the program asks of its own process.
 #include "workers.h"
 
+#include <csignal>
 #include <system_error>
+#include <thread>
 
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
@@ -14,6 +16,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -98,6 +101,11 @@ bool StandardInputWouldWait() {
 
 }  // namespace
 
+// The system ends this worker when the run that started it ends, where it can.
+void EndWithParent(unsigned long run);
+// A signal that ends the run, sent to the whole process.
+void EndThisProcess();
+
 StandardInputBuffer::int_type StandardInputBuffer::underflow() {
   if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
   if (waiting && StandardInputWouldWait()) waiting();
@@ -106,6 +114,19 @@ StandardInputBuffer::int_type StandardInputBuffer::underflow() {
   if (copy) copy(std::string_view(bytes_, static_cast<size_t>(read)));
   setg(bytes_, bytes_, bytes_ + read);
   return traits_type::to_int_type(*gptr());
+}
+
+void EndWithRun(unsigned long run, bool handedStandardInput) {
+  EndWithParent(run);
+  if (handedStandardInput) return;
+  // the run holds the other end of this standard input and writes nothing: it ends when the run does
+  const EndingSignalsHeld held;
+  std::thread([] {
+    char byte;
+    while (ReadStandardInput(&byte, 1) > 0) {
+    }
+    EndThisProcess();
+  }).detach();
 }
 
 WorkerProcess::~WorkerProcess() { Stop(); }
@@ -221,7 +242,13 @@ fs::path ProgramFile(const char* argv0) {
   return fs::absolute(fs::u8path(argv0), ignored);
 }
 
-void EndWithRun(unsigned long) {}  // the job ends it
+void EndWithParent(unsigned long) {}  // the job ends it
+
+void EndThisProcess() { std::raise(SIGTERM); }
+
+// the C runtime's handler of Ctrl+C runs in a thread of its own anyway
+EndingSignalsHeld::EndingSignalsHeld() : before_{} {}
+EndingSignalsHeld::~EndingSignalsHeld() {}
 
 unsigned long ThisProcess() { return GetCurrentProcessId(); }
 
@@ -342,13 +369,26 @@ fs::path ProgramFile(const char* argv0) {
   return fs::absolute(fs::u8path(argv0), error);
 }
 
-void EndWithRun(unsigned long run) {
+// to the process, not to this thread: a thread that holds the signal back leaves it to another
+void EndThisProcess() { kill(getpid(), SIGTERM); }
+
+EndingSignalsHeld::EndingSignalsHeld() {
+  static_assert(sizeof(sigset_t) <= sizeof before_, "a signal mask is larger than the room kept for it");
+  sigset_t ending;
+  sigemptyset(&ending);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&ending, signal);
+  pthread_sigmask(SIG_BLOCK, &ending, reinterpret_cast<sigset_t*>(before_));
+}
+
+EndingSignalsHeld::~EndingSignalsHeld() { pthread_sigmask(SIG_SETMASK, reinterpret_cast<sigset_t*>(before_), nullptr); }
+
+void EndWithParent(unsigned long run) {
 #if defined(__linux__)
   prctl(PR_SET_PDEATHSIG, SIGTERM);  // SIGTERM, whose handler removes what the worker made
   // the run may have ended before that was asked: this worker was handed to another process then
   if (getppid() != static_cast<pid_t>(run)) raise(SIGTERM);
 #else
-  (void)run;  // the worker ends when it cannot tell the run what it did
+  (void)run;
 #endif
 }
 

@@ -85,8 +85,24 @@ class StandardInputBuffer : public std::streambuf {
   char bytes_[kBytes];
 };
 
-// A worker ends when the run that started it ends, even by SIGKILL (Linux): run is the run's process.
-void EndWithRun(unsigned long run);
+// While it lives, the signals that end the run are held back from this thread and from the threads
+// it starts (POSIX): started so, a thread leaves them to the main thread, and the handler runs
+// while nothing else of the run makes a file.
+class EndingSignalsHeld {
+ public:
+  EndingSignalsHeld();
+  ~EndingSignalsHeld();
+  EndingSignalsHeld(const EndingSignalsHeld&) = delete;
+  EndingSignalsHeld& operator=(const EndingSignalsHeld&) = delete;
+
+ private:
+  unsigned char before_[256];  // the thread's signal mask before, as the system keeps it
+};
+
+// A worker ends when the run that started it ends: run is the run's process. On Linux even when
+// the run is killed; elsewhere, when its standard input ends while the run takes no records through
+// it (handed, a worker notices the run's end when its standard input ends, or its lines go unread).
+void EndWithRun(unsigned long run, bool handedStandardInput);
 
 // This process's id, which its workers are given.
 unsigned long ThisProcess();
