@@ -224,9 +224,13 @@ const Option kTrailing[] = {
        return o.Value("--worker", &value, e) && WorkerShare(value, &a->molecules, e);
      },
      ""},
-    {"--worker-stdin", "FILE", 0, kOnce,
+    {"--worker-of", "PROCESS", 0, kOnce,
      [](const Option&, OptionReader& o, Arguments* a, std::string* e) {
-       return o.FileName("--worker-stdin", false, &a->molecules.worker.spool, e);
+       std::string value;
+       if (!o.Value("--worker-of", &value, e)) return false;
+       if (WholeNumber(value, &a->molecules.worker.run)) return true;
+       *e = "--worker-of needs a process id, not '" + value + "'";
+       return false;
      },
      ""},
 };

@@ -88,22 +88,33 @@ class MoleculeConverter {
 
 }  // namespace
 
-void ConvertShare(vthost::Host& host, const RunRequest& request, bool several,
-                  const std::function<void(const Outcome&)>& handOn) {
+bool ConvertShare(vthost::Host& host, const RunRequest& request, bool several,
+                  const std::function<bool(const Outcome&)>& handOn) {
   const unsigned count = std::max(1u, request.worker.count);
   const auto mine = [&](uint64_t ordinal) { return ordinal % count == request.worker.index; };
   Molecules molecules(request);
   MoleculeConverter converter(host, request, several);
   std::vector<Outcome> done;
+  bool heard = true;
+  const auto handOnDone = [&] {
+    for (const Outcome& o : done) heard = heard && handOn(o);
+    done.clear();
+  };
+  // input that stalls holds back no output converted before it
+  molecules.OnWait([&] {
+    converter.Outputs().Commit(&done);
+    handOnDone();
+  });
   Molecule m;
-  while (molecules.Next(&m, mine)) {
+  while (heard && molecules.Next(&m, mine)) {
     if (!mine(m.ordinal)) continue;
     converter.Outputs().Stage(converter.Convert(m), &done);
-    for (const Outcome& o : done) handOn(o);
-    done.clear();
+    handOnDone();
   }
+  if (!heard) return false;
   converter.Outputs().Commit(&done);
-  for (const Outcome& o : done) handOn(o);
+  handOnDone();
+  return heard;
 }
 
 int ConvertMolecules(vthost::Host& host, const RunRequest& request, const fs::path& program,
@@ -116,9 +127,12 @@ int ConvertMolecules(vthost::Host& host, const RunRequest& request, const fs::pa
   }
   if (request.worker.count > 0) {  // a worker: its share, a line each, in order; then "end"
     host.Events().SetEcho(nullptr);
-    ConvertShare(host, request, several, [](const Outcome& o) { std::cout << WorkerLine(o) << "\n" << std::flush; });
+    // a line the run cannot read any more (it ended) ends the worker's share
+    const bool heard = ConvertShare(host, request, several, [](const Outcome& o) {
+      return static_cast<bool>(std::cout << WorkerLine(o) << "\n" << std::flush);
+    });
     std::cout << "end\n" << std::flush;
-    return kDone;
+    return heard ? kDone : kFailed;
   }
   if (several) host.Events().SetEcho(nullptr);  // what the module shows is told with the molecule it concerns
   Results results(request, several, host.Files());
@@ -129,7 +143,10 @@ int ConvertMolecules(vthost::Host& host, const RunRequest& request, const fs::pa
     const int finished = results.Finish();
     return status != kDone ? status : finished;
   }
-  ConvertShare(host, request, several, [&](const Outcome& o) { results.Add(o); });
+  ConvertShare(host, request, several, [&](const Outcome& o) {
+    results.Add(o);
+    return true;
+  });
   return results.Finish();
 }
 

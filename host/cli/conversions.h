@@ -21,8 +21,9 @@ int ConvertMolecules(vthost::Host& host, const RunRequest& request, const std::f
                      const std::vector<std::string>& arguments);
 
 // The molecules this process converts (all of them, or a worker's share), each outcome handed on
-// in order once its outputs are in place.
-void ConvertShare(vthost::Host& host, const RunRequest& request, bool several,
-                  const std::function<void(const Outcome&)>& handOn);
+// in order once its outputs are in place; handOn answers false when no more is wanted, and then
+// so does this.
+bool ConvertShare(vthost::Host& host, const RunRequest& request, bool several,
+                  const std::function<bool(const Outcome&)>& handOn);
 
 }  // namespace vantorcli

@@ -2,16 +2,39 @@
 #include "jobs.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iostream>
+#include <istream>
 #include <memory>
+#include <thread>
 
-#include "scratch.h"
+#include "vthost/collection.h"
 #include "workers.h"
 
 namespace vantorcli {
+namespace {
 
 namespace fs = std::filesystem;
+
+// Standard input handed to every worker as it comes, up to the last record the run takes of it
+// (the rest of an endless stream is never read), and each worker's input closed then. In a thread
+// the run does not wait for, since the input may stall for ever.
+void HandOnStandardInput(std::vector<WorkerInput> inputs, uint64_t last) {
+  const EndingSignalsHeld held;
+  std::thread([inputs = std::move(inputs), last]() mutable {
+    bool anyReads = true;  // some worker still reads what it is handed
+    StandardInputBuffer buffer;
+    buffer.copy = [&](std::string_view bytes) {
+      anyReads = false;
+      for (WorkerInput& input : inputs) anyReads = input.Write(bytes) || anyReads;
+    };
+    std::istream in(&buffer);
+    vthost::RecordReader reader(in, /*whole=*/false);
+    vthost::Record record;
+    while (anyReads && reader.NextNumber() <= last && reader.Next(&record, /*keepText=*/false)) {
+    }
+  }).detach();
+}
+
+}  // namespace
 
 std::string WorkerLine(const Outcome& o) {
   Json line = ManifestLine(o);
@@ -45,33 +68,22 @@ bool FromWorkerLine(const std::string& text, Outcome* o) {
 
 int ConvertInWorkers(const RunRequest& request, const fs::path& program, const std::vector<std::string>& arguments,
                      Results* results, bool* converted) {
-  ScratchFolder scratch;
-  std::string spool, error;
-  if (std::find(request.inputs.begin(), request.inputs.end(), "-") != request.inputs.end()) {
-    // every worker reads standard input: from a file that holds what it held
-    if (!scratch.Make(&error)) {
-      Error(error);
-      return kFailed;
-    }
-    spool = (scratch.Folder() / "stdin.sdf").u8string();
-    std::ofstream out(fs::u8path(spool), std::ios::binary);
-    out << std::cin.rdbuf();
-    if (out.close(), !out) {
-      Error("cannot keep standard input in " + spool);
-      return kFailed;
-    }
-  }
+  std::string error;
+  const bool readsStandardInput = std::find(request.inputs.begin(), request.inputs.end(), "-") != request.inputs.end();
+  // a worker's standard input is the run's to close, whether it hands records through it or not
+  std::vector<WorkerInput> inputs(request.jobs);
   std::vector<std::unique_ptr<WorkerProcess>> workers;
   for (unsigned i = 0; i < request.jobs; ++i) {
-    std::vector<std::string> words{"--worker", std::to_string(i) + "/" + std::to_string(request.jobs)};
-    if (!spool.empty()) words.insert(words.end(), {"--worker-stdin", spool});
+    std::vector<std::string> words{"--worker", std::to_string(i) + "/" + std::to_string(request.jobs), "--worker-of",
+                                   std::to_string(ThisProcess())};
     words.insert(words.end(), arguments.begin(), arguments.end());
     workers.push_back(std::make_unique<WorkerProcess>());
-    if (!workers.back()->Start(program, words, &error)) {
+    if (!workers.back()->Start(program, words, &inputs[i], &error)) {
       Error(error);
       return kFailed;
     }
   }
+  if (readsStandardInput) HandOnStandardInput(std::move(inputs), request.records.last);
   std::string line;
   for (uint64_t ordinal = 0;; ++ordinal) {
     WorkerProcess& worker = *workers[ordinal % request.jobs];

@@ -3,6 +3,8 @@
 
 #include <filesystem>
 
+#include "workers.h"
+
 namespace vantorcli {
 namespace {
 
@@ -11,6 +13,9 @@ namespace fs = std::filesystem;
 // Molecules whose outputs are put in place together, with one flush to disk (or those of this long).
 constexpr size_t kGroupMolecules = 64;
 constexpr std::chrono::milliseconds kGroupTime{250};
+// a group in place and the next staged: a signal's handler knows every file of both by name
+static_assert(2 * kGroupMolecules * vthost::kOutputFormats.size() < vthost::kNamesRemovedOnSignals,
+              "more outputs are staged at once than a signal's handler can remove");
 
 }  // namespace
 
@@ -79,6 +84,7 @@ void Landing::Stage(Outcome o, std::vector<Outcome>* done) {
   pending_.clear();
   group_ = std::make_unique<vthost::OutputGroup>(files_);
   vthost::OutputGroup* group = flight_.group.get();
+  const EndingSignalsHeld held;  // they are handled in this thread, not while it stages more
   flight_.commit = std::async(std::launch::async, [group] { return group->Commit(); });
 }
 

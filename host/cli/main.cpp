@@ -1,5 +1,6 @@
 // vantor-host: loads a Vantor module the way the host application does, then reports what it
 // registered, prints its parameters, converts molecules or runs a script.
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <exception>
@@ -151,6 +152,10 @@ int Run(const Arguments& arguments, const fs::path& program, const std::vector<s
   if (molecules.worker.count == 0 && molecules.jobs > 1 && vantorcli::Several(molecules)) {
     // the workers load the module, and the first of them says why it could not start or take a --set
     return vantorcli::ConvertMolecules(host, molecules, program, words);
+  }
+  if (molecules.worker.run != 0) {
+    const bool handed = std::find(molecules.inputs.begin(), molecules.inputs.end(), "-") != molecules.inputs.end();
+    vantorcli::EndWithRun(molecules.worker.run, handed);
   }
   if (molecules.worker.index > 0) std::cerr.rdbuf(nullptr);  // the first worker tells what all would
   std::string error;

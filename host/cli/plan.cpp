@@ -1,7 +1,6 @@
 // The molecules of a run read from its inputs a record at a time, and the names of their outputs.
 #include "plan.h"
 
-#include <iostream>
 #include <system_error>
 
 namespace vantorcli {
@@ -31,9 +30,9 @@ bool Molecules::OpenNext() {
     input_ = request_.inputs[next_++];
     stream_.close();
     stream_.clear();
-    std::istream* in = &std::cin;
-    if (input_ != "-" || !request_.worker.spool.empty()) {
-      const fs::path file = fs::u8path(input_ == "-" ? request_.worker.spool : input_);
+    std::istream* in = &standardStream_;
+    if (input_ != "-") {
+      const fs::path file = fs::u8path(input_);
       std::error_code failure;
       if (!fs::is_regular_file(file, failure)) {
         // not there, a folder, a device: the module is handed it and says what it makes of it

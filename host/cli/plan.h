@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <istream>
 #include <map>
 #include <memory>
 #include <string>
@@ -13,6 +15,7 @@
 #include "request.h"
 #include "vthost/collection.h"
 #include "vthost/files.h"
+#include "workers.h"
 
 namespace vantorcli {
 
@@ -35,6 +38,9 @@ class Molecules {
 
   // The next molecule; false when there is none. mine: whether this process converts the one at
   // that place (otherwise its record's text is not kept).
+  // Called before standard input is waited for.
+  void OnWait(std::function<void()> waiting) { standardInput_.waiting = std::move(waiting); }
+
   template <typename Mine>
   bool Next(Molecule* m, const Mine& mine) {
     for (;;) {
@@ -61,6 +67,8 @@ class Molecules {
   size_t next_ = 0;
   std::string input_;
   std::ifstream stream_;
+  StandardInputBuffer standardInput_;
+  std::istream standardStream_{&standardInput_};
   std::unique_ptr<vthost::RecordReader> reader_;
   bool unreadable_ = false;
   std::string unreadableWhy_;

@@ -32,10 +32,10 @@ struct RunRequest {
   unsigned jobs = 1;
   bool quiet = false;
   // A worker converts the molecules whose place in the run, counted from 0, leaves index when
-  // divided by count; spool is the file that holds what standard input held.
+  // divided by count; run is the process of the run that started it, which it ends with.
   struct {
     unsigned index = 0, count = 0;
-    std::string spool;
+    unsigned long run = 0;
   } worker;
 
   bool AnyOutput() const;

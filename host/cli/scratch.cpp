@@ -33,6 +33,7 @@ bool ScratchFolder::Make(std::string* error) {
   for (unsigned attempt = 0; attempt < 100 && folder_.empty(); ++attempt) {
     const fs::path folder =
         temporary / ("vantor-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt));
+    folderOnSignals_ = std::make_unique<vthost::RemovedOnSignals>(folder, /*folder=*/true);
     if (fs::create_directory(folder, failure)) folder_ = folder;
   }
   if (folder_.empty()) {
@@ -46,6 +47,7 @@ bool ScratchFolder::Make(std::string* error) {
     return false;
   }
   folder_ = name;
+  folderOnSignals_ = std::make_unique<vthost::RemovedOnSignals>(folder_, /*folder=*/true);
 #endif
   return true;
 }
@@ -53,6 +55,8 @@ bool ScratchFolder::Make(std::string* error) {
 bool ScratchFolder::Write(const std::string& name, const std::string& text, fs::path* file, std::string* error) {
   if (!Make(error)) return false;
   *file = folder_ / fs::u8path(name);
+  auto& onSignals = filesOnSignals_[name];
+  if (!onSignals) onSignals = std::make_unique<vthost::RemovedOnSignals>(*file, /*folder=*/false);
   std::ofstream out(*file, std::ios::binary | std::ios::trunc);
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
   if (out.close(), out) return true;

@@ -1,9 +1,13 @@
 // A folder of the run's own for temporary files (the records handed to the module, what standard
-// input held for the workers), removed at the end.
+// input held for the workers), removed at the end, or by a signal that ends the run.
 #pragma once
 
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <string>
+
+#include "vthost/files.h"
 
 namespace vantorcli {
 
@@ -22,6 +26,8 @@ class ScratchFolder {
 
  private:
   std::filesystem::path folder_;
+  std::unique_ptr<vthost::RemovedOnSignals> folderOnSignals_;
+  std::map<std::string, std::unique_ptr<vthost::RemovedOnSignals>> filesOnSignals_;  // by name
 };
 
 }  // namespace vantorcli

@@ -1,8 +1,10 @@
-// Workers as processes of this program, on POSIX (posix_spawn and a pipe) and on Windows
-// (CreateProcess and a pipe), and what the program asks of its own process.
+// Workers as processes of this program, on POSIX (posix_spawn and pipes) and on Windows
+// (CreateProcess, pipes and a job), and what the program asks of its own process.
 #include "workers.h"
 
+#include <csignal>
 #include <system_error>
+#include <thread>
 
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
@@ -13,10 +15,15 @@
 #include <csignal>
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 extern char** environ;
+#if defined(__linux__)
+#include <sys/prctl.h>
+#endif
 #if defined(__APPLE__)
 #include <mach-o/dyld.h>
 #endif
@@ -56,7 +63,71 @@ std::wstring Quoted(const std::wstring& argument) {
 }
 #endif
 
+#if defined(_WIN32)
+long ReadStandardInput(char* bytes, size_t size) { return _read(0, bytes, static_cast<unsigned>(size)); }
+
+bool StandardInputWouldWait() {
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD waiting = 0;
+  return GetFileType(input) == FILE_TYPE_PIPE && PeekNamedPipe(input, nullptr, 0, nullptr, &waiting, nullptr) &&
+         waiting == 0;
+}
+
+// Every worker is in one job that ends them when the run's handle to it closes, which the system
+// does however the run ends.
+HANDLE WorkersJob() {
+  static const HANDLE job = [] {
+    const HANDLE made = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (made != nullptr) SetInformationJobObject(made, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    return made;
+  }();
+  return job;
+}
+#else
+long ReadStandardInput(char* bytes, size_t size) {
+  for (;;) {
+    const ssize_t read = ::read(STDIN_FILENO, bytes, size);
+    if (read >= 0 || errno != EINTR) return static_cast<long>(read);
+  }
+}
+
+bool StandardInputWouldWait() {
+  pollfd input{STDIN_FILENO, POLLIN, 0};
+  return poll(&input, 1, 0) == 0;
+}
+#endif
+
 }  // namespace
+
+// The system ends this worker when the run that started it ends, where it can.
+void EndWithParent(unsigned long run);
+// A signal that ends the run, sent to the whole process.
+void EndThisProcess();
+
+StandardInputBuffer::int_type StandardInputBuffer::underflow() {
+  if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+  if (waiting && StandardInputWouldWait()) waiting();
+  const long read = ReadStandardInput(bytes_, kBytes);
+  if (read <= 0) return traits_type::eof();
+  if (copy) copy(std::string_view(bytes_, static_cast<size_t>(read)));
+  setg(bytes_, bytes_, bytes_ + read);
+  return traits_type::to_int_type(*gptr());
+}
+
+void EndWithRun(unsigned long run, bool handedStandardInput) {
+  EndWithParent(run);
+  if (handedStandardInput) return;
+  // the run holds the other end of this standard input and writes nothing: it ends when the run does
+  const EndingSignalsHeld held;
+  std::thread([] {
+    char byte;
+    while (ReadStandardInput(&byte, 1) > 0) {
+    }
+    EndThisProcess();
+  }).detach();
+}
 
 WorkerProcess::~WorkerProcess() { Stop(); }
 
@@ -82,10 +153,30 @@ bool WorkerProcess::ReadLine(std::string* line) {
 }
 
 #if defined(_WIN32)
-bool WorkerProcess::Start(const fs::path& program, const std::vector<std::string>& arguments, std::string* error) {
+WorkerInput::~WorkerInput() {
+  if (end_ != kNone) CloseHandle(reinterpret_cast<HANDLE>(end_));
+}
+
+bool WorkerInput::Write(std::string_view bytes) {
+  while (!bytes.empty() && end_ != kNone) {
+    DWORD written = 0;
+    if (!WriteFile(reinterpret_cast<HANDLE>(end_), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written == 0) {
+      CloseHandle(reinterpret_cast<HANDLE>(end_));
+      end_ = kNone;
+    }
+    bytes.remove_prefix(written);
+  }
+  return end_ != kNone;
+}
+
+bool WorkerProcess::Start(const fs::path& program, const std::vector<std::string>& arguments, WorkerInput* input,
+                          std::string* error) {
   SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE read = nullptr, write = nullptr;
-  if (!CreatePipe(&read, &write, &inherited, 0) || !SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0)) {
+  HANDLE read = nullptr, write = nullptr, inputRead = GetStdHandle(STD_INPUT_HANDLE), inputWrite = nullptr;
+  if (!CreatePipe(&read, &write, &inherited, 0) || !SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0) ||
+      (input != nullptr && (!CreatePipe(&inputRead, &inputWrite, &inherited, 0) ||
+                            !SetHandleInformation(inputWrite, HANDLE_FLAG_INHERIT, 0)))) {
     *error = "cannot start a worker: " + std::system_category().message(static_cast<int>(GetLastError()));
     return false;
   }
@@ -94,20 +185,26 @@ bool WorkerProcess::Start(const fs::path& program, const std::vector<std::string
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdInput = inputRead;
   startup.hStdOutput = write;
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION started{};
-  const BOOL made = CreateProcessW(program.wstring().c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                   &startup, &started);
+  // started held until it is in the job, so that nothing of it runs outside
+  const BOOL made = CreateProcessW(program.wstring().c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED,
+                                   nullptr, nullptr, &startup, &started);
   const DWORD reason = GetLastError();
   CloseHandle(write);
+  if (input != nullptr) CloseHandle(inputRead);
   if (!made) {
     CloseHandle(read);
+    if (input != nullptr) CloseHandle(inputWrite);
     *error = "cannot start a worker: " + std::system_category().message(static_cast<int>(reason));
     return false;
   }
+  if (WorkersJob() != nullptr) AssignProcessToJobObject(WorkersJob(), started.hProcess);
+  ResumeThread(started.hThread);
   CloseHandle(started.hThread);
+  if (input != nullptr) input->end_ = reinterpret_cast<std::intptr_t>(inputWrite);
   process_ = started.hProcess;
   output_ = read;
   return true;
@@ -145,6 +242,16 @@ fs::path ProgramFile(const char* argv0) {
   return fs::absolute(fs::u8path(argv0), ignored);
 }
 
+void EndWithParent(unsigned long) {}  // the job ends it
+
+void EndThisProcess() { std::raise(SIGTERM); }
+
+// the C runtime's handler of Ctrl+C runs in a thread of its own anyway
+EndingSignalsHeld::EndingSignalsHeld() : before_{} {}
+EndingSignalsHeld::~EndingSignalsHeld() {}
+
+unsigned long ThisProcess() { return GetCurrentProcessId(); }
+
 bool StandardErrorIsATerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 void UseBinaryStandardStreams() {
@@ -152,19 +259,46 @@ void UseBinaryStandardStreams() {
   _setmode(_fileno(stdout), _O_BINARY);
 }
 #else
-bool WorkerProcess::Start(const fs::path& program, const std::vector<std::string>& arguments, std::string* error) {
-  int pipe[2];
+WorkerInput::~WorkerInput() {
+  if (end_ != kNone) close(static_cast<int>(end_));
+}
+
+bool WorkerInput::Write(std::string_view bytes) {
+  while (!bytes.empty() && end_ != kNone) {
+    const ssize_t written = ::write(static_cast<int>(end_), bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      close(static_cast<int>(end_));
+      end_ = kNone;
+      break;
+    }
+    bytes.remove_prefix(static_cast<size_t>(written));
+  }
+  return end_ != kNone;
+}
+
+bool WorkerProcess::Start(const fs::path& program, const std::vector<std::string>& arguments, WorkerInput* input,
+                          std::string* error) {
+  int pipe[2], inputPipe[2] = {-1, -1};
   if (::pipe(pipe) != 0) {
     *error = "cannot start a worker: " + std::generic_category().message(errno);
     return false;
   }
-  // neither end is left open in a later worker (the write end reaches this one as its standard output)
-  for (const int end : pipe) fcntl(end, F_SETFD, FD_CLOEXEC);
+  if (input != nullptr && ::pipe(inputPipe) != 0) {
+    *error = "cannot start a worker: " + std::generic_category().message(errno);
+    close(pipe[0]);
+    close(pipe[1]);
+    return false;
+  }
+  // no end is left open in a later worker (the ends this one is given reach it as its standard
+  // input and output)
+  for (const int end : {pipe[0], pipe[1], inputPipe[0], inputPipe[1]}) {
+    if (end >= 0) fcntl(end, F_SETFD, FD_CLOEXEC);
+  }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipe[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addclose(&actions, pipe[0]);
-  posix_spawn_file_actions_addclose(&actions, pipe[1]);
+  if (input != nullptr) posix_spawn_file_actions_adddup2(&actions, inputPipe[0], STDIN_FILENO);
   std::vector<std::string> words{program.string()};
   words.insert(words.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
@@ -174,12 +308,16 @@ bool WorkerProcess::Start(const fs::path& program, const std::vector<std::string
   const int failure = posix_spawn(&process, program.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   close(pipe[1]);
+  if (inputPipe[0] >= 0) close(inputPipe[0]);
   if (failure != 0) {
     close(pipe[0]);
+    if (inputPipe[1] >= 0) close(inputPipe[1]);
     *error = "cannot start a worker: " + std::generic_category().message(failure);
     return false;
   }
+  if (input != nullptr) input->end_ = inputPipe[1];
   process_ = process;
+  onSignals_ = std::make_unique<vthost::StoppedOnSignals>(static_cast<unsigned long>(process));
   output_ = pipe[0];
   return true;
 }
@@ -193,6 +331,7 @@ long WorkerProcess::ReadSome(char* bytes, size_t size) {
 
 int WorkerProcess::Wait() {
   if (process_ < 0) return -1;
+  onSignals_.reset();  // before its id is free to be another process's
   int status = 0;
   pid_t ended = -1;
   do {
@@ -229,6 +368,31 @@ fs::path ProgramFile(const char* argv0) {
 #endif
   return fs::absolute(fs::u8path(argv0), error);
 }
+
+// to the process, not to this thread: a thread that holds the signal back leaves it to another
+void EndThisProcess() { kill(getpid(), SIGTERM); }
+
+EndingSignalsHeld::EndingSignalsHeld() {
+  static_assert(sizeof(sigset_t) <= sizeof before_, "a signal mask is larger than the room kept for it");
+  sigset_t ending;
+  sigemptyset(&ending);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&ending, signal);
+  pthread_sigmask(SIG_BLOCK, &ending, reinterpret_cast<sigset_t*>(before_));
+}
+
+EndingSignalsHeld::~EndingSignalsHeld() { pthread_sigmask(SIG_SETMASK, reinterpret_cast<sigset_t*>(before_), nullptr); }
+
+void EndWithParent(unsigned long run) {
+#if defined(__linux__)
+  prctl(PR_SET_PDEATHSIG, SIGTERM);  // SIGTERM, whose handler removes what the worker made
+  // the run may have ended before that was asked: this worker was handed to another process then
+  if (getppid() != static_cast<pid_t>(run)) raise(SIGTERM);
+#else
+  (void)run;
+#endif
+}
+
+unsigned long ThisProcess() { return static_cast<unsigned long>(getpid()); }
 
 bool StandardErrorIsATerminal() { return isatty(STDERR_FILENO) != 0; }
 

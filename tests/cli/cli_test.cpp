@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <functional>
@@ -11,6 +12,7 @@
 #include <ostream>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -71,12 +73,20 @@ struct CliCase {
     run.signal = signal, run.signalAfter = milliseconds, anyStatus = true;
     return PosixOnly();
   }
+  // standard input from a pipe: text once, then held open (until Awaits' file is made), or text again and again
+  CliCase& Feed(std::string text) { run.feed = std::move(text); return PosixOnly(); }
+  CliCase& FeedWithoutEnd(std::string text) { run.endlessFeed = true; return Feed(std::move(text)); }
+  // a file in {dir} the run must make while its input is held open, before any signal
+  CliCase& Awaits(std::string file) { run.awaited = std::move(file); return *this; }
   CliCase& WindowsOnly() { windowsOnly = true; return *this; }
   CliCase& Workers() { workers = true; return *this; }
   CliCase& Prepare(std::function<void(const fs::path& dir)> make) { prepare = std::move(make); return *this; }
 };
 
 CliCase Case(std::string name) { CliCase c; c.name = std::move(name); return c; }
+
+std::string WaterRecord() { return std::string(kWaterMolfile) + "$$$$\n"; }
+std::string ManyRecords(size_t count);
 
 void PrintTo(const CliCase& c, std::ostream* out) { *out << c.name; }
 
@@ -513,6 +523,28 @@ std::vector<CliCase> Cases() {
           .Ends(kNotLoaded, "{dir}/missing.sdf: not there"),
       Case("SecondRecordOfAFolder").Run({"{dir}/folder.sdf", "--records", "2"})
           .Ends(kNotLoaded, "{dir}/folder.sdf: not a regular file"),
+      // standard input that never ends or stalls, and runs ended from outside: nothing of them is
+      // left, not a process, not a file in the folder for temporary files
+      Case("EndlessStandardInputWithWorkers").Workers().FeedWithoutEnd(WaterRecord()).WithinSeconds(30)
+          .Run({"-", "--records", "1-3", "--jobs", "2", "--gltf", "{dir}/{record}.glb"})
+          .Ends(kDone, "3 molecules converted").Writes({"1.glb", "2.glb", "3.glb"}),
+      Case("OutputOfAStalledProducer").Feed(WaterRecord()).Awaits("1.glb")
+          .Run({"-", "--records", "all", "--gltf", "{dir}/{record}.glb"})
+          .Ends(kDone, "1 molecules converted").Writes({"1.glb"}),
+      Case("OutputOfAStalledProducerWithWorkers").Workers().Feed(WaterRecord()).Awaits("1.glb")
+          .Run({"-", "--records", "all", "--jobs", "2", "--gltf", "{dir}/{record}.glb"})
+          .Ends(kDone, "1 molecules converted").Writes({"1.glb"}),
+      Case("InterruptedWhileStandardInputStalls").Feed(WaterRecord()).Awaits("1.glb").Signal(SIGINT, 0)
+          .Run({"-", "--records", "all", "--gltf", "{dir}/{record}.glb"}).Writes({"1.glb"}),
+      Case("TerminatedWhileStandardInputStallsWithWorkers").Workers().Feed(WaterRecord()).Awaits("1.glb")
+          .Signal(SIGTERM, 0).Run({"-", "--records", "all", "--jobs", "2", "--gltf", "{dir}/{record}.glb"})
+          .Writes({"1.glb"}),
+      Case("TerminatedWithWorkers").Workers().Signal(SIGTERM, 1500)
+          .Prepare([](const fs::path& dir) { WriteFile(dir / "many.sdf", ManyRecords(20000)); })
+          .Run({"{dir}/many.sdf", "--records", "all", "--jobs", "2"}),
+      Case("KilledWithWorkers").Workers().Signal(SIGKILL, 1500)
+          .Prepare([](const fs::path& dir) { WriteFile(dir / "many.sdf", ManyRecords(20000)); })
+          .Run({"{dir}/many.sdf", "--records", "all", "--jobs", "2"}),
   };
 }
 
@@ -521,6 +553,12 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
     text.replace(at, from.size(), to);
   }
   return text;
+}
+
+std::string ManyRecords(size_t count) {
+  std::string records;
+  for (size_t i = 0; i < count; ++i) records += WaterRecord();
+  return records;
 }
 
 // A 32-bit number as a document holds it, little-endian.
@@ -587,6 +625,7 @@ class HostProgram : public testing::TestWithParam<CliCase> {
       fs::copy(built / "res", folder_ / "plugin" / "res", fs::copy_options::recursive);
     }
 #if !defined(_WIN32)
+    fs::create_directory(folder_ / "tmp");  // the run's TMPDIR
     ASSERT_EQ(mkfifo((folder_ / "fifo.sdf").c_str(), 0644), 0);
     for (const auto& [link, target] : kLinks) fs::create_symlink(target, folder_ / link);
 #endif
@@ -624,7 +663,20 @@ TEST_P(HostProgram, EndsWithTheRightStatusAndMessage) {
   for (std::string& argument : invocation.arguments) argument = Expand(argument);
   invocation.folder = folder_ / c.in;
   if (!c.run.input.empty()) invocation.input = folder_ / c.run.input;
+#if !defined(_WIN32)
+  invocation.temporary = folder_ / "tmp";
+#endif
   const Outcome outcome = RunProgram(invocation);
+  EXPECT_TRUE(c.run.awaited.empty() || outcome.awaitedMade) << c.run.awaited << " was not made while the run waited";
+#if !defined(_WIN32)
+  // a worker ended by a signal its run passed on may take a moment
+  const auto settled = [&] { return fs::is_empty(folder_ / "tmp") && !ProcessRunningWith(folder_.string()); };
+  for (int wait = 0; wait < 100 && !settled(); ++wait) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(ProcessRunningWith(folder_.string())) << "a process of the run is left";
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder_ / "tmp")) {
+    ADD_FAILURE() << entry.path() << " was left in the folder for temporary files";
+  }
+#endif
 
   std::string err = outcome.err;  // Windows writes standard error's line ends as \r\n
   err.erase(std::remove(err.begin(), err.end(), '\r'), err.end());

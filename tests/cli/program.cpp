@@ -3,8 +3,11 @@
 // for the arm64 Linux build), which the program is started through.
 #include "program.h"
 
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <thread>
 
@@ -19,6 +22,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+extern char** environ;
 #endif
 #if defined(__APPLE__)
 #include <mach-o/dyld.h>
@@ -56,7 +60,7 @@ HANDLE Inheritable(const fs::path& file, DWORD access, DWORD disposition) {
                      FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err) {
+int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err, bool*) {
   std::wstring command = Quote(invocation.program.wstring());
   for (const std::string& argument : invocation.arguments) command += L" " + Quote(Wide(argument));
   const fs::path inputFile = invocation.input.empty() ? fs::path(L"NUL") : invocation.input;
@@ -111,7 +115,51 @@ bool WritingBeside(const fs::path& folder) {
   return false;
 }
 
-int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err) {
+// Standard input fed through a pipe from a thread of its own, which never waits for the program:
+// a write that would wait is tried again until the pipe is closed.
+class Feeder {
+ public:
+  Feeder(const int ends[2], const Invocation& invocation) : end_(ends[1]) {
+    if (ends[0] < 0) return;
+    close(ends[0]);
+    fcntl(end_, F_SETFL, O_NONBLOCK);
+    signal(SIGPIPE, SIG_IGN);  // a program that stops reading is a write that fails
+    writer_ = std::thread([this, &invocation] {
+      Feed(invocation.feed, invocation.endlessFeed);
+      fed_ = true;
+    });
+  }
+  ~Feeder() { Close(); }
+  // Whether all that is fed was written (or no one reads any more).
+  bool Fed() const { return fed_; }
+  void Close() {
+    stop_ = true;
+    if (writer_.joinable()) writer_.join();
+    if (end_ >= 0) close(end_);
+    end_ = -1;
+  }
+
+ private:
+  void Feed(const std::string& feed, bool endless) {
+    do {
+      for (size_t at = 0; at < feed.size() && !stop_;) {
+        const ssize_t written = write(end_, feed.data() + at, feed.size() - at);
+        if (written > 0) {
+          at += static_cast<size_t>(written);
+        } else if (errno == EAGAIN || errno == EINTR) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        } else {
+          return;  // no one reads any more
+        }
+      }
+    } while (endless && !stop_);
+  }
+  int end_;
+  std::atomic<bool> stop_{false}, fed_{false};
+  std::thread writer_;
+};
+
+int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err, bool* awaitedMade) {
   // everything the child needs is made before the fork: after it only system calls
 #if defined(VANTOR_PROGRAM_EMULATOR)
   const std::string program = VANTOR_PROGRAM_EMULATOR;
@@ -132,6 +180,18 @@ int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err
   // a pipe whose reading end is closed before the program starts, so every write finds no reader
   int pipeEnds[2] = {-1, -1};
   if (invocation.output == StandardOutput::BrokenPipe && (pipe(pipeEnds) != 0 || close(pipeEnds[0]) != 0)) return -1;
+  std::vector<std::string> variables;
+  for (char** variable = environ; *variable != nullptr; ++variable) {
+    if (invocation.temporary.empty() || std::strncmp(*variable, "TMPDIR=", 7) != 0) variables.push_back(*variable);
+  }
+  if (!invocation.temporary.empty()) variables.push_back("TMPDIR=" + invocation.temporary.string());
+  std::vector<char*> envp;
+  for (std::string& variable : variables) envp.push_back(variable.data());
+  envp.push_back(nullptr);
+  int feedEnds[2] = {-1, -1};
+  const bool fed = !invocation.feed.empty();
+  if (fed && pipe(feedEnds) != 0) return -1;
+  if (fed) fcntl(feedEnds[1], F_SETFD, FD_CLOEXEC);
   const rlimit fileSize{invocation.fileSizeLimit, invocation.fileSizeLimit};
   const rlimit memory{invocation.memoryLimit, invocation.memoryLimit};
   const bool append = !invocation.outputBefore.empty();
@@ -140,7 +200,7 @@ int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err
   const pid_t child = fork();
   if (child < 0) return -1;
   if (child == 0) {
-    const int in = open(input.c_str(), O_RDONLY);
+    const int in = fed ? feedEnds[0] : open(input.c_str(), O_RDONLY);
     const int to = closed            ? -1
                    : pipeEnds[1] >= 0 ? pipeEnds[1]
                                       : open(output.c_str(), O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC), 0644);
@@ -158,21 +218,31 @@ int Spawn(const Invocation& invocation, const fs::path& out, const fs::path& err
     signal(SIGXFSZ, SIG_DFL);
     if (invocation.fileSizeLimit > 0 && setrlimit(RLIMIT_FSIZE, &fileSize) != 0) _exit(126);
     if (invocation.memoryLimit > 0 && setrlimit(RLIMIT_AS, &memory) != 0) _exit(126);
-    execv(program.c_str(), argv.data());
+    execve(program.c_str(), argv.data(), envp.data());
     _exit(127);
   }
   if (pipeEnds[1] >= 0) close(pipeEnds[1]);
+  Feeder feeder(feedEnds, invocation);
   const auto start = std::chrono::steady_clock::now();
   const auto deadline = start + std::chrono::seconds(invocation.seconds);
+  const auto awaitEnd = start + std::chrono::seconds(invocation.awaitSeconds);
   bool signalled = invocation.signal == 0;
   int status = 0;
   while (waitpid(child, &status, WNOHANG) == 0) {
-    if (!signalled && (std::chrono::steady_clock::now() > start + std::chrono::milliseconds(invocation.signalAfter) ||
-                       WritingBeside(invocation.folder))) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!invocation.awaited.empty() && !*awaitedMade && now <= awaitEnd) {
+      *awaitedMade = fs::exists(invocation.folder / invocation.awaited);
+    }
+    const bool awaitOver = invocation.awaited.empty() || *awaitedMade || now > awaitEnd;
+    if (awaitOver && invocation.signal == 0 && feeder.Fed()) feeder.Close();
+    const bool due = invocation.awaited.empty() ? now > start + std::chrono::milliseconds(invocation.signalAfter) ||
+                                                      WritingBeside(invocation.folder)
+                                                : awaitOver;
+    if (!signalled && due) {
       kill(child, invocation.signal);
       signalled = true;
     }
-    if (std::chrono::steady_clock::now() > deadline) {
+    if (now > deadline) {
       kill(child, SIGKILL);
       waitpid(child, &status, 0);
       return -1;
@@ -191,10 +261,24 @@ Outcome RunProgram(const Invocation& invocation) {
   const fs::path out = invocation.folder / "stdout.txt";
   const fs::path err = invocation.folder / "stderr.txt";
   Outcome outcome;
-  outcome.status = Spawn(invocation, out, err);
+  outcome.status = Spawn(invocation, out, err, &outcome.awaitedMade);
   if (invocation.output == StandardOutput::File) outcome.out = ReadFile(out);
   outcome.err = ReadFile(err);
   return outcome;
+}
+
+bool ProcessRunningWith(const std::string& word) {
+#if defined(__linux__)
+  std::error_code failure;
+  for (auto entry = fs::directory_iterator("/proc", failure); !failure && entry != fs::directory_iterator();
+       entry.increment(failure)) {
+    std::string arguments = ReadFile(entry->path() / "cmdline");
+    if (arguments.find(word) != std::string::npos) return true;
+  }
+#else
+  (void)word;
+#endif
+  return false;
 }
 
 fs::path ProgramFolder() {

@@ -1,5 +1,5 @@
 // Runs a program of the build (vantor-host) as a user would: with arguments, a folder to run in,
-// standard input from a file, standard output to a file (appended to), a full device, a pipe no
+// standard input from a file or a pipe fed slowly or without end, standard output to a file (appended to), a full device, a pipe no
 // one reads or nowhere, limits on the size of the files it writes and on its memory, a signal in the
 // middle of its work, and a time limit.
 #pragma once
@@ -15,6 +15,7 @@ struct Outcome {
   int status = -1;  // the exit status; 128 + the signal when one ended it; -1 when it did not end in time
   std::string out;  // standard output (StandardOutput::File)
   std::string err;  // standard error
+  bool awaitedMade = false;  // Invocation::awaited was there while the program ran
 };
 
 struct Invocation {
@@ -31,9 +32,22 @@ struct Invocation {
   int signal = 0;
   int signalAfter = 0;
   int seconds = 120;                   // then it is killed
+  // standard input from a pipe instead (POSIX), when not empty: feed written once, or again and
+  // again for as long as the program reads (endlessFeed); then the pipe is held open
+  std::string feed;
+  bool endlessFeed = false;
+  // a file in folder the program makes as it runs: until it is there (at most awaitSeconds) the
+  // pipe is held open and the signal held back; after it, the pipe is closed unless a signal is sent
+  std::string awaited;
+  int awaitSeconds = 10;
+  std::filesystem::path temporary;  // TMPDIR, when not empty (POSIX)
 };
 
 Outcome RunProgram(const Invocation& invocation);
+
+// Whether a process whose arguments hold word is running (Linux; elsewhere false): a worker of a
+// run that has ended.
+bool ProcessRunningWith(const std::string& word);
 
 // The folder of the running test program, where the build puts vantor-host as well.
 std::filesystem::path ProgramFolder();

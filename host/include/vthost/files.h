@@ -57,6 +57,37 @@ int DescriptorOf(const std::filesystem::path& file);
 // first. Called once by a program; a signal it was started to ignore stays ignored.
 void RemoveNewFilesOnSignals();
 
+// How many names of files those signals remove at most: new files not yet in place and scratch
+// files together. A run stages fewer outputs at once.
+constexpr size_t kNamesRemovedOnSignals = 1024;
+
+// A process the run started (a worker) that those signals end as well while this lives: where
+// the system ends it with the run anyway (a Windows job), nothing is done.
+class StoppedOnSignals {
+ public:
+  explicit StoppedOnSignals(unsigned long process);
+  ~StoppedOnSignals();
+  StoppedOnSignals(const StoppedOnSignals&) = delete;
+  StoppedOnSignals& operator=(const StoppedOnSignals&) = delete;
+
+ private:
+  size_t slot_;
+};
+
+// A scratch file or folder of the run (a record handed to the module) that those signals remove
+// too while this lives; files go before folders, so a folder they empty goes as well.
+class RemovedOnSignals {
+ public:
+  RemovedOnSignals(const std::filesystem::path& name, bool folder);
+  ~RemovedOnSignals();
+  RemovedOnSignals(const RemovedOnSignals&) = delete;
+  RemovedOnSignals& operator=(const RemovedOnSignals&) = delete;
+
+ private:
+  bool folder_;
+  size_t slot_;  // where the handler finds the name; past the slots when none was free
+};
+
 // The bytes of a file in pieces, one after another (a large file written from what holds it, with no
 // copy of the whole).
 using Pieces = std::vector<std::string_view>;

@@ -84,6 +84,7 @@ bool Flush(Handle handle) { return fsync(Descriptor(handle)) == 0; }
 bool Close(Handle handle) { return close(Descriptor(handle)) == 0; }
 bool Move(const fs::path& from, const fs::path& to) { return rename(from.c_str(), to.c_str()) == 0; }
 void RemoveName(const char* file) { unlink(file); }
+void RemoveFolderName(const char* folder) { rmdir(folder); }
 // The replacement keeps the old file's permissions, and its owner where the process may give it.
 void KeepOwnerAndMode(Handle handle, const fs::path& target) {
   struct stat old {};
@@ -123,6 +124,8 @@ bool FlushAll(const std::vector<Handle>& files, std::string* reason) {
   return true;
 #endif
 }
+
+void StopProcess(unsigned long process) { kill(static_cast<pid_t>(process), SIGTERM); }
 
 void HandleEndingSignals(void (*handler)(int)) {
   for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {

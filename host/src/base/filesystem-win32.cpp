@@ -83,6 +83,7 @@ bool Move(const fs::path& from, const fs::path& to) {
   return MoveFileExW(from.wstring().c_str(), to.wstring().c_str(), flags) != 0;
 }
 void RemoveName(const wchar_t* file) { DeleteFileW(file); }
+void RemoveFolderName(const wchar_t* folder) { RemoveDirectoryW(folder); }
 void KeepOwnerAndMode(Handle, const fs::path&) {}  // a new file takes its folder's access rules
 
 bool FlushAll(const std::vector<Handle>& files, std::string* reason) {
@@ -94,6 +95,8 @@ bool FlushAll(const std::vector<Handle>& files, std::string* reason) {
   }
   return true;
 }
+
+void StopProcess(unsigned long) {}  // the run's workers are in a job that ends them with it
 
 void HandleEndingSignals(void (*handler)(int)) {
   for (const int signal : {SIGINT, SIGTERM, SIGBREAK}) std::signal(signal, handler);

@@ -44,6 +44,10 @@ bool Close(Handle handle);
 bool Move(const std::filesystem::path& from, const std::filesystem::path& to);
 // Safe in a signal's handler.
 void RemoveName(const std::filesystem::path::value_type* file);
+// An empty folder's name removed; safe in a signal's handler.
+void RemoveFolderName(const std::filesystem::path::value_type* folder);
+// Asks a process of the run's own to end (POSIX); safe in a signal's handler.
+void StopProcess(unsigned long process);
 // handler runs on the signals that end the run (interrupt, terminate, hang-up).
 void HandleEndingSignals(void (*handler)(int));
 

@@ -1,5 +1,5 @@
-// New files beside their targets, and the names of those not yet in place, which a signal's
-// handler removes.
+// New files beside their targets, and what a signal that ends the run cleans up: the names of
+// the new files not yet in place and of the run's scratch files and folders, and its workers.
 #include "base/newfile.h"
 
 #include <algorithm>
@@ -18,35 +18,57 @@ namespace fs = std::filesystem;
 // Names tried for a new file beside the target before giving up.
 constexpr int kNameAttempts = 16;
 
-// New files under a name of their own and not yet in place, for a signal's handler to remove. A
-// handler may only make calls that are safe there, so each name is kept as the system's string,
-// in a slot of its own.
-constexpr size_t kPendingSlots = 64;
-std::atomic<fs::path::value_type*> g_pending[kPendingSlots];
+// New files under a name of their own and not yet in place, and the run's scratch files, for a
+// signal's handler to remove; and the scratch folders, which it removes after them. A handler may
+// only make calls that are safe there, so each name is kept as the system's string, in a slot of
+// its own.
+using Slot = std::atomic<fs::path::value_type*>;
+Slot g_pending[kNamesRemovedOnSignals];
+constexpr size_t kFolderSlots = 16;
+Slot g_folders[kFolderSlots];
+// where the search for a free slot starts: after the one last taken
+std::atomic<size_t> g_nextSlot{0};
 
-// The slot that holds name; kPendingSlots when none is free (more files at once than that are
+// The slot of slots that holds name; size when none is free (more names at once than that are
 // removed by the run's own end, not by a signal).
-size_t Pending(const fs::path& name) {
+size_t Keep(const fs::path& name, Slot* slots, size_t size) {
   const fs::path::string_type& native = name.native();
   auto* copy = new (std::nothrow) fs::path::value_type[native.size() + 1];
-  if (copy == nullptr) return kPendingSlots;
+  if (copy == nullptr) return size;
   std::copy(native.begin(), native.end(), copy);
   copy[native.size()] = 0;
-  for (size_t slot = 0; slot < kPendingSlots; ++slot) {
+  const size_t start = g_nextSlot.load();
+  for (size_t i = 0; i < size; ++i) {
+    const size_t slot = (start + i) % size;
     fs::path::value_type* free = nullptr;
-    if (g_pending[slot].compare_exchange_strong(free, copy)) return slot;
+    if (slots[slot].compare_exchange_strong(free, copy)) {
+      g_nextSlot.store(slot + 1);
+      return slot;
+    }
   }
   delete[] copy;
-  return kPendingSlots;
+  return size;
 }
+
+size_t Pending(const fs::path& name) { return Keep(name, g_pending, kNamesRemovedOnSignals); }
 
 void NoLongerPending(size_t slot) {
-  if (slot < kPendingSlots) delete[] g_pending[slot].exchange(nullptr);
+  if (slot < kNamesRemovedOnSignals) delete[] g_pending[slot].exchange(nullptr);
 }
 
+// The run's own processes, for a signal's handler to end; 0 in a free slot.
+constexpr size_t kProcessSlots = 64;
+std::atomic<unsigned long> g_processes[kProcessSlots];
+
 void RemovePendingAndEnd(int signal) {
-  for (std::atomic<fs::path::value_type*>& slot : g_pending) {
+  for (std::atomic<unsigned long>& slot : g_processes) {
+    if (const unsigned long process = slot.exchange(0)) os::StopProcess(process);
+  }
+  for (Slot& slot : g_pending) {
     if (const fs::path::value_type* name = slot.exchange(nullptr)) os::RemoveName(name);
+  }
+  for (Slot& slot : g_folders) {
+    if (const fs::path::value_type* name = slot.exchange(nullptr)) os::RemoveFolderName(name);
   }
   std::signal(signal, SIG_DFL);
   std::raise(signal);
@@ -61,7 +83,7 @@ fs::path NameBeside(const fs::path& target) {
 
 }  // namespace
 
-NewFile::NewFile() : slot_(kPendingSlots) {}
+NewFile::NewFile() : slot_(kNamesRemovedOnSignals) {}
 
 bool NewFile::Create(const fs::path& target, std::string* reason) {
   if (!os::MayOverwrite(target)) {
@@ -118,10 +140,32 @@ void NewFile::TakeName(fs::path name) {
 
 void NewFile::ForgetName() {
   NoLongerPending(slot_);
-  slot_ = kPendingSlots;
+  slot_ = kNamesRemovedOnSignals;
   name_.clear();
 }
 
 void RemoveNewFilesOnSignals() { os::HandleEndingSignals(RemovePendingAndEnd); }
+
+StoppedOnSignals::StoppedOnSignals(unsigned long process) : slot_(kProcessSlots) {
+  for (size_t slot = 0; slot < kProcessSlots && slot_ == kProcessSlots; ++slot) {
+    unsigned long free = 0;
+    if (g_processes[slot].compare_exchange_strong(free, process)) slot_ = slot;
+  }
+}
+
+StoppedOnSignals::~StoppedOnSignals() {
+  if (slot_ < kProcessSlots) g_processes[slot_].store(0);
+}
+
+RemovedOnSignals::RemovedOnSignals(const fs::path& name, bool folder)
+    : folder_(folder), slot_(folder ? Keep(name, g_folders, kFolderSlots) : Pending(name)) {}
+
+RemovedOnSignals::~RemovedOnSignals() {
+  if (!folder_) {
+    NoLongerPending(slot_);
+  } else if (slot_ < kFolderSlots) {
+    delete[] g_folders[slot_].exchange(nullptr);
+  }
+}
 
 }  // namespace vthost
