@@ -297,7 +297,7 @@ uint32_t CrateLayer::StringIndex(Text text) {
 void CrateLayer::Field(Spec spec, Text field, uint64_t rep) { fields_.push_back({spec, Token(field), rep}); }
 
 uint64_t CrateLayer::ValueStart() {
-  values_.resize((values_.size() + 7) / 8 * 8, '\0');
+  if (values_.size() % 8 != 0) values_.resize((values_.size() + 7) / 8 * 8, '\0');
   return values_.size();
 }
 
@@ -441,17 +441,23 @@ std::vector<CrateLayer::FieldEntry> CrateLayer::FieldsBySpec() const {
 // A path and those below it, depth first: each its index, its last element's token (negated for a
 // property's name) and a jump: -2 for a leaf with no sibling after it, -1 for a child only, 0 for a
 // sibling only, and with both, how many entries on the sibling lies, for the child comes next.
-void CrateLayer::PathTree(Spec spec, bool hasSibling, PathTable& paths) const {
+// The table holds a row for every spec, filled in order from next; answers the row after the last
+// below spec.
+size_t CrateLayer::PathTree(Spec spec, bool hasSibling, PathTable& paths, size_t next) const {
   const SpecEntry& entry = specs_[spec];
   const bool hasChild = entry.firstChild != kNoSpec;
-  const size_t at = paths.index.size();
-  paths.index.push_back(static_cast<uint32_t>(spec));
-  paths.element.push_back(entry.property ? 0u - entry.nameToken : entry.nameToken);
-  paths.jump.push_back(hasChild ? (hasSibling ? 0u : 0u - 1u) : (hasSibling ? 0u : 0u - 2u));
+  const size_t at = next++;
+  paths.index[at] = static_cast<uint32_t>(spec);
+  paths.element[at] = entry.property ? 0u - entry.nameToken : entry.nameToken;
   for (Spec child = entry.firstChild; child != kNoSpec; child = specs_[child].nextSibling) {
-    PathTree(child, specs_[child].nextSibling != kNoSpec, paths);
+    next = PathTree(child, specs_[child].nextSibling != kNoSpec, paths, next);
   }
-  if (hasChild && hasSibling) paths.jump[at] = static_cast<uint32_t>(paths.index.size() - at);
+  if (hasChild && hasSibling) {
+    paths.jump[at] = static_cast<uint32_t>(next - at);
+  } else {
+    paths.jump[at] = hasChild ? 0u - 1u : (hasSibling ? 0u : 0u - 2u);
+  }
+  return next;
 }
 
 // The tokens, each ended by a NUL: their count, the bytes' count, then the bytes compressed.
@@ -493,11 +499,9 @@ std::vector<uint32_t> CrateLayer::PutFieldSets(std::string& out, const std::vect
 }
 
 void CrateLayer::PutPaths(std::string& out) const {
-  PathTable paths;
-  paths.index.reserve(specs_.size());
-  paths.element.reserve(specs_.size());
-  paths.jump.reserve(specs_.size());
-  PathTree(kPseudoRoot, false, paths);
+  PathTable paths{std::vector<uint32_t>(specs_.size()), std::vector<uint32_t>(specs_.size()),
+                  std::vector<uint32_t>(specs_.size())};
+  PathTree(kPseudoRoot, false, paths, 0);
   Put64(out, specs_.size());
   Put64(out, paths.index.size());
   PutIntegers(out, paths.index);

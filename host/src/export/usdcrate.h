@@ -104,7 +104,7 @@ class CrateLayer {
   struct PathTable {
     std::vector<uint32_t> index, element, jump;
   };
-  void PathTree(Spec spec, bool hasSibling, PathTable& paths) const;
+  size_t PathTree(Spec spec, bool hasSibling, PathTable& paths, size_t next) const;
   // The structural sections, each appended to out.
   void PutTokens(std::string& out) const;
   void PutStrings(std::string& out) const;
