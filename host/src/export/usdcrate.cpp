@@ -7,6 +7,7 @@
 // offset in the file.
 #include "export/usdcrate.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <functional>
@@ -80,20 +81,21 @@ void StoreLittleEndian(char* at, uint64_t value) {
   for (size_t i = 0; i < kBytes; ++i) at[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-// Room for bytes at the end of out: answers where they go.
-char* Grow(std::string& out, size_t bytes) {
-  const size_t at = out.size();
-  out.resize(at + bytes);
-  return &out[at];
+// Room for bytes at the end of out, zeros: answers where they go.
+char* Grow(CrateBytes& out, size_t bytes) {
+  if (out.size + bytes > out.bytes.size()) out.bytes.resize(std::max(2 * out.bytes.size(), out.size + bytes), '\0');
+  char* at = &out.bytes[out.size];
+  out.size += bytes;
+  return at;
 }
 
-void Put8(std::string& out, uint64_t value) { out += static_cast<char>(value & 0xFF); }
-void Put32(std::string& out, uint64_t value) { StoreLittleEndian<4>(Grow(out, 4), value); }
-void Put64(std::string& out, uint64_t value) { StoreLittleEndian<8>(Grow(out, 8), value); }
+void Put8(CrateBytes& out, uint64_t value) { *Grow(out, 1) = static_cast<char>(value & 0xFF); }
+void Put32(CrateBytes& out, uint64_t value) { StoreLittleEndian<4>(Grow(out, 4), value); }
+void Put64(CrateBytes& out, uint64_t value) { StoreLittleEndian<8>(Grow(out, 8), value); }
 
 // Many 32-bit words at once, each as of(i): the arrays of a mesh are most of a layer's bytes.
 template <typename Word>
-void PutWords(std::string& out, size_t count, Word of) {
+void PutWords(CrateBytes& out, size_t count, Word of) {
   char* at = Grow(out, 4 * count);
   for (size_t i = 0; i < count; ++i, at += 4) StoreLittleEndian<4>(at, of(i));
 }
@@ -114,7 +116,7 @@ uint64_t BitsOf(double value) {
 // LZ4 block of literals alone, a token of the run's length (15 and more in bytes of 255 and a last
 // one below it), then the bytes. Valid LZ4, only not smaller: the layer is small beside its arrays.
 // Puts the compressed size, the header, and room for the length bytes: answers where they go.
-char* PutCompressed(std::string& out, size_t length) {
+char* PutCompressed(CrateBytes& out, size_t length) {
   constexpr size_t kLongRun = 15;
   const size_t lengthBytes = length < kLongRun ? 0 : (length - kLongRun) / 255 + 1;
   Put64(out, 2 + lengthBytes + length);
@@ -138,7 +140,7 @@ size_t WidthOf(int32_t difference) {
 // in 2 bits (0 the most common difference, which comes first, 1 one byte, 2 two, 3 four), four
 // codes to a byte from the low bits up, then the differences that are not the common one, then
 // all of it compressed and led by its size.
-void PutIntegers(std::string& out, const std::vector<uint32_t>& values) {
+void PutIntegers(CrateBytes& out, const std::vector<uint32_t>& values) {
   if (values.empty()) {
     Put64(out, 0);
     return;
@@ -181,7 +183,7 @@ void PutIntegers(std::string& out, const std::vector<uint32_t>& values) {
   }
 }
 
-void PutSection(std::string& toc, const char* name, size_t start, size_t end) {
+void PutSection(CrateBytes& toc, const char* name, size_t start, size_t end) {
   std::memcpy(Grow(toc, kSectionNameBytes), name, std::strlen(name));  // the rest stays NUL
   Put64(toc, start);
   Put64(toc, end - start);
@@ -189,7 +191,8 @@ void PutSection(std::string& toc, const char* name, size_t start, size_t end) {
 
 }  // namespace
 
-CrateLayer::CrateLayer() : tokenSlots_(kFirstTokenSlots, kNoToken), values_(kBootstrapBytes, '\0') {
+CrateLayer::CrateLayer() : tokenSlots_(kFirstTokenSlots, kNoToken) {
+  Grow(values_, kBootstrapBytes);
   specs_.push_back({Token(""), kPseudoRootSpec, false});
 }
 
@@ -297,8 +300,8 @@ uint32_t CrateLayer::StringIndex(Text text) {
 void CrateLayer::Field(Spec spec, Text field, uint64_t rep) { fields_.push_back({spec, Token(field), rep}); }
 
 uint64_t CrateLayer::ValueStart() {
-  if (values_.size() % 8 != 0) values_.resize((values_.size() + 7) / 8 * 8, '\0');
-  return values_.size();
+  if (values_.size % 8 != 0) Grow(values_, 8 - values_.size % 8);
+  return values_.size;
 }
 
 void CrateLayer::SetToken(Spec spec, Text field, Text token) {
@@ -345,17 +348,12 @@ void CrateLayer::SetTokenArray(Spec spec, Text field, const std::vector<Text>& t
     Field(spec, field, Rep(Type::kToken, 0, false, true));
     return;
   }
-  std::array<uint32_t, 4> few{};  // the token arrays of a stage are short
-  std::vector<uint32_t> many;
-  uint32_t* indices = few.data();
-  if (tokens.size() > few.size()) {
-    many.resize(tokens.size());
-    indices = many.data();
-  }
-  for (size_t i = 0; i < tokens.size(); ++i) indices[i] = Token(tokens[i]);
+  std::vector<uint32_t>& indices = tokenScratch_;
+  indices.clear();
+  for (const Text& token : tokens) indices.push_back(Token(token));
   Field(spec, field, Rep(Type::kToken, ValueStart(), false, true));
-  Put64(values_, tokens.size());
-  PutWords(values_, tokens.size(), [indices](size_t i) { return indices[i]; });
+  Put64(values_, indices.size());
+  PutWords(values_, indices.size(), [&indices](size_t i) { return indices[i]; });
 }
 
 void CrateLayer::SetIntArray(Spec spec, Text field, const std::vector<uint32_t>& values) {
@@ -403,8 +401,8 @@ void CrateLayer::PrependInternalReference(Spec spec, Spec target) {
 }
 
 void CrateLayer::PrependTokens(Spec spec, Text field, std::initializer_list<Text> tokens) {
-  std::vector<uint32_t> indices;
-  indices.reserve(tokens.size());
+  std::vector<uint32_t>& indices = tokenScratch_;
+  indices.clear();
   for (const Text& token : tokens) indices.push_back(Token(token));
   Field(spec, field, Rep(Type::kTokenListOp, ValueStart()));
   Put8(values_, kHasPrependedItems);
@@ -461,20 +459,20 @@ size_t CrateLayer::PathTree(Spec spec, bool hasSibling, PathTable& paths, size_t
 }
 
 // The tokens, each ended by a NUL: their count, the bytes' count, then the bytes compressed.
-void CrateLayer::PutTokens(std::string& out) const {
+void CrateLayer::PutTokens(CrateBytes& out) const {
   Put64(out, tokenHashes_.size());
   Put64(out, tokenCharacters_.size());
   std::memcpy(PutCompressed(out, tokenCharacters_.size()), tokenCharacters_.data(), tokenCharacters_.size());
 }
 
-void CrateLayer::PutStrings(std::string& out) const {
+void CrateLayer::PutStrings(CrateBytes& out) const {
   Put64(out, strings_.size());
   PutWords(out, strings_.size(), [this](size_t i) { return strings_[i]; });
 }
 
 // The fields, all specs' in turn: their names' tokens as integers, then their values'
 // representations compressed.
-void CrateLayer::PutFields(std::string& out, const std::vector<FieldEntry>& fields) const {
+void CrateLayer::PutFields(CrateBytes& out, const std::vector<FieldEntry>& fields) const {
   std::vector<uint32_t> names(fields.size());
   for (size_t i = 0; i < fields.size(); ++i) names[i] = fields[i].nameToken;
   Put64(out, names.size());
@@ -484,21 +482,21 @@ void CrateLayer::PutFields(std::string& out, const std::vector<FieldEntry>& fiel
 }
 
 // Each spec's fields by their index, each run ended by kNoField; answers where each run starts.
-std::vector<uint32_t> CrateLayer::PutFieldSets(std::string& out, const std::vector<FieldEntry>& fields) const {
-  std::vector<uint32_t> fieldSets, setOfSpec(specs_.size());
-  fieldSets.reserve(fields.size() + specs_.size());
+std::vector<uint32_t> CrateLayer::PutFieldSets(CrateBytes& out, const std::vector<FieldEntry>& fields) const {
+  std::vector<uint32_t> fieldSets(fields.size() + specs_.size()), setOfSpec(specs_.size());
   uint32_t field = 0;
+  size_t at = 0;
   for (Spec spec = 0; spec < specs_.size(); ++spec) {
-    setOfSpec[spec] = static_cast<uint32_t>(fieldSets.size());
-    for (; field < fields.size() && fields[field].spec == spec; ++field) fieldSets.push_back(field);
-    fieldSets.push_back(kNoField);
+    setOfSpec[spec] = static_cast<uint32_t>(at);
+    for (; field < fields.size() && fields[field].spec == spec; ++field) fieldSets[at++] = field;
+    fieldSets[at++] = kNoField;
   }
   Put64(out, fieldSets.size());
   PutIntegers(out, fieldSets);
   return setOfSpec;
 }
 
-void CrateLayer::PutPaths(std::string& out) const {
+void CrateLayer::PutPaths(CrateBytes& out) const {
   PathTable paths{std::vector<uint32_t>(specs_.size()), std::vector<uint32_t>(specs_.size()),
                   std::vector<uint32_t>(specs_.size())};
   PathTree(kPseudoRoot, false, paths, 0);
@@ -510,7 +508,7 @@ void CrateLayer::PutPaths(std::string& out) const {
 }
 
 // The specs: their paths (a spec's index is its path's), field sets and kinds, as three lists.
-void CrateLayer::PutSpecs(std::string& out, const std::vector<uint32_t>& setOfSpec) const {
+void CrateLayer::PutSpecs(CrateBytes& out, const std::vector<uint32_t>& setOfSpec) const {
   std::vector<uint32_t> paths(specs_.size()), types(specs_.size());
   for (Spec spec = 0; spec < specs_.size(); ++spec) {
     paths[spec] = static_cast<uint32_t>(spec);
@@ -529,14 +527,12 @@ std::string CrateLayer::Bytes() {
     TokenVectorField(spec, properties_, true);
   }
   const std::vector<FieldEntry> fields = FieldsBySpec();
-  std::string out = std::move(values_);
-  // the sections take about this much: integers of a byte or two, representations of eight
-  out.reserve(out.size() + tokenCharacters_.size() + 16 * fields.size() + 16 * specs_.size() + 1024);
-  std::string toc;
+  CrateBytes out = std::move(values_);
+  CrateBytes toc;
   const auto section = [&out, &toc](const char* name, auto put) {
-    const size_t start = out.size();
+    const size_t start = out.size;
     put();
-    PutSection(toc, name, start, out.size());
+    PutSection(toc, name, start, out.size);
   };
   std::vector<uint32_t> setOfSpec;
   section("TOKENS", [&] { PutTokens(out); });
@@ -546,16 +542,18 @@ std::string CrateLayer::Bytes() {
   section("PATHS", [&] { PutPaths(out); });
   section("SPECS", [&] { PutSpecs(out, setOfSpec); });
 
-  const size_t tocOffset = out.size();
+  const size_t tocOffset = out.size;
   Put64(out, kSections);
-  out += toc;
+  std::memcpy(Grow(out, toc.size), toc.bytes.data(), toc.size);
 
-  std::string bootstrap = "PXR-USDC";
+  CrateBytes bootstrap;
+  std::memcpy(Grow(bootstrap, 8), "PXR-USDC", 8);
   for (const uint8_t part : kVersion) Put8(bootstrap, part);
-  bootstrap.append(8 - sizeof kVersion, '\0');
+  Grow(bootstrap, 8 - sizeof kVersion);
   Put64(bootstrap, tocOffset);
-  out.replace(0, bootstrap.size(), bootstrap);
-  return out;
+  std::memcpy(&out.bytes[0], bootstrap.bytes.data(), bootstrap.size);
+  out.bytes.resize(out.size);
+  return std::move(out.bytes);
 }
 
 }  // namespace vthost

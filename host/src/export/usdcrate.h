@@ -12,6 +12,13 @@
 
 namespace vthost {
 
+// The bytes of a crate file as they are written: the first size of them, then room made ahead
+// (doubling, zeros), so that adding a word is a store and no call.
+struct CrateBytes {
+  std::string bytes;
+  size_t size = 0;
+};
+
 class CrateLayer {
   static constexpr uint32_t kNoToken = 0xFFFFFFFFu;
 
@@ -106,12 +113,12 @@ class CrateLayer {
   };
   size_t PathTree(Spec spec, bool hasSibling, PathTable& paths, size_t next) const;
   // The structural sections, each appended to out.
-  void PutTokens(std::string& out) const;
-  void PutStrings(std::string& out) const;
-  void PutFields(std::string& out, const std::vector<FieldEntry>& fields) const;
-  std::vector<uint32_t> PutFieldSets(std::string& out, const std::vector<FieldEntry>& fields) const;
-  void PutPaths(std::string& out) const;
-  void PutSpecs(std::string& out, const std::vector<uint32_t>& setOfSpec) const;
+  void PutTokens(CrateBytes& out) const;
+  void PutStrings(CrateBytes& out) const;
+  void PutFields(CrateBytes& out, const std::vector<FieldEntry>& fields) const;
+  std::vector<uint32_t> PutFieldSets(CrateBytes& out, const std::vector<FieldEntry>& fields) const;
+  void PutPaths(CrateBytes& out) const;
+  void PutSpecs(CrateBytes& out, const std::vector<uint32_t>& setOfSpec) const;
 
   std::vector<SpecEntry> specs_;
   std::vector<FieldEntry> fields_;
@@ -124,7 +131,8 @@ class CrateLayer {
   std::vector<uint32_t> nameTokens_;      // each Name's token, once it is used
   std::vector<uint32_t> stringOfToken_;  // a string's index by its token's
   std::vector<uint32_t> strings_;        // each string's token
-  std::string values_;  // the bytes of the values that are not inlined, from the start of the file
+  std::vector<uint32_t> tokenScratch_;   // a list's tokens, before its field is named
+  CrateBytes values_;  // the values that are not inlined, from the start of the file
   // the fields the layer sets itself
   const Text specifier_ = Name("specifier"), typeName_ = Name("typeName"), variability_ = Name("variability"),
              references_ = Name("references"), primChildren_ = Name("primChildren"),
