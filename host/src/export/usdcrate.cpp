@@ -389,7 +389,7 @@ void CrateLayer::SetExplicitPath(Spec spec, Text field, Spec target) {
 // A reference: its asset path (a string, empty within the layer), the prim's path, the layer
 // offset (offset, scale) and custom data (a dictionary, empty).
 void CrateLayer::PrependInternalReference(Spec spec, Spec target) {
-  const uint32_t noAsset = StringIndex("");
+  const uint32_t noAsset = StringIndex(noAsset_);
   Field(spec, references_, Rep(Type::kReferenceListOp, ValueStart()));
   Put8(values_, kHasPrependedItems);
   Put64(values_, 1);

@@ -136,7 +136,7 @@ class CrateLayer {
   // the fields the layer sets itself
   const Text specifier_ = Name("specifier"), typeName_ = Name("typeName"), variability_ = Name("variability"),
              references_ = Name("references"), primChildren_ = Name("primChildren"),
-             properties_ = Name("properties");
+             properties_ = Name("properties"), noAsset_ = Name("");
 };
 
 }  // namespace vthost
