@@ -297,7 +297,9 @@ uint32_t CrateLayer::StringIndex(Text text) {
   return stringOfToken_[token];
 }
 
-void CrateLayer::Field(Spec spec, Text field, uint64_t rep) { fields_.push_back({spec, Token(field), rep}); }
+void CrateLayer::Field(Spec spec, Text field, uint64_t rep) {
+  fields_.push_back({static_cast<uint32_t>(spec), Token(field), rep});
+}
 
 uint64_t CrateLayer::ValueStart() {
   if (values_.size % 8 != 0) Grow(values_, 8 - values_.size % 8);

@@ -32,6 +32,7 @@ class CrateLayer {
   // use only (the tokens are numbered in the order they are first used).
   class Text {
    public:
+    // implicit: a caller passes any text where a token goes
     Text(std::string_view text) : text_(text) {}
     Text(const char* text) : text_(text) {}
     Text(const std::string& text) : text_(text) {}
@@ -91,7 +92,7 @@ class CrateLayer {
     Spec firstChild = kNoSpec, lastChild = kNoSpec, nextSibling = kNoSpec;
   };
   struct FieldEntry {
-    Spec spec;
+    uint32_t spec;  // 32 bits, as the file numbers its specs
     uint32_t nameToken;
     uint64_t rep;  // the value's representation
   };
