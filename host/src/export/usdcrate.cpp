@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 
 namespace vthost {
 namespace {
@@ -19,6 +20,7 @@ constexpr size_t kSectionNameBytes = 16;
 constexpr uint32_t kNoField = 0xFFFFFFFFu;  // ends a field set
 constexpr size_t kSections = 6;
 constexpr uint8_t kVersion[] = {0, 8, 0};
+constexpr size_t kFirstTokenSlots = 1024;  // a power of two
 
 // The value types, as the crate format numbers them.
 enum class Type : uint64_t {
@@ -60,32 +62,43 @@ uint64_t Rep(Type type, uint64_t payload, bool inlined = false, bool array = fal
          (payload & kPayloadMask);
 }
 
-void Put8(std::string& out, uint64_t value) { out += static_cast<char>(value & 0xFF); }
+// Whether this machine lays out its words little-endian, as the file does: then a word is copied
+// whole, else byte by byte.
+bool LittleEndianMachine() {
+  const uint16_t one = 1;
+  unsigned char first = 0;
+  std::memcpy(&first, &one, 1);
+  return first == 1;
+}
+const bool kLittleEndianMachine = LittleEndianMachine();
 
 template <size_t kBytes>
-void PutLittleEndian(std::string& out, uint64_t value) {
-  char bytes[kBytes];
-  for (size_t i = 0; i < kBytes; ++i) bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-  out.append(bytes, kBytes);
+void StoreLittleEndian(char* at, uint64_t value) {
+  if (kLittleEndianMachine) {
+    std::memcpy(at, &value, kBytes);
+    return;
+  }
+  for (size_t i = 0; i < kBytes; ++i) at[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-void Put32(std::string& out, uint64_t value) { PutLittleEndian<4>(out, value); }
+// Room for bytes at the end of out, zeros: answers where they go.
+char* Grow(CrateBytes& out, size_t bytes) {
+  if (out.size + bytes > out.bytes.size()) out.bytes.resize(std::max(2 * out.bytes.size(), out.size + bytes), '\0');
+  char* at = &out.bytes[out.size];
+  out.size += bytes;
+  return at;
+}
+
+void Put8(CrateBytes& out, uint64_t value) { *Grow(out, 1) = static_cast<char>(value & 0xFF); }
+void Put32(CrateBytes& out, uint64_t value) { StoreLittleEndian<4>(Grow(out, 4), value); }
+void Put64(CrateBytes& out, uint64_t value) { StoreLittleEndian<8>(Grow(out, 8), value); }
 
 // Many 32-bit words at once, each as of(i): the arrays of a mesh are most of a layer's bytes.
 template <typename Word>
-void PutWords(std::string& out, size_t count, Word of) {
-  const size_t at = out.size();
-  out.resize(at + 4 * count);
-  char* p = &out[at];
-  for (size_t i = 0; i < count; ++i, p += 4) {
-    const uint32_t word = of(i);
-    p[0] = static_cast<char>(word & 0xFF);
-    p[1] = static_cast<char>((word >> 8) & 0xFF);
-    p[2] = static_cast<char>((word >> 16) & 0xFF);
-    p[3] = static_cast<char>(word >> 24);
-  }
+void PutWords(CrateBytes& out, size_t count, Word of) {
+  char* at = Grow(out, 4 * count);
+  for (size_t i = 0; i < count; ++i, at += 4) StoreLittleEndian<4>(at, of(i));
 }
-void Put64(std::string& out, uint64_t value) { PutLittleEndian<8>(out, value); }
 
 uint32_t BitsOf(float value) {
   uint32_t bits = 0;
@@ -102,186 +115,250 @@ uint64_t BitsOf(double value) {
 // Bytes as the format compresses them (LZ4 in chunks): a chunk count of 0 for one chunk, then one
 // LZ4 block of literals alone, a token of the run's length (15 and more in bytes of 255 and a last
 // one below it), then the bytes. Valid LZ4, only not smaller: the layer is small beside its arrays.
-std::string Compressed(const std::string& bytes) {
+// Puts the compressed size, the header, and room for the length bytes: answers where they go.
+char* PutCompressed(CrateBytes& out, size_t length) {
   constexpr size_t kLongRun = 15;
-  std::string out(1, '\0');
-  const size_t length = bytes.size();
+  const size_t lengthBytes = length < kLongRun ? 0 : (length - kLongRun) / 255 + 1;
+  Put64(out, 2 + lengthBytes + length);
+  Put8(out, 0);
   Put8(out, (length < kLongRun ? length : kLongRun) << 4);
   if (length >= kLongRun) {
     size_t rest = length - kLongRun;
     for (; rest >= 255; rest -= 255) Put8(out, 255);
     Put8(out, rest);
   }
-  return out + bytes;
+  return Grow(out, length);
+}
+
+// The bytes a difference between integers takes when it is not the common one.
+size_t WidthOf(int32_t difference) {
+  if (difference >= -128 && difference <= 127) return 1;
+  return difference >= -32768 && difference <= 32767 ? 2 : 4;
 }
 
 // Integers as the structural sections hold them: each the difference from the one before, coded
 // in 2 bits (0 the most common difference, which comes first, 1 one byte, 2 two, 3 four), four
 // codes to a byte from the low bits up, then the differences that are not the common one, then
 // all of it compressed and led by its size.
-void PutIntegers(std::string& out, const std::vector<uint32_t>& values) {
+void PutIntegers(CrateBytes& out, const std::vector<uint32_t>& values) {
+  if (values.empty()) {
+    Put64(out, 0);
+    return;
+  }
   // the common difference is looked for among those of one byte, where the lists' are
   constexpr int32_t kSmallest = -128, kLargest = 127;
-  std::vector<int32_t> differences;
-  differences.reserve(values.size());
   std::array<size_t, kLargest - kSmallest + 1> counts{};
+  size_t widths = 0;
   uint32_t previous = 0;
   for (const uint32_t value : values) {
     const auto difference = static_cast<int32_t>(value - previous);  // modulo 2^32, as read back
     previous = value;
-    differences.push_back(difference);
-    if (difference >= kSmallest && difference <= kLargest) ++counts[static_cast<size_t>(difference - kSmallest)];
+    const size_t width = WidthOf(difference);
+    widths += width;
+    if (width == 1) ++counts[static_cast<size_t>(difference - kSmallest)];
   }
   int32_t common = 0;
   for (int32_t d = kSmallest; d <= kLargest; ++d) {
     if (counts[static_cast<size_t>(d - kSmallest)] >= counts[static_cast<size_t>(common - kSmallest)]) common = d;
   }
-  std::string encoded;
-  Put32(encoded, static_cast<uint32_t>(common));
-  std::string codes((values.size() * 2 + 7) / 8, '\0'), rest;
-  for (size_t i = 0; i < differences.size(); ++i) {
-    const int32_t d = differences[i];
-    const uint32_t code = d == common ? 0 : (d >= -128 && d <= 127) ? 1 : (d >= -32768 && d <= 32767) ? 2 : 3;
-    codes[i / 4] = static_cast<char>(static_cast<unsigned char>(codes[i / 4]) | (code << (2 * (i % 4))));
-    const auto bits = static_cast<uint32_t>(d);
-    if (code == 1) Put8(rest, bits);
-    if (code == 2) {
-      Put8(rest, bits);
-      Put8(rest, bits >> 8);
-    }
-    if (code == 3) Put32(rest, bits);
+  const size_t codeBytes = (values.size() * 2 + 7) / 8;
+  const size_t rest = widths - counts[static_cast<size_t>(common - kSmallest)];  // the common one takes 1
+  char* at = PutCompressed(out, 4 + codeBytes + rest);
+  StoreLittleEndian<4>(at, static_cast<uint32_t>(common));
+  auto* codes = reinterpret_cast<unsigned char*>(at + 4);
+  std::memset(codes, 0, codeBytes);
+  char* next = at + 4 + codeBytes;
+  previous = 0;
+  for (size_t i = 0; i < values.size(); ++i) {
+    const auto difference = static_cast<int32_t>(values[i] - previous);
+    previous = values[i];
+    if (difference == common) continue;
+    const size_t width = WidthOf(difference);
+    codes[i / 4] = static_cast<unsigned char>(codes[i / 4] | ((width == 4 ? 3 : width) << (2 * (i % 4))));
+    const auto bits = static_cast<uint32_t>(difference);
+    if (width == 1) StoreLittleEndian<1>(next, bits);
+    if (width == 2) StoreLittleEndian<2>(next, bits);
+    if (width == 4) StoreLittleEndian<4>(next, bits);
+    next += width;
   }
-  const std::string compressed = values.empty() ? std::string() : Compressed(encoded + codes + rest);
-  Put64(out, compressed.size());
-  out += compressed;
 }
 
-void PutSection(std::string& toc, const char* name, size_t start, size_t end) {
-  std::string padded(name);
-  padded.resize(kSectionNameBytes, '\0');
-  toc += padded;
+void PutSection(CrateBytes& toc, const char* name, size_t start, size_t end) {
+  std::memcpy(Grow(toc, kSectionNameBytes), name, std::strlen(name));  // the rest stays NUL
   Put64(toc, start);
   Put64(toc, end - start);
 }
 
 }  // namespace
 
-CrateLayer::CrateLayer() : values_(kBootstrapBytes, '\0') {
-  specs_.push_back({kPseudoRoot, Token(""), kPseudoRootSpec, false, {}, {}});
+CrateLayer::CrateLayer() : tokenSlots_(kFirstTokenSlots, kNoToken) {
+  Grow(values_, kBootstrapBytes);
+  specs_.push_back({Token(""), kPseudoRootSpec, false});
 }
 
-CrateLayer::Spec CrateLayer::Add(Spec parent, std::string_view name, uint32_t type, bool property) {
-  constexpr size_t kFieldsOfMost = 4;  // an attribute's type, value and one more; a prim's few
+CrateLayer::Text CrateLayer::Name(std::string_view text) {
+  nameTokens_.push_back(kNoToken);
+  return Text(text, static_cast<uint32_t>(nameTokens_.size() - 1));
+}
+
+CrateLayer::Spec CrateLayer::Add(Spec parent, Text name, uint32_t type, bool property) {
   const Spec spec = specs_.size();
-  specs_.push_back({parent, Token(name), type, property, {}, {}});
-  specs_.back().fields.reserve(kFieldsOfMost);
-  specs_[parent].children.push_back(spec);
+  specs_.push_back({Token(name), type, property});
+  SpecEntry& above = specs_[parent];
+  if (above.lastChild == kNoSpec) {
+    above.firstChild = spec;
+  } else {
+    specs_[above.lastChild].nextSibling = spec;
+  }
+  above.lastChild = spec;
   return spec;
 }
 
-CrateLayer::Spec CrateLayer::AddPrim(Spec parent, std::string_view name, Specifier specifier,
-                                     std::string_view typeName) {
+CrateLayer::Spec CrateLayer::AddPrim(Spec parent, Text name, Specifier specifier, Text typeName) {
   const Spec prim = Add(parent, name, kPrimSpec, false);
-  Field(prim, "specifier", Rep(Type::kSpecifier, static_cast<uint32_t>(specifier), true));
-  if (!typeName.empty()) SetToken(prim, "typeName", typeName);
+  Field(prim, specifier_, Rep(Type::kSpecifier, static_cast<uint32_t>(specifier), true));
+  if (!typeName.text().empty()) SetToken(prim, typeName_, typeName);
   return prim;
 }
 
-CrateLayer::Spec CrateLayer::AddAttribute(Spec prim, std::string_view name, std::string_view typeName,
-                                          bool uniform) {
+CrateLayer::Spec CrateLayer::AddAttribute(Spec prim, Text name, Text typeName, bool uniform) {
   const Spec attribute = Add(prim, name, kAttributeSpec, true);
-  SetToken(attribute, "typeName", typeName);
+  SetToken(attribute, typeName_, typeName);
   // varying is what an attribute is without the field
-  if (uniform) Field(attribute, "variability", Rep(Type::kVariability, 1, true));
+  if (uniform) Field(attribute, variability_, Rep(Type::kVariability, 1, true));
   return attribute;
 }
 
-CrateLayer::Spec CrateLayer::AddRelationship(Spec prim, std::string_view name) {
+CrateLayer::Spec CrateLayer::AddRelationship(Spec prim, Text name) {
   const Spec relationship = Add(prim, name, kRelationshipSpec, true);
-  Field(relationship, "variability", Rep(Type::kVariability, 1, true));  // relationships are uniform
+  Field(relationship, variability_, Rep(Type::kVariability, 1, true));  // relationships are uniform
   return relationship;
 }
 
 void CrateLayer::MoveLast(Spec parent, Spec child) {
-  std::vector<Spec>& children = specs_[parent].children;
-  children.erase(std::find(children.begin(), children.end(), child));
-  children.push_back(child);
+  SpecEntry& above = specs_[parent];
+  if (above.lastChild == child) return;
+  if (above.firstChild == child) {
+    above.firstChild = specs_[child].nextSibling;
+  } else {
+    Spec before = above.firstChild;
+    while (specs_[before].nextSibling != child) before = specs_[before].nextSibling;
+    specs_[before].nextSibling = specs_[child].nextSibling;
+  }
+  specs_[above.lastChild].nextSibling = child;
+  specs_[child].nextSibling = kNoSpec;
+  above.lastChild = child;
 }
 
-uint32_t CrateLayer::Token(std::string_view text) {
-  if (const auto known = tokenIndex_.find(text); known != tokenIndex_.end()) return known->second;
-  const auto index = static_cast<uint32_t>(tokens_.size());
-  tokenIndex_.emplace(tokens_.emplace_back(text), index);
-  return index;
+uint32_t CrateLayer::Token(Text text) {
+  if (text.name_ != kNoToken && nameTokens_[text.name_] != kNoToken) return nameTokens_[text.name_];
+  const size_t hash = std::hash<std::string_view>()(text.text_);
+  const size_t mask = tokenSlots_.size() - 1;
+  size_t slot = hash & mask;
+  for (; tokenSlots_[slot] != kNoToken; slot = (slot + 1) & mask) {
+    const uint32_t token = tokenSlots_[slot];
+    if (tokenHashes_[token] == hash && TokenText(token) == text.text_) break;
+  }
+  const uint32_t token = tokenSlots_[slot] != kNoToken ? tokenSlots_[slot] : NewToken(text.text_, hash, slot);
+  if (text.name_ != kNoToken) nameTokens_[text.name_] = token;
+  return token;
 }
 
-uint32_t CrateLayer::StringIndex(std::string_view text) {
+uint32_t CrateLayer::NewToken(std::string_view text, size_t hash, size_t slot) {
+  const auto token = static_cast<uint32_t>(tokenHashes_.size());
+  tokenCharacters_.append(text);
+  tokenCharacters_ += '\0';
+  tokenStarts_.push_back(static_cast<uint32_t>(tokenCharacters_.size()));
+  tokenHashes_.push_back(hash);
+  tokenSlots_[slot] = token;
+  if (2 * tokenHashes_.size() > tokenSlots_.size()) {
+    tokenSlots_.assign(2 * tokenSlots_.size(), kNoToken);
+    const size_t mask = tokenSlots_.size() - 1;
+    for (uint32_t known = 0; known < tokenHashes_.size(); ++known) {
+      size_t free = tokenHashes_[known] & mask;
+      while (tokenSlots_[free] != kNoToken) free = (free + 1) & mask;
+      tokenSlots_[free] = known;
+    }
+  }
+  return token;
+}
+
+std::string_view CrateLayer::TokenText(uint32_t token) const {
+  return std::string_view(tokenCharacters_).substr(tokenStarts_[token], tokenStarts_[token + 1] - tokenStarts_[token] - 1);
+}
+
+uint32_t CrateLayer::StringIndex(Text text) {
   const uint32_t token = Token(text);
-  const auto [at, added] = stringIndex_.emplace(token, static_cast<uint32_t>(strings_.size()));
-  if (added) strings_.push_back(token);
-  return at->second;
+  if (token >= stringOfToken_.size()) stringOfToken_.resize(token + 1, kNoToken);
+  if (stringOfToken_[token] == kNoToken) {
+    stringOfToken_[token] = static_cast<uint32_t>(strings_.size());
+    strings_.push_back(token);
+  }
+  return stringOfToken_[token];
 }
 
-void CrateLayer::Field(Spec spec, std::string_view field, uint64_t rep) {
-  specs_[spec].fields.emplace_back(Token(field), rep);
+void CrateLayer::Field(Spec spec, Text field, uint64_t rep) {
+  fields_.push_back({static_cast<uint32_t>(spec), Token(field), rep});
 }
 
 uint64_t CrateLayer::ValueStart() {
-  values_.resize((values_.size() + 7) / 8 * 8, '\0');
-  return values_.size();
+  if (values_.size % 8 != 0) Grow(values_, 8 - values_.size % 8);
+  return values_.size;
 }
 
-void CrateLayer::SetToken(Spec spec, std::string_view field, std::string_view token) {
+void CrateLayer::SetToken(Spec spec, Text field, Text token) {
   Field(spec, field, Rep(Type::kToken, Token(token), true));
 }
 
-void CrateLayer::SetString(Spec spec, std::string_view field, std::string_view text) {
+void CrateLayer::SetString(Spec spec, Text field, Text text) {
   Field(spec, field, Rep(Type::kString, StringIndex(text), true));
 }
 
-void CrateLayer::SetBool(Spec spec, std::string_view field, bool value) {
+void CrateLayer::SetBool(Spec spec, Text field, bool value) {
   Field(spec, field, Rep(Type::kBool, value ? 1 : 0, true));
 }
 
-void CrateLayer::SetFloat(Spec spec, std::string_view field, float value) {
+void CrateLayer::SetFloat(Spec spec, Text field, float value) {
   Field(spec, field, Rep(Type::kFloat, BitsOf(value), true));
 }
 
-void CrateLayer::SetDouble(Spec spec, std::string_view field, double value) {
+void CrateLayer::SetDouble(Spec spec, Text field, double value) {
   Field(spec, field, Rep(Type::kDouble, ValueStart()));
   Put64(values_, BitsOf(value));
 }
 
-void CrateLayer::SetDouble3(Spec spec, std::string_view field, const std::array<double, 3>& value) {
+void CrateLayer::SetDouble3(Spec spec, Text field, const std::array<double, 3>& value) {
   Field(spec, field, Rep(Type::kVec3d, ValueStart()));
-  for (const double v : value) Put64(values_, BitsOf(v));
+  char* at = Grow(values_, 3 * 8);
+  for (size_t i = 0; i < value.size(); ++i) StoreLittleEndian<8>(at + 8 * i, BitsOf(value[i]));
 }
 
-void CrateLayer::SetFloat3(Spec spec, std::string_view field, const std::array<float, 3>& value) {
+void CrateLayer::SetFloat3(Spec spec, Text field, const std::array<float, 3>& value) {
   Field(spec, field, Rep(Type::kVec3f, ValueStart()));
-  for (const float v : value) Put32(values_, BitsOf(v));
+  PutWords(values_, value.size(), [&value](size_t i) { return BitsOf(value[i]); });
 }
 
-void CrateLayer::SetQuatf(Spec spec, std::string_view field, const std::array<float, 4>& xyzw) {
+void CrateLayer::SetQuatf(Spec spec, Text field, const std::array<float, 4>& xyzw) {
   Field(spec, field, Rep(Type::kQuatf, ValueStart()));
-  for (const float v : xyzw) Put32(values_, BitsOf(v));
+  PutWords(values_, xyzw.size(), [&xyzw](size_t i) { return BitsOf(xyzw[i]); });
 }
 
 // An array: its length (64 bits), then its items, not compressed; an empty array is payload 0,
 // with nothing written.
-void CrateLayer::SetTokenArray(Spec spec, std::string_view field, const std::vector<std::string_view>& tokens) {
-  std::vector<uint32_t> indices;
-  for (const std::string_view token : tokens) indices.push_back(Token(token));
-  if (indices.empty()) {
+void CrateLayer::SetTokenArray(Spec spec, Text field, const std::vector<Text>& tokens) {
+  if (tokens.empty()) {
     Field(spec, field, Rep(Type::kToken, 0, false, true));
     return;
   }
+  std::vector<uint32_t>& indices = tokenScratch_;
+  indices.clear();
+  for (const Text& token : tokens) indices.push_back(Token(token));
   Field(spec, field, Rep(Type::kToken, ValueStart(), false, true));
   Put64(values_, indices.size());
-  for (const uint32_t index : indices) Put32(values_, index);
+  PutWords(values_, indices.size(), [&indices](size_t i) { return indices[i]; });
 }
 
-void CrateLayer::SetIntArray(Spec spec, std::string_view field, const std::vector<uint32_t>& values) {
+void CrateLayer::SetIntArray(Spec spec, Text field, const std::vector<uint32_t>& values) {
   if (values.empty()) {
     Field(spec, field, Rep(Type::kInt, 0, false, true));
     return;
@@ -291,7 +368,7 @@ void CrateLayer::SetIntArray(Spec spec, std::string_view field, const std::vecto
   PutWords(values_, values.size(), [&values](size_t i) { return values[i]; });
 }
 
-void CrateLayer::SetFloatTuples(Spec spec, std::string_view field, size_t width, const std::vector<float>& values) {
+void CrateLayer::SetFloatTuples(Spec spec, Text field, size_t width, const std::vector<float>& values) {
   const Type type = width == 2 ? Type::kVec2f : Type::kVec3f;
   const size_t count = values.size() / width;
   if (count == 0) {
@@ -304,7 +381,7 @@ void CrateLayer::SetFloatTuples(Spec spec, std::string_view field, size_t width,
 }
 
 // A list edit: its header byte, then each list it holds as a 64-bit count and the items.
-void CrateLayer::SetExplicitPath(Spec spec, std::string_view field, Spec target) {
+void CrateLayer::SetExplicitPath(Spec spec, Text field, Spec target) {
   Field(spec, field, Rep(Type::kPathListOp, ValueStart()));
   Put8(values_, kExplicit | kHasExplicitItems);
   Put64(values_, 1);
@@ -314,8 +391,8 @@ void CrateLayer::SetExplicitPath(Spec spec, std::string_view field, Spec target)
 // A reference: its asset path (a string, empty within the layer), the prim's path, the layer
 // offset (offset, scale) and custom data (a dictionary, empty).
 void CrateLayer::PrependInternalReference(Spec spec, Spec target) {
-  const uint32_t noAsset = StringIndex("");
-  Field(spec, "references", Rep(Type::kReferenceListOp, ValueStart()));
+  const uint32_t noAsset = StringIndex(noAsset_);
+  Field(spec, references_, Rep(Type::kReferenceListOp, ValueStart()));
   Put8(values_, kHasPrependedItems);
   Put64(values_, 1);
   Put32(values_, noAsset);
@@ -325,94 +402,106 @@ void CrateLayer::PrependInternalReference(Spec spec, Spec target) {
   Put64(values_, 0);
 }
 
-void CrateLayer::PrependTokens(Spec spec, std::string_view field, const std::vector<std::string_view>& tokens) {
-  std::vector<uint32_t> indices;
-  for (const std::string_view token : tokens) indices.push_back(Token(token));
+void CrateLayer::PrependTokens(Spec spec, Text field, std::initializer_list<Text> tokens) {
+  std::vector<uint32_t>& indices = tokenScratch_;
+  indices.clear();
+  for (const Text& token : tokens) indices.push_back(Token(token));
   Field(spec, field, Rep(Type::kTokenListOp, ValueStart()));
   Put8(values_, kHasPrependedItems);
   Put64(values_, indices.size());
-  for (const uint32_t index : indices) Put32(values_, index);
+  PutWords(values_, indices.size(), [&indices](size_t i) { return indices[i]; });
 }
 
 // The names of the prims (or of the properties) below a spec, as a vector of tokens.
-void CrateLayer::TokenVectorField(Spec spec, std::string_view field, bool properties) {
-  std::vector<uint32_t> names;
-  for (const Spec child : specs_[spec].children) {
-    if (specs_[child].property == properties) names.push_back(specs_[child].nameToken);
+void CrateLayer::TokenVectorField(Spec spec, Text field, bool properties) {
+  size_t count = 0;
+  for (Spec child = specs_[spec].firstChild; child != kNoSpec; child = specs_[child].nextSibling) {
+    count += specs_[child].property == properties ? 1 : 0;
   }
-  if (names.empty()) return;
+  if (count == 0) return;
   Field(spec, field, Rep(Type::kTokenVector, ValueStart()));
-  Put64(values_, names.size());
-  for (const uint32_t name : names) Put32(values_, name);
+  Put64(values_, count);
+  char* at = Grow(values_, 4 * count);
+  for (Spec child = specs_[spec].firstChild; child != kNoSpec; child = specs_[child].nextSibling) {
+    if (specs_[child].property != properties) continue;
+    StoreLittleEndian<4>(at, specs_[child].nameToken);
+    at += 4;
+  }
+}
+
+std::vector<CrateLayer::FieldEntry> CrateLayer::FieldsBySpec() const {
+  std::vector<size_t> start(specs_.size() + 1, 0);
+  for (const FieldEntry& field : fields_) ++start[field.spec + 1];
+  for (size_t spec = 0; spec < specs_.size(); ++spec) start[spec + 1] += start[spec];
+  std::vector<FieldEntry> sorted(fields_.size());
+  for (const FieldEntry& field : fields_) sorted[start[field.spec]++] = field;
+  return sorted;
 }
 
 // A path and those below it, depth first: each its index, its last element's token (negated for a
 // property's name) and a jump: -2 for a leaf with no sibling after it, -1 for a child only, 0 for a
 // sibling only, and with both, how many entries on the sibling lies, for the child comes next.
-void CrateLayer::PathTree(Spec spec, bool hasSibling, PathTable& paths) const {
+// The table holds a row for every spec, filled in order from next; answers the row after the last
+// below spec.
+size_t CrateLayer::PathTree(Spec spec, bool hasSibling, PathTable& paths, size_t next) const {
   const SpecEntry& entry = specs_[spec];
-  const bool hasChild = !entry.children.empty();
-  const size_t at = paths.index.size();
-  paths.index.push_back(static_cast<uint32_t>(spec));
-  paths.element.push_back(entry.property ? 0u - entry.nameToken : entry.nameToken);
-  paths.jump.push_back(hasChild ? (hasSibling ? 0u : 0u - 1u) : (hasSibling ? 0u : 0u - 2u));
-  for (size_t i = 0; i < entry.children.size(); ++i) {
-    PathTree(entry.children[i], i + 1 < entry.children.size(), paths);
+  const bool hasChild = entry.firstChild != kNoSpec;
+  const size_t at = next++;
+  paths.index[at] = static_cast<uint32_t>(spec);
+  paths.element[at] = entry.property ? 0u - entry.nameToken : entry.nameToken;
+  for (Spec child = entry.firstChild; child != kNoSpec; child = specs_[child].nextSibling) {
+    next = PathTree(child, specs_[child].nextSibling != kNoSpec, paths, next);
   }
-  if (hasChild && hasSibling) paths.jump[at] = static_cast<uint32_t>(paths.index.size() - at);
+  if (hasChild && hasSibling) {
+    paths.jump[at] = static_cast<uint32_t>(next - at);
+  } else {
+    paths.jump[at] = hasChild ? 0u - 1u : (hasSibling ? 0u : 0u - 2u);
+  }
+  return next;
 }
 
 // The tokens, each ended by a NUL: their count, the bytes' count, then the bytes compressed.
-void CrateLayer::PutTokens(std::string& out) const {
-  std::string characters;
-  for (const std::string& token : tokens_) characters.append(token.c_str(), token.size() + 1);
-  Put64(out, tokens_.size());
-  Put64(out, characters.size());
-  const std::string compressed = Compressed(characters);
-  Put64(out, compressed.size());
-  out += compressed;
+void CrateLayer::PutTokens(CrateBytes& out) const {
+  Put64(out, tokenHashes_.size());
+  Put64(out, tokenCharacters_.size());
+  std::memcpy(PutCompressed(out, tokenCharacters_.size()), tokenCharacters_.data(), tokenCharacters_.size());
 }
 
-void CrateLayer::PutStrings(std::string& out) const {
+void CrateLayer::PutStrings(CrateBytes& out) const {
   Put64(out, strings_.size());
-  for (const uint32_t token : strings_) Put32(out, token);
+  PutWords(out, strings_.size(), [this](size_t i) { return strings_[i]; });
 }
 
 // The fields, all specs' in turn: their names' tokens as integers, then their values'
 // representations compressed.
-void CrateLayer::PutFields(std::string& out) const {
-  std::vector<uint32_t> names;
-  std::string reps;
-  for (const SpecEntry& entry : specs_) {
-    for (const auto& [name, rep] : entry.fields) {
-      names.push_back(name);
-      Put64(reps, rep);
-    }
-  }
+void CrateLayer::PutFields(CrateBytes& out, const std::vector<FieldEntry>& fields) const {
+  std::vector<uint32_t> names(fields.size());
+  for (size_t i = 0; i < fields.size(); ++i) names[i] = fields[i].nameToken;
   Put64(out, names.size());
   PutIntegers(out, names);
-  const std::string compressed = Compressed(reps);
-  Put64(out, compressed.size());
-  out += compressed;
+  char* at = PutCompressed(out, 8 * fields.size());
+  for (size_t i = 0; i < fields.size(); ++i) StoreLittleEndian<8>(at + 8 * i, fields[i].rep);
 }
 
 // Each spec's fields by their index, each run ended by kNoField; answers where each run starts.
-std::vector<uint32_t> CrateLayer::PutFieldSets(std::string& out) const {
-  std::vector<uint32_t> fieldSets, setOfSpec;
+std::vector<uint32_t> CrateLayer::PutFieldSets(CrateBytes& out, const std::vector<FieldEntry>& fields) const {
+  std::vector<uint32_t> fieldSets(fields.size() + specs_.size()), setOfSpec(specs_.size());
   uint32_t field = 0;
-  for (const SpecEntry& entry : specs_) {
-    setOfSpec.push_back(static_cast<uint32_t>(fieldSets.size()));
-    for (size_t i = 0; i < entry.fields.size(); ++i) fieldSets.push_back(field++);
-    fieldSets.push_back(kNoField);
+  size_t at = 0;
+  for (Spec spec = 0; spec < specs_.size(); ++spec) {
+    setOfSpec[spec] = static_cast<uint32_t>(at);
+    for (; field < fields.size() && fields[field].spec == spec; ++field) fieldSets[at++] = field;
+    fieldSets[at++] = kNoField;
   }
   Put64(out, fieldSets.size());
   PutIntegers(out, fieldSets);
   return setOfSpec;
 }
 
-void CrateLayer::PutPaths(std::string& out) const {
-  PathTable paths;
-  PathTree(kPseudoRoot, false, paths);
+void CrateLayer::PutPaths(CrateBytes& out) const {
+  PathTable paths{std::vector<uint32_t>(specs_.size()), std::vector<uint32_t>(specs_.size()),
+                  std::vector<uint32_t>(specs_.size())};
+  PathTree(kPseudoRoot, false, paths, 0);
   Put64(out, specs_.size());
   Put64(out, paths.index.size());
   PutIntegers(out, paths.index);
@@ -421,11 +510,11 @@ void CrateLayer::PutPaths(std::string& out) const {
 }
 
 // The specs: their paths (a spec's index is its path's), field sets and kinds, as three lists.
-void CrateLayer::PutSpecs(std::string& out, const std::vector<uint32_t>& setOfSpec) const {
-  std::vector<uint32_t> paths, types;
+void CrateLayer::PutSpecs(CrateBytes& out, const std::vector<uint32_t>& setOfSpec) const {
+  std::vector<uint32_t> paths(specs_.size()), types(specs_.size());
   for (Spec spec = 0; spec < specs_.size(); ++spec) {
-    paths.push_back(static_cast<uint32_t>(spec));
-    types.push_back(specs_[spec].type);
+    paths[spec] = static_cast<uint32_t>(spec);
+    types[spec] = specs_[spec].type;
   }
   Put64(out, specs_.size());
   PutIntegers(out, paths);
@@ -436,34 +525,37 @@ void CrateLayer::PutSpecs(std::string& out, const std::vector<uint32_t>& setOfSp
 std::string CrateLayer::Bytes() {
   for (Spec spec = 0; spec < specs_.size(); ++spec) {
     if (specs_[spec].property) continue;
-    TokenVectorField(spec, "primChildren", false);
-    TokenVectorField(spec, "properties", true);
+    TokenVectorField(spec, primChildren_, false);
+    TokenVectorField(spec, properties_, true);
   }
-  std::string out = std::move(values_);
-  std::string toc;
+  const std::vector<FieldEntry> fields = FieldsBySpec();
+  CrateBytes out = std::move(values_);
+  CrateBytes toc;
   const auto section = [&out, &toc](const char* name, auto put) {
-    const size_t start = out.size();
+    const size_t start = out.size;
     put();
-    PutSection(toc, name, start, out.size());
+    PutSection(toc, name, start, out.size);
   };
   std::vector<uint32_t> setOfSpec;
   section("TOKENS", [&] { PutTokens(out); });
   section("STRINGS", [&] { PutStrings(out); });
-  section("FIELDS", [&] { PutFields(out); });
-  section("FIELDSETS", [&] { setOfSpec = PutFieldSets(out); });
+  section("FIELDS", [&] { PutFields(out, fields); });
+  section("FIELDSETS", [&] { setOfSpec = PutFieldSets(out, fields); });
   section("PATHS", [&] { PutPaths(out); });
   section("SPECS", [&] { PutSpecs(out, setOfSpec); });
 
-  const size_t tocOffset = out.size();
+  const size_t tocOffset = out.size;
   Put64(out, kSections);
-  out += toc;
+  std::memcpy(Grow(out, toc.size), toc.bytes.data(), toc.size);
 
-  std::string bootstrap = "PXR-USDC";
+  CrateBytes bootstrap;
+  std::memcpy(Grow(bootstrap, 8), "PXR-USDC", 8);
   for (const uint8_t part : kVersion) Put8(bootstrap, part);
-  bootstrap.append(8 - sizeof kVersion, '\0');
+  Grow(bootstrap, 8 - sizeof kVersion);
   Put64(bootstrap, tocOffset);
-  out.replace(0, bootstrap.size(), bootstrap);
-  return out;
+  std::memcpy(&out.bytes[0], bootstrap.bytes.data(), bootstrap.size);
+  out.bytes.resize(out.size);
+  return std::move(out.bytes);
 }
 
 }  // namespace vthost

@@ -5,91 +5,139 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
+#include <initializer_list>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <utility>
 #include <vector>
 
 namespace vthost {
 
+// The bytes of a crate file as they are written: the first size of them, then room made ahead
+// (doubling, zeros), so that adding a word is a store and no call.
+struct CrateBytes {
+  std::string bytes;
+  size_t size = 0;
+};
+
 class CrateLayer {
+  static constexpr uint32_t kNoToken = 0xFFFFFFFFu;
+
  public:
   using Spec = size_t;  // a spec's index; its path's index too
   static constexpr Spec kPseudoRoot = 0;
 
   enum class Specifier : uint32_t { kDef = 0, kClass = 2 };
 
+  // A token's text: any text, or a name made once by Name(), whose token is looked up on its first
+  // use only (the tokens are numbered in the order they are first used).
+  class Text {
+   public:
+    // implicit: a caller passes any text where a token goes
+    Text(std::string_view text) : text_(text) {}
+    Text(const char* text) : text_(text) {}
+    Text(const std::string& text) : text_(text) {}
+    std::string_view text() const { return text_; }
+
+   private:
+    friend class CrateLayer;
+    Text(std::string_view text, uint32_t name) : text_(text), name_(name) {}
+    std::string_view text_;
+    uint32_t name_ = kNoToken;
+  };
+  // A text used again and again: a field, a type, a fixed name. Its characters must outlive the
+  // layer (a literal).
+  Text Name(std::string_view text);
+
   CrateLayer();
 
   // A prim below a prim (or the pseudo-root); an empty type for a typeless prim.
-  Spec AddPrim(Spec parent, std::string_view name, Specifier specifier, std::string_view typeName);
+  Spec AddPrim(Spec parent, Text name, Specifier specifier, Text typeName);
   // An attribute of a prim, of a USD value type ("float3[]"): uniform or varying; not custom.
-  Spec AddAttribute(Spec prim, std::string_view name, std::string_view typeName, bool uniform);
-  Spec AddRelationship(Spec prim, std::string_view name);
+  Spec AddAttribute(Spec prim, Text name, Text typeName, bool uniform);
+  Spec AddRelationship(Spec prim, Text name);
   // Puts a child last among its parent's children (made early, for others to name it).
   void MoveLast(Spec parent, Spec child);
 
   // Fields of a spec, by their name in the layer ("default", "kind"...).
-  void SetToken(Spec spec, std::string_view field, std::string_view token);
-  void SetString(Spec spec, std::string_view field, std::string_view text);
-  void SetBool(Spec spec, std::string_view field, bool value);
-  void SetFloat(Spec spec, std::string_view field, float value);
-  void SetDouble(Spec spec, std::string_view field, double value);
-  void SetDouble3(Spec spec, std::string_view field, const std::array<double, 3>& value);
-  void SetFloat3(Spec spec, std::string_view field, const std::array<float, 3>& value);
+  void SetToken(Spec spec, Text field, Text token);
+  void SetString(Spec spec, Text field, Text text);
+  void SetBool(Spec spec, Text field, bool value);
+  void SetFloat(Spec spec, Text field, float value);
+  void SetDouble(Spec spec, Text field, double value);
+  void SetDouble3(Spec spec, Text field, const std::array<double, 3>& value);
+  void SetFloat3(Spec spec, Text field, const std::array<float, 3>& value);
   // A quaternion, its imaginary part first (x y z w), as USD lays it out in memory.
-  void SetQuatf(Spec spec, std::string_view field, const std::array<float, 4>& xyzw);
-  void SetTokenArray(Spec spec, std::string_view field, const std::vector<std::string_view>& tokens);
-  void SetIntArray(Spec spec, std::string_view field, const std::vector<uint32_t>& values);
+  void SetQuatf(Spec spec, Text field, const std::array<float, 4>& xyzw);
+  void SetTokenArray(Spec spec, Text field, const std::vector<Text>& tokens);
+  void SetIntArray(Spec spec, Text field, const std::vector<uint32_t>& values);
   // An array of tuples of width floats each (float2[], float3[]...): values.size() / width of them.
-  void SetFloatTuples(Spec spec, std::string_view field, size_t width, const std::vector<float>& values);
+  void SetFloatTuples(Spec spec, Text field, size_t width, const std::vector<float>& values);
   // A list edit that sets the targets (relationships) or connections (attributes) to one spec.
-  void SetExplicitPath(Spec spec, std::string_view field, Spec target);
+  void SetExplicitPath(Spec spec, Text field, Spec target);
   // A list edit that prepends a reference to a prim of this layer.
   void PrependInternalReference(Spec spec, Spec target);
-  void PrependTokens(Spec spec, std::string_view field, const std::vector<std::string_view>& tokens);
+  void PrependTokens(Spec spec, Text field, std::initializer_list<Text> tokens);
 
   // The layer's bytes, once; the children and properties of every prim are listed here.
   std::string Bytes();
 
  private:
+  static constexpr Spec kNoSpec = ~Spec{0};
+
+  // The children of a spec are a chain: the first, each one's next sibling, the last.
   struct SpecEntry {
-    Spec parent;
     uint32_t nameToken;
     uint32_t type;  // the kind of spec as USD numbers them
     bool property;
-    std::vector<Spec> children;
-    std::vector<std::pair<uint32_t, uint64_t>> fields;  // name token, value representation
+    Spec firstChild = kNoSpec, lastChild = kNoSpec, nextSibling = kNoSpec;
+  };
+  struct FieldEntry {
+    uint32_t spec;  // 32 bits, as the file numbers its specs
+    uint32_t nameToken;
+    uint64_t rep;  // the value's representation
   };
 
-  Spec Add(Spec parent, std::string_view name, uint32_t type, bool property);
-  uint32_t Token(std::string_view text);
-  uint32_t StringIndex(std::string_view text);
-  void Field(Spec spec, std::string_view field, uint64_t rep);
+  Spec Add(Spec parent, Text name, uint32_t type, bool property);
+  uint32_t Token(Text text);
+  uint32_t NewToken(std::string_view text, size_t hash, size_t slot);
+  std::string_view TokenText(uint32_t token) const;
+  uint32_t StringIndex(Text text);
+  void Field(Spec spec, Text field, uint64_t rep);
   // Where the next value goes, aligned to 8 bytes.
   uint64_t ValueStart();
-  void TokenVectorField(Spec spec, std::string_view field, bool properties);
+  void TokenVectorField(Spec spec, Text field, bool properties);
+  // The fields of every spec in turn, each spec's in the order they were set.
+  std::vector<FieldEntry> FieldsBySpec() const;
   // The path tree as the paths section lists it: index, element token, jump of each path.
   struct PathTable {
     std::vector<uint32_t> index, element, jump;
   };
-  void PathTree(Spec spec, bool hasSibling, PathTable& paths) const;
+  size_t PathTree(Spec spec, bool hasSibling, PathTable& paths, size_t next) const;
   // The structural sections, each appended to out.
-  void PutTokens(std::string& out) const;
-  void PutStrings(std::string& out) const;
-  void PutFields(std::string& out) const;
-  std::vector<uint32_t> PutFieldSets(std::string& out) const;
-  void PutPaths(std::string& out) const;
-  void PutSpecs(std::string& out, const std::vector<uint32_t>& setOfSpec) const;
+  void PutTokens(CrateBytes& out) const;
+  void PutStrings(CrateBytes& out) const;
+  void PutFields(CrateBytes& out, const std::vector<FieldEntry>& fields) const;
+  std::vector<uint32_t> PutFieldSets(CrateBytes& out, const std::vector<FieldEntry>& fields) const;
+  void PutPaths(CrateBytes& out) const;
+  void PutSpecs(CrateBytes& out, const std::vector<uint32_t>& setOfSpec) const;
 
   std::vector<SpecEntry> specs_;
-  std::deque<std::string> tokens_;  // a deque, which never moves them: the index views them
-  std::unordered_map<std::string_view, uint32_t> tokenIndex_;
-  std::unordered_map<uint32_t, uint32_t> stringIndex_;  // by the string's token
-  std::vector<uint32_t> strings_;  // each string's token
-  std::string values_;  // the bytes of the values that are not inlined, from the start of the file
+  std::vector<FieldEntry> fields_;
+  // The tokens as the tokens section holds them, each ended by a NUL, where each starts (and one
+  // past the last), and a table of them by hash: open addressing, at most half full.
+  std::string tokenCharacters_;
+  std::vector<uint32_t> tokenStarts_{0};
+  std::vector<size_t> tokenHashes_;
+  std::vector<uint32_t> tokenSlots_;
+  std::vector<uint32_t> nameTokens_;      // each Name's token, once it is used
+  std::vector<uint32_t> stringOfToken_;  // a string's index by its token's
+  std::vector<uint32_t> strings_;        // each string's token
+  std::vector<uint32_t> tokenScratch_;   // a list's tokens, before its field is named
+  CrateBytes values_;  // the values that are not inlined, from the start of the file
+  // the fields the layer sets itself
+  const Text specifier_ = Name("specifier"), typeName_ = Name("typeName"), variability_ = Name("variability"),
+             references_ = Name("references"), primChildren_ = Name("primChildren"),
+             properties_ = Name("properties"), noAsset_ = Name("");
 };
 
 }  // namespace vthost

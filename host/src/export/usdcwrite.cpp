@@ -15,6 +15,7 @@ namespace vthost {
 namespace {
 
 using Spec = CrateLayer::Spec;
+using Text = CrateLayer::Text;
 
 // A number as the text layer writes it: as a float, minus zero as zero.
 float Float(double value) { return static_cast<float>(value) + 0.0f; }
@@ -68,7 +69,7 @@ class CrateStageWriter {
             const std::string& looksName = {}) {
     const bool instance = !root && node.mesh >= 0 && node.children.empty();
     if (root) layer_.SetToken(prim, "kind", "component");
-    if (name != original) layer_.SetString(prim, "displayName", original);
+    if (name != original) layer_.SetString(prim, displayName_, original);
     Spec looks = 0;
     if (root) {
       // the materials go first: the nodes bind them
@@ -83,13 +84,13 @@ class CrateStageWriter {
 
     UsdSiblings children;
     if (node.mesh >= 0 && !instance) {
-      const Spec mesh = layer_.AddPrim(prim, children.Take("mesh"), CrateLayer::Specifier::kDef, "Xform");
+      const Spec mesh = layer_.AddPrim(prim, children.Take("mesh"), CrateLayer::Specifier::kDef, xform_);
       Instance(mesh, node.mesh);
     }
     for (const int child : node.children) {
       const ModelNode& next = model_.nodes[child];
       const std::string childName = children.Take(next.name);
-      Prim(layer_.AddPrim(prim, childName, CrateLayer::Specifier::kDef, "Xform"), next, next.name, childName, false);
+      Prim(layer_.AddPrim(prim, childName, CrateLayer::Specifier::kDef, xform_), next, next.name, childName, false);
     }
     if (root) layer_.MoveLast(prim, looks);
   }
@@ -97,36 +98,37 @@ class CrateStageWriter {
   // A prim that is an instance of the mesh's shape, bound to its material.
   void Instance(Spec prim, int mesh) {
     const int material = model_.meshes[mesh].material;
-    if (material >= 0) layer_.PrependTokens(prim, "apiSchemas", {"MaterialBindingAPI"});
-    layer_.SetBool(prim, "instanceable", true);
+    if (material >= 0) layer_.PrependTokens(prim, apiSchemas_, {materialBindingApi_});
+    layer_.SetBool(prim, instanceable_, true);
     layer_.PrependInternalReference(prim, shapeOf_.at(model_.meshes[mesh].geometry));
     if (material >= 0) {
-      layer_.SetExplicitPath(layer_.AddRelationship(prim, "material:binding"), "targetPaths", materials_[material]);
+      layer_.SetExplicitPath(layer_.AddRelationship(prim, materialBinding_), targetPaths_, materials_[material]);
     }
   }
 
   void Place(Spec prim, const Placement& p) {
     const Vec3& t = p.translation;
     const bool moved = t.x != 0.0 || t.y != 0.0 || t.z != 0.0;
-    std::vector<std::string_view> order;
+    std::vector<Text>& order = order_;  // kept, so that no node allocates its own
+    order.clear();
     if (moved) {
-      const Spec translate = layer_.AddAttribute(prim, "xformOp:translate", "double3", false);
-      layer_.SetDouble3(translate, "default", {Double(t.x), Double(t.y), Double(t.z)});
-      order.push_back("xformOp:translate");
+      const Spec translate = layer_.AddAttribute(prim, translate_, double3_, false);
+      layer_.SetDouble3(translate, default_, {Double(t.x), Double(t.y), Double(t.z)});
+      order.push_back(translate_);
     }
     if (p.rotation) {
       const auto& q = *p.rotation;
-      const Spec orient = layer_.AddAttribute(prim, "xformOp:orient", "quatf", false);
-      layer_.SetQuatf(orient, "default", {Float(q[0]), Float(q[1]), Float(q[2]), Float(q[3])});
-      order.push_back("xformOp:orient");
+      const Spec orient = layer_.AddAttribute(prim, orient_, quatf_, false);
+      layer_.SetQuatf(orient, default_, {Float(q[0]), Float(q[1]), Float(q[2]), Float(q[3])});
+      order.push_back(orient_);
     }
     if (p.scale) {
-      const Spec scale = layer_.AddAttribute(prim, "xformOp:scale", "float3", false);
-      layer_.SetFloat3(scale, "default", {Float(p.scale->x), Float(p.scale->y), Float(p.scale->z)});
-      order.push_back("xformOp:scale");
+      const Spec scale = layer_.AddAttribute(prim, scale_, float3_, false);
+      layer_.SetFloat3(scale, default_, {Float(p.scale->x), Float(p.scale->y), Float(p.scale->z)});
+      order.push_back(scale_);
     }
     if (order.empty()) return;
-    layer_.SetTokenArray(layer_.AddAttribute(prim, "xformOpOrder", "token[]", true), "default", order);
+    layer_.SetTokenArray(layer_.AddAttribute(prim, xformOpOrder_, tokenArray_, true), default_, order);
   }
 
   // A UsdPreviewSurface material; answers the spec its bindings target.
@@ -175,6 +177,16 @@ class CrateStageWriter {
   CrateLayer layer_;
   std::unordered_map<int, Spec> shapeOf_;  // by the geometry
   std::vector<Spec> materials_;            // of each material of the model
+  std::vector<Text> order_;                // a prim's transform operations, made again for each
+  // the tokens of every node, each looked up once
+  const Text xform_ = layer_.Name("Xform"), default_ = layer_.Name("default"),
+             displayName_ = layer_.Name("displayName"), apiSchemas_ = layer_.Name("apiSchemas"),
+             materialBindingApi_ = layer_.Name("MaterialBindingAPI"), instanceable_ = layer_.Name("instanceable"),
+             materialBinding_ = layer_.Name("material:binding"), targetPaths_ = layer_.Name("targetPaths"),
+             translate_ = layer_.Name("xformOp:translate"), double3_ = layer_.Name("double3"),
+             orient_ = layer_.Name("xformOp:orient"), quatf_ = layer_.Name("quatf"),
+             scale_ = layer_.Name("xformOp:scale"), float3_ = layer_.Name("float3"),
+             xformOpOrder_ = layer_.Name("xformOpOrder"), tokenArray_ = layer_.Name("token[]");
 };
 
 }  // namespace

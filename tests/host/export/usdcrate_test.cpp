@@ -76,23 +76,60 @@ std::string Literals(const std::string& compressed) {
 }
 
 // The tokens: a count, the bytes' count and the compressed bytes' count, then each token ended by
-// a NUL: the names, the fields' names and the types, each once.
-TEST(CrateLayer, TokensAreNamedOnce) {
-  const std::string bytes = SampleLayer();
+// a NUL.
+std::vector<std::string> Tokens(const std::string& bytes) {
   const uint64_t start = Le(bytes, Le(bytes, 16, 8) + 8 + 16, 8);
   const uint64_t count = Le(bytes, start, 8), characters = Le(bytes, start + 8, 8);
   const std::string text = Literals(bytes.substr(start + 24, Le(bytes, start + 16, 8)));
-  ASSERT_EQ(text.size(), characters);
+  EXPECT_EQ(text.size(), characters);
   std::vector<std::string> tokens;
   for (size_t at = 0; at < text.size(); at = text.find('\0', at) + 1) {
     tokens.push_back(text.substr(at, text.find('\0', at) - at));
   }
   EXPECT_EQ(tokens.size(), count);
+  return tokens;
+}
+
+// The names, the fields' names and the types, each once.
+TEST(CrateLayer, TokensAreNamedOnce) {
+  const std::vector<std::string> tokens = Tokens(SampleLayer());
   for (const std::string name : {"", "root", "Shapes", "Xform", "defaultPrim", "references", "xformOp:translate",
                                  "double3", "default", "primChildren", "properties", "specifier"}) {
     EXPECT_EQ(std::count(tokens.begin(), tokens.end(), name), 1) << "'" << name << "'";
   }
 }
+
+struct NamedTokens {
+  std::string name;
+  int prims;
+  bool nameFirst;  // the type's Name used before its text is
+};
+void PrintTo(const NamedTokens& c, std::ostream* out) { *out << c.name; }
+
+class CrateNames : public testing::TestWithParam<NamedTokens> {};
+
+// A Name and the same text are one token, numbered where either is first used, however many
+// tokens the layer holds.
+TEST_P(CrateNames, AreTokensInTheOrderOfFirstUse) {
+  const NamedTokens& c = GetParam();
+  CrateLayer layer;
+  const CrateLayer::Text xform = layer.Name("Xform");
+  const CrateLayer::Text first = c.nameFirst ? xform : CrateLayer::Text("Xform");
+  const CrateLayer::Text then = c.nameFirst ? CrateLayer::Text("Xform") : xform;
+  layer.AddPrim(CrateLayer::kPseudoRoot, "prim_0", CrateLayer::Specifier::kDef, first);
+  for (int i = 1; i < c.prims; ++i) {
+    layer.AddPrim(CrateLayer::kPseudoRoot, "prim_" + std::to_string(i), CrateLayer::Specifier::kDef, then);
+  }
+  std::vector<std::string> expected = {"", "prim_0", "specifier", "Xform", "typeName"};
+  for (int i = 1; i < c.prims; ++i) expected.push_back("prim_" + std::to_string(i));
+  expected.push_back("primChildren");
+  EXPECT_EQ(Tokens(layer.Bytes()), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layers, CrateNames,
+                         testing::Values(NamedTokens{"NameFirst", 3, true}, NamedTokens{"TextFirst", 3, false},
+                                         NamedTokens{"ManyTokens", 3000, true}),
+                         CaseName);
 
 // The literals' length past 15 goes on in bytes of 255 and one below it.
 TEST(CrateLayer, LongTokenListsCompressWhole) {
@@ -149,6 +186,33 @@ TEST(CrateLayer, PathsListTheTreeDepthFirst) {
   EXPECT_GT(names[1], 0);
   EXPECT_EQ(Integers(bytes, &at, 5), (std::vector<int32_t>{-1, 3, 0, -2, -2}));
 }
+
+struct Move {
+  std::string name;
+  size_t child;  // which of three children goes last
+  std::vector<int32_t> paths;  // the specs depth first, after the move
+};
+void PrintTo(const Move& c, std::ostream* out) { *out << c.name; }
+
+class CrateMoves : public testing::TestWithParam<Move> {};
+
+// A child put last is listed last among its siblings, the others keeping their order.
+TEST_P(CrateMoves, PutTheChildLast) {
+  CrateLayer layer;
+  const CrateLayer::Spec a = layer.AddPrim(CrateLayer::kPseudoRoot, "a", CrateLayer::Specifier::kDef, "");
+  const std::vector<CrateLayer::Spec> children = {layer.AddPrim(a, "x", CrateLayer::Specifier::kDef, ""),
+                                                  layer.AddPrim(a, "y", CrateLayer::Specifier::kDef, ""),
+                                                  layer.AddPrim(a, "z", CrateLayer::Specifier::kDef, "")};
+  layer.MoveLast(a, children[GetParam().child]);
+  const std::string bytes = layer.Bytes();
+  size_t at = Le(bytes, Le(bytes, 16, 8) + 8 + 4 * 32 + 16, 8) + 16;  // the paths' first list
+  EXPECT_EQ(Integers(bytes, &at, 5), GetParam().paths);
+}
+
+INSTANTIATE_TEST_SUITE_P(Children, CrateMoves,
+                         testing::Values(Move{"First", 0, {0, 1, 3, 4, 2}}, Move{"Middle", 1, {0, 1, 2, 4, 3}},
+                                         Move{"Last", 2, {0, 1, 2, 3, 4}}),
+                         CaseName);
 
 // A value that does not fit in its field lies at a multiple of 8 after the bootstrap: the
 // translation as three doubles, the counts as an array (a 64-bit length, then the items); an empty
