@@ -3,7 +3,7 @@
 # "Windows and macOS" section.
 .PHONY: deps validator-deps build demo test build-asan test-asan bench windows check-pe test-windows package clean fuzz
 .PHONY: fuzz-merge fuzz-coverage
-.PHONY: macos check-macho readme-parameters readme-usage arm64 test-arm64 studio studio-site test-studio
+.PHONY: macos check-macho readme-parameters readme-usage arm64 test-arm64 studio studio-site test-studio bench-studio
 
 VERSION := ${shell sed -nE 's/^project[(]vantor VERSION ([0-9.]+).*/\1/p' CMakeLists.txt}
 MINGW_OBJDUMP := x86_64-w64-mingw32-objdump
@@ -156,6 +156,10 @@ studio: studio-site
 test-studio: studio-site demo
 	node tests/studio/conversions.mjs build-studio/bin/vantor-studio.js build/bin/vantor-host .
 	node tests/studio/browser.mjs $(STUDIO_SITE) build/bin/vantor-host .
+
+# The studio's figures in headless Chromium: page ready, drop, edits, large.sdf against vantor-host, sizes.
+bench-studio: studio-site demo
+	node bench/studio.mjs $(STUDIO_SITE) build/bin/vantor-host .
 
 clean:
 	if [ -d $(WINE_PREFIX) ]; then WINEPREFIX=$(WINE_PREFIX) wineserver -k || true; fi

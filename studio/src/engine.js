@@ -1,12 +1,17 @@
 // The studio's engine: the WebAssembly module's C API (host/studio/studio.cpp) as plain JavaScript
 // calls, shared by the page and the tests under Node.
 
+const kFiles = '/files';  // where the C API keeps the molecule files it is given
+
 // Each failing call throws an Error with the host's reason.
 export class Engine {
-  // factory: the VantorStudio function that vantor-studio.js defines.
-  static async start(factory, options = {}) {
-    const module = await factory(options);
+  // factory: the VantorStudio function that vantor-studio.js defines; ask(question): true for yes,
+  // for the module's questions that no answer() has settled (the page's confirm()).
+  static async start(factory, ask = () => false) {
+    const module = await factory({});
     const engine = new Engine(module);
+    engine.scripted = null;
+    module.ask = (question) => (engine.scripted !== null ? engine.scripted === 'yes' : ask(question));
     if (!module._vantor_start()) throw new Error(engine.#text(module._vantor_error()));
     return engine;
   }
@@ -60,20 +65,26 @@ export class Engine {
     }
   }
 
-  // A user edit (message 17), then the document evaluated.
+  // A user edit (message 17), then the document evaluated: what the object took in place of a value
+  // out of its range, or nothing.
   set(object, parameter, value) {
-    this.script(`set ${object} ${parameter} ${value}`);
-    this.script('eval');
+    if (!this.#callWith('_vantor_set', [object, String(parameter), String(value)], [])) this.#fail();
+    return this.#text(this.module._vantor_output());
   }
 
   // A button pressed (message 18), then the document evaluated.
   press(object, button) {
-    this.script(`press ${object} ${button}`);
-    this.script('eval');
+    if (!this.#callWith('_vantor_press', [object, String(button)], [])) this.#fail();
   }
 
+  delete(object) {
+    if (!this.#callWith('_vantor_delete', [object], [])) this.#fail();
+  }
+
+  // How the questions that follow are answered, without asking: 'yes' or 'no'.
   answer(yesOrNo) {
     this.script(`answer ${yesOrNo}`);
+    this.scripted = yesOrNo;
   }
 
   // The bytes of a form: glb, usdz, usda or json.
@@ -98,6 +109,37 @@ export class Engine {
     const text = this.#text(this.#callWith('_vantor_describe', [object], []));
     if (text === null) throw new Error(`no object named '${object}'`);
     return JSON.parse(text);
+  }
+
+  // The document in the host's own format.
+  saveDocument() {
+    const size = this.module._vantor_save_document();
+    if (size < 0) this.#fail();
+    const start = this.module._vantor_bytes();
+    return this.module.HEAPU8.slice(start, start + size);
+  }
+
+  // A document in place of the current one, evaluated; the molecule files it names are read again
+  // from where the page keeps them (keepFile).
+  openDocument(bytes) {
+    const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
+    const pointer = this.module._malloc(Math.max(data.length, 1));
+    this.module.HEAPU8.set(data, pointer);
+    try {
+      if (!this.module._vantor_open_document(pointer, data.length)) this.#fail();
+    } finally {
+      this.module._free(pointer);
+    }
+  }
+
+  // The molecule files the page keeps, as [name, bytes]; keepFile puts one back.
+  files() {
+    const names = this.module.FS.readdir(kFiles).filter((name) => name !== '.' && name !== '..');
+    return names.map((name) => [name, this.module.FS.readFile(`${kFiles}/${name}`)]);
+  }
+
+  keepFile(name, bytes) {
+    this.module.FS.writeFile(`${kFiles}/${name}`, bytes);
   }
 
   // The parameter table, as vantor-host --parameters prints it.

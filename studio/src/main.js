@@ -4,10 +4,15 @@
 import caffeine from '../../examples/caffeine.mol';
 import { Engine } from './engine.js';
 import { FillPanel } from './panel.js';
+import { ForgetSession, KeepSession, LoadSession } from './session.js';
 import { View } from './view.js';
 
-const kMimeTypes = { glb: 'model/gltf-binary', usdz: 'model/vnd.usdz+zip', usda: 'text/plain', json: 'application/json' };
-const kSuffixes = { glb: '.glb', usdz: '.usdz', usda: '.usda', json: '.json' };
+const kMimeTypes = { glb: 'model/gltf-binary', usdz: 'model/vnd.usdz+zip', usda: 'text/plain', json: 'application/json',
+  vdoc: 'application/octet-stream' };
+const kSuffixes = { glb: '.glb', usdz: '.usdz', usda: '.usda', json: '.json', vdoc: '.vdoc' };
+const kDocumentMagic = 'VANTORDC';  // what the host's documents begin with
+
+const kMessage = '[message] ';
 
 const $ = (id) => document.getElementById(id);
 const state = { engine: null, view: null, selected: null, log: [] };
@@ -16,9 +21,19 @@ function Status(text) {
   $('status').textContent = text;
 }
 
-// What the module showed since the last call, into the console pane (as text, never markup).
+// A message box of the module's: a modal dialog with its exact text.
+function ShowMessage(text) {
+  const dialog = $('message');
+  dialog.querySelector('p').textContent = text;
+  if (!dialog.open) dialog.showModal();
+}
+
+// What the module showed since the last call, into the console pane (as text, never markup), its
+// message boxes as dialogs.
 function TakeEvents() {
   const lines = state.engine.events();
+  const messages = lines.filter((line) => line.startsWith(kMessage)).map((line) => line.slice(kMessage.length));
+  if (messages.length > 0) ShowMessage(messages.join('\n').replaceAll('\\n', '\n'));
   state.log.push(...lines);
   if (lines.length > 0) $('console').textContent = state.log.join('\n');
   $('console').scrollTop = $('console').scrollHeight;
@@ -82,13 +97,72 @@ async function Edit(change) {
   ListObjects();
   FillSelectedPanel();
   await Redraw(false);
+  await Keep();
 }
 
+// The document and its files into the browser's storage; a failure is told and changes nothing.
+async function Keep() {
+  try {
+    await KeepSession({ document: state.engine.saveDocument(), files: state.engine.files() });
+  } catch (error) {
+    Status(`the session could not be kept: ${error.message}`);
+  }
+}
+
+function IsDocument(bytes) {
+  return new TextDecoder().decode(bytes.subarray(0, kDocumentMagic.length)) === kDocumentMagic;
+}
+
+// A document in place of the current one, its first object selected.
+async function OpenDocument(bytes) {
+  try {
+    state.engine.openDocument(bytes);
+  } finally {
+    TakeEvents();
+  }
+  await Select(state.engine.objects()[0] ?? null, true);
+}
+
+// A molecule file into a new object, selected; a file the object cannot take is told, and the
+// document stays as it was.
 async function Open(name, bytes) {
-  const object = state.engine.open(name, bytes);
-  TakeEvents();
+  if (IsDocument(bytes)) {
+    await OpenDocument(bytes);
+    await Keep();
+    return state.selected;
+  }
+  let object = null;
+  try {
+    object = state.engine.open(name, bytes);
+  } finally {
+    TakeEvents();
+  }
   await Select(object, true);
+  await Keep();
   return object;
+}
+
+// The kept session back: its files, then its document; false when there is none or it cannot be
+// read (the page then starts as new).
+async function Restore() {
+  const kept = await LoadSession().catch(() => undefined);
+  if (!kept) return false;
+  try {
+    for (const [name, bytes] of kept.files) state.engine.keepFile(name, bytes);
+    await OpenDocument(kept.document);
+    return true;
+  } catch (error) {
+    Status(`the kept session could not be opened: ${error.message}`);
+    return false;
+  }
+}
+
+// A new, empty document, after a question; the kept session goes with the old one.
+async function New() {
+  if (!window.confirm('Start a new document? Every object of this one goes, and the kept session with it.')) return;
+  for (const object of state.engine.objects()) state.engine.delete(object);
+  await ForgetSession().catch(() => {});
+  await Select(null, false);
 }
 
 function Download(name, bytes, form) {
@@ -101,6 +175,8 @@ function Download(name, bytes, form) {
 
 function WireControls() {
   $('fit').onclick = () => state.view.fit();
+  $('new').onclick = () => New();
+  $('save').onclick = () => Download('document', state.engine.saveDocument(), 'vdoc');
   $('open-file').onchange = async (event) => {
     const file = event.target.files[0];
     if (file) await Open(file.name, new Uint8Array(await file.arrayBuffer())).catch((error) => Status(error.message));
@@ -137,12 +213,14 @@ function Scripting() {
     press: (object, button) => after(() => state.engine.press(object, button)),
     answer: async (yesOrNo) => state.engine.answer(yesOrNo),
     exportModel: async (object, form) => state.engine.exportModel(object, form),
+    saveDocument: async () => state.engine.saveDocument(),
     objects: async () => state.engine.objects(),
     counts: async (object) => state.engine.counts(object),
     events: async () => (TakeEvents(), [...state.log]),
     describe: async (object) => state.engine.describe(object),
     parameters: async () => state.engine.parameters(),
     select: (object) => Select(object, true),
+    script: (line) => after(() => state.engine.script(line)),
     sceneTriangles: async () => state.view.triangles(),
     ready: null,
   };
@@ -151,9 +229,10 @@ function Scripting() {
 async function Start() {
   state.view = new View($('view'));
   WireControls();
-  state.engine = await Engine.start(globalThis.VantorStudio);
+  state.engine = await Engine.start(globalThis.VantorStudio, (question) => window.confirm(question));
   TakeEvents();
-  await Open('caffeine.mol', new TextEncoder().encode(caffeine));
+  if (!(await Restore())) await Open('caffeine.mol', new TextEncoder().encode(caffeine));
+  window.vantor.readyAt = performance.now();  // from the navigation's start
 }
 
 window.vantor = Scripting();

@@ -71,6 +71,7 @@ export function FillPanel(form, description, handlers) {
     }
     const row = document.createElement('div');
     row.className = entry.enabled ? 'row' : 'row disabled';
+    row.hidden = entry.hidden === true;
     row.dataset.id = entry.id;
     row.dataset.type = entry.type;
     if (entry.name) row.dataset.name = entry.name;

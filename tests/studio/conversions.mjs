@@ -32,7 +32,7 @@ function Studio(engine, testCase) {
   const object = engine.open(basename(testCase.file), readFileSync(join(sourceDir, testCase.file)));
   for (const [name, value] of testCase.settings) engine.set(object, name, value);
   const bytes = engine.exportModel(object, testCase.form);
-  engine.script(`delete ${object}`);
+  engine.delete(object);
   return bytes;
 }
 
