@@ -16,6 +16,8 @@ const kCases = [
   { file: 'examples/caffeine.mol', settings: [], form: 'glb', option: '--gltf', out: 'm.glb' },
   { file: 'examples/caffeine.mol', settings: [], form: 'usdz', option: '--usd', out: 'm.usdz' },
   { file: 'examples/caffeine.mol', settings: [], form: 'usda', option: '--usd', out: 'm.usda' },
+  { file: 'examples/caffeine.mol', settings: [], form: 'json', option: '--json', out: 'm.json' },
+  { file: 'bench/data/large100.sdf', settings: [['MOLOBJ_COLOR_MODE', '1']], form: 'glb', option: '--gltf', out: 'm.glb' },
   { file: 'examples/caffeine.mol', settings: [['MOLOBJ_SEGMENTS', '8']], form: 'glb', option: '--gltf', out: 'm.glb' },
   { file: 'examples/caffeine.mol', settings: [['MOLOBJ_RADIUS_MODE', '0'], ['MOLOBJ_BOND_SUBDIVISIONS', '2']],
     form: 'glb', option: '--gltf', out: 'm.glb' },
