@@ -68,6 +68,10 @@ Sizes();
 const studio = await OpenStudio(site, sourceDir);
 try {
   console.log(`page ready (module started, caffeine drawn): ${Math.round(studio.readyAt)} ms after navigation (limit 1500)`);
+  const marks = await studio.page.evaluate(() => Object.fromEntries(
+    performance.getEntriesByType('mark').map((mark) => [mark.name, Math.round(mark.startTime)])));
+  console.log(`  of which: the page's script running at ${marks['vantor:script']} ms, the view made at ` +
+              `${marks['vantor:view-made']} ms, the module started at ${marks['vantor:module-started']} ms`);
   const f = await PageFigures(studio.page);
   const native = NativeLarge();
   console.log(`a dropped caffeine drawn: ${f.dropCaffeine.toFixed(0)} ms (limit 200)`);

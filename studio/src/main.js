@@ -125,7 +125,7 @@ async function OpenDocument(bytes) {
 
 // A molecule file into a new object, selected; a file the object cannot take is told, and the
 // document stays as it was.
-async function Open(name, bytes) {
+async function Open(name, bytes, keep = true) {
   if (IsDocument(bytes)) {
     await OpenDocument(bytes);
     await Keep();
@@ -138,7 +138,7 @@ async function Open(name, bytes) {
     TakeEvents();
   }
   await Select(object, true);
-  await Keep();
+  if (keep) await Keep();
   return object;
 }
 
@@ -227,12 +227,19 @@ function Scripting() {
 }
 
 async function Start() {
+  performance.mark('vantor:script');
+  // the module compiles while the view's WebGL context is made
+  const starting = Engine.start(globalThis.VantorStudio, (question) => window.confirm(question));
   state.view = new View($('view'));
   WireControls();
-  state.engine = await Engine.start(globalThis.VantorStudio, (question) => window.confirm(question));
+  performance.mark('vantor:view-made');
+  state.engine = await starting;
+  performance.mark('vantor:module-started');
   TakeEvents();
-  if (!(await Restore())) await Open('caffeine.mol', new TextEncoder().encode(caffeine));
+  const restored = await Restore();
+  if (!restored) await Open('caffeine.mol', new TextEncoder().encode(caffeine), /*keep=*/false);
   window.vantor.readyAt = performance.now();  // from the navigation's start
+  if (!restored) await Keep();
 }
 
 window.vantor = Scripting();

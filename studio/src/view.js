@@ -23,8 +23,22 @@ export class View {
     this.controls = new OrbitControls(this.camera, this.renderer.domElement);
     this.controls.addEventListener('change', () => this.render());
     this.model = null;
+    this.warmUp();
     new ResizeObserver(() => this.resize()).observe(element);
     this.resize();
+  }
+
+  // The programs a model's materials need, compiled before the first model comes (while the
+  // module itself compiles): a glTF's meshes, plain and instanced, in the studio light.
+  warmUp() {
+    const material = new THREE.MeshStandardMaterial();
+    const geometry = new THREE.SphereGeometry(1, 4, 2);
+    const warm = new THREE.Scene();
+    warm.add(new THREE.Mesh(geometry, material), new THREE.InstancedMesh(geometry, material, 1));
+    warm.add(...this.scene.children.filter((child) => child.isLight).map((light) => light.clone()));
+    warm.add(this.camera);
+    this.renderer.compile(warm, this.camera);
+    this.scene.add(this.camera);
   }
 
   resize() {
