@@ -245,6 +245,48 @@ int vantor_press(const char* object, const char* button) {
   });
 }
 
+// A material of that name and colour (0 to 1 a channel) in the document: 1, or 0 when the name is
+// taken.
+int vantor_material(const char* name, double red, double green, double blue) {
+  return Guarded([&] {
+    if (session->host->FindByName(Document(), name) != nullptr) {
+      return Failed("'" + std::string(name) + "' exists already");
+    }
+    return session->host->CreateMaterial(Document(), name, VtVector{red, green, blue}) != nullptr ||
+           Failed("the material could not be made");
+  });
+}
+
+// The object's link parameter pointed at the material of that name (none for an empty name), then
+// the document evaluated: 1, or 0 with the reason.
+int vantor_link(const char* object, const char* parameter, const char* material) {
+  return Guarded([&] {
+    VtNode* node = MoleculeNamed(object);
+    if (node == nullptr) return Failed("no object named '" + std::string(object) + "'");
+    std::string error;
+    const int32_t id = vthost::FindParameterId(*session->host, node, parameter, &error);
+    if (id == 0) return Failed(error);
+    if (vthost::ShownDataType(*session->host, node, id) != VT_DATATYPE_LINK) {
+      return Failed("'" + std::string(parameter) + "' is not a link");
+    }
+    VtNode* target = *material == '\0' ? nullptr : session->host->FindByName(Document(), material);
+    if (*material != '\0' && (target == nullptr || vthost::NodeType(target) != VT_OBJECT_MATERIAL)) {
+      return Failed("no material named '" + std::string(material) + "'");
+    }
+    session->host->SetParameter(node, id, vthost::LinkValue{target ? target->serial : 0});
+    return Evaluate();
+  });
+}
+
+// The names of the document's materials, as a JSON array.
+const char* vantor_materials() {
+  json names = json::array();
+  for (VtNode* node : session->host->Nodes(Document())) {
+    if (vthost::NodeType(node) == VT_OBJECT_MATERIAL) names.push_back(vthost::NodeName(node));
+  }
+  return Answer(names.dump());
+}
+
 // The object deleted: 1, or 0 when there is none of that name.
 int vantor_delete(const char* object) {
   VtNode* node = MoleculeNamed(object);

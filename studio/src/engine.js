@@ -77,6 +77,20 @@ export class Engine {
     if (!this.#callWith('_vantor_press', [object, String(button)], [])) this.#fail();
   }
 
+  // A material of a name and a colour, [red, green, blue] from 0 to 1.
+  material(name, [red, green, blue]) {
+    if (!this.#callWith('_vantor_material', [name], [red, green, blue])) this.#fail();
+  }
+
+  // A link parameter of the object pointed at a material (none for null), then the document evaluated.
+  link(object, parameter, material) {
+    if (!this.#callWith('_vantor_link', [object, String(parameter), material ?? ''], [])) this.#fail();
+  }
+
+  materials() {
+    return JSON.parse(this.#text(this.module._vantor_materials()));
+  }
+
   delete(object) {
     if (!this.#callWith('_vantor_delete', [object], [])) this.#fail();
   }

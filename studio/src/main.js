@@ -40,6 +40,22 @@ function TakeEvents() {
   return lines;
 }
 
+function ListMaterials() {
+  $('materials').replaceChildren(...state.engine.materials().map((name) => {
+    const item = document.createElement('li');
+    item.textContent = name;
+    return item;
+  }));
+}
+
+// A material from the form: its name and colour; rows link it in the panel.
+function AddMaterial(event) {
+  event.preventDefault();
+  const hex = $('material-colour').value;
+  const colour = [1, 3, 5].map((i) => parseInt(hex.slice(i, i + 2), 16) / 255);
+  Edit(() => state.engine.material($('material-name').value.trim(), colour));
+}
+
 function ListObjects() {
   const list = $('objects');
   list.replaceChildren();
@@ -54,9 +70,10 @@ function ListObjects() {
 
 function FillSelectedPanel() {
   if (!state.selected) return $('panel').replaceChildren();
-  FillPanel($('panel'), state.engine.describe(state.selected), {
+  FillPanel($('panel'), state.engine.describe(state.selected), state.engine.materials(), {
     edit: (entry, text) => Edit(() => state.engine.set(state.selected, entry.id, text)),
     press: (entry) => Edit(() => state.engine.press(state.selected, entry.id)),
+    link: (entry, material) => Edit(() => state.engine.link(state.selected, entry.id, material)),
   });
 }
 
@@ -95,6 +112,7 @@ async function Edit(change) {
   }
   TakeEvents();
   ListObjects();
+  ListMaterials();
   FillSelectedPanel();
   await Redraw(false);
   await Keep();
@@ -176,6 +194,7 @@ function Download(name, bytes, form) {
 function WireControls() {
   $('fit').onclick = () => state.view.fit();
   $('new').onclick = () => New();
+  $('material-form').onsubmit = AddMaterial;
   $('save').onclick = () => Download('document', state.engine.saveDocument(), 'vdoc');
   $('open-file').onchange = async (event) => {
     const file = event.target.files[0];
@@ -221,6 +240,9 @@ function Scripting() {
     parameters: async () => state.engine.parameters(),
     select: (object) => Select(object, true),
     script: (line) => after(() => state.engine.script(line)),
+    material: (name, colour) => after(() => state.engine.material(name, colour)),
+    link: (object, parameter, material) => after(() => state.engine.link(object, parameter, material)),
+    materials: async () => state.engine.materials(),
     sceneTriangles: async () => state.view.triangles(),
     ready: null,
   };

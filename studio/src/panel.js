@@ -12,10 +12,21 @@ function ColourText(hex) {
   return [1, 3, 5].map((i) => (parseInt(hex.slice(i, i + 2), 16) / 255).toFixed(4)).join(' ');
 }
 
-// One control for an entry; edit(text) makes a user edit, press() presses the button.
-function Control(entry, edit, press) {
+// One control for an entry; edit(text) makes a user edit, press() presses the button, link(name)
+// points a link at a material (null for none), of those named in materials.
+function Control(entry, handlers, materials) {
   const make = (tag, properties) => Object.assign(document.createElement(tag), properties);
+  const edit = (text) => handlers.edit(entry, text);
+  const press = () => handlers.press(entry);
   switch (entry.type) {
+    case 'link': {
+      const select = make('select', {});
+      select.append(make('option', { value: '', textContent: '(none)' }));
+      for (const name of materials) select.append(make('option', { value: name, textContent: name }));
+      select.value = typeof entry.value === 'string' ? entry.value : '';
+      select.onchange = () => handlers.link(entry, select.value || null);
+      return select;
+    }
     case 'button':
       return make('button', { type: 'button', textContent: entry.label, onclick: press });
     case 'bool': {
@@ -53,8 +64,9 @@ function Control(entry, edit, press) {
   }
 }
 
-// Fills form with the description's entries; handlers.edit(entry, text), handlers.press(entry).
-export function FillPanel(form, description, handlers) {
+// Fills form with the description's entries; handlers.edit(entry, text), handlers.press(entry),
+// handlers.link(entry, material).
+export function FillPanel(form, description, materials, handlers) {
   form.replaceChildren();
   const groups = new Map([[kTopLevel, form]]);
   for (const entry of description.entries) {
@@ -78,7 +90,7 @@ export function FillPanel(form, description, handlers) {
     if (entry.help) row.title = entry.help;
     const label = document.createElement('label');
     label.textContent = entry.type === 'button' ? '' : entry.label;
-    const control = Control(entry, (text) => handlers.edit(entry, text), () => handlers.press(entry));
+    const control = Control(entry, handlers, materials);
     control.disabled = !entry.enabled;
     row.append(label, control);
     parent.append(row);

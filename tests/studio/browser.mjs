@@ -166,6 +166,25 @@ const kChecks = [
     const grows = entries[1] > entries[0] && entries[2] > entries[1] && entries[3] === entries[1] && entries[4] === entries[0];
     if (!grows || sizes.some(([described, shown]) => described !== shown)) throw new Error(JSON.stringify(sizes));
   }],
+  ['a material made on the page, linked in a row, is in the model and the panel', async (page) => {
+    const seen = await page.evaluate(async () => {
+      const v = window.vantor;
+      const object = (await v.objects())[0];
+      await v.select(object);
+      await v.material('Ruby', [0.8, 0.1, 0.1]);
+      await v.press(object, 'MOLOBJ_ADD_ROW');
+      const entries = (await v.describe(object)).entries;
+      const link = entries.find((entry) => entry.type === 'link');
+      const symbol = entries.find((entry) => entry.parent === link.parent && entry.type === 'string');
+      await v.set(object, symbol.id, 'O');
+      await v.link(object, link.id, 'Ruby');
+      const glb = new TextDecoder().decode(await v.exportModel(object, 'glb'));
+      const shown = document.querySelector(`#panel [data-id="${link.id}"] select`).value;
+      await v.press(object, 'MOLOBJ_REMOVE_ROW');
+      return { materials: await v.materials(), inModel: glb.includes('"Ruby"'), shown };
+    });
+    if (!seen.materials.includes('Ruby') || !seen.inModel || seen.shown !== 'Ruby') throw new Error(JSON.stringify(seen));
+  }],
   ['a reload brings the session back: the objects and their edits', async (page) => {
     const seen = async () => page.evaluate(async () => {
       const objects = await window.vantor.objects();
