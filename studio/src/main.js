@@ -13,9 +13,11 @@ const kSuffixes = { glb: '.glb', usdz: '.usdz', usda: '.usda', json: '.json', vd
 const kDocumentMagic = 'VANTORDC';  // what the host's documents begin with
 
 const kMessage = '[message] ';
+const kSlowBuild = 100;  // ms: a build that takes longer is announced the next time
+const kLargeFile = 50000;  // bytes: a molecule file this large is announced before it is built
 
 const $ = (id) => document.getElementById(id);
-const state = { engine: null, view: null, selected: null, log: [] };
+const state = { engine: null, view: null, selected: null, log: [], slowBuild: false };
 
 function Status(text) {
   $('status').textContent = text;
@@ -102,11 +104,26 @@ async function Select(name, fit) {
   await Redraw(fit);
 }
 
+// Runs a build on the page's thread; when it may be long (the last one was, or a large file comes),
+// the status says so first and the page is painted before the thread is taken.
+async function Working(build, long = state.slowBuild) {
+  if (long) {
+    Status('building the model…');
+    await new Promise((painted) => requestAnimationFrame(() => setTimeout(painted)));
+  }
+  const started = performance.now();
+  try {
+    return build();
+  } finally {
+    state.slowBuild = performance.now() - started > kSlowBuild;
+  }
+}
+
 // An edit of the selected object: the model, the panel and the console follow it; a failure is
 // told and leaves the page working.
 async function Edit(change) {
   try {
-    change();
+    await Working(change);
   } catch (error) {
     Status(error.message);
   }
@@ -151,7 +168,7 @@ async function Open(name, bytes, keep = true) {
   }
   let object = null;
   try {
-    object = state.engine.open(name, bytes);
+    object = await Working(() => state.engine.open(name, bytes), bytes.length > kLargeFile);
   } finally {
     TakeEvents();
   }
