@@ -5,8 +5,10 @@
 import { execFileSync } from 'node:child_process';
 import { readFileSync, readdirSync, mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
-import { join } from 'node:path';
+import { join, resolve } from 'node:path';
 import { gzipSync } from 'node:zlib';
+import { createRequire } from 'node:module';
+import { Engine } from '../studio/src/engine.js';
 import { OpenStudio } from '../tests/studio/page.mjs';
 
 const [site, vantorHost, sourceDir] = process.argv.slice(2);
@@ -64,7 +66,22 @@ async function PageFigures(page) {
   }, [readFileSync(join(sourceDir, 'examples/caffeine.mol'), 'utf8'), readFileSync(join(sourceDir, 'bench/data/large.sdf'), 'utf8')]);
 }
 
+// The same WebAssembly module under Node, without the page: large.sdf built and its glb made, the
+// best of a few runs, in ms.
+async function EngineLarge() {
+  const engine = await Engine.start(createRequire(import.meta.url)(resolve(site, 'vantor-studio.js')));
+  const large = readFileSync(join(sourceDir, 'bench/data/large.sdf'));
+  let best = Infinity;
+  for (let run = 0; run < 5; run++) {
+    const started = performance.now();
+    engine.exportModel(engine.open('large.sdf', large), 'glb');
+    best = Math.min(best, performance.now() - started);
+  }
+  return best;
+}
+
 Sizes();
+const engineLarge = await EngineLarge();
 const studio = await OpenStudio(site, sourceDir);
 try {
   console.log(`page ready (module started, caffeine drawn): ${Math.round(studio.readyAt)} ms after navigation (limit 1500)`);
@@ -80,6 +97,8 @@ try {
   console.log(`large.sdf's glb exported again: ${f.exportLarge.toFixed(0)} ms`);
   console.log(`large.sdf opened, built, drawn and exported in the page: ${f.buildAndExportLarge.toFixed(0)} ms; ` +
               `native vantor-host to glb: ${native.toFixed(0)} ms; ratio ${(f.buildAndExportLarge / native).toFixed(2)} (limit 3)`);
+  console.log(`large.sdf built and its glb made by the module alone (under Node): ${engineLarge.toFixed(0)} ms; ` +
+              `ratio to vantor-host ${(engineLarge / native).toFixed(2)}`);
 } finally {
   await studio.close();
 }
