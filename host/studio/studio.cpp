@@ -1,7 +1,6 @@
 // Vantor Studio's C API: the module linked in and started from its entry, one document of molecule
 // objects driven as the script drives them, and each form's bytes from the conversion engine, for
 // the page's JavaScript (the WebAssembly build exports every vantor_ function).
-#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -67,18 +66,6 @@ const char* Answer(std::string text) {
   return session->text.c_str();
 }
 
-// A line of the script; false with its reason in err. Memory that runs out fails the line only.
-bool Run(const std::string& line) {
-  session->out.str("");
-  session->err.str("");
-  try {
-    return session->script->RunLine(line);
-  } catch (const std::bad_alloc&) {
-    session->err << "memory ran out\n";
-    return false;
-  }
-}
-
 VtDocument* Document() { return session->script->Document(); }
 
 // An operation of the page on the document: false with its reason in err; memory that runs out
@@ -93,6 +80,11 @@ bool Guarded(Operation operation) {
     session->err.str("memory ran out");
     return false;
   }
+}
+
+// A line of the script, as vantor-host --script runs it.
+bool Run(const std::string& line) {
+  return Guarded([&] { return session->script->RunLine(line); });
 }
 
 bool Failed(const std::string& reason) {
