@@ -3,7 +3,7 @@
 # "Windows and macOS" section.
 .PHONY: deps validator-deps usd-deps build demo test build-asan test-asan bench windows check-pe test-windows package clean fuzz
 .PHONY: fuzz-merge fuzz-coverage
-.PHONY: macos check-macho readme-parameters readme-usage arm64 test-arm64
+.PHONY: macos check-macho readme-parameters readme-usage arm64 test-arm64 studio studio-site test-studio bench-studio
 
 VERSION := ${shell sed -nE 's/^project[(]vantor VERSION ([0-9.]+).*/\1/p' CMakeLists.txt}
 MINGW_OBJDUMP := x86_64-w64-mingw32-objdump
@@ -143,9 +143,33 @@ package: windows macos build
 	rm -rf $(STAGE)
 	@ls -l dist/*.zip
 
+# Vantor Studio: the host library and the module compiled to WebAssembly (Debian's emscripten) into
+# build-studio/, the page bundled into build-studio/site/ (and the one-file vantor-studio.html),
+# then served on 127.0.0.1:8000. Emscripten's JavaScript optimiser finds acorn through NODE_PATH.
+STUDIO_SITE := build-studio/site
+studio-site:
+	@bash scripts/install-deps.sh studio
+	@test -f build-studio/CMakeCache.txt || cmake --preset studio >/dev/null
+	NODE_PATH=/usr/share/nodejs nice -n 10 cmake --build --preset studio -j2
+	@test -f studio/node_modules/esbuild/package.json || (cd studio && npm ci --no-audit --no-fund)
+	node studio/build.mjs build-studio/bin/vantor-studio.js $(STUDIO_SITE)
+
+studio: studio-site
+	@echo "Vantor Studio: http://127.0.0.1:8000/ (Ctrl-C stops the server)"
+	python3 -m http.server 8000 --bind 127.0.0.1 --directory $(STUDIO_SITE)
+
+# The studio's conversions against vantor-host's (under Node), then the page in headless Chromium.
+test-studio: studio-site demo
+	node tests/studio/conversions.mjs build-studio/bin/vantor-studio.js build/bin/vantor-host .
+	node tests/studio/browser.mjs $(STUDIO_SITE) build/bin/vantor-host .
+
+# The studio's figures in headless Chromium: page ready, drop, edits, large.sdf against vantor-host, sizes.
+bench-studio: studio-site demo
+	node bench/studio.mjs $(STUDIO_SITE) build/bin/vantor-host .
+
 clean:
 	if [ -d $(WINE_PREFIX) ]; then WINEPREFIX=$(WINE_PREFIX) wineserver -k || true; fi
-	rm -rf build build-asan build-windows build-macos build-arm64 dist
+	rm -rf build build-asan build-windows build-macos build-arm64 build-studio dist
 
 # libFuzzer targets (clang), each for FUZZ_SECONDS (default 60) from the kept corpus in
 # fuzz/corpus/; fuzz-merge folds what a run found into it, minimised; fuzz-coverage replays it in

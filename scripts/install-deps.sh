@@ -15,6 +15,9 @@
 # fuzz     demo, clang, its sanitizer runtime (libFuzzer), and llvm-profdata and llvm-cov for the
 #          coverage of the kept corpus
 # package  windows, macos and zip
+# studio   test, Debian's emscripten (its JavaScript optimiser needs node-acorn), Chromium for the
+#          browser tests, and Python for make studio's static server (three.js, esbuild and
+#          playwright-core come from npm: studio/package-lock.json)
 set -euo pipefail
 
 demo=(cmake ninja-build make g++ binutils nlohmann-json3-dev)
@@ -28,8 +31,9 @@ macos=("${test[@]}" googletest lld-14 llvm-14)
 arm64=("${test[@]}" googletest llvm-14 qemu-user-static libc6-arm64-cross)
 fuzz=("${demo[@]}" clang libclang-rt-14-dev llvm-14)
 package=("${windows[@]}" "${macos[@]}" zip)
+studio=("${test[@]}" emscripten node-acorn chromium python3)
 
-[ $# -eq 0 ] && set -- package arm64 fuzz
+[ $# -eq 0 ] && set -- package arm64 fuzz studio
 packages=()
 for group in "$@"; do
   case "$group" in
@@ -40,7 +44,8 @@ for group in "$@"; do
     arm64) packages+=("${arm64[@]}") ;;
     fuzz) packages+=("${fuzz[@]}") ;;
     package) packages+=("${package[@]}") ;;
-    *) echo "$0: no group '$group' (demo, test, windows, macos, arm64, fuzz, package)" >&2; exit 2 ;;
+    studio) packages+=("${studio[@]}") ;;
+    *) echo "$0: no group '$group' (demo, test, windows, macos, arm64, fuzz, package, studio)" >&2; exit 2 ;;
   esac
 done
 

@@ -242,6 +242,19 @@ TEST_F(HostLayer, DialogsAndConsoleReachTheUser) {
   EXPECT_EQ(events[3].kind, vthost::Event::Kind::Console);
 }
 
+TEST_F(HostLayer, AQuestionGoesToTheAskerWhenThereIsOne) {
+  std::vector<std::string> asked;
+  host_.Options().answerYes = true;
+  host_.Options().ask = [&asked](const std::string& question) {
+    asked.push_back(question);
+    return false;
+  };
+  EXPECT_FALSE(AskQuestion("Restore?"));
+  EXPECT_EQ(asked, std::vector<std::string>{"Restore?"});
+  ASSERT_EQ(host_.Events().All().size(), 1u);
+  EXPECT_FALSE(host_.Events().All()[0].answer);
+}
+
 TEST_F(HostLayer, ResourcesAndBitmapsLoadFromRes) {
   const Filename res = PluginResourceFolder();
   Resource resource;

@@ -42,7 +42,9 @@ struct KeepBudget {
 struct HostOptions {
   int32_t interfaceVersion = kCurrentInterfaceVersion;
   KeepBudget keep;                  // taken when the host is made
-  bool answerYes = false;           // how questions are answered
+  bool answerYes = false;           // how questions are answered, unless ask is set
+  // Asks the user a question, true for yes (the studio's dialog); when unset, answerYes answers.
+  std::function<bool(const std::string& question)> ask;
   bool refuseRegistration = false;  // RegisterObject answers false
   std::ostream* log = nullptr;      // where events are echoed as lines (taken when the host is made)
   // Called with the path after each existence test, for tests of files that change meanwhile.

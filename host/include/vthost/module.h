@@ -17,6 +17,9 @@ class Module {
   // Null with the reason in *error when the file is not a regular file, cannot be loaded or
   // exports no entry. The module file and its res folder become inputs of the run.
   static std::unique_ptr<Module> Load(Host& host, const std::filesystem::path& file, std::string* error);
+  // A module linked into the program, started from its entry function instead of a file (the
+  // studio's WebAssembly build): folder is where its res folder lies, and names it.
+  static std::unique_ptr<Module> FromEntry(Host& host, VtEntry entry, const std::filesystem::path& folder);
   ~Module();
   Module(const Module&) = delete;
   Module& operator=(const Module&) = delete;

@@ -1,9 +1,8 @@
-// The system's calls for files on Linux and macOS (POSIX).
+// The system's calls for files on POSIX systems: Linux, macOS and the browser's file system in memory.
 #include "base/filesystem.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <system_error>
 
 #include <fcntl.h>
@@ -80,7 +79,6 @@ bool WriteAll(Handle handle, std::string_view bytes) {
   }
   return true;
 }
-bool Flush(Handle handle) { return fsync(Descriptor(handle)) == 0; }
 bool Close(Handle handle) { return close(Descriptor(handle)) == 0; }
 bool Move(const fs::path& from, const fs::path& to) { return rename(from.c_str(), to.c_str()) == 0; }
 void RemoveName(const char* file) { unlink(file); }
@@ -94,48 +92,6 @@ void KeepOwnerAndMode(Handle handle, const fs::path& target) {
   }
   if (fchmod(Descriptor(handle), old.st_mode & 07777) != 0) {
     // the file is written all the same, with the permissions of a new one
-  }
-}
-
-bool FlushAll(const std::vector<Handle>& files, std::string* reason) {
-#if defined(__linux__)
-  std::vector<dev_t> flushed;
-  for (const Handle file : files) {
-    struct stat status {};
-    if (fstat(Descriptor(file), &status) != 0) {
-      *reason = LastReason();
-      return false;
-    }
-    if (std::find(flushed.begin(), flushed.end(), status.st_dev) != flushed.end()) continue;
-    if (syncfs(Descriptor(file)) != 0) {
-      *reason = LastReason();
-      return false;
-    }
-    flushed.push_back(status.st_dev);
-  }
-  return true;
-#else
-  for (const Handle file : files) {
-    if (!Flush(file)) {
-      *reason = LastReason();
-      return false;
-    }
-  }
-  return true;
-#endif
-}
-
-void StopProcess(unsigned long process) { kill(static_cast<pid_t>(process), SIGTERM); }
-
-void HandleEndingSignals(void (*handler)(int)) {
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-    struct sigaction action {};
-    // a signal the run was started to ignore (nohup) stays ignored
-    if (sigaction(signal, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) continue;
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;
-    sigaction(signal, &action, nullptr);
   }
 }
 

@@ -82,6 +82,12 @@ std::unique_ptr<Module> Module::Load(Host& host, const std::filesystem::path& fi
   return module;
 }
 
+std::unique_ptr<Module> Module::FromEntry(Host& host, VtEntry entry, const std::filesystem::path& folder) {
+  auto module = std::unique_ptr<Module>(new Module(host, /*library=*/nullptr, entry, folder / "module"));
+  host.Files().AddInputFolder(module->Folder() / "res", "in the res folder of the module this run started");
+  return module;
+}
+
 Module::Module(Host& host, void* library, VtEntry entry, std::filesystem::path file)
     : host_(host),
       library_(library),
@@ -92,7 +98,7 @@ Module::Module(Host& host, void* library, VtEntry entry, std::filesystem::path f
 
 Module::~Module() {
   host_.ForgetModule(folder_);
-  CloseLibrary(library_);
+  if (library_ != nullptr) CloseLibrary(library_);
 }
 
 int32_t Module::Call(int32_t action, void* p1, void* p2, void* p3) {

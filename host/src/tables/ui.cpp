@@ -10,7 +10,8 @@ void ConsoleLine(const VtString* text) { CurrentHost().Events().Record({Event::K
 int32_t MessageBox(const VtString* text, int32_t flags) {
   Host& host = CurrentHost();
   if (flags == VT_BOX_QUESTION_YES_NO) {
-    const bool yes = host.Options().answerYes;
+    const HostOptions& options = host.Options();
+    const bool yes = options.ask ? options.ask(TextOf(text)) : options.answerYes;
     host.Events().Record({Event::Kind::Question, TextOf(text), yes});
     return yes ? VT_ANSWER_YES : VT_ANSWER_NO;
   }

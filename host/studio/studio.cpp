@@ -1,0 +1,391 @@
+// Vantor Studio's C API: the module linked in and started from its entry, one document of molecule
+// objects driven as the script drives them, and each form's bytes from the conversion engine, for
+// the page's JavaScript (the WebAssembly build exports every vantor_ function).
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <new>
+#include <sstream>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include <emscripten.h>
+#include <nlohmann/json.hpp>
+
+#include "description/parametertext.h"
+#include "export/json.h"
+#include "resources/resourceset.h"
+#include "scene/model.h"
+#include "vantor_host.h"
+#include "vthost/budget.h"
+#include "vthost/convert.h"
+#include "vthost/description.h"
+#include "vthost/formats.h"
+#include "vthost/module.h"
+#include "vthost/molecule.h"
+#include "vthost/parametertable.h"
+#include "vthost/report.h"
+#include "vthost/script.h"
+
+extern "C" int32_t c4d_main(int32_t action, void* p1, void* p2, void* p3);
+
+// The module's questions, answered before the call returns: by the page's ask (a scripted answer or
+// the browser's own modal dialog), no when it has none.
+EM_JS(int, AskThePage, (const char* question), {
+  return Module.ask && Module.ask(UTF8ToString(question)) ? 1 : 0;
+});
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+// Where the build embeds res/ (--embed-file res@/vantor/res), and where opened files are kept.
+const fs::path kModuleFolder = "/vantor";
+const fs::path kFilesFolder = "/files";
+const fs::path kDocumentsFolder = "/documents";
+
+// One session of the page: a host, the module started in it, and the script that drives them.
+struct Studio {
+  std::ostringstream shown;  // what the module showed, as vantor-host prints it
+  std::ostringstream out, err;
+  std::unique_ptr<vthost::Host> host;
+  std::unique_ptr<vthost::Module> module;
+  std::unique_ptr<vthost::ScriptRunner> script;
+  std::unique_ptr<vthost::ConversionEngine> engine;
+  std::string text;    // the last answer given as text
+  std::string bytes;   // the last export's bytes
+};
+
+// The page's one session, made by vantor_start: the page passes no handle, as it has one studio.
+Studio* session = nullptr;
+
+const char* Answer(std::string text) {
+  session->text = std::move(text);
+  return session->text.c_str();
+}
+
+VtDocument* Document() { return session->script->Document(); }
+
+// An operation of the page on the document: false with its reason in err; memory that runs out
+// fails the operation only.
+template <typename Operation>
+bool Guarded(Operation operation) {
+  session->out.str("");
+  session->err.str("");
+  try {
+    return operation();
+  } catch (const std::bad_alloc&) {
+    session->err.str("memory ran out");
+    return false;
+  }
+}
+
+// A line of the script, as vantor-host --script runs it.
+bool Run(const std::string& line) {
+  return Guarded([&] { return session->script->RunLine(line); });
+}
+
+bool Failed(const std::string& reason) {
+  session->err.str(reason);
+  return false;
+}
+
+// The document evaluated, as after every edit of a person's.
+bool Evaluate() {
+  vthost::TakeMemoryRanOut();
+  session->host->Evaluate(Document());
+  return !vthost::TakeMemoryRanOut() || Failed("memory ran out while the model was built");
+}
+
+VtNode* MoleculeNamed(const std::string& name) {
+  VtNode* node = session->host->FindByName(Document(), name);
+  return node != nullptr && vthost::NodeType(node) == vthost::molecule::kType ? node : nullptr;
+}
+
+// The page names objects by their names, which the module takes from the files' titles: a name
+// another object has already is given a number, as a person would rename it ("caffeine.2").
+void NameApart(VtNode* node) {
+  const std::string title = node->name;
+  for (int number = 2; session->host->FindByName(Document(), node->name) != node; ++number) {
+    node->name = title + "." + std::to_string(number);
+  }
+}
+
+// The messages the module showed since the first `before` events, joined by "; ".
+std::string ShownMessages(size_t before) {
+  std::string messages;
+  const std::vector<vthost::Event>& events = session->host->Events().All();
+  for (size_t i = before; i < events.size(); ++i) {
+    if (events[i].kind != vthost::Event::Kind::Message) continue;
+    messages += (messages.empty() ? "" : "; ") + events[i].text;
+  }
+  return messages;
+}
+
+int32_t IntegerParameter(VtNode* node, int32_t id) {
+  const vthost::Value* value = vthost::Lookup(vthost::NodeParameters(node), id);
+  return value && std::holds_alternative<int32_t>(*value) ? std::get<int32_t>(*value) : 0;
+}
+
+// The entries of the description with what the static description adds to them (range, choices,
+// default, help) and the value the object holds.
+json EntryJson(VtNode* node, const vthost::ShownEntry& entry, const vthost::StaticDescription* fixed) {
+  json shown = {{"id", entry.id},         {"label", entry.label}, {"type", vthost::DataTypeName(entry.dataType)},
+                {"parent", entry.parent}, {"enabled", vthost::IsEnabled(node, entry.id)}};
+  if (const vthost::Value* value = vthost::Lookup(vthost::NodeParameters(node), entry.id)) {
+    shown["value"] = vthost::ValueJson(*session->host, *value);
+  }
+  const vthost::DescriptionEntry* known = fixed ? fixed->Find(entry.id) : nullptr;
+  if (known == nullptr) return shown;
+  shown["name"] = known->name;
+  shown["help"] = known->help;
+  if (known->hidden) shown["hidden"] = true;
+  if (known->minimum) shown["min"] = *known->minimum;
+  if (known->maximum) shown["max"] = *known->maximum;
+  if (known->step) shown["step"] = *known->step;
+  if (!known->choices.empty()) shown["choices"] = known->choices;
+  return shown;
+}
+
+}  // namespace
+
+extern "C" {
+
+// Starts the host and the module: 1, or 0 with the reason in vantor_error().
+int vantor_start() {
+  session = new Studio;
+  vthost::HostOptions options;
+  options.log = &session->shown;
+  options.ask = [](const std::string& question) { return AskThePage(question.c_str()) != 0; };
+  session->host = std::make_unique<vthost::Host>(options);
+  session->module = vthost::Module::FromEntry(*session->host, c4d_main, kModuleFolder);
+  std::string error;
+  if (!session->module->StartUp(&error)) {
+    session->err << error << "\n";
+    return 0;
+  }
+  session->script = std::make_unique<vthost::ScriptRunner>(*session->host, session->out, session->err, fs::path());
+  session->script->ShareModule(session->module.get());
+  session->engine = std::make_unique<vthost::ConversionEngine>(*session->host);
+  fs::create_directories(kFilesFolder);
+  return Run("load") ? 1 : 0;
+}
+
+// One line of vantor-host's script ("set caffeine MOLOBJ_SEGMENTS 8"): 1, or 0 with the reason.
+int vantor_script(const char* line) { return Run(line) ? 1 : 0; }
+
+const char* vantor_output() { return Answer(session->out.str()); }
+const char* vantor_error() { return Answer(session->err.str()); }
+
+// A molecule file's bytes handed to a new object as the host application would: kept under its
+// name, the file name set, Load Molecule pressed, the document evaluated. The object's name; or,
+// when it builds no atom and no bond, null with what the module showed (or that the model is
+// empty) in vantor_error(), and the object deleted: the document is as it was.
+const char* vantor_open(const char* name, const char* bytes, size_t size) {
+  const fs::path file = kFilesFolder / fs::u8path(name).filename();
+  VtNode* node = nullptr;
+  const bool opened = Guarded([&] {
+    std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes, static_cast<std::streamsize>(size));
+    const size_t shownBefore = session->host->Events().All().size();
+    node = session->host->CreateObject(Document(), vthost::molecule::kType, "Molecule");
+    if (node == nullptr) return Failed("the molecule object could not be made");
+    session->host->SetParameter(node, vthost::molecule::kFile, file);
+    session->host->Press(node, vthost::molecule::kLoad);
+    if (!Evaluate()) return false;
+    const vthost::ModelCounts counts = vthost::CountModel(vthost::Hierarchy(node));
+    if (counts.atoms > 0 || counts.bonds > 0) return true;
+    const std::string messages = ShownMessages(shownBefore);
+    return Failed(messages.empty() ? "the model is empty, with no atoms and no bonds" : messages);
+  });
+  if (!opened) {
+    if (node != nullptr) session->host->DeleteNode(node);
+    return nullptr;
+  }
+  NameApart(node);
+  return Answer(vthost::NodeName(node));
+}
+
+// A user edit (message 17) of the object's parameter (named as --set names it) with the value read
+// from text, then the document evaluated: 1, or 0 with the reason. What the object takes in place
+// of a value out of its range is at vantor_output().
+int vantor_set(const char* object, const char* parameter, const char* value) {
+  return Guarded([&] {
+    VtNode* node = MoleculeNamed(object);
+    if (node == nullptr) return Failed("no object named '" + std::string(object) + "'");
+    std::string notice, error;
+    if (!vthost::SetParameterFromText(*session->host, node, parameter, value, &notice, &error)) return Failed(error);
+    session->out << notice;
+    return Evaluate();
+  });
+}
+
+// A button of the object pressed (message 18), then the document evaluated: 1, or 0 with the reason.
+int vantor_press(const char* object, const char* button) {
+  return Guarded([&] {
+    VtNode* node = MoleculeNamed(object);
+    if (node == nullptr) return Failed("no object named '" + std::string(object) + "'");
+    std::string error;
+    const int32_t id = vthost::FindParameterId(*session->host, node, button, &error);
+    if (id == 0) return Failed(error);
+    if (vthost::ShownDataType(*session->host, node, id) != VT_DATATYPE_BUTTON) {
+      return Failed("'" + std::string(button) + "' is not a button");
+    }
+    session->host->Press(node, id);
+    return Evaluate();
+  });
+}
+
+// A material of that name and colour (0 to 1 a channel) in the document: 1, or 0 when the name is
+// taken.
+int vantor_material(const char* name, double red, double green, double blue) {
+  return Guarded([&] {
+    if (session->host->FindByName(Document(), name) != nullptr) {
+      return Failed("'" + std::string(name) + "' exists already");
+    }
+    return session->host->CreateMaterial(Document(), name, VtVector{red, green, blue}) != nullptr ||
+           Failed("the material could not be made");
+  });
+}
+
+// The object's link parameter pointed at the material of that name (none for an empty name), then
+// the document evaluated: 1, or 0 with the reason.
+int vantor_link(const char* object, const char* parameter, const char* material) {
+  return Guarded([&] {
+    VtNode* node = MoleculeNamed(object);
+    if (node == nullptr) return Failed("no object named '" + std::string(object) + "'");
+    std::string error;
+    const int32_t id = vthost::FindParameterId(*session->host, node, parameter, &error);
+    if (id == 0) return Failed(error);
+    if (vthost::ShownDataType(*session->host, node, id) != VT_DATATYPE_LINK) {
+      return Failed("'" + std::string(parameter) + "' is not a link");
+    }
+    VtNode* target = *material == '\0' ? nullptr : session->host->FindByName(Document(), material);
+    if (*material != '\0' && (target == nullptr || vthost::NodeType(target) != VT_OBJECT_MATERIAL)) {
+      return Failed("no material named '" + std::string(material) + "'");
+    }
+    session->host->SetParameter(node, id, vthost::LinkValue{target ? target->serial : 0});
+    return Evaluate();
+  });
+}
+
+// The names of the document's materials, as a JSON array.
+const char* vantor_materials() {
+  json names = json::array();
+  for (VtNode* node : session->host->Nodes(Document())) {
+    if (vthost::NodeType(node) == VT_OBJECT_MATERIAL) names.push_back(vthost::NodeName(node));
+  }
+  return Answer(names.dump());
+}
+
+// The object deleted: 1, or 0 when there is none of that name.
+int vantor_delete(const char* object) {
+  VtNode* node = MoleculeNamed(object);
+  if (node == nullptr) return Failed("no object named '" + std::string(object) + "'");
+  session->host->DeleteNode(node);
+  return 1;
+}
+
+// A document in the host's own format in place of the current one, evaluated (the molecule files
+// it names are read again from where vantor_open kept them), its objects' names told apart: 1, or
+// 0 with the reason, the current document kept.
+int vantor_open_document(const char* bytes, size_t size) {
+  const fs::path file = kDocumentsFolder / "opened.vdoc";
+  return Guarded([&] {
+    fs::create_directories(kDocumentsFolder);
+    std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes, static_cast<std::streamsize>(size));
+    if (!session->script->RunLine("open " + file.u8string()) || !Evaluate()) return false;
+    for (VtNode* node : session->host->Nodes(Document())) {
+      if (vthost::NodeType(node) == vthost::molecule::kType) NameApart(node);
+    }
+    return true;
+  });
+}
+
+// The document in the host's own format: its size, the bytes at vantor_bytes(); -1 with the reason.
+long vantor_save_document() {
+  const fs::path file = kDocumentsFolder / "saved.vdoc";
+  const bool saved = Guarded([&] {
+    fs::create_directories(kDocumentsFolder);
+    fs::remove(file);
+    if (!session->script->RunLine("save " + file.u8string())) return false;
+    std::ifstream stream(file, std::ios::binary);
+    session->bytes.assign(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+    return true;
+  });
+  return saved ? static_cast<long>(session->bytes.size()) : -1;
+}
+
+// The names of the document's molecule objects, as a JSON array.
+const char* vantor_objects() {
+  json names = json::array();
+  for (VtNode* node : session->host->Nodes(Document())) {
+    if (vthost::NodeType(node) == vthost::molecule::kType) names.push_back(vthost::NodeName(node));
+  }
+  return Answer(names.dump());
+}
+
+// {"atoms", "bonds", "triangles"} of the object's model, as the report and the glTF count them.
+const char* vantor_counts(const char* object) {
+  VtNode* node = MoleculeNamed(object);
+  if (node == nullptr) return nullptr;
+  const vthost::ModelCounts counts = vthost::CountModel(vthost::Hierarchy(node));
+  const vthost::TriangleCounter triangles = vthost::CounterOf(vthost::Hierarchy(node));
+  const int64_t drawn = triangles ? triangles(IntegerParameter(node, vthost::molecule::kSegments),
+                                              IntegerParameter(node, vthost::molecule::kBondSubdivisions))
+                                  : 0;
+  return Answer(json{{"atoms", counts.atoms}, {"bonds", counts.bonds}, {"triangles", drawn}}.dump());
+}
+
+// The object's live description as JSON: {"name", "entries": [{id, name, label, type, parent,
+// enabled, value, help, hidden, min, max, step, choices}]}.
+const char* vantor_describe(const char* object) {
+  VtNode* node = MoleculeNamed(object);
+  if (node == nullptr) return nullptr;
+  const vthost::Description description = vthost::Describe(*session->host, node);
+  const vthost::StaticDescription* fixed = session->host->Types().Description(vthost::molecule::kType);
+  json entries = json::array();
+  for (const vthost::ShownEntry& entry : description.entries) entries.push_back(EntryJson(node, entry, fixed));
+  return Answer(json{{"name", vthost::NodeName(node)}, {"entries", entries}}.dump());
+}
+
+// Every parameter of the molecule object as vantor-host --parameters prints it.
+const char* vantor_parameters() {
+  const vthost::StaticDescription* fixed = session->host->Types().Description(vthost::molecule::kType);
+  return Answer(fixed ? vthost::ParameterTable(*fixed) : std::string());
+}
+
+// What the module showed since the last call, as vantor-host prints it: [console], [message] and
+// [question] lines.
+const char* vantor_events() {
+  std::string lines = session->shown.str();
+  session->shown.str("");
+  return Answer(std::move(lines));
+}
+
+// A form ("glb", "usdz", "usda", "json") of the object as its last evaluation left it: its size,
+// the bytes at vantor_bytes(); -1 with the reason in vantor_error().
+long vantor_export(const char* object, const char* formName) {
+  session->err.str("");
+  VtNode* node = MoleculeNamed(object);
+  const vthost::FormatForm* form = vthost::FormNamed(formName);
+  if (node == nullptr || form == nullptr) {
+    session->err << (node == nullptr ? "no object named '" + std::string(object) + "'" : "no form " + std::string(formName));
+    return -1;
+  }
+  bool ranOut = false;
+  const std::vector<vthost::MadeOutput> made = session->engine->Make(node, {form}, nullptr, &ranOut);
+  if (ranOut || made[0].state != vthost::MadeOutput::State::Made) {
+    session->err << (ranOut ? "memory ran out while the model was written" : made[0].refusal);
+    if (!ranOut && made[0].state == vthost::MadeOutput::State::NoModel) session->err << "the object has no model";
+    return -1;
+  }
+  session->bytes.clear();
+  for (const std::string_view piece : made[0].bytes.pieces) session->bytes.append(piece);
+  return static_cast<long>(session->bytes.size());
+}
+
+const char* vantor_bytes() { return session->bytes.data(); }
+
+}  // extern "C"

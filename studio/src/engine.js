@@ -1,0 +1,168 @@
+// The studio's engine: the WebAssembly module's C API (host/studio/studio.cpp) as plain JavaScript
+// calls, shared by the page and the tests under Node.
+
+const kFiles = '/files';  // where the C API keeps the molecule files it is given
+
+// Each failing call throws an Error with the host's reason.
+export class Engine {
+  // factory: the VantorStudio function that vantor-studio.js defines; ask(question): true for yes,
+  // for the module's questions that no answer() has settled (the page's confirm()).
+  static async start(factory, ask = () => false) {
+    const module = await factory({});
+    const engine = new Engine(module);
+    engine.scripted = null;
+    module.ask = (question) => (engine.scripted !== null ? engine.scripted === 'yes' : ask(question));
+    if (!module._vantor_start()) throw new Error(engine.#text(module._vantor_error()));
+    return engine;
+  }
+
+  constructor(module) {
+    this.module = module;
+  }
+
+  #text(pointer) {
+    return pointer ? this.module.UTF8ToString(pointer) : null;
+  }
+
+  #fail() {
+    throw new Error(this.#text(this.module._vantor_error()).trim());
+  }
+
+  // A script line as vantor-host --script runs it.
+  script(line) {
+    if (!this.#callWith('_vantor_script', [line], [])) this.#fail();
+    return this.#text(this.module._vantor_output());
+  }
+
+  // A molecule file's bytes into a new object, loaded and built: the object's name.
+  open(name, bytes) {
+    const m = this.module;
+    const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
+    const pointer = m._malloc(Math.max(data.length, 1));
+    m.HEAPU8.set(data, pointer);
+    try {
+      const made = this.#text(this.#callWith('_vantor_open', [name], [pointer, data.length]));
+      if (made === null) this.#fail();
+      return made;
+    } finally {
+      m._free(pointer);
+    }
+  }
+
+  // Calls a C function with its texts copied in as UTF-8 (freed afterwards), then the other arguments.
+  #callWith(name, texts, rest) {
+    const m = this.module;
+    const encoded = texts.map((text) => new TextEncoder().encode(text + '\0'));
+    const pointers = encoded.map((bytes) => {
+      const pointer = m._malloc(bytes.length);
+      m.HEAPU8.set(bytes, pointer);
+      return pointer;
+    });
+    try {
+      return m[name](...pointers, ...rest);
+    } finally {
+      pointers.forEach((pointer) => m._free(pointer));
+    }
+  }
+
+  // A user edit (message 17), then the document evaluated: what the object took in place of a value
+  // out of its range, or nothing.
+  set(object, parameter, value) {
+    if (!this.#callWith('_vantor_set', [object, String(parameter), String(value)], [])) this.#fail();
+    return this.#text(this.module._vantor_output());
+  }
+
+  // A button pressed (message 18), then the document evaluated.
+  press(object, button) {
+    if (!this.#callWith('_vantor_press', [object, String(button)], [])) this.#fail();
+  }
+
+  // A material of a name and a colour, [red, green, blue] from 0 to 1.
+  material(name, [red, green, blue]) {
+    if (!this.#callWith('_vantor_material', [name], [red, green, blue])) this.#fail();
+  }
+
+  // A link parameter of the object pointed at a material (none for null), then the document evaluated.
+  link(object, parameter, material) {
+    if (!this.#callWith('_vantor_link', [object, String(parameter), material ?? ''], [])) this.#fail();
+  }
+
+  materials() {
+    return JSON.parse(this.#text(this.module._vantor_materials()));
+  }
+
+  delete(object) {
+    if (!this.#callWith('_vantor_delete', [object], [])) this.#fail();
+  }
+
+  // How the questions that follow are answered, without asking: 'yes' or 'no'.
+  answer(yesOrNo) {
+    this.script(`answer ${yesOrNo}`);
+    this.scripted = yesOrNo;
+  }
+
+  // The bytes of a form: glb, usdz, usda or json.
+  exportModel(object, form) {
+    const size = this.#callWith('_vantor_export', [object, form], []);
+    if (size < 0) this.#fail();
+    const start = this.module._vantor_bytes();
+    return this.module.HEAPU8.slice(start, start + size);
+  }
+
+  objects() {
+    return JSON.parse(this.#text(this.module._vantor_objects()));
+  }
+
+  counts(object) {
+    const text = this.#text(this.#callWith('_vantor_counts', [object], []));
+    if (text === null) throw new Error(`no object named '${object}'`);
+    return JSON.parse(text);
+  }
+
+  describe(object) {
+    const text = this.#text(this.#callWith('_vantor_describe', [object], []));
+    if (text === null) throw new Error(`no object named '${object}'`);
+    return JSON.parse(text);
+  }
+
+  // The document in the host's own format.
+  saveDocument() {
+    const size = this.module._vantor_save_document();
+    if (size < 0) this.#fail();
+    const start = this.module._vantor_bytes();
+    return this.module.HEAPU8.slice(start, start + size);
+  }
+
+  // A document in place of the current one, evaluated; the molecule files it names are read again
+  // from where the page keeps them (keepFile).
+  openDocument(bytes) {
+    const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
+    const pointer = this.module._malloc(Math.max(data.length, 1));
+    this.module.HEAPU8.set(data, pointer);
+    try {
+      if (!this.module._vantor_open_document(pointer, data.length)) this.#fail();
+    } finally {
+      this.module._free(pointer);
+    }
+  }
+
+  // The molecule files the page keeps, as [name, bytes]; keepFile puts one back.
+  files() {
+    const names = this.module.FS.readdir(kFiles).filter((name) => name !== '.' && name !== '..');
+    return names.map((name) => [name, this.module.FS.readFile(`${kFiles}/${name}`)]);
+  }
+
+  keepFile(name, bytes) {
+    this.module.FS.writeFile(`${kFiles}/${name}`, bytes);
+  }
+
+  // The parameter table, as vantor-host --parameters prints it.
+  parameters() {
+    return this.#text(this.module._vantor_parameters());
+  }
+
+  // What the module showed since the last call, one line each as vantor-host prints them.
+  events() {
+    return this.#text(this.module._vantor_events()).split('\n').filter((line) => line !== '');
+  }
+}

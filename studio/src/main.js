@@ -1,0 +1,288 @@
+// The page: starts the module, opens the bundled caffeine, and ties the view, the panel, the
+// console and window.vantor to the one engine. The module runs on the page's thread: the host asks
+// its questions synchronously, and a call of the module is short at the defaults.
+import caffeine from '../../examples/caffeine.mol';
+import { Engine } from './engine.js';
+import { FillPanel } from './panel.js';
+import { ForgetSession, KeepSession, LoadSession } from './session.js';
+import { View } from './view.js';
+
+const kMimeTypes = { glb: 'model/gltf-binary', usdz: 'model/vnd.usdz+zip', usda: 'text/plain', json: 'application/json',
+  vdoc: 'application/octet-stream' };
+const kSuffixes = { glb: '.glb', usdz: '.usdz', usda: '.usda', json: '.json', vdoc: '.vdoc' };
+const kDocumentMagic = 'VANTORDC';  // what the host's documents begin with
+
+const kMessage = '[message] ';
+const kSlowBuild = 100;  // ms: a build that takes longer is announced the next time
+const kLargeFile = 50000;  // bytes: a molecule file this large is announced before it is built
+
+const $ = (id) => document.getElementById(id);
+const state = { engine: null, view: null, selected: null, log: [], slowBuild: false };
+
+function Status(text) {
+  $('status').textContent = text;
+}
+
+// A message box of the module's: a modal dialog with its exact text.
+function ShowMessage(text) {
+  const dialog = $('message');
+  dialog.querySelector('p').textContent = text;
+  if (!dialog.open) dialog.showModal();
+}
+
+// What the module showed since the last call, into the console pane (as text, never markup), its
+// message boxes as dialogs.
+function TakeEvents() {
+  const lines = state.engine.events();
+  const messages = lines.filter((line) => line.startsWith(kMessage)).map((line) => line.slice(kMessage.length));
+  if (messages.length > 0) ShowMessage(messages.join('\n').replaceAll('\\n', '\n'));
+  state.log.push(...lines);
+  if (lines.length > 0) $('console').textContent = state.log.join('\n');
+  $('console').scrollTop = $('console').scrollHeight;
+  return lines;
+}
+
+function ListMaterials() {
+  $('materials').replaceChildren(...state.engine.materials().map((name) => {
+    const item = document.createElement('li');
+    item.textContent = name;
+    return item;
+  }));
+}
+
+// A material from the form: its name and colour; rows link it in the panel.
+function AddMaterial(event) {
+  event.preventDefault();
+  const hex = $('material-colour').value;
+  const colour = [1, 3, 5].map((i) => parseInt(hex.slice(i, i + 2), 16) / 255);
+  Edit(() => state.engine.material($('material-name').value.trim(), colour));
+}
+
+function ListObjects() {
+  const list = $('objects');
+  list.replaceChildren();
+  for (const name of state.engine.objects()) {
+    const item = document.createElement('li');
+    item.textContent = name;
+    if (name === state.selected) item.className = 'selected';
+    item.onclick = () => Select(name, /*fit=*/true);
+    list.append(item);
+  }
+}
+
+function FillSelectedPanel() {
+  if (!state.selected) return $('panel').replaceChildren();
+  FillPanel($('panel'), state.engine.describe(state.selected), state.engine.materials(), {
+    edit: (entry, text) => Edit(() => state.engine.set(state.selected, entry.id, text)),
+    press: (entry) => Edit(() => state.engine.press(state.selected, entry.id)),
+    link: (entry, material) => Edit(() => state.engine.link(state.selected, entry.id, material)),
+  });
+}
+
+// Redraws the selected object from the glb the host exports for it.
+async function Redraw(fit) {
+  if (!state.selected) return state.view.clear();
+  const started = performance.now();
+  let bytes = null;
+  try {
+    bytes = state.engine.exportModel(state.selected, 'glb');
+  } catch (error) {
+    state.view.clear();
+    Status(error.message);
+    return;
+  }
+  await state.view.show(bytes, fit);
+  const counts = state.engine.counts(state.selected);
+  Status(`${state.selected}: ${counts.atoms} atoms, ${counts.bonds} bonds, ${counts.triangles} triangles ` +
+         `(${Math.round(performance.now() - started)} ms)`);
+}
+
+async function Select(name, fit) {
+  state.selected = name;
+  ListObjects();
+  FillSelectedPanel();
+  await Redraw(fit);
+}
+
+// Runs a build on the page's thread; when it may be long (the last one was, or a large file comes),
+// the status says so first and the page is painted before the thread is taken.
+async function Working(build, long = state.slowBuild) {
+  if (long) {
+    Status('building the model…');
+    await new Promise((painted) => requestAnimationFrame(() => setTimeout(painted)));
+  }
+  const started = performance.now();
+  try {
+    return build();
+  } finally {
+    state.slowBuild = performance.now() - started > kSlowBuild;
+  }
+}
+
+// An edit of the selected object: the model, the panel and the console follow it; a failure is
+// told and leaves the page working.
+async function Edit(change) {
+  try {
+    await Working(change);
+  } catch (error) {
+    Status(error.message);
+  }
+  TakeEvents();
+  ListObjects();
+  ListMaterials();
+  FillSelectedPanel();
+  await Redraw(false);
+  await Keep();
+}
+
+// The document and its files into the browser's storage; a failure is told and changes nothing.
+async function Keep() {
+  try {
+    await KeepSession({ document: state.engine.saveDocument(), files: state.engine.files() });
+  } catch (error) {
+    Status(`the session could not be kept: ${error.message}`);
+  }
+}
+
+function IsDocument(bytes) {
+  return new TextDecoder().decode(bytes.subarray(0, kDocumentMagic.length)) === kDocumentMagic;
+}
+
+// A document in place of the current one, its first object selected.
+async function OpenDocument(bytes) {
+  try {
+    state.engine.openDocument(bytes);
+  } finally {
+    TakeEvents();
+  }
+  await Select(state.engine.objects()[0] ?? null, true);
+}
+
+// A molecule file into a new object, selected; a file the object cannot take is told, and the
+// document stays as it was.
+async function Open(name, bytes, keep = true) {
+  if (IsDocument(bytes)) {
+    await OpenDocument(bytes);
+    await Keep();
+    return state.selected;
+  }
+  let object = null;
+  try {
+    object = await Working(() => state.engine.open(name, bytes), bytes.length > kLargeFile);
+  } finally {
+    TakeEvents();
+  }
+  await Select(object, true);
+  if (keep) await Keep();
+  return object;
+}
+
+// The kept session back: its files, then its document; false when there is none or it cannot be
+// read (the page then starts as new).
+async function Restore() {
+  const kept = await LoadSession().catch(() => undefined);
+  if (!kept) return false;
+  try {
+    for (const [name, bytes] of kept.files) state.engine.keepFile(name, bytes);
+    await OpenDocument(kept.document);
+    return true;
+  } catch (error) {
+    Status(`the kept session could not be opened: ${error.message}`);
+    return false;
+  }
+}
+
+// A new, empty document, after a question; the kept session goes with the old one.
+async function New() {
+  if (!window.confirm('Start a new document? Every object of this one goes, and the kept session with it.')) return;
+  for (const object of state.engine.objects()) state.engine.delete(object);
+  await ForgetSession().catch(() => {});
+  await Select(null, false);
+}
+
+function Download(name, bytes, form) {
+  const link = document.createElement('a');
+  link.href = URL.createObjectURL(new Blob([bytes], { type: kMimeTypes[form] }));
+  link.download = name + kSuffixes[form];
+  link.click();
+  setTimeout(() => URL.revokeObjectURL(link.href), 1000);
+}
+
+function WireControls() {
+  $('fit').onclick = () => state.view.fit();
+  $('new').onclick = () => New();
+  $('material-form').onsubmit = AddMaterial;
+  $('save').onclick = () => Download('document', state.engine.saveDocument(), 'vdoc');
+  $('open-file').onchange = async (event) => {
+    const file = event.target.files[0];
+    if (file) await Open(file.name, new Uint8Array(await file.arrayBuffer())).catch((error) => Status(error.message));
+    event.target.value = '';
+  };
+  for (const button of document.querySelectorAll('[data-form]')) {
+    button.onclick = () => {
+      try {
+        Download(state.selected, state.engine.exportModel(state.selected, button.dataset.form), button.dataset.form);
+      } catch (error) {
+        Status(error.message);
+      }
+    };
+  }
+  document.body.addEventListener('dragover', (event) => event.preventDefault());
+  document.body.addEventListener('drop', async (event) => {
+    event.preventDefault();
+    for (const file of event.dataTransfer.files) {
+      await Open(file.name, new Uint8Array(await file.arrayBuffer())).catch((error) => Status(error.message));
+    }
+  });
+}
+
+// The page's operations for the console and for automation; each answers a promise.
+function Scripting() {
+  const after = async (work) => {
+    const answer = work();
+    await Edit(() => {});
+    return answer;
+  };
+  return {
+    open: (name, bytes) => Open(name, typeof bytes === 'string' ? new TextEncoder().encode(bytes) : new Uint8Array(bytes)),
+    set: (object, parameter, value) => after(() => state.engine.set(object, parameter, String(value))),
+    press: (object, button) => after(() => state.engine.press(object, button)),
+    answer: async (yesOrNo) => state.engine.answer(yesOrNo),
+    exportModel: async (object, form) => state.engine.exportModel(object, form),
+    saveDocument: async () => state.engine.saveDocument(),
+    objects: async () => state.engine.objects(),
+    counts: async (object) => state.engine.counts(object),
+    events: async () => (TakeEvents(), [...state.log]),
+    describe: async (object) => state.engine.describe(object),
+    parameters: async () => state.engine.parameters(),
+    select: (object) => Select(object, true),
+    script: (line) => after(() => state.engine.script(line)),
+    material: (name, colour) => after(() => state.engine.material(name, colour)),
+    link: (object, parameter, material) => after(() => state.engine.link(object, parameter, material)),
+    materials: async () => state.engine.materials(),
+    sceneTriangles: async () => state.view.triangles(),
+    ready: null,
+  };
+}
+
+async function Start() {
+  performance.mark('vantor:script');
+  // the module compiles while the view's WebGL context is made
+  const starting = Engine.start(globalThis.VantorStudio, (question) => window.confirm(question));
+  state.view = new View($('view'));
+  WireControls();
+  performance.mark('vantor:view-made');
+  state.engine = await starting;
+  performance.mark('vantor:module-started');
+  TakeEvents();
+  const restored = await Restore();
+  if (!restored) await Open('caffeine.mol', new TextEncoder().encode(caffeine), /*keep=*/false);
+  window.vantor.readyAt = performance.now();  // from the navigation's start
+  if (!restored) await Keep();
+}
+
+window.vantor = Scripting();
+window.vantor.ready = Start().catch((error) => {
+  Status(`the studio could not start: ${error.message}`);
+  throw error;
+});

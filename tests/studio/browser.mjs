@@ -1,0 +1,240 @@
+// The studio page in headless Chromium (Debian's, driven by playwright-core), served from
+// 127.0.0.1 with every other request refused: what a person sees and gets, held against the
+// native vantor-host.
+//   node tests/studio/browser.mjs SITE_DIR VANTOR_HOST SOURCE_DIR
+import { execFileSync } from 'node:child_process';
+import { readFileSync, writeFileSync } from 'node:fs';
+import { join } from 'node:path';
+import { OpenStudio, StudioRequire } from './page.mjs';
+
+const [site, vantorHost, sourceDir] = process.argv.slice(2);
+const require = StudioRequire(sourceDir);
+const pixelmatch = require('pixelmatch');
+const { PNG } = require('pngjs');
+
+const caffeine = readFileSync(join(sourceDir, 'examples/caffeine.mol'), 'utf8');
+// three.js's tolerances for its examples' screenshots: a colour distance of 0.1, 0.3% of the pixels
+const kScreenshot = { file: join(sourceDir, 'tests/studio/caffeine.png'), threshold: 0.1, share: 0.003 };
+
+function NativeJson(settings) {
+  const sets = settings.flatMap(([name, value]) => ['--set', `${name}=${value}`]);
+  const text = execFileSync(vantorHost, [join(sourceDir, 'examples/caffeine.mol'), ...sets,
+    '--max-triangles', '1000000000', '--json', '-', '--quiet'], { encoding: 'utf8', stdio: 'pipe' });
+  return JSON.parse(text);
+}
+
+function NativeGlb(settings) {
+  const sets = settings.flatMap(([name, value]) => ['--set', `${name}=${value}`]);
+  return execFileSync(vantorHost, [join(sourceDir, 'examples/caffeine.mol'), ...sets, '--gltf', '-', '--quiet'], { stdio: 'pipe' });
+}
+
+// Each check: a name and a function of the page that throws when what it sees is wrong.
+const kChecks = [
+  ['WebGL2 is there', async (page) => {
+    const webgl2 = await page.evaluate(() => document.createElement('canvas').getContext('webgl2') !== null);
+    if (!webgl2) throw new Error('no WebGL2 context');
+  }],
+  ['the view of caffeine matches tests/studio/caffeine.png', async (page) => {
+    const shot = await page.locator('#view canvas').screenshot();
+    if (process.env.VANTOR_UPDATE_SCREENSHOT) writeFileSync(kScreenshot.file, shot);
+    const [seen, expected] = [PNG.sync.read(shot), PNG.sync.read(readFileSync(kScreenshot.file))];
+    if (seen.width !== expected.width || seen.height !== expected.height) {
+      throw new Error(`${seen.width}x${seen.height}, not ${expected.width}x${expected.height}`);
+    }
+    const differing = pixelmatch(seen.data, expected.data, null, seen.width, seen.height, { threshold: kScreenshot.threshold });
+    const share = differing / (seen.width * seen.height);
+    if (share > kScreenshot.share) throw new Error(`${(share * 100).toFixed(2)}% of the pixels differ`);
+  }],
+  ['caffeine drawn on start: 24 atoms, 25 bonds', async (page) => {
+    const counts = await page.evaluate(async () => window.vantor.counts((await window.vantor.objects())[0]));
+    if (counts.atoms !== 24 || counts.bonds !== 25) throw new Error(JSON.stringify(counts));
+  }],
+  ['the panel holds a control for every entry of the description', async (page) => {
+    const [shown, described] = await page.evaluate(async () => {
+      const object = (await window.vantor.objects())[0];
+      const rows = [...document.querySelectorAll('#panel [data-id]')].map((row) => Number(row.dataset.id));
+      return [rows, (await window.vantor.describe(object)).entries.map((entry) => entry.id)];
+    });
+    if (JSON.stringify(shown) !== JSON.stringify(described)) throw new Error(`${shown} against ${described}`);
+  }],
+  ['the glb downloaded is native vantor-host\'s', async (page) => {
+    const bytes = await page.evaluate(async () => [...await window.vantor.exportModel((await window.vantor.objects())[0], 'glb')]);
+    if (!Buffer.from(bytes).equals(NativeGlb([]))) throw new Error('the bytes differ');
+  }],
+  ...[[['MOLOBJ_SEGMENTS', '8']], [['MOLOBJ_SEGMENTS', '6'], ['MOLOBJ_BOND_SUBDIVISIONS', '2']]].map((edits) => [
+    `edits ${edits.map((e) => e.join('=')).join(' ')}: the triangles vantor-host reports`, async (page) => {
+      const seen = await page.evaluate(async ([edits, caffeine]) => {
+        const object = await window.vantor.open('edited.mol', caffeine);
+        for (const [name, value] of edits) await window.vantor.set(object, name, value);
+        const described = (await window.vantor.describe(object)).entries;
+        const value = (name) => described.find((entry) => entry.name === name).value;
+        return { counts: await window.vantor.counts(object), scene: await window.vantor.sceneTriangles(),
+                 detail: [['MOLOBJ_SEGMENTS', value('MOLOBJ_SEGMENTS')], ['MOLOBJ_BOND_SUBDIVISIONS', value('MOLOBJ_BOND_SUBDIVISIONS')]] };
+      }, [edits, caffeine]);
+      // the budget keeps to the edited detail when the edits name it and it is far away
+      const triangles = NativeJson([...edits, ...seen.detail.map(([n, v]) => [n, String(v)])]).detail.triangles;
+      if (seen.counts.triangles !== triangles || seen.scene !== triangles) {
+        throw new Error(`studio ${seen.counts.triangles}, scene ${seen.scene}, vantor-host ${triangles}`);
+      }
+    }]),
+  ['a title is shown as text, never as markup', async (page) => {
+    const hostile = '<img src=x onerror=alert(1)>';
+    const listed = await page.evaluate(async ([title, molecule]) => {
+      await window.vantor.open('hostile.mol', title + molecule.slice(molecule.indexOf('\n')));
+      return [[...document.querySelectorAll('#objects li')].map((item) => item.textContent),
+              document.querySelectorAll('#objects img').length];
+    }, [hostile, caffeine]);
+    if (!listed[0].includes(hostile) || listed[1] !== 0) throw new Error(JSON.stringify(listed));
+  }],
+  ...[
+    // a file name and its bytes, and the reason the page gives
+    ['caffeine.txt', caffeine, 'Unrecognised file format, molecule definition file cannot be loaded.'],
+    ['CAFFEINE.MOL', caffeine, 'Unrecognised file format, molecule definition file cannot be loaded.'],
+    ['empty.mol', '', 'the model is empty, with no atoms and no bonds'],
+    ['binary.sdf', '\u0000\u0001\u00ff\u0007PNG\r\n'.repeat(50), 'the model is empty, with no atoms and no bonds'],
+  ].map(([name, text, reason]) => [`${name}: "${reason}", and the document as it was`, async (page) => {
+    const seen = await page.evaluate(async ([name, text]) => {
+      const before = await window.vantor.objects();
+      const failure = await window.vantor.open(name, text).then(() => 'opened', (error) => error.message);
+      const dialog = document.getElementById('message');
+      const shown = dialog.open ? dialog.querySelector('p').textContent : '';
+      dialog.close();
+      return { failure, shown, same: JSON.stringify(before) === JSON.stringify(await window.vantor.objects()) };
+    }, [name, text]);
+    if (seen.failure !== reason || !seen.same) throw new Error(JSON.stringify(seen));
+    if (reason.startsWith('Unrecognised') && seen.shown !== reason) throw new Error(`the dialog showed '${seen.shown}'`);
+  }]),
+  ['a file dropped on the page is opened: 24 atoms, 25 bonds', async (page) => {
+    const counts = await page.evaluate(async (molecule) => {
+      const before = (await window.vantor.objects()).length;
+      const transfer = new DataTransfer();
+      transfer.items.add(new File([molecule], 'dropped.mol'));
+      document.body.dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
+      for (let i = 0; i < 100 && (await window.vantor.objects()).length === before; i++) {
+        await new Promise((wait) => setTimeout(wait, 20));
+      }
+      const objects = await window.vantor.objects();
+      return objects.length === before + 1 ? window.vantor.counts(objects.at(-1)) : null;
+    }, caffeine);
+    if (counts?.atoms !== 24 || counts?.bonds !== 25) throw new Error(JSON.stringify(counts));
+  }],
+  ['an edit in the panel rebuilds the model', async (page) => {
+    const object = await page.evaluate(async () => (await window.vantor.objects()).at(-1));
+    await page.evaluate((name) => window.vantor.select(name), object);
+    const before = await page.evaluate((name) => window.vantor.counts(name), object);
+    const input = page.locator('#panel [data-name=MOLOBJ_SEGMENTS] input');
+    await input.fill('10');
+    await input.dispatchEvent('change');
+    await page.waitForFunction(() => document.querySelector('#panel [data-name=MOLOBJ_SEGMENTS] input')?.value === '10');
+    const after = await page.evaluate((name) => window.vantor.counts(name), object);
+    const segments = (await page.evaluate((name) => window.vantor.describe(name), object)).entries
+      .find((entry) => entry.name === 'MOLOBJ_SEGMENTS').value;
+    if (segments !== 10 || after.triangles >= before.triangles) throw new Error(JSON.stringify([segments, before, after]));
+  }],
+  ['Restore Preset asks its question: the page\'s dialog, then the scripted answers', async (page) => {
+    const asked = [];
+    page.once('dialog', (dialog) => {
+      asked.push(dialog.message());
+      dialog.accept();
+    });
+    const lines = await page.evaluate(async () => {
+      const object = (await window.vantor.objects())[0];
+      await window.vantor.press(object, 'MOLOBJ_RESTORE_PRESET');
+      await window.vantor.answer('no');
+      await window.vantor.press(object, 'MOLOBJ_RESTORE_PRESET');
+      await window.vantor.answer('yes');
+      await window.vantor.press(object, 'MOLOBJ_RESTORE_PRESET');
+      return (await window.vantor.events()).filter((line) => line.startsWith('[question]')).slice(-3);
+    });
+    const answers = lines.map((line) => line.slice(line.lastIndexOf(' -> ') + 4));
+    if (asked.length !== 1 || JSON.stringify(answers) !== '["yes","no","yes"]') throw new Error(JSON.stringify([asked, lines]));
+  }],
+  ['rows added and removed, the panel following', async (page) => {
+    const sizes = await page.evaluate(async () => {
+      const object = (await window.vantor.objects())[0];
+      await window.vantor.select(object);
+      const size = async () => [(await window.vantor.describe(object)).entries.length,
+                                document.querySelectorAll('#panel [data-id]').length];
+      const seen = [await size()];
+      for (const button of ['MOLOBJ_ADD_ROW', 'MOLOBJ_ADD_ROW', 'MOLOBJ_REMOVE_ROW', 'MOLOBJ_REMOVE_ROW']) {
+        await window.vantor.press(object, button);
+        seen.push(await size());
+      }
+      return seen;
+    });
+    const entries = sizes.map(([described]) => described);
+    const grows = entries[1] > entries[0] && entries[2] > entries[1] && entries[3] === entries[1] && entries[4] === entries[0];
+    if (!grows || sizes.some(([described, shown]) => described !== shown)) throw new Error(JSON.stringify(sizes));
+  }],
+  ['a material made on the page, linked in a row, is in the model and the panel', async (page) => {
+    const seen = await page.evaluate(async () => {
+      const v = window.vantor;
+      const object = (await v.objects())[0];
+      await v.select(object);
+      await v.material('Ruby', [0.8, 0.1, 0.1]);
+      await v.press(object, 'MOLOBJ_ADD_ROW');
+      const entries = (await v.describe(object)).entries;
+      const link = entries.find((entry) => entry.type === 'link');
+      const symbol = entries.find((entry) => entry.parent === link.parent && entry.type === 'string');
+      await v.set(object, symbol.id, 'O');
+      await v.link(object, link.id, 'Ruby');
+      const glb = new TextDecoder().decode(await v.exportModel(object, 'glb'));
+      const shown = document.querySelector(`#panel [data-id="${link.id}"] select`).value;
+      await v.press(object, 'MOLOBJ_REMOVE_ROW');
+      return { materials: await v.materials(), inModel: glb.includes('"Ruby"'), shown };
+    });
+    if (!seen.materials.includes('Ruby') || !seen.inModel || seen.shown !== 'Ruby') throw new Error(JSON.stringify(seen));
+  }],
+  ['a reload brings the session back: the objects and their edits', async (page) => {
+    const seen = async () => page.evaluate(async () => {
+      const objects = await window.vantor.objects();
+      return { objects, counts: await Promise.all(objects.map((object) => window.vantor.counts(object))) };
+    });
+    const before = await seen();
+    await page.reload();
+    await page.evaluate(() => window.vantor.ready);
+    const after = await seen();
+    if (before.objects.length < 2 || JSON.stringify(before) !== JSON.stringify(after)) {
+      throw new Error(`${JSON.stringify(before)} became ${JSON.stringify(after)}`);
+    }
+  }],
+  ['a saved document opens back in place of the current one', async (page) => {
+    const [before, between, after] = await page.evaluate(async (molecule) => {
+      const objects = await window.vantor.objects();
+      const saved = await window.vantor.saveDocument();
+      await window.vantor.open('another.mol', molecule);
+      const between = await window.vantor.objects();
+      await window.vantor.open('saved.vdoc', saved);
+      return [objects, between, await window.vantor.objects()];
+    }, caffeine);
+    if (between.length !== before.length + 1) throw new Error(`${between} after opening a molecule`);
+    if (JSON.stringify(before) !== JSON.stringify(after)) throw new Error(`${before} became ${after}`);
+  }],
+  ['New asks, then empties the document', async (page) => {
+    page.once('dialog', (dialog) => dialog.accept());
+    await page.click('#new');
+    await page.waitForFunction(async () => (await window.vantor.objects()).length === 0);
+  }],
+];
+
+const studio = await OpenStudio(site, sourceDir);
+let failures = 0;
+try {
+  console.log(`page ready ${Math.round(studio.readyAt)} ms after navigation`);
+  for (const [name, check] of kChecks) {
+    try {
+      await check(studio.page);
+      console.log(`ok   ${name}`);
+    } catch (error) {
+      failures++;
+      console.log(`FAIL ${name}: ${error.message}`);
+    }
+  }
+  if (studio.errors.length > 0) {
+    failures++;
+    console.log(`FAIL the page reported errors: ${studio.errors.join('; ')}`);
+  }
+} finally {
+  await studio.close();
+}
+process.exit(failures === 0 ? 0 : 1);
