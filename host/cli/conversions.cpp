@@ -56,6 +56,7 @@ class MoleculeConverter {
   }
 
   Landing& Outputs() { return landing_; }
+  void LeaveToExit() { engine_.LeaveToExit(); }
 
  private:
   // The file handed to the object: the input itself, or the record's text in a file of its own
@@ -104,6 +105,7 @@ void ConvertShare(vthost::Host& host, const RunRequest& request, bool several,
   }
   converter.Outputs().Commit(&done);
   for (const Outcome& o : done) handOn(o);
+  converter.LeaveToExit();
 }
 
 int ConvertMolecules(vthost::Host& host, const RunRequest& request, const fs::path& program,

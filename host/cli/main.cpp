@@ -2,6 +2,7 @@
 // registered, prints its parameters, converts molecules or runs a script.
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -128,6 +129,14 @@ bool SettingsTaken(vthost::Host& host, const vthost::Settings& settings) {
   return taken;
 }
 
+// The end of a run that converted molecules: the process ends with status at once, and the system
+// takes back the module, the host and the last model with it, unless the run checks for leaks
+// (vthost::FreeAtExit): then they are freed in order, as the stack unwinds.
+int Converted(int status) {
+  if (vthost::FreeAtExit()) return status;
+  std::exit(status);  // flushes the standard streams; the objects on the stack are not destroyed
+}
+
 // A module that is ended however the run ends.
 class StartedModule {
  public:
@@ -150,7 +159,7 @@ int Run(const Arguments& arguments, const fs::path& program, const std::vector<s
   const vantorcli::RunRequest& molecules = arguments.molecules;
   if (molecules.worker.count == 0 && molecules.jobs > 1 && vantorcli::Several(molecules)) {
     // the workers load the module, and the first of them says why it could not start or take a --set
-    return vantorcli::ConvertMolecules(host, molecules, program, words);
+    return Converted(vantorcli::ConvertMolecules(host, molecules, program, words));
   }
   if (molecules.worker.index > 0) std::cerr.rdbuf(nullptr);  // the first worker tells what all would
   std::string error;
@@ -166,7 +175,7 @@ int Run(const Arguments& arguments, const fs::path& program, const std::vector<s
       return kFailed;
     }
     if (!SettingsTaken(host, arguments.molecules.settings)) return kBadArguments;
-    return vantorcli::ConvertMolecules(host, arguments.molecules, program, words);
+    return Converted(vantorcli::ConvertMolecules(host, arguments.molecules, program, words));
   }
   if (arguments.parameters) {
     if (!module->StartUp(&error)) {

@@ -1,5 +1,7 @@
 // The one live host that the tables reach.
 #include <cassert>
+#include <cstdlib>
+#include <cstring>
 
 #include "scene/model.h"
 
@@ -30,5 +32,26 @@ Host& CurrentHost() {
 }
 
 Host* LiveHost() { return g_current; }
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VANTOR_LEAKS_CHECKED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define VANTOR_LEAKS_CHECKED 1
+#endif
+
+bool FreeAtExit() {
+#if defined(VANTOR_LEAKS_CHECKED)
+  return true;
+#else
+  static const bool asked = [] {
+    const char* value = std::getenv("VANTOR_FREE_AT_EXIT");
+    return value != nullptr && *value != '\0' && std::strcmp(value, "0") != 0;
+  }();
+  return asked;
+#endif
+}
 
 }  // namespace vthost

@@ -38,7 +38,11 @@ struct VtTrack {
   int32_t id = 0;  // the animated parameter
 };
 
+// Where an object is in the host's list of loose ones (LooseObjects), or none.
+constexpr size_t kNotLoose = static_cast<size_t>(-1);
+
 struct VtTag {
+  size_t looseSlot = kNotLoose;
   int32_t type = 0;
   uint64_t material = 0;  // texture tags: the material's serial; 0 for none
   VtContainer parameters;
@@ -112,7 +116,12 @@ struct GeneratorCache {
 // A node of the host's scene: an object of a registered type or a material in a document, a bare
 // node a test made, or an object a generator made.
 struct VtNode {
+  // From the host's pool of nodes (scene/nodes.cpp): a model is thousands of them, each this large.
+  static void* operator new(size_t size);
+  static void operator delete(void* block, size_t size);
+
   uint64_t serial = 0;
+  size_t looseSlot = kNotLoose;
   std::string name;
   int32_t type = 0;  // a registered object type, VT_OBJECT_MATERIAL, a generated object's type, or 0
   VtContainer parameters;
@@ -139,6 +148,33 @@ struct VtNode {
   std::shared_ptr<const vthost::Mesh> mesh;
   std::optional<vthost::SplineData> spline;
 };
+
+namespace vthost {
+
+// The memory of nodes, in blocks of many: one pool in the process, which every host uses. Not for
+// several threads at once (as no host is).
+class NodePool {
+ public:
+  static constexpr size_t kNodesPerBlock = 256;
+  static NodePool& Process();
+  // Room for one node: a freed one, or the next of the last block (a new block when it is full).
+  void* Take();
+  void Give(void* node);
+  size_t Blocks() const { return blocks_.size(); }
+
+ private:
+  struct Spare {
+    Spare* next;
+  };
+  struct Slot {
+    alignas(VtNode) unsigned char bytes[sizeof(VtNode)];
+  };
+  std::vector<std::unique_ptr<Slot[]>> blocks_;
+  size_t used_ = 0;  // of the last block
+  Spare* free_ = nullptr;
+};
+
+}  // namespace vthost
 
 // The nodes of a document in creation order, objects and materials alike.
 struct VtDocument {
