@@ -18,6 +18,44 @@
 #include "vthost/host.h"
 #include "vthost/value.h"
 
+namespace vthost {
+
+// Small blocks of one size at a time from the host's pools (scene/pools.cpp): a model is thousands
+// of nodes, tags and parameter values, which would each be an allocation of the system's. Blocks
+// freed wait for the next of their size and go back to the system only when the process ends, so
+// converting record after record takes no more memory than the largest model. Where leaks are
+// checked (FreeAtExit) each block is an allocation of its own, so that the checker sees each one.
+// Not for several threads at once (as no host is).
+void* TakeBlock(size_t size);
+void GiveBlock(void* block, size_t size);
+// The blocks of the pool of that size's class the system has given, for tests.
+size_t PoolBlocks(size_t size);
+
+template <typename T>
+struct Pooled {
+  using value_type = T;
+  Pooled() = default;
+  template <typename U>
+  Pooled(const Pooled<U>& /*other*/) {}
+  T* allocate(size_t n) { return static_cast<T*>(n == 1 ? TakeBlock(sizeof(T)) : ::operator new(n * sizeof(T))); }
+  void deallocate(T* block, size_t n) {
+    if (n == 1) {
+      GiveBlock(block, sizeof(T));
+    } else {
+      ::operator delete(block);
+    }
+  }
+  template <typename U>
+  bool operator==(const Pooled<U>& /*other*/) const { return true; }
+  template <typename U>
+  bool operator!=(const Pooled<U>& /*other*/) const { return false; }
+};
+
+// A container's values by id, their tree's nodes pooled.
+using ValueMap = std::map<int32_t, Value, std::less<int32_t>, Pooled<std::pair<const int32_t, Value>>>;
+
+}  // namespace vthost
+
 // Immutable text shared by reference count.
 struct VtString {
   int32_t references = 1;
@@ -30,7 +68,7 @@ struct VtFilename {
 };
 
 struct VtContainer {
-  std::map<int32_t, vthost::Value> values;
+  vthost::ValueMap values;
 };
 
 struct VtTrack {
@@ -42,6 +80,9 @@ struct VtTrack {
 constexpr size_t kNotLoose = static_cast<size_t>(-1);
 
 struct VtTag {
+  static void* operator new(size_t size) { return vthost::TakeBlock(size); }
+  static void operator delete(void* block, size_t size) { vthost::GiveBlock(block, size); }
+
   size_t looseSlot = kNotLoose;
   int32_t type = 0;
   uint64_t material = 0;  // texture tags: the material's serial; 0 for none
@@ -116,9 +157,8 @@ struct GeneratorCache {
 // A node of the host's scene: an object of a registered type or a material in a document, a bare
 // node a test made, or an object a generator made.
 struct VtNode {
-  // From the host's pool of nodes (scene/nodes.cpp): a model is thousands of them, each this large.
-  static void* operator new(size_t size);
-  static void operator delete(void* block, size_t size);
+  static void* operator new(size_t size) { return vthost::TakeBlock(size); }
+  static void operator delete(void* block, size_t size) { vthost::GiveBlock(block, size); }
 
   uint64_t serial = 0;
   size_t looseSlot = kNotLoose;
@@ -148,33 +188,6 @@ struct VtNode {
   std::shared_ptr<const vthost::Mesh> mesh;
   std::optional<vthost::SplineData> spline;
 };
-
-namespace vthost {
-
-// The memory of nodes, in blocks of many: one pool in the process, which every host uses. Not for
-// several threads at once (as no host is).
-class NodePool {
- public:
-  static constexpr size_t kNodesPerBlock = 256;
-  static NodePool& Process();
-  // Room for one node: a freed one, or the next of the last block (a new block when it is full).
-  void* Take();
-  void Give(void* node);
-  size_t Blocks() const { return blocks_.size(); }
-
- private:
-  struct Spare {
-    Spare* next;
-  };
-  struct Slot {
-    alignas(VtNode) unsigned char bytes[sizeof(VtNode)];
-  };
-  std::vector<std::unique_ptr<Slot[]>> blocks_;
-  size_t used_ = 0;  // of the last block
-  Spare* free_ = nullptr;
-};
-
-}  // namespace vthost
 
 // The nodes of a document in creation order, objects and materials alike.
 struct VtDocument {

@@ -1,8 +1,5 @@
 // The host's nodes: made, found and freed, with their tracks, and what the host holds of each.
 #include <algorithm>
-#include <memory>
-#include <new>
-#include <vector>
 
 #include "scene/model.h"
 
@@ -12,53 +9,6 @@ namespace {
 void DeleteNodeObject(VtNode* node) { delete node; }
 
 }  // namespace
-
-// Made once and never destroyed, so that a node freed as the process ends (a host of static
-// storage) still finds it. Unused where leaks are checked.
-NodePool& NodePool::Process() {
-  static NodePool* const pool = new NodePool();
-  return *pool;
-}
-
-// The blocks are never given back before the process ends: a node freed waits for the next one, so
-// that converting record after record takes no more memory than the largest model.
-void* NodePool::Take() {
-  if (free_ != nullptr) {
-    Spare* spare = free_;
-    free_ = spare->next;
-    return spare;
-  }
-  if (blocks_.empty() || used_ == kNodesPerBlock) {
-    blocks_.push_back(std::unique_ptr<Slot[]>(new Slot[kNodesPerBlock]));  // not zeroed: each node is made there
-    used_ = 0;
-  }
-  return &blocks_.back()[used_++];
-}
-
-void NodePool::Give(void* node) {
-  auto* spare = static_cast<Spare*>(node);
-  spare->next = free_;
-  free_ = spare;
-}
-
-}  // namespace vthost
-
-// Where leaks are checked, each node is an allocation of its own, so that the checker sees each.
-void* VtNode::operator new(size_t size) {
-  if (vthost::FreeAtExit()) return ::operator new(size);
-  return vthost::NodePool::Process().Take();
-}
-
-void VtNode::operator delete(void* block, size_t size) {
-  if (block == nullptr) return;
-  if (vthost::FreeAtExit()) {
-    ::operator delete(block, size);
-  } else {
-    vthost::NodePool::Process().Give(block);
-  }
-}
-
-namespace vthost {
 
 void EnterModuleOf(const VtNode* node) {
   TypeRegistry& types = CurrentHost().Types();

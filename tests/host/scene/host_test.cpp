@@ -152,22 +152,38 @@ TEST(LooseObjects, TakenOutOfTheMiddleLeaveTheRestLoose) {
   EXPECT_EQ(host.Loose().Count(), 0u);
 }
 
-// More nodes than a block of the pool holds, freed and made again: every node has room of its own,
-// and the freed ones are used again before a new block is taken.
-TEST(NodePool, ReusesFreedNodesBeforeTakingABlock) {
+// More nodes than a block of their pool holds, freed and made again: every node has room of its
+// own, and the freed ones are used again before the system is asked for more.
+TEST(BlockPools, ReuseFreedNodesBeforeTakingMore) {
   if (FreeAtExit()) GTEST_SKIP() << "each node is an allocation of its own where leaks are checked";
-  constexpr size_t kMade = NodePool::kNodesPerBlock * 2 + 3;
+  constexpr size_t kMade = 1000;  // some eight blocks' worth
   std::vector<NodePtr> nodes;
   for (size_t i = 0; i < kMade; ++i) {
     nodes.push_back(OwnNode(new VtNode()));
     nodes.back()->serial = i;
   }
   for (size_t i = 0; i < kMade; ++i) ASSERT_EQ(nodes[i]->serial, i) << "a node overlaps another";
-  const size_t blocks = NodePool::Process().Blocks();
+  const size_t blocks = PoolBlocks(sizeof(VtNode));
+  EXPECT_GT(blocks, 1u);
   nodes.clear();
   for (size_t i = 0; i < kMade; ++i) nodes.push_back(OwnNode(new VtNode()));
-  EXPECT_EQ(NodePool::Process().Blocks(), blocks);
+  EXPECT_EQ(PoolBlocks(sizeof(VtNode)), blocks);
   for (const NodePtr& node : nodes) EXPECT_EQ(node->serial, 0u) << "a node made again starts new";
+}
+
+// Parameter values, tags and nodes share no room: a container filled while nodes and tags are made
+// and freed around it keeps what it was given.
+TEST(BlockPools, KeepSizesApart) {
+  ValueMap values;
+  std::vector<std::unique_ptr<VtTag>> tags;
+  for (int32_t id = 0; id < 500; ++id) {
+    values[id] = id * 2;
+    tags.push_back(std::make_unique<VtTag>());
+    tags.back()->type = id;
+    if (id % 3 == 0) tags.erase(tags.begin());
+  }
+  for (int32_t id = 0; id < 500; ++id) ASSERT_EQ(std::get<int32_t>(values.at(id)), id * 2);
+  for (const auto& tag : tags) EXPECT_GE(tag->type, 0);
 }
 
 }  // namespace
