@@ -50,13 +50,18 @@ std::array<double, 4> Turn(const Vec3& direction) {
 
 // What makes two straight tubes the same: the profile, its sampling and the caps.
 std::string TubeKey(const VtNode& sweep, const VtNode& profile) {
-  std::string key;
-  key.reserve(sizeof(int32_t) + profile.spline->points.size() * sizeof(VtVector) +
-              profile.spline->tangents.size() * sizeof(VtTangent) + 3 * sizeof(double) + 2 * sizeof(int32_t));
-  const auto add = [&key](const void* bytes, size_t size) { key.append(static_cast<const char*>(bytes), size); };
-  add(&profile.spline->type, sizeof(int32_t));
-  for (const VtVector& point : profile.spline->points) add(&point, sizeof point);
-  for (const VtTangent& tangent : profile.spline->tangents) add(&tangent, sizeof tangent);
+  const SplineData& spline = *profile.spline;
+  const size_t pointBytes = spline.points.size() * sizeof(VtVector);
+  const size_t tangentBytes = spline.tangents.size() * sizeof(VtTangent);
+  std::string key(sizeof(int32_t) + pointBytes + tangentBytes + 3 * sizeof(double) + 2 * sizeof(int32_t), '\0');
+  char* at = key.data();
+  const auto add = [&at](const void* bytes, size_t size) {
+    if (size > 0) std::memcpy(at, bytes, size);
+    at += size;
+  };
+  add(&spline.type, sizeof(int32_t));
+  add(spline.points.data(), pointBytes);
+  add(spline.tangents.data(), tangentBytes);
   for (const int32_t id : {VT_SPLINE_INTERPOLATION, VT_SPLINE_CLOSED, VT_SPLINE_INTERMEDIATE_POINTS}) {
     const double value = FloatOf(&profile.parameters, id, BoolOf(&profile.parameters, id, false) ? 1.0 : 0.0);
     add(&value, sizeof value);
