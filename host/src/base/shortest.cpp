@@ -44,6 +44,55 @@ constexpr auto kPowersOfTen = [] {
 // floor(e * log10(2)) for |e| < 1650 (the constant is 2^18 * log10(2), rounded up).
 int FloorLog10Pow2(int e) { return (e * 78913) >> 18; }
 
+// The shortest digits within [low, high] * 2^-shift * 10^-q (the ends included when asked) nearest
+// mid * 2^-shift * 10^-q, in integers of type W (wide enough for high * 10^-q).
+template <typename W, bool kManyAtATime>
+void ShortestWithin(uint64_t low, uint64_t mid, uint64_t high, bool inclusive, int shift, int q,
+                    uint64_t* digits, int* exponent) {
+  const W scale = static_cast<W>(kPowersOfTen[static_cast<size_t>(-q)]);
+  const W mask = (W(1) << shift) - 1;
+  const W scaledLow = W(low) * scale, scaledMid = W(mid) * scale, scaledHigh = W(high) * scale;
+  uint64_t first = static_cast<uint64_t>(scaledLow >> shift);
+  if ((scaledLow & mask) != 0 || !inclusive) ++first;
+  uint64_t last = static_cast<uint64_t>(scaledHigh >> shift);
+  if ((scaledHigh & mask) == 0 && !inclusive) --last;
+  const uint64_t whole = static_cast<uint64_t>(scaledMid >> shift);
+  const W fraction = scaledMid & mask;
+  const W half = W(1) << (shift - 1);
+  uint64_t dropped = 1;  // 10^(digits dropped)
+  int power = q;
+  const auto drop = [&](uint64_t step, int count) {
+    while ((first + step - 1) / step <= last / step) {
+      first = (first + step - 1) / step;
+      last /= step;
+      dropped *= step;
+      power += count;
+    }
+  };
+  // a double of few digits (1.5, 100.0) drops most of its 17 or so: many at a time first
+  if constexpr (kManyAtATime) {
+    drop(100000000, 8);
+    drop(10000, 4);
+    drop(100, 2);
+  }
+  drop(10, 1);
+  // the nearest to the value: whole / dropped rounded half to even, kept within first and last
+  uint64_t nearest = whole / dropped;
+  const uint64_t rest = whole - nearest * dropped;
+  bool up = false;
+  if (dropped == 1) {
+    up = fraction > half || (fraction == half && (nearest & 1) != 0);
+  } else {
+    const uint64_t halfDropped = dropped / 2;
+    up = rest > halfDropped || (rest == halfDropped && (fraction != 0 || (nearest & 1) != 0));
+  }
+  if (up) ++nearest;
+  if (nearest < first) nearest = first;
+  if (nearest > last) nearest = last;
+  *digits = nearest;
+  *exponent = power;
+}
+
 template <typename T>
 bool Shortest(T value, uint64_t* digits, int* exponent) {
   using F = Format<T>;
@@ -65,53 +114,17 @@ bool Shortest(T value, uint64_t* digits, int* exponent) {
   const uint64_t mid = 4 * m;
   const uint64_t high = 4 * m + 2;
   const bool inclusive = (m & 1) == 0;
-  const int shift = 2 - e;
   // a power of ten below the gap: the interval, 3/4 of the gap at the least, holds 7 whole numbers
   // or more
   const int q = FloorLog10Pow2(e) - 1;
   if (q > 0 || -q > F::kMostTens) return false;
-  const Wide scale = kPowersOfTen[static_cast<size_t>(-q)];
-  const Wide mask = (Wide(1) << shift) - 1;
-  const Wide scaledLow = Wide(low) * scale, scaledMid = Wide(mid) * scale, scaledHigh = Wide(high) * scale;
-  uint64_t first = static_cast<uint64_t>(scaledLow >> shift);
-  if ((scaledLow & mask) != 0 || !inclusive) ++first;
-  uint64_t last = static_cast<uint64_t>(scaledHigh >> shift);
-  if ((scaledHigh & mask) == 0 && !inclusive) --last;
-  const uint64_t whole = static_cast<uint64_t>(scaledMid >> shift);
-  const Wide fraction = scaledMid & mask;
-  const Wide half = Wide(1) << (shift - 1);
-  uint64_t dropped = 1;  // 10^(digits dropped)
-  int power = q;
-  const auto drop = [&](uint64_t step, int digits) {
-    while ((first + step - 1) / step <= last / step) {
-      first = (first + step - 1) / step;
-      last /= step;
-      dropped *= step;
-      power += digits;
-    }
-  };
-  // a double of few digits (1.5, 100.0) drops most of its 17 or so: many at a time first
-  if constexpr (std::is_same_v<T, double>) {
-    drop(100000000, 8);
-    drop(10000, 4);
-    drop(100, 2);
-  }
-  drop(10, 1);
-  // the nearest to the value: whole / dropped rounded half to even, kept within first and last
-  uint64_t nearest = whole / dropped;
-  const uint64_t rest = whole - nearest * dropped;
-  bool up = false;
-  if (dropped == 1) {
-    up = fraction > half || (fraction == half && (nearest & 1) != 0);
+  constexpr bool kDouble = std::is_same_v<T, double>;
+  // a float from about 1e-3 up fits 64 bits: 4 * 2^24 * 10^11 < 2^64
+  if (!kDouble && -q <= 11) {
+    ShortestWithin<uint64_t, kDouble>(low, mid, high, inclusive, 2 - e, q, digits, exponent);
   } else {
-    const uint64_t halfDropped = dropped / 2;
-    up = rest > halfDropped || (rest == halfDropped && (fraction != 0 || (nearest & 1) != 0));
+    ShortestWithin<Wide, kDouble>(low, mid, high, inclusive, 2 - e, q, digits, exponent);
   }
-  if (up) ++nearest;
-  if (nearest < first) nearest = first;
-  if (nearest > last) nearest = last;
-  *digits = nearest;
-  *exponent = power;
   return true;
 }
 
