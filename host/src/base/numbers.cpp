@@ -138,30 +138,33 @@ int DigitCount(uint64_t digits) {
 #endif
 }
 
-// Writes the decimal digits of value backwards from end, two at a time; the point, if any, goes
-// before the last `decimals` digits.
-void WriteDigits(char* end, uint64_t value, int decimals) {
+// Writes the decimal digits of value backwards from end, two at a time.
+void WriteDigits(char* end, uint64_t value) {
   static constexpr char kPairs[] =
       "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
       "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
       "8081828384858687888990919293949596979899";
   char* at = end;
-  const auto digit = [&](char c) {
-    *--at = c;
-    if (--decimals == 0) *--at = '.';
-  };
   while (value >= 100) {
     const size_t pair = static_cast<size_t>(value % 100) * 2;
     value /= 100;
-    digit(kPairs[pair + 1]);
-    digit(kPairs[pair]);
+    *--at = kPairs[pair + 1];
+    *--at = kPairs[pair];
   }
   if (value >= 10) {
-    digit(kPairs[value * 2 + 1]);
-    digit(kPairs[value * 2]);
+    *--at = kPairs[value * 2 + 1];
+    *--at = kPairs[value * 2];
   } else {
-    digit(static_cast<char>('0' + value));
+    *--at = static_cast<char>('0' + value);
   }
+}
+
+// The digits at `at` with a point after the first `whole` of them (the digits written one place on,
+// then the few before the point moved back).
+void WriteWithPoint(char* at, uint64_t digits, int count, int whole) {
+  WriteDigits(at + 1 + count, digits);
+  for (int i = 0; i < whole; ++i) at[i] = at[i + 1];
+  at[whole] = '.';
 }
 
 // digits * 10^exponent as to_chars writes it: fixed or scientific, whichever is shorter, fixed on
@@ -174,21 +177,26 @@ char* PlainForm(char* at, uint64_t digits, int exponent) {
   const int fixedLength = exponent >= 0 ? count + exponent : count + exponent > 0 ? count + 1 : 2 - exponent;
   if (fixedLength <= scientificLength) {
     if (exponent >= 0) {
-      WriteDigits(at + count, digits, -1);
+      WriteDigits(at + count, digits);
       std::memset(at + count, '0', static_cast<size_t>(exponent));
     } else if (count + exponent > 0) {
-      WriteDigits(at + count + 1, digits, -exponent);
+      WriteWithPoint(at, digits, count, count + exponent);
     } else {
       const int zeros = -exponent - count;
       at[0] = '0';
       at[1] = '.';
       std::memset(at + 2, '0', static_cast<size_t>(zeros));
-      WriteDigits(at + 2 + zeros + count, digits, -1);
+      WriteDigits(at + 2 + zeros + count, digits);
     }
     return at + fixedLength;
   }
-  WriteDigits(at + count + (count > 1 ? 1 : 0), digits, count > 1 ? count - 1 : -1);
-  at += count + (count > 1 ? 1 : 0);
+  if (count > 1) {
+    WriteWithPoint(at, digits, count, 1);
+    at += count + 1;
+  } else {
+    WriteDigits(at + 1, digits);
+    at += 1;
+  }
   *at++ = 'e';
   *at++ = scientificPower < 0 ? '-' : '+';
   if (magnitude >= 100) *at++ = static_cast<char>('0' + magnitude / 100);
