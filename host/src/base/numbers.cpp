@@ -167,8 +167,9 @@ void WriteWithPoint(char* at, uint64_t digits, int count, int whole) {
   at[whole] = '.';
 }
 
-// digits * 10^exponent as to_chars writes it: fixed or scientific, whichever is shorter, fixed on
-// a tie; the exponent with a sign and at least two digits.
+// digits * 10^exponent as WriteShortest writes it: to_chars' form, fixed or scientific, whichever
+// is shorter, fixed on a tie, the exponent with a sign and at least two digits; ".0" after a whole
+// number.
 char* PlainForm(char* at, uint64_t digits, int exponent) {
   const int count = DigitCount(digits);
   const int scientificPower = exponent + count - 1;
@@ -176,9 +177,11 @@ char* PlainForm(char* at, uint64_t digits, int exponent) {
   const int scientificLength = count + (count > 1 ? 1 : 0) + 2 + (magnitude >= 100 ? 3 : 2);
   const int fixedLength = exponent >= 0 ? count + exponent : count + exponent > 0 ? count + 1 : 2 - exponent;
   if (fixedLength <= scientificLength) {
-    if (exponent >= 0) {
+    if (exponent >= 0) {  // a whole number: with its fraction, as WithFraction writes it
       WriteDigits(at + count, digits);
       std::memset(at + count, '0', static_cast<size_t>(exponent));
+      std::memcpy(at + fixedLength, ".0", 2);
+      return at + fixedLength + 2;
     } else if (count + exponent > 0) {
       WriteWithPoint(at, digits, count, count + exponent);
     } else {
@@ -218,7 +221,7 @@ char* ShortestOf(char* first, T value) {
     return at + 3;
   }
   if (!ShortestDigits(std::fabs(value), &digits, &exponent)) return Shortest(first, value, std::is_same_v<T, float>);
-  return WithFraction(first, PlainForm(at, digits, exponent));
+  return PlainForm(at, digits, exponent);
 }
 
 }  // namespace

@@ -325,6 +325,21 @@ std::string ReportText(const Host& host, const VtNode* object) {
   return out.Take();
 }
 
+namespace {
+
+// The reason a report that holds a number that is not finite is refused; true when it holds none.
+bool AllFinite(const JsonWriter& out, const std::optional<std::string>& holder, std::string* error) {
+  if (!out.NonFinite()) return true;
+  const std::string& key = out.NonFiniteKey();
+  // a colour that is not finite comes from a document, any other number from scaling
+  const std::string question = key == "color" ? "" : " (" + std::string(molecule::kScaleQuestion) + " too large?)";
+  *error = "the report holds a number that is not finite" + (key.empty() ? std::string() : ", in \"" + key + "\"") +
+           (holder ? " of '" + *holder + "'" : std::string()) + question;
+  return false;
+}
+
+}  // namespace
+
 bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, const Detail* detail,
                  std::string* error) {
   JsonWriter out(&stream);
@@ -334,13 +349,20 @@ bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, c
     *error = "cannot write the report";
     return false;
   }
-  if (!out.NonFinite()) return true;
-  const std::string& key = out.NonFiniteKey();
-  // a colour that is not finite comes from a document, any other number from scaling
-  const std::string question = key == "color" ? "" : " (" + std::string(molecule::kScaleQuestion) + " too large?)";
-  *error = "the report holds a number that is not finite" + (key.empty() ? std::string() : ", in \"" + key + "\"") +
-           (holder ? " of '" + *holder + "'" : std::string()) + question;
-  return false;
+  return AllFinite(out, holder, error);
+}
+
+bool AppendReport(const Host& host, const VtNode* object, const Detail* detail, std::string* text,
+                  std::string* error) {
+  JsonWriter out;
+  std::optional<std::string> holder;
+  WriteReport(out, host, object, &holder, detail);
+  if (text->empty()) {
+    *text = out.Take();
+  } else {
+    text->append(out.Take());
+  }
+  return AllFinite(out, holder, error);
 }
 
 json Report(const Host& host, const VtNode* object) { return json::parse(ReportText(host, object)); }
