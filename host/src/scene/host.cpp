@@ -47,8 +47,17 @@ bool FreeAtExit() {
   return true;
 #else
   static const bool asked = [] {
+#if defined(_MSC_VER)
+    char* value = nullptr;  // MSVC warns of getenv
+    size_t length = 0;
+    if (_dupenv_s(&value, &length, "VANTOR_FREE_AT_EXIT") != 0) return false;
+    const bool set = value != nullptr && *value != '\0' && std::strcmp(value, "0") != 0;
+    std::free(value);
+    return set;
+#else
     const char* value = std::getenv("VANTOR_FREE_AT_EXIT");
     return value != nullptr && *value != '\0' && std::strcmp(value, "0") != 0;
+#endif
   }();
   return asked;
 #endif
