@@ -56,6 +56,7 @@ class MoleculeConverter {
   }
 
   Landing& Outputs() { return landing_; }
+  void LeaveToExit() { engine_.LeaveToExit(); }
 
  private:
   // The file handed to the object: the input itself, or the record's text in a file of its own
@@ -114,6 +115,7 @@ bool ConvertShare(vthost::Host& host, const RunRequest& request, bool several,
   if (!heard) return false;
   converter.Outputs().Commit(&done);
   handOnDone();
+  converter.LeaveToExit();
   return heard;
 }
 

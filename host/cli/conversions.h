@@ -14,7 +14,8 @@
 
 namespace vantorcli {
 
-// Converts every molecule asked for with the started module; the run's exit status. program: this
+// Converts every molecule asked for with the started module; the run's exit status, after which
+// the process ends (the last model is not freed first: vthost::FreeAtExit). program: this
 // program's file, started again for each worker when request.jobs is more than 1; arguments: those
 // it was given, which each worker is given too.
 int ConvertMolecules(vthost::Host& host, const RunRequest& request, const std::filesystem::path& program,

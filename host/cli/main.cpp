@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -129,6 +130,14 @@ bool SettingsTaken(vthost::Host& host, const vthost::Settings& settings) {
   return taken;
 }
 
+// The end of a run that converted molecules: the process ends with status at once, and the system
+// takes back the module, the host and the last model with it, unless the run checks for leaks
+// (vthost::FreeAtExit): then they are freed in order, as the stack unwinds.
+int Converted(int status) {
+  if (vthost::FreeAtExit()) return status;
+  std::exit(status);  // flushes the standard streams; the objects on the stack are not destroyed
+}
+
 // A module that is ended however the run ends.
 class StartedModule {
  public:
@@ -151,7 +160,7 @@ int Run(const Arguments& arguments, const fs::path& program, const std::vector<s
   const vantorcli::RunRequest& molecules = arguments.molecules;
   if (molecules.worker.count == 0 && molecules.jobs > 1 && vantorcli::Several(molecules)) {
     // the workers load the module, and the first of them says why it could not start or take a --set
-    return vantorcli::ConvertMolecules(host, molecules, program, words);
+    return Converted(vantorcli::ConvertMolecules(host, molecules, program, words));
   }
   if (molecules.worker.run != 0) {
     const bool handed = std::find(molecules.inputs.begin(), molecules.inputs.end(), "-") != molecules.inputs.end();
@@ -171,7 +180,7 @@ int Run(const Arguments& arguments, const fs::path& program, const std::vector<s
       return kFailed;
     }
     if (!SettingsTaken(host, arguments.molecules.settings)) return kBadArguments;
-    return vantorcli::ConvertMolecules(host, arguments.molecules, program, words);
+    return Converted(vantorcli::ConvertMolecules(host, arguments.molecules, program, words));
   }
   if (arguments.parameters) {
     if (!module->StartUp(&error)) {

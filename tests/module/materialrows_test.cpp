@@ -41,7 +41,7 @@ TEST_F(MaterialRows, AtomRowGivesATextureWithItsPlacementAndNoColour) {
   EXPECT_EQ(oxygen->tags[0].get(), texture);  // at the head, before the phong tag
   EXPECT_EQ(texture->material, red->serial);
   EXPECT_FALSE(oxygen->display.set);
-  using Placement = std::map<int32_t, Value>;  // offset U, V; projection; tiles U, V
+  using Placement = vthost::ValueMap;  // offset U, V; projection; tiles U, V
   EXPECT_EQ(texture->parameters.values, (Placement{{1000, 0.0}, {1001, 0.0}, {1004, 3}, {1014, 2.5}, {1015, 1.0}}));
   ASSERT_NE(Texture(Child(root, "S")), nullptr);
   EXPECT_EQ(Texture(Child(root, "S"))->parameters.values,

@@ -82,6 +82,10 @@ class ConversionEngine {
   std::vector<MadeOutput> Make(const VtNode* object, const std::vector<const FormatForm*>& forms,
                                const Detail* detail, bool* ranOut);
 
+  // The process ends after the last conversion: its document and the engine's shapes are left for
+  // the system to take back with everything else, unless the run checks for leaks (FreeAtExit).
+  void LeaveToExit();
+
  private:
   // loaded: false when the object did not take its file: then it has no model to make.
   std::vector<MadeOutput> MakeForms(const VtNode* object, const std::vector<const FormatForm*>& forms,

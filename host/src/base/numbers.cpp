@@ -1,6 +1,8 @@
 // The host's number conversions: the whole text, blanks around it aside, must be the number.
 #include "base/numbers.h"
 
+#include "base/shortest.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -12,6 +14,7 @@
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <type_traits>
 
 namespace vthost {
 namespace {
@@ -102,11 +105,130 @@ char* Shortest(char* first, T value, bool asFloat) {
 #endif
 }
 
+int DigitCount(uint64_t digits) {
+  static constexpr uint64_t kPowers[] = {1,
+                                         10,
+                                         100,
+                                         1000,
+                                         10000,
+                                         100000,
+                                         1000000,
+                                         10000000,
+                                         100000000,
+                                         1000000000,
+                                         10000000000,
+                                         100000000000,
+                                         1000000000000,
+                                         10000000000000,
+                                         100000000000000,
+                                         1000000000000000,
+                                         10000000000000000,
+                                         100000000000000000,
+                                         1000000000000000000,
+                                         10000000000000000000u};
+#if defined(__GNUC__)
+  // the bits of digits times log10(2) (1233 / 4096) is the count, or one more than it
+  const int bits = 64 - __builtin_clzll(digits | 1);
+  const int guess = (bits * 1233) >> 12;
+  return digits < kPowers[guess] ? std::max(guess, 1) : guess + 1;
+#else
+  int count = 1;
+  while (count < 20 && digits >= kPowers[count]) ++count;
+  return count;
+#endif
+}
+
+// Writes the decimal digits of value backwards from end, two at a time.
+void WriteDigits(char* end, uint64_t value) {
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  char* at = end;
+  while (value >= 100) {
+    const size_t pair = static_cast<size_t>(value % 100) * 2;
+    value /= 100;
+    *--at = kPairs[pair + 1];
+    *--at = kPairs[pair];
+  }
+  if (value >= 10) {
+    *--at = kPairs[value * 2 + 1];
+    *--at = kPairs[value * 2];
+  } else {
+    *--at = static_cast<char>('0' + value);
+  }
+}
+
+// The digits at `at` with a point after the first `whole` of them (the digits written one place on,
+// then the few before the point moved back).
+void WriteWithPoint(char* at, uint64_t digits, int count, int whole) {
+  WriteDigits(at + 1 + count, digits);
+  for (int i = 0; i < whole; ++i) at[i] = at[i + 1];
+  at[whole] = '.';
+}
+
+// digits * 10^exponent as WriteShortest writes it: to_chars' form, fixed or scientific, whichever
+// is shorter, fixed on a tie, the exponent with a sign and at least two digits; ".0" after a whole
+// number.
+char* PlainForm(char* at, uint64_t digits, int exponent) {
+  const int count = DigitCount(digits);
+  const int scientificPower = exponent + count - 1;
+  const int magnitude = scientificPower < 0 ? -scientificPower : scientificPower;
+  const int scientificLength = count + (count > 1 ? 1 : 0) + 2 + (magnitude >= 100 ? 3 : 2);
+  const int fixedLength = exponent >= 0 ? count + exponent : count + exponent > 0 ? count + 1 : 2 - exponent;
+  if (fixedLength <= scientificLength) {
+    if (exponent >= 0) {  // a whole number: with its fraction, as WithFraction writes it
+      WriteDigits(at + count, digits);
+      std::memset(at + count, '0', static_cast<size_t>(exponent));
+      std::memcpy(at + fixedLength, ".0", 2);
+      return at + fixedLength + 2;
+    } else if (count + exponent > 0) {
+      WriteWithPoint(at, digits, count, count + exponent);
+    } else {
+      const int zeros = -exponent - count;
+      at[0] = '0';
+      at[1] = '.';
+      std::memset(at + 2, '0', static_cast<size_t>(zeros));
+      WriteDigits(at + 2 + zeros + count, digits);
+    }
+    return at + fixedLength;
+  }
+  if (count > 1) {
+    WriteWithPoint(at, digits, count, 1);
+    at += count + 1;
+  } else {
+    WriteDigits(at + 1, digits);
+    at += 1;
+  }
+  *at++ = 'e';
+  *at++ = scientificPower < 0 ? '-' : '+';
+  if (magnitude >= 100) *at++ = static_cast<char>('0' + magnitude / 100);
+  *at++ = static_cast<char>('0' + magnitude / 10 % 10);
+  *at++ = static_cast<char>('0' + magnitude % 10);
+  return at;
+}
+
+// Most numbers a model or report holds take the integer path (shortest.h), a fraction of
+// to_chars' work; zero is written as to_chars writes it.
+template <typename T>
+char* ShortestOf(char* first, T value) {
+  uint64_t digits = 0;
+  int exponent = 0;
+  char* at = first;
+  if (std::signbit(value)) *at++ = '-';
+  if (value == 0) {
+    std::memcpy(at, "0.0", 3);
+    return at + 3;
+  }
+  if (!ShortestDigits(std::fabs(value), &digits, &exponent)) return Shortest(first, value, std::is_same_v<T, float>);
+  return PlainForm(at, digits, exponent);
+}
+
 }  // namespace
 
-char* WriteShortest(char* first, double value) { return Shortest(first, value, false); }
+char* WriteShortest(char* first, double value) { return ShortestOf(first, value); }
 
-char* WriteShortest(char* first, float value) { return Shortest(first, value, true); }
+char* WriteShortest(char* first, float value) { return ShortestOf(first, value); }
 
 char* WriteShortestByPrintf(char* first, double value, bool asFloat) {
   // the fewest significant digits that read back as the value, as %e writes them: d.ddde+XX

@@ -125,6 +125,12 @@ void ConversionEngine::CloseLast() {
   last_ = nullptr;
 }
 
+void ConversionEngine::LeaveToExit() {
+  if (FreeAtExit()) return;
+  last_ = nullptr;
+  static_cast<void>(shapes_.release());
+}
+
 void Conversion::Fail(ConversionStatus failed, const std::string& text) {
   if (message.empty()) message = text;
   status = failed;

@@ -3,7 +3,6 @@
 
 #include <cctype>
 #include <memory>
-#include <sstream>
 #include <system_error>
 
 #include "base/outputfiles.h"
@@ -15,10 +14,9 @@ namespace vthost {
 namespace {
 
 bool MakeReport(const FormSource& source, ModelBytes* bytes, std::string* error) {
-  std::ostringstream report;
-  const bool made = WriteReport(source.host, source.object, report, source.detail, error);
-  report << "\n";
-  auto text = std::make_shared<std::string>(report.str());
+  auto text = std::make_shared<std::string>();
+  const bool made = AppendReport(source.host, source.object, source.detail, text.get(), error);
+  text->push_back('\n');
   bytes->pieces = {*text};
   bytes->holder = std::move(text);
   return made;

@@ -212,7 +212,7 @@ void JsonWriter::EndArray() { Close(']'); }
 
 void JsonWriter::Key(std::string_view key) {
   Next();
-  key_.assign(key);
+  RememberKey(key);
   Quoted(key);
   *Room(1) = ':';
   ++used_;
@@ -223,7 +223,7 @@ void JsonWriter::PlainKey(std::string_view key) {
   assert(std::all_of(key.begin(), key.end(), [](char c) { return Plain(static_cast<unsigned char>(c)); }) &&
          "a key with bytes to escape goes through Key");
   Next();
-  key_.assign(key);
+  RememberKey(key);
   char* at = Room(key.size() + 3);
   *at++ = '"';
   std::memcpy(at, key.data(), key.size());
@@ -272,10 +272,20 @@ void JsonWriter::Bool(bool value) {
   Append(value ? "true" : "false");
 }
 
+void JsonWriter::RememberKey(std::string_view key) {
+  if (key.size() <= sizeof shortKey_) {
+    std::memcpy(shortKey_, key.data(), key.size());
+    shortKeyLength_ = key.size();
+    longKey_.clear();
+  } else {
+    longKey_.assign(key);
+  }
+}
+
 void JsonWriter::NoteNonFinite() {
   if (nonFinite_) return;
   nonFinite_ = true;
-  nonFiniteKey_ = key_;
+  nonFiniteKey_ = LastKey();
 }
 
 void JsonWriter::Null() {

@@ -75,7 +75,13 @@ class JsonWriter {
   std::vector<char> empty_;  // per open object or array: nothing written in it yet
   bool afterKey_ = false;
   bool breakLine_ = false;
-  std::string key_;  // the last key written
+  // The last key written: short ones (all the report's and glTF's) in place, as a key is written
+  // for every value and copied for none but the first that is not finite.
+  void RememberKey(std::string_view key);
+  std::string_view LastKey() const { return longKey_.empty() ? std::string_view(shortKey_, shortKeyLength_) : longKey_; }
+  char shortKey_[32] = {};
+  size_t shortKeyLength_ = 0;
+  std::string longKey_;
   bool nonFinite_ = false;
   std::string nonFiniteKey_;
 };

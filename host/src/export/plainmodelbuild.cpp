@@ -50,11 +50,18 @@ std::array<double, 4> Turn(const Vec3& direction) {
 
 // What makes two straight tubes the same: the profile, its sampling and the caps.
 std::string TubeKey(const VtNode& sweep, const VtNode& profile) {
-  std::string key;
-  const auto add = [&key](const void* bytes, size_t size) { key.append(static_cast<const char*>(bytes), size); };
-  add(&profile.spline->type, sizeof(int32_t));
-  for (const VtVector& point : profile.spline->points) add(&point, sizeof point);
-  for (const VtTangent& tangent : profile.spline->tangents) add(&tangent, sizeof tangent);
+  const SplineData& spline = *profile.spline;
+  const size_t pointBytes = spline.points.size() * sizeof(VtVector);
+  const size_t tangentBytes = spline.tangents.size() * sizeof(VtTangent);
+  std::string key(sizeof(int32_t) + pointBytes + tangentBytes + 3 * sizeof(double) + 2 * sizeof(int32_t), '\0');
+  char* at = key.data();
+  const auto add = [&at](const void* bytes, size_t size) {
+    if (size > 0) std::memcpy(at, bytes, size);
+    at += size;
+  };
+  add(&spline.type, sizeof(int32_t));
+  add(spline.points.data(), pointBytes);
+  add(spline.tangents.data(), tangentBytes);
   for (const int32_t id : {VT_SPLINE_INTERPOLATION, VT_SPLINE_CLOSED, VT_SPLINE_INTERMEDIATE_POINTS}) {
     const double value = FloatOf(&profile.parameters, id, BoolOf(&profile.parameters, id, false) ? 1.0 : 0.0);
     add(&value, sizeof value);
@@ -156,9 +163,13 @@ struct MaterialKey {
   int32_t order;
   double r, g, b;
   bool xray;
+  // the fields in order, each compared once (the name is the costly one)
   bool operator<(const MaterialKey& o) const {
-    const auto tied = [](const MaterialKey& k) { return std::tie(k.kind, k.name, k.material, k.order, k.xray); };
-    if (tied(*this) != tied(o)) return tied(*this) < tied(o);
+    if (kind != o.kind) return kind < o.kind;
+    if (const int named = name.compare(o.name); named != 0) return named < 0;
+    if (material != o.material) return material < o.material;
+    if (order != o.order) return order < o.order;
+    if (xray != o.xray) return xray < o.xray;
     // a NaN after every number, so that colours are in an order even with one (from a damaged document)
     const auto rank = [](double v) { return std::make_pair(std::isnan(v), std::isnan(v) ? 0.0 : v); };
     return std::make_tuple(rank(r), rank(g), rank(b)) < std::make_tuple(rank(o.r), rank(o.g), rank(o.b));

@@ -3,8 +3,11 @@
 // The text is written as it goes (jsonwriter.h); the JSON values the script prints and the tests
 // read are that same text parsed, so there is one way of writing each thing.
 #include <algorithm>
+#include <charconv>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -65,17 +68,30 @@ void WriteValue(JsonWriter& out, const Host& host, const Value& value) {
       value);
 }
 
+// An id as the text of its key, kept in place: a report writes one for every parameter.
+struct IdKey {
+  char text[12];  // "-2147483648" at the longest
+  uint8_t length;
+  const Value* value;
+  std::string_view Text() const { return {text, length}; }
+};
+
 // Keys are the ids as text, in the order of the text ("1000" before "999").
 void WriteContainer(JsonWriter& out, const Host& host, const VtContainer* container) {
-  std::vector<std::pair<std::string, const Value*>> keyed;
+  std::vector<IdKey> keyed;
   if (container != nullptr) {
-    for (const auto& [id, value] : container->values) keyed.emplace_back(std::to_string(id), &value);
+    keyed.reserve(container->values.size());
+    for (const auto& [id, value] : container->values) {
+      IdKey& key = keyed.emplace_back();
+      key.length = static_cast<uint8_t>(std::to_chars(key.text, key.text + sizeof key.text, id).ptr - key.text);
+      key.value = &value;
+    }
   }
-  std::sort(keyed.begin(), keyed.end());
+  std::sort(keyed.begin(), keyed.end(), [](const IdKey& a, const IdKey& b) { return a.Text() < b.Text(); });
   out.BeginObject();
-  for (const auto& [key, value] : keyed) {
-    out.PlainKey(key);
-    WriteValue(out, host, *value);
+  for (const IdKey& key : keyed) {
+    out.PlainKey(key.Text());
+    WriteValue(out, host, *key.value);
   }
   out.EndObject();
 }
@@ -309,6 +325,21 @@ std::string ReportText(const Host& host, const VtNode* object) {
   return out.Take();
 }
 
+namespace {
+
+// The reason a report that holds a number that is not finite is refused; true when it holds none.
+bool AllFinite(const JsonWriter& out, const std::optional<std::string>& holder, std::string* error) {
+  if (!out.NonFinite()) return true;
+  const std::string& key = out.NonFiniteKey();
+  // a colour that is not finite comes from a document, any other number from scaling
+  const std::string question = key == "color" ? "" : " (" + std::string(molecule::kScaleQuestion) + " too large?)";
+  *error = "the report holds a number that is not finite" + (key.empty() ? std::string() : ", in \"" + key + "\"") +
+           (holder ? " of '" + *holder + "'" : std::string()) + question;
+  return false;
+}
+
+}  // namespace
+
 bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, const Detail* detail,
                  std::string* error) {
   JsonWriter out(&stream);
@@ -318,13 +349,20 @@ bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, c
     *error = "cannot write the report";
     return false;
   }
-  if (!out.NonFinite()) return true;
-  const std::string& key = out.NonFiniteKey();
-  // a colour that is not finite comes from a document, any other number from scaling
-  const std::string question = key == "color" ? "" : " (" + std::string(molecule::kScaleQuestion) + " too large?)";
-  *error = "the report holds a number that is not finite" + (key.empty() ? std::string() : ", in \"" + key + "\"") +
-           (holder ? " of '" + *holder + "'" : std::string()) + question;
-  return false;
+  return AllFinite(out, holder, error);
+}
+
+bool AppendReport(const Host& host, const VtNode* object, const Detail* detail, std::string* text,
+                  std::string* error) {
+  JsonWriter out;
+  std::optional<std::string> holder;
+  WriteReport(out, host, object, &holder, detail);
+  if (text->empty()) {
+    *text = out.Take();
+  } else {
+    text->append(out.Take());
+  }
+  return AllFinite(out, holder, error);
 }
 
 json Report(const Host& host, const VtNode* object) { return json::parse(ReportText(host, object)); }

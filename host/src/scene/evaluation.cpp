@@ -23,6 +23,33 @@ void LooseObjects::Release() {
 
 namespace {
 
+template <typename Held>
+void AddLoose(std::vector<Held*>& held, Held* item) {
+  item->looseSlot = held.size();
+  held.push_back(item);
+}
+
+// The last one takes the place of the one taken out.
+template <typename Held>
+bool TakeLoose(std::vector<Held*>& held, Held* item) {
+  if (item == nullptr || item->looseSlot >= held.size() || held[item->looseSlot] != item) return false;
+  Held* last = held.back();
+  last->looseSlot = item->looseSlot;
+  held[item->looseSlot] = last;
+  held.pop_back();
+  item->looseSlot = kNotLoose;
+  return true;
+}
+
+}  // namespace
+
+void LooseObjects::Add(VtNode* node) { AddLoose(nodes_, node); }
+void LooseObjects::Add(VtTag* tag) { AddLoose(tags_, tag); }
+bool LooseObjects::Take(VtNode* node) { return TakeLoose(nodes_, node); }
+bool LooseObjects::Take(VtTag* tag) { return TakeLoose(tags_, tag); }
+
+namespace {
+
 // Keeps what the generator returned: its hierarchy replaces the one kept before. Anything but a
 // loose object it made (or the kept hierarchy itself) counts as no hierarchy.
 void KeepHierarchy(LooseObjects& loose, VtNode* object, VtNode* returned) {

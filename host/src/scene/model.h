@@ -18,6 +18,44 @@
 #include "vthost/host.h"
 #include "vthost/value.h"
 
+namespace vthost {
+
+// Small blocks of one size at a time from the host's pools (scene/pools.cpp): a model is thousands
+// of nodes, tags and parameter values, which would each be an allocation of the system's. Blocks
+// freed wait for the next of their size and go back to the system only when the process ends, so
+// converting record after record takes no more memory than the largest model. Where leaks are
+// checked (FreeAtExit) each block is an allocation of its own, so that the checker sees each one.
+// Not for several threads at once (as no host is).
+void* TakeBlock(size_t size);
+void GiveBlock(void* block, size_t size);
+// The blocks of the pool of that size's class the system has given, for tests.
+size_t PoolBlocks(size_t size);
+
+template <typename T>
+struct Pooled {
+  using value_type = T;
+  Pooled() = default;
+  template <typename U>
+  Pooled(const Pooled<U>& /*other*/) {}
+  T* allocate(size_t n) { return static_cast<T*>(n == 1 ? TakeBlock(sizeof(T)) : ::operator new(n * sizeof(T))); }
+  void deallocate(T* block, size_t n) {
+    if (n == 1) {
+      GiveBlock(block, sizeof(T));
+    } else {
+      ::operator delete(block);
+    }
+  }
+  template <typename U>
+  bool operator==(const Pooled<U>& /*other*/) const { return true; }
+  template <typename U>
+  bool operator!=(const Pooled<U>& /*other*/) const { return false; }
+};
+
+// A container's values by id, their tree's nodes pooled.
+using ValueMap = std::map<int32_t, Value, std::less<int32_t>, Pooled<std::pair<const int32_t, Value>>>;
+
+}  // namespace vthost
+
 // Immutable text shared by reference count.
 struct VtString {
   int32_t references = 1;
@@ -30,7 +68,7 @@ struct VtFilename {
 };
 
 struct VtContainer {
-  std::map<int32_t, vthost::Value> values;
+  vthost::ValueMap values;
 };
 
 struct VtTrack {
@@ -38,7 +76,14 @@ struct VtTrack {
   int32_t id = 0;  // the animated parameter
 };
 
+// Where an object is in the host's list of loose ones (LooseObjects), or none.
+constexpr size_t kNotLoose = static_cast<size_t>(-1);
+
 struct VtTag {
+  static void* operator new(size_t size) { return vthost::TakeBlock(size); }
+  static void operator delete(void* block, size_t size) { vthost::GiveBlock(block, size); }
+
+  size_t looseSlot = kNotLoose;
   int32_t type = 0;
   uint64_t material = 0;  // texture tags: the material's serial; 0 for none
   VtContainer parameters;
@@ -112,7 +157,11 @@ struct GeneratorCache {
 // A node of the host's scene: an object of a registered type or a material in a document, a bare
 // node a test made, or an object a generator made.
 struct VtNode {
+  static void* operator new(size_t size) { return vthost::TakeBlock(size); }
+  static void operator delete(void* block, size_t size) { vthost::GiveBlock(block, size); }
+
   uint64_t serial = 0;
+  size_t looseSlot = kNotLoose;
   std::string name;
   int32_t type = 0;  // a registered object type, VT_OBJECT_MATERIAL, a generated object's type, or 0
   VtContainer parameters;

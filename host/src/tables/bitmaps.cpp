@@ -1,6 +1,5 @@
 // The Bm table: bitmaps decoded from TIFF files.
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "resources/tiff.h"
@@ -25,7 +24,9 @@ VtBitmap* Load(const VtFilename* file, double pixelRatio) {
   const std::uintmax_t size = std::filesystem::file_size(path, error);
   if (error || size > kMaxBitmapFileBytes) return nullptr;
   std::ifstream in(path, std::ios::binary);
-  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<size_t>(in.gcount()));
   Image image;
   std::string reason;
   if (!DecodeTiff(bytes.data(), bytes.size(), &image, &reason)) return nullptr;

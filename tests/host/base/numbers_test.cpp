@@ -2,8 +2,13 @@
 // library has them for double, and what libc++ (macOS) uses instead, held to the same results.
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <ostream>
+#include <random>
 #include <string>
 
 #include "base/numbers.h"
@@ -89,6 +94,25 @@ const ShortestText kShortest[] = {
     {"FloatRotation", 0.007925226f, true, "0.007925226"},
     {"FloatWhole", 1.0f, true, "1.0"},
     {"FloatSmall", -3e-7f, true, "-3e-07"},
+    // the integer path of floats (base/shortest.h)
+    {"FloatCoordinate", -4.33235f, true, "-4.33235"},
+    {"FloatBondScale", 1.0999976f, true, "1.0999976"},
+    {"FloatPowerOfTwo", 0.125f, true, "0.125"},
+    {"FloatBelowAPowerOfTwo", 0.99999994f, true, "0.99999994"},
+    {"FloatAboveAPowerOfTwo", 1.0000001f, true, "1.0000001"},
+    {"FloatLargestOfTheIntegerPath", 16777215.0f, true, "16777215.0"},
+    {"FloatWholeWithZeros", 1000.0f, true, "1000.0"},
+    {"FloatTenMillionIsShorterScientific", 1e7f, true, "1e+07"},
+    {"FloatScientificWhenShorter", 1.5e-5f, true, "1.5e-05"},
+    {"FloatTenThousandthIsShorterScientific", 0.0001f, true, "1e-04"},
+    {"FloatFixedOnATie", 0.000123f, true, "0.000123"},
+    {"FloatTiny", 1.1754944e-38f, true, "1.1754944e-38"},
+    {"FloatMostDigits", 0.33333334f, true, "0.33333334"},
+    {"DoubleCoordinate", -4.3323, false, "-4.3323"},
+    {"DoubleMostDigits", 0.1 + 0.2, false, "0.30000000000000004"},
+    {"DoubleBelowAPowerOfTwo", 0.9999999999999999, false, "0.9999999999999999"},
+    {"DoubleLargestOfTheIntegerPath", 9007199254740991.0, false, "9007199254740991.0"},
+    {"DoubleSmallOfTheIntegerPath", 0.000123456789, false, "0.000123456789"},
 };
 
 class ShortestWriting : public testing::TestWithParam<ShortestText> {};
@@ -105,6 +129,49 @@ TEST_P(ShortestWriting, ReadsBackAsTheValue) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Numbers, ShortestWriting, testing::ValuesIn(kShortest), CaseName);
+
+#if !defined(_LIBCPP_VERSION)
+// WriteShortest's text: what to_chars writes, with the fraction of a whole number.
+template <typename T>
+std::string ToChars(T value) {
+  char text[kShortestNumberBytes];
+  const char* end = std::to_chars(text, text + sizeof text, value).ptr;
+  std::string written(static_cast<const char*>(text), end);
+  if (written.find_first_of(".e") == std::string::npos) written += ".0";
+  return written;
+}
+
+template <typename T>
+std::string Written(T value) {
+  char text[kShortestNumberBytes];
+  const char* end = WriteShortest(text, value);
+  return std::string(static_cast<const char*>(text), end);
+}
+
+// The integer path (base/shortest.h) against to_chars: every 97th float from 2^-30 to 2^26 and a
+// million doubles of a model's magnitudes, either sign, past the path's ends on both sides.
+TEST(ShortestIntegerPath, WritesWhatToCharsWrites) {
+  int differing = 0;
+  for (uint32_t bits = 0x30800000u; bits < 0x4C800000u && differing < 5; bits += 97) {
+    for (const uint32_t sign : {0u, 0x80000000u}) {
+      float value = 0.0f;
+      const uint32_t signedBits = bits | sign;
+      std::memcpy(&value, &signedBits, sizeof value);
+      const std::string written = Written(value);
+      if (written != ToChars(value)) ++differing;
+      EXPECT_EQ(written, ToChars(value)) << "for the float of bits " << std::hex << signedBits;
+    }
+  }
+  std::mt19937_64 random(2025);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  for (int i = 0; i < 1000000 && differing < 10; ++i) {
+    const double value = std::ldexp(unit(random), static_cast<int>(random() % 90) - 60);
+    const std::string written = Written(value);
+    if (written != ToChars(value)) ++differing;
+    EXPECT_EQ(written, ToChars(value)) << "for " << std::hexfloat << value;
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace vthost

@@ -133,5 +133,58 @@ TEST(Spheres, ShapesNoObjectHoldsAreForgottenWithinTheBudget) {
   EXPECT_EQ(host.Spheres().Shapes(), 0u);
 }
 
+// Loose objects taken out in another order than they were made: each swap keeps the others findable.
+TEST(LooseObjects, TakenOutOfTheMiddleLeaveTheRestLoose) {
+  Host host;
+  std::vector<VtNode*> nodes;
+  for (int i = 0; i < 5; ++i) nodes.push_back(kRecord.Ob->Alloc(VT_OBJECT_NULL));
+  VtNode* parent = nodes[4];
+  ASSERT_TRUE(kRecord.Ob->Insert(nodes[1], parent, 0));
+  ASSERT_TRUE(kRecord.Ob->Insert(nodes[0], parent, 0));
+  EXPECT_EQ(host.Loose().Count(), 3u);
+  EXPECT_FALSE(host.Loose().Take(nodes[1])) << "an inserted node is not loose";
+  EXPECT_FALSE(host.Loose().Take(static_cast<VtNode*>(nullptr)));
+  kRecord.Ob->Free(nodes[2]);
+  EXPECT_EQ(host.Loose().Count(), 2u);
+  ASSERT_TRUE(kRecord.Ob->Insert(nodes[3], parent, 0));
+  EXPECT_EQ(host.Loose().Count(), 1u);
+  kRecord.Ob->Free(parent);  // with its children
+  EXPECT_EQ(host.Loose().Count(), 0u);
+}
+
+// More nodes than a block of their pool holds, freed and made again: every node has room of its
+// own, and the freed ones are used again before the system is asked for more.
+TEST(BlockPools, ReuseFreedNodesBeforeTakingMore) {
+  if (FreeAtExit()) GTEST_SKIP() << "each node is an allocation of its own where leaks are checked";
+  constexpr size_t kMade = 1000;  // some eight blocks' worth
+  std::vector<NodePtr> nodes;
+  for (size_t i = 0; i < kMade; ++i) {
+    nodes.push_back(OwnNode(new VtNode()));
+    nodes.back()->serial = i;
+  }
+  for (size_t i = 0; i < kMade; ++i) ASSERT_EQ(nodes[i]->serial, i) << "a node overlaps another";
+  const size_t blocks = PoolBlocks(sizeof(VtNode));
+  EXPECT_GT(blocks, 1u);
+  nodes.clear();
+  for (size_t i = 0; i < kMade; ++i) nodes.push_back(OwnNode(new VtNode()));
+  EXPECT_EQ(PoolBlocks(sizeof(VtNode)), blocks);
+  for (const NodePtr& node : nodes) EXPECT_EQ(node->serial, 0u) << "a node made again starts new";
+}
+
+// Parameter values, tags and nodes share no room: a container filled while nodes and tags are made
+// and freed around it keeps what it was given.
+TEST(BlockPools, KeepSizesApart) {
+  ValueMap values;
+  std::vector<std::unique_ptr<VtTag>> tags;
+  for (int32_t id = 0; id < 500; ++id) {
+    values[id] = id * 2;
+    tags.push_back(std::make_unique<VtTag>());
+    tags.back()->type = id;
+    if (id % 3 == 0) tags.erase(tags.begin());
+  }
+  for (int32_t id = 0; id < 500; ++id) ASSERT_EQ(std::get<int32_t>(values.at(id)), id * 2);
+  for (const auto& tag : tags) EXPECT_GE(tag->type, 0);
+}
+
 }  // namespace
 }  // namespace vthost
