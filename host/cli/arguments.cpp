@@ -20,6 +20,7 @@ namespace fs = std::filesystem;
 
 // The most workers a run starts.
 constexpr unsigned kMostJobs = 64;
+static_assert(kMostJobs <= vthost::kProcessesStoppedOnSignals, "a signal would leave workers running");
 
 // The value after an option, taken once.
 class OptionReader {

@@ -130,26 +130,33 @@ bool SettingsTaken(vthost::Host& host, const vthost::Settings& settings) {
   return taken;
 }
 
-// The end of a run that converted molecules: the process ends with status at once, and the system
-// takes back the module, the host and the last model with it, unless the run checks for leaks
-// (vthost::FreeAtExit): then they are freed in order, as the stack unwinds.
-int Converted(int status) {
-  if (vthost::FreeAtExit()) return status;
-  std::exit(status);  // flushes the standard streams; the objects on the stack are not destroyed
-}
-
 // A module that is ended however the run ends.
 class StartedModule {
  public:
   explicit StartedModule(std::unique_ptr<vthost::Module> module) : module_(std::move(module)) {}
-  ~StartedModule() { module_->End(); }
+  ~StartedModule() { End(); }
   StartedModule(const StartedModule&) = delete;
   StartedModule& operator=(const StartedModule&) = delete;
   vthost::Module* operator->() const { return module_.get(); }
+  void End() {
+    if (module_ && !ended_) module_->End();
+    ended_ = true;
+  }
 
  private:
   std::unique_ptr<vthost::Module> module_;
+  bool ended_ = false;
 };
+
+// The end of a run that converted molecules: the module is told the run ends, then the process ends
+// with status at once, and the system takes back the module, the host and the last model with it,
+// unless the run checks for leaks (vthost::FreeAtExit): then they are freed in order, as the stack
+// unwinds.
+int Converted(int status, StartedModule* module) {
+  if (vthost::FreeAtExit()) return status;
+  if (module != nullptr) module->End();
+  std::exit(status);  // flushes the standard streams; the objects on the stack are not destroyed
+}
 
 int Run(const Arguments& arguments, const fs::path& program, const std::vector<std::string>& words) {
   vthost::HostOptions options = arguments.options;
@@ -160,7 +167,7 @@ int Run(const Arguments& arguments, const fs::path& program, const std::vector<s
   const vantorcli::RunRequest& molecules = arguments.molecules;
   if (molecules.worker.count == 0 && molecules.jobs > 1 && vantorcli::Several(molecules)) {
     // the workers load the module, and the first of them says why it could not start or take a --set
-    return Converted(vantorcli::ConvertMolecules(host, molecules, program, words));
+    return Converted(vantorcli::ConvertMolecules(host, molecules, program, words), nullptr);
   }
   if (molecules.worker.run != 0) {
     const bool handed = std::find(molecules.inputs.begin(), molecules.inputs.end(), "-") != molecules.inputs.end();
@@ -180,7 +187,7 @@ int Run(const Arguments& arguments, const fs::path& program, const std::vector<s
       return kFailed;
     }
     if (!SettingsTaken(host, arguments.molecules.settings)) return kBadArguments;
-    return Converted(vantorcli::ConvertMolecules(host, arguments.molecules, program, words));
+    return Converted(vantorcli::ConvertMolecules(host, arguments.molecules, program, words), &module);
   }
   if (arguments.parameters) {
     if (!module->StartUp(&error)) {

@@ -36,11 +36,11 @@ class Molecules {
  public:
   explicit Molecules(const RunRequest& request);
 
-  // The next molecule; false when there is none. mine: whether this process converts the one at
-  // that place (otherwise its record's text is not kept).
   // Called before standard input is waited for.
   void OnWait(std::function<void()> waiting) { standardInput_.waiting = std::move(waiting); }
 
+  // The next molecule; false when there is none. mine: whether this process converts the one at
+  // that place (otherwise its record's text is not kept).
   template <typename Mine>
   bool Next(Molecule* m, const Mine& mine) {
     for (;;) {

@@ -33,8 +33,9 @@ bool ScratchFolder::Make(std::string* error) {
   for (unsigned attempt = 0; attempt < 100 && folder_.empty(); ++attempt) {
     const fs::path folder =
         temporary / ("vantor-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt));
+    if (!fs::create_directory(folder, failure)) continue;
     folderOnSignals_ = std::make_unique<vthost::RemovedOnSignals>(folder, /*folder=*/true);
-    if (fs::create_directory(folder, failure)) folder_ = folder;
+    folder_ = folder;
   }
   if (folder_.empty()) {
     *error = "cannot make a temporary folder in " + temporary.u8string();

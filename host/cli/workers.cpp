@@ -174,8 +174,12 @@ bool WorkerProcess::Start(const fs::path& program, const std::vector<std::string
                           std::string* error) {
   SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE read = nullptr, write = nullptr, inputRead = GetStdHandle(STD_INPUT_HANDLE), inputWrite = nullptr;
-  if (!CreatePipe(&read, &write, &inherited, 0) || !SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0) ||
-      (input != nullptr && (!CreatePipe(&inputRead, &inputWrite, &inherited, 0) ||
+  // Windows' pipes hold 4 KB unless asked for more: a worker given a chunk of standard input must be
+  // able to write the lines of its records while the run waits for another worker's, and the run's
+  // pump must hand a whole chunk on.
+  constexpr DWORD kRoom = 1 << 20;
+  if (!CreatePipe(&read, &write, &inherited, kRoom) || !SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0) ||
+      (input != nullptr && (!CreatePipe(&inputRead, &inputWrite, &inherited, kRoom) ||
                             !SetHandleInformation(inputWrite, HANDLE_FLAG_INHERIT, 0)))) {
     *error = "cannot start a worker: " + std::system_category().message(static_cast<int>(GetLastError()));
     return false;

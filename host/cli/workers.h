@@ -2,6 +2,7 @@
 // reads a line at a time.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -96,7 +97,7 @@ class EndingSignalsHeld {
   EndingSignalsHeld& operator=(const EndingSignalsHeld&) = delete;
 
  private:
-  unsigned char before_[256];  // the thread's signal mask before, as the system keeps it
+  alignas(std::max_align_t) unsigned char before_[256];  // the thread's signal mask before, as the system keeps it
 };
 
 // A worker ends when the run that started it ends: run is the run's process. On Linux even when

@@ -61,6 +61,9 @@ void RemoveNewFilesOnSignals();
 // files together. A run stages fewer outputs at once.
 constexpr size_t kNamesRemovedOnSignals = 1024;
 
+// How many processes the handler knows of at once.
+constexpr size_t kProcessesStoppedOnSignals = 64;
+
 // A process the run started (a worker) that those signals end as well while this lives: where
 // the system ends it with the run anyway (a Windows job), nothing is done.
 class StoppedOnSignals {

@@ -57,7 +57,7 @@ void NoLongerPending(size_t slot) {
 }
 
 // The run's own processes, for a signal's handler to end; 0 in a free slot.
-constexpr size_t kProcessSlots = 64;
+constexpr size_t kProcessSlots = kProcessesStoppedOnSignals;
 std::atomic<unsigned long> g_processes[kProcessSlots];
 
 void RemovePendingAndEnd(int signal) {

@@ -41,7 +41,7 @@ constexpr auto kPowersOfTen = [] {
   return powers;
 }();
 
-// floor(e * log10(2)) for |e| < 1650 (the constant is 2^18 * log10(2), rounded up).
+// floor(e * log10(2)) for |e| < 1650 (the constant is 2^18 * log10(2), rounded down).
 int FloorLog10Pow2(int e) { return (e * 78913) >> 18; }
 
 // The shortest digits within [low, high] * 2^-shift * 10^-q (the ends included when asked) nearest

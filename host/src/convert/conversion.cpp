@@ -185,8 +185,14 @@ void ConversionEngine::Life(const ConversionRequest& request, const fs::path& fi
 // A file that reads as no atoms (empty, a damaged counts line, no symbol the element table knows)
 // loads all the same, and its model is nothing: it fails, and nothing is made. A model that the
 // settings left empty (hydrogens hidden, bonds only of a lone atom) is the user's: it is made, and
-// told. False when it failed.
+// told. A file that cannot be read twice (a pipe, a device) is not read again to tell which: its
+// empty model is made, and told. False when it failed.
 bool ConversionEngine::KeepsEmptyModel(const fs::path& file, Conversion* outcome) {
+  std::error_code unknown;
+  if (!fs::is_regular_file(file, unknown)) {
+    outcome->Note("the model is empty");
+    return true;
+  }
   const ModelCounts read = ReadCounts(file);
   if (read.atoms == 0) {
     outcome->Fail(ConversionStatus::NotLoaded, "no atom could be read: the model would be empty, nothing written");

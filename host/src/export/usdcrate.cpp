@@ -1,6 +1,6 @@
 // A layer laid out as a USD crate file, version 0.8.0: an 88-byte bootstrap (identifier, version,
 // where the table of contents is), the values that do not fit in their field, then the structural
-// sections (tokens, strings, fields, field sets, paths, specs), their lists of integers coded and
+// sections (tokens, strings, fields, field sets, paths, items), their lists of integers coded and
 // compressed as the format wants them, and the table of contents last. Every number is
 // little-endian; a value's representation is 64 bits: array, inlined and compressed flags at the
 // top, its type in bits 48 to 55, and a payload below, the value itself when inlined, else its
@@ -42,11 +42,11 @@ enum class Type : uint64_t {
   kVariability = 44,
 };
 
-// The kinds of specs, as USD numbers them.
-constexpr uint32_t kAttributeSpec = 1;
-constexpr uint32_t kPrimSpec = 6;
-constexpr uint32_t kPseudoRootSpec = 7;
-constexpr uint32_t kRelationshipSpec = 8;
+// The kinds of items, as USD numbers them.
+constexpr uint32_t kAttributeItem = 1;
+constexpr uint32_t kPrimItem = 6;
+constexpr uint32_t kPseudoRootItem = 7;
+constexpr uint32_t kRelationshipItem = 8;
 
 // The bits of a list edit's header.
 constexpr uint8_t kExplicit = 1;
@@ -193,7 +193,7 @@ void PutSection(CrateBytes& toc, const char* name, size_t start, size_t end) {
 
 CrateLayer::CrateLayer() : tokenSlots_(kFirstTokenSlots, kNoToken) {
   Grow(values_, kBootstrapBytes);
-  specs_.push_back({Token(""), kPseudoRootSpec, false});
+  items_.push_back({Token(""), kPseudoRootItem, false});
 }
 
 CrateLayer::Text CrateLayer::Name(std::string_view text) {
@@ -201,52 +201,52 @@ CrateLayer::Text CrateLayer::Name(std::string_view text) {
   return Text(text, static_cast<uint32_t>(nameTokens_.size() - 1));
 }
 
-CrateLayer::Spec CrateLayer::Add(Spec parent, Text name, uint32_t type, bool property) {
-  const Spec spec = specs_.size();
-  specs_.push_back({Token(name), type, property});
-  SpecEntry& above = specs_[parent];
-  if (above.lastChild == kNoSpec) {
-    above.firstChild = spec;
+CrateLayer::Item CrateLayer::Add(Item parent, Text name, uint32_t type, bool property) {
+  const Item item = items_.size();
+  items_.push_back({Token(name), type, property});
+  ItemRow& above = items_[parent];
+  if (above.lastChild == kNoItem) {
+    above.firstChild = item;
   } else {
-    specs_[above.lastChild].nextSibling = spec;
+    items_[above.lastChild].nextSibling = item;
   }
-  above.lastChild = spec;
-  return spec;
+  above.lastChild = item;
+  return item;
 }
 
-CrateLayer::Spec CrateLayer::AddPrim(Spec parent, Text name, Specifier specifier, Text typeName) {
-  const Spec prim = Add(parent, name, kPrimSpec, false);
+CrateLayer::Item CrateLayer::AddPrim(Item parent, Text name, Specifier specifier, Text typeName) {
+  const Item prim = Add(parent, name, kPrimItem, false);
   Field(prim, specifier_, Rep(Type::kSpecifier, static_cast<uint32_t>(specifier), true));
   if (!typeName.text().empty()) SetToken(prim, typeName_, typeName);
   return prim;
 }
 
-CrateLayer::Spec CrateLayer::AddAttribute(Spec prim, Text name, Text typeName, bool uniform) {
-  const Spec attribute = Add(prim, name, kAttributeSpec, true);
+CrateLayer::Item CrateLayer::AddAttribute(Item prim, Text name, Text typeName, bool uniform) {
+  const Item attribute = Add(prim, name, kAttributeItem, true);
   SetToken(attribute, typeName_, typeName);
   // varying is what an attribute is without the field
   if (uniform) Field(attribute, variability_, Rep(Type::kVariability, 1, true));
   return attribute;
 }
 
-CrateLayer::Spec CrateLayer::AddRelationship(Spec prim, Text name) {
-  const Spec relationship = Add(prim, name, kRelationshipSpec, true);
+CrateLayer::Item CrateLayer::AddRelationship(Item prim, Text name) {
+  const Item relationship = Add(prim, name, kRelationshipItem, true);
   Field(relationship, variability_, Rep(Type::kVariability, 1, true));  // relationships are uniform
   return relationship;
 }
 
-void CrateLayer::MoveLast(Spec parent, Spec child) {
-  SpecEntry& above = specs_[parent];
+void CrateLayer::MoveLast(Item parent, Item child) {
+  ItemRow& above = items_[parent];
   if (above.lastChild == child) return;
   if (above.firstChild == child) {
-    above.firstChild = specs_[child].nextSibling;
+    above.firstChild = items_[child].nextSibling;
   } else {
-    Spec before = above.firstChild;
-    while (specs_[before].nextSibling != child) before = specs_[before].nextSibling;
-    specs_[before].nextSibling = specs_[child].nextSibling;
+    Item before = above.firstChild;
+    while (items_[before].nextSibling != child) before = items_[before].nextSibling;
+    items_[before].nextSibling = items_[child].nextSibling;
   }
-  specs_[above.lastChild].nextSibling = child;
-  specs_[child].nextSibling = kNoSpec;
+  items_[above.lastChild].nextSibling = child;
+  items_[child].nextSibling = kNoItem;
   above.lastChild = child;
 }
 
@@ -297,8 +297,8 @@ uint32_t CrateLayer::StringIndex(Text text) {
   return stringOfToken_[token];
 }
 
-void CrateLayer::Field(Spec spec, Text field, uint64_t rep) {
-  fields_.push_back({static_cast<uint32_t>(spec), Token(field), rep});
+void CrateLayer::Field(Item item, Text field, uint64_t rep) {
+  fields_.push_back({static_cast<uint32_t>(item), Token(field), rep});
 }
 
 uint64_t CrateLayer::ValueStart() {
@@ -306,83 +306,83 @@ uint64_t CrateLayer::ValueStart() {
   return values_.size;
 }
 
-void CrateLayer::SetToken(Spec spec, Text field, Text token) {
-  Field(spec, field, Rep(Type::kToken, Token(token), true));
+void CrateLayer::SetToken(Item item, Text field, Text token) {
+  Field(item, field, Rep(Type::kToken, Token(token), true));
 }
 
-void CrateLayer::SetString(Spec spec, Text field, Text text) {
-  Field(spec, field, Rep(Type::kString, StringIndex(text), true));
+void CrateLayer::SetString(Item item, Text field, Text text) {
+  Field(item, field, Rep(Type::kString, StringIndex(text), true));
 }
 
-void CrateLayer::SetBool(Spec spec, Text field, bool value) {
-  Field(spec, field, Rep(Type::kBool, value ? 1 : 0, true));
+void CrateLayer::SetBool(Item item, Text field, bool value) {
+  Field(item, field, Rep(Type::kBool, value ? 1 : 0, true));
 }
 
-void CrateLayer::SetFloat(Spec spec, Text field, float value) {
-  Field(spec, field, Rep(Type::kFloat, BitsOf(value), true));
+void CrateLayer::SetFloat(Item item, Text field, float value) {
+  Field(item, field, Rep(Type::kFloat, BitsOf(value), true));
 }
 
-void CrateLayer::SetDouble(Spec spec, Text field, double value) {
-  Field(spec, field, Rep(Type::kDouble, ValueStart()));
+void CrateLayer::SetDouble(Item item, Text field, double value) {
+  Field(item, field, Rep(Type::kDouble, ValueStart()));
   Put64(values_, BitsOf(value));
 }
 
-void CrateLayer::SetDouble3(Spec spec, Text field, const std::array<double, 3>& value) {
-  Field(spec, field, Rep(Type::kVec3d, ValueStart()));
+void CrateLayer::SetDouble3(Item item, Text field, const std::array<double, 3>& value) {
+  Field(item, field, Rep(Type::kVec3d, ValueStart()));
   char* at = Grow(values_, 3 * 8);
   for (size_t i = 0; i < value.size(); ++i) StoreLittleEndian<8>(at + 8 * i, BitsOf(value[i]));
 }
 
-void CrateLayer::SetFloat3(Spec spec, Text field, const std::array<float, 3>& value) {
-  Field(spec, field, Rep(Type::kVec3f, ValueStart()));
+void CrateLayer::SetFloat3(Item item, Text field, const std::array<float, 3>& value) {
+  Field(item, field, Rep(Type::kVec3f, ValueStart()));
   PutWords(values_, value.size(), [&value](size_t i) { return BitsOf(value[i]); });
 }
 
-void CrateLayer::SetQuatf(Spec spec, Text field, const std::array<float, 4>& xyzw) {
-  Field(spec, field, Rep(Type::kQuatf, ValueStart()));
+void CrateLayer::SetQuatf(Item item, Text field, const std::array<float, 4>& xyzw) {
+  Field(item, field, Rep(Type::kQuatf, ValueStart()));
   PutWords(values_, xyzw.size(), [&xyzw](size_t i) { return BitsOf(xyzw[i]); });
 }
 
 // An array: its length (64 bits), then its items, not compressed; an empty array is payload 0,
 // with nothing written.
-void CrateLayer::SetTokenArray(Spec spec, Text field, const std::vector<Text>& tokens) {
+void CrateLayer::SetTokenArray(Item item, Text field, const std::vector<Text>& tokens) {
   if (tokens.empty()) {
-    Field(spec, field, Rep(Type::kToken, 0, false, true));
+    Field(item, field, Rep(Type::kToken, 0, false, true));
     return;
   }
   std::vector<uint32_t>& indices = tokenScratch_;
   indices.clear();
   for (const Text& token : tokens) indices.push_back(Token(token));
-  Field(spec, field, Rep(Type::kToken, ValueStart(), false, true));
+  Field(item, field, Rep(Type::kToken, ValueStart(), false, true));
   Put64(values_, indices.size());
   PutWords(values_, indices.size(), [&indices](size_t i) { return indices[i]; });
 }
 
-void CrateLayer::SetIntArray(Spec spec, Text field, const std::vector<uint32_t>& values) {
+void CrateLayer::SetIntArray(Item item, Text field, const std::vector<uint32_t>& values) {
   if (values.empty()) {
-    Field(spec, field, Rep(Type::kInt, 0, false, true));
+    Field(item, field, Rep(Type::kInt, 0, false, true));
     return;
   }
-  Field(spec, field, Rep(Type::kInt, ValueStart(), false, true));
+  Field(item, field, Rep(Type::kInt, ValueStart(), false, true));
   Put64(values_, values.size());
   PutWords(values_, values.size(), [&values](size_t i) { return values[i]; });
 }
 
-void CrateLayer::SetFloatTuples(Spec spec, Text field, size_t width, const std::vector<float>& values) {
+void CrateLayer::SetFloatTuples(Item item, Text field, size_t width, const std::vector<float>& values) {
   const Type type = width == 2 ? Type::kVec2f : Type::kVec3f;
   const size_t count = values.size() / width;
   if (count == 0) {
-    Field(spec, field, Rep(type, 0, false, true));
+    Field(item, field, Rep(type, 0, false, true));
     return;
   }
-  Field(spec, field, Rep(type, ValueStart(), false, true));
+  Field(item, field, Rep(type, ValueStart(), false, true));
   Put64(values_, count);
   PutWords(values_, count * width, [&values](size_t i) { return BitsOf(values[i]); });
 }
 
 // A list edit: its header byte, then each list it holds as a 64-bit count and the items.
-void CrateLayer::SetExplicitPath(Spec spec, Text field, Spec target) {
-  Field(spec, field, Rep(Type::kPathListOp, ValueStart()));
+void CrateLayer::SetExplicitPath(Item item, Text field, Item target) {
+  Field(item, field, Rep(Type::kPathListOp, ValueStart()));
   Put8(values_, kExplicit | kHasExplicitItems);
   Put64(values_, 1);
   Put32(values_, target);
@@ -390,9 +390,9 @@ void CrateLayer::SetExplicitPath(Spec spec, Text field, Spec target) {
 
 // A reference: its asset path (a string, empty within the layer), the prim's path, the layer
 // offset (offset, scale) and custom data (a dictionary, empty).
-void CrateLayer::PrependInternalReference(Spec spec, Spec target) {
+void CrateLayer::PrependInternalReference(Item item, Item target) {
   const uint32_t noAsset = StringIndex(noAsset_);
-  Field(spec, references_, Rep(Type::kReferenceListOp, ValueStart()));
+  Field(item, references_, Rep(Type::kReferenceListOp, ValueStart()));
   Put8(values_, kHasPrependedItems);
   Put64(values_, 1);
   Put32(values_, noAsset);
@@ -402,55 +402,55 @@ void CrateLayer::PrependInternalReference(Spec spec, Spec target) {
   Put64(values_, 0);
 }
 
-void CrateLayer::PrependTokens(Spec spec, Text field, std::initializer_list<Text> tokens) {
+void CrateLayer::PrependTokens(Item item, Text field, std::initializer_list<Text> tokens) {
   std::vector<uint32_t>& indices = tokenScratch_;
   indices.clear();
   for (const Text& token : tokens) indices.push_back(Token(token));
-  Field(spec, field, Rep(Type::kTokenListOp, ValueStart()));
+  Field(item, field, Rep(Type::kTokenListOp, ValueStart()));
   Put8(values_, kHasPrependedItems);
   Put64(values_, indices.size());
   PutWords(values_, indices.size(), [&indices](size_t i) { return indices[i]; });
 }
 
-// The names of the prims (or of the properties) below a spec, as a vector of tokens.
-void CrateLayer::TokenVectorField(Spec spec, Text field, bool properties) {
+// The names of the prims (or of the properties) below an item, as a vector of tokens.
+void CrateLayer::TokenVectorField(Item item, Text field, bool properties) {
   size_t count = 0;
-  for (Spec child = specs_[spec].firstChild; child != kNoSpec; child = specs_[child].nextSibling) {
-    count += specs_[child].property == properties ? 1 : 0;
+  for (Item child = items_[item].firstChild; child != kNoItem; child = items_[child].nextSibling) {
+    count += items_[child].property == properties ? 1 : 0;
   }
   if (count == 0) return;
-  Field(spec, field, Rep(Type::kTokenVector, ValueStart()));
+  Field(item, field, Rep(Type::kTokenVector, ValueStart()));
   Put64(values_, count);
   char* at = Grow(values_, 4 * count);
-  for (Spec child = specs_[spec].firstChild; child != kNoSpec; child = specs_[child].nextSibling) {
-    if (specs_[child].property != properties) continue;
-    StoreLittleEndian<4>(at, specs_[child].nameToken);
+  for (Item child = items_[item].firstChild; child != kNoItem; child = items_[child].nextSibling) {
+    if (items_[child].property != properties) continue;
+    StoreLittleEndian<4>(at, items_[child].nameToken);
     at += 4;
   }
 }
 
-std::vector<CrateLayer::FieldEntry> CrateLayer::FieldsBySpec() const {
-  std::vector<size_t> start(specs_.size() + 1, 0);
-  for (const FieldEntry& field : fields_) ++start[field.spec + 1];
-  for (size_t spec = 0; spec < specs_.size(); ++spec) start[spec + 1] += start[spec];
+std::vector<CrateLayer::FieldEntry> CrateLayer::FieldsByItem() const {
+  std::vector<size_t> start(items_.size() + 1, 0);
+  for (const FieldEntry& field : fields_) ++start[field.item + 1];
+  for (size_t item = 0; item < items_.size(); ++item) start[item + 1] += start[item];
   std::vector<FieldEntry> sorted(fields_.size());
-  for (const FieldEntry& field : fields_) sorted[start[field.spec]++] = field;
+  for (const FieldEntry& field : fields_) sorted[start[field.item]++] = field;
   return sorted;
 }
 
 // A path and those below it, depth first: each its index, its last element's token (negated for a
 // property's name) and a jump: -2 for a leaf with no sibling after it, -1 for a child only, 0 for a
 // sibling only, and with both, how many entries on the sibling lies, for the child comes next.
-// The table holds a row for every spec, filled in order from next; answers the row after the last
-// below spec.
-size_t CrateLayer::PathTree(Spec spec, bool hasSibling, PathTable& paths, size_t next) const {
-  const SpecEntry& entry = specs_[spec];
-  const bool hasChild = entry.firstChild != kNoSpec;
+// The table holds a row for every item, filled in order from next; answers the row after the last
+// below item.
+size_t CrateLayer::PathTree(Item item, bool hasSibling, PathTable& paths, size_t next) const {
+  const ItemRow& entry = items_[item];
+  const bool hasChild = entry.firstChild != kNoItem;
   const size_t at = next++;
-  paths.index[at] = static_cast<uint32_t>(spec);
+  paths.index[at] = static_cast<uint32_t>(item);
   paths.element[at] = entry.property ? 0u - entry.nameToken : entry.nameToken;
-  for (Spec child = entry.firstChild; child != kNoSpec; child = specs_[child].nextSibling) {
-    next = PathTree(child, specs_[child].nextSibling != kNoSpec, paths, next);
+  for (Item child = entry.firstChild; child != kNoItem; child = items_[child].nextSibling) {
+    next = PathTree(child, items_[child].nextSibling != kNoItem, paths, next);
   }
   if (hasChild && hasSibling) {
     paths.jump[at] = static_cast<uint32_t>(next - at);
@@ -472,7 +472,7 @@ void CrateLayer::PutStrings(CrateBytes& out) const {
   PutWords(out, strings_.size(), [this](size_t i) { return strings_[i]; });
 }
 
-// The fields, all specs' in turn: their names' tokens as integers, then their values'
+// The fields, all items' in turn: their names' tokens as integers, then their values'
 // representations compressed.
 void CrateLayer::PutFields(CrateBytes& out, const std::vector<FieldEntry>& fields) const {
   std::vector<uint32_t> names(fields.size());
@@ -483,52 +483,52 @@ void CrateLayer::PutFields(CrateBytes& out, const std::vector<FieldEntry>& field
   for (size_t i = 0; i < fields.size(); ++i) StoreLittleEndian<8>(at + 8 * i, fields[i].rep);
 }
 
-// Each spec's fields by their index, each run ended by kNoField; answers where each run starts.
+// Each item's fields by their index, each run ended by kNoField; answers where each run starts.
 std::vector<uint32_t> CrateLayer::PutFieldSets(CrateBytes& out, const std::vector<FieldEntry>& fields) const {
-  std::vector<uint32_t> fieldSets(fields.size() + specs_.size()), setOfSpec(specs_.size());
+  std::vector<uint32_t> fieldSets(fields.size() + items_.size()), setOfItem(items_.size());
   uint32_t field = 0;
   size_t at = 0;
-  for (Spec spec = 0; spec < specs_.size(); ++spec) {
-    setOfSpec[spec] = static_cast<uint32_t>(at);
-    for (; field < fields.size() && fields[field].spec == spec; ++field) fieldSets[at++] = field;
+  for (Item item = 0; item < items_.size(); ++item) {
+    setOfItem[item] = static_cast<uint32_t>(at);
+    for (; field < fields.size() && fields[field].item == item; ++field) fieldSets[at++] = field;
     fieldSets[at++] = kNoField;
   }
   Put64(out, fieldSets.size());
   PutIntegers(out, fieldSets);
-  return setOfSpec;
+  return setOfItem;
 }
 
 void CrateLayer::PutPaths(CrateBytes& out) const {
-  PathTable paths{std::vector<uint32_t>(specs_.size()), std::vector<uint32_t>(specs_.size()),
-                  std::vector<uint32_t>(specs_.size())};
+  PathTable paths{std::vector<uint32_t>(items_.size()), std::vector<uint32_t>(items_.size()),
+                  std::vector<uint32_t>(items_.size())};
   PathTree(kPseudoRoot, false, paths, 0);
-  Put64(out, specs_.size());
+  Put64(out, items_.size());
   Put64(out, paths.index.size());
   PutIntegers(out, paths.index);
   PutIntegers(out, paths.element);
   PutIntegers(out, paths.jump);
 }
 
-// The specs: their paths (a spec's index is its path's), field sets and kinds, as three lists.
-void CrateLayer::PutSpecs(CrateBytes& out, const std::vector<uint32_t>& setOfSpec) const {
-  std::vector<uint32_t> paths(specs_.size()), types(specs_.size());
-  for (Spec spec = 0; spec < specs_.size(); ++spec) {
-    paths[spec] = static_cast<uint32_t>(spec);
-    types[spec] = specs_[spec].type;
+// The items: their paths (an item's index is its path's), field sets and kinds, as three lists.
+void CrateLayer::PutItems(CrateBytes& out, const std::vector<uint32_t>& setOfItem) const {
+  std::vector<uint32_t> paths(items_.size()), types(items_.size());
+  for (Item item = 0; item < items_.size(); ++item) {
+    paths[item] = static_cast<uint32_t>(item);
+    types[item] = items_[item].type;
   }
-  Put64(out, specs_.size());
+  Put64(out, items_.size());
   PutIntegers(out, paths);
-  PutIntegers(out, setOfSpec);
+  PutIntegers(out, setOfItem);
   PutIntegers(out, types);
 }
 
 std::string CrateLayer::Bytes() {
-  for (Spec spec = 0; spec < specs_.size(); ++spec) {
-    if (specs_[spec].property) continue;
-    TokenVectorField(spec, primChildren_, false);
-    TokenVectorField(spec, properties_, true);
+  for (Item item = 0; item < items_.size(); ++item) {
+    if (items_[item].property) continue;
+    TokenVectorField(item, primChildren_, false);
+    TokenVectorField(item, properties_, true);
   }
-  const std::vector<FieldEntry> fields = FieldsBySpec();
+  const std::vector<FieldEntry> fields = FieldsByItem();
   CrateBytes out = std::move(values_);
   CrateBytes toc;
   const auto section = [&out, &toc](const char* name, auto put) {
@@ -536,13 +536,13 @@ std::string CrateLayer::Bytes() {
     put();
     PutSection(toc, name, start, out.size);
   };
-  std::vector<uint32_t> setOfSpec;
+  std::vector<uint32_t> setOfItem;
   section("TOKENS", [&] { PutTokens(out); });
   section("STRINGS", [&] { PutStrings(out); });
   section("FIELDS", [&] { PutFields(out, fields); });
-  section("FIELDSETS", [&] { setOfSpec = PutFieldSets(out, fields); });
+  section("FIELDSETS", [&] { setOfItem = PutFieldSets(out, fields); });
   section("PATHS", [&] { PutPaths(out); });
-  section("SPECS", [&] { PutSpecs(out, setOfSpec); });
+  section("SPECS", [&] { PutItems(out, setOfItem); });
 
   const size_t tocOffset = out.size;
   Put64(out, kSections);

@@ -1,4 +1,4 @@
-// A USD layer in the binary crate format (.usdc): specs and their fields collected, then laid out as
+// A USD layer in the binary crate format (.usdc): items and their fields collected, then laid out as
 // a crate file of version 0.8.0, the version USD itself writes (usdcrate.cpp).
 #pragma once
 
@@ -23,8 +23,8 @@ class CrateLayer {
   static constexpr uint32_t kNoToken = 0xFFFFFFFFu;
 
  public:
-  using Spec = size_t;  // a spec's index; its path's index too
-  static constexpr Spec kPseudoRoot = 0;
+  using Item = size_t;  // an item's index; its path's index too
+  static constexpr Item kPseudoRoot = 0;
 
   enum class Specifier : uint32_t { kDef = 0, kClass = 2 };
 
@@ -51,77 +51,77 @@ class CrateLayer {
   CrateLayer();
 
   // A prim below a prim (or the pseudo-root); an empty type for a typeless prim.
-  Spec AddPrim(Spec parent, Text name, Specifier specifier, Text typeName);
+  Item AddPrim(Item parent, Text name, Specifier specifier, Text typeName);
   // An attribute of a prim, of a USD value type ("float3[]"): uniform or varying; not custom.
-  Spec AddAttribute(Spec prim, Text name, Text typeName, bool uniform);
-  Spec AddRelationship(Spec prim, Text name);
+  Item AddAttribute(Item prim, Text name, Text typeName, bool uniform);
+  Item AddRelationship(Item prim, Text name);
   // Puts a child last among its parent's children (made early, for others to name it).
-  void MoveLast(Spec parent, Spec child);
+  void MoveLast(Item parent, Item child);
 
-  // Fields of a spec, by their name in the layer ("default", "kind"...).
-  void SetToken(Spec spec, Text field, Text token);
-  void SetString(Spec spec, Text field, Text text);
-  void SetBool(Spec spec, Text field, bool value);
-  void SetFloat(Spec spec, Text field, float value);
-  void SetDouble(Spec spec, Text field, double value);
-  void SetDouble3(Spec spec, Text field, const std::array<double, 3>& value);
-  void SetFloat3(Spec spec, Text field, const std::array<float, 3>& value);
+  // Fields of an item, by their name in the layer ("default", "kind"...).
+  void SetToken(Item item, Text field, Text token);
+  void SetString(Item item, Text field, Text text);
+  void SetBool(Item item, Text field, bool value);
+  void SetFloat(Item item, Text field, float value);
+  void SetDouble(Item item, Text field, double value);
+  void SetDouble3(Item item, Text field, const std::array<double, 3>& value);
+  void SetFloat3(Item item, Text field, const std::array<float, 3>& value);
   // A quaternion, its imaginary part first (x y z w), as USD lays it out in memory.
-  void SetQuatf(Spec spec, Text field, const std::array<float, 4>& xyzw);
-  void SetTokenArray(Spec spec, Text field, const std::vector<Text>& tokens);
-  void SetIntArray(Spec spec, Text field, const std::vector<uint32_t>& values);
+  void SetQuatf(Item item, Text field, const std::array<float, 4>& xyzw);
+  void SetTokenArray(Item item, Text field, const std::vector<Text>& tokens);
+  void SetIntArray(Item item, Text field, const std::vector<uint32_t>& values);
   // An array of tuples of width floats each (float2[], float3[]...): values.size() / width of them.
-  void SetFloatTuples(Spec spec, Text field, size_t width, const std::vector<float>& values);
-  // A list edit that sets the targets (relationships) or connections (attributes) to one spec.
-  void SetExplicitPath(Spec spec, Text field, Spec target);
+  void SetFloatTuples(Item item, Text field, size_t width, const std::vector<float>& values);
+  // A list edit that sets the targets (relationships) or connections (attributes) to one item.
+  void SetExplicitPath(Item item, Text field, Item target);
   // A list edit that prepends a reference to a prim of this layer.
-  void PrependInternalReference(Spec spec, Spec target);
-  void PrependTokens(Spec spec, Text field, std::initializer_list<Text> tokens);
+  void PrependInternalReference(Item item, Item target);
+  void PrependTokens(Item item, Text field, std::initializer_list<Text> tokens);
 
   // The layer's bytes, once; the children and properties of every prim are listed here.
   std::string Bytes();
 
  private:
-  static constexpr Spec kNoSpec = ~Spec{0};
+  static constexpr Item kNoItem = ~Item{0};
 
-  // The children of a spec are a chain: the first, each one's next sibling, the last.
-  struct SpecEntry {
+  // The children of an item are a chain: the first, each one's next sibling, the last.
+  struct ItemRow {
     uint32_t nameToken;
-    uint32_t type;  // the kind of spec as USD numbers them
+    uint32_t type;  // the kind of item as USD numbers them
     bool property;
-    Spec firstChild = kNoSpec, lastChild = kNoSpec, nextSibling = kNoSpec;
+    Item firstChild = kNoItem, lastChild = kNoItem, nextSibling = kNoItem;
   };
   struct FieldEntry {
-    uint32_t spec;  // 32 bits, as the file numbers its specs
+    uint32_t item;  // 32 bits, as the file numbers its items
     uint32_t nameToken;
     uint64_t rep;  // the value's representation
   };
 
-  Spec Add(Spec parent, Text name, uint32_t type, bool property);
+  Item Add(Item parent, Text name, uint32_t type, bool property);
   uint32_t Token(Text text);
   uint32_t NewToken(std::string_view text, size_t hash, size_t slot);
   std::string_view TokenText(uint32_t token) const;
   uint32_t StringIndex(Text text);
-  void Field(Spec spec, Text field, uint64_t rep);
+  void Field(Item item, Text field, uint64_t rep);
   // Where the next value goes, aligned to 8 bytes.
   uint64_t ValueStart();
-  void TokenVectorField(Spec spec, Text field, bool properties);
-  // The fields of every spec in turn, each spec's in the order they were set.
-  std::vector<FieldEntry> FieldsBySpec() const;
+  void TokenVectorField(Item item, Text field, bool properties);
+  // The fields of every item in turn, each item's in the order they were set.
+  std::vector<FieldEntry> FieldsByItem() const;
   // The path tree as the paths section lists it: index, element token, jump of each path.
   struct PathTable {
     std::vector<uint32_t> index, element, jump;
   };
-  size_t PathTree(Spec spec, bool hasSibling, PathTable& paths, size_t next) const;
+  size_t PathTree(Item item, bool hasSibling, PathTable& paths, size_t next) const;
   // The structural sections, each appended to out.
   void PutTokens(CrateBytes& out) const;
   void PutStrings(CrateBytes& out) const;
   void PutFields(CrateBytes& out, const std::vector<FieldEntry>& fields) const;
   std::vector<uint32_t> PutFieldSets(CrateBytes& out, const std::vector<FieldEntry>& fields) const;
   void PutPaths(CrateBytes& out) const;
-  void PutSpecs(CrateBytes& out, const std::vector<uint32_t>& setOfSpec) const;
+  void PutItems(CrateBytes& out, const std::vector<uint32_t>& setOfItem) const;
 
-  std::vector<SpecEntry> specs_;
+  std::vector<ItemRow> items_;
   std::vector<FieldEntry> fields_;
   // The tokens as the tokens section holds them, each ended by a NUL, where each starts (and one
   // past the last), and a table of them by hash: open addressing, at most half full.

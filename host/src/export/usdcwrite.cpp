@@ -14,7 +14,7 @@
 namespace vthost {
 namespace {
 
-using Spec = CrateLayer::Spec;
+using Item = CrateLayer::Item;
 using Text = CrateLayer::Text;
 
 // A number as the text layer writes it: as a float, minus zero as zero.
@@ -50,10 +50,12 @@ class CrateStageWriter {
     layer_.SetToken(CrateLayer::kPseudoRoot, "upAxis", "Y");
 
     // the shapes first, so that the instances can name them
-    const Spec rootPrim = layer_.AddPrim(CrateLayer::kPseudoRoot, rootName, CrateLayer::Specifier::kDef, "Xform");
-    const Spec shapes = layer_.AddPrim(CrateLayer::kPseudoRoot, shapesName, CrateLayer::Specifier::kClass, "");
+    const Item rootPrim = layer_.AddPrim(CrateLayer::kPseudoRoot, rootName, CrateLayer::Specifier::kDef, "Xform");
+    const Item shapes = layer_.AddPrim(CrateLayer::kPseudoRoot, shapesName, CrateLayer::Specifier::kClass, "");
     for (const ModelMesh& mesh : model_.meshes) {
-      if (shapeOf_.count(mesh.geometry) == 0) shapeOf_[mesh.geometry] = Shape(shapes, mesh.geometry);
+      if (shapeOf_.count(mesh.geometry) != 0) continue;
+      const Item shape = Shape(shapes, mesh.geometry);  // numbered by the shapes made before it
+      shapeOf_[mesh.geometry] = shape;
     }
 
     UsdSiblings rootChildren;
@@ -65,12 +67,12 @@ class CrateStageWriter {
 
  private:
   // The node's prim, its placement and what is below it; the default prim holds the materials.
-  void Prim(Spec prim, const ModelNode& node, const std::string& original, const std::string& name, bool root,
+  void Prim(Item prim, const ModelNode& node, const std::string& original, const std::string& name, bool root,
             const std::string& looksName = {}) {
     const bool instance = !root && node.mesh >= 0 && node.children.empty();
     if (root) layer_.SetToken(prim, "kind", "component");
     if (name != original) layer_.SetString(prim, displayName_, original);
-    Spec looks = 0;
+    Item looks = 0;
     if (root) {
       // the materials go first: the nodes bind them
       looks = layer_.AddPrim(prim, looksName, CrateLayer::Specifier::kDef, "Scope");
@@ -84,7 +86,7 @@ class CrateStageWriter {
 
     UsdSiblings children;
     if (node.mesh >= 0 && !instance) {
-      const Spec mesh = layer_.AddPrim(prim, children.Take("mesh"), CrateLayer::Specifier::kDef, xform_);
+      const Item mesh = layer_.AddPrim(prim, children.Take("mesh"), CrateLayer::Specifier::kDef, xform_);
       Instance(mesh, node.mesh);
     }
     for (const int child : node.children) {
@@ -96,7 +98,7 @@ class CrateStageWriter {
   }
 
   // A prim that is an instance of the mesh's shape, bound to its material.
-  void Instance(Spec prim, int mesh) {
+  void Instance(Item prim, int mesh) {
     const int material = model_.meshes[mesh].material;
     if (material >= 0) layer_.PrependTokens(prim, apiSchemas_, {materialBindingApi_});
     layer_.SetBool(prim, instanceable_, true);
@@ -106,24 +108,24 @@ class CrateStageWriter {
     }
   }
 
-  void Place(Spec prim, const Placement& p) {
+  void Place(Item prim, const Placement& p) {
     const Vec3& t = p.translation;
     const bool moved = t.x != 0.0 || t.y != 0.0 || t.z != 0.0;
     std::vector<Text>& order = order_;  // kept, so that no node allocates its own
     order.clear();
     if (moved) {
-      const Spec translate = layer_.AddAttribute(prim, translate_, double3_, false);
+      const Item translate = layer_.AddAttribute(prim, translate_, double3_, false);
       layer_.SetDouble3(translate, default_, {Double(t.x), Double(t.y), Double(t.z)});
       order.push_back(translate_);
     }
     if (p.rotation) {
       const auto& q = *p.rotation;
-      const Spec orient = layer_.AddAttribute(prim, orient_, quatf_, false);
+      const Item orient = layer_.AddAttribute(prim, orient_, quatf_, false);
       layer_.SetQuatf(orient, default_, {Float(q[0]), Float(q[1]), Float(q[2]), Float(q[3])});
       order.push_back(orient_);
     }
     if (p.scale) {
-      const Spec scale = layer_.AddAttribute(prim, scale_, float3_, false);
+      const Item scale = layer_.AddAttribute(prim, scale_, float3_, false);
       layer_.SetFloat3(scale, default_, {Float(p.scale->x), Float(p.scale->y), Float(p.scale->z)});
       order.push_back(scale_);
     }
@@ -131,12 +133,12 @@ class CrateStageWriter {
     layer_.SetTokenArray(layer_.AddAttribute(prim, xformOpOrder_, tokenArray_, true), default_, order);
   }
 
-  // A UsdPreviewSurface material; answers the spec its bindings target.
-  Spec Material(Spec looks, const ModelMaterial& material, const std::string& name) {
-    const Spec prim = layer_.AddPrim(looks, name, CrateLayer::Specifier::kDef, "Material");
+  // A UsdPreviewSurface material; answers the item its bindings target.
+  Item Material(Item looks, const ModelMaterial& material, const std::string& name) {
+    const Item prim = layer_.AddPrim(looks, name, CrateLayer::Specifier::kDef, "Material");
     if (name != material.name) layer_.SetString(prim, "displayName", material.name);
-    const Spec surface = layer_.AddAttribute(prim, "outputs:surface", "token", false);
-    const Spec shader = layer_.AddPrim(prim, "Surface", CrateLayer::Specifier::kDef, "Shader");
+    const Item surface = layer_.AddAttribute(prim, "outputs:surface", "token", false);
+    const Item shader = layer_.AddPrim(prim, "Surface", CrateLayer::Specifier::kDef, "Shader");
     layer_.SetToken(layer_.AddAttribute(shader, "info:id", "token", true), "default", "UsdPreviewSurface");
     layer_.SetFloat3(layer_.AddAttribute(shader, "inputs:diffuseColor", "color3f", false), "default",
                      {Float(material.r), Float(material.g), Float(material.b)});
@@ -144,29 +146,29 @@ class CrateStageWriter {
     layer_.SetFloat(layer_.AddAttribute(shader, "inputs:opacity", "float", false), "default", Float(material.alpha));
     layer_.SetFloat(layer_.AddAttribute(shader, "inputs:roughness", "float", false), "default",
                     Float(material.roughness));
-    const Spec output = layer_.AddAttribute(shader, "outputs:surface", "token", false);
+    const Item output = layer_.AddAttribute(shader, "outputs:surface", "token", false);
     layer_.SetExplicitPath(surface, "connectionPaths", output);
     return prim;
   }
 
   // The shape of a geometry: an Xform holding its mesh, in the class of shapes.
-  Spec Shape(Spec shapes, int geometryIndex) {
+  Item Shape(Item shapes, int geometryIndex) {
     const ModelGeometry& geometry = model_.geometries[geometryIndex];
     const Vertices& vertices = *geometry.vertices;
-    const Spec shape = layer_.AddPrim(shapes, "shape_" + std::to_string(shapeOf_.size()),
+    const Item shape = layer_.AddPrim(shapes, "shape_" + std::to_string(shapeOf_.size()),
                                       CrateLayer::Specifier::kDef, "Xform");
-    const Spec mesh = layer_.AddPrim(shape, "mesh", CrateLayer::Specifier::kDef, "Mesh");
+    const Item mesh = layer_.AddPrim(shape, "mesh", CrateLayer::Specifier::kDef, "Mesh");
     std::vector<float> extent(geometry.min.begin(), geometry.min.end());
     extent.insert(extent.end(), geometry.max.begin(), geometry.max.end());
     layer_.SetFloatTuples(layer_.AddAttribute(mesh, "extent", "float3[]", false), "default", 3, extent);
     layer_.SetIntArray(layer_.AddAttribute(mesh, "faceVertexCounts", "int[]", false), "default",
                        std::vector<uint32_t>(vertices.indices.size() / 3, 3));
     layer_.SetIntArray(layer_.AddAttribute(mesh, "faceVertexIndices", "int[]", false), "default", vertices.indices);
-    const Spec normals = layer_.AddAttribute(mesh, "normals", "normal3f[]", false);
+    const Item normals = layer_.AddAttribute(mesh, "normals", "normal3f[]", false);
     layer_.SetFloatTuples(normals, "default", 3, vertices.normals);
     layer_.SetToken(normals, "interpolation", "vertex");
     layer_.SetFloatTuples(layer_.AddAttribute(mesh, "points", "point3f[]", false), "default", 3, vertices.positions);
-    const Spec st = layer_.AddAttribute(mesh, "primvars:st", "texCoord2f[]", false);
+    const Item st = layer_.AddAttribute(mesh, "primvars:st", "texCoord2f[]", false);
     layer_.SetFloatTuples(st, "default", 2, St(vertices.uvs));
     layer_.SetToken(st, "interpolation", "vertex");
     layer_.SetToken(layer_.AddAttribute(mesh, "subdivisionScheme", "token", true), "default", "none");
@@ -175,8 +177,8 @@ class CrateStageWriter {
 
   const PlainModel& model_;
   CrateLayer layer_;
-  std::unordered_map<int, Spec> shapeOf_;  // by the geometry
-  std::vector<Spec> materials_;            // of each material of the model
+  std::unordered_map<int, Item> shapeOf_;  // by the geometry
+  std::vector<Item> materials_;            // of each material of the model
   std::vector<Text> order_;                // a prim's transform operations, made again for each
   // the tokens of every node, each looked up once
   const Text xform_ = layer_.Name("Xform"), default_ = layer_.Name("default"),

@@ -24,8 +24,8 @@ uint64_t Le(const std::string& bytes, size_t at, size_t width) {
 std::string SampleLayer() {
   CrateLayer layer;
   layer.SetToken(CrateLayer::kPseudoRoot, "defaultPrim", "root");
-  const CrateLayer::Spec root = layer.AddPrim(CrateLayer::kPseudoRoot, "root", CrateLayer::Specifier::kDef, "Xform");
-  const CrateLayer::Spec shapes =
+  const CrateLayer::Item root = layer.AddPrim(CrateLayer::kPseudoRoot, "root", CrateLayer::Specifier::kDef, "Xform");
+  const CrateLayer::Item shapes =
       layer.AddPrim(CrateLayer::kPseudoRoot, "Shapes", CrateLayer::Specifier::kClass, "");
   layer.PrependInternalReference(root, shapes);
   layer.SetDouble3(layer.AddAttribute(root, "xformOp:translate", "double3", false), "default", {1.0, 2.0, 3.0});
@@ -164,22 +164,22 @@ std::vector<int32_t> Integers(const std::string& bytes, size_t* at, size_t count
   return values;
 }
 
-// The paths, depth first from the pseudo-root: each its spec, its name's token (negated for a
+// The paths, depth first from the pseudo-root: each its item, its name's token (negated for a
 // property) and its jump: -1 a child follows, 0 a sibling, -2 neither, and past 0 both, the
 // sibling that many entries on.
 TEST(CrateLayer, PathsListTheTreeDepthFirst) {
   CrateLayer layer;
-  const CrateLayer::Spec a = layer.AddPrim(CrateLayer::kPseudoRoot, "a", CrateLayer::Specifier::kDef, "");
-  const CrateLayer::Spec c = layer.AddPrim(CrateLayer::kPseudoRoot, "c", CrateLayer::Specifier::kDef, "");
-  const CrateLayer::Spec b = layer.AddPrim(a, "b", CrateLayer::Specifier::kDef, "");
-  const CrateLayer::Spec x = layer.AddAttribute(a, "x", "float", false);
+  const CrateLayer::Item a = layer.AddPrim(CrateLayer::kPseudoRoot, "a", CrateLayer::Specifier::kDef, "");
+  const CrateLayer::Item c = layer.AddPrim(CrateLayer::kPseudoRoot, "c", CrateLayer::Specifier::kDef, "");
+  const CrateLayer::Item b = layer.AddPrim(a, "b", CrateLayer::Specifier::kDef, "");
+  const CrateLayer::Item x = layer.AddAttribute(a, "x", "float", false);
   const std::string bytes = layer.Bytes();
   size_t at = Le(bytes, Le(bytes, 16, 8) + 8 + 4 * 32 + 16, 8);  // the fifth section's start
   ASSERT_EQ(Le(bytes, at, 8), 5u);
   ASSERT_EQ(Le(bytes, at + 8, 8), 5u);
   at += 16;
-  const std::vector<int32_t> specs = Integers(bytes, &at, 5);
-  EXPECT_EQ(specs, (std::vector<int32_t>{0, static_cast<int32_t>(a), static_cast<int32_t>(b),
+  const std::vector<int32_t> items = Integers(bytes, &at, 5);
+  EXPECT_EQ(items, (std::vector<int32_t>{0, static_cast<int32_t>(a), static_cast<int32_t>(b),
                                          static_cast<int32_t>(x), static_cast<int32_t>(c)}));
   const std::vector<int32_t> names = Integers(bytes, &at, 5);
   EXPECT_LT(names[3], 0);
@@ -190,7 +190,7 @@ TEST(CrateLayer, PathsListTheTreeDepthFirst) {
 struct Move {
   std::string name;
   size_t child;  // which of three children goes last
-  std::vector<int32_t> paths;  // the specs depth first, after the move
+  std::vector<int32_t> paths;  // the items depth first, after the move
 };
 void PrintTo(const Move& c, std::ostream* out) { *out << c.name; }
 
@@ -199,8 +199,8 @@ class CrateMoves : public testing::TestWithParam<Move> {};
 // A child put last is listed last among its siblings, the others keeping their order.
 TEST_P(CrateMoves, PutTheChildLast) {
   CrateLayer layer;
-  const CrateLayer::Spec a = layer.AddPrim(CrateLayer::kPseudoRoot, "a", CrateLayer::Specifier::kDef, "");
-  const std::vector<CrateLayer::Spec> children = {layer.AddPrim(a, "x", CrateLayer::Specifier::kDef, ""),
+  const CrateLayer::Item a = layer.AddPrim(CrateLayer::kPseudoRoot, "a", CrateLayer::Specifier::kDef, "");
+  const std::vector<CrateLayer::Item> children = {layer.AddPrim(a, "x", CrateLayer::Specifier::kDef, ""),
                                                   layer.AddPrim(a, "y", CrateLayer::Specifier::kDef, ""),
                                                   layer.AddPrim(a, "z", CrateLayer::Specifier::kDef, "")};
   layer.MoveLast(a, children[GetParam().child]);
