@@ -183,7 +183,6 @@ VtNode* ConversionEngine::Reused(const Settings& settings) {
     return nullptr;
   }
   kept_->parameters = std::move(*parameters);
-  kept_->generator.parametersChanged = true;
   kept_->name = kObjectName;
   kept_->events.clear();
   return kept_;
