@@ -22,7 +22,11 @@ namespace fs = std::filesystem;
 class MoleculeConverter {
  public:
   MoleculeConverter(vthost::Host& host, const RunRequest& request, bool several)
-      : request_(request), several_(several), engine_(host), landing_(host.Files(), several) {}
+      : request_(request),
+        several_(several),
+        // a run of several echoes nothing of what the module shows, so a record can be converted again
+        engine_(host, several ? vthost::ObjectReuse::SameSettings : vthost::ObjectReuse::NewEach),
+        landing_(host.Files(), several) {}
 
   Outcome Convert(const Molecule& m) {
     Outcome o;

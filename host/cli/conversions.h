@@ -1,6 +1,6 @@
 // vantor-host's conversion of molecules: one, or every chosen record of many files in one run,
-// each handed to the conversion engine in a new molecule object, in one process or in several
-// workers.
+// each handed to the conversion engine, which loads them one after another into one molecule object
+// of the process (a new one after a failure), in one process or in several workers.
 #pragma once
 
 #include <filesystem>

@@ -792,4 +792,78 @@ TEST(HostProgramCollections, WorkersAndShardsWriteWhatOneRunWrites) {
   fs::remove_all(folder);
 }
 
+// A collection and the options of its run: each record's outputs must be those of a run on a file
+// of that record alone with the same options, whatever the records before it left in the object
+// that loaded them.
+struct RecordsCase {
+  std::string name;
+  std::vector<std::string> records;  // molfiles, each ended by $$$$ in the collection
+  std::vector<std::string> options;
+};
+
+std::vector<RecordsCase> RecordsCases() {
+  const std::string water = kWaterMolfile;
+  const std::string untitled = Replaced(water, "water\n", "\n");
+  const std::string other = Replaced(Replaced(water, "water\n", "other\n"), "    0.7572", "    1.7572");
+  const std::string noAtom = Replaced(water, "  3  2  0", "  0  0  0");  // loads, and reads as nothing
+  const std::string unknownAtoms = Replaced(Replaced(water, " O   0", " Xx  0"), " H   0", " Xx  0");
+  const std::string loneOxygen = "oxygen\n  Vantor\n\n  1  0  0  0  0  0  0  0  0  0999 V2000\n"
+                                 "    0.0000    0.0000    0.0000 O   0  0  0  0  0  0  0  0  0  0  0  0\nM  END\n";
+  const std::vector<std::string> edits = {"--set", "MOLOBJ_COLOR_MODE=1", "--set", "MOLOBJ_PRESET=2",
+                                          "--set", "MOLOBJ_PRESET_COLOR_O=0.1 0.2 0.3", "--set",
+                                          "MOLOBJ_SHOW_NUCLEUS=true", "--set", "MOLOBJ_SEGMENTS=7"};
+  return {
+      {"UntitledAfterTitled", {water, untitled, other}, {}},
+      {"FailedRecordInTheMiddle", {water, noAtom, other, unknownAtoms, untitled}, {}},
+      {"SettingsEdits", {water, other, untitled}, edits},
+      {"SettingsEditsAndAFailure", {other, noAtom, water}, edits},
+      {"TriangleBudget", {water, loneOxygen, other}, {"--max-triangles", "900"}},
+      {"TriangleBudgetWithEdits", {loneOxygen, water}, {"--max-triangles", "900", "--set", "MOLOBJ_SEGMENTS=9"}},
+  };
+}
+
+void PrintTo(const RecordsCase& c, std::ostream* out) { *out << c.name; }
+
+class CollectionRecords : public testing::TestWithParam<RecordsCase> {};
+
+// The outputs of vantor-host run in folder on input with the options and these outputs.
+Outcome RunOn(const fs::path& folder, const std::string& input, const std::vector<std::string>& options,
+              std::vector<std::string> outputs) {
+  Invocation run;
+  run.program = ProgramFolder() / (std::string("vantor-host") + VANTOR_EXECUTABLE_SUFFIX);
+  run.folder = folder;
+  run.arguments = {input};
+  run.arguments.insert(run.arguments.end(), outputs.begin(), outputs.end());
+  run.arguments.insert(run.arguments.end(), options.begin(), options.end());
+  return RunProgram(run);
+}
+
+TEST_P(CollectionRecords, EachRecordWritesWhatItWritesAlone) {
+  const RecordsCase& c = GetParam();
+  const fs::path folder = FreshTempFolder("vantor-records-");
+  std::string collection;
+  for (const std::string& record : c.records) collection += record + "$$$$\n";
+  fs::create_directory(folder / "all");
+  WriteFile(folder / "all" / "all.sdf", collection);
+  RunOn(folder / "all", "all.sdf", c.options, {"--records", "all", "--gltf", "{record}.glb", "--json", "{record}.json"});
+  for (size_t i = 0; i < c.records.size(); ++i) {
+    const std::string number = std::to_string(i + 1);
+    const fs::path alone = folder / ("alone" + number);
+    fs::create_directory(alone);
+    WriteFile(alone / "all.sdf", c.records[i]);  // the same name: the report names its input
+    const Outcome outcome = RunOn(alone, "all.sdf", c.options, {"--gltf", "1.glb", "--json", "1.json"});
+    for (const std::string suffix : {".glb", ".json"}) {
+      const fs::path made = folder / "all" / (number + suffix);
+      ASSERT_EQ(fs::exists(made), fs::exists(alone / ("1" + suffix))) << "record " << number << suffix << ": " << outcome.err;
+      if (fs::exists(made)) {
+        EXPECT_TRUE(ReadFile(made) == ReadFile(alone / ("1" + suffix))) << "record " << number << suffix;
+      }
+    }
+  }
+  fs::remove_all(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Collections, CollectionRecords, testing::ValuesIn(RecordsCases()),
+                         [](const testing::TestParamInfo<RecordsCase>& info) { return info.param.name; });
+
 }  // namespace

@@ -1,5 +1,6 @@
-// The conversion engine with the built module, in-process: a new object for each molecule, edited,
-// loaded, fitted to a budget and evaluated, and each form asked for made or refused with a reason.
+// The conversion engine with the built module, in-process: a new object for each molecule (or one
+// reused), edited, loaded, fitted to a budget and evaluated, and each form asked for made or refused
+// with a reason.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -139,6 +140,26 @@ TEST_P(Conversions, TellWhatBecameOfEachForm) {
     }
   }
   EXPECT_NE(refusal.find(c.refusal), std::string::npos) << refusal;
+}
+
+// An object kept from a conversion of water with the same settings loads the case's file instead of
+// a new one: what it tells and makes is what a new object's conversion tells and makes.
+TEST_P(Conversions, ReusedObjectMakesWhatANewOneMakes) {
+  const ConversionCase& c = GetParam();
+  vthost::ConversionEngine reusing(host_, vthost::ObjectReuse::SameSettings);
+  reusing.Convert(Request(c), folder_ / "water.mol");
+  const vthost::Conversion reused = reusing.Convert(Request(c), folder_ / c.file);
+  vthost::ConversionEngine fresh(host_);
+  const vthost::Conversion made = fresh.Convert(Request(c), folder_ / c.file);
+  EXPECT_EQ(reused.status, made.status);
+  EXPECT_EQ(Each(reused.told, &vthost::Told::text), Each(made.told, &vthost::Told::text));
+  EXPECT_EQ(reused.atoms, made.atoms);
+  EXPECT_EQ(reused.bonds, made.bonds);
+  ASSERT_EQ(reused.outputs.size(), made.outputs.size());
+  for (size_t i = 0; i < made.outputs.size(); ++i) {
+    EXPECT_EQ(reused.outputs[i].state, made.outputs[i].state) << i;
+    EXPECT_TRUE(reused.outputs[i].bytes.Joined() == made.outputs[i].bytes.Joined()) << i;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Molecules, Conversions, testing::ValuesIn(kConversions), CaseName);

@@ -61,11 +61,17 @@ struct Conversion {
 class ShapeCache;  // host/src/export/shapecache.h
 struct ModelCounts;  // vthost/report.h
 
+// Whether each conversion makes a new molecule object, or one object of the same settings loads
+// file after file, as a user would (a new object reads its element table: a quarter of a small
+// molecule's conversion). The outputs are the same either way; only a host that echoes nothing
+// may reuse, since a record a reused object fails is converted again in a new object.
+enum class ObjectReuse { NewEach, SameSettings };
+
 // Conversions of one host, one after another; the shapes its models share are kept between them,
 // within the cache's bounds.
 class ConversionEngine {
  public:
-  explicit ConversionEngine(Host& host);
+  explicit ConversionEngine(Host& host, ObjectReuse reuse = ObjectReuse::NewEach);
   ~ConversionEngine();
   ConversionEngine(const ConversionEngine&) = delete;
   ConversionEngine& operator=(const ConversionEngine&) = delete;
@@ -73,7 +79,9 @@ class ConversionEngine {
   // A new molecule object in a document of its own, each setting applied as a user edit, file set
   // and loaded (message 18), fitted to the budget, evaluated, and each form made; what the module
   // showed meanwhile is forgotten once the report has told it, and the document is closed by the
-  // next conversion or the engine's end.
+  // next conversion or the engine's end. With ObjectReuse::SameSettings the last object, when it
+  // converted and was made with the same settings, is given back its parameters as they were made
+  // and its name, and loads the file instead; should it fail, a new object converts the file.
   Conversion Convert(const ConversionRequest& request, const std::filesystem::path& file);
 
   // Each form of the object as its last evaluation left it: a model form of an object without a
@@ -91,6 +99,12 @@ class ConversionEngine {
   std::vector<MadeOutput> MakeForms(const VtNode* object, const std::vector<const FormatForm*>& forms,
                                     const Detail* detail, bool loaded, bool* ranOut);
   VtNode* Made(VtDocument* document, const Settings& settings, Conversion* outcome, Description* shown = nullptr);
+  // The kept object as a new one made with these settings would be before its file is set; null
+  // when there is none to reuse.
+  VtNode* Reused(const Settings& settings);
+  // Keeps the object just made for the next conversions, or, when its parameters cannot be copied,
+  // none.
+  void Keep(VtNode* object, const Settings& settings, Description shown);
   bool FitBudget(const ConversionRequest& request, VtNode* object, const Description& shown,
                  const std::filesystem::path& file, Conversion* outcome);
   // Whether a model of no atoms and no bonds is made; false when the conversion has failed.
@@ -98,15 +112,24 @@ class ConversionEngine {
   // The atoms and bonds an object of the file built with every parameter as it comes: what the
   // module read, whatever the settings leave out.
   ModelCounts ReadCounts(const std::filesystem::path& file);
-  // events: how many the host held before the conversion.
-  void Life(const ConversionRequest& request, const std::filesystem::path& file, VtDocument* document,
-            size_t events, Conversion* outcome);
+  // shown: what the object showed once made; events: how many the host held before the conversion.
+  // False when memory ran short before the object was evaluated (it may hold less than a new object
+  // loading the file would), or when the conversion failed before its forms were made.
+  bool Life(const ConversionRequest& request, const std::filesystem::path& file, VtNode* object,
+            const Description& shown, size_t events, Conversion* outcome);
 
   void CloseLast();
 
   Host& host_;
   std::unique_ptr<ShapeCache> shapes_;
   VtDocument* last_ = nullptr;  // the last conversion's document, open
+  ObjectReuse reuse_;
+  // The object kept for reuse (in last_), with the settings it was made with, its parameters and
+  // what it showed then.
+  VtNode* kept_ = nullptr;
+  Settings keptSettings_;
+  std::unique_ptr<VtContainer> keptParameters_;
+  Description keptShown_;
 };
 
 }  // namespace vthost

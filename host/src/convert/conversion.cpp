@@ -9,6 +9,7 @@
 
 #include "export/plainmodel.h"
 #include "export/shapecache.h"
+#include "scene/model.h"
 #include "vthost/description.h"
 #include "vthost/molecule.h"
 #include "vthost/report.h"
@@ -17,6 +18,9 @@ namespace vthost {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The name a new molecule object is given; loading a file whose title line is empty keeps it.
+const char* const kObjectName = "Molecule";
 
 // A document that is closed however the conversion ends.
 class OpenDocument {
@@ -109,7 +113,8 @@ std::string ShownMessages(const Host& host, size_t shown) {
 
 }  // namespace
 
-ConversionEngine::ConversionEngine(Host& host) : host_(host), shapes_(std::make_unique<ShapeCache>()) {}
+ConversionEngine::ConversionEngine(Host& host, ObjectReuse reuse)
+    : host_(host), shapes_(std::make_unique<ShapeCache>()), reuse_(reuse) {}
 
 ConversionEngine::~ConversionEngine() {
   shapes_.reset();
@@ -123,11 +128,13 @@ ConversionEngine::~ConversionEngine() {
 void ConversionEngine::CloseLast() {
   if (last_ != nullptr) host_.CloseDocument(last_);
   last_ = nullptr;
+  kept_ = nullptr;
 }
 
 void ConversionEngine::LeaveToExit() {
   if (FreeAtExit()) return;
   last_ = nullptr;
+  kept_ = nullptr;
   static_cast<void>(shapes_.release());
 }
 
@@ -139,30 +146,72 @@ void Conversion::Fail(ConversionStatus failed, const std::string& text) {
 
 Conversion ConversionEngine::Convert(const ConversionRequest& request, const fs::path& file) {
   Conversion outcome;
-  CloseLast();
   const size_t shown = host_.Events().All().size();
+  if (VtNode* object = Reused(request.settings)) {
+    const bool whole = Life(request, file, object, keptShown_, shown, &outcome);
+    host_.Events().Truncate(shown);
+    if (whole && outcome.status == ConversionStatus::Converted) return outcome;
+    // what a failed or short load leaves in an object (the last model, the last molecule) is not
+    // what a new object holds: the file again, in one
+    outcome = Conversion();
+  }
+  CloseLast();
   last_ = host_.NewDocument();
-  Life(request, file, last_, shown, &outcome);
+  TakeMemoryRanOut();
+  Description described;
+  if (VtNode* object = Made(last_, request.settings, &outcome, &described)) {
+    // an object short of memory while it was made may lack part of its element table
+    const bool madeWhole = !TakeMemoryRanOut();
+    Keep(object, request.settings, std::move(described));
+    const bool whole = Life(request, file, object, keptShown_, shown, &outcome);
+    if (!madeWhole || !whole || outcome.status != ConversionStatus::Converted) kept_ = nullptr;
+  }
   host_.Events().Truncate(shown);  // the next conversion's report tells what it showed only
   return outcome;
 }
 
-void ConversionEngine::Life(const ConversionRequest& request, const fs::path& file, VtDocument* document,
-                            size_t events, Conversion* outcome) {
-  Description shown;
-  VtNode* object = Made(document, request.settings, outcome, &shown);
-  if (object == nullptr) return;
+// Between loads the module keeps its element table, its presets and its material rows as the
+// last evaluation pulled them from the parameters, and reads all else from the parameters at the
+// next: parameters as they were made and the name a new object has make it one just made. Of what
+// the host keeps, the events are dropped (they would grow with every record) and the cached model
+// is replaced by the next evaluation, since the load marks the object changed.
+VtNode* ConversionEngine::Reused(const Settings& settings) {
+  if (reuse_ != ObjectReuse::SameSettings || kept_ == nullptr || settings != keptSettings_) return nullptr;
+  std::unique_ptr<VtContainer> parameters(CopyContainer(*keptParameters_));
+  if (parameters == nullptr) {
+    kept_ = nullptr;
+    return nullptr;
+  }
+  kept_->parameters = std::move(*parameters);
+  kept_->name = kObjectName;
+  kept_->events.clear();
+  return kept_;
+}
+
+void ConversionEngine::Keep(VtNode* object, const Settings& settings, Description shown) {
+  keptShown_ = std::move(shown);
+  kept_ = nullptr;
+  if (reuse_ != ObjectReuse::SameSettings) return;
+  keptParameters_.reset(CopyContainer(object->parameters));
+  if (keptParameters_ == nullptr) return;
+  kept_ = object;
+  keptSettings_ = settings;
+}
+
+bool ConversionEngine::Life(const ConversionRequest& request, const fs::path& file, VtNode* object,
+                            const Description& shown, size_t events, Conversion* outcome) {
+  VtDocument* document = object->document;
   host_.SetParameter(object, molecule::kFile, file);
   const bool taken = LoadMolecule(host_, object);
-  if (taken && request.maxTriangles > 0 && !FitBudget(request, object, shown, file, outcome)) return;
-  TakeMemoryRanOut();
+  if (taken && request.maxTriangles > 0 && !FitBudget(request, object, shown, file, outcome)) return false;
+  const bool loadedWhole = !TakeMemoryRanOut();
   host_.Evaluate(document);
   const bool ranOut = TakeMemoryRanOut();
   if (taken && (ranOut || Hierarchy(object) == nullptr)) {
     // an object that builds no model, or one short of what it needed: nothing is made
     outcome->Fail(ConversionStatus::Failed,
                   std::string("the model could not be built") + (ranOut ? ": memory ran out" : ""));
-    return;
+    return false;
   }
   if (!taken) {
     // what the module cannot tell: that the name is a folder's
@@ -173,13 +222,14 @@ void ConversionEngine::Life(const ConversionRequest& request, const fs::path& fi
   const ModelCounts counts = CountModel(Hierarchy(object));
   outcome->atoms = counts.atoms;
   outcome->bonds = counts.bonds;
-  if (taken && counts.atoms == 0 && counts.bonds == 0 && !KeepsEmptyModel(file, outcome)) return;
+  if (taken && counts.atoms == 0 && counts.bonds == 0 && !KeepsEmptyModel(file, outcome)) return false;
   bool memoryRanOut = false;
   outcome->outputs =
       MakeForms(object, request.forms, outcome->detail ? &*outcome->detail : nullptr, taken, &memoryRanOut);
   if (memoryRanOut) {
     outcome->Fail(ConversionStatus::Failed, "memory ran out while the model was written: nothing written");
   }
+  return loadedWhole;
 }
 
 // A file that reads as no atoms (empty, a damaged counts line, no symbol the element table knows)
@@ -204,7 +254,7 @@ bool ConversionEngine::KeepsEmptyModel(const fs::path& file, Conversion* outcome
 
 ModelCounts ConversionEngine::ReadCounts(const fs::path& file) {
   QuietProbe probe(host_);
-  VtNode* object = host_.CreateObject(probe.document(), molecule::kType, "Molecule");
+  VtNode* object = host_.CreateObject(probe.document(), molecule::kType, kObjectName);
   if (object == nullptr) return {};
   host_.SetParameter(object, molecule::kFile, file);
   LoadMolecule(host_, object);
@@ -251,7 +301,7 @@ std::vector<MadeOutput> ConversionEngine::MakeForms(const VtNode* object, const 
 // *shown, when asked for); null when it could not be (the conversion has failed).
 VtNode* ConversionEngine::Made(VtDocument* document, const Settings& settings, Conversion* outcome,
                                Description* shown) {
-  VtNode* object = host_.CreateObject(document, molecule::kType, "Molecule");
+  VtNode* object = host_.CreateObject(document, molecule::kType, kObjectName);
   if (object == nullptr) {
     outcome->Fail(ConversionStatus::Failed, "the molecule object could not be made");
     return nullptr;
