@@ -1,12 +1,12 @@
 // Vantor Studio's C API: the module linked in and started from its entry, one document of molecule
 // objects driven as the script drives them, and each form's bytes from the conversion engine, for
 // the page's JavaScript (the WebAssembly build exports every vantor_ function).
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
 #include <new>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -103,6 +103,7 @@ bool Failed(const std::string& reason) {
   return false;
 }
 
+// One evaluation of the document; false when memory ran out.
 bool EvaluateOnce() {
   vthost::TakeMemoryRanOut();
   session->host->Evaluate(Document());
@@ -132,6 +133,12 @@ bool Evaluate() {
   return !fitted || EvaluateOnce();
 }
 
+// A whole number from the page (a JavaScript number: exact up to 2^53), not below `least`.
+bool IsWholeNumber(double value, double least) {
+  constexpr double kExactUpTo = 9007199254740992.0;
+  return value >= least && value <= kExactUpTo && std::floor(value) == value;
+}
+
 const vthost::Detail* BudgetDetail(const VtNode* node) {
   const auto budget = session->budgets.find(node->serial);
   return budget == session->budgets.end() ? nullptr : &budget->second.detail;
@@ -144,7 +151,8 @@ bool FindRecord(std::string_view bytes, uint64_t number, vthost::Record* record,
   while (reader.NextNumber() <= number && reader.Next(record, /*keepText=*/reader.NextNumber() == number)) {
     if (record->number == number) return true;
   }
-  *error = "there is no record " + std::to_string(number) + ": the file holds " + std::to_string(reader.NextNumber() - 1);
+  const uint64_t held = reader.NextNumber() - 1;
+  *error = "there is no record " + std::to_string(number) + ": the file holds " + std::to_string(held);
   return false;
 }
 
@@ -204,7 +212,8 @@ const char* OpenFile(const fs::path& name, std::string_view bytes) {
   const fs::path file = kFilesFolder / name;
   VtNode* node = nullptr;
   const bool opened = Guarded([&] {
-    std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     const size_t shownBefore = session->host->Events().All().size();
     node = session->host->CreateObject(Document(), vthost::molecule::kType, "Molecule");
     if (node == nullptr) return Failed("the molecule object could not be made");
@@ -268,7 +277,9 @@ const char* vantor_records(const char* bytes, size_t size) {
   vthost::RecordReader reader(in, /*whole=*/false);
   json records = json::array();
   vthost::Record record;
-  while (reader.Next(&record, /*keepText=*/false)) records.push_back({{"number", record.number}, {"title", record.title}});
+  while (reader.Next(&record, /*keepText=*/false)) {
+    records.push_back({{"number", record.number}, {"title", record.title}});
+  }
   return Answer(records.dump());
 }
 
@@ -278,12 +289,14 @@ const char* vantor_open_record(const char* name, const char* bytes, size_t size,
   session->err.str("");
   vthost::Record record;
   std::string error;
-  if (number < 1 || !FindRecord(std::string_view(bytes, size), static_cast<uint64_t>(number), &record, &error)) {
+  const std::string_view file(bytes, size);
+  if (!IsWholeNumber(number, 1) || !FindRecord(file, static_cast<uint64_t>(number), &record, &error)) {
     session->err << (error.empty() ? "records are numbered from 1" : error);
     return nullptr;
   }
-  const fs::path file = fs::u8path(name).filename();
-  const std::string kept = file.stem().u8string() + "-record" + std::to_string(record.number) + file.extension().u8string();
+  const fs::path named = fs::u8path(name).filename();
+  const std::string kept =
+      named.stem().u8string() + "-record" + std::to_string(record.number) + named.extension().u8string();
   return OpenFile(fs::u8path(kept), record.text);
 }
 
@@ -357,20 +370,14 @@ int vantor_budget(const char* object, double most) {
   return Guarded([&] {
     VtNode* node = MoleculeNamed(object);
     if (node == nullptr) return Failed("no object named '" + std::string(object) + "'");
-    if (most < 0 || most != static_cast<double>(static_cast<int64_t>(most))) {
-      return Failed("a budget is a whole number of triangles, 0 for none");
-    }
-    const auto before = session->budgets.find(node->serial);
-    const std::optional<Studio::Budget> had =
-        before == session->budgets.end() ? std::nullopt : std::optional<Studio::Budget>(before->second);
+    if (!IsWholeNumber(most, 0)) return Failed("a budget is a whole number of triangles, 0 for none");
+    const std::map<uint64_t, Studio::Budget> before = session->budgets;
     session->budgets.erase(node->serial);
     if (most == 0) return true;
     session->budgets[node->serial].most = static_cast<int64_t>(most);
     if (Evaluate()) return true;
-    const std::string reason = session->err.str();
-    if (had) session->budgets[node->serial] = *had;
-    if (!had) session->budgets.erase(node->serial);
-    return Failed(reason);
+    session->budgets = before;  // a budget refused leaves the object as it was, its budget too
+    return false;
   });
 }
 
@@ -445,8 +452,8 @@ const char* vantor_counts(const char* object) {
   return Answer(json{{"atoms", counts.atoms}, {"bonds", counts.bonds}, {"triangles", drawn}}.dump());
 }
 
-// The object's live description as JSON: {"name", "budget" (0: none), "entries": [{id, name, label, type, parent,
-// enabled, value, help, hidden, min, max, step, choices}]}.
+// The object's live description as JSON: {"name", "budget" (0: none), "entries": [{id, name, label,
+// type, parent, enabled, value, help, hidden, min, max, step, choices}]}.
 const char* vantor_describe(const char* object) {
   VtNode* node = MoleculeNamed(object);
   if (node == nullptr) return nullptr;

@@ -48,7 +48,8 @@ export class Engine {
 
   // The records of an SD file's bytes: [{number, title}], in order.
   records(bytes) {
-    return this.#withBytes(bytes, (pointer, size) => JSON.parse(this.#text(this.module._vantor_records(pointer, size))));
+    const listed = this.#withBytes(bytes, (pointer, size) => this.#text(this.module._vantor_records(pointer, size)));
+    return JSON.parse(listed);
   }
 
   // The object's triangle budget (0: none), kept through its edits; the model built again.

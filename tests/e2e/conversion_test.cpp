@@ -210,13 +210,15 @@ TEST_P(Budgets, CountWhatTheModelDraws) {
 // budget makes.
 TEST_P(Budgets, FitAnObjectBuiltAlreadyAsAConversionDoes) {
   const BudgetCase& c = GetParam();
-  const std::filesystem::path file = c.file.find('/') == std::string::npos ? folder_ / c.file : std::filesystem::path(c.file);
+  const std::filesystem::path file =
+      c.file.find('/') == std::string::npos ? folder_ / c.file : std::filesystem::path(c.file);
   vthost::ConversionEngine engine(host_);
   const vthost::Conversion converted = engine.Convert({c.settings, c.maxTriangles, {vthost::FormNamed("glb")}}, file);
   ASSERT_EQ(converted.status, Status::Converted) << converted.message;
   std::string edits;
   for (const auto& [name, value] : c.settings) edits += "set m " + name + " " + value + "\n";
-  ASSERT_TRUE(Run("new m\n" + edits + "set m MOLOBJ_FILE " + file.u8string() + "\npress m MOLOBJ_LOAD\neval\n")) << err_.str();
+  ASSERT_TRUE(Run("new m\n" + edits + "set m MOLOBJ_FILE " + file.u8string() + "\npress m MOLOBJ_LOAD\neval\n"))
+      << err_.str();
   VtNode* object = nullptr;
   for (VtNode* node : host_.Nodes(runner_->Document())) {
     if (vthost::NodeType(node) == vthost::molecule::kType) object = node;

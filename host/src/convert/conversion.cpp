@@ -307,8 +307,8 @@ bool FitToBudget(Host& host, VtNode* object, int64_t most, Detail* chosen, std::
   const DetailRange segments = RangeOf(host, object, shown, {}, molecule::kSegments);
   const DetailRange subdivisions = RangeOf(host, object, shown, {}, molecule::kBondSubdivisions);
   if (!FitDetail(counter, most, segments, subdivisions, chosen)) {
-    *error = "the model needs " + std::to_string(chosen->triangles) + " triangles at the least (" + Chosen(*chosen) +
-             "), more than " + std::to_string(most);
+    *error = "the model needs " + std::to_string(chosen->triangles) + " triangles at the least (" +
+             Chosen(*chosen) + "), more than " + std::to_string(most);
     return false;
   }
   host.SetParameter(object, molecule::kSegments, chosen->segments);
