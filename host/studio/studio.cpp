@@ -1,12 +1,15 @@
 // Vantor Studio's C API: the module linked in and started from its entry, one document of molecule
 // objects driven as the script drives them, and each form's bytes from the conversion engine, for
 // the page's JavaScript (the WebAssembly build exports every vantor_ function).
+#include <cmath>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <new>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -19,6 +22,7 @@
 #include "scene/model.h"
 #include "vantor_host.h"
 #include "vthost/budget.h"
+#include "vthost/collection.h"
 #include "vthost/convert.h"
 #include "vthost/description.h"
 #include "vthost/formats.h"
@@ -56,6 +60,13 @@ struct Studio {
   std::unique_ptr<vthost::ConversionEngine> engine;
   std::string text;    // the last answer given as text
   std::string bytes;   // the last export's bytes
+  // The triangle budgets of objects, by serial, and the detail each last chose: kept through the
+  // object's edits.
+  struct Budget {
+    int64_t most = 0;
+    vthost::Detail detail;
+  };
+  std::map<uint64_t, Budget> budgets;
 };
 
 // The page's one session, made by vantor_start: the page passes no handle, as it has one studio.
@@ -92,11 +103,57 @@ bool Failed(const std::string& reason) {
   return false;
 }
 
-// The document evaluated, as after every edit of a person's.
-bool Evaluate() {
+// One evaluation of the document; false when memory ran out.
+bool EvaluateOnce() {
   vthost::TakeMemoryRanOut();
   session->host->Evaluate(Document());
   return !vthost::TakeMemoryRanOut() || Failed("memory ran out while the model was built");
+}
+
+// Each object with a budget fitted to it again, as an edit may change what its model needs; false
+// with the reason when one no longer fits, that object left at the detail it had.
+bool FitBudgets(bool* fitted) {
+  for (VtNode* node : session->host->Nodes(Document())) {
+    const auto budget = session->budgets.find(node->serial);
+    if (budget == session->budgets.end()) continue;
+    std::string error;
+    vthost::Detail detail;
+    if (!vthost::FitToBudget(*session->host, node, budget->second.most, &detail, &error)) return Failed(error);
+    budget->second.detail = detail;
+    *fitted = true;
+  }
+  return true;
+}
+
+// The document evaluated, as after every edit of a person's, and built again where a budget chose
+// other detail.
+bool Evaluate() {
+  bool fitted = false;
+  if (!EvaluateOnce() || !FitBudgets(&fitted)) return false;
+  return !fitted || EvaluateOnce();
+}
+
+// A whole number from the page (a JavaScript number: exact up to 2^53), not below `least`.
+bool IsWholeNumber(double value, double least) {
+  constexpr double kExactUpTo = 9007199254740992.0;
+  return value >= least && value <= kExactUpTo && std::floor(value) == value;
+}
+
+const vthost::Detail* BudgetDetail(const VtNode* node) {
+  const auto budget = session->budgets.find(node->serial);
+  return budget == session->budgets.end() ? nullptr : &budget->second.detail;
+}
+
+// The record of an SD file's bytes with that number: false with the reason, as vantor-host gives it.
+bool FindRecord(std::string_view bytes, uint64_t number, vthost::Record* record, std::string* error) {
+  std::istringstream in{std::string(bytes)};
+  vthost::RecordReader reader(in, /*whole=*/false);
+  while (reader.NextNumber() <= number && reader.Next(record, /*keepText=*/reader.NextNumber() == number)) {
+    if (record->number == number) return true;
+  }
+  const uint64_t held = reader.NextNumber() - 1;
+  *error = "there is no record " + std::to_string(number) + ": the file holds " + std::to_string(held);
+  return false;
 }
 
 VtNode* MoleculeNamed(const std::string& name) {
@@ -149,6 +206,33 @@ json EntryJson(VtNode* node, const vthost::ShownEntry& entry, const vthost::Stat
   return shown;
 }
 
+// A molecule file's bytes kept under that name in the files' folder and opened in a new object
+// (vantor_open).
+const char* OpenFile(const fs::path& name, std::string_view bytes) {
+  const fs::path file = kFilesFolder / name;
+  VtNode* node = nullptr;
+  const bool opened = Guarded([&] {
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    const size_t shownBefore = session->host->Events().All().size();
+    node = session->host->CreateObject(Document(), vthost::molecule::kType, "Molecule");
+    if (node == nullptr) return Failed("the molecule object could not be made");
+    session->host->SetParameter(node, vthost::molecule::kFile, file);
+    session->host->Press(node, vthost::molecule::kLoad);
+    if (!Evaluate()) return false;
+    const vthost::ModelCounts counts = vthost::CountModel(vthost::Hierarchy(node));
+    if (counts.atoms > 0 || counts.bonds > 0) return true;
+    const std::string messages = ShownMessages(shownBefore);
+    return Failed(messages.empty() ? "the model is empty, with no atoms and no bonds" : messages);
+  });
+  if (!opened) {
+    if (node != nullptr) session->host->DeleteNode(node);
+    return nullptr;
+  }
+  NameApart(node);
+  return Answer(vthost::NodeName(node));
+}
+
 }  // namespace
 
 extern "C" {
@@ -184,27 +268,36 @@ const char* vantor_error() { return Answer(session->err.str()); }
 // when it builds no atom and no bond, null with what the module showed (or that the model is
 // empty) in vantor_error(), and the object deleted: the document is as it was.
 const char* vantor_open(const char* name, const char* bytes, size_t size) {
-  const fs::path file = kFilesFolder / fs::u8path(name).filename();
-  VtNode* node = nullptr;
-  const bool opened = Guarded([&] {
-    std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes, static_cast<std::streamsize>(size));
-    const size_t shownBefore = session->host->Events().All().size();
-    node = session->host->CreateObject(Document(), vthost::molecule::kType, "Molecule");
-    if (node == nullptr) return Failed("the molecule object could not be made");
-    session->host->SetParameter(node, vthost::molecule::kFile, file);
-    session->host->Press(node, vthost::molecule::kLoad);
-    if (!Evaluate()) return false;
-    const vthost::ModelCounts counts = vthost::CountModel(vthost::Hierarchy(node));
-    if (counts.atoms > 0 || counts.bonds > 0) return true;
-    const std::string messages = ShownMessages(shownBefore);
-    return Failed(messages.empty() ? "the model is empty, with no atoms and no bonds" : messages);
-  });
-  if (!opened) {
-    if (node != nullptr) session->host->DeleteNode(node);
+  return OpenFile(fs::u8path(name).filename(), std::string_view(bytes, size));
+}
+
+// The records of an SD file's bytes, as a JSON array of {"number", "title"} in order.
+const char* vantor_records(const char* bytes, size_t size) {
+  std::istringstream in{std::string(bytes, size)};
+  vthost::RecordReader reader(in, /*whole=*/false);
+  json records = json::array();
+  vthost::Record record;
+  while (reader.Next(&record, /*keepText=*/false)) {
+    records.push_back({{"number", record.number}, {"title", record.title}});
+  }
+  return Answer(records.dump());
+}
+
+// One record of an SD file (numbered from 1) opened as vantor_open opens a file: its text kept as
+// a file of its own ("three.sdf" record 2 as "three-record2.sdf", the module reads by suffix).
+const char* vantor_open_record(const char* name, const char* bytes, size_t size, double number) {
+  session->err.str("");
+  vthost::Record record;
+  std::string error;
+  const std::string_view file(bytes, size);
+  if (!IsWholeNumber(number, 1) || !FindRecord(file, static_cast<uint64_t>(number), &record, &error)) {
+    session->err << (error.empty() ? "records are numbered from 1" : error);
     return nullptr;
   }
-  NameApart(node);
-  return Answer(vthost::NodeName(node));
+  const fs::path named = fs::u8path(name).filename();
+  const std::string kept =
+      named.stem().u8string() + "-record" + std::to_string(record.number) + named.extension().u8string();
+  return OpenFile(fs::u8path(kept), record.text);
 }
 
 // A user edit (message 17) of the object's parameter (named as --set names it) with the value read
@@ -270,6 +363,24 @@ int vantor_link(const char* object, const char* parameter, const char* material)
   });
 }
 
+// The object's triangle budget (0: none), kept through its edits as --max-triangles fits one
+// conversion: the finest detail within it set, and the document evaluated. 1, or 0 with the reason
+// and the budget it had before.
+int vantor_budget(const char* object, double most) {
+  return Guarded([&] {
+    VtNode* node = MoleculeNamed(object);
+    if (node == nullptr) return Failed("no object named '" + std::string(object) + "'");
+    if (!IsWholeNumber(most, 0)) return Failed("a budget is a whole number of triangles, 0 for none");
+    const std::map<uint64_t, Studio::Budget> before = session->budgets;
+    session->budgets.erase(node->serial);
+    if (most == 0) return true;
+    session->budgets[node->serial].most = static_cast<int64_t>(most);
+    if (Evaluate()) return true;
+    session->budgets = before;  // a budget refused leaves the object as it was, its budget too
+    return false;
+  });
+}
+
 // The names of the document's materials, as a JSON array.
 const char* vantor_materials() {
   json names = json::array();
@@ -283,6 +394,7 @@ const char* vantor_materials() {
 int vantor_delete(const char* object) {
   VtNode* node = MoleculeNamed(object);
   if (node == nullptr) return Failed("no object named '" + std::string(object) + "'");
+  session->budgets.erase(node->serial);
   session->host->DeleteNode(node);
   return 1;
 }
@@ -295,7 +407,9 @@ int vantor_open_document(const char* bytes, size_t size) {
   return Guarded([&] {
     fs::create_directories(kDocumentsFolder);
     std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes, static_cast<std::streamsize>(size));
-    if (!session->script->RunLine("open " + file.u8string()) || !Evaluate()) return false;
+    if (!session->script->RunLine("open " + file.u8string())) return false;
+    session->budgets.clear();  // the document's objects are new ones
+    if (!Evaluate()) return false;
     for (VtNode* node : session->host->Nodes(Document())) {
       if (vthost::NodeType(node) == vthost::molecule::kType) NameApart(node);
     }
@@ -338,8 +452,8 @@ const char* vantor_counts(const char* object) {
   return Answer(json{{"atoms", counts.atoms}, {"bonds", counts.bonds}, {"triangles", drawn}}.dump());
 }
 
-// The object's live description as JSON: {"name", "entries": [{id, name, label, type, parent,
-// enabled, value, help, hidden, min, max, step, choices}]}.
+// The object's live description as JSON: {"name", "budget" (0: none), "entries": [{id, name, label,
+// type, parent, enabled, value, help, hidden, min, max, step, choices}]}.
 const char* vantor_describe(const char* object) {
   VtNode* node = MoleculeNamed(object);
   if (node == nullptr) return nullptr;
@@ -347,7 +461,9 @@ const char* vantor_describe(const char* object) {
   const vthost::StaticDescription* fixed = session->host->Types().Description(vthost::molecule::kType);
   json entries = json::array();
   for (const vthost::ShownEntry& entry : description.entries) entries.push_back(EntryJson(node, entry, fixed));
-  return Answer(json{{"name", vthost::NodeName(node)}, {"entries", entries}}.dump());
+  const auto budget = session->budgets.find(node->serial);
+  const int64_t most = budget == session->budgets.end() ? 0 : budget->second.most;
+  return Answer(json{{"name", vthost::NodeName(node)}, {"budget", most}, {"entries", entries}}.dump());
 }
 
 // Every parameter of the molecule object as vantor-host --parameters prints it.
@@ -375,7 +491,7 @@ long vantor_export(const char* object, const char* formName) {
     return -1;
   }
   bool ranOut = false;
-  const std::vector<vthost::MadeOutput> made = session->engine->Make(node, {form}, nullptr, &ranOut);
+  const std::vector<vthost::MadeOutput> made = session->engine->Make(node, {form}, BudgetDetail(node), &ranOut);
   if (ranOut || made[0].state != vthost::MadeOutput::State::Made) {
     session->err << (ranOut ? "memory ran out while the model was written" : made[0].refusal);
     if (!ranOut && made[0].state == vthost::MadeOutput::State::NoModel) session->err << "the object has no model";

@@ -34,16 +34,37 @@ export class Engine {
     return this.#text(this.module._vantor_output());
   }
 
-  // A molecule file's bytes into a new object, loaded and built: the object's name.
-  open(name, bytes) {
+  // A molecule file's bytes into a new object, loaded and built: the object's name. record: the
+  // record of an SD file to take (from 1), or the file as it is.
+  open(name, bytes, { record } = {}) {
+    return this.#withBytes(bytes, (pointer, size) => {
+      const made = this.#text(record === undefined
+        ? this.#callWith('_vantor_open', [name], [pointer, size])
+        : this.#callWith('_vantor_open_record', [name], [pointer, size, record]));
+      if (made === null) this.#fail();
+      return made;
+    });
+  }
+
+  // The records of an SD file's bytes: [{number, title}], in order.
+  records(bytes) {
+    const listed = this.#withBytes(bytes, (pointer, size) => this.#text(this.module._vantor_records(pointer, size)));
+    return JSON.parse(listed);
+  }
+
+  // The object's triangle budget (0: none), kept through its edits; the model built again.
+  budget(object, most) {
+    if (!this.#callWith('_vantor_budget', [object], [Number(most)])) this.#fail();
+  }
+
+  // Calls work(pointer, size) with bytes copied into the module's memory (freed afterwards).
+  #withBytes(bytes, work) {
     const m = this.module;
     const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
     const pointer = m._malloc(Math.max(data.length, 1));
     m.HEAPU8.set(data, pointer);
     try {
-      const made = this.#text(this.#callWith('_vantor_open', [name], [pointer, data.length]));
-      if (made === null) this.#fail();
-      return made;
+      return work(pointer, data.length);
     } finally {
       m._free(pointer);
     }
@@ -136,14 +157,9 @@ export class Engine {
   // A document in place of the current one, evaluated; the molecule files it names are read again
   // from where the page keeps them (keepFile).
   openDocument(bytes) {
-    const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
-    const pointer = this.module._malloc(Math.max(data.length, 1));
-    this.module.HEAPU8.set(data, pointer);
-    try {
-      if (!this.module._vantor_open_document(pointer, data.length)) this.#fail();
-    } finally {
-      this.module._free(pointer);
-    }
+    this.#withBytes(bytes, (pointer, size) => {
+      if (!this.module._vantor_open_document(pointer, size)) this.#fail();
+    });
   }
 
   // The molecule files the page keeps, as [name, bytes]; keepFile puts one back.

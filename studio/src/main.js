@@ -17,7 +17,8 @@ const kSlowBuild = 100;  // ms: a build that takes longer is announced the next 
 const kLargeFile = 50000;  // bytes: a molecule file this large is announced before it is built
 
 const $ = (id) => document.getElementById(id);
-const state = { engine: null, view: null, selected: null, log: [], slowBuild: false };
+const kRecordsSuffix = '.sdf';  // the files of several records; the module reads the suffix as written
+const state = { engine: null, view: null, selected: null, log: [], slowBuild: false, offered: new Map() };
 
 function Status(text) {
   $('status').textContent = text;
@@ -71,8 +72,13 @@ function ListObjects() {
 }
 
 function FillSelectedPanel() {
-  if (!state.selected) return $('panel').replaceChildren();
-  FillPanel($('panel'), state.engine.describe(state.selected), state.engine.materials(), {
+  if (!state.selected) {
+    $('budget').value = '';
+    return $('panel').replaceChildren();
+  }
+  const described = state.engine.describe(state.selected);
+  $('budget').value = described.budget > 0 ? String(described.budget) : '';
+  FillPanel($('panel'), described, state.engine.materials(), {
     edit: (entry, text) => Edit(() => state.engine.set(state.selected, entry.id, text)),
     press: (entry) => Edit(() => state.engine.press(state.selected, entry.id)),
     link: (entry, material) => Edit(() => state.engine.link(state.selected, entry.id, material)),
@@ -120,18 +126,20 @@ async function Working(build, long = state.slowBuild) {
 }
 
 // An edit of the selected object: the model, the panel and the console follow it; a failure is
-// told and leaves the page working.
+// told (after the model's counts, which would hide it) and leaves the page working.
 async function Edit(change) {
+  let failure = null;
   try {
     await Working(change);
   } catch (error) {
-    Status(error.message);
+    failure = error.message;
   }
   TakeEvents();
   ListObjects();
   ListMaterials();
   FillSelectedPanel();
   await Redraw(false);
+  if (failure !== null) Status(failure);
   await Keep();
 }
 
@@ -158,17 +166,53 @@ async function OpenDocument(bytes) {
   await Select(state.engine.objects()[0] ?? null, true);
 }
 
+// The records of an SD file offered to the page (by Open), by number and title.
+function Records(name) {
+  if (!state.offered.has(name)) throw new Error(`no file named '${name}' was opened`);
+  return state.engine.records(state.offered.get(name));
+}
+
+// The records of a file, one button each (its number and title, as text), for a person to pick
+// the one converted.
+function OfferRecords(name, records) {
+  const dialog = $('records');
+  dialog.querySelector('h2').textContent = `${name}: ${records.length} records`;
+  dialog.querySelector('ol').replaceChildren(...records.map(({ number, title }) => {
+    const button = document.createElement('button');
+    button.type = 'button';
+    button.dataset.record = number;
+    button.textContent = `${number}. ${title}`;
+    button.onclick = () => {
+      dialog.close();
+      Open(name, state.offered.get(name), true, number).catch((error) => Status(error.message));
+    };
+    const item = document.createElement('li');
+    item.append(button);
+    return item;
+  }));
+  if (!dialog.open) dialog.showModal();
+}
+
 // A molecule file into a new object, selected; a file the object cannot take is told, and the
-// document stays as it was.
-async function Open(name, bytes, keep = true) {
+// document stays as it was. An SD file of several records, without the record to take, offers its
+// records instead, and nothing is opened yet (null).
+async function Open(name, bytes, keep = true, record = undefined) {
   if (IsDocument(bytes)) {
     await OpenDocument(bytes);
     await Keep();
     return state.selected;
   }
+  if (name.endsWith(kRecordsSuffix)) {
+    state.offered.set(name, bytes);
+    const records = record === undefined ? state.engine.records(bytes) : [];
+    if (records.length > 1) {
+      OfferRecords(name, records);
+      return null;
+    }
+  }
   let object = null;
   try {
-    object = await Working(() => state.engine.open(name, bytes), bytes.length > kLargeFile);
+    object = await Working(() => state.engine.open(name, bytes, { record }), bytes.length > kLargeFile);
   } finally {
     TakeEvents();
   }
@@ -213,6 +257,9 @@ function WireControls() {
   $('new').onclick = () => New();
   $('material-form').onsubmit = AddMaterial;
   $('save').onclick = () => Download('document', state.engine.saveDocument(), 'vdoc');
+  $('budget').onchange = () => {
+    if (state.selected) Edit(() => state.engine.budget(state.selected, $('budget').value || 0));
+  };
   $('open-file').onchange = async (event) => {
     const file = event.target.files[0];
     if (file) await Open(file.name, new Uint8Array(await file.arrayBuffer())).catch((error) => Status(error.message));
@@ -244,7 +291,10 @@ function Scripting() {
     return answer;
   };
   return {
-    open: (name, bytes) => Open(name, typeof bytes === 'string' ? new TextEncoder().encode(bytes) : new Uint8Array(bytes)),
+    open: (name, bytes, { record } = {}) =>
+      Open(name, typeof bytes === 'string' ? new TextEncoder().encode(bytes) : new Uint8Array(bytes), true, record),
+    records: async (name) => Records(name),
+    budget: (object, most) => after(() => state.engine.budget(object, most)),
     set: (object, parameter, value) => after(() => state.engine.set(object, parameter, String(value))),
     press: (object, button) => after(() => state.engine.press(object, button)),
     answer: async (yesOrNo) => state.engine.answer(yesOrNo),

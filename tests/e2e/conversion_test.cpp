@@ -12,6 +12,7 @@
 #include "gltf.h"
 #include "molfiles.h"
 #include "vthost/convert.h"
+#include "vthost/molecule.h"
 
 namespace {
 
@@ -226,7 +227,53 @@ TEST_P(Budgets, CountWhatTheModelDraws) {
   EXPECT_LE(drawn, c.maxTriangles);
 }
 
+// An object built already, as a person has it, fitted to the budget: the glb a conversion with that
+// budget makes.
+TEST_P(Budgets, FitAnObjectBuiltAlreadyAsAConversionDoes) {
+  const BudgetCase& c = GetParam();
+  const std::filesystem::path file =
+      c.file.find('/') == std::string::npos ? folder_ / c.file : std::filesystem::path(c.file);
+  vthost::ConversionEngine engine(host_);
+  const vthost::Conversion converted = engine.Convert({c.settings, c.maxTriangles, {vthost::FormNamed("glb")}}, file);
+  ASSERT_EQ(converted.status, Status::Converted) << converted.message;
+  std::string edits;
+  for (const auto& [name, value] : c.settings) edits += "set m " + name + " " + value + "\n";
+  ASSERT_TRUE(Run("new m\n" + edits + "set m MOLOBJ_FILE " + file.u8string() + "\npress m MOLOBJ_LOAD\neval\n"))
+      << err_.str();
+  VtNode* object = nullptr;
+  for (VtNode* node : host_.Nodes(runner_->Document())) {
+    if (vthost::NodeType(node) == vthost::molecule::kType) object = node;
+  }
+  ASSERT_NE(object, nullptr);
+  vthost::Detail chosen;
+  std::string error;
+  ASSERT_TRUE(vthost::FitToBudget(host_, object, c.maxTriangles, &chosen, &error)) << error;
+  ASSERT_TRUE(Run("eval\n")) << err_.str();
+  EXPECT_EQ(chosen.triangles, converted.detail->triangles);
+  bool ranOut = false;
+  const std::vector<vthost::MadeOutput> made = engine.Make(object, {vthost::FormNamed("glb")}, &chosen, &ranOut);
+  ASSERT_EQ(made.size(), 1u);
+  EXPECT_EQ(made[0].bytes.Joined(), converted.outputs[0].bytes.Joined());
+}
+
 INSTANTIATE_TEST_SUITE_P(Molecules, Budgets, testing::ValuesIn(kBudgets), CaseName);
+
+// A budget the lightest model does not keep within leaves the object as it was, and says what it
+// needs.
+TEST_F(ConversionFolder, ObjectOverItsBudgetKeepsItsDetail) {
+  ASSERT_TRUE(Run("new m\nset m MOLOBJ_FILE " + kCaffeine + "\npress m MOLOBJ_LOAD\nset m MOLOBJ_SEGMENTS 30\neval\n"))
+      << err_.str();
+  VtNode* object = host_.FindByName(runner_->Document(), "caffeine");
+  ASSERT_NE(object, nullptr);
+  vthost::Detail chosen;
+  std::string error;
+  EXPECT_FALSE(vthost::FitToBudget(host_, object, 10, &chosen, &error));
+  EXPECT_NE(error.find("triangles at the least"), std::string::npos) << error;
+  EXPECT_NE(error.find("more than 10"), std::string::npos) << error;
+  const vthost::Value* segments = vthost::Lookup(vthost::NodeParameters(object), vthost::molecule::kSegments);
+  ASSERT_NE(segments, nullptr);
+  EXPECT_EQ(std::get<int32_t>(*segments), 30);
+}
 
 struct TitleCase {
   const char* name;

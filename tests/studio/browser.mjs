@@ -13,6 +13,12 @@ const pixelmatch = require('pixelmatch');
 const { PNG } = require('pngjs');
 
 const caffeine = readFileSync(join(sourceDir, 'examples/caffeine.mol'), 'utf8');
+const water = readFileSync(join(sourceDir, 'examples/water.mol'), 'utf8');
+// three records, the last with a title that would be markup
+const kHostileTitle = '<b>third</b><img src=x onerror=alert(1)>';
+const kThreeTitles = ['first: caffeine', 'water', kHostileTitle];
+const kThreeRecords = [caffeine.replace('caffeine', kThreeTitles[0]), water, caffeine.replace('caffeine', kHostileTitle)]
+  .map((record) => `${record.trimEnd()}\n$$$$\n`).join('');
 // three.js's tolerances for its examples' screenshots: a colour distance of 0.1, 0.3% of the pixels
 const kScreenshot = { file: join(sourceDir, 'tests/studio/caffeine.png'), threshold: 0.1, share: 0.003 };
 
@@ -26,6 +32,22 @@ function NativeJson(settings) {
 function NativeGlb(settings) {
   const sets = settings.flatMap(([name, value]) => ['--set', `${name}=${value}`]);
   return execFileSync(vantorHost, [join(sourceDir, 'examples/caffeine.mol'), ...sets, '--gltf', '-', '--quiet'], { stdio: 'pipe' });
+}
+
+// vantor-host's glb of a molecule file's text (read from standard input) and a triangle budget.
+function NativeBudgetGlb(text, most) {
+  return execFileSync(vantorHost, ['-', '--max-triangles', String(most), '--gltf', '-', '--quiet'], { input: text, stdio: 'pipe' });
+}
+
+// What vantor-host says of caffeine and a budget it cannot keep to.
+function NativeBudgetFailure(most) {
+  try {
+    execFileSync(vantorHost, [join(sourceDir, 'examples/caffeine.mol'), '--max-triangles', String(most), '--gltf', '-'],
+      { stdio: 'pipe' });
+  } catch (error) {
+    return error.stderr.toString();
+  }
+  return 'nothing';
 }
 
 // Each check: a name and a function of the page that throws when what it sees is wrong.
@@ -184,6 +206,71 @@ const kChecks = [
       return { materials: await v.materials(), inModel: glb.includes('"Ruby"'), shown };
     });
     if (!seen.materials.includes('Ruby') || !seen.inModel || seen.shown !== 'Ruby') throw new Error(JSON.stringify(seen));
+  }],
+  ['a 3-record SD file offers its titles, as text; record 2 picked is opened', async (page) => {
+    const offered = await page.evaluate(async (text) => {
+      const before = (await window.vantor.objects()).length;
+      const opened = await window.vantor.open('three.sdf', text);
+      const shown = [...document.querySelectorAll('#records li button')].map((button) => button.textContent);
+      return { before, opened, shown, markup: document.querySelectorAll('#records b, #records img').length,
+               listed: await window.vantor.records('three.sdf'), objects: (await window.vantor.objects()).length };
+    }, kThreeRecords);
+    const shown = kThreeTitles.map((title, i) => `${i + 1}. ${title}`);
+    const listed = kThreeTitles.map((title, i) => ({ number: i + 1, title }));
+    if (offered.opened !== null || offered.objects !== offered.before || offered.markup !== 0 ||
+        JSON.stringify(offered.shown) !== JSON.stringify(shown) || JSON.stringify(offered.listed) !== JSON.stringify(listed)) {
+      throw new Error(JSON.stringify(offered));
+    }
+    await page.click('#records button[data-record="2"]');
+    await page.waitForFunction(async (before) => (await window.vantor.objects()).length === before + 1, offered.before);
+    const picked = await page.evaluate(async () => {
+      const object = (await window.vantor.objects()).at(-1);
+      return { object, counts: await window.vantor.counts(object), open: document.getElementById('records').open };
+    });
+    if (picked.object !== 'water' || picked.counts.atoms !== 3 || picked.counts.bonds !== 2 || picked.open) {
+      throw new Error(JSON.stringify(picked));
+    }
+  }],
+  ...[[3, '24 atoms', null], [4, null, 'there is no record 4: the file holds 3'], [0, null, 'records are numbered from 1']]
+    .map(([record, atoms, failure]) => [`open(name, bytes, {record: ${record}}): ${atoms ?? failure}`, async (page) => {
+      const seen = await page.evaluate(async ([text, record]) => {
+        const opened = await window.vantor.open('three.sdf', text, { record }).then(
+          async (object) => `${(await window.vantor.counts(object)).atoms} atoms`, (error) => error.message);
+        return { opened, asked: document.getElementById('records').open };
+      }, [kThreeRecords, record]);
+      if (seen.opened !== (atoms ?? failure) || seen.asked) throw new Error(JSON.stringify(seen));
+    }]),
+  ['a budget of 2000 triangles: vantor-host --max-triangles 2000\'s glb, drawn, and kept through an edit', async (page) => {
+    // a title of its own: the glb names the object, and the page numbers a name taken already
+    const budgeted = caffeine.replace('caffeine', 'budgeted');
+    const seen = await page.evaluate(async (molecule) => {
+      const object = await window.vantor.open('budget.mol', molecule);
+      await window.vantor.budget(object, 2000);
+      const fitted = { glb: [...await window.vantor.exportModel(object, 'glb')], counts: await window.vantor.counts(object),
+                       scene: await window.vantor.sceneTriangles(), field: document.getElementById('budget').value };
+      await window.vantor.set(object, 'MOLOBJ_SEGMENTS', '48');
+      return { ...fitted, edited: [...await window.vantor.exportModel(object, 'glb')] };
+    }, budgeted);
+    const native = NativeBudgetGlb(budgeted, 2000);
+    if (!Buffer.from(seen.glb).equals(native)) throw new Error('the bytes differ');
+    if (!Buffer.from(seen.edited).equals(native)) throw new Error('the bytes differ after an edit');
+    if (seen.counts.triangles > 2000 || seen.scene !== seen.counts.triangles || seen.field !== '2000') {
+      throw new Error(JSON.stringify({ ...seen, glb: undefined, edited: undefined }));
+    }
+  }],
+  ['the budget field: 10 triangles is refused as vantor-host refuses it, the budget as it was', async (page) => {
+    const object = await page.evaluate(async () => (await window.vantor.objects()).at(-1));
+    await page.evaluate((name) => window.vantor.select(name), object);
+    await page.locator('#budget').fill('10');
+    await page.locator('#budget').dispatchEvent('change');
+    await page.waitForFunction(() => document.getElementById('budget').value !== '10');
+    const seen = await page.evaluate(async (name) => ({ status: document.getElementById('status').textContent,
+      field: document.getElementById('budget').value, budget: (await window.vantor.describe(name)).budget }), object);
+    const native = NativeBudgetFailure(10);
+    const reason = seen.status.slice(0, seen.status.indexOf('more than'));
+    if (reason === '' || !native.includes(reason) || seen.field !== '2000' || seen.budget !== 2000) {
+      throw new Error(`${JSON.stringify(seen)} against ${native}`);
+    }
   }],
   ['a reload brings the session back: the objects and their edits', async (page) => {
     const seen = async () => page.evaluate(async () => {

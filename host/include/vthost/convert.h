@@ -58,6 +58,12 @@ struct Conversion {
   void Note(const std::string& text) { told.push_back({false, text}); }
 };
 
+// A loaded, evaluated object fitted to a triangle budget, as a conversion's budget fits it over
+// the whole range the object shows: the finest detail set on it (evaluate it next) and told in
+// *chosen. False with the reason, the object as it was, when not even the least detail keeps within
+// `most`; or when the object has no model.
+bool FitToBudget(Host& host, VtNode* object, int64_t most, Detail* chosen, std::string* error);
+
 class ShapeCache;  // host/src/export/shapecache.h
 struct ModelCounts;  // vthost/report.h
 

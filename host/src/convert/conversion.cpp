@@ -353,4 +353,23 @@ bool ConversionEngine::FitBudget(const ConversionRequest& request, VtNode* objec
   return true;
 }
 
+bool FitToBudget(Host& host, VtNode* object, int64_t most, Detail* chosen, std::string* error) {
+  const TriangleCounter counter = CounterOf(Hierarchy(object));
+  if (!counter) {
+    *error = "the object has no model";
+    return false;
+  }
+  const Description shown = Describe(host, object);
+  const DetailRange segments = RangeOf(host, object, shown, {}, molecule::kSegments);
+  const DetailRange subdivisions = RangeOf(host, object, shown, {}, molecule::kBondSubdivisions);
+  if (!FitDetail(counter, most, segments, subdivisions, chosen)) {
+    *error = "the model needs " + std::to_string(chosen->triangles) + " triangles at the least (" +
+             Chosen(*chosen) + "), more than " + std::to_string(most);
+    return false;
+  }
+  host.SetParameter(object, molecule::kSegments, chosen->segments);
+  host.SetParameter(object, molecule::kBondSubdivisions, chosen->subdivisions);
+  return true;
+}
+
 }  // namespace vthost
