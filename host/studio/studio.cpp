@@ -18,6 +18,7 @@
 
 #include "description/parametertext.h"
 #include "export/json.h"
+#include "export/jsonwriter.h"
 #include "resources/resourceset.h"
 #include "scene/model.h"
 #include "vantor_host.h"
@@ -90,7 +91,15 @@ bool Guarded(Operation operation) {
   } catch (const std::bad_alloc&) {
     session->err.str("memory ran out");
     return false;
+  } catch (const std::exception& failure) {  // nothing may cross into the page's JavaScript
+    session->err.str(failure.what());
+    return false;
   }
+}
+
+// JSON for the page; a text that is not UTF-8 (a title in Latin-1) has U+FFFD where it is not.
+const char* AnswerJson(const json& value) {
+  return Answer(value.dump(-1, ' ', false, json::error_handler_t::replace));
 }
 
 // A line of the script, as vantor-host --script runs it.
@@ -164,6 +173,7 @@ VtNode* MoleculeNamed(const std::string& name) {
 // The page names objects by their names, which the module takes from the files' titles: a name
 // another object has already is given a number, as a person would rename it ("caffeine.2").
 void NameApart(VtNode* node) {
+  node->name = vthost::WellFormedUtf8(node->name);  // the page reads names as UTF-8 and names them back
   const std::string title = node->name;
   for (int number = 2; session->host->FindByName(Document(), node->name) != node; ++number) {
     node->name = title + "." + std::to_string(number);
@@ -206,10 +216,21 @@ json EntryJson(VtNode* node, const vthost::ShownEntry& entry, const vthost::Stat
   return shown;
 }
 
+// A name in the files' folder that no file has yet: another object's file of the same name is not
+// replaced ("caffeine.mol", then "caffeine-2.mol"; the module reads by the suffix).
+fs::path FreeFileName(const fs::path& name) {
+  fs::path file = kFilesFolder / name;
+  std::error_code unknown;
+  for (int number = 2; fs::exists(file, unknown); ++number) {
+    file = kFilesFolder / fs::u8path(name.stem().u8string() + "-" + std::to_string(number) + name.extension().u8string());
+  }
+  return file;
+}
+
 // A molecule file's bytes kept under that name in the files' folder and opened in a new object
 // (vantor_open).
 const char* OpenFile(const fs::path& name, std::string_view bytes) {
-  const fs::path file = kFilesFolder / name;
+  const fs::path file = FreeFileName(name);
   VtNode* node = nullptr;
   const bool opened = Guarded([&] {
     std::ofstream(file, std::ios::binary | std::ios::trunc)
@@ -227,6 +248,8 @@ const char* OpenFile(const fs::path& name, std::string_view bytes) {
   });
   if (!opened) {
     if (node != nullptr) session->host->DeleteNode(node);
+    std::error_code ignored;
+    fs::remove(file, ignored);
     return nullptr;
   }
   NameApart(node);
@@ -280,7 +303,7 @@ const char* vantor_records(const char* bytes, size_t size) {
   while (reader.Next(&record, /*keepText=*/false)) {
     records.push_back({{"number", record.number}, {"title", record.title}});
   }
-  return Answer(records.dump());
+  return AnswerJson(records);
 }
 
 // One record of an SD file (numbered from 1) opened as vantor_open opens a file: its text kept as
@@ -387,7 +410,7 @@ const char* vantor_materials() {
   for (VtNode* node : session->host->Nodes(Document())) {
     if (vthost::NodeType(node) == VT_OBJECT_MATERIAL) names.push_back(vthost::NodeName(node));
   }
-  return Answer(names.dump());
+  return AnswerJson(names);
 }
 
 // The object deleted: 1, or 0 when there is none of that name.
@@ -437,7 +460,7 @@ const char* vantor_objects() {
   for (VtNode* node : session->host->Nodes(Document())) {
     if (vthost::NodeType(node) == vthost::molecule::kType) names.push_back(vthost::NodeName(node));
   }
-  return Answer(names.dump());
+  return AnswerJson(names);
 }
 
 // {"atoms", "bonds", "triangles"} of the object's model, as the report and the glTF count them.
@@ -449,7 +472,7 @@ const char* vantor_counts(const char* object) {
   const int64_t drawn = triangles ? triangles(IntegerParameter(node, vthost::molecule::kSegments),
                                               IntegerParameter(node, vthost::molecule::kBondSubdivisions))
                                   : 0;
-  return Answer(json{{"atoms", counts.atoms}, {"bonds", counts.bonds}, {"triangles", drawn}}.dump());
+  return AnswerJson(json{{"atoms", counts.atoms}, {"bonds", counts.bonds}, {"triangles", drawn}});
 }
 
 // The object's live description as JSON: {"name", "budget" (0: none), "entries": [{id, name, label,
@@ -463,7 +486,7 @@ const char* vantor_describe(const char* object) {
   for (const vthost::ShownEntry& entry : description.entries) entries.push_back(EntryJson(node, entry, fixed));
   const auto budget = session->budgets.find(node->serial);
   const int64_t most = budget == session->budgets.end() ? 0 : budget->second.most;
-  return Answer(json{{"name", vthost::NodeName(node)}, {"budget", most}, {"entries", entries}}.dump());
+  return AnswerJson(json{{"name", vthost::NodeName(node)}, {"budget", most}, {"entries", entries}});
 }
 
 // Every parameter of the molecule object as vantor-host --parameters prints it.
