@@ -66,6 +66,16 @@ std::wstring Quoted(const std::wstring& argument) {
 #if defined(_WIN32)
 long ReadStandardInput(char* bytes, size_t size) { return _read(0, bytes, static_cast<unsigned>(size)); }
 
+// Not through the C runtime, which holds its descriptor's lock while a read waits: setting
+// standard input binary in the main thread would wait for ever.
+void AwaitEndOfStandardInput() {
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  char byte;
+  DWORD read = 0;
+  while (ReadFile(input, &byte, 1, &read, nullptr) && read > 0) {
+  }
+}
+
 bool StandardInputWouldWait() {
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   DWORD waiting = 0;
@@ -90,6 +100,12 @@ long ReadStandardInput(char* bytes, size_t size) {
   for (;;) {
     const ssize_t read = ::read(STDIN_FILENO, bytes, size);
     if (read >= 0 || errno != EINTR) return static_cast<long>(read);
+  }
+}
+
+void AwaitEndOfStandardInput() {
+  char byte;
+  while (ReadStandardInput(&byte, 1) > 0) {
   }
 }
 
@@ -122,9 +138,7 @@ void EndWithRun(unsigned long run, bool handedStandardInput) {
   // the run holds the other end of this standard input and writes nothing: it ends when the run does
   const EndingSignalsHeld held;
   std::thread([] {
-    char byte;
-    while (ReadStandardInput(&byte, 1) > 0) {
-    }
+    AwaitEndOfStandardInput();
     EndThisProcess();
   }).detach();
 }
