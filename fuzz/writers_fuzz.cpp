@@ -94,7 +94,7 @@ void ReadUsdz(std::string_view zip) {
   const size_t end = zip.size() - 22;
   const uint16_t entries = Half(zip, end + 10);
   size_t at = Word(zip, end + 16);
-  Check(at + Word(zip, end + 12) == end && entries > 0);
+  Check(at + Word(zip, end + 12) == end && entries == 1);  // one layer, the crate file
   for (uint16_t i = 0; i < entries; ++i) {
     Check(Word(zip, at) == 0x02014B50 && Half(zip, at + 10) == 0);  // stored
     const uint32_t crc = Word(zip, at + 16), size = Word(zip, at + 20);
@@ -103,7 +103,7 @@ void ReadUsdz(std::string_view zip) {
     Check(Word(zip, local) == 0x04034B50 && Word(zip, local + 18) == size);
     const size_t data = local + 30 + Half(zip, local + 26) + Half(zip, local + 28);
     Check(data % 64 == 0 && data + size <= end && Crc32(zip.substr(data, size)) == crc);
-    if (i == 0) Check(zip.substr(data, 10) == "#usda 1.0\n");
+    Check(zip.substr(data, 8) == "PXR-USDC");
     at += 46 + name + extra + comment;
   }
 }
