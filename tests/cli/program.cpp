@@ -272,7 +272,13 @@ bool ProcessRunningWith(const std::string& word) {
   std::error_code failure;
   for (auto entry = fs::directory_iterator("/proc", failure); !failure && entry != fs::directory_iterator();
        entry.increment(failure)) {
-    std::string arguments = ReadFile(entry->path() / "cmdline");
+    // a process that ends while it is read fails the read (ESRCH): it is not running
+    const int file = open((entry->path() / "cmdline").c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0) continue;
+    std::string arguments;
+    char chunk[4096];
+    for (ssize_t got; (got = read(file, chunk, sizeof chunk)) > 0;) arguments.append(chunk, static_cast<std::size_t>(got));
+    close(file);
     if (arguments.find(word) != std::string::npos) return true;
   }
 #else
