@@ -58,6 +58,10 @@ bool ScratchFolder::Write(const std::string& name, const std::string& text, fs::
   *file = folder_ / fs::u8path(name);
   auto& onSignals = filesOnSignals_[name];
   if (!onSignals) onSignals = std::make_unique<vthost::RemovedOnSignals>(*file, /*folder=*/false);
+  // a new file each time: ext4 sends a file emptied and written again to the disk when it is closed
+  // (a wait of milliseconds a record), a new one when it sees fit
+  std::error_code ignored;
+  fs::remove(*file, ignored);
   std::ofstream out(*file, std::ios::binary | std::ios::trunc);
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
   if (out.close(), out) return true;

@@ -46,6 +46,12 @@ class RecordReader {
   bool tooLong_ = false;
   uint64_t number_ = 0;
   std::string line_;
+  // bytes taken from the stream's buffer and not yet looked at, from pendingAt_
+  std::string pending_;
+  size_t pendingAt_ = 0;
+
+  // Some bytes in pending_; false at the end of the stream.
+  bool Fill();
 };
 
 // The records a run takes of each input: 1-based, inclusive; `all` runs to the end.

@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include "vthost/files.h"
@@ -76,6 +77,31 @@ bool WriteAll(Handle handle, std::string_view bytes) {
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) return false;
     bytes.remove_prefix(static_cast<size_t>(written));
+  }
+  return true;
+}
+bool WriteAll(Handle handle, const std::vector<std::string_view>& pieces) {
+  // a glb is some pieces a model (the JSON, then each shape's buffers): one call for all of them
+  constexpr size_t kMostAtOnce = 64;  // IOV_MAX is at least 16 and 1024 on Linux and macOS
+  std::vector<iovec> left;
+  left.reserve(pieces.size());
+  for (const std::string_view piece : pieces) {
+    if (!piece.empty()) left.push_back({const_cast<char*>(piece.data()), piece.size()});
+  }
+  for (size_t first = 0; first < left.size();) {
+    const int count = static_cast<int>(std::min(kMostAtOnce, left.size() - first));
+    ssize_t written = writev(Descriptor(handle), &left[first], count);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    // whole pieces written go; the first one written in part keeps its rest
+    while (first < left.size() && static_cast<size_t>(written) >= left[first].iov_len) {
+      written -= static_cast<ssize_t>(left[first].iov_len);
+      ++first;
+    }
+    if (written > 0) {
+      left[first].iov_base = static_cast<char*>(left[first].iov_base) + written;
+      left[first].iov_len -= static_cast<size_t>(written);
+    }
   }
   return true;
 }

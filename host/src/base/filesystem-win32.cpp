@@ -76,6 +76,9 @@ bool WriteAll(Handle handle, std::string_view bytes) {
   }
   return true;
 }
+bool WriteAll(Handle handle, const std::vector<std::string_view>& pieces) {
+  return std::all_of(pieces.begin(), pieces.end(), [handle](std::string_view piece) { return WriteAll(handle, piece); });
+}
 bool Flush(Handle handle) { return FlushFileBuffers(Native(handle)) != 0; }
 bool Close(Handle handle) { return CloseHandle(Native(handle)) != 0; }
 bool Move(const fs::path& from, const fs::path& to) {

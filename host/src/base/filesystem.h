@@ -36,6 +36,8 @@ Handle OpenDescriptor(int descriptor);
 size_t ReadStart(const std::filesystem::path& file, char* bytes, size_t size);
 
 bool WriteAll(Handle handle, std::string_view bytes);
+// The pieces one after another, in as few calls to the system as it takes.
+bool WriteAll(Handle handle, const std::vector<std::string_view>& pieces);
 bool Flush(Handle handle);
 // Every new file flushed to disk: on Linux with one flush of each file system they lie on (the
 // journal is written once, not once a file), elsewhere a file at a time. false with the reason.

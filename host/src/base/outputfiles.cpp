@@ -15,16 +15,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool WriteAll(os::Handle handle, const Pieces& pieces) {
-  return std::all_of(pieces.begin(), pieces.end(),
-                     [handle](std::string_view piece) { return os::WriteAll(handle, piece); });
-}
-
 // target replaced by a new file of bytes, flushed to disk first; false with the reason.
 bool Replace(const fs::path& target, const Pieces& bytes, std::string* reason) {
   NewFile file;
   if (!file.Create(target, reason)) return false;
-  if (!WriteAll(file.handle(), bytes) || !os::Flush(file.handle())) {
+  if (!os::WriteAll(file.handle(), bytes) || !os::Flush(file.handle())) {
     *reason = os::LastReason();
     return false;
   }
@@ -76,7 +71,7 @@ bool WriteInPlace(const Plan& plan, const Pieces& bytes, std::string* reason) {
     *reason = os::LastReason();
     return false;
   }
-  bool done = WriteAll(handle, bytes);
+  bool done = os::WriteAll(handle, bytes);
   if (!done) *reason = os::LastReason();
   if (!os::Close(handle) && done) done = false, *reason = os::LastReason();
   return done;
@@ -136,7 +131,7 @@ bool OutputGroup::Stage(const fs::path& file, const Pieces& bytes, std::string* 
   if (plan.how == Plan::Replace) {
     Staged staged{file, plan.target, std::make_unique<NewFile>()};
     written = staged.created->Create(plan.target, &reason);
-    if (written && !WriteAll(staged.created->handle(), bytes)) written = false, reason = os::LastReason();
+    if (written && !os::WriteAll(staged.created->handle(), bytes)) written = false, reason = os::LastReason();
     if (written) staged_.push_back(std::move(staged));
   } else {
     written = Write(plan, bytes, &reason);

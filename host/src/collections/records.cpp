@@ -2,6 +2,7 @@
 // record is held longer than its limit, whatever the stream holds (a device of zeros, one endless line).
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 
 #include "vthost/collection.h"
 
@@ -10,6 +11,8 @@ namespace {
 
 // The most of a line kept to be looked at: the title, or whether it ends the record.
 constexpr size_t kMaxTitleBytes = 4096;
+// The most taken from the stream's buffer at once (a string's buffer holds all of it).
+constexpr std::streamsize kChunkBytes = 64 << 10;
 
 bool IsBlank(std::string_view line) {
   return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r'; });
@@ -25,34 +28,50 @@ bool Number(std::string_view text, uint64_t* value) {
 
 }  // namespace
 
+bool RecordReader::Fill() {
+  if (pendingAt_ < pending_.size()) return true;
+  pending_.clear();
+  pendingAt_ = 0;
+  std::streambuf* const buffer = in_.rdbuf();
+  // only what the stream's buffer holds once it has a byte: no read waits where a byte at a time
+  // would not have waited (standard input may stall between records)
+  if (buffer->sgetc() == std::char_traits<char>::eof()) return false;
+  const std::streamsize held = std::clamp<std::streamsize>(buffer->in_avail(), 1, kChunkBytes);
+  pending_.resize(static_cast<size_t>(held));
+  pending_.resize(static_cast<size_t>(buffer->sgetn(pending_.data(), held)));
+  return !pending_.empty();
+}
+
 bool RecordReader::Next(Record* record, bool keepText) {
   record->text.clear();
   record->title.clear();
   if (ended_) return false;
-  std::streambuf* const buffer = in_.rdbuf();
   bool any = false, blank = true, first = true;
   size_t bytes = 0;
   // each line: what is kept of it in line_, all of it in the record's text
   for (;;) {
     line_.clear();
     bool newline = false, read = false;
-    for (int c = buffer->sbumpc(); c != std::char_traits<char>::eof(); c = buffer->sbumpc()) {
+    while (!newline && Fill()) {
       read = true;
-      if (++bytes > maxBytes_) {  // neither held nor read to its end: the stream may have none
+      const char* const start = pending_.data() + pendingAt_;
+      const size_t held = pending_.size() - pendingAt_;
+      const auto* const end = static_cast<const char*>(std::memchr(start, '\n', held));
+      const size_t taken = end != nullptr ? static_cast<size_t>(end - start) + 1 : held;
+      if (taken > maxBytes_ - bytes) {  // neither held nor read to its end: the stream may have none
         tooLong_ = ended_ = true;
         std::string().swap(record->text);
         record->number = ++number_;
         return true;
       }
-      const char byte = static_cast<char>(c);
-      if (line_.size() < kMaxTitleBytes) line_ += byte;
-      if (keepText) record->text += byte;
-      if (byte == '\n') {
-        newline = true;
-        break;
-      }
+      bytes += taken;
+      line_.append(start, std::min(taken, kMaxTitleBytes - line_.size()));
+      if (keepText) record->text.append(start, taken);
+      pendingAt_ += taken;
+      newline = end != nullptr;
     }
     if (!read) break;
+    // the newline goes, or the last byte kept of a longer line
     if (newline) line_.pop_back();
     if (first) {
       record->title = line_;

@@ -65,6 +65,19 @@ TEST_F(OutputFiles, AGroupIsPutInPlaceWhenCommittedAndFailsFileByFile) {
   EXPECT_EQ(Names(folder_), (std::set<std::string>{"input.sdf", "late.glb", "new.glb", "old.glb", "taken"}));
 }
 
+TEST_F(OutputFiles, ManyPiecesAreWrittenInTheirOrder) {
+  // more pieces than one call to the system takes, empty ones among them, and one of megabytes
+  std::vector<std::string> texts;
+  for (int i = 0; i < 300; ++i) texts.push_back(i % 7 == 3 ? "" : std::string(static_cast<size_t>(i % 13 + 1), char('a' + i % 26)));
+  texts[150] = std::string(size_t{3} << 20, 'z');
+  vthost::Pieces pieces(texts.begin(), texts.end());
+  std::string whole;
+  for (const std::string& text : texts) whole += text;
+  std::string error;
+  ASSERT_TRUE(files_.WriteOutput(folder_ / "pieces.glb", pieces, &error)) << error;
+  EXPECT_TRUE(ReadFile(folder_ / "pieces.glb") == whole);
+}
+
 TEST_F(OutputFiles, AGroupNotCommittedLeavesNothing) {
   WriteFile(folder_ / "old.glb", "earlier");
   {
