@@ -49,7 +49,11 @@ INSTANTIATE_TEST_SUITE_P(
                     RecordsCase{"EndLineMustStandAlone", "a\n$$$$x\n$$$\n$$$$\n", false, {"a"}},
                     RecordsCase{"Empty", "", false, {}},
                     RecordsCase{"MolFileIsOneRecord", "a\n$$$$\nb\n$$$$\n", true, {"a"}},
-                    RecordsCase{"EmptyMolFileIsARecord", "", true, {""}}),
+                    RecordsCase{"EmptyMolFileIsARecord", "", true, {""}},
+                    // the stream is taken 64 KiB at a time: an end line across two takes, and a
+                    // title kept to its first 4,095 bytes
+                    RecordsCase{"EndLineAcrossTakes", "a\n" + std::string(65530, 'y') + "\n$$$$\nb\n$$$$\n", false, {"a", "b"}},
+                    RecordsCase{"LongTitle", std::string(70000, 't') + "\n$$$$\nb\n", false, {std::string(4095, 't'), "b"}}),
     CaseName);
 
 TEST(Records, EndlessLineStopsAtTheLimitAndReadsNoFurther) {
