@@ -14,7 +14,8 @@ const kDocumentMagic = 'VANTORDC';  // what the host's documents begin with
 
 const kMessage = '[message] ';
 const kSlowBuild = 100;  // ms: a build that takes longer is announced the next time
-const kLargeFile = 50000;  // bytes: a molecule file this large is announced before it is built
+const kLargeFile = 500000;  // bytes: a molecule file this large (some 100 ms to build) is announced first
+const kPaintWait = 50;  // ms: the longest wait for a frame that paints the announcement
 
 const $ = (id) => document.getElementById(id);
 const kRecordsSuffix = '.sdf';  // the files of several records; the module reads the suffix as written
@@ -111,11 +112,15 @@ async function Select(name, fit) {
 }
 
 // Runs a build on the page's thread; when it may be long (the last one was, or a large file comes),
-// the status says so first and the page is painted before the thread is taken.
+// the status says so first and the page is painted before the thread is taken (or soon after,
+// where frames come slowly: a page in the background has them seconds apart).
 async function Working(build, long = state.slowBuild) {
   if (long) {
     Status('building the model…');
-    await new Promise((painted) => requestAnimationFrame(() => setTimeout(painted)));
+    await new Promise((painted) => {
+      requestAnimationFrame(() => setTimeout(painted));
+      setTimeout(painted, kPaintWait);
+    });
   }
   const started = performance.now();
   try {
@@ -184,7 +189,7 @@ function OfferRecords(name, records) {
     button.textContent = `${number}. ${title}`;
     button.onclick = () => {
       dialog.close();
-      Open(name, state.offered.get(name), true, number).catch((error) => Status(error.message));
+      Open(name, state.offered.get(name), true, number).catch(Refused);
     };
     const item = document.createElement('li');
     item.append(button);
@@ -203,8 +208,8 @@ async function Open(name, bytes, keep = true, record = undefined) {
     return state.selected;
   }
   if (name.endsWith(kRecordsSuffix)) {
-    state.offered.set(name, bytes);
     const records = record === undefined ? state.engine.records(bytes) : [];
+    state.offered.set(name, bytes);
     if (records.length > 1) {
       OfferRecords(name, records);
       return null;
@@ -244,6 +249,13 @@ async function New() {
   await Select(null, false);
 }
 
+// A file a person dropped or picked that the page could not open: told in the status and in a
+// dialog, the document as it was.
+function Refused(error) {
+  Status(error.message);
+  ShowMessage(error.message);
+}
+
 function Download(name, bytes, form) {
   const link = document.createElement('a');
   link.href = URL.createObjectURL(new Blob([bytes], { type: kMimeTypes[form] }));
@@ -262,7 +274,7 @@ function WireControls() {
   };
   $('open-file').onchange = async (event) => {
     const file = event.target.files[0];
-    if (file) await Open(file.name, new Uint8Array(await file.arrayBuffer())).catch((error) => Status(error.message));
+    if (file) await Open(file.name, new Uint8Array(await file.arrayBuffer())).catch(Refused);
     event.target.value = '';
   };
   for (const button of document.querySelectorAll('[data-form]')) {
@@ -278,7 +290,7 @@ function WireControls() {
   document.body.addEventListener('drop', async (event) => {
     event.preventDefault();
     for (const file of event.dataTransfer.files) {
-      await Open(file.name, new Uint8Array(await file.arrayBuffer())).catch((error) => Status(error.message));
+      await Open(file.name, new Uint8Array(await file.arrayBuffer())).catch(Refused);
     }
   });
 }
