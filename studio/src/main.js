@@ -226,10 +226,10 @@ async function Open(name, bytes, keep = true, record = undefined) {
   return object;
 }
 
-// The kept session back: its files, then its document; false when there is none or it cannot be
-// read (the page then starts as new).
-async function Restore() {
-  const kept = await LoadSession().catch(() => undefined);
+// The kept session back (loading: what LoadSession answered): its files, then its document; false
+// when there is none or it cannot be read (the page then starts as new).
+async function Restore(loading) {
+  const kept = await loading.catch(() => undefined);
   if (!kept) return false;
   try {
     for (const [name, bytes] of kept.files) state.engine.keepFile(name, bytes);
@@ -329,15 +329,16 @@ function Scripting() {
 
 async function Start() {
   performance.mark('vantor:script');
-  // the module compiles while the view's WebGL context is made
+  // the module compiles and the kept session is read while the view's WebGL context is made
   const starting = Engine.start(globalThis.VantorStudio, (question) => window.confirm(question));
+  const loading = LoadSession();
   state.view = new View($('view'));
   WireControls();
   performance.mark('vantor:view-made');
   state.engine = await starting;
   performance.mark('vantor:module-started');
   TakeEvents();
-  const restored = await Restore();
+  const restored = await Restore(loading);
   if (!restored) await Open('caffeine.mol', new TextEncoder().encode(caffeine), /*keep=*/false);
   window.vantor.readyAt = performance.now();  // from the navigation's start
   if (!restored) await Keep();
