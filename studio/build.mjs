@@ -49,6 +49,7 @@ const policy = `default-src 'none'; script-src ${scripts.map(hash).join(' ')} 'w
 let single = page
   .replace(/content="default-src[^"]*"/, `content="${policy}"`)
   .replace('<link rel="stylesheet" href="studio.css">', () => `<style>${style}</style>`)
+  .replace(/<link rel="preload"[^>]*>\n/, '')
   .replace('<script src="vantor-studio.js"></script>', () => `<script>${scripts[0]}</script>`)
   .replace('<script src="studio.js"></script>', () => `<script>${scripts[1]}</script>`);
 writeFileSync(join(out, 'vantor-studio.html'), single);

@@ -11,6 +11,8 @@ const kMimeTypes = { glb: 'model/gltf-binary', usdz: 'model/vnd.usdz+zip', usda:
   vdoc: 'application/octet-stream' };
 const kSuffixes = { glb: '.glb', usdz: '.usdz', usda: '.usda', json: '.json', vdoc: '.vdoc' };
 const kDocumentMagic = 'VANTORDC';  // what the host's documents begin with
+const kModuleScript = 'vantor-studio.js';  // the served page's module script, and the module beside it
+const kModuleFile = 'vantor-studio.wasm';
 
 const kMessage = '[message] ';
 const kSlowBuild = 100;  // ms: a build that takes longer is announced the next time
@@ -327,10 +329,22 @@ function Scripting() {
   };
 }
 
+// What the module's factory is given: the served page's module bytes, fetched whole (the page
+// preloads them), so that the browser compiles them on threads of its own while the view's WebGL
+// context holds the page's thread; a compile streamed from the download would wait for the thread
+// to feed it. The one-file page holds the module in its script.
+async function ModuleSettings() {
+  if (!document.querySelector(`script[src="${kModuleScript}"]`)) return {};
+  const response = await fetch(kModuleFile);
+  if (!response.ok) throw new Error(`${kModuleFile}: ${response.status} ${response.statusText}`);
+  return { wasmBinary: await response.arrayBuffer() };
+}
+
 async function Start() {
   performance.mark('vantor:script');
   // the module compiles and the kept session is read while the view's WebGL context is made
-  const starting = Engine.start(globalThis.VantorStudio, (question) => window.confirm(question));
+  const settings = await ModuleSettings();
+  const starting = Engine.start(globalThis.VantorStudio, (question) => window.confirm(question), settings);
   const loading = LoadSession();
   state.view = new View($('view'));
   WireControls();
