@@ -26,8 +26,8 @@ await build({
   logLevel: 'warning',
 });
 // The module's script as emscripten links it holds the module inline, as base64. The page's copy
-// names vantor-studio.wasm beside it instead: the browser compiles a fetched module while it
-// downloads and keeps it compiled, where base64 is decoded by script and then compiled whole.
+// names vantor-studio.wasm beside it instead, which the page preloads and hands to the factory:
+// no base64 decoded by script first, and the compile on the browser's threads (src/main.js).
 const kInlineModule = /"data:application\/octet-stream;base64,([A-Za-z0-9+/=]+)"/;
 const moduleScript = readFileSync(studioJs, 'utf8');
 const inlineModule = kInlineModule.exec(moduleScript);
