@@ -463,9 +463,9 @@ int vantor_budget(const char* object, double most) {
     if (node == nullptr) return Failed("no object named '" + std::string(object) + "'");
     if (!IsWholeNumber(most, 0)) return Failed("a budget is a whole number of triangles, 0 for none");
     const std::map<uint64_t, Studio::Budget> before = session->budgets;
-    session->budgets.erase(node->serial);
-    if (most == 0) return true;
     return UndoneIfMemoryRunsOut(node, [&] {
+      session->budgets.erase(node->serial);
+      if (most == 0) return true;
       session->budgets[node->serial].most = static_cast<int64_t>(most);
       if (Evaluate()) return true;
       session->budgets = before;  // a budget refused leaves the object as it was, its budget too

@@ -389,6 +389,21 @@ const kChecks = [
       throw new Error(`${next}: ${JSON.stringify(edited)}`);
     }
   }],
+  ['a budget whose finest detail runs out of memory: "memory ran out", the budget, the model and the kept session as they were', async (page) => {
+    await page.evaluate(async () => window.vantor.budget(document.querySelector('#objects li.selected').textContent, 500000));
+    const before = await Shown(page);
+    await page.evaluate(() => { document.getElementById('status').textContent = ''; });
+    await page.locator('#budget').fill('1000000000000');
+    await page.locator('#budget').dispatchEvent('change');
+    await page.waitForFunction(() => document.getElementById('status').textContent !== '', null, { timeout: 60000 });
+    const seen = await page.evaluate(async () => ({ status: document.getElementById('status').textContent,
+      field: document.getElementById('budget').value,
+      budget: (await window.vantor.describe(document.querySelector('#objects li.selected').textContent)).budget }));
+    const after = await Shown(page);
+    if (!seen.status.startsWith('memory ran out') || seen.budget !== 500000 || seen.field !== '500000' || after !== before) {
+      throw new Error(`${JSON.stringify(seen)}: ${before} became ${after}`);
+    }
+  }],
   ['New asks, then empties the document', async (page) => {
     page.once('dialog', (dialog) => dialog.accept());
     await page.click('#new');
