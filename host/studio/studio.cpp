@@ -51,6 +51,10 @@ const fs::path kModuleFolder = "/vantor";
 const fs::path kFilesFolder = "/files";
 const fs::path kDocumentsFolder = "/documents";
 
+// The largest file the page hands over (a molecule file or a document): each is copied into the
+// module's memory, kept in its file system and in the browser's storage, and read whole.
+constexpr size_t kLargestFile = size_t{64} << 20;
+
 // One session of the page: a host, the module started in it, and the script that drives them.
 struct Studio {
   std::ostringstream shown;  // what the module showed, as vantor-host prints it
@@ -60,6 +64,7 @@ struct Studio {
   std::unique_ptr<vthost::ScriptRunner> script;
   std::unique_ptr<vthost::ConversionEngine> engine;
   std::string text;    // the last answer given as text
+  bool ranOut = false;  // memory ran out in the page's last operation
   std::string bytes;   // the last export's bytes
   // The triangle budgets of objects, by serial, and the detail each last chose: kept through the
   // object's edits.
@@ -86,9 +91,11 @@ template <typename Operation>
 bool Guarded(Operation operation) {
   session->out.str("");
   session->err.str("");
+  session->ranOut = false;
   try {
     return operation();
   } catch (const std::bad_alloc&) {
+    session->ranOut = true;
     session->err.str("memory ran out");
     return false;
   } catch (const std::exception& failure) {  // nothing may cross into the page's JavaScript
@@ -116,7 +123,9 @@ bool Failed(const std::string& reason) {
 bool EvaluateOnce() {
   vthost::TakeMemoryRanOut();
   session->host->Evaluate(Document());
-  return !vthost::TakeMemoryRanOut() || Failed("memory ran out while the model was built");
+  if (!vthost::TakeMemoryRanOut()) return true;
+  session->ranOut = true;
+  return Failed("memory ran out while the model was built");
 }
 
 // Each object with a budget fitted to it again, as an edit may change what its model needs; false
@@ -140,6 +149,48 @@ bool Evaluate() {
   bool fitted = false;
   if (!EvaluateOnce() || !FitBudgets(&fitted)) return false;
   return !fitted || EvaluateOnce();
+}
+
+// The object's parameters put back as they were and given to the module as edits, so that it
+// builds the model it had: after an edit whose model did not fit in memory.
+void PutBack(VtNode* node, const VtContainer& before) {
+  const vthost::ValueMap added = node->parameters.values;
+  for (const auto& [id, value] : added) {
+    if (before.values.count(id) == 0) node->parameters.values.erase(id);
+  }
+  for (const auto& [id, value] : before.values) {
+    const auto now = node->parameters.values.find(id);
+    if (now == node->parameters.values.end() || !(now->second == value)) session->host->SetParameter(node, id, value);
+  }
+}
+
+// An edit of an object, undone when memory runs out while it is made or its model built: the page
+// keeps the object, its model and its budget as they were, and the reason in err.
+template <typename Edit>
+bool UndoneIfMemoryRunsOut(VtNode* node, Edit edit) {
+  const VtContainer before = node->parameters;
+  const std::map<uint64_t, Studio::Budget> budgets = session->budgets;
+  bool made = false;
+  try {
+    made = edit();
+  } catch (const std::bad_alloc&) {
+    session->ranOut = true;
+  }
+  if (made || !session->ranOut) return made;
+  session->budgets = budgets;
+  PutBack(node, before);
+  if (!Evaluate()) return false;
+  return Failed("memory ran out while the model was built: the edit is undone");
+}
+
+// Files larger than kLargestFile are refused before they are copied in.
+bool FileFits(double size) {
+  if (size <= static_cast<double>(kLargestFile)) return true;
+  std::ostringstream reason;
+  reason.precision(3);
+  reason << "the file is " << size / (1 << 20) << " MB: the studio opens files of up to " << (kLargestFile >> 20)
+         << " MB";
+  return Failed(reason.str());
 }
 
 // A whole number from the page (a JavaScript number: exact up to 2^53), not below `least`.
@@ -233,6 +284,7 @@ const char* OpenFile(const fs::path& name, std::string_view bytes) {
   const fs::path file = FreeFileName(name);
   VtNode* node = nullptr;
   const bool opened = Guarded([&] {
+    if (!FileFits(static_cast<double>(bytes.size()))) return false;
     std::ofstream(file, std::ios::binary | std::ios::trunc)
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     const size_t shownBefore = session->host->Events().All().size();
@@ -262,6 +314,7 @@ extern "C" {
 
 // Starts the host and the module: 1, or 0 with the reason in vantor_error().
 int vantor_start() {
+  vthost::NoteFailedNews();  // the module's own allocations that fail count as memory run out too
   session = new Studio;
   vthost::HostOptions options;
   options.log = &session->shown;
@@ -283,6 +336,13 @@ int vantor_start() {
 // One line of vantor-host's script ("set caffeine MOLOBJ_SEGMENTS 8"): 1, or 0 with the reason.
 int vantor_script(const char* line) { return Run(line) ? 1 : 0; }
 
+// Whether a file of that many bytes may be handed over: 1, or 0 with the reason in vantor_error().
+// The page asks before it copies a file into the module's memory, which never shrinks again.
+int vantor_fits(double size) {
+  session->err.str("");
+  return FileFits(size) ? 1 : 0;
+}
+
 const char* vantor_output() { return Answer(session->out.str()); }
 const char* vantor_error() { return Answer(session->err.str()); }
 
@@ -296,6 +356,8 @@ const char* vantor_open(const char* name, const char* bytes, size_t size) {
 
 // The records of an SD file's bytes, as a JSON array of {"number", "title"} in order.
 const char* vantor_records(const char* bytes, size_t size) {
+  session->err.str("");
+  if (!FileFits(static_cast<double>(size))) return nullptr;
   std::istringstream in{std::string(bytes, size)};
   vthost::RecordReader reader(in, /*whole=*/false);
   json records = json::array();
@@ -330,10 +392,12 @@ int vantor_set(const char* object, const char* parameter, const char* value) {
   return Guarded([&] {
     VtNode* node = MoleculeNamed(object);
     if (node == nullptr) return Failed("no object named '" + std::string(object) + "'");
-    std::string notice, error;
-    if (!vthost::SetParameterFromText(*session->host, node, parameter, value, &notice, &error)) return Failed(error);
-    session->out << notice;
-    return Evaluate();
+    return UndoneIfMemoryRunsOut(node, [&] {
+      std::string notice, error;
+      if (!vthost::SetParameterFromText(*session->host, node, parameter, value, &notice, &error)) return Failed(error);
+      session->out << notice;
+      return Evaluate();
+    });
   });
 }
 
@@ -348,8 +412,10 @@ int vantor_press(const char* object, const char* button) {
     if (vthost::ShownDataType(*session->host, node, id) != VT_DATATYPE_BUTTON) {
       return Failed("'" + std::string(button) + "' is not a button");
     }
-    session->host->Press(node, id);
-    return Evaluate();
+    return UndoneIfMemoryRunsOut(node, [&] {
+      session->host->Press(node, id);
+      return Evaluate();
+    });
   });
 }
 
@@ -381,8 +447,10 @@ int vantor_link(const char* object, const char* parameter, const char* material)
     if (*material != '\0' && (target == nullptr || vthost::NodeType(target) != VT_OBJECT_MATERIAL)) {
       return Failed("no material named '" + std::string(material) + "'");
     }
-    session->host->SetParameter(node, id, vthost::LinkValue{target ? target->serial : 0});
-    return Evaluate();
+    return UndoneIfMemoryRunsOut(node, [&] {
+      session->host->SetParameter(node, id, vthost::LinkValue{target ? target->serial : 0});
+      return Evaluate();
+    });
   });
 }
 
@@ -395,12 +463,14 @@ int vantor_budget(const char* object, double most) {
     if (node == nullptr) return Failed("no object named '" + std::string(object) + "'");
     if (!IsWholeNumber(most, 0)) return Failed("a budget is a whole number of triangles, 0 for none");
     const std::map<uint64_t, Studio::Budget> before = session->budgets;
-    session->budgets.erase(node->serial);
-    if (most == 0) return true;
-    session->budgets[node->serial].most = static_cast<int64_t>(most);
-    if (Evaluate()) return true;
-    session->budgets = before;  // a budget refused leaves the object as it was, its budget too
-    return false;
+    return UndoneIfMemoryRunsOut(node, [&] {
+      session->budgets.erase(node->serial);
+      if (most == 0) return true;
+      session->budgets[node->serial].most = static_cast<int64_t>(most);
+      if (Evaluate()) return true;
+      session->budgets = before;  // a budget refused leaves the object as it was, its budget too
+      return false;
+    });
   });
 }
 
@@ -428,6 +498,7 @@ int vantor_delete(const char* object) {
 int vantor_open_document(const char* bytes, size_t size) {
   const fs::path file = kDocumentsFolder / "opened.vdoc";
   return Guarded([&] {
+    if (!FileFits(static_cast<double>(size))) return false;
     fs::create_directories(kDocumentsFolder);
     std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes, static_cast<std::streamsize>(size));
     if (!session->script->RunLine("open " + file.u8string())) return false;

@@ -6,9 +6,10 @@ const kFiles = '/files';  // where the C API keeps the molecule files it is give
 // Each failing call throws an Error with the host's reason.
 export class Engine {
   // factory: the VantorStudio function that vantor-studio.js defines; ask(question): true for yes,
-  // for the module's questions that no answer() has settled (the page's confirm()).
-  static async start(factory, ask = () => false) {
-    const module = await factory({});
+  // for the module's questions that no answer() has settled (the page's confirm()); settings: what
+  // the factory is given (wasmBinary: the module's bytes, where its script does not hold them).
+  static async start(factory, ask = () => false, settings = {}) {
+    const module = await factory(settings);
     const engine = new Engine(module);
     engine.scripted = null;
     module.ask = (question) => (engine.scripted !== null ? engine.scripted === 'yes' : ask(question));
@@ -49,6 +50,7 @@ export class Engine {
   // The records of an SD file's bytes: [{number, title}], in order.
   records(bytes) {
     const listed = this.#withBytes(bytes, (pointer, size) => this.#text(this.module._vantor_records(pointer, size)));
+    if (listed === null) this.#fail();
     return JSON.parse(listed);
   }
 
@@ -57,11 +59,20 @@ export class Engine {
     if (!this.#callWith('_vantor_budget', [object], [Number(most)])) this.#fail();
   }
 
-  // Calls work(pointer, size) with bytes copied into the module's memory (freed afterwards).
+  // Memory from the module's allocator; null from it means the module's memory could not grow.
+  #allocate(size) {
+    const pointer = this.module._malloc(size);
+    if (pointer === 0) throw new Error('memory ran out');
+    return pointer;
+  }
+
+  // Calls work(pointer, size) with bytes copied into the module's memory (freed afterwards); a
+  // file too large for the studio is refused before it takes any.
   #withBytes(bytes, work) {
     const m = this.module;
     const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
-    const pointer = m._malloc(Math.max(data.length, 1));
+    if (!m._vantor_fits(data.length)) this.#fail();
+    const pointer = this.#allocate(Math.max(data.length, 1));
     m.HEAPU8.set(data, pointer);
     try {
       return work(pointer, data.length);
@@ -74,12 +85,12 @@ export class Engine {
   #callWith(name, texts, rest) {
     const m = this.module;
     const encoded = texts.map((text) => new TextEncoder().encode(text + '\0'));
-    const pointers = encoded.map((bytes) => {
-      const pointer = m._malloc(bytes.length);
-      m.HEAPU8.set(bytes, pointer);
-      return pointer;
-    });
+    const pointers = [];
     try {
+      for (const bytes of encoded) {
+        pointers.push(this.#allocate(bytes.length));
+        m.HEAPU8.set(bytes, pointers.at(-1));
+      }
       return m[name](...pointers, ...rest);
     } finally {
       pointers.forEach((pointer) => m._free(pointer));

@@ -11,10 +11,13 @@ const kMimeTypes = { glb: 'model/gltf-binary', usdz: 'model/vnd.usdz+zip', usda:
   vdoc: 'application/octet-stream' };
 const kSuffixes = { glb: '.glb', usdz: '.usdz', usda: '.usda', json: '.json', vdoc: '.vdoc' };
 const kDocumentMagic = 'VANTORDC';  // what the host's documents begin with
+const kModuleScript = 'vantor-studio.js';  // the served page's module script, and the module beside it
+const kModuleFile = 'vantor-studio.wasm';
 
 const kMessage = '[message] ';
 const kSlowBuild = 100;  // ms: a build that takes longer is announced the next time
-const kLargeFile = 50000;  // bytes: a molecule file this large is announced before it is built
+const kLargeFile = 500000;  // bytes: a molecule file this large (some 100 ms to build) is announced first
+const kPaintWait = 50;  // ms: the longest wait for a frame that paints the announcement
 
 const $ = (id) => document.getElementById(id);
 const kRecordsSuffix = '.sdf';  // the files of several records; the module reads the suffix as written
@@ -111,11 +114,15 @@ async function Select(name, fit) {
 }
 
 // Runs a build on the page's thread; when it may be long (the last one was, or a large file comes),
-// the status says so first and the page is painted before the thread is taken.
+// the status says so first and the page is painted before the thread is taken (or soon after,
+// where frames come slowly: a page in the background has them seconds apart).
 async function Working(build, long = state.slowBuild) {
   if (long) {
     Status('building the model…');
-    await new Promise((painted) => requestAnimationFrame(() => setTimeout(painted)));
+    await new Promise((painted) => {
+      requestAnimationFrame(() => setTimeout(painted));
+      setTimeout(painted, kPaintWait);
+    });
   }
   const started = performance.now();
   try {
@@ -184,7 +191,7 @@ function OfferRecords(name, records) {
     button.textContent = `${number}. ${title}`;
     button.onclick = () => {
       dialog.close();
-      Open(name, state.offered.get(name), true, number).catch((error) => Status(error.message));
+      Open(name, state.offered.get(name), true, number).catch(Refused);
     };
     const item = document.createElement('li');
     item.append(button);
@@ -203,8 +210,8 @@ async function Open(name, bytes, keep = true, record = undefined) {
     return state.selected;
   }
   if (name.endsWith(kRecordsSuffix)) {
-    state.offered.set(name, bytes);
     const records = record === undefined ? state.engine.records(bytes) : [];
+    state.offered.set(name, bytes);
     if (records.length > 1) {
       OfferRecords(name, records);
       return null;
@@ -221,10 +228,10 @@ async function Open(name, bytes, keep = true, record = undefined) {
   return object;
 }
 
-// The kept session back: its files, then its document; false when there is none or it cannot be
-// read (the page then starts as new).
-async function Restore() {
-  const kept = await LoadSession().catch(() => undefined);
+// The kept session back (loading: what LoadSession answered): its files, then its document; false
+// when there is none or it cannot be read (the page then starts as new).
+async function Restore(loading) {
+  const kept = await loading.catch(() => undefined);
   if (!kept) return false;
   try {
     for (const [name, bytes] of kept.files) state.engine.keepFile(name, bytes);
@@ -242,6 +249,13 @@ async function New() {
   for (const object of state.engine.objects()) state.engine.delete(object);
   await ForgetSession().catch(() => {});
   await Select(null, false);
+}
+
+// A file a person dropped or picked that the page could not open: told in the status and in a
+// dialog, the document as it was.
+function Refused(error) {
+  Status(error.message);
+  ShowMessage(error.message);
 }
 
 function Download(name, bytes, form) {
@@ -262,7 +276,7 @@ function WireControls() {
   };
   $('open-file').onchange = async (event) => {
     const file = event.target.files[0];
-    if (file) await Open(file.name, new Uint8Array(await file.arrayBuffer())).catch((error) => Status(error.message));
+    if (file) await Open(file.name, new Uint8Array(await file.arrayBuffer())).catch(Refused);
     event.target.value = '';
   };
   for (const button of document.querySelectorAll('[data-form]')) {
@@ -278,7 +292,7 @@ function WireControls() {
   document.body.addEventListener('drop', async (event) => {
     event.preventDefault();
     for (const file of event.dataTransfer.files) {
-      await Open(file.name, new Uint8Array(await file.arrayBuffer())).catch((error) => Status(error.message));
+      await Open(file.name, new Uint8Array(await file.arrayBuffer())).catch(Refused);
     }
   });
 }
@@ -315,17 +329,30 @@ function Scripting() {
   };
 }
 
+// What the module's factory is given: the served page's module bytes, fetched whole (the page
+// preloads them), so that the browser compiles them on threads of its own while the view's WebGL
+// context holds the page's thread; a compile streamed from the download would wait for the thread
+// to feed it. The one-file page holds the module in its script.
+async function ModuleSettings() {
+  if (!document.querySelector(`script[src="${kModuleScript}"]`)) return {};
+  const response = await fetch(kModuleFile);
+  if (!response.ok) throw new Error(`${kModuleFile}: ${response.status} ${response.statusText}`);
+  return { wasmBinary: await response.arrayBuffer() };
+}
+
 async function Start() {
   performance.mark('vantor:script');
-  // the module compiles while the view's WebGL context is made
-  const starting = Engine.start(globalThis.VantorStudio, (question) => window.confirm(question));
+  // the module compiles and the kept session is read while the view's WebGL context is made
+  const settings = await ModuleSettings();
+  const starting = Engine.start(globalThis.VantorStudio, (question) => window.confirm(question), settings);
+  const loading = LoadSession();
   state.view = new View($('view'));
   WireControls();
   performance.mark('vantor:view-made');
   state.engine = await starting;
   performance.mark('vantor:module-started');
   TakeEvents();
-  const restored = await Restore();
+  const restored = await Restore(loading);
   if (!restored) await Open('caffeine.mol', new TextEncoder().encode(caffeine), /*keep=*/false);
   window.vantor.readyAt = performance.now();  // from the navigation's start
   if (!restored) await Keep();

@@ -1,8 +1,8 @@
 // The 3D view: the glb the host exported, drawn by three.js in a neutral studio light, with orbit,
 // pan, zoom and a fit to the model.
 import * as THREE from 'three';
-import { GLTFLoader } from 'three/examples/jsm/loaders/GLTFLoader.js';
 import { OrbitControls } from 'three/examples/jsm/controls/OrbitControls.js';
+import { ReadGlb } from './glb.js';
 
 export class View {
   constructor(element) {
@@ -29,15 +29,18 @@ export class View {
   }
 
   // The programs a model's materials need, compiled before the first model comes (while the
-  // module itself compiles): a glTF's meshes, plain and instanced, in the studio light.
+  // module itself compiles): the model's instanced meshes in the studio light. They are drawn
+  // too, small and in the background's colour: a software renderer (SwiftShader, where there is
+  // no GPU) compiles its own code for them only when they are first drawn.
   warmUp() {
     const material = new THREE.MeshStandardMaterial();
-    const geometry = new THREE.SphereGeometry(1, 4, 2);
+    const geometry = new THREE.SphereGeometry(0.01, 4, 2);
     const warm = new THREE.Scene();
-    warm.add(new THREE.Mesh(geometry, material), new THREE.InstancedMesh(geometry, material, 1));
+    warm.background = this.scene.background;
+    warm.add(new THREE.InstancedMesh(geometry, material, 1));
     warm.add(...this.scene.children.filter((child) => child.isLight).map((light) => light.clone()));
     warm.add(this.camera);
-    this.renderer.compile(warm, this.camera);
+    this.renderer.render(warm, this.camera);
     this.scene.add(this.camera);
   }
 
@@ -56,9 +59,9 @@ export class View {
 
   // Shows the model of glb bytes in place of the one shown; fit: frame it.
   async show(bytes, fit) {
-    const gltf = await new GLTFLoader().parseAsync(bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.byteLength), '');
+    const model = ReadGlb(bytes);
     if (this.model) this.scene.remove(this.model);
-    this.model = gltf.scene;
+    this.model = model;
     this.scene.add(this.model);
     if (fit) this.fit();
     this.render();

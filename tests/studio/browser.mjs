@@ -19,6 +19,22 @@ const kHostileTitle = '<b>third</b><img src=x onerror=alert(1)>';
 const kThreeTitles = ['first: caffeine', 'water', kHostileTitle];
 const kThreeRecords = [caffeine.replace('caffeine', kThreeTitles[0]), water, caffeine.replace('caffeine', kHostileTitle)]
   .map((record) => `${record.trimEnd()}\n$$$$\n`).join('');
+// large.sdf with its atoms of 60 elements in turn: at 1000 sphere segments and a radius by atomic
+// number, each element's sphere is a mesh of its own, some 2 GB in all
+const kElements = ('H He Li Be B C N O F Ne Na Mg Al Si P S Cl Ar K Ca Sc Ti V Cr Mn Fe Co Ni Cu Zn Ga Ge As Se ' +
+  'Br Kr Rb Sr Y Zr Nb Mo Tc Ru Rh Pd Ag Cd In Sn Sb Te I Xe Cs Ba La Ce Pr Nd').split(' ');
+const kAtomsLine = 3;  // the counts line: the number of atoms in its first 3 columns
+const kSymbolColumns = [31, 34];
+const manyElements = (() => {
+  const lines = readFileSync(join(sourceDir, 'bench/data/large.sdf'), 'utf8').split('\n');
+  const atoms = Number(lines[kAtomsLine].slice(0, 3));
+  for (let atom = 0; atom < atoms; atom++) {
+    const line = lines[kAtomsLine + 1 + atom];
+    const symbol = kElements[atom % kElements.length].padEnd(kSymbolColumns[1] - kSymbolColumns[0]);
+    lines[kAtomsLine + 1 + atom] = line.slice(0, kSymbolColumns[0]) + symbol + line.slice(kSymbolColumns[1]);
+  }
+  return lines.join('\n');
+})();
 // three.js's tolerances for its examples' screenshots: a colour distance of 0.1, 0.3% of the pixels
 const kScreenshot = { file: join(sourceDir, 'tests/studio/caffeine.png'), threshold: 0.1, share: 0.003 };
 
@@ -48,6 +64,39 @@ function NativeBudgetFailure(most) {
     return error.stderr.toString();
   }
   return 'nothing';
+}
+
+// What the page keeps in the browser's storage, as text to compare (a function of the page).
+async function KeptSession() {
+  const request = (made) => new Promise((done, fail) => {
+    made.onsuccess = () => done(made.result);
+    made.onerror = () => fail(made.error);
+  });
+  const database = await request(indexedDB.open('vantor-studio'));
+  const kept = await request(database.transaction('session').objectStore('session').get('current'));
+  database.close();
+  return kept ? JSON.stringify({ document: [...kept.document], files: kept.files.map(([name, bytes]) => [name, bytes.length]) }) : 'none';
+}
+
+// The document, the selected object's model and what is drawn, as text to compare.
+async function Shown(page) {
+  const shown = await page.evaluate(async () => {
+    const objects = await window.vantor.objects();
+    const selected = document.querySelector('#objects li.selected')?.textContent;
+    return { objects, selected, counts: await window.vantor.counts(selected), scene: await window.vantor.sceneTriangles(),
+             segments: document.querySelector('#panel [data-name=MOLOBJ_SEGMENTS] input')?.value };
+  });
+  return JSON.stringify({ ...shown, kept: await page.evaluate(KeptSession) });
+}
+
+// An edit of the selected object's segments in the panel; the status once the page is done.
+async function EditSegments(page, segments) {
+  const input = page.locator('#panel [data-name=MOLOBJ_SEGMENTS] input');
+  await page.evaluate(() => { document.getElementById('status').textContent = ''; });
+  await input.fill(String(segments));
+  await input.dispatchEvent('change');
+  await page.waitForFunction(() => document.getElementById('status').textContent !== '', null, { timeout: 60000 });
+  return page.evaluate(() => document.getElementById('status').textContent);
 }
 
 // Each check: a name and a function of the page that throws when what it sees is wrong.
@@ -296,6 +345,64 @@ const kChecks = [
     }, caffeine);
     if (between.length !== before.length + 1) throw new Error(`${between} after opening a molecule`);
     if (JSON.stringify(before) !== JSON.stringify(after)) throw new Error(`${before} became ${after}`);
+  }],
+  ...[['dropped', 'huge.mol'], ['opened', 'huge.sdf']].map(([how, name]) => [
+    `a 100 MB molecule file ${how} is refused with a message; the page, the model, the document and the kept session as they were`,
+    async (page) => {
+      const before = await Shown(page);
+      const seen = await page.evaluate(async ([how, name, molecule]) => {
+        const filler = new Uint8Array((100 << 20) - molecule.length).fill(0x0a);  // blank lines after the record
+        const file = new File([molecule, filler], name);
+        let failure = 'opened';
+        if (how === 'dropped') {
+          const transfer = new DataTransfer();
+          transfer.items.add(file);
+          document.body.dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
+        } else {
+          failure = await window.vantor.open(name, new Uint8Array(await file.arrayBuffer())).then(() => 'opened', (error) => error.message);
+        }
+        const dialog = document.getElementById('message');
+        for (let i = 0; i < 500 && how === 'dropped' && !dialog.open; i++) await new Promise((wait) => setTimeout(wait, 20));
+        const shown = dialog.open ? dialog.querySelector('p').textContent : '';
+        dialog.close();
+        return { failure, shown };
+      }, [how, name, caffeine]);
+      const reason = /^the file is 100 MB: the studio opens files of up to \d+ MB$/;
+      if (!reason.test(how === 'dropped' ? seen.shown : seen.failure)) throw new Error(JSON.stringify(seen));
+      const after = await Shown(page);
+      if (after !== before) throw new Error(`${before} became ${after}`);
+    }]),
+  ['60 elements\' spheres at 1000 segments: "memory ran out", the model and the kept session as they were, the next edit built', async (page) => {
+    await page.evaluate(async (text) => {
+      const object = await window.vantor.open('elements.sdf', text);
+      await window.vantor.set(object, 'MOLOBJ_RADIUS_MODE', '2');
+      await window.vantor.select(object);
+    }, manyElements);
+    const before = await Shown(page);
+    const status = await EditSegments(page, 1000);
+    const after = await Shown(page);
+    if (!status.startsWith('memory ran out') || after !== before) throw new Error(`${status}: ${before} became ${after}`);
+    const next = await EditSegments(page, 12);
+    const edited = JSON.parse(await Shown(page));
+    if (edited.segments !== '12' || edited.counts.triangles === JSON.parse(before).counts.triangles ||
+        edited.scene !== edited.counts.triangles) {
+      throw new Error(`${next}: ${JSON.stringify(edited)}`);
+    }
+  }],
+  ['a budget whose finest detail runs out of memory: "memory ran out", the budget, the model and the kept session as they were', async (page) => {
+    await page.evaluate(async () => window.vantor.budget(document.querySelector('#objects li.selected').textContent, 500000));
+    const before = await Shown(page);
+    await page.evaluate(() => { document.getElementById('status').textContent = ''; });
+    await page.locator('#budget').fill('1000000000000');
+    await page.locator('#budget').dispatchEvent('change');
+    await page.waitForFunction(() => document.getElementById('status').textContent !== '', null, { timeout: 60000 });
+    const seen = await page.evaluate(async () => ({ status: document.getElementById('status').textContent,
+      field: document.getElementById('budget').value,
+      budget: (await window.vantor.describe(document.querySelector('#objects li.selected').textContent)).budget }));
+    const after = await Shown(page);
+    if (!seen.status.startsWith('memory ran out') || seen.budget !== 500000 || seen.field !== '500000' || after !== before) {
+      throw new Error(`${JSON.stringify(seen)}: ${before} became ${after}`);
+    }
   }],
   ['New asks, then empties the document', async (page) => {
     page.once('dialog', (dialog) => dialog.accept());
