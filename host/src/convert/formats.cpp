@@ -16,8 +16,7 @@ namespace {
 bool MakeReport(const FormSource& source, ModelBytes* bytes, std::string* error) {
   auto text = std::make_shared<std::string>();
   const bool made = AppendReport(source.host, source.object, source.detail, text.get(), error);
-  text->push_back('\n');
-  bytes->pieces = {*text};
+  bytes->pieces = {*text, "\n"};  // the line break a piece of its own: no copy of the text for it
   bytes->holder = std::move(text);
   return made;
 }

@@ -87,27 +87,31 @@ std::string WellFormedUtf8(std::string_view text) {
 JsonWriter::JsonWriter(std::ostream* sink) : sink_(sink) {}
 
 std::string JsonWriter::Take() {
-  text_.resize(used_);
+  std::string text(Text());
   used_ = 0;
   empty_.clear();
   afterKey_ = false;
-  return std::move(text_);
+  return text;
 }
 
 bool JsonWriter::Flush() {
   if (sink_ == nullptr) return true;
-  sink_->write(text_.data(), static_cast<std::streamsize>(used_));
+  sink_->write(text_.get(), static_cast<std::streamsize>(used_));
   used_ = 0;
   return static_cast<bool>(*sink_);
 }
 
 void JsonWriter::Grow(size_t n) {
   // with a sink, what is written goes there rather than into more memory
-  if (sink_ != nullptr && used_ > 0 && text_.size() >= n) {
+  if (sink_ != nullptr && used_ > 0 && size_ >= n) {
     Flush();
     return;
   }
-  text_.resize(std::max({text_.size() * 2, used_ + n, sink_ != nullptr ? kSinkSize : kFirstSize}));
+  const size_t size = std::max({size_ * 2, used_ + n, sink_ != nullptr ? kSinkSize : kFirstSize});
+  std::unique_ptr<char[]> grown(new char[size]);  // left unset: only written bytes are read
+  if (used_ > 0) std::memcpy(grown.get(), text_.get(), used_);
+  text_ = std::move(grown);
+  size_ = size;
 }
 
 void JsonWriter::Append(std::string_view text) {
@@ -199,6 +203,11 @@ void JsonWriter::Open(char bracket) {
 }
 
 void JsonWriter::Close(char bracket) {
+  // the text of a plain key may go with its object
+  if (bracket == '}' && lastKey_.data() != ownKey_.data()) {
+    ownKey_.assign(lastKey_);
+    lastKey_ = ownKey_;
+  }
   empty_.pop_back();
   if (breakLine_) LineBreak();
   *Room(1) = bracket;
@@ -212,7 +221,8 @@ void JsonWriter::EndArray() { Close(']'); }
 
 void JsonWriter::Key(std::string_view key) {
   Next();
-  RememberKey(key);
+  ownKey_.assign(key);
+  lastKey_ = ownKey_;
   Quoted(key);
   *Room(1) = ':';
   ++used_;
@@ -223,7 +233,7 @@ void JsonWriter::PlainKey(std::string_view key) {
   assert(std::all_of(key.begin(), key.end(), [](char c) { return Plain(static_cast<unsigned char>(c)); }) &&
          "a key with bytes to escape goes through Key");
   Next();
-  RememberKey(key);
+  lastKey_ = key;
   char* at = Room(key.size() + 3);
   *at++ = '"';
   std::memcpy(at, key.data(), key.size());
@@ -272,20 +282,10 @@ void JsonWriter::Bool(bool value) {
   Append(value ? "true" : "false");
 }
 
-void JsonWriter::RememberKey(std::string_view key) {
-  if (key.size() <= sizeof shortKey_) {
-    std::memcpy(shortKey_, key.data(), key.size());
-    shortKeyLength_ = key.size();
-    longKey_.clear();
-  } else {
-    longKey_.assign(key);
-  }
-}
-
 void JsonWriter::NoteNonFinite() {
   if (nonFinite_) return;
   nonFinite_ = true;
-  nonFiniteKey_ = LastKey();
+  nonFiniteKey_ = lastKey_;
 }
 
 void JsonWriter::Null() {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,8 @@ class JsonWriter {
 
   // The text written so far (not yet handed to a sink); the writer is empty afterwards.
   std::string Take();
+  // The text written so far, valid until the next thing is written.
+  std::string_view Text() const { return {text_.get(), used_}; }
   // Hands what is written to the sink; false when the sink failed.
   bool Flush();
 
@@ -31,7 +34,8 @@ class JsonWriter {
   // The key of the next value in the object being written.
   void Key(std::string_view key);
   // A key that needs no escaping (printable ASCII without quotes and backslashes), as the
-  // writer's callers spell their own keys: written without looking at each byte.
+  // writer's callers spell their own keys: written without looking at each byte. Its text must
+  // stay valid until the object it is written in is ended (NonFiniteKey may name it).
   void PlainKey(std::string_view key);
   // The next value, or the closing bracket, starts a line of its own, indented by a blank per
   // open object or array.
@@ -61,27 +65,26 @@ class JsonWriter {
   void LineBreak();
   // Room for n more bytes at the end of the text.
   char* Room(size_t n) {
-    if (text_.size() - used_ < n) Grow(n);
-    return &text_[used_];
+    if (size_ - used_ < n) Grow(n);
+    return text_.get() + used_;
   }
   void Grow(size_t n);
   void Append(std::string_view text);
   void Quoted(std::string_view text);
   void NoteNonFinite();
 
-  std::string text_;
-  size_t used_ = 0;  // text_ is grown ahead of what is written
+  // grown ahead of what is written, and never filled with anything but the text
+  std::unique_ptr<char[]> text_;
+  size_t size_ = 0;
+  size_t used_ = 0;
   std::ostream* sink_;
   std::vector<char> empty_;  // per open object or array: nothing written in it yet
   bool afterKey_ = false;
   bool breakLine_ = false;
-  // The last key written: short ones (all the report's and glTF's) in place, as a key is written
-  // for every value and copied for none but the first that is not finite.
-  void RememberKey(std::string_view key);
-  std::string_view LastKey() const { return longKey_.empty() ? std::string_view(shortKey_, shortKeyLength_) : longKey_; }
-  char shortKey_[32] = {};
-  size_t shortKeyLength_ = 0;
-  std::string longKey_;
+  // The last key written: a plain key as the caller's text, which is copied only when its object
+  // ends (a key is written for every value, an object holds several); any other key copied.
+  std::string_view lastKey_;
+  std::string ownKey_;
   bool nonFinite_ = false;
   std::string nonFiniteKey_;
 };

@@ -357,11 +357,7 @@ bool AppendReport(const Host& host, const VtNode* object, const Detail* detail, 
   JsonWriter out;
   std::optional<std::string> holder;
   WriteReport(out, host, object, &holder, detail);
-  if (text->empty()) {
-    *text = out.Take();
-  } else {
-    text->append(out.Take());
-  }
+  text->append(out.Text());
   return AllFinite(out, holder, error);
 }
 

@@ -69,6 +69,23 @@ TEST(JsonNumbers, NotFiniteAsNullUnderItsKey) {
   }
 }
 
+// A plain key is the caller's text until its object ends: still named after the text has gone.
+TEST(JsonNumbers, NotFiniteNamesAKeyWhoseTextHasGone) {
+  JsonWriter out;
+  out.BeginArray();
+  {
+    const std::string key(40, 'k');  // longer than a string keeps in place
+    out.BeginObject();
+    out.PlainKey(key);
+    out.Integer(1);
+    out.EndObject();
+  }
+  out.Number(std::nan(""));
+  out.EndArray();
+  EXPECT_EQ(out.Take(), "[{\"" + std::string(40, 'k') + "\":1},null]");
+  EXPECT_EQ(out.NonFiniteKey(), std::string(40, 'k'));
+}
+
 // Everything the writer does once, nested.
 std::string Document(bool breakLines) {
   JsonWriter out;
