@@ -90,6 +90,7 @@ std::string JsonWriter::Take() {
   std::string text(Text());
   used_ = 0;
   empty_.clear();
+  openKeys_.clear();
   afterKey_ = false;
   return text;
 }
@@ -200,14 +201,12 @@ void JsonWriter::Open(char bracket) {
   *Room(1) = bracket;
   ++used_;
   empty_.push_back(true);
+  openKeys_.push_back(lastKey_);
 }
 
 void JsonWriter::Close(char bracket) {
-  // the text of a plain key may go with its object
-  if (bracket == '}' && lastKey_.data() != ownKey_.data()) {
-    ownKey_.assign(lastKey_);
-    lastKey_ = ownKey_;
-  }
+  lastKey_ = openKeys_.back();
+  openKeys_.pop_back();
   empty_.pop_back();
   if (breakLine_) LineBreak();
   *Room(1) = bracket;
@@ -221,8 +220,10 @@ void JsonWriter::EndArray() { Close(']'); }
 
 void JsonWriter::Key(std::string_view key) {
   Next();
-  ownKey_.assign(key);
-  lastKey_ = ownKey_;
+  if (ownKeys_.size() <= empty_.size()) ownKeys_.resize(empty_.size() + 1);
+  std::string& own = ownKeys_[empty_.size()];
+  own.assign(key);
+  lastKey_ = own;
   Quoted(key);
   *Room(1) = ':';
   ++used_;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -35,7 +36,7 @@ class JsonWriter {
   void Key(std::string_view key);
   // A key that needs no escaping (printable ASCII without quotes and backslashes), as the
   // writer's callers spell their own keys: written without looking at each byte. Its text must
-  // stay valid until the object it is written in is ended (NonFiniteKey may name it).
+  // stay valid until the object it is written in is ended.
   void PlainKey(std::string_view key);
   // The next value, or the closing bracket, starts a line of its own, indented by a blank per
   // open object or array.
@@ -52,8 +53,8 @@ class JsonWriter {
   void Bool(bool value);
   void Null();
 
-  // Whether a number that is not finite was written (as null), and the key it stands under (empty
-  // when it stands under none).
+  // Whether a number that is not finite was written (as null), and the key it stands under, or the
+  // key of the array it stands in (empty when it stands under none).
   bool NonFinite() const { return nonFinite_; }
   const std::string& NonFiniteKey() const { return nonFiniteKey_; }
 
@@ -81,10 +82,12 @@ class JsonWriter {
   std::vector<char> empty_;  // per open object or array: nothing written in it yet
   bool afterKey_ = false;
   bool breakLine_ = false;
-  // The last key written: a plain key as the caller's text, which is copied only when its object
-  // ends (a key is written for every value, an object holds several); any other key copied.
+  // The key the next value stands under (the last one written in the open object, or the key of
+  // the open array): a plain key as the caller's text, not copied (a key is written for every
+  // value), any other key copied. Per open object or array, the key it stands under.
   std::string_view lastKey_;
-  std::string ownKey_;
+  std::vector<std::string_view> openKeys_;
+  std::deque<std::string> ownKeys_;  // per depth: a copy stays where it is while deeper ones are made
   bool nonFinite_ = false;
   std::string nonFiniteKey_;
 };

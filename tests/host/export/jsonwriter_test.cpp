@@ -69,9 +69,12 @@ TEST(JsonNumbers, NotFiniteAsNullUnderItsKey) {
   }
 }
 
-// A plain key is the caller's text until its object ends: still named after the text has gone.
-TEST(JsonNumbers, NotFiniteNamesAKeyWhoseTextHasGone) {
+// After an object in an array, a number stands under the array's key, not the last one written in
+// the object (whose text may have gone with it).
+TEST(JsonNumbers, NotFiniteInAnArrayAfterAnObjectUnderTheArraysKey) {
   JsonWriter out;
+  out.BeginObject();
+  out.PlainKey("values");
   out.BeginArray();
   {
     const std::string key(40, 'k');  // longer than a string keeps in place
@@ -82,8 +85,25 @@ TEST(JsonNumbers, NotFiniteNamesAKeyWhoseTextHasGone) {
   }
   out.Number(std::nan(""));
   out.EndArray();
-  EXPECT_EQ(out.Take(), "[{\"" + std::string(40, 'k') + "\":1},null]");
-  EXPECT_EQ(out.NonFiniteKey(), std::string(40, 'k'));
+  out.EndObject();
+  EXPECT_EQ(out.Take(), "{\"values\":[{\"" + std::string(40, 'k') + "\":1},null]}");
+  EXPECT_EQ(out.NonFiniteKey(), "values");
+}
+
+// A key copied by the writer is named after a deeper one was copied and its object ended.
+TEST(JsonNumbers, NotFiniteUnderACopiedKeyAfterADeeperOne) {
+  JsonWriter out;
+  out.BeginObject();
+  out.Key("outer\t" + std::string(30, 'o'));
+  out.BeginArray();
+  out.BeginObject();
+  out.Key("inner\t" + std::string(30, 'i'));
+  out.Integer(1);
+  out.EndObject();
+  out.Number(std::nan(""));
+  out.EndArray();
+  out.EndObject();
+  EXPECT_EQ(out.NonFiniteKey(), "outer\t" + std::string(30, 'o'));
 }
 
 // Everything the writer does once, nested.
