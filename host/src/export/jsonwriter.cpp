@@ -268,8 +268,23 @@ void JsonWriter::Number(float value) {
     Append("null");
     return;
   }
+  if (floats_ == nullptr) floats_.reset(new FloatText[size_t{1} << kFloatSlotBits]());
+  uint32_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  FloatText& slot = floats_[(bits * 0x9E3779B1u) >> (32 - kFloatSlotBits)];  // Fibonacci hashing
   char* const first = Room(kShortestNumberBytes);
-  used_ += static_cast<size_t>(WriteShortest(first, value) - first);
+  if (slot.length != 0 && slot.bits == bits) {
+    std::memcpy(first, slot.text, kShortestFloatBytes);  // the whole slot: a copy of a known size
+    used_ += slot.length;
+    return;
+  }
+  const auto length = static_cast<size_t>(WriteShortest(first, value) - first);
+  used_ += length;
+  if (length <= kShortestFloatBytes) {
+    slot.bits = bits;
+    slot.length = static_cast<uint8_t>(length);
+    std::memcpy(slot.text, first, length);
+  }
 }
 
 void JsonWriter::Integer(int64_t value) {

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/numbers.h"
+
 namespace vthost {
 
 // Writes compact JSON (no blanks), with a line break wherever the caller asks for one. Strings are
@@ -90,6 +92,17 @@ class JsonWriter {
   std::deque<std::string> ownKeys_;  // per depth: a copy stays where it is while deeper ones are made
   bool nonFinite_ = false;
   std::string nonFiniteKey_;
+
+  // The text of floats written before, by their bits, in the slot of a hash of them: a glTF writes
+  // most of its floats more than once (a bond starts where its atom is; a tube is stretched along
+  // its length only, scale 1 across).
+  struct FloatText {
+    uint32_t bits;
+    uint8_t length;  // 0: an empty slot
+    char text[kShortestFloatBytes];
+  };
+  static constexpr int kFloatSlotBits = 12;
+  std::unique_ptr<FloatText[]> floats_;
 };
 
 // The text with each byte sequence that is not UTF-8 made U+FFFD, as JsonWriter::String writes it.

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "cases.h"
+#include "base/numbers.h"
 #include "export/jsonwriter.h"
 
 namespace vthost {
@@ -104,6 +105,27 @@ TEST(JsonNumbers, NotFiniteUnderACopiedKeyAfterADeeperOne) {
   out.EndArray();
   out.EndObject();
   EXPECT_EQ(out.NonFiniteKey(), "outer\t" + std::string(30, 'o'));
+}
+
+// A float written again (its text kept by its bits) reads as when first written, however many
+// others share its slot.
+TEST(JsonNumbers, FloatsWrittenAgainAsAtFirst) {
+  JsonWriter out;
+  std::string expected;
+  out.BeginArray();
+  expected += '[';
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < 20000; ++i) {
+      const float value = static_cast<float>(i) * 0.37f - 1000.0f;
+      out.Number(value);
+      char text[kShortestNumberBytes];
+      if (expected.size() > 1) expected += ',';
+      expected.append(text, WriteShortest(text, value));
+    }
+  }
+  out.EndArray();
+  expected += ']';
+  EXPECT_EQ(out.Take(), expected);
 }
 
 // Everything the writer does once, nested.
