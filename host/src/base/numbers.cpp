@@ -255,6 +255,27 @@ char* WriteShortest(char* first, double value) { return ShortestOf(first, value)
 
 char* WriteShortest(char* first, float value) { return ShortestOf(first, value); }
 
+double ShortestAsDouble(float value) {
+  // the powers of ten a double holds exactly
+  static constexpr double kExactTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                          1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  constexpr int kMostExactTen = 22;
+  uint64_t digits = 0;
+  int exponent = 0;
+  // a float's 9 digits at the most and an exact power of ten: one product or quotient of exact
+  // numbers, rounded once, is the nearest double to the text, as a reader's
+  if (value != 0 && ShortestDigits(std::fabs(value), &digits, &exponent) && exponent >= -kMostExactTen &&
+      exponent <= kMostExactTen) {
+    const double exact = exponent < 0 ? static_cast<double>(digits) / kExactTens[-exponent]
+                                      : static_cast<double>(digits) * kExactTens[exponent];
+    return std::signbit(value) ? -exact : exact;
+  }
+  char text[kShortestNumberBytes];
+  double read = 0.0;
+  ParseFloat(std::string_view(text, static_cast<size_t>(WriteShortest(text, value) - text)), &read);
+  return read;
+}
+
 char* WriteShortestByPrintf(char* first, double value, bool asFloat) {
   // the fewest significant digits that read back as the value, as %e writes them: d.ddde+XX
   char scientific[kShortestNumberBytes];

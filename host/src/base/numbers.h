@@ -25,6 +25,8 @@ constexpr size_t kShortestFloatBytes = 16;
 // at most kShortestNumberBytes at first, and the end of what was written.
 char* WriteShortest(char* first, double value);
 char* WriteShortest(char* first, float value);
+// The double a reader makes of the float's shortest text (WriteShortest): the nearest to it.
+double ShortestAsDouble(float value);
 // WriteShortest's digits where the standard library has no to_chars for floating point (libc++,
 // macOS): printf's %g with more digits until the text reads back as the value. Built everywhere,
 // so that it is tested where to_chars is there to compare.

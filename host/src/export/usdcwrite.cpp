@@ -21,12 +21,7 @@ using Text = CrateLayer::Text;
 float Float(double value) { return static_cast<float>(value) + 0.0f; }
 
 // A double as a reader of the text layer takes it: the float's shortest digits read as a double.
-double Double(double value) {
-  char digits[kShortestNumberBytes];
-  double read = 0.0;
-  ParseFloat(std::string_view(digits, static_cast<size_t>(WriteShortest(digits, Float(value)) - digits)), &read);
-  return read;
-}
+double Double(double value) { return ShortestAsDouble(Float(value)); }
 
 // USD's t runs up the texture, glTF's v down it.
 std::vector<float> St(const std::vector<float>& uvs) {
