@@ -391,7 +391,9 @@ bool UsdFromModel(const PlainModel& model, bool package, std::string* bytes, std
     *bytes = UsdaLayer(staged);
     return true;
   }
-  if (!UsdzBytes({{"model.usdc", UsdcLayer(staged)}}, bytes)) {
+  std::vector<PackagedFile> files(1);  // the layer moved in: a list made from braces would copy it
+  files[0] = {"model.usdc", UsdcLayer(staged)};
+  if (!UsdzBytes(files, bytes)) {
     *error = "the model is larger than a .usdz holds (4 GiB): nothing written";
     return false;
   }
