@@ -14,10 +14,8 @@ namespace vthost {
 namespace {
 
 bool MakeReport(const FormSource& source, ModelBytes* bytes, std::string* error) {
-  auto text = std::make_shared<std::string>();
-  const bool made = AppendReport(source.host, source.object, source.detail, text.get(), error);
-  bytes->pieces = {*text, "\n"};  // the line break a piece of its own: no copy of the text for it
-  bytes->holder = std::move(text);
+  const bool made = ReportBytes(source.host, source.object, source.detail, bytes, error);
+  bytes->pieces.push_back("\n");
   return made;
 }
 

@@ -22,6 +22,7 @@ constexpr size_t kIntegerLength = 24;
 constexpr size_t kMostPerByte = 6;
 constexpr size_t kFirstSize = 4096;
 constexpr size_t kSinkSize = 1 << 16;
+constexpr size_t kBlockSize = 1 << 16;
 
 bool IsContinuation(unsigned char byte, unsigned char low = 0x80, unsigned char high = 0xBF) {
   return byte >= low && byte <= high;
@@ -99,6 +100,42 @@ std::string JsonWriter::Take() {
   return text;
 }
 
+std::string_view JsonWriter::Text() {
+  if (!blocks_.empty()) {
+    size_t total = used_;
+    for (const Block& block : blocks_) total += block.used;
+    std::unique_ptr<char[]> joined(new char[total]);
+    char* at = joined.get();
+    for (const Block& block : blocks_) {
+      std::memcpy(at, block.bytes.get(), block.used);
+      at += block.used;
+    }
+    if (used_ > 0) std::memcpy(at, text_.get(), used_);
+    blocks_.clear();
+    text_ = std::move(joined);
+    size_ = used_ = total;
+  }
+  return {text_.get(), used_};
+}
+
+std::vector<std::string_view> JsonWriter::TakePieces(std::vector<std::unique_ptr<char[]>>* held) {
+  std::vector<std::string_view> pieces;
+  for (Block& block : blocks_) {
+    pieces.emplace_back(block.bytes.get(), block.used);
+    held->push_back(std::move(block.bytes));
+  }
+  if (used_ > 0) {
+    pieces.emplace_back(text_.get(), used_);
+    held->push_back(std::move(text_));
+  }
+  blocks_.clear();
+  size_ = used_ = 0;
+  empty_.clear();
+  openKeys_.clear();
+  afterKey_ = false;
+  return pieces;
+}
+
 bool JsonWriter::Flush() {
   if (sink_ == nullptr) return true;
   sink_->write(text_.get(), static_cast<std::streamsize>(used_));
@@ -110,6 +147,13 @@ void JsonWriter::Grow(size_t n) {
   // with a sink, what is written goes there rather than into more memory
   if (sink_ != nullptr && used_ > 0 && size_ >= n) {
     Flush();
+    return;
+  }
+  if (sink_ == nullptr && size_ >= kBlockSize) {
+    blocks_.push_back({std::move(text_), used_});
+    text_.reset(new char[std::max(kBlockSize, n)]);
+    size_ = std::max(kBlockSize, n);
+    used_ = 0;
     return;
   }
   const size_t size = std::max({size_ * 2, used_ + n, sink_ != nullptr ? kSinkSize : kFirstSize});

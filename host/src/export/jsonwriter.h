@@ -25,8 +25,11 @@ class JsonWriter {
 
   // The text written so far (not yet handed to a sink); the writer is empty afterwards.
   std::string Take();
-  // The text written so far, valid until the next thing is written.
-  std::string_view Text() const { return {text_.get(), used_}; }
+  // The text written so far, in one piece, valid until the next thing is written.
+  std::string_view Text();
+  // The text written so far as pieces in the order written, without a copy: their bytes move to
+  // *held. The writer is empty afterwards.
+  std::vector<std::string_view> TakePieces(std::vector<std::unique_ptr<char[]>>* held);
   // Hands what is written to the sink; false when the sink failed.
   bool Flush();
 
@@ -80,6 +83,13 @@ class JsonWriter {
   std::unique_ptr<char[]> text_;
   size_t size_ = 0;
   size_t used_ = 0;
+  // Without a sink, a long text is written in blocks, each left where it is when the next begins
+  // (rather than copied into one twice as large): the text before text_.
+  struct Block {
+    std::unique_ptr<char[]> bytes;
+    size_t used;
+  };
+  std::vector<Block> blocks_;
   std::ostream* sink_;
   std::vector<char> empty_;  // per open object or array: nothing written in it yet
   bool afterKey_ = false;

@@ -4,6 +4,7 @@
 // read are that same text parsed, so there is one way of writing each thing.
 #include <algorithm>
 #include <charconv>
+#include <memory>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -352,12 +353,14 @@ bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, c
   return AllFinite(out, holder, error);
 }
 
-bool AppendReport(const Host& host, const VtNode* object, const Detail* detail, std::string* text,
-                  std::string* error) {
+bool ReportBytes(const Host& host, const VtNode* object, const Detail* detail, ModelBytes* bytes,
+                 std::string* error) {
   JsonWriter out;
   std::optional<std::string> holder;
   WriteReport(out, host, object, &holder, detail);
-  text->append(out.Text());
+  auto held = std::make_shared<std::vector<std::unique_ptr<char[]>>>();
+  bytes->pieces = out.TakePieces(held.get());
+  bytes->holder = std::move(held);
   return AllFinite(out, holder, error);
 }
 

@@ -4,8 +4,12 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "cases.h"
 #include "base/numbers.h"
@@ -185,6 +189,27 @@ TEST(JsonLayout, ASinkGetsEverythingInOrder) {
   const json read = json::parse(sink.str());
   ASSERT_EQ(read.size(), 200000u);
   EXPECT_EQ(read[199999], 99999);
+}
+
+// A long text is written in blocks: in pieces without a copy, or in one piece, the same text.
+TEST(JsonLayout, ALongTextInPiecesAsInOne) {
+  const auto write = [](JsonWriter& out) {
+    out.BeginArray();
+    for (int i = 0; i < 200000; ++i) out.Integer(i % 100000);
+    out.EndArray();
+  };
+  JsonWriter whole;
+  write(whole);
+  const std::string text = whole.Take();
+  JsonWriter pieced;
+  write(pieced);
+  std::vector<std::unique_ptr<char[]>> held;
+  const std::vector<std::string_view> pieces = pieced.TakePieces(&held);
+  EXPECT_GT(pieces.size(), 1u);
+  std::string joined;
+  for (const std::string_view piece : pieces) joined.append(piece);
+  EXPECT_EQ(joined, text);
+  EXPECT_EQ(json::parse(text).size(), 200000u);
 }
 
 }  // namespace
