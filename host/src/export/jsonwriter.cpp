@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <ostream>
+#include <type_traits>
 
 #include "base/numbers.h"
 
@@ -298,37 +299,38 @@ void JsonWriter::String(std::string_view text) {
   Quoted(text);
 }
 
-void JsonWriter::Number(double value) {
-  Next();
-  if (!std::isfinite(value)) {
-    NoteNonFinite();
-    Append("null");
-    return;
-  }
-  char* const first = Room(kShortestNumberBytes);
-  used_ += static_cast<size_t>(WriteShortest(first, value) - first);
-}
+void JsonWriter::Number(double value) { Shortest(value); }
 
-void JsonWriter::Number(float value) {
+void JsonWriter::Number(float value) { Shortest(value); }
+
+template <typename T>
+void JsonWriter::Shortest(T value) {
   Next();
   if (!std::isfinite(value)) {
     NoteNonFinite();
     Append("null");
     return;
   }
-  if (floats_ == nullptr) floats_.reset(new FloatText[size_t{1} << kFloatSlotBits]());
-  uint32_t bits = 0;
+  using Bits = std::conditional_t<std::is_same_v<T, float>, uint32_t, uint64_t>;
+  auto& slots = [this]() -> auto& {
+    if constexpr (std::is_same_v<T, float>) return floats_;
+    else return doubles_;
+  }();
+  if (slots == nullptr) slots.reset(new NumberText<Bits>[size_t{1} << kSlotBits]());
+  Bits bits = 0;
   std::memcpy(&bits, &value, sizeof bits);
-  FloatText& slot = floats_[(bits * 0x9E3779B1u) >> (32 - kFloatSlotBits)];  // Fibonacci hashing
+  // Fibonacci hashing: the top bits of the product
+  const auto hash = static_cast<size_t>((uint64_t{bits} * 0x9E3779B97F4A7C15u) >> (64 - kSlotBits));
+  NumberText<Bits>& slot = slots[hash];
   char* const first = Room(kShortestNumberBytes);
   if (slot.length != 0 && slot.bits == bits) {
-    std::memcpy(first, slot.text, kShortestFloatBytes);  // the whole slot: a copy of a known size
+    std::memcpy(first, slot.text, kShortestCachedBytes);  // the whole slot: a copy of a known size
     used_ += slot.length;
     return;
   }
   const auto length = static_cast<size_t>(WriteShortest(first, value) - first);
   used_ += length;
-  if (length <= kShortestFloatBytes) {
+  if (length <= kShortestCachedBytes) {
     slot.bits = bits;
     slot.length = static_cast<uint8_t>(length);
     std::memcpy(slot.text, first, length);

@@ -103,16 +103,21 @@ class JsonWriter {
   bool nonFinite_ = false;
   std::string nonFiniteKey_;
 
-  // The text of floats written before, by their bits, in the slot of a hash of them: a glTF writes
-  // most of its floats more than once (a bond starts where its atom is; a tube is stretched along
-  // its length only, scale 1 across).
-  struct FloatText {
-    uint32_t bits;
+  // The text of numbers written before, by their bits, in the slot of a hash of them: a glTF
+  // writes most of its floats more than once (a bond starts where its atom is; a tube is stretched
+  // along its length only, scale 1 across), a report its doubles (the colour of an element, the
+  // radius of a sphere, the position of an atom).
+  template <typename Bits>
+  struct NumberText {
+    Bits bits;
     uint8_t length;  // 0: an empty slot
-    char text[kShortestFloatBytes];
+    char text[kShortestCachedBytes];
   };
-  static constexpr int kFloatSlotBits = 12;
-  std::unique_ptr<FloatText[]> floats_;
+  template <typename T>
+  void Shortest(T value);
+  static constexpr int kSlotBits = 12;
+  std::unique_ptr<NumberText<uint32_t>[]> floats_;
+  std::unique_ptr<NumberText<uint64_t>[]> doubles_;
 };
 
 // The text with each byte sequence that is not UTF-8 made U+FFFD, as JsonWriter::String writes it.

@@ -111,20 +111,24 @@ TEST(JsonNumbers, NotFiniteUnderACopiedKeyAfterADeeperOne) {
   EXPECT_EQ(out.NonFiniteKey(), "outer\t" + std::string(30, 'o'));
 }
 
-// A float written again (its text kept by its bits) reads as when first written, however many
-// others share its slot.
-TEST(JsonNumbers, FloatsWrittenAgainAsAtFirst) {
+// A number written again (its text kept by its bits) reads as when first written, however many
+// others share its slot: floats and doubles of the same value apart.
+TEST(JsonNumbers, NumbersWrittenAgainAsAtFirst) {
   JsonWriter out;
   std::string expected;
+  const auto add = [&](auto value) {
+    out.Number(value);
+    char text[kShortestNumberBytes];
+    if (expected.size() > 1) expected += ',';
+    expected.append(text, WriteShortest(text, value));
+  };
   out.BeginArray();
   expected += '[';
   for (int round = 0; round < 2; ++round) {
     for (int i = 0; i < 20000; ++i) {
-      const float value = static_cast<float>(i) * 0.37f - 1000.0f;
-      out.Number(value);
-      char text[kShortestNumberBytes];
-      if (expected.size() > 1) expected += ',';
-      expected.append(text, WriteShortest(text, value));
+      add(static_cast<float>(i) * 0.37f - 1000.0f);
+      add(static_cast<double>(i) * 0.37 - 1000.0);
+      add(static_cast<double>(static_cast<float>(i) * 0.37f - 1000.0f));  // a float as a double: its own text
     }
   }
   out.EndArray();
