@@ -35,6 +35,7 @@ class CrateStageWriter {
   explicit CrateStageWriter(const PlainModel& model) : model_(model) {}
 
   std::string Bytes() {
+    layer_.Reserve(LayerBytes());
     UsdSiblings top;
     const ModelNode& root = model_.nodes[model_.root];
     const std::string rootName = top.Take(root.name);
@@ -126,6 +127,20 @@ class CrateStageWriter {
     }
     if (order.empty()) return;
     layer_.SetTokenArray(layer_.AddAttribute(prim, xformOpOrder_, tokenArray_, true), default_, order);
+  }
+
+  // About the bytes of the layer: the shapes' arrays, and what a node takes with a placement and
+  // a binding, with room to spare (its prim, properties, values, fields, path and tokens: 370 bytes
+  // or so); a layer that passes it grows as before.
+  size_t LayerBytes() const {
+    constexpr size_t kNodeBytes = 512;
+    size_t bytes = model_.nodes.size() * kNodeBytes;
+    for (const ModelGeometry& geometry : model_.geometries) {
+      const Vertices& vertices = *geometry.vertices;
+      bytes += sizeof(float) * (vertices.positions.size() + vertices.normals.size() + vertices.uvs.size()) +
+               sizeof(uint32_t) * (vertices.indices.size() + vertices.indices.size() / 3);
+    }
+    return bytes;
   }
 
   // A UsdPreviewSurface material; answers the item its bindings target.

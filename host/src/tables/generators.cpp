@@ -82,13 +82,13 @@ VtBool Insert(VtNode* node, VtNode* parent, VtBool first) {
 
 VtBool SetObjectInt32(VtNode* node, int32_t id, int32_t value, int32_t /*flags*/) {
   if (node == nullptr) return 0;
-  node->parameters.values[id] = value;
+  node->parameters.values.insert_or_assign(id, value);
   return 1;
 }
 
 VtBool SetObjectFloat(VtNode* node, int32_t id, double value, int32_t /*flags*/) {
   if (node == nullptr) return 0;
-  node->parameters.values[id] = value;
+  node->parameters.values.insert_or_assign(id, value);
   return 1;
 }
 
@@ -160,13 +160,13 @@ VtTag* MakeTag(VtNode* node, int32_t type) {
 
 VtBool SetTagInt32(VtTag* tag, int32_t id, int32_t value, int32_t /*flags*/) {
   if (tag == nullptr) return 0;
-  tag->parameters.values[id] = value;
+  tag->parameters.values.insert_or_assign(id, value);
   return 1;
 }
 
 VtBool SetTagFloat(VtTag* tag, int32_t id, double value, int32_t /*flags*/) {
   if (tag == nullptr) return 0;
-  tag->parameters.values[id] = value;
+  tag->parameters.values.insert_or_assign(id, value);
   return 1;
 }
 
