@@ -24,10 +24,7 @@ bool MakeGlb(const FormSource& source, ModelBytes* bytes, std::string* error) {
 }
 
 bool MakeUsd(const FormSource& source, bool package, ModelBytes* bytes, std::string* error) {
-  auto text = std::make_shared<std::string>();
-  if (!UsdFromModel(*source.model, package, text.get(), error)) return false;
-  bytes->pieces = {*text};
-  bytes->holder = std::move(text);
+  if (!UsdFromModel(*source.model, package, bytes, error)) return false;
   bytes->drawsNothing = source.model->root < 0;  // a stage of the object alone
   return true;
 }
