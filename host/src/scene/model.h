@@ -189,6 +189,17 @@ struct VtNode {
   std::optional<vthost::SplineData> spline;
 };
 
+namespace vthost {
+
+// An event of the node: a generated object is named and sent a message, room for both is made with
+// the first (rather than one and then two).
+inline void RecordEvent(VtNode* node, NodeEvent event) {
+  if (node->events.capacity() == 0) node->events.reserve(2);
+  node->events.push_back(std::move(event));
+}
+
+}  // namespace vthost
+
 // The nodes of a document in creation order, objects and materials alike.
 struct VtDocument {
   std::vector<VtNode*> nodes;
