@@ -72,6 +72,8 @@ VtBool Insert(VtNode* node, VtNode* parent, VtBool first) {
   NodePtr owned = Detach(node);
   if (!owned) return 0;
   node->parent = parent;
+  // a sweep holds two splines: room for both with the first
+  if (parent->children.capacity() == 0) parent->children.reserve(2);
   if (first) {
     parent->children.insert(parent->children.begin(), std::move(owned));
   } else {
