@@ -4,8 +4,8 @@
 // read are that same text parsed, so there is one way of writing each thing.
 #include <algorithm>
 #include <charconv>
-#include <memory>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
