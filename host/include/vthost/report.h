@@ -8,6 +8,7 @@
 
 #include "vthost/budget.h"
 #include "vthost/host.h"
+#include "vthost/models.h"
 
 namespace vthost {
 
@@ -18,10 +19,10 @@ namespace vthost {
 // detail: what a triangle budget chose for the object (FitDetail), written as "detail"; or null.
 bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, const Detail* detail,
                  std::string* error);
-// The same text appended to *text, with no stream between (a copy less of a large report); false
-// only for a number that is not finite.
-bool AppendReport(const Host& host, const VtNode* object, const Detail* detail, std::string* text,
-                  std::string* error);
+// The same text as the pieces of *bytes, which holds them, with no stream between and no copy of
+// a large report; false only for a number that is not finite.
+bool ReportBytes(const Host& host, const VtNode* object, const Detail* detail, ModelBytes* bytes,
+                 std::string* error);
 
 // The atoms and bonds of a generated hierarchy, as the report counts them (none holds none).
 struct ModelCounts {

@@ -138,13 +138,38 @@ int DigitCount(uint64_t digits) {
 #endif
 }
 
-// Writes the decimal digits of value backwards from end, two at a time.
+constexpr char kPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes the 8 decimal digits of value (below 10^8, with its leading zeros) at `at`, two at a
+// time from the front: value / 10^6 in 32.32 fixed point holds the first two before its point and
+// the rest after it, and a product with 100 brings each further two before the point. The fraction
+// is rounded up, so that none falls short of the next digit (exact for every value below 10^8:
+// each was tried).
+void WriteEightDigits(char* at, uint32_t value) {
+  constexpr uint64_t kOverMillion = 281474977;  // ceil(2^48 / 10^6)
+  uint64_t fixed = ((uint64_t{value} * kOverMillion) >> 16) + 1;
+  std::memcpy(at, kPairs + 2 * (fixed >> 32), 2);
+  fixed = (fixed & 0xFFFFFFFF) * 100;
+  std::memcpy(at + 2, kPairs + 2 * (fixed >> 32), 2);
+  fixed = (fixed & 0xFFFFFFFF) * 100;
+  std::memcpy(at + 4, kPairs + 2 * (fixed >> 32), 2);
+  fixed = (fixed & 0xFFFFFFFF) * 100;
+  std::memcpy(at + 6, kPairs + 2 * (fixed >> 32), 2);
+}
+
+// Writes the decimal digits of value backwards from end: eight at a time while more are left, the
+// last ones two at a time.
 void WriteDigits(char* end, uint64_t value) {
-  static constexpr char kPairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
   char* at = end;
+  while (value >= 100000000) {
+    const uint64_t high = value / 100000000;
+    at -= 8;
+    WriteEightDigits(at, static_cast<uint32_t>(value - high * 100000000));
+    value = high;
+  }
   while (value >= 100) {
     const size_t pair = static_cast<size_t>(value % 100) * 2;
     value /= 100;
@@ -229,6 +254,27 @@ char* ShortestOf(char* first, T value) {
 char* WriteShortest(char* first, double value) { return ShortestOf(first, value); }
 
 char* WriteShortest(char* first, float value) { return ShortestOf(first, value); }
+
+double ShortestAsDouble(float value) {
+  // the powers of ten a double holds exactly
+  static constexpr double kExactTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                          1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  constexpr int kMostExactTen = 22;
+  uint64_t digits = 0;
+  int exponent = 0;
+  // a float's 9 digits at the most and an exact power of ten: one product or quotient of exact
+  // numbers, rounded once, is the nearest double to the text, as a reader's
+  if (value != 0 && ShortestDigits(std::fabs(value), &digits, &exponent) && exponent >= -kMostExactTen &&
+      exponent <= kMostExactTen) {
+    const double exact = exponent < 0 ? static_cast<double>(digits) / kExactTens[-exponent]
+                                      : static_cast<double>(digits) * kExactTens[exponent];
+    return std::signbit(value) ? -exact : exact;
+  }
+  char text[kShortestNumberBytes];
+  double read = 0.0;
+  ParseFloat(std::string_view(text, static_cast<size_t>(WriteShortest(text, value) - text)), &read);
+  return read;
+}
 
 char* WriteShortestByPrintf(char* first, double value, bool asFloat) {
   // the fewest significant digits that read back as the value, as %e writes them: d.ddde+XX

@@ -17,11 +17,16 @@ bool ParseFloat(std::string_view text, double* value);
 bool ParseFloatByStream(std::string_view text, double* value);
 // The most bytes WriteShortest writes: a sign, 17 digits, a point, an exponent.
 constexpr size_t kShortestNumberBytes = 32;
+// What it writes for most numbers: every float with a fraction ("-1.2345678e-38" is the longest),
+// and doubles of up to 17 digits with a sign, a point and two more.
+constexpr size_t kShortestCachedBytes = 22;
 // The shortest text that reads back as the same value (a finite one), as std::to_chars writes it,
 // with ".0" after a whole number ("100.0", "1e+21") so that it reads as a number with a fraction;
 // at most kShortestNumberBytes at first, and the end of what was written.
 char* WriteShortest(char* first, double value);
 char* WriteShortest(char* first, float value);
+// The double a reader makes of the float's shortest text (WriteShortest): the nearest to it.
+double ShortestAsDouble(float value);
 // WriteShortest's digits where the standard library has no to_chars for floating point (libc++,
 // macOS): printf's %g with more digits until the text reads back as the value. Built everywhere,
 // so that it is tested where to_chars is there to compare.

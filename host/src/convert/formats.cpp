@@ -14,11 +14,8 @@ namespace vthost {
 namespace {
 
 bool MakeReport(const FormSource& source, ModelBytes* bytes, std::string* error) {
-  auto text = std::make_shared<std::string>();
-  const bool made = AppendReport(source.host, source.object, source.detail, text.get(), error);
-  text->push_back('\n');
-  bytes->pieces = {*text};
-  bytes->holder = std::move(text);
+  const bool made = ReportBytes(source.host, source.object, source.detail, bytes, error);
+  bytes->pieces.push_back("\n");
   return made;
 }
 
@@ -27,10 +24,7 @@ bool MakeGlb(const FormSource& source, ModelBytes* bytes, std::string* error) {
 }
 
 bool MakeUsd(const FormSource& source, bool package, ModelBytes* bytes, std::string* error) {
-  auto text = std::make_shared<std::string>();
-  if (!UsdFromModel(*source.model, package, text.get(), error)) return false;
-  bytes->pieces = {*text};
-  bytes->holder = std::move(text);
+  if (!UsdFromModel(*source.model, package, bytes, error)) return false;
   bytes->drawsNothing = source.model->root < 0;  // a stage of the object alone
   return true;
 }

@@ -153,8 +153,7 @@ void WriteView(JsonWriter& out, const GltfAccessor& view) {
   out.EndObject();
 }
 
-std::string Json(const PlainModel& model, const GltfLayout& layout) {
-  JsonWriter out;
+void WriteJson(JsonWriter& out, const PlainModel& model, const GltfLayout& layout) {
   out.BeginObject();
   out.PlainKey("asset");
   out.BeginObject();
@@ -194,13 +193,14 @@ std::string Json(const PlainModel& model, const GltfLayout& layout) {
     out.EndArray();
   }
   out.EndObject();
-  return out.Take();
 }
 
 }  // namespace
 
 std::pair<std::string, std::string> GlbAround(const PlainModel& model, const GltfLayout& layout) {
-  const std::string json = Json(model, layout);
+  JsonWriter out;
+  WriteJson(out, model, layout);
+  const std::string_view json = out.Text();
   const size_t jsonLength = (json.size() + 3) / 4 * 4;
   const size_t binLength = (layout.bufferSize + 3) / 4 * 4;
   const size_t total = 12 + 8 + jsonLength + (layout.bufferSize == 0 ? 0 : 8 + binLength);

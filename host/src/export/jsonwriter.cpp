@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <ostream>
+#include <type_traits>
 
 #include "base/numbers.h"
 
@@ -22,6 +23,7 @@ constexpr size_t kIntegerLength = 24;
 constexpr size_t kMostPerByte = 6;
 constexpr size_t kFirstSize = 4096;
 constexpr size_t kSinkSize = 1 << 16;
+constexpr size_t kBlockSize = 1 << 16;
 
 bool IsContinuation(unsigned char byte, unsigned char low = 0x80, unsigned char high = 0xBF) {
   return byte >= low && byte <= high;
@@ -69,6 +71,10 @@ bool Plain(unsigned char c) { return kPlain[c]; }
 }  // namespace
 
 std::string WellFormedUtf8(std::string_view text) {
+  // most names are ASCII throughout: copied at once
+  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return std::string(text);
+  }
   std::string made;
   made.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
@@ -87,27 +93,75 @@ std::string WellFormedUtf8(std::string_view text) {
 JsonWriter::JsonWriter(std::ostream* sink) : sink_(sink) {}
 
 std::string JsonWriter::Take() {
-  text_.resize(used_);
+  std::string text(Text());
   used_ = 0;
   empty_.clear();
+  openKeys_.clear();
   afterKey_ = false;
-  return std::move(text_);
+  return text;
+}
+
+std::string_view JsonWriter::Text() {
+  if (!blocks_.empty()) {
+    size_t total = used_;
+    for (const Block& block : blocks_) total += block.used;
+    std::unique_ptr<char[]> joined(new char[total]);
+    char* at = joined.get();
+    for (const Block& block : blocks_) {
+      std::memcpy(at, block.bytes.get(), block.used);
+      at += block.used;
+    }
+    if (used_ > 0) std::memcpy(at, text_.get(), used_);
+    blocks_.clear();
+    text_ = std::move(joined);
+    size_ = used_ = total;
+  }
+  return {text_.get(), used_};
+}
+
+std::vector<std::string_view> JsonWriter::TakePieces(std::vector<std::unique_ptr<char[]>>* held) {
+  std::vector<std::string_view> pieces;
+  for (Block& block : blocks_) {
+    pieces.emplace_back(block.bytes.get(), block.used);
+    held->push_back(std::move(block.bytes));
+  }
+  if (used_ > 0) {
+    pieces.emplace_back(text_.get(), used_);
+    held->push_back(std::move(text_));
+  }
+  blocks_.clear();
+  size_ = used_ = 0;
+  empty_.clear();
+  openKeys_.clear();
+  afterKey_ = false;
+  return pieces;
 }
 
 bool JsonWriter::Flush() {
   if (sink_ == nullptr) return true;
-  sink_->write(text_.data(), static_cast<std::streamsize>(used_));
+  sink_->write(text_.get(), static_cast<std::streamsize>(used_));
   used_ = 0;
   return static_cast<bool>(*sink_);
 }
 
 void JsonWriter::Grow(size_t n) {
   // with a sink, what is written goes there rather than into more memory
-  if (sink_ != nullptr && used_ > 0 && text_.size() >= n) {
+  if (sink_ != nullptr && used_ > 0 && size_ >= n) {
     Flush();
     return;
   }
-  text_.resize(std::max({text_.size() * 2, used_ + n, sink_ != nullptr ? kSinkSize : kFirstSize}));
+  if (sink_ == nullptr && size_ >= kBlockSize) {
+    blocks_.push_back({std::move(text_), used_});
+    text_.reset(new char[std::max(kBlockSize, n)]);
+    size_ = std::max(kBlockSize, n);
+    used_ = 0;
+    return;
+  }
+  const size_t size = std::max({size_ * 2, used_ + n, sink_ != nullptr ? kSinkSize : kFirstSize});
+  std::unique_ptr<char[]> grown(new char[size]);  // left unset: only written bytes are read
+  if (used_ > 0) std::memcpy(grown.get(), text_.get(), used_);
+  text_ = std::move(grown);
+  size_ = size;
 }
 
 void JsonWriter::Append(std::string_view text) {
@@ -196,9 +250,12 @@ void JsonWriter::Open(char bracket) {
   *Room(1) = bracket;
   ++used_;
   empty_.push_back(true);
+  openKeys_.push_back(lastKey_);
 }
 
 void JsonWriter::Close(char bracket) {
+  lastKey_ = openKeys_.back();
+  openKeys_.pop_back();
   empty_.pop_back();
   if (breakLine_) LineBreak();
   *Room(1) = bracket;
@@ -212,7 +269,10 @@ void JsonWriter::EndArray() { Close(']'); }
 
 void JsonWriter::Key(std::string_view key) {
   Next();
-  RememberKey(key);
+  if (ownKeys_.size() <= empty_.size()) ownKeys_.resize(empty_.size() + 1);
+  std::string& own = ownKeys_[empty_.size()];
+  own.assign(key);
+  lastKey_ = own;
   Quoted(key);
   *Room(1) = ':';
   ++used_;
@@ -223,7 +283,7 @@ void JsonWriter::PlainKey(std::string_view key) {
   assert(std::all_of(key.begin(), key.end(), [](char c) { return Plain(static_cast<unsigned char>(c)); }) &&
          "a key with bytes to escape goes through Key");
   Next();
-  RememberKey(key);
+  lastKey_ = key;
   char* at = Room(key.size() + 3);
   *at++ = '"';
   std::memcpy(at, key.data(), key.size());
@@ -239,26 +299,42 @@ void JsonWriter::String(std::string_view text) {
   Quoted(text);
 }
 
-void JsonWriter::Number(double value) {
-  Next();
-  if (!std::isfinite(value)) {
-    NoteNonFinite();
-    Append("null");
-    return;
-  }
-  char* const first = Room(kShortestNumberBytes);
-  used_ += static_cast<size_t>(WriteShortest(first, value) - first);
-}
+void JsonWriter::Number(double value) { Shortest(value); }
 
-void JsonWriter::Number(float value) {
+void JsonWriter::Number(float value) { Shortest(value); }
+
+template <typename T>
+void JsonWriter::Shortest(T value) {
   Next();
   if (!std::isfinite(value)) {
     NoteNonFinite();
     Append("null");
     return;
   }
+  using Bits = std::conditional_t<std::is_same_v<T, float>, uint32_t, uint64_t>;
+  auto& slots = [this]() -> auto& {
+    if constexpr (std::is_same_v<T, float>) return floats_;
+    else return doubles_;
+  }();
+  if (slots == nullptr) slots.reset(new NumberText<Bits>[size_t{1} << kSlotBits]());
+  Bits bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  // Fibonacci hashing: the top bits of the product
+  const auto hash = static_cast<size_t>((uint64_t{bits} * 0x9E3779B97F4A7C15u) >> (64 - kSlotBits));
+  NumberText<Bits>& slot = slots[hash];
   char* const first = Room(kShortestNumberBytes);
-  used_ += static_cast<size_t>(WriteShortest(first, value) - first);
+  if (slot.length != 0 && slot.bits == bits) {
+    std::memcpy(first, slot.text, kShortestCachedBytes);  // the whole slot: a copy of a known size
+    used_ += slot.length;
+    return;
+  }
+  const auto length = static_cast<size_t>(WriteShortest(first, value) - first);
+  used_ += length;
+  if (length <= kShortestCachedBytes) {
+    slot.bits = bits;
+    slot.length = static_cast<uint8_t>(length);
+    std::memcpy(slot.text, first, length);
+  }
 }
 
 void JsonWriter::Integer(int64_t value) {
@@ -272,20 +348,10 @@ void JsonWriter::Bool(bool value) {
   Append(value ? "true" : "false");
 }
 
-void JsonWriter::RememberKey(std::string_view key) {
-  if (key.size() <= sizeof shortKey_) {
-    std::memcpy(shortKey_, key.data(), key.size());
-    shortKeyLength_ = key.size();
-    longKey_.clear();
-  } else {
-    longKey_.assign(key);
-  }
-}
-
 void JsonWriter::NoteNonFinite() {
   if (nonFinite_) return;
   nonFinite_ = true;
-  nonFiniteKey_ = LastKey();
+  nonFiniteKey_ = lastKey_;
 }
 
 void JsonWriter::Null() {

@@ -3,10 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "base/numbers.h"
 
 namespace vthost {
 
@@ -21,6 +25,11 @@ class JsonWriter {
 
   // The text written so far (not yet handed to a sink); the writer is empty afterwards.
   std::string Take();
+  // The text written so far, in one piece, valid until the next thing is written.
+  std::string_view Text();
+  // The text written so far as pieces in the order written, without a copy: their bytes move to
+  // *held. The writer is empty afterwards.
+  std::vector<std::string_view> TakePieces(std::vector<std::unique_ptr<char[]>>* held);
   // Hands what is written to the sink; false when the sink failed.
   bool Flush();
 
@@ -31,7 +40,8 @@ class JsonWriter {
   // The key of the next value in the object being written.
   void Key(std::string_view key);
   // A key that needs no escaping (printable ASCII without quotes and backslashes), as the
-  // writer's callers spell their own keys: written without looking at each byte.
+  // writer's callers spell their own keys: written without looking at each byte. Its text must
+  // stay valid until the object it is written in is ended.
   void PlainKey(std::string_view key);
   // The next value, or the closing bracket, starts a line of its own, indented by a blank per
   // open object or array.
@@ -48,8 +58,8 @@ class JsonWriter {
   void Bool(bool value);
   void Null();
 
-  // Whether a number that is not finite was written (as null), and the key it stands under (empty
-  // when it stands under none).
+  // Whether a number that is not finite was written (as null), and the key it stands under, or the
+  // key of the array it stands in (empty when it stands under none).
   bool NonFinite() const { return nonFinite_; }
   const std::string& NonFiniteKey() const { return nonFiniteKey_; }
 
@@ -61,29 +71,53 @@ class JsonWriter {
   void LineBreak();
   // Room for n more bytes at the end of the text.
   char* Room(size_t n) {
-    if (text_.size() - used_ < n) Grow(n);
-    return &text_[used_];
+    if (size_ - used_ < n) Grow(n);
+    return text_.get() + used_;
   }
   void Grow(size_t n);
   void Append(std::string_view text);
   void Quoted(std::string_view text);
   void NoteNonFinite();
 
-  std::string text_;
-  size_t used_ = 0;  // text_ is grown ahead of what is written
+  // grown ahead of what is written, and never filled with anything but the text
+  std::unique_ptr<char[]> text_;
+  size_t size_ = 0;
+  size_t used_ = 0;
+  // Without a sink, a long text is written in blocks, each left where it is when the next begins
+  // (rather than copied into one twice as large): the text before text_.
+  struct Block {
+    std::unique_ptr<char[]> bytes;
+    size_t used;
+  };
+  std::vector<Block> blocks_;
   std::ostream* sink_;
   std::vector<char> empty_;  // per open object or array: nothing written in it yet
   bool afterKey_ = false;
   bool breakLine_ = false;
-  // The last key written: short ones (all the report's and glTF's) in place, as a key is written
-  // for every value and copied for none but the first that is not finite.
-  void RememberKey(std::string_view key);
-  std::string_view LastKey() const { return longKey_.empty() ? std::string_view(shortKey_, shortKeyLength_) : longKey_; }
-  char shortKey_[32] = {};
-  size_t shortKeyLength_ = 0;
-  std::string longKey_;
+  // The key the next value stands under (the last one written in the open object, or the key of
+  // the open array): a plain key as the caller's text, not copied (a key is written for every
+  // value), any other key copied. Per open object or array, the key it stands under.
+  std::string_view lastKey_;
+  std::vector<std::string_view> openKeys_;
+  std::deque<std::string> ownKeys_;  // per depth: a copy stays where it is while deeper ones are made
   bool nonFinite_ = false;
   std::string nonFiniteKey_;
+
+  // The text of numbers written before, by their bits, in the slot of a hash of them: a glTF
+  // writes most of its floats more than once (a bond starts where its atom is; a tube is stretched
+  // along its length only, scale 1 across), a report its doubles (the colour of an element, the
+  // radius of a sphere, the position of an atom).
+  template <typename Bits>
+  struct NumberText {
+    Bits bits;
+    uint8_t length;  // 0: an empty slot
+    char text[kShortestCachedBytes];
+  };
+  template <typename T>
+  void Shortest(T value);
+  static constexpr int kSlotBits = 12;
+  std::unique_ptr<NumberText<uint32_t>[]> floats_;
+  std::unique_ptr<NumberText<uint64_t>[]> doubles_;
 };
 
 // The text with each byte sequence that is not UTF-8 made U+FFFD, as JsonWriter::String writes it.

@@ -163,17 +163,21 @@ struct MaterialKey {
   int32_t order;
   double r, g, b;
   bool xray;
-  // the fields in order, each compared once (the name is the costly one)
+  // the fields each compared once, the name, the costly one, last (the order of the keys is
+  // nobody's business but the map's)
   bool operator<(const MaterialKey& o) const {
     if (kind != o.kind) return kind < o.kind;
-    if (const int named = name.compare(o.name); named != 0) return named < 0;
     if (material != o.material) return material < o.material;
     if (order != o.order) return order < o.order;
     if (xray != o.xray) return xray < o.xray;
-    // a NaN after every number, so that colours are in an order even with one (from a damaged document)
-    const auto rank = [](double v) { return std::make_pair(std::isnan(v), std::isnan(v) ? 0.0 : v); };
-    return std::make_tuple(rank(r), rank(g), rank(b)) < std::make_tuple(rank(o.r), rank(o.g), rank(o.b));
+    for (const auto& [mine, theirs] : {std::pair{r, o.r}, std::pair{g, o.g}, std::pair{b, o.b}}) {
+      if (Before(mine, theirs)) return true;
+      if (Before(theirs, mine)) return false;
+    }
+    return name < o.name;
   }
+  // a NaN after every number, so that colours are in an order even with one (from a damaged document)
+  static bool Before(double x, double y) { return std::isnan(x) || std::isnan(y) ? !std::isnan(x) && std::isnan(y) : x < y; }
 };
 
 // Whether two arrays hold the same bytes (a -0 is not a 0 to a file).
@@ -290,11 +294,12 @@ class Builder {
     } else {
       return -1;
     }
-    const std::string name = role.kind == RoleKind::None ? node.name : role.name;
-    const MaterialKey key{role.kind, name, role.material, role.order, colour.x, colour.y, colour.z, xray};
+    MaterialKey key{role.kind, role.kind == RoleKind::None ? node.name : role.name, role.material,
+                    role.order, colour.x, colour.y, colour.z, xray};
     const auto found = materialIndex_.find(key);
     if (found != materialIndex_.end()) return found->second;
 
+    const std::string& name = key.name;
     ModelMaterial material;
     material.name = UniqueName(WellFormedUtf8(xray ? name + " (x-ray)" : name));
     material.r = Channel(colour.x);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -352,16 +353,14 @@ bool WriteReport(const Host& host, const VtNode* object, std::ostream& stream, c
   return AllFinite(out, holder, error);
 }
 
-bool AppendReport(const Host& host, const VtNode* object, const Detail* detail, std::string* text,
-                  std::string* error) {
+bool ReportBytes(const Host& host, const VtNode* object, const Detail* detail, ModelBytes* bytes,
+                 std::string* error) {
   JsonWriter out;
   std::optional<std::string> holder;
   WriteReport(out, host, object, &holder, detail);
-  if (text->empty()) {
-    *text = out.Take();
-  } else {
-    text->append(out.Take());
-  }
+  auto held = std::make_shared<std::vector<std::unique_ptr<char[]>>>();
+  bytes->pieces = out.TakePieces(held.get());
+  bytes->holder = std::move(held);
   return AllFinite(out, holder, error);
 }
 

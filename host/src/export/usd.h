@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "export/plainmodel.h"
+#include "vthost/models.h"
 
 namespace vthost {
 
@@ -31,6 +32,8 @@ std::string UsdcLayer(const PlainModel& model);
 // exported object alone (PlainModel::name). False when the model has a number USD's floats cannot
 // hold (RefusalOf), or the package would be too large.
 bool UsdFromModel(const PlainModel& model, bool package, std::string* bytes, std::string* error);
+// The same in pieces held by bytes->holder: a package's layer is not copied into it.
+bool UsdFromModel(const PlainModel& model, bool package, ModelBytes* bytes, std::string* error);
 
 // A prim name for a name: every character that is not an ASCII letter, digit or '_' becomes '_',
 // and one that starts with a digit (or is empty) gets a '_' before it.
@@ -50,5 +53,8 @@ class UsdSiblings {
 // starts at a multiple of 64 bytes, the root layer first. False when the archive would pass the
 // 4 GiB that a zip without its 64-bit extension holds.
 bool UsdzBytes(const std::vector<PackagedFile>& files, std::string* bytes);
+// The same package in pieces, with no copy of the files' bytes: the pieces are the files' own and
+// those of *frames (each file's local header, then the central directory and its end).
+bool UsdzPieces(const std::vector<PackagedFile>& files, std::vector<std::string>* frames, Pieces* pieces);
 
 }  // namespace vthost

@@ -522,6 +522,10 @@ void CrateLayer::PutItems(CrateBytes& out, const std::vector<uint32_t>& setOfIte
   PutIntegers(out, types);
 }
 
+void CrateLayer::Reserve(size_t bytes) {
+  if (bytes > values_.bytes.size()) values_.bytes.resize(bytes, '\0');
+}
+
 std::string CrateLayer::Bytes() {
   for (Item item = 0; item < items_.size(); ++item) {
     if (items_[item].property) continue;

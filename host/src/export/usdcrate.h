@@ -80,6 +80,9 @@ class CrateLayer {
 
   // The layer's bytes, once; the children and properties of every prim are listed here.
   std::string Bytes();
+  // Room made at once for a layer of about this many bytes, so that they are not moved (and the
+  // room filled) again and again as the layer grows.
+  void Reserve(size_t bytes);
 
  private:
   static constexpr Item kNoItem = ~Item{0};

@@ -21,12 +21,7 @@ using Text = CrateLayer::Text;
 float Float(double value) { return static_cast<float>(value) + 0.0f; }
 
 // A double as a reader of the text layer takes it: the float's shortest digits read as a double.
-double Double(double value) {
-  char digits[kShortestNumberBytes];
-  double read = 0.0;
-  ParseFloat(std::string_view(digits, static_cast<size_t>(WriteShortest(digits, Float(value)) - digits)), &read);
-  return read;
-}
+double Double(double value) { return ShortestAsDouble(Float(value)); }
 
 // USD's t runs up the texture, glTF's v down it.
 std::vector<float> St(const std::vector<float>& uvs) {
@@ -40,6 +35,7 @@ class CrateStageWriter {
   explicit CrateStageWriter(const PlainModel& model) : model_(model) {}
 
   std::string Bytes() {
+    layer_.Reserve(LayerBytes());
     UsdSiblings top;
     const ModelNode& root = model_.nodes[model_.root];
     const std::string rootName = top.Take(root.name);
@@ -131,6 +127,20 @@ class CrateStageWriter {
     }
     if (order.empty()) return;
     layer_.SetTokenArray(layer_.AddAttribute(prim, xformOpOrder_, tokenArray_, true), default_, order);
+  }
+
+  // About the bytes of the layer: the shapes' arrays, and what a node takes with a placement and
+  // a binding, with room to spare (its prim, properties, values, fields, path and tokens: 370 bytes
+  // or so); a layer that passes it grows as before.
+  size_t LayerBytes() const {
+    constexpr size_t kNodeBytes = 512;
+    size_t bytes = model_.nodes.size() * kNodeBytes;
+    for (const ModelGeometry& geometry : model_.geometries) {
+      const Vertices& vertices = *geometry.vertices;
+      bytes += sizeof(float) * (vertices.positions.size() + vertices.normals.size() + vertices.uvs.size()) +
+               sizeof(uint32_t) * (vertices.indices.size() + vertices.indices.size() / 3);
+    }
+    return bytes;
   }
 
   // A UsdPreviewSurface material; answers the item its bindings target.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -375,7 +376,7 @@ std::string UsdaLayer(const PlainModel& model) {
   return StageWriter(model).Layer();
 }
 
-bool UsdFromModel(const PlainModel& model, bool package, std::string* bytes, std::string* error) {
+bool UsdFromModel(const PlainModel& model, bool package, ModelBytes* bytes, std::string* error) {
   if (const std::optional<std::string> refused = RefusalOf(model, "USD")) {
     *error = *refused;
     return false;
@@ -388,13 +389,29 @@ bool UsdFromModel(const PlainModel& model, bool package, std::string* bytes, std
   }
   const PlainModel& staged = model.root < 0 ? alone : model;
   if (!package) {
-    *bytes = UsdaLayer(staged);
+    auto text = std::make_shared<std::string>(UsdaLayer(staged));
+    bytes->pieces = {*text};
+    bytes->holder = std::move(text);
     return true;
   }
-  if (!UsdzBytes({{"model.usdc", UsdcLayer(staged)}}, bytes)) {
+  struct Package {
+    std::vector<PackagedFile> files;
+    std::vector<std::string> frames;
+  };
+  auto held = std::make_shared<Package>();
+  held->files.push_back({"model.usdc", UsdcLayer(staged)});
+  if (!UsdzPieces(held->files, &held->frames, &bytes->pieces)) {
     *error = "the model is larger than a .usdz holds (4 GiB): nothing written";
     return false;
   }
+  bytes->holder = std::move(held);
+  return true;
+}
+
+bool UsdFromModel(const PlainModel& model, bool package, std::string* bytes, std::string* error) {
+  ModelBytes pieces;
+  if (!UsdFromModel(model, package, &pieces, error)) return false;
+  *bytes = pieces.Joined();
   return true;
 }
 

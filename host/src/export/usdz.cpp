@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "export/usd.h"
@@ -75,18 +76,15 @@ void Common(std::string& out, uint32_t crc, size_t size, size_t name) {
 
 }  // namespace
 
-bool UsdzBytes(const std::vector<PackagedFile>& files, std::string* bytes) {
-  std::string& out = *bytes;
-  out.clear();
-  size_t total = 0;
-  for (const PackagedFile& file : files) {
-    total += file.bytes.size() + 2 * (kLocalHeaderBytes + file.name.size() + kAlignment);
-  }
-  out.reserve(total + kAlignment);
-  std::string central;
-  for (const PackagedFile& file : files) {
+bool UsdzPieces(const std::vector<PackagedFile>& files, std::vector<std::string>* frames, Pieces* pieces) {
+  // a frame before each file (its local header), then the central directory and the end record
+  frames->assign(files.size() + 1, std::string());
+  std::string& central = frames->back();
+  size_t offset = 0;
+  for (size_t i = 0; i < files.size(); ++i) {
+    const PackagedFile& file = files[i];
+    std::string& out = (*frames)[i];
     const uint32_t crc = Crc32(file.bytes);
-    const size_t offset = out.size();
     size_t padding = (kAlignment - (offset + kLocalHeaderBytes + file.name.size()) % kAlignment) % kAlignment;
     if (padding > 0 && padding < kExtraHeaderBytes) padding += kAlignment;  // room for the field's header
     if (offset + kLocalHeaderBytes + file.name.size() + padding + file.bytes.size() > UINT32_MAX) return false;
@@ -99,7 +97,6 @@ bool UsdzBytes(const std::vector<PackagedFile>& files, std::string* bytes) {
       Put16(out, padding - kExtraHeaderBytes);
       out.append(padding - kExtraHeaderBytes, '\0');
     }
-    out += file.bytes;
 
     Put32(central, kCentralHeader);
     Put16(central, kVersion);  // made by
@@ -111,18 +108,37 @@ bool UsdzBytes(const std::vector<PackagedFile>& files, std::string* bytes) {
     Put32(central, 0);  // external attributes
     Put32(central, offset);
     central += file.name;
+    offset += out.size() + file.bytes.size();
   }
-  const size_t start = out.size();
-  if (start + central.size() > UINT32_MAX || files.size() > UINT16_MAX) return false;
-  out += central;
-  Put32(out, kEnd);
-  Put16(out, 0);
-  Put16(out, 0);
-  Put16(out, files.size());
-  Put16(out, files.size());
-  Put32(out, central.size());
-  Put32(out, start);
-  Put16(out, 0);  // comment
+  const size_t start = offset;
+  const size_t centralSize = central.size();
+  if (start + centralSize > UINT32_MAX || files.size() > UINT16_MAX) return false;
+  Put32(central, kEnd);
+  Put16(central, 0);
+  Put16(central, 0);
+  Put16(central, files.size());
+  Put16(central, files.size());
+  Put32(central, centralSize);
+  Put32(central, start);
+  Put16(central, 0);  // comment
+  pieces->clear();
+  for (size_t i = 0; i < files.size(); ++i) {
+    pieces->push_back((*frames)[i]);
+    pieces->push_back(files[i].bytes);
+  }
+  pieces->push_back(central);
+  return true;
+}
+
+bool UsdzBytes(const std::vector<PackagedFile>& files, std::string* bytes) {
+  std::vector<std::string> frames;
+  Pieces pieces;
+  if (!UsdzPieces(files, &frames, &pieces)) return false;
+  size_t total = 0;
+  for (const std::string_view piece : pieces) total += piece.size();
+  bytes->clear();
+  bytes->reserve(total);
+  for (const std::string_view piece : pieces) bytes->append(piece);
   return true;
 }
 

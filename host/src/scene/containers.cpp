@@ -26,7 +26,7 @@ const Value* Lookup(const VtContainer* container, int32_t id) {
 
 bool StoreValue(VtContainer* container, int32_t id, Value value) {
   if (container == nullptr || !CurrentHost().Faults().Allow(AllocKind::Container)) return false;
-  container->values[id] = std::move(value);
+  container->values.insert_or_assign(id, std::move(value));
   return true;
 }
 

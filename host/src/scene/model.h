@@ -37,14 +37,8 @@ struct Pooled {
   Pooled() = default;
   template <typename U>
   Pooled(const Pooled<U>& /*other*/) {}
-  T* allocate(size_t n) { return static_cast<T*>(n == 1 ? TakeBlock(sizeof(T)) : ::operator new(n * sizeof(T))); }
-  void deallocate(T* block, size_t n) {
-    if (n == 1) {
-      GiveBlock(block, sizeof(T));
-    } else {
-      ::operator delete(block);
-    }
-  }
+  T* allocate(size_t n) { return static_cast<T*>(TakeBlock(n * sizeof(T))); }
+  void deallocate(T* block, size_t n) { GiveBlock(block, n * sizeof(T)); }
   template <typename U>
   bool operator==(const Pooled<U>& /*other*/) const { return true; }
   template <typename U>
@@ -179,8 +173,9 @@ struct VtNode {
 
   // Generated objects: a hierarchy owned by its parent (the root by the generator's cache).
   VtNode* parent = nullptr;
-  std::vector<vthost::NodePtr> children;
-  std::vector<std::unique_ptr<VtTag>> tags;  // head first
+  std::vector<vthost::NodePtr, vthost::Pooled<vthost::NodePtr>> children;
+  // head first; most objects have one, which the pools hold
+  std::vector<std::unique_ptr<VtTag>, vthost::Pooled<std::unique_ptr<VtTag>>> tags;
   VtVector position{0.0, 0.0, 0.0};
   vthost::DisplayColour display;
   std::optional<vthost::PrimitiveInfo> primitive;  // polygon objects made from a primitive
@@ -188,6 +183,17 @@ struct VtNode {
   std::shared_ptr<const vthost::Mesh> mesh;
   std::optional<vthost::SplineData> spline;
 };
+
+namespace vthost {
+
+// An event of the node: a generated object is named and sent a message, room for both is made with
+// the first (rather than one and then two).
+inline void RecordEvent(VtNode* node, NodeEvent event) {
+  if (node->events.capacity() == 0) node->events.reserve(2);
+  node->events.push_back(std::move(event));
+}
+
+}  // namespace vthost
 
 // The nodes of a document in creation order, objects and materials alike.
 struct VtDocument {

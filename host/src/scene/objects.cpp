@@ -18,7 +18,7 @@ bool Deliver(VtNode* node, int32_t type, void* data) {
 
 bool Host::SendMessage(VtNode* node, int32_t type, void* data) {
   if (node == nullptr) return false;
-  node->events.push_back({NodeEvent::Kind::Message, type, {}});
+  RecordEvent(node, {NodeEvent::Kind::Message, type, {}});
   return Deliver(node, type, data);
 }
 

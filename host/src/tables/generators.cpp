@@ -72,6 +72,8 @@ VtBool Insert(VtNode* node, VtNode* parent, VtBool first) {
   NodePtr owned = Detach(node);
   if (!owned) return 0;
   node->parent = parent;
+  // a sweep holds two splines: room for both with the first
+  if (parent->children.capacity() == 0) parent->children.reserve(2);
   if (first) {
     parent->children.insert(parent->children.begin(), std::move(owned));
   } else {
@@ -82,13 +84,13 @@ VtBool Insert(VtNode* node, VtNode* parent, VtBool first) {
 
 VtBool SetObjectInt32(VtNode* node, int32_t id, int32_t value, int32_t /*flags*/) {
   if (node == nullptr) return 0;
-  node->parameters.values[id] = value;
+  node->parameters.values.insert_or_assign(id, value);
   return 1;
 }
 
 VtBool SetObjectFloat(VtNode* node, int32_t id, double value, int32_t /*flags*/) {
   if (node == nullptr) return 0;
-  node->parameters.values[id] = value;
+  node->parameters.values.insert_or_assign(id, value);
   return 1;
 }
 
@@ -160,13 +162,13 @@ VtTag* MakeTag(VtNode* node, int32_t type) {
 
 VtBool SetTagInt32(VtTag* tag, int32_t id, int32_t value, int32_t /*flags*/) {
   if (tag == nullptr) return 0;
-  tag->parameters.values[id] = value;
+  tag->parameters.values.insert_or_assign(id, value);
   return 1;
 }
 
 VtBool SetTagFloat(VtTag* tag, int32_t id, double value, int32_t /*flags*/) {
   if (tag == nullptr) return 0;
-  tag->parameters.values[id] = value;
+  tag->parameters.values.insert_or_assign(id, value);
   return 1;
 }
 

@@ -16,12 +16,12 @@ VtString* GetName(const VtNode* node) { return NewString(node ? node->name : std
 void SetName(VtNode* node, const VtString* name, VtBool markChanged) {
   if (node == nullptr) return;
   node->name = TextOf(name);
-  node->events.push_back({NodeEvent::Kind::Renamed, markChanged ? 1 : 0, node->name});
+  RecordEvent(node, {NodeEvent::Kind::Renamed, markChanged ? 1 : 0, node->name});
 }
 
 void SetDirty(VtNode* node, int32_t flags) {
   if (node == nullptr) return;
-  node->events.push_back({NodeEvent::Kind::Dirty, flags, {}});
+  RecordEvent(node, {NodeEvent::Kind::Dirty, flags, {}});
   if (flags & VT_DIRTY_DATA) node->generator.dirty = true;
 }
 

@@ -10,6 +10,8 @@
 #include <ostream>
 #include <random>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "base/numbers.h"
 #include "cases.h"
@@ -129,6 +131,27 @@ TEST_P(ShortestWriting, ReadsBackAsTheValue) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Numbers, ShortestWriting, testing::ValuesIn(kShortest), CaseName);
+
+// The float's text read as a double, without the text: the same double as ParseFloat reads.
+TEST(ShortestAsDouble, ReadsAsTheTextReads) {
+  std::vector<float> values;
+  for (const ShortestText& number : kShortest) {
+    if (number.asFloat) values.push_back(static_cast<float>(number.value));
+  }
+  for (const float extreme : {0.0f, -0.0f, 1e-45f, 3.4028235e38f, 1e22f, 1e23f, 1e-22f, 1e-23f, -2.24735f}) {
+    values.push_back(extreme);
+  }
+  std::mt19937 random(2026);
+  std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+  for (int i = 0; i < 200000; ++i) values.push_back(std::ldexp(unit(random), static_cast<int>(random() % 160) - 80));
+  for (const float value : values) {
+    char text[kShortestNumberBytes];
+    double read = 0.0;
+    ASSERT_TRUE(ParseFloat(std::string_view(text, static_cast<size_t>(WriteShortest(text, value) - text)), &read));
+    const double made = ShortestAsDouble(value);
+    EXPECT_EQ(std::memcmp(&made, &read, sizeof made), 0) << "for " << std::hexfloat << value;
+  }
+}
 
 #if !defined(_LIBCPP_VERSION)
 // WriteShortest's text: what to_chars writes, with the fraction of a whole number.

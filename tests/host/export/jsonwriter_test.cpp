@@ -4,10 +4,15 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "cases.h"
+#include "base/numbers.h"
 #include "export/jsonwriter.h"
 
 namespace vthost {
@@ -69,6 +74,68 @@ TEST(JsonNumbers, NotFiniteAsNullUnderItsKey) {
   }
 }
 
+// After an object in an array, a number stands under the array's key, not the last one written in
+// the object (whose text may have gone with it).
+TEST(JsonNumbers, NotFiniteInAnArrayAfterAnObjectUnderTheArraysKey) {
+  JsonWriter out;
+  out.BeginObject();
+  out.PlainKey("values");
+  out.BeginArray();
+  {
+    const std::string key(40, 'k');  // longer than a string keeps in place
+    out.BeginObject();
+    out.PlainKey(key);
+    out.Integer(1);
+    out.EndObject();
+  }
+  out.Number(std::nan(""));
+  out.EndArray();
+  out.EndObject();
+  EXPECT_EQ(out.Take(), "{\"values\":[{\"" + std::string(40, 'k') + "\":1},null]}");
+  EXPECT_EQ(out.NonFiniteKey(), "values");
+}
+
+// A key copied by the writer is named after a deeper one was copied and its object ended.
+TEST(JsonNumbers, NotFiniteUnderACopiedKeyAfterADeeperOne) {
+  JsonWriter out;
+  out.BeginObject();
+  out.Key("outer\t" + std::string(30, 'o'));
+  out.BeginArray();
+  out.BeginObject();
+  out.Key("inner\t" + std::string(30, 'i'));
+  out.Integer(1);
+  out.EndObject();
+  out.Number(std::nan(""));
+  out.EndArray();
+  out.EndObject();
+  EXPECT_EQ(out.NonFiniteKey(), "outer\t" + std::string(30, 'o'));
+}
+
+// A number written again (its text kept by its bits) reads as when first written, however many
+// others share its slot: floats and doubles of the same value apart.
+TEST(JsonNumbers, NumbersWrittenAgainAsAtFirst) {
+  JsonWriter out;
+  std::string expected;
+  const auto add = [&](auto value) {
+    out.Number(value);
+    char text[kShortestNumberBytes];
+    if (expected.size() > 1) expected += ',';
+    expected.append(text, WriteShortest(text, value));
+  };
+  out.BeginArray();
+  expected += '[';
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < 20000; ++i) {
+      add(static_cast<float>(i) * 0.37f - 1000.0f);
+      add(static_cast<double>(i) * 0.37 - 1000.0);
+      add(static_cast<double>(static_cast<float>(i) * 0.37f - 1000.0f));  // a float as a double: its own text
+    }
+  }
+  out.EndArray();
+  expected += ']';
+  EXPECT_EQ(out.Take(), expected);
+}
+
 // Everything the writer does once, nested.
 std::string Document(bool breakLines) {
   JsonWriter out;
@@ -126,6 +193,27 @@ TEST(JsonLayout, ASinkGetsEverythingInOrder) {
   const json read = json::parse(sink.str());
   ASSERT_EQ(read.size(), 200000u);
   EXPECT_EQ(read[199999], 99999);
+}
+
+// A long text is written in blocks: in pieces without a copy, or in one piece, the same text.
+TEST(JsonLayout, ALongTextInPiecesAsInOne) {
+  const auto write = [](JsonWriter& out) {
+    out.BeginArray();
+    for (int i = 0; i < 200000; ++i) out.Integer(i % 100000);
+    out.EndArray();
+  };
+  JsonWriter whole;
+  write(whole);
+  const std::string text = whole.Take();
+  JsonWriter pieced;
+  write(pieced);
+  std::vector<std::unique_ptr<char[]>> held;
+  const std::vector<std::string_view> pieces = pieced.TakePieces(&held);
+  EXPECT_GT(pieces.size(), 1u);
+  std::string joined;
+  for (const std::string_view piece : pieces) joined.append(piece);
+  EXPECT_EQ(joined, text);
+  EXPECT_EQ(json::parse(text).size(), 200000u);
 }
 
 }  // namespace
