@@ -167,10 +167,21 @@ async function Edit(change) {
   await Keep();
 }
 
-// The document and its files into the browser's storage; a failure is told and changes nothing.
+// The objects' triangle budgets, by name: the document does not hold them.
+function Budgets() {
+  const budgets = {};
+  for (const object of state.engine.objects()) {
+    const most = state.engine.describe(object).budget;
+    if (most > 0) budgets[object] = most;
+  }
+  return budgets;
+}
+
+// The document, its files and the budgets into the browser's storage; a failure is told and
+// changes nothing.
 async function Keep() {
   try {
-    await KeepSession({ document: state.engine.saveDocument(), files: state.engine.files() });
+    await KeepSession({ document: state.engine.saveDocument(), files: state.engine.files(), budgets: Budgets() });
   } catch (error) {
     Status(`the session could not be kept: ${error.message}`);
   }
@@ -180,10 +191,19 @@ function IsDocument(bytes) {
   return new TextDecoder().decode(bytes.subarray(0, kDocumentMagic.length)) === kDocumentMagic;
 }
 
-// A document in place of the current one, its first object selected.
-async function OpenDocument(bytes) {
+// A document in place of the current one, its objects given the budgets (by name) they had, its
+// first object selected. A budget an object no longer takes is left off: the object is as its
+// document has it.
+async function OpenDocument(bytes, budgets = {}) {
   try {
     state.engine.openDocument(bytes);
+    for (const [object, most] of Object.entries(budgets)) {
+      try {
+        state.engine.budget(object, most);
+      } catch (error) {
+        state.log.push(`the budget of ${object} was left off: ${error.message}`);
+      }
+    }
   } finally {
     TakeEvents();
   }
@@ -252,7 +272,7 @@ async function Restore(loading) {
   if (!kept) return false;
   try {
     for (const [name, bytes] of kept.files) state.engine.keepFile(name, bytes);
-    await OpenDocument(kept.document);
+    await OpenDocument(kept.document, kept.budgets);
     return true;
   } catch (error) {
     Status(`the kept session could not be opened: ${error.message}`);

@@ -349,6 +349,21 @@ const kChecks = [
       throw new Error(`${JSON.stringify(before)} became ${JSON.stringify(after)}`);
     }
   }],
+  ['a reload brings the triangle budget back: the object\'s and the field\'s', async (page) => {
+    const seen = async () => page.evaluate(async () => {
+      const budgets = {};
+      for (const object of await window.vantor.objects()) budgets[object] = (await window.vantor.describe(object)).budget;
+      await window.vantor.select(Object.keys(budgets).find((object) => budgets[object] > 0));
+      return { budgets, field: document.getElementById('budget').value };
+    });
+    const before = await seen();
+    await page.reload();
+    await page.evaluate(() => window.vantor.ready);
+    const after = await seen();
+    if (before.field !== '2000' || JSON.stringify(before) !== JSON.stringify(after)) {
+      throw new Error(`${JSON.stringify(before)} became ${JSON.stringify(after)}`);
+    }
+  }],
   ['a saved document opens back in place of the current one', async (page) => {
     const [before, between, after] = await page.evaluate(async (molecule) => {
       const objects = await window.vantor.objects();
