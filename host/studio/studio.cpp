@@ -526,6 +526,16 @@ const char* vantor_materials() {
   return AnswerJson(names);
 }
 
+// The triangle budgets of the document's molecule objects that have one, as a JSON object by name.
+const char* vantor_budgets() {
+  json budgets = json::object();
+  for (VtNode* node : session->host->Nodes(Document())) {
+    const auto budget = session->budgets.find(node->serial);
+    if (budget != session->budgets.end()) budgets[vthost::NodeName(node)] = budget->second.most;
+  }
+  return AnswerJson(budgets);
+}
+
 // The object deleted: 1, or 0 when there is none of that name.
 int vantor_delete(const char* object) {
   VtNode* node = MoleculeNamed(object);

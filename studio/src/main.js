@@ -167,21 +167,12 @@ async function Edit(change) {
   await Keep();
 }
 
-// The objects' triangle budgets, by name: the document does not hold them.
-function Budgets() {
-  const budgets = {};
-  for (const object of state.engine.objects()) {
-    const most = state.engine.describe(object).budget;
-    if (most > 0) budgets[object] = most;
-  }
-  return budgets;
-}
-
 // The document, its files and the budgets into the browser's storage; a failure is told and
 // changes nothing.
 async function Keep() {
   try {
-    await KeepSession({ document: state.engine.saveDocument(), files: state.engine.files(), budgets: Budgets() });
+    await KeepSession({ document: state.engine.saveDocument(), files: state.engine.files(),
+                         budgets: state.engine.budgets() });
   } catch (error) {
     Status(`the session could not be kept: ${error.message}`);
   }
