@@ -163,7 +163,8 @@ test-studio: studio-site demo
 	node tests/studio/conversions.mjs build-studio/bin/vantor-studio.js build/bin/vantor-host .
 	node tests/studio/browser.mjs $(STUDIO_SITE) build/bin/vantor-host .
 
-# The studio's figures in headless Chromium: page ready, drop, edits, large.sdf against vantor-host, sizes.
+# The studio's figures in headless Chromium: page ready (in a new browser and in one already running),
+# drop, edits, large.sdf against vantor-host, sizes.
 bench-studio: studio-site demo
 	node bench/studio.mjs $(STUDIO_SITE) build/bin/vantor-host .
 

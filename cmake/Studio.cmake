@@ -9,7 +9,7 @@ target_link_libraries(vantor-studio PRIVATE vthost vantor_entry)
 target_include_directories(vantor-studio PRIVATE src)
 set(VANTOR_STUDIO_EXPORTS
   _vantor_start _vantor_script _vantor_output _vantor_error _vantor_open _vantor_records _vantor_open_record
-  _vantor_budget _vantor_fits _vantor_set _vantor_press _vantor_delete
+  _vantor_budget _vantor_fits _vantor_set _vantor_press _vantor_delete _vantor_undo _vantor_budgets
   _vantor_open_document _vantor_save_document _vantor_material _vantor_link _vantor_materials
   _vantor_objects _vantor_counts
   _vantor_describe _vantor_parameters _vantor_events _vantor_export _vantor_bytes _malloc _free)

@@ -73,6 +73,14 @@ struct Studio {
     vthost::Detail detail;
   };
   std::map<uint64_t, Budget> budgets;
+  // The last edit of an object's, as the object was before it: the page undoes it when the model
+  // it built is too large to export.
+  struct Undo {
+    uint64_t serial = 0;  // 0: nothing to undo
+    VtContainer parameters;
+    std::map<uint64_t, Budget> budgets;
+  };
+  Undo undo;
 };
 
 // The page's one session, made by vantor_start: the page passes no handle, as it has one studio.
@@ -176,6 +184,7 @@ bool UndoneIfMemoryRunsOut(VtNode* node, Edit edit) {
   } catch (const std::bad_alloc&) {
     session->ranOut = true;
   }
+  session->undo = made ? Studio::Undo{node->serial, before, budgets} : Studio::Undo{};
   if (made || !session->ranOut) return made;
   session->budgets = budgets;
   PutBack(node, before);
@@ -308,6 +317,37 @@ const char* OpenFile(const fs::path& name, std::string_view bytes) {
   return Answer(vthost::NodeName(node));
 }
 
+// A form of the object as its last evaluation left it, into bytes; memory that runs out while it
+// is written or copied fails it with that reason.
+bool ExportInto(VtNode* node, const vthost::FormatForm& form, std::string* bytes, std::string* error) {
+  const std::string kRanOut = "memory ran out while the model was written";
+  std::string().swap(*bytes);  // the last export's bytes give their memory to this one
+  try {
+    bool ranOut = false;
+    const std::vector<vthost::MadeOutput> made = session->engine->Make(node, {&form}, BudgetDetail(node), &ranOut);
+    if (ranOut) {
+      *error = kRanOut;
+      return false;
+    }
+    if (made[0].state != vthost::MadeOutput::State::Made) {
+      *error = made[0].refusal;
+      if (made[0].state == vthost::MadeOutput::State::NoModel) *error += "the object has no model";
+      return false;
+    }
+    bytes->clear();
+    for (const std::string_view piece : made[0].bytes.pieces) bytes->append(piece);
+    return true;
+  } catch (const std::bad_alloc&) {
+    std::string().swap(*bytes);
+    *error = kRanOut;
+    return false;
+  } catch (const std::exception& failure) {  // nothing may cross into the page's JavaScript
+    std::string().swap(*bytes);
+    *error = failure.what();
+    return false;
+  }
+}
+
 }  // namespace
 
 extern "C" {
@@ -334,7 +374,10 @@ int vantor_start() {
 }
 
 // One line of vantor-host's script ("set caffeine MOLOBJ_SEGMENTS 8"): 1, or 0 with the reason.
-int vantor_script(const char* line) { return Run(line) ? 1 : 0; }
+int vantor_script(const char* line) {
+  session->undo = {};  // a line may change any object
+  return Run(line) ? 1 : 0;
+}
 
 // Whether a file of that many bytes may be handed over: 1, or 0 with the reason in vantor_error().
 // The page asks before it copies a file into the module's memory, which never shrinks again.
@@ -483,13 +526,41 @@ const char* vantor_materials() {
   return AnswerJson(names);
 }
 
+// The triangle budgets of the document's molecule objects that have one, as a JSON object by name.
+const char* vantor_budgets() {
+  json budgets = json::object();
+  for (VtNode* node : session->host->Nodes(Document())) {
+    const auto budget = session->budgets.find(node->serial);
+    if (budget != session->budgets.end()) budgets[vthost::NodeName(node)] = budget->second.most;
+  }
+  return AnswerJson(budgets);
+}
+
 // The object deleted: 1, or 0 when there is none of that name.
 int vantor_delete(const char* object) {
   VtNode* node = MoleculeNamed(object);
   if (node == nullptr) return Failed("no object named '" + std::string(object) + "'");
   session->budgets.erase(node->serial);
+  if (session->undo.serial == node->serial) session->undo = {};
   session->host->DeleteNode(node);
   return 1;
+}
+
+// The object's last edit (vantor_set, vantor_press, vantor_link or vantor_budget) undone, its
+// parameters and the budgets put back and the document evaluated: 1, or 0 with the reason. The page
+// undoes an edit whose model was built but was too large to export.
+int vantor_undo(const char* object) {
+  return Guarded([&] {
+    VtNode* node = MoleculeNamed(object);
+    if (node == nullptr || node->serial != session->undo.serial) {
+      return Failed("no edit of '" + std::string(object) + "' to undo");
+    }
+    const Studio::Undo undo = std::move(session->undo);
+    session->undo = {};
+    session->budgets = undo.budgets;
+    PutBack(node, undo.parameters);
+    return Evaluate();
+  });
 }
 
 // A document in the host's own format in place of the current one, evaluated (the molecule files
@@ -503,6 +574,7 @@ int vantor_open_document(const char* bytes, size_t size) {
     std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes, static_cast<std::streamsize>(size));
     if (!session->script->RunLine("open " + file.u8string())) return false;
     session->budgets.clear();  // the document's objects are new ones
+    session->undo = {};
     if (!Evaluate()) return false;
     for (VtNode* node : session->host->Nodes(Document())) {
       if (vthost::NodeType(node) == vthost::molecule::kType) NameApart(node);
@@ -584,15 +656,11 @@ long vantor_export(const char* object, const char* formName) {
     session->err << (node == nullptr ? "no object named '" + std::string(object) + "'" : "no form " + std::string(formName));
     return -1;
   }
-  bool ranOut = false;
-  const std::vector<vthost::MadeOutput> made = session->engine->Make(node, {form}, BudgetDetail(node), &ranOut);
-  if (ranOut || made[0].state != vthost::MadeOutput::State::Made) {
-    session->err << (ranOut ? "memory ran out while the model was written" : made[0].refusal);
-    if (!ranOut && made[0].state == vthost::MadeOutput::State::NoModel) session->err << "the object has no model";
+  std::string error;
+  if (!ExportInto(node, *form, &session->bytes, &error)) {
+    session->err << error;
     return -1;
   }
-  session->bytes.clear();
-  for (const std::string_view piece : made[0].bytes.pieces) session->bytes.append(piece);
   return static_cast<long>(session->bytes.size());
 }
 

@@ -127,6 +127,16 @@ export class Engine {
     if (!this.#callWith('_vantor_delete', [object], [])) this.#fail();
   }
 
+  // The objects' triangle budgets, by name: { object: triangles } for those that have one.
+  budgets() {
+    return JSON.parse(this.#text(this.module._vantor_budgets()));
+  }
+
+  // The object's last edit undone, the model it had built again: false when there is none to undo.
+  undo(object) {
+    return this.#callWith('_vantor_undo', [object], []) === 1;
+  }
+
   // How the questions that follow are answered, without asking: 'yes' or 'no'.
   answer(yesOrNo) {
     this.script(`answer ${yesOrNo}`);

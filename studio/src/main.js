@@ -15,6 +15,7 @@ const kModuleScript = 'vantor-studio.js';  // the served page's module script, a
 const kModuleFile = 'vantor-studio.wasm';
 
 const kMessage = '[message] ';
+const kExportRanOut = 'memory ran out while the model was written';
 const kSlowBuild = 100;  // ms: a build that takes longer is announced the next time
 const kLargeFile = 500000;  // bytes: a molecule file this large (some 100 ms to build) is announced first
 const kPaintWait = 50;  // ms: the longest wait for a frame that paints the announcement
@@ -88,22 +89,38 @@ function FillSelectedPanel() {
   });
 }
 
-// Redraws the selected object from the glb the host exports for it.
+// A form of the object: { bytes }; or, when memory runs out while it is written and the object's
+// last edit can be undone, that edit undone and { undone: the reason } (a model may build in the
+// module's memory and still be too large to write out).
+function ExportOrUndo(object, form) {
+  try {
+    return { bytes: state.engine.exportModel(object, form) };
+  } catch (error) {
+    if (!error.message.startsWith(kExportRanOut) || !state.engine.undo(object)) throw error;
+    return { undone: `${error.message}: the edit is undone` };
+  }
+}
+
+// Redraws the selected object from the glb the host exports for it; an edit whose glb does not fit
+// in memory is undone, the panel following, and the reason told.
 async function Redraw(fit) {
   if (!state.selected) return state.view.clear();
   const started = performance.now();
-  let bytes = null;
+  let shown = null;
   try {
-    bytes = state.engine.exportModel(state.selected, 'glb');
+    shown = ExportOrUndo(state.selected, 'glb');
+    if (shown.undone) shown.bytes = state.engine.exportModel(state.selected, 'glb');
   } catch (error) {
     state.view.clear();
     Status(error.message);
     return;
   }
-  await state.view.show(bytes, fit);
+  if (shown.undone) FillSelectedPanel();
+  await state.view.show(shown.bytes, fit);
   const counts = state.engine.counts(state.selected);
-  Status(`${state.selected}: ${counts.atoms} atoms, ${counts.bonds} bonds, ${counts.triangles} triangles ` +
-         `(${Math.round(performance.now() - started)} ms)`);
+  const drawn = `${state.selected}: ${counts.atoms} atoms, ${counts.bonds} bonds, ${counts.triangles} triangles ` +
+                `(${Math.round(performance.now() - started)} ms)`;
+  Status(shown.undone ?? drawn);
 }
 
 async function Select(name, fit) {
@@ -150,10 +167,12 @@ async function Edit(change) {
   await Keep();
 }
 
-// The document and its files into the browser's storage; a failure is told and changes nothing.
+// The document, its files and the budgets into the browser's storage; a failure is told and
+// changes nothing.
 async function Keep() {
   try {
-    await KeepSession({ document: state.engine.saveDocument(), files: state.engine.files() });
+    await KeepSession({ document: state.engine.saveDocument(), files: state.engine.files(),
+                         budgets: state.engine.budgets() });
   } catch (error) {
     Status(`the session could not be kept: ${error.message}`);
   }
@@ -163,10 +182,19 @@ function IsDocument(bytes) {
   return new TextDecoder().decode(bytes.subarray(0, kDocumentMagic.length)) === kDocumentMagic;
 }
 
-// A document in place of the current one, its first object selected.
-async function OpenDocument(bytes) {
+// A document in place of the current one, its objects given the budgets (by name) they had, its
+// first object selected. A budget an object no longer takes is left off: the object is as its
+// document has it.
+async function OpenDocument(bytes, budgets = {}) {
   try {
     state.engine.openDocument(bytes);
+    for (const [object, most] of Object.entries(budgets)) {
+      try {
+        state.engine.budget(object, most);
+      } catch (error) {
+        state.log.push(`the budget of ${object} was left off: ${error.message}`);
+      }
+    }
   } finally {
     TakeEvents();
   }
@@ -235,7 +263,7 @@ async function Restore(loading) {
   if (!kept) return false;
   try {
     for (const [name, bytes] of kept.files) state.engine.keepFile(name, bytes);
-    await OpenDocument(kept.document);
+    await OpenDocument(kept.document, kept.budgets);
     return true;
   } catch (error) {
     Status(`the kept session could not be opened: ${error.message}`);
@@ -256,6 +284,25 @@ async function New() {
 function Refused(error) {
   Status(error.message);
   ShowMessage(error.message);
+}
+
+// The selected object's form downloaded; an edit whose form does not fit in memory is undone, the
+// page and the kept session following, and the reason told.
+async function DownloadForm(form) {
+  const object = state.selected;
+  let exported = null;
+  try {
+    exported = ExportOrUndo(object, form);
+  } catch (error) {
+    Status(error.message);
+    return;
+  }
+  if (!exported.undone) return Download(object, exported.bytes, form);
+  TakeEvents();
+  FillSelectedPanel();
+  await Redraw(false);
+  Status(exported.undone);
+  await Keep();
 }
 
 function Download(name, bytes, form) {
@@ -280,13 +327,7 @@ function WireControls() {
     event.target.value = '';
   };
   for (const button of document.querySelectorAll('[data-form]')) {
-    button.onclick = () => {
-      try {
-        Download(state.selected, state.engine.exportModel(state.selected, button.dataset.form), button.dataset.form);
-      } catch (error) {
-        Status(error.message);
-      }
-    };
+    button.onclick = () => DownloadForm(button.dataset.form);
   }
   document.body.addEventListener('dragover', (event) => event.preventDefault());
   document.body.addEventListener('drop', async (event) => {

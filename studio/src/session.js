@@ -1,5 +1,5 @@
-// The session kept in the browser's storage (IndexedDB): the document in the host's format and
-// every molecule file it names, so that a reload brings back what a person did.
+// The session kept in the browser's storage (IndexedDB): the document in the host's format, every
+// molecule file it names and the objects' triangle budgets, so that a reload brings back what a person did.
 const kDatabase = 'vantor-studio';
 const kStore = 'session';
 const kKey = 'current';
@@ -27,7 +27,8 @@ async function Transact(mode, work) {
   }
 }
 
-// { document: Uint8Array, files: [[name, Uint8Array]] }, or undefined when none is kept.
+// { document: Uint8Array, files: [[name, Uint8Array]], budgets: {object: triangles} (none in a
+// session kept before budgets were) }, or undefined when none is kept.
 export function LoadSession() {
   return Transact('readonly', (store) => store.get(kKey));
 }

@@ -27,9 +27,22 @@ function Serve(site) {
   return new Promise((done) => server.listen(0, '127.0.0.1', () => done(server)));
 }
 
-// The page opened and started: { page, readyAt (ms from the navigation), errors (what the page
-// reported), close() }.
-export async function OpenStudio(site, sourceDir) {
+// A page with a WebGL context made, then closed: what a browser a person has been using has done
+// already (its GPU process started), which a freshly launched one does on its first context.
+async function MakeWebGLContext(context) {
+  const page = await context.newPage();
+  await page.evaluate(() => {
+    const gl = document.createElement('canvas').getContext('webgl2');
+    gl.clear(gl.COLOR_BUFFER_BIT);
+    gl.finish();
+  });
+  await page.close();
+}
+
+// The page opened and started in a newly launched browser: { page, readyAt (ms from the
+// navigation), errors (what the page reported), close() }. running: the browser made a WebGL
+// context in a page of its own first, as one already running has.
+export async function OpenStudio(site, sourceDir, { running = false } = {}) {
   const { chromium } = StudioRequire(sourceDir)('playwright-core');
   const server = await Serve(site);
   const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: kChromiumFlags });
@@ -43,6 +56,7 @@ export async function OpenStudio(site, sourceDir) {
       const url = new URL(route.request().url());
       return ['http:', 'https:'].includes(url.protocol) && url.hostname !== '127.0.0.1' ? route.abort() : route.continue();
     });
+    if (running) await MakeWebGLContext(context);
     const page = await context.newPage();
     const errors = [];
     page.on('pageerror', (error) => errors.push(error.message));
