@@ -117,7 +117,7 @@ bool Molecules::Named(Molecule* m) {
   for (size_t i = 0; i < templates_.size(); ++i) {
     if (!request_.outputs[i].empty()) m->outputs[i] = templates_[i].Expand(stem, m->record, title);
   }
-  const std::string label = m->input + " record " + std::to_string(m->record);
+  const Holder holder{next_ - 1, m->record};
   for (const std::string& name : m->outputs) {
     if (name.empty() || name == "-" || !m->failure.empty() || (manifest_.empty() && !registry_)) continue;
     const fs::path::string_type key = FileKey(name);
@@ -125,15 +125,19 @@ bool Molecules::Named(Molecule* m) {
       m->failure = name + " is the manifest of this run: not written";
       m->failureStatus = kFailed;
     } else if (registry_) {
-      const auto [earlier, added] = written_.emplace(key, label);
+      const auto [earlier, added] = written_.emplace(std::hash<fs::path::string_type>()(key), holder);
       if (!added) {
-        m->failure = name + " is written for " + (earlier->second == label ? "its other output" : earlier->second) +
-                     ": not written twice";
+        const std::string label = Label(holder), other = Label(earlier->second);
+        m->failure = name + " is written for " + (other == label ? "its other output" : other) + ": not written twice";
         m->failureStatus = kFailed;
       }
     }
   }
   return true;
+}
+
+std::string Molecules::Label(const Holder& holder) const {
+  return request_.inputs[holder.input] + " record " + std::to_string(holder.record);
 }
 
 }  // namespace vantorcli

@@ -7,9 +7,9 @@
 #include <fstream>
 #include <functional>
 #include <istream>
-#include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "request.h"
@@ -62,8 +62,16 @@ class Molecules {
   std::vector<vthost::NameTemplate> templates_;  // of kOutputFormats
   bool registry_;  // whether names are told apart as they are made: in a run of several molecules
   std::filesystem::path::string_type manifest_;  // the manifest's name, resolved
-  // output names, resolved, and the molecule that has each
-  std::map<std::filesystem::path::string_type, std::string> written_;
+  // The molecule that has an output: its input (of request_.inputs) and its record.
+  struct Holder {
+    size_t input;
+    uint64_t record;
+  };
+  // Output names by a hash of the file each resolves to, and the molecule that has each: some tens of
+  // bytes a name, where the names themselves took hundreds (a run may have millions of records).
+  // Two files whose hashes meet, one pair in some 10^19, would be taken as one.
+  std::unordered_map<uint64_t, Holder> written_;
+  std::string Label(const Holder& holder) const;
   size_t next_ = 0;
   std::string input_;
   std::ifstream stream_;
