@@ -58,10 +58,13 @@ bool ScratchFolder::Write(const std::string& name, const std::string& text, fs::
   *file = folder_ / fs::u8path(name);
   auto& onSignals = filesOnSignals_[name];
   if (!onSignals) onSignals = std::make_unique<vthost::RemovedOnSignals>(*file, /*folder=*/false);
+#if !defined(_WIN32)
   // a new file each time: ext4 sends a file emptied and written again to the disk when it is closed
-  // (a wait of milliseconds a record), a new one when it sees fit
+  // (a wait of milliseconds a record), a new one when it sees fit. Not on Windows, where a file
+  // another program has open (a virus scanner) is only marked for deletion and keeps its name.
   std::error_code ignored;
   fs::remove(*file, ignored);
+#endif
   std::ofstream out(*file, std::ios::binary | std::ios::trunc);
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
   if (out.close(), out) return true;

@@ -401,14 +401,17 @@ const char* vantor_open(const char* name, const char* bytes, size_t size) {
 const char* vantor_records(const char* bytes, size_t size) {
   session->err.str("");
   if (!FileFits(static_cast<double>(size))) return nullptr;
-  std::istringstream in{std::string(bytes, size)};
-  vthost::RecordReader reader(in, /*whole=*/false);
   json records = json::array();
-  vthost::Record record;
-  while (reader.Next(&record, /*keepText=*/false)) {
-    records.push_back({{"number", record.number}, {"title", record.title}});
-  }
-  return AnswerJson(records);
+  const bool listed = Guarded([&] {
+    std::istringstream in{std::string(bytes, size)};
+    vthost::RecordReader reader(in, /*whole=*/false);
+    vthost::Record record;
+    while (reader.Next(&record, /*keepText=*/false)) {
+      records.push_back({{"number", record.number}, {"title", record.title}});
+    }
+    return true;
+  });
+  return listed ? AnswerJson(records) : nullptr;
 }
 
 // One record of an SD file (numbered from 1) opened as vantor_open opens a file: its text kept as

@@ -83,14 +83,22 @@ bool WriteAll(Handle handle, std::string_view bytes) {
 bool WriteAll(Handle handle, const std::vector<std::string_view>& pieces) {
   // a glb is some pieces a model (the JSON, then each shape's buffers): one call for all of them
   constexpr size_t kMostAtOnce = 64;  // IOV_MAX is at least 16 and 1024 on Linux and macOS
+  // macOS refuses a call of more than 2 GiB in all (EINVAL), where Linux writes part of it
+  constexpr size_t kMostBytesAtOnce = size_t{1} << 30;
   std::vector<iovec> left;
   left.reserve(pieces.size());
   for (const std::string_view piece : pieces) {
     if (!piece.empty()) left.push_back({const_cast<char*>(piece.data()), piece.size()});
   }
   for (size_t first = 0; first < left.size();) {
-    const int count = static_cast<int>(std::min(kMostAtOnce, left.size() - first));
-    ssize_t written = writev(Descriptor(handle), &left[first], count);
+    iovec call[kMostAtOnce];
+    size_t count = 0, bytes = 0;
+    for (; count < kMostAtOnce && first + count < left.size() && bytes < kMostBytesAtOnce; ++count) {
+      call[count] = left[first + count];
+      call[count].iov_len = std::min(call[count].iov_len, kMostBytesAtOnce - bytes);
+      bytes += call[count].iov_len;
+    }
+    ssize_t written = writev(Descriptor(handle), call, static_cast<int>(count));
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) return false;
     // whole pieces written go; the first one written in part keeps its rest

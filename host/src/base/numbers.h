@@ -17,7 +17,7 @@ bool ParseFloat(std::string_view text, double* value);
 bool ParseFloatByStream(std::string_view text, double* value);
 // The most bytes WriteShortest writes: a sign, 17 digits, a point, an exponent.
 constexpr size_t kShortestNumberBytes = 32;
-// What it writes for most numbers: every float with a fraction ("-1.2345678e-38" is the longest),
+// What it writes for most numbers: every float with a fraction ("-1.00000075e-36", 15 bytes, is among the longest),
 // and doubles of up to 17 digits with a sign, a point and two more.
 constexpr size_t kShortestCachedBytes = 22;
 // The shortest text that reads back as the same value (a finite one), as std::to_chars writes it,

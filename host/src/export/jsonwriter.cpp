@@ -98,6 +98,7 @@ std::string JsonWriter::Take() {
   empty_.clear();
   openKeys_.clear();
   afterKey_ = false;
+  lastKey_ = {};
   return text;
 }
 
@@ -134,6 +135,7 @@ std::vector<std::string_view> JsonWriter::TakePieces(std::vector<std::unique_ptr
   empty_.clear();
   openKeys_.clear();
   afterKey_ = false;
+  lastKey_ = {};
   return pieces;
 }
 
