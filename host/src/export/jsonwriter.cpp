@@ -95,11 +95,15 @@ JsonWriter::JsonWriter(std::ostream* sink) : sink_(sink) {}
 std::string JsonWriter::Take() {
   std::string text(Text());
   used_ = 0;
+  ForgetContainers();
+  return text;
+}
+
+void JsonWriter::ForgetContainers() {
   empty_.clear();
   openKeys_.clear();
   afterKey_ = false;
   lastKey_ = {};
-  return text;
 }
 
 std::string_view JsonWriter::Text() {
@@ -132,10 +136,7 @@ std::vector<std::string_view> JsonWriter::TakePieces(std::vector<std::unique_ptr
   }
   blocks_.clear();
   size_ = used_ = 0;
-  empty_.clear();
-  openKeys_.clear();
-  afterKey_ = false;
-  lastKey_ = {};
+  ForgetContainers();
   return pieces;
 }
 

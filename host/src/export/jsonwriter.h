@@ -64,6 +64,8 @@ class JsonWriter {
   const std::string& NonFiniteKey() const { return nonFiniteKey_; }
 
  private:
+  // The open objects and arrays and their keys forgotten, with the text they were in.
+  void ForgetContainers();
   // The separator (and line break) before a value or key.
   void Next();
   void Open(char bracket);
