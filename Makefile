@@ -42,8 +42,11 @@ demo:
 	@echo "Look at the model with f3d (f3d build/demo/caffeine.glb), Blender (File > Import > glTF 2.0)"
 	@echo "or any web glTF viewer; scripts/render_demo.sh renders it to build/demo/caffeine.png."
 
+# every test: the native build's, then the studio's (its WebAssembly build takes some 5 minutes the
+# first time)
 test: build validator-deps usd-deps
 	ctest --preset default
+	$(MAKE) test-studio
 
 build-asan:
 	@bash scripts/install-deps.sh test
