@@ -2,6 +2,7 @@
 #include "base/filenames.h"
 
 #include <algorithm>
+#include <array>
 #include <system_error>
 #include <vector>
 
@@ -23,16 +24,76 @@ fs::path::string_type KeyOf(const fs::path& file) {
   return key;
 }
 
+// The folders resolved last on this thread. The outputs of a run mostly share a few folders: each
+// name then costs the walk of its last part, not of every folder above it. An entry holds while the
+// folder's name and the name it resolved to still reach one folder, the one they reached then (a
+// link changed or a folder moved since is walked again).
+class FolderMemo {
+ public:
+  const fs::path* Find(const fs::path& folder) const {
+    for (const Entry& entry : entries_) {
+      if (entry.folder != folder.native()) continue;
+      FileId id;
+      if (!FileIdOf(folder, &id) || !Same(id, entry.id)) return nullptr;
+      if (entry.resolved.native() == folder.native()) return &entry.resolved;  // no link on the way: one look is enough
+      FileId reached;
+      return FileIdOf(entry.resolved, &reached) && Same(reached, entry.id) ? &entry.resolved : nullptr;
+    }
+    return nullptr;
+  }
+  void Keep(const fs::path& folder, const fs::path& resolved) {
+    FileId id;
+    if (!FileIdOf(resolved, &id)) return;  // not there yet: walked again until it is
+    entries_[next_] = {folder.native(), resolved, id};
+    next_ = (next_ + 1) % entries_.size();
+  }
+
+ private:
+  struct Entry {
+    fs::path::string_type folder;
+    fs::path resolved;
+    FileId id;
+  };
+  static bool Same(const FileId& a, const FileId& b) { return a.device == b.device && a.index == b.index; }
+  std::array<Entry, 8> entries_;
+  size_t next_ = 0;
+};
+
+// The folder above the last part of absolute, resolved (from the memo when it holds it); false when
+// the last part is not a plain name.
+bool ResolvedFolder(const fs::path& absolute, fs::path* folder) {
+  const fs::path last = absolute.filename();
+  if (last.empty() || last == "." || last == "..") return false;
+  const fs::path parent = absolute.parent_path();
+  if (!parent.has_relative_path()) return false;
+  thread_local FolderMemo memo;
+  if (const fs::path* known = memo.Find(parent)) {
+    *folder = *known;
+    return true;
+  }
+  *folder = Resolved(parent);
+  memo.Keep(parent, *folder);
+  return true;
+}
+
 }  // namespace
 
 fs::path Resolved(const fs::path& file, int* descriptor) {
   std::error_code failure;
   const fs::path absolute = fs::absolute(file, failure);
   if (failure) return file.lexically_normal();
-  fs::path done = absolute.root_path();
-  const fs::path parts = absolute.relative_path();
-  std::vector<fs::path> left(parts.begin(), parts.end());
-  std::reverse(left.begin(), left.end());  // the next part last
+  fs::path done;
+  std::vector<fs::path> left;
+  // a resolved folder and a plain name that is no link are already in normal form
+  bool normal = ResolvedFolder(absolute, &done);
+  if (normal) {
+    left.push_back(absolute.filename());
+  } else {
+    done = absolute.root_path();
+    const fs::path parts = absolute.relative_path();
+    left.assign(parts.begin(), parts.end());
+    std::reverse(left.begin(), left.end());  // the next part last
+  }
   int links = 0;
   while (!left.empty()) {
     const fs::path part = std::move(left.back());
@@ -48,6 +109,7 @@ fs::path Resolved(const fs::path& file, int* descriptor) {
       const fs::path target = fs::read_symlink(next, failure);
       if (!failure) {
         ++links;
+        normal = false;
         if (target.is_absolute()) done = target.root_path();
         const fs::path relative = target.relative_path();
         const std::vector<fs::path> targetParts(relative.begin(), relative.end());
@@ -57,7 +119,7 @@ fs::path Resolved(const fs::path& file, int* descriptor) {
     }
     done = next;
   }
-  return done.lexically_normal();
+  return normal ? done : done.lexically_normal();
 }
 
 bool IsSeparator(fs::path::value_type c) { return c == '/' || c == fs::path::preferred_separator; }

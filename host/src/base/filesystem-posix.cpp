@@ -42,7 +42,8 @@ Handle CreateNamed(const fs::path& file, bool replacing) {
 // SIGKILL, nothing is left of it. It is named through /proc/self/fd, so that must be there.
 Handle CreateUnnamed(const fs::path& folder, bool replacing) {
 #if defined(O_TMPFILE)
-  if (access("/proc/self/fd", X_OK) != 0) return kNoHandle;
+  static const bool named = access("/proc/self/fd", X_OK) == 0;  // one look a process
+  if (!named) return kNoHandle;
   return open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, replacing ? 0600 : 0666);
 #else
   (void)folder, (void)replacing;

@@ -90,7 +90,8 @@ bool NewFile::Create(const fs::path& target, std::string* reason) {
     *reason = os::LastReason();
     return false;
   }
-  const bool replacing = os::Exists(target);
+  replacing_ = os::Exists(target);
+  const bool replacing = replacing_;
   handle_ = os::CreateUnnamed(target.parent_path(), replacing);
   for (int attempt = 0; handle_ == os::kNoHandle && attempt < kNameAttempts; ++attempt) {
     TakeName(NameBeside(target));
@@ -103,11 +104,28 @@ bool NewFile::Create(const fs::path& target, std::string* reason) {
     }
   }
   if (handle_ == os::kNoHandle) return false;
-  os::KeepOwnerAndMode(handle_, target);
+  if (replacing) os::KeepOwnerAndMode(handle_, target);
   return true;
 }
 
+// A file of no name where there was none is given the target's name itself: no name of its own,
+// no move. The link fails rather than replace a file that came since, which then goes the way of
+// a replacement.
+NewFile::AtOnce NewFile::PlaceAtOnce(const fs::path& target, std::string* reason) {
+  if (replacing_ || !name_.empty() || handle_ == os::kNoHandle || !os::NameUnnamed(handle_, target)) {
+    return AtOnce::NotTried;
+  }
+  const bool closed = os::Close(handle_);
+  handle_ = os::kNoHandle;
+  if (closed) return AtOnce::Placed;
+  *reason = os::LastReason();
+  os::RemoveName(target.c_str());  // what was written may not all be there
+  return AtOnce::Failed;
+}
+
 bool NewFile::Place(const fs::path& target, std::string* reason) {
+  const AtOnce atOnce = PlaceAtOnce(target, reason);
+  if (atOnce != AtOnce::NotTried) return atOnce == AtOnce::Placed;
   bool done = true;
   for (int attempt = 0; name_.empty() && attempt < kNameAttempts; ++attempt) {
     TakeName(NameBeside(target));

@@ -35,7 +35,11 @@ class NewFile {
   void TakeName(std::filesystem::path name);
   void ForgetName();
 
+  enum class AtOnce { NotTried, Placed, Failed };
+  AtOnce PlaceAtOnce(const std::filesystem::path& target, std::string* reason);
+
   os::Handle handle_ = os::kNoHandle;
+  bool replacing_ = false;      // the target was there when this was made
   std::filesystem::path name_;  // empty while it has none
   size_t slot_;                 // where a signal's handler finds name_
 };

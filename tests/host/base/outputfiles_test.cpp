@@ -44,25 +44,29 @@ TEST_F(OutputFiles, AGroupIsPutInPlaceWhenCommittedAndFailsFileByFile) {
     ASSERT_TRUE(group.Stage(folder_ / "new.glb", "new", &error)) << error;
     ASSERT_TRUE(group.Stage(folder_ / "old.glb", "replaced", &error)) << error;
     ASSERT_TRUE(group.Stage(folder_ / "late.glb", "late", &error)) << error;
+    ASSERT_TRUE(group.Stage(folder_ / "came.glb", "ours", &error)) << error;
     EXPECT_FALSE(group.Stage(folder_ / "taken", "x", &error));
     EXPECT_NE(error.find("a folder"), std::string::npos) << error;
     EXPECT_FALSE(group.Stage(folder_ / "." / "input.sdf", "x", &error));
     EXPECT_NE(error.find("is a molecule file this run reads: not written"), std::string::npos) << error;
     EXPECT_EQ(ReadFile(folder_ / "old.glb"), "earlier") << "in place before the group is committed";
     EXPECT_FALSE(fs::exists(folder_ / "new.glb"));
-    EXPECT_EQ(group.Size(), 3u);
+    EXPECT_EQ(group.Size(), 4u);
     WriteFile(folder_ / "late.glb" / "a folder made meanwhile", "");  // cannot be replaced by a file
+    WriteFile(folder_ / "came.glb", "a file made meanwhile");         // replaced, as it would have been
     failures = group.Commit();
     EXPECT_EQ(group.Size(), 0u);
   }
-  ASSERT_EQ(failures.size(), 3u);
+  ASSERT_EQ(failures.size(), 4u);
   EXPECT_EQ(failures[0], "");
   EXPECT_EQ(failures[1], "");
   EXPECT_NE(failures[2].find("cannot write " + (folder_ / "late.glb").u8string()), std::string::npos) << failures[2];
+  EXPECT_EQ(failures[3], "");
   EXPECT_EQ(ReadFile(folder_ / "new.glb"), "new");
   EXPECT_EQ(ReadFile(folder_ / "old.glb"), "replaced");
+  EXPECT_EQ(ReadFile(folder_ / "came.glb"), "ours");
   EXPECT_EQ(ReadFile(input_), "the molecule");
-  EXPECT_EQ(Names(folder_), (std::set<std::string>{"input.sdf", "late.glb", "new.glb", "old.glb", "taken"}));
+  EXPECT_EQ(Names(folder_), (std::set<std::string>{"came.glb", "input.sdf", "late.glb", "new.glb", "old.glb", "taken"}));
 }
 
 TEST_F(OutputFiles, ManyPiecesAreWrittenInTheirOrder) {
@@ -130,6 +134,20 @@ TEST_F(OutputFiles, AnInputIsKnownByAnyOfItsNames) {
     EXPECT_FALSE(files_.MayWrite(name, &error)) << name;
   }
   EXPECT_TRUE(files_.MayWrite(folder_ / "other.sdf", &error)) << error;
+}
+
+TEST_F(OutputFiles, AFolderLinkChangedIsFollowedAgain) {
+  fs::create_directory(folder_ / "a");
+  fs::create_directory(folder_ / "b");
+  std::error_code failure;
+  fs::create_directory_symlink("a", folder_ / "link", failure);
+  if (failure) GTEST_SKIP() << "no links here";
+  // names of no file, so that they are compared as resolved names
+  EXPECT_TRUE(vthost::SameFile(folder_ / "link" / "x.glb", folder_ / "a" / "x.glb"));
+  fs::remove(folder_ / "link");
+  fs::create_directory_symlink("b", folder_ / "link");
+  EXPECT_TRUE(vthost::SameFile(folder_ / "link" / "x.glb", folder_ / "b" / "x.glb"));
+  EXPECT_FALSE(vthost::SameFile(folder_ / "link" / "x.glb", folder_ / "a" / "x.glb"));
 }
 
 }  // namespace
