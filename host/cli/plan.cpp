@@ -1,6 +1,7 @@
 // The molecules of a run read from its inputs a record at a time, and the names of their outputs.
 #include "plan.h"
 
+#include <algorithm>
 #include <system_error>
 
 namespace vantorcli {
@@ -23,6 +24,15 @@ Molecules::Molecules(const RunRequest& request) : request_(request), registry_(S
     if (!request.outputs[i].empty()) vthost::NameTemplate::Parse(request.outputs[i], &parsed, &ignored);
   }
   if (!request.manifest.empty() && request.manifest != "-") manifest_ = FileKey(request.manifest);
+  std::vector<size_t> used;
+  for (size_t i = 0; i < request.outputs.size(); ++i) {
+    if (!request.outputs[i].empty()) used.push_back(i);
+  }
+  if (!registry_ || request.inputs.size() != 1 || used.size() != 1) return;
+  const vthost::NameTemplate& only = templates_[used.front()];
+  if (only.Has(vthost::NameTemplate::kRecord) && !only.Has(vthost::NameTemplate::kTitle) && only.FolderIsFixed()) {
+    plain_ = PlainNames{used.front(), vthost::StemOf(request.inputs.front()), {}};
+  }
 }
 
 bool Molecules::OpenNext() {
@@ -118,22 +128,58 @@ bool Molecules::Named(Molecule* m) {
     if (!request_.outputs[i].empty()) m->outputs[i] = templates_[i].Expand(stem, m->record, title);
   }
   const Holder holder{next_ - 1, m->record};
-  for (const std::string& name : m->outputs) {
+  for (size_t i = 0; i < m->outputs.size(); ++i) {
+    const std::string& name = m->outputs[i];
     if (name.empty() || name == "-" || !m->failure.empty() || (manifest_.empty() && !registry_)) continue;
     const fs::path::string_type key = FileKey(name);
+    std::optional<Holder> earlier;
     if (key == manifest_) {
       m->failure = name + " is the manifest of this run: not written";
       m->failureStatus = kFailed;
-    } else if (registry_) {
-      const auto [earlier, added] = written_.emplace(std::hash<fs::path::string_type>()(key), holder);
-      if (!added) {
-        const std::string label = Label(holder), other = Label(earlier->second);
-        m->failure = name + " is written for " + (other == label ? "its other output" : other) + ": not written twice";
-        m->failureStatus = kFailed;
-      }
+      continue;
+    }
+    if (!registry_) continue;
+    const uint64_t hash = std::hash<fs::path::string_type>()(key);
+    if (!Kept(*m, i, name)) {
+      if (const auto found = written_.find(hash); found != written_.end()) earlier = found->second;
+    } else if (const uint64_t record = PlainRecordAt(key)) {
+      earlier = Holder{0, record};
+    } else if (const auto [found, added] = written_.emplace(hash, holder); !added) {
+      earlier = found->second;
+    }
+    if (earlier) {
+      const std::string label = Label(holder), other = Label(*earlier);
+      m->failure = name + " is written for " + (other == label ? "its other output" : other) + ": not written twice";
+      m->failureStatus = kFailed;
     }
   }
   return true;
+}
+
+bool Molecules::Kept(const Molecule& m, size_t output, const std::string& name) {
+  if (!plain_ || output != plain_->output) return true;
+  std::error_code failure;
+  if (fs::is_symlink(fs::symlink_status(fs::u8path(name), failure))) return true;
+  std::vector<bool>& named = plain_->named;
+  if (m.record >= named.size()) named.resize(std::max<size_t>(m.record + 1, named.size() * 2));
+  named[m.record] = true;
+  return false;
+}
+
+uint64_t Molecules::PlainRecordAt(const fs::path::string_type& key) const {
+  if (!plain_) return 0;
+  const fs::path::string_type leaf = fs::path(key).filename().native();
+  const vthost::NameTemplate& only = templates_[plain_->output];
+  // every run of digits in the name may be the record's number
+  for (size_t start = 0; start < leaf.size(); ++start) {
+    uint64_t record = 0;
+    for (size_t at = start; at < leaf.size() && at - start < 19 && leaf[at] >= '0' && leaf[at] <= '9'; ++at) {
+      record = record * 10 + static_cast<uint64_t>(leaf[at] - '0');
+      if (record == 0 || record >= plain_->named.size() || !plain_->named[record]) continue;
+      if (FileKey(only.Expand(plain_->stem, record, "")) == key) return record;
+    }
+  }
+  return 0;
 }
 
 std::string Molecules::Label(const Holder& holder) const {

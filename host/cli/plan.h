@@ -8,6 +8,7 @@
 #include <functional>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -72,6 +73,20 @@ class Molecules {
   // Two files whose hashes meet, one pair in some 10^19, would be taken as one.
   std::unordered_map<uint64_t, Holder> written_;
   std::string Label(const Holder& holder) const;
+  // One input and one template of {record} without {title}, whose names lie in one folder: its names
+  // differ as texts, so that only those that are links (which may reach another molecule's file) are
+  // kept; the others leave a bit by their record's number, and a run of millions of records does not
+  // grow with them.
+  struct PlainNames {
+    size_t output;            // of kOutputFormats
+    std::string stem;         // of the one input
+    std::vector<bool> named;  // by record: its name was no link
+  };
+  std::optional<PlainNames> plain_;
+  // Whether the name is kept: false when it is a plain name, whose record is marked instead.
+  bool Kept(const Molecule& m, size_t output, const std::string& name);
+  // The record of an earlier plain name that resolves to key, or 0.
+  uint64_t PlainRecordAt(const std::filesystem::path::string_type& key) const;
   size_t next_ = 0;
   std::string input_;
   std::ifstream stream_;

@@ -452,6 +452,10 @@ std::vector<CliCase> Cases() {
           .Prepare([](const fs::path& dir) { fs::create_symlink("1.json", dir / "2.json"); })
           .Run({"{dir}/three.sdf", "--records", "all", "--json", "{dir}/{record}.json"})
           .Ends(kFailed, "record 2: {dir}/2.json is written for {dir}/three.sdf record 1: not written twice"),
+      Case("OutputThatIsALinkToALaterOne").PosixOnly().Writes({"1.json", "2.json", "3.json"})
+          .Prepare([](const fs::path& dir) { fs::create_symlink("3.json", dir / "1.json"); })
+          .Run({"{dir}/three.sdf", "--records", "all", "--json", "{dir}/{record}.json"})
+          .Ends(kFailed, "record 3: {dir}/3.json is written for {dir}/three.sdf record 1: not written twice"),
       Case("OutputThatIsALinkToAnotherInWorkers").PosixOnly().Workers().Writes({"1.json", "3.json"})
           .Prepare([](const fs::path& dir) { fs::create_symlink("1.json", dir / "2.json"); })
           .Run({"{dir}/three.sdf", "--records", "all", "--json", "{dir}/{record}.json", "--jobs", "2"})

@@ -88,6 +88,8 @@ class NameTemplate {
   // numbers never share one: {record} has only text on one side, and a character that is not a
   // digit (or the name's end) beside it on the other.
   bool KeepsRecordsApart() const;
+  // True when every name lies in FixedFolder(): no separator after the first placeholder.
+  bool FolderIsFixed() const;
   // True when no name of this template can be a name of other: one's text before its first
   // placeholder, or after its last, is neither the start (the end) of the other's. Letters of either
   // case are taken as one.

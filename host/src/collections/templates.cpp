@@ -13,6 +13,13 @@ namespace {
 constexpr std::pair<std::string_view, NameTemplate::Placeholder> kPlaceholders[] = {
     {"{stem}", NameTemplate::kStem}, {"{record}", NameTemplate::kRecord}, {"{title}", NameTemplate::kTitle}};
 
+// What separates folders in a name.
+#if defined(_WIN32)
+constexpr const char* kSeparators = "/\\";
+#else
+constexpr const char* kSeparators = "/";
+#endif
+
 // The longest part of a name a title gives.
 constexpr size_t kMaxTitleBytes = 100;
 
@@ -125,15 +132,16 @@ std::string NameTemplate::Expand(std::string_view stem, uint64_t record, std::st
 std::string NameTemplate::FixedFolder() const {
   const std::string fixed = parts_.empty() || parts_.front().text.empty() ? "" : parts_.front().text;
   const std::string prefix = HasAny() ? fixed : text_;
-  const size_t separator = prefix.find_last_of(
-#if defined(_WIN32)
-      "/\\"
-#else
-      "/"
-#endif
-  );
+  const size_t separator = prefix.find_last_of(kSeparators);
   if (separator == std::string::npos) return ".";
   return separator == 0 ? prefix.substr(0, 1) : prefix.substr(0, separator);
+}
+
+bool NameTemplate::FolderIsFixed() const {
+  const auto first = std::find_if(parts_.begin(), parts_.end(), [](const Part& part) { return part.text.empty(); });
+  return std::none_of(first, parts_.end(), [](const Part& part) {
+    return part.text.find_first_of(kSeparators) != std::string::npos;
+  });
 }
 
 std::string NameTemplate::LiteralEnd(bool start) const {

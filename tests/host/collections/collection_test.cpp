@@ -134,6 +134,14 @@ TEST(NameTemplates, ExpandAndTellApart) {
     ASSERT_TRUE(NameTemplate::Parse(text, &t, &error));
     EXPECT_EQ(t.KeepsRecordsApart(), keeps) << text;
   }
+  // names of one folder, whatever the placeholders give
+  const std::pair<std::string, bool> folders[] = {{"out/{record}.glb", true}, {"{stem}/{record}.glb", false},
+                                                  {"a/b/{title}-{record}", true}, {"{record}/x.glb", false},
+                                                  {"x.glb", true}};
+  for (const auto& [text, fixed] : folders) {
+    ASSERT_TRUE(NameTemplate::Parse(text, &t, &error));
+    EXPECT_EQ(t.FolderIsFixed(), fixed) << text;
+  }
   for (const auto& p : pairs) {
     NameTemplate a, b;
     ASSERT_TRUE(NameTemplate::Parse(p.a, &a, &error) && NameTemplate::Parse(p.b, &b, &error));
