@@ -5,8 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "export/plainmodel.h"
@@ -45,8 +44,18 @@ class UsdSiblings {
   std::string Take(std::string_view name);
 
  private:
-  std::unordered_set<std::string> taken_;
-  std::unordered_map<std::string, uint64_t> next_;
+  // A name taken, and the number after which the search for a free name_N of it goes on.
+  struct Taken {
+    std::string name;
+    uint64_t next = 0;
+  };
+  // Takes the name if it is free; answers its index among the taken either way, and whether it was.
+  std::pair<uint32_t, bool> Insert(std::string_view name);
+  void Rehash();
+
+  std::vector<Taken> taken_;
+  std::vector<size_t> hashes_;   // of each taken name
+  std::vector<uint32_t> slots_;  // the taken by hash: open addressing, at most half full
 };
 
 // The files as a .usdz package: a zip archive in which nothing is compressed and every file's data

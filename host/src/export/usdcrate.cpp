@@ -11,6 +11,7 @@
 #include <array>
 #include <cstring>
 #include <functional>
+#include <memory>
 
 namespace vthost {
 namespace {
@@ -123,64 +124,90 @@ char* PutCompressed(CrateBytes& out, size_t length) {
   Put8(out, 0);
   Put8(out, (length < kLongRun ? length : kLongRun) << 4);
   if (length >= kLongRun) {
-    size_t rest = length - kLongRun;
-    for (; rest >= 255; rest -= 255) Put8(out, 255);
-    Put8(out, rest);
+    const size_t rest = length - kLongRun;
+    std::memset(Grow(out, rest / 255), 255, rest / 255);
+    Put8(out, rest % 255);
   }
   return Grow(out, length);
 }
 
-// The bytes a difference between integers takes when it is not the common one.
-size_t WidthOf(int32_t difference) {
-  if (difference >= -128 && difference <= 127) return 1;
-  return difference >= -32768 && difference <= 32767 ? 2 : 4;
+// Room for bytes past the end of out that are not yet its own: a word may be stored whole where
+// fewer of its bytes count.
+void MakeRoom(CrateBytes& out, size_t bytes) {
+  Grow(out, bytes);
+  out.size -= bytes;
 }
+
+// A list of count integers, not filled (each is written before it is read).
+std::unique_ptr<uint32_t[]> Unfilled(size_t count) { return std::unique_ptr<uint32_t[]>(new uint32_t[count]); }
 
 // Integers as the structural sections hold them: each the difference from the one before, coded
 // in 2 bits (0 the most common difference, which comes first, 1 one byte, 2 two, 3 four), four
 // codes to a byte from the low bits up, then the differences that are not the common one, then
-// all of it compressed and led by its size.
-void PutIntegers(CrateBytes& out, const std::vector<uint32_t>& values) {
-  if (values.empty()) {
+// all of it compressed and led by its size. Differences are taken modulo 2^32, as read back.
+void PutIntegers(CrateBytes& out, const uint32_t* values, size_t count) {
+  if (count == 0) {
     Put64(out, 0);
     return;
   }
-  // the common difference is looked for among those of one byte, where the lists' are
-  constexpr int32_t kSmallest = -128, kLargest = 127;
-  std::array<size_t, kLargest - kSmallest + 1> counts{};
-  size_t widths = 0;
-  uint32_t previous = 0;
-  for (const uint32_t value : values) {
-    const auto difference = static_cast<int32_t>(value - previous);  // modulo 2^32, as read back
-    previous = value;
-    const size_t width = WidthOf(difference);
-    widths += width;
-    if (width == 1) ++counts[static_cast<size_t>(difference - kSmallest)];
-  }
-  int32_t common = 0;
-  for (int32_t d = kSmallest; d <= kLargest; ++d) {
-    if (counts[static_cast<size_t>(d - kSmallest)] >= counts[static_cast<size_t>(common - kSmallest)]) common = d;
-  }
-  const size_t codeBytes = (values.size() * 2 + 7) / 8;
-  const size_t rest = widths - counts[static_cast<size_t>(common - kSmallest)];  // the common one takes 1
+  // the common difference is looked for among those of one byte (biased by 128), where the
+  // lists' are; a tie goes to the larger
+  constexpr uint32_t kOneByteBias = 128, kTwoByteBias = 32768;
+  constexpr size_t kOneByteDifferences = 256;
+  std::array<uint32_t, kOneByteDifferences> counts{};
+  size_t wideBytes = 0, wide = 0;
+  const auto tally = [&](uint32_t difference) {
+    const uint32_t biased = difference + kOneByteBias;
+    if (biased < kOneByteDifferences) {
+      ++counts[biased];
+      return;
+    }
+    ++wide;
+    wideBytes += difference + kTwoByteBias < 65536 ? 2 : 4;
+  };
+  tally(values[0]);
+  for (size_t i = 1; i < count; ++i) tally(values[i] - values[i - 1]);
+  size_t common = 0;
+  for (size_t d = 0; d < counts.size(); ++d) common = counts[d] >= counts[common] ? d : common;
+  const size_t codeBytes = (count + 3) / 4;
+  const size_t rest = count - wide - counts[common] + wideBytes;
   char* at = PutCompressed(out, 4 + codeBytes + rest);
-  StoreLittleEndian<4>(at, static_cast<uint32_t>(common));
-  auto* codes = reinterpret_cast<unsigned char*>(at + 4);
-  std::memset(codes, 0, codeBytes);
-  char* next = at + 4 + codeBytes;
-  previous = 0;
-  for (size_t i = 0; i < values.size(); ++i) {
-    const auto difference = static_cast<int32_t>(values[i] - previous);
-    previous = values[i];
-    if (difference == common) continue;
-    const size_t width = WidthOf(difference);
-    codes[i / 4] = static_cast<unsigned char>(codes[i / 4] | ((width == 4 ? 3 : width) << (2 * (i % 4))));
-    const auto bits = static_cast<uint32_t>(difference);
-    if (width == 1) StoreLittleEndian<1>(next, bits);
-    if (width == 2) StoreLittleEndian<2>(next, bits);
-    if (width == 4) StoreLittleEndian<4>(next, bits);
-    next += width;
+  MakeRoom(out, 3);  // a difference is stored as four bytes, whatever its width
+  StoreLittleEndian<4>(at, static_cast<uint32_t>(common) - kOneByteBias);
+  char* codes = at + 4;
+  char* next = codes + codeBytes;
+  // a one-byte difference's code is 1, the common one's 0; a byte is stored for each and kept
+  // for all but the common one
+  std::array<unsigned char, kOneByteDifferences> oneByteCode;
+  oneByteCode.fill(1);
+  oneByteCode[common] = 0;
+  const auto put = [&](uint32_t difference) -> unsigned {
+    const uint32_t biased = difference + kOneByteBias;
+    if (biased < kOneByteDifferences) {
+      *next = static_cast<char>(difference & 0xFF);
+      next += oneByteCode[biased];
+      return oneByteCode[biased];
+    }
+    const bool twoBytes = difference + kTwoByteBias < 65536;
+    StoreLittleEndian<4>(next, difference);
+    next += twoBytes ? 2 : 4;
+    return twoBytes ? 2 : 3;
+  };
+  size_t i = 0;
+  uint32_t previous = 0;
+  for (; i + 4 <= count; i += 4) {
+    const unsigned first = put(values[i] - previous), second = put(values[i + 1] - values[i]),
+                   third = put(values[i + 2] - values[i + 1]), fourth = put(values[i + 3] - values[i + 2]);
+    previous = values[i + 3];
+    codes[i / 4] = static_cast<char>(first | second << 2 | third << 4 | fourth << 6);
   }
+  if (i == count) return;
+  unsigned last = 0;
+  for (size_t k = 0; i + k < count; ++k) {
+    last |= put(values[i + k] - previous) << (2 * k);
+    previous = values[i + k];
+  }
+  codes[i / 4] = static_cast<char>(last);
 }
 
 void PutSection(CrateBytes& toc, const char* name, size_t start, size_t end) {
@@ -250,8 +277,7 @@ void CrateLayer::MoveLast(Item parent, Item child) {
   above.lastChild = child;
 }
 
-uint32_t CrateLayer::Token(Text text) {
-  if (text.name_ != kNoToken && nameTokens_[text.name_] != kNoToken) return nameTokens_[text.name_];
+uint32_t CrateLayer::LookUpToken(Text text) {
   const size_t hash = std::hash<std::string_view>()(text.text_);
   const size_t mask = tokenSlots_.size() - 1;
   size_t slot = hash & mask;
@@ -299,6 +325,7 @@ uint32_t CrateLayer::StringIndex(Text text) {
 
 void CrateLayer::Field(Item item, Text field, uint64_t rep) {
   fields_.push_back({static_cast<uint32_t>(item), Token(field), rep});
+  ++items_[item].fieldCount;
 }
 
 uint64_t CrateLayer::ValueStart() {
@@ -429,13 +456,16 @@ void CrateLayer::TokenVectorField(Item item, Text field, bool properties) {
   }
 }
 
-std::vector<CrateLayer::FieldEntry> CrateLayer::FieldsByItem() const {
-  std::vector<size_t> start(items_.size() + 1, 0);
-  for (const FieldEntry& field : fields_) ++start[field.item + 1];
-  for (size_t item = 0; item < items_.size(); ++item) start[item + 1] += start[item];
-  std::vector<FieldEntry> sorted(fields_.size());
-  for (const FieldEntry& field : fields_) sorted[start[field.item]++] = field;
-  return sorted;
+std::unique_ptr<uint32_t[]> CrateLayer::FieldPlaces() const {
+  std::unique_ptr<uint32_t[]> next = Unfilled(items_.size());
+  uint32_t start = 0;
+  for (size_t item = 0; item < items_.size(); ++item) {
+    next[item] = start;
+    start += items_[item].fieldCount;
+  }
+  std::unique_ptr<uint32_t[]> places = Unfilled(fields_.size());
+  for (size_t field = 0; field < fields_.size(); ++field) places[field] = next[fields_[field].item]++;
+  return places;
 }
 
 // A path and those below it, depth first: each its index, its last element's token (negated for a
@@ -474,56 +504,62 @@ void CrateLayer::PutStrings(CrateBytes& out) const {
 
 // The fields, all items' in turn: their names' tokens as integers, then their values'
 // representations compressed.
-void CrateLayer::PutFields(CrateBytes& out, const std::vector<FieldEntry>& fields) const {
-  std::vector<uint32_t> names(fields.size());
-  for (size_t i = 0; i < fields.size(); ++i) names[i] = fields[i].nameToken;
-  Put64(out, names.size());
-  PutIntegers(out, names);
-  char* at = PutCompressed(out, 8 * fields.size());
-  for (size_t i = 0; i < fields.size(); ++i) StoreLittleEndian<8>(at + 8 * i, fields[i].rep);
+void CrateLayer::PutFields(CrateBytes& out, const uint32_t* places) const {
+  const size_t count = fields_.size();
+  std::unique_ptr<uint32_t[]> names = Unfilled(count);
+  for (size_t field = 0; field < count; ++field) names[places[field]] = fields_[field].nameToken;
+  Put64(out, count);
+  PutIntegers(out, names.get(), count);
+  char* at = PutCompressed(out, 8 * count);
+  for (size_t field = 0; field < count; ++field) StoreLittleEndian<8>(at + 8 * places[field], fields_[field].rep);
 }
 
-// Each item's fields by their index, each run ended by kNoField; answers where each run starts.
-std::vector<uint32_t> CrateLayer::PutFieldSets(CrateBytes& out, const std::vector<FieldEntry>& fields) const {
-  std::vector<uint32_t> fieldSets(fields.size() + items_.size()), setOfItem(items_.size());
+// Each item's fields by their index (listed by item, they run on), each run ended by kNoField;
+// answers where each item's run starts.
+std::unique_ptr<uint32_t[]> CrateLayer::PutFieldSets(CrateBytes& out) const {
+  const size_t count = fields_.size() + items_.size();
+  std::unique_ptr<uint32_t[]> fieldSets = Unfilled(count), setOfItem = Unfilled(items_.size());
   uint32_t field = 0;
   size_t at = 0;
-  for (Item item = 0; item < items_.size(); ++item) {
+  for (size_t item = 0; item < items_.size(); ++item) {
     setOfItem[item] = static_cast<uint32_t>(at);
-    for (; field < fields.size() && fields[field].item == item; ++field) fieldSets[at++] = field;
+    for (const uint32_t end = field + items_[item].fieldCount; field < end; ++field) fieldSets[at++] = field;
     fieldSets[at++] = kNoField;
   }
-  Put64(out, fieldSets.size());
-  PutIntegers(out, fieldSets);
+  Put64(out, count);
+  PutIntegers(out, fieldSets.get(), count);
   return setOfItem;
 }
 
 void CrateLayer::PutPaths(CrateBytes& out) const {
-  PathTable paths{std::vector<uint32_t>(items_.size()), std::vector<uint32_t>(items_.size()),
-                  std::vector<uint32_t>(items_.size())};
+  const size_t count = items_.size();
+  PathTable paths{Unfilled(count), Unfilled(count), Unfilled(count)};
   PathTree(kPseudoRoot, false, paths, 0);
-  Put64(out, items_.size());
-  Put64(out, paths.index.size());
-  PutIntegers(out, paths.index);
-  PutIntegers(out, paths.element);
-  PutIntegers(out, paths.jump);
+  Put64(out, count);
+  Put64(out, count);
+  PutIntegers(out, paths.index.get(), count);
+  PutIntegers(out, paths.element.get(), count);
+  PutIntegers(out, paths.jump.get(), count);
 }
 
 // The items: their paths (an item's index is its path's), field sets and kinds, as three lists.
-void CrateLayer::PutItems(CrateBytes& out, const std::vector<uint32_t>& setOfItem) const {
-  std::vector<uint32_t> paths(items_.size()), types(items_.size());
-  for (Item item = 0; item < items_.size(); ++item) {
+void CrateLayer::PutItems(CrateBytes& out, const uint32_t* setOfItem) const {
+  const size_t count = items_.size();
+  std::unique_ptr<uint32_t[]> paths = Unfilled(count), types = Unfilled(count);
+  for (size_t item = 0; item < count; ++item) {
     paths[item] = static_cast<uint32_t>(item);
     types[item] = items_[item].type;
   }
-  Put64(out, items_.size());
-  PutIntegers(out, paths);
-  PutIntegers(out, setOfItem);
-  PutIntegers(out, types);
+  Put64(out, count);
+  PutIntegers(out, paths.get(), count);
+  PutIntegers(out, setOfItem, count);
+  PutIntegers(out, types.get(), count);
 }
 
-void CrateLayer::Reserve(size_t bytes) {
+void CrateLayer::Reserve(size_t bytes, size_t items, size_t fields) {
   if (bytes > values_.bytes.size()) values_.bytes.resize(bytes, '\0');
+  items_.reserve(items);
+  fields_.reserve(fields);
 }
 
 std::string CrateLayer::Bytes() {
@@ -532,7 +568,7 @@ std::string CrateLayer::Bytes() {
     TokenVectorField(item, primChildren_, false);
     TokenVectorField(item, properties_, true);
   }
-  const std::vector<FieldEntry> fields = FieldsByItem();
+  const std::unique_ptr<uint32_t[]> places = FieldPlaces();
   CrateBytes out = std::move(values_);
   CrateBytes toc;
   const auto section = [&out, &toc](const char* name, auto put) {
@@ -540,13 +576,13 @@ std::string CrateLayer::Bytes() {
     put();
     PutSection(toc, name, start, out.size);
   };
-  std::vector<uint32_t> setOfItem;
+  std::unique_ptr<uint32_t[]> setOfItem;
   section("TOKENS", [&] { PutTokens(out); });
   section("STRINGS", [&] { PutStrings(out); });
-  section("FIELDS", [&] { PutFields(out, fields); });
-  section("FIELDSETS", [&] { setOfItem = PutFieldSets(out, fields); });
+  section("FIELDS", [&] { PutFields(out, places.get()); });
+  section("FIELDSETS", [&] { setOfItem = PutFieldSets(out); });
   section("PATHS", [&] { PutPaths(out); });
-  section("SPECS", [&] { PutItems(out, setOfItem); });
+  section("SPECS", [&] { PutItems(out, setOfItem.get()); });
 
   const size_t tocOffset = out.size;
   Put64(out, kSections);

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -80,9 +81,9 @@ class CrateLayer {
 
   // The layer's bytes, once; the children and properties of every prim are listed here.
   std::string Bytes();
-  // Room made at once for a layer of about this many bytes, so that they are not moved (and the
-  // room filled) again and again as the layer grows.
-  void Reserve(size_t bytes);
+  // Room made at once for a layer of about this many bytes, items and fields, so that they are not
+  // moved (and the room filled) again and again as the layer grows.
+  void Reserve(size_t bytes, size_t items, size_t fields);
 
  private:
   static constexpr Item kNoItem = ~Item{0};
@@ -92,6 +93,7 @@ class CrateLayer {
     uint32_t nameToken;
     uint32_t type;  // the kind of item as USD numbers them
     bool property;
+    uint32_t fieldCount = 0;
     Item firstChild = kNoItem, lastChild = kNoItem, nextSibling = kNoItem;
   };
   struct FieldEntry {
@@ -101,7 +103,12 @@ class CrateLayer {
   };
 
   Item Add(Item parent, Text name, uint32_t type, bool property);
-  uint32_t Token(Text text);
+  uint32_t Token(Text text) {
+    if (text.name_ != kNoToken && nameTokens_[text.name_] != kNoToken) return nameTokens_[text.name_];
+    return LookUpToken(text);
+  }
+  // A text's token by its hash, new if the text is; a Name's is kept for its next use.
+  uint32_t LookUpToken(Text text);
   uint32_t NewToken(std::string_view text, size_t hash, size_t slot);
   std::string_view TokenText(uint32_t token) const;
   uint32_t StringIndex(Text text);
@@ -109,20 +116,20 @@ class CrateLayer {
   // Where the next value goes, aligned to 8 bytes.
   uint64_t ValueStart();
   void TokenVectorField(Item item, Text field, bool properties);
-  // The fields of every item in turn, each item's in the order they were set.
-  std::vector<FieldEntry> FieldsByItem() const;
+  // Where each field goes when the fields are listed by item, each item's in the order set.
+  std::unique_ptr<uint32_t[]> FieldPlaces() const;
   // The path tree as the paths section lists it: index, element token, jump of each path.
   struct PathTable {
-    std::vector<uint32_t> index, element, jump;
+    std::unique_ptr<uint32_t[]> index, element, jump;
   };
   size_t PathTree(Item item, bool hasSibling, PathTable& paths, size_t next) const;
   // The structural sections, each appended to out.
   void PutTokens(CrateBytes& out) const;
   void PutStrings(CrateBytes& out) const;
-  void PutFields(CrateBytes& out, const std::vector<FieldEntry>& fields) const;
-  std::vector<uint32_t> PutFieldSets(CrateBytes& out, const std::vector<FieldEntry>& fields) const;
+  void PutFields(CrateBytes& out, const uint32_t* places) const;
+  std::unique_ptr<uint32_t[]> PutFieldSets(CrateBytes& out) const;
   void PutPaths(CrateBytes& out) const;
-  void PutItems(CrateBytes& out, const std::vector<uint32_t>& setOfItem) const;
+  void PutItems(CrateBytes& out, const uint32_t* setOfItem) const;
 
   std::vector<ItemRow> items_;
   std::vector<FieldEntry> fields_;

@@ -4,7 +4,9 @@
 // wind front faces counter-clockwise, so points, normals and placements are written as they are;
 // only the texture's v runs the other way (USD's t = 1 - v).
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -22,6 +24,8 @@ namespace vthost {
 namespace {
 
 constexpr size_t kBytesPerNode = 400;  // about what a placed instance takes
+constexpr uint32_t kFreeSlot = 0xFFFFFFFFu;
+constexpr size_t kFirstSiblingSlots = 16;  // a power of two
 
 // A name of the model (well-formed UTF-8) as a USDA string: quotes, backslashes and control
 // characters escaped.
@@ -347,13 +351,42 @@ class StageWriter {
 
 std::string UsdSiblings::Take(std::string_view name) {
   std::string unique = UsdName(name);
-  if (taken_.insert(unique).second) return unique;
-  const std::string base = std::move(unique);
-  uint64_t& next = next_[base];  // where the search for a free number goes on
+  const auto [base, free] = Insert(unique);
+  if (free) return unique;
+  const size_t baseLength = unique.size();
+  char digits[24];
   do {
-    unique = base + "_" + std::to_string(++next);
-  } while (!taken_.insert(unique).second);
+    const uint64_t number = ++taken_[base].next;
+    unique.resize(baseLength);
+    unique += '_';
+    unique.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
+  } while (!Insert(unique).second);
   return unique;
+}
+
+std::pair<uint32_t, bool> UsdSiblings::Insert(std::string_view name) {
+  if (2 * (taken_.size() + 1) > slots_.size()) Rehash();
+  const size_t hash = std::hash<std::string_view>()(name);
+  const size_t mask = slots_.size() - 1;
+  size_t slot = hash & mask;
+  for (; slots_[slot] != kFreeSlot; slot = (slot + 1) & mask) {
+    const uint32_t known = slots_[slot];
+    if (hashes_[known] == hash && taken_[known].name == name) return {known, false};
+  }
+  slots_[slot] = static_cast<uint32_t>(taken_.size());
+  taken_.push_back({std::string(name)});
+  hashes_.push_back(hash);
+  return {slots_[slot], true};
+}
+
+void UsdSiblings::Rehash() {
+  slots_.assign(std::max(kFirstSiblingSlots, 2 * slots_.size()), kFreeSlot);
+  const size_t mask = slots_.size() - 1;
+  for (uint32_t known = 0; known < hashes_.size(); ++known) {
+    size_t slot = hashes_[known] & mask;
+    while (slots_[slot] != kFreeSlot) slot = (slot + 1) & mask;
+    slots_[slot] = known;
+  }
 }
 
 std::string UsdName(std::string_view name) {
