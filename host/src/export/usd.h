@@ -9,14 +9,16 @@
 #include <vector>
 
 #include "export/plainmodel.h"
+#include "export/usdcrate.h"
 #include "vthost/models.h"
 
 namespace vthost {
 
-// A layer of a stage, or any file of a package: its name in the package and its bytes.
+// A layer of a stage, or any file of a package: its name in the package and its bytes, held
+// elsewhere.
 struct PackagedFile {
   std::string name;
-  std::string bytes;
+  std::string_view bytes;
 };
 
 // The stage of a model whose root is not -1 as one USDA text layer, which holds the shapes itself,
@@ -25,7 +27,7 @@ std::string UsdaLayer(const PlainModel& model);
 
 // The stage of a model whose root is not -1 as one layer in USD's binary crate format (.usdc),
 // which holds its shapes itself (usdcwrite.cpp): what a .usdz package holds.
-std::string UsdcLayer(const PlainModel& model);
+CrateBytes UsdcLayer(const PlainModel& model);
 
 // The model as a .usdz package or a USDA text layer; a model that draws nothing as a stage of the
 // exported object alone (PlainModel::name). False when the model has a number USD's floats cannot

@@ -14,10 +14,11 @@
 namespace vthost {
 
 // The bytes of a crate file as they are written: the first size of them, then room made ahead
-// (doubling, zeros), so that adding a word is a store and no call.
+// (doubling, not filled), so that adding a word is a store and no call.
 struct CrateBytes {
-  std::string bytes;
-  size_t size = 0;
+  std::unique_ptr<char[]> bytes;
+  size_t size = 0, room = 0;
+  std::string_view View() const { return {bytes.get(), size}; }
 };
 
 class CrateLayer {
@@ -80,7 +81,7 @@ class CrateLayer {
   void PrependTokens(Item item, Text field, std::initializer_list<Text> tokens);
 
   // The layer's bytes, once; the children and properties of every prim are listed here.
-  std::string Bytes();
+  CrateBytes Bytes();
   // Room made at once for a layer of about this many bytes, items and fields, so that they are not
   // moved (and the room filled) again and again as the layer grows.
   void Reserve(size_t bytes, size_t items, size_t fields);

@@ -34,7 +34,7 @@ class CrateStageWriter {
  public:
   explicit CrateStageWriter(const PlainModel& model) : model_(model) {}
 
-  std::string Bytes() {
+  CrateBytes Bytes() {
     layer_.Reserve(LayerBytes(), kItemsPerNode * model_.nodes.size(), kFieldsPerNode * model_.nodes.size());
     UsdSiblings top;
     const ModelNode& root = model_.nodes[model_.root];
@@ -220,6 +220,6 @@ class CrateStageWriter {
 
 }  // namespace
 
-std::string UsdcLayer(const PlainModel& model) { return CrateStageWriter(model).Bytes(); }
+CrateBytes UsdcLayer(const PlainModel& model) { return CrateStageWriter(model).Bytes(); }
 
 }  // namespace vthost

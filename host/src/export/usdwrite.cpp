@@ -428,11 +428,13 @@ bool UsdFromModel(const PlainModel& model, bool package, ModelBytes* bytes, std:
     return true;
   }
   struct Package {
+    CrateBytes layer;
     std::vector<PackagedFile> files;
     std::vector<std::string> frames;
   };
   auto held = std::make_shared<Package>();
-  held->files.push_back({"model.usdc", UsdcLayer(staged)});
+  held->layer = UsdcLayer(staged);
+  held->files.push_back({"model.usdc", held->layer.View()});
   if (!UsdzPieces(held->files, &held->frames, &bytes->pieces)) {
     *error = "the model is larger than a .usdz holds (4 GiB): nothing written";
     return false;

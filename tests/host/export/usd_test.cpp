@@ -41,8 +41,9 @@ uint32_t Le(const std::string& bytes, size_t at, size_t width) {
 // local header; every file stored, its data where the headers say, at a multiple of 64 bytes.
 TEST(UsdzPackage, EveryFileStoredAndAlignedInOrder) {
   for (size_t length = 1; length <= 70; ++length) {  // every padding a name can need, some below 4
+    const std::string shape(length * 7, 'x');
     const std::vector<PackagedFile> files{{std::string(length, 'r') + ".usda", "#usda 1.0\n"},
-                                          {"shapes/shape_0.usda", std::string(length * 7, 'x')},
+                                          {"shapes/shape_0.usda", shape},
                                           {"123456789", "123456789"}};
     std::string zip;
     ASSERT_TRUE(UsdzBytes(files, &zip));

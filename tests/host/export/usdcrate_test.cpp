@@ -31,7 +31,7 @@ std::string SampleLayer() {
   layer.SetDouble3(layer.AddAttribute(root, "xformOp:translate", "double3", false), "default", {1.0, 2.0, 3.0});
   layer.SetIntArray(layer.AddAttribute(root, "counts", "int[]", false), "default", {3, 3});
   layer.SetFloatTuples(layer.AddAttribute(root, "points", "point3f[]", false), "default", 3, {});
-  return layer.Bytes();
+  return std::string(layer.Bytes().View());
 }
 
 struct Section {
@@ -123,7 +123,7 @@ TEST_P(CrateNames, AreTokensInTheOrderOfFirstUse) {
   std::vector<std::string> expected = {"", "prim_0", "specifier", "Xform", "typeName"};
   for (int i = 1; i < c.prims; ++i) expected.push_back("prim_" + std::to_string(i));
   expected.push_back("primChildren");
-  EXPECT_EQ(Tokens(layer.Bytes()), expected);
+  EXPECT_EQ(Tokens(std::string(layer.Bytes().View())), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layers, CrateNames,
@@ -137,7 +137,7 @@ TEST(CrateLayer, LongTokenListsCompressWhole) {
   for (int i = 0; i < 300; ++i) {
     layer.AddPrim(CrateLayer::kPseudoRoot, "prim_" + std::to_string(i), CrateLayer::Specifier::kDef, "");
   }
-  const std::string bytes = layer.Bytes();
+  const std::string bytes(layer.Bytes().View());
   const uint64_t start = Le(bytes, Le(bytes, 16, 8) + 8 + 16, 8);
   EXPECT_EQ(Literals(bytes.substr(start + 24, Le(bytes, start + 16, 8))).size(), Le(bytes, start + 8, 8));
 }
@@ -173,7 +173,7 @@ TEST(CrateLayer, PathsListTheTreeDepthFirst) {
   const CrateLayer::Item c = layer.AddPrim(CrateLayer::kPseudoRoot, "c", CrateLayer::Specifier::kDef, "");
   const CrateLayer::Item b = layer.AddPrim(a, "b", CrateLayer::Specifier::kDef, "");
   const CrateLayer::Item x = layer.AddAttribute(a, "x", "float", false);
-  const std::string bytes = layer.Bytes();
+  const std::string bytes(layer.Bytes().View());
   size_t at = Le(bytes, Le(bytes, 16, 8) + 8 + 4 * 32 + 16, 8);  // the fifth section's start
   ASSERT_EQ(Le(bytes, at, 8), 5u);
   ASSERT_EQ(Le(bytes, at + 8, 8), 5u);
@@ -204,7 +204,7 @@ TEST_P(CrateMoves, PutTheChildLast) {
                                                   layer.AddPrim(a, "y", CrateLayer::Specifier::kDef, ""),
                                                   layer.AddPrim(a, "z", CrateLayer::Specifier::kDef, "")};
   layer.MoveLast(a, children[GetParam().child]);
-  const std::string bytes = layer.Bytes();
+  const std::string bytes(layer.Bytes().View());
   size_t at = Le(bytes, Le(bytes, 16, 8) + 8 + 4 * 32 + 16, 8) + 16;  // the paths' first list
   EXPECT_EQ(Integers(bytes, &at, 5), GetParam().paths);
 }
