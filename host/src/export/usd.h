@@ -46,17 +46,19 @@ class UsdSiblings {
   std::string Take(std::string_view name);
 
  private:
-  // A name taken, and the number after which the search for a free name_N of it goes on.
+  // A name taken: where it lies among names_, its hash, and the number after which the search for
+  // a free name_N of it goes on.
   struct Taken {
-    std::string name;
-    uint64_t next = 0;
+    size_t hash;
+    uint64_t next;
+    uint32_t start, length;
   };
   // Takes the name if it is free; answers its index among the taken either way, and whether it was.
   std::pair<uint32_t, bool> Insert(std::string_view name);
   void Rehash();
 
+  std::string names_;  // the taken names, one after another
   std::vector<Taken> taken_;
-  std::vector<size_t> hashes_;   // of each taken name
   std::vector<uint32_t> slots_;  // the taken by hash: open addressing, at most half full
 };
 

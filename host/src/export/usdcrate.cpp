@@ -249,6 +249,7 @@ CrateLayer::Item CrateLayer::Add(Item parent, Text name, uint32_t type, bool pro
   const Item item = items_.size();
   items_.push_back({Token(name), type, property});
   ItemRow& above = items_[parent];
+  ++(property ? above.properties : above.primChildren);
   if (above.lastChild == kNoItem) {
     above.firstChild = item;
   } else {
@@ -338,11 +339,6 @@ uint32_t CrateLayer::StringIndex(Text text) {
     strings_.push_back(token);
   }
   return stringOfToken_[token];
-}
-
-void CrateLayer::Field(Item item, Text field, uint64_t rep) {
-  fields_.push_back({static_cast<uint32_t>(item), Token(field), rep});
-  ++items_[item].fieldCount;
 }
 
 uint64_t CrateLayer::ValueStart() {
@@ -459,19 +455,26 @@ void CrateLayer::PrependTokens(Item item, Text field, std::initializer_list<Text
   PutWords(values_, indices.size(), [&indices](size_t i) { return indices[i]; });
 }
 
-// The names of the prims (or of the properties) below an item, as a vector of tokens.
-void CrateLayer::TokenVectorField(Item item, Text field, bool properties) {
-  size_t count = 0;
-  for (Item child = items_[item].firstChild; child != kNoItem; child = items_[child].nextSibling) {
-    count += items_[child].property == properties ? 1 : 0;
+void CrateLayer::ChildrenFields(Item item) {
+  const size_t prims = items_[item].primChildren, properties = items_[item].properties;
+  // where each vector's tokens go, as offsets: the values may move as the second one is made
+  size_t primsAt = 0, propertiesAt = 0;
+  if (prims > 0) {
+    Field(item, primChildren_, Rep(Type::kTokenVector, ValueStart()));
+    Put64(values_, prims);
+    primsAt = values_.size;
+    Grow(values_, 4 * prims);
   }
-  if (count == 0) return;
-  Field(item, field, Rep(Type::kTokenVector, ValueStart()));
-  Put64(values_, count);
-  char* at = Grow(values_, 4 * count);
+  if (properties > 0) {
+    Field(item, properties_, Rep(Type::kTokenVector, ValueStart()));
+    Put64(values_, properties);
+    propertiesAt = values_.size;
+    Grow(values_, 4 * properties);
+  }
+  char* base = values_.bytes.get();
   for (Item child = items_[item].firstChild; child != kNoItem; child = items_[child].nextSibling) {
-    if (items_[child].property != properties) continue;
-    StoreLittleEndian<4>(at, items_[child].nameToken);
+    size_t& at = items_[child].property ? propertiesAt : primsAt;
+    StoreLittleEndian<4>(base + at, items_[child].nameToken);
     at += 4;
   }
 }
@@ -580,13 +583,17 @@ void CrateLayer::Reserve(size_t bytes, size_t items, size_t fields) {
   MakeRoomFor(values_, bytes);
   items_.reserve(items);
   fields_.reserve(fields);
+  // about a name of its own for every few items (a prim's), of a dozen characters or so
+  constexpr size_t kItemsPerToken = 4, kCharactersPerToken = 12;
+  tokenStarts_.reserve(items / kItemsPerToken);
+  tokenHashes_.reserve(items / kItemsPerToken);
+  tokenCharacters_.reserve(items / kItemsPerToken * kCharactersPerToken);
 }
 
 CrateBytes CrateLayer::Bytes() {
   for (Item item = 0; item < items_.size(); ++item) {
     if (items_[item].property) continue;
-    TokenVectorField(item, primChildren_, false);
-    TokenVectorField(item, properties_, true);
+    ChildrenFields(item);
   }
   const std::unique_ptr<uint32_t[]> places = FieldPlaces();
   CrateBytes out = std::move(values_);

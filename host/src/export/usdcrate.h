@@ -95,6 +95,7 @@ class CrateLayer {
     uint32_t type;  // the kind of item as USD numbers them
     bool property;
     uint32_t fieldCount = 0;
+    uint32_t primChildren = 0, properties = 0;  // how many of each are below it
     Item firstChild = kNoItem, lastChild = kNoItem, nextSibling = kNoItem;
   };
   struct FieldEntry {
@@ -113,10 +114,15 @@ class CrateLayer {
   uint32_t NewToken(std::string_view text, size_t hash, size_t slot);
   std::string_view TokenText(uint32_t token) const;
   uint32_t StringIndex(Text text);
-  void Field(Item item, Text field, uint64_t rep);
+  void Field(Item item, Text field, uint64_t rep) {
+    fields_.push_back({static_cast<uint32_t>(item), Token(field), rep});
+    ++items_[item].fieldCount;
+  }
   // Where the next value goes, aligned to 8 bytes.
   uint64_t ValueStart();
-  void TokenVectorField(Item item, Text field, bool properties);
+  // The names of the prims and of the properties below a prim, as two vectors of tokens (each if
+  // there are any), in one walk of its children.
+  void ChildrenFields(Item item);
   // Where each field goes when the fields are listed by item, each item's in the order set.
   std::unique_ptr<uint32_t[]> FieldPlaces() const;
   // The path tree as the paths section lists it: index, element token, jump of each path.

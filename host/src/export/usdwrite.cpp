@@ -353,13 +353,12 @@ std::string UsdSiblings::Take(std::string_view name) {
   std::string unique = UsdName(name);
   const auto [base, free] = Insert(unique);
   if (free) return unique;
-  const size_t baseLength = unique.size();
+  unique += '_';
+  const size_t stem = unique.size();
   char digits[24];
   do {
-    const uint64_t number = ++taken_[base].next;
-    unique.resize(baseLength);
-    unique += '_';
-    unique.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
+    unique.resize(stem);
+    unique.append(digits, std::to_chars(digits, digits + sizeof digits, ++taken_[base].next).ptr);
   } while (!Insert(unique).second);
   return unique;
 }
@@ -370,20 +369,22 @@ std::pair<uint32_t, bool> UsdSiblings::Insert(std::string_view name) {
   const size_t mask = slots_.size() - 1;
   size_t slot = hash & mask;
   for (; slots_[slot] != kFreeSlot; slot = (slot + 1) & mask) {
-    const uint32_t known = slots_[slot];
-    if (hashes_[known] == hash && taken_[known].name == name) return {known, false};
+    const Taken& known = taken_[slots_[slot]];
+    if (known.hash == hash && std::string_view(names_).substr(known.start, known.length) == name) {
+      return {slots_[slot], false};
+    }
   }
   slots_[slot] = static_cast<uint32_t>(taken_.size());
-  taken_.push_back({std::string(name)});
-  hashes_.push_back(hash);
+  taken_.push_back({hash, 0, static_cast<uint32_t>(names_.size()), static_cast<uint32_t>(name.size())});
+  names_.append(name);
   return {slots_[slot], true};
 }
 
 void UsdSiblings::Rehash() {
   slots_.assign(std::max(kFirstSiblingSlots, 2 * slots_.size()), kFreeSlot);
   const size_t mask = slots_.size() - 1;
-  for (uint32_t known = 0; known < hashes_.size(); ++known) {
-    size_t slot = hashes_[known] & mask;
+  for (uint32_t known = 0; known < taken_.size(); ++known) {
+    size_t slot = taken_[known].hash & mask;
     while (slots_[slot] != kFreeSlot) slot = (slot + 1) & mask;
     slots_[slot] = known;
   }

@@ -187,6 +187,35 @@ TEST(CrateLayer, PathsListTheTreeDepthFirst) {
   EXPECT_EQ(Integers(bytes, &at, 5), (std::vector<int32_t>{-1, 3, 0, -2, -2}));
 }
 
+struct FieldSetCase {
+  std::string name;
+  int prims;  // each with one field: the differences reach past one byte at 128, past two at 32768
+};
+void PrintTo(const FieldSetCase& c, std::ostream* out) { *out << c.name; }
+
+class CrateFieldSets : public testing::TestWithParam<FieldSetCase> {};
+
+// Each item's fields by index, each run ended by -1, read back whatever width the differences take.
+TEST_P(CrateFieldSets, ReadBackAtEveryWidth) {
+  CrateLayer layer;
+  for (int i = 0; i < GetParam().prims; ++i) {
+    layer.AddPrim(CrateLayer::kPseudoRoot, "p" + std::to_string(i), CrateLayer::Specifier::kDef, "");
+  }
+  const std::string bytes(layer.Bytes().View());
+  size_t at = Le(bytes, Le(bytes, 16, 8) + 8 + 3 * 32 + 16, 8);  // the fourth section's start
+  const size_t count = 2 * (GetParam().prims + 1);
+  ASSERT_EQ(Le(bytes, at, 8), count);
+  at += 8;
+  std::vector<int32_t> expected;
+  for (int field = 0; field <= GetParam().prims; ++field) expected.insert(expected.end(), {field, -1});
+  EXPECT_EQ(Integers(bytes, &at, count), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Widths, CrateFieldSets,
+                         testing::Values(FieldSetCase{"OneByte", 3}, FieldSetCase{"TwoBytes", 300},
+                                         FieldSetCase{"FourBytes", 40000}),
+                         CaseName);
+
 struct Move {
   std::string name;
   size_t child;  // which of three children goes last
