@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <functional>
 #include <memory>
 
 namespace vthost {
@@ -296,7 +295,7 @@ void CrateLayer::MoveLast(Item parent, Item child) {
 }
 
 uint32_t CrateLayer::LookUpToken(Text text) {
-  const size_t hash = std::hash<std::string_view>()(text.text_);
+  const size_t hash = NameHash(text.text_);
   const size_t mask = tokenSlots_.size() - 1;
   size_t slot = hash & mask;
   for (; tokenSlots_[slot] != kNoToken; slot = (slot + 1) & mask) {

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
-#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -365,7 +364,7 @@ std::string UsdSiblings::Take(std::string_view name) {
 
 std::pair<uint32_t, bool> UsdSiblings::Insert(std::string_view name) {
   if (2 * (taken_.size() + 1) > slots_.size()) Rehash();
-  const size_t hash = std::hash<std::string_view>()(name);
+  const size_t hash = NameHash(name);
   const size_t mask = slots_.size() - 1;
   size_t slot = hash & mask;
   for (; slots_[slot] != kFreeSlot; slot = (slot + 1) & mask) {
