@@ -11,6 +11,7 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace vthost {
 namespace {
@@ -63,22 +64,21 @@ uint64_t Rep(Type type, uint64_t payload, bool inlined = false, bool array = fal
 }
 
 // Whether this machine lays out its words little-endian, as the file does: then a word is copied
-// whole, else byte by byte.
-bool LittleEndianMachine() {
-  const uint16_t one = 1;
-  unsigned char first = 0;
-  std::memcpy(&first, &one, 1);
-  return first == 1;
-}
-const bool kLittleEndianMachine = LittleEndianMachine();
+// whole, else byte by byte. Known when compiling, so that a store is one instruction: GCC and Clang
+// say; the compilers that do not (MSVC) build for little-endian machines only.
+#if defined(__BYTE_ORDER__) && defined(__ORDER_BIG_ENDIAN__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+constexpr bool kLittleEndianMachine = false;
+#else
+constexpr bool kLittleEndianMachine = true;
+#endif
 
 template <size_t kBytes>
 void StoreLittleEndian(char* at, uint64_t value) {
-  if (kLittleEndianMachine) {
+  if constexpr (kLittleEndianMachine) {
     std::memcpy(at, &value, kBytes);
-    return;
+  } else {
+    for (size_t i = 0; i < kBytes; ++i) at[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
   }
-  for (size_t i = 0; i < kBytes; ++i) at[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
 // Room for at least bytes in all, the bytes so far kept: kept out of line, so that Grow, which
@@ -392,12 +392,15 @@ void CrateLayer::SetTokenArray(Item item, Text field, const std::vector<Text>& t
     Field(item, field, Rep(Type::kToken, 0, false, true));
     return;
   }
-  std::vector<uint32_t>& indices = tokenScratch_;
-  indices.clear();
-  for (const Text& token : tokens) indices.push_back(Token(token));
-  Field(item, field, Rep(Type::kToken, ValueStart(), false, true));
-  Put64(values_, indices.size());
-  PutWords(values_, indices.size(), [&indices](size_t i) { return indices[i]; });
+  const uint64_t start = ValueStart();
+  Put64(values_, tokens.size());
+  char* at = Grow(values_, 4 * tokens.size());
+  // the items' tokens are numbered before the field's name, as they are named first
+  for (const Text& token : tokens) {
+    StoreLittleEndian<4>(at, Token(token));
+    at += 4;
+  }
+  Field(item, field, Rep(Type::kToken, start, false, true));
 }
 
 void CrateLayer::SetIntArray(Item item, Text field, const std::vector<uint32_t>& values) {
@@ -445,13 +448,15 @@ void CrateLayer::PrependInternalReference(Item item, Item target) {
 }
 
 void CrateLayer::PrependTokens(Item item, Text field, std::initializer_list<Text> tokens) {
-  std::vector<uint32_t>& indices = tokenScratch_;
-  indices.clear();
-  for (const Text& token : tokens) indices.push_back(Token(token));
-  Field(item, field, Rep(Type::kTokenListOp, ValueStart()));
+  const uint64_t start = ValueStart();
   Put8(values_, kHasPrependedItems);
-  Put64(values_, indices.size());
-  PutWords(values_, indices.size(), [&indices](size_t i) { return indices[i]; });
+  Put64(values_, tokens.size());
+  char* at = Grow(values_, 4 * tokens.size());
+  for (const Text& token : tokens) {
+    StoreLittleEndian<4>(at, Token(token));
+    at += 4;
+  }
+  Field(item, field, Rep(Type::kTokenListOp, start));
 }
 
 void CrateLayer::ChildrenFields(Item item) {
@@ -478,38 +483,36 @@ void CrateLayer::ChildrenFields(Item item) {
   }
 }
 
-std::unique_ptr<uint32_t[]> CrateLayer::FieldPlaces() const {
-  std::unique_ptr<uint32_t[]> next = Unfilled(items_.size());
-  uint32_t start = 0;
-  for (size_t item = 0; item < items_.size(); ++item) {
-    next[item] = start;
-    start += items_[item].fieldCount;
+// The paths depth first from the pseudo-root: each its index, its last element's token (negated
+// for a property's name) and a jump: -2 for a leaf with no sibling after it, -1 for a child only, 0
+// for a sibling only, and with both, how many entries on the sibling lies, for the child comes next
+// (known when the sibling's turn comes). The table holds a row for every item.
+void CrateLayer::PathTree(PathTable& paths) const {
+  std::vector<std::pair<Item, size_t>> open;  // the items whose paths below are being listed, and rows
+  size_t next = 0;
+  Item item = kPseudoRoot;
+  for (;;) {
+    const ItemRow& entry = items_[item];
+    const size_t at = next++;
+    paths.index[at] = static_cast<uint32_t>(item);
+    paths.element[at] = entry.property ? 0u - entry.nameToken : entry.nameToken;
+    if (entry.firstChild != kNoItem) {
+      paths.jump[at] = 0u - 1u;
+      open.emplace_back(item, at);
+      item = entry.firstChild;
+      continue;
+    }
+    paths.jump[at] = entry.nextSibling != kNoItem ? 0u : 0u - 2u;
+    // the next path: this one's sibling, or that of the nearest item above that has one
+    while (items_[item].nextSibling == kNoItem) {
+      if (open.empty()) return;
+      const auto [above, row] = open.back();
+      open.pop_back();
+      item = above;
+      if (items_[item].nextSibling != kNoItem) paths.jump[row] = static_cast<uint32_t>(next - row);
+    }
+    item = items_[item].nextSibling;
   }
-  std::unique_ptr<uint32_t[]> places = Unfilled(fields_.size());
-  for (size_t field = 0; field < fields_.size(); ++field) places[field] = next[fields_[field].item]++;
-  return places;
-}
-
-// A path and those below it, depth first: each its index, its last element's token (negated for a
-// property's name) and a jump: -2 for a leaf with no sibling after it, -1 for a child only, 0 for a
-// sibling only, and with both, how many entries on the sibling lies, for the child comes next.
-// The table holds a row for every item, filled in order from next; answers the row after the last
-// below item.
-size_t CrateLayer::PathTree(Item item, bool hasSibling, PathTable& paths, size_t next) const {
-  const ItemRow& entry = items_[item];
-  const bool hasChild = entry.firstChild != kNoItem;
-  const size_t at = next++;
-  paths.index[at] = static_cast<uint32_t>(item);
-  paths.element[at] = entry.property ? 0u - entry.nameToken : entry.nameToken;
-  for (Item child = entry.firstChild; child != kNoItem; child = items_[child].nextSibling) {
-    next = PathTree(child, items_[child].nextSibling != kNoItem, paths, next);
-  }
-  if (hasChild && hasSibling) {
-    paths.jump[at] = static_cast<uint32_t>(next - at);
-  } else {
-    paths.jump[at] = hasChild ? 0u - 1u : (hasSibling ? 0u : 0u - 2u);
-  }
-  return next;
 }
 
 // The tokens, each ended by a NUL: their count, the bytes' count, then the bytes compressed.
@@ -526,10 +529,21 @@ void CrateLayer::PutStrings(CrateBytes& out) const {
 
 // The fields, all items' in turn: their names' tokens as integers, then their values'
 // representations compressed.
-void CrateLayer::PutFields(CrateBytes& out, const uint32_t* places) const {
+void CrateLayer::PutFields(CrateBytes& out) const {
   const size_t count = fields_.size();
-  std::unique_ptr<uint32_t[]> names = Unfilled(count);
-  for (size_t field = 0; field < count; ++field) names[places[field]] = fields_[field].nameToken;
+  // where each field goes: its item's fields follow those of the items before it
+  std::unique_ptr<uint32_t[]> next = Unfilled(items_.size());
+  uint32_t start = 0;
+  for (size_t item = 0; item < items_.size(); ++item) {
+    next[item] = start;
+    start += items_[item].fieldCount;
+  }
+  std::unique_ptr<uint32_t[]> places = Unfilled(count), names = Unfilled(count);
+  for (size_t field = 0; field < count; ++field) {
+    const uint32_t place = next[fields_[field].item]++;
+    places[field] = place;
+    names[place] = fields_[field].nameToken;
+  }
   Put64(out, count);
   PutIntegers(out, names.get(), count);
   char* at = PutCompressed(out, 8 * count);
@@ -556,7 +570,7 @@ std::unique_ptr<uint32_t[]> CrateLayer::PutFieldSets(CrateBytes& out) const {
 void CrateLayer::PutPaths(CrateBytes& out) const {
   const size_t count = items_.size();
   PathTable paths{Unfilled(count), Unfilled(count), Unfilled(count)};
-  PathTree(kPseudoRoot, false, paths, 0);
+  PathTree(paths);
   Put64(out, count);
   Put64(out, count);
   PutIntegers(out, paths.index.get(), count);
@@ -594,7 +608,6 @@ CrateBytes CrateLayer::Bytes() {
     if (items_[item].property) continue;
     ChildrenFields(item);
   }
-  const std::unique_ptr<uint32_t[]> places = FieldPlaces();
   CrateBytes out = std::move(values_);
   CrateBytes toc;
   const auto section = [&out, &toc](const char* name, auto put) {
@@ -605,7 +618,7 @@ CrateBytes CrateLayer::Bytes() {
   std::unique_ptr<uint32_t[]> setOfItem;
   section("TOKENS", [&] { PutTokens(out); });
   section("STRINGS", [&] { PutStrings(out); });
-  section("FIELDS", [&] { PutFields(out, places.get()); });
+  section("FIELDS", [&] { PutFields(out); });
   section("FIELDSETS", [&] { setOfItem = PutFieldSets(out); });
   section("PATHS", [&] { PutPaths(out); });
   section("SPECS", [&] { PutItems(out, setOfItem.get()); });

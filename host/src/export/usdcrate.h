@@ -131,17 +131,15 @@ class CrateLayer {
   // The names of the prims and of the properties below a prim, as two vectors of tokens (each if
   // there are any), in one walk of its children.
   void ChildrenFields(Item item);
-  // Where each field goes when the fields are listed by item, each item's in the order set.
-  std::unique_ptr<uint32_t[]> FieldPlaces() const;
   // The path tree as the paths section lists it: index, element token, jump of each path.
   struct PathTable {
     std::unique_ptr<uint32_t[]> index, element, jump;
   };
-  size_t PathTree(Item item, bool hasSibling, PathTable& paths, size_t next) const;
+  void PathTree(PathTable& paths) const;
   // The structural sections, each appended to out.
   void PutTokens(CrateBytes& out) const;
   void PutStrings(CrateBytes& out) const;
-  void PutFields(CrateBytes& out, const uint32_t* places) const;
+  void PutFields(CrateBytes& out) const;
   std::unique_ptr<uint32_t[]> PutFieldSets(CrateBytes& out) const;
   void PutPaths(CrateBytes& out) const;
   void PutItems(CrateBytes& out, const uint32_t* setOfItem) const;
@@ -157,7 +155,6 @@ class CrateLayer {
   std::vector<uint32_t> nameTokens_;      // each Name's token, once it is used
   std::vector<uint32_t> stringOfToken_;  // a string's index by its token's
   std::vector<uint32_t> strings_;        // each string's token
-  std::vector<uint32_t> tokenScratch_;   // a list's tokens, before its field is named
   CrateBytes values_;  // the values that are not inlined, from the start of the file
   // the fields the layer sets itself
   const Text specifier_ = Name("specifier"), typeName_ = Name("typeName"), variability_ = Name("variability"),

@@ -22,7 +22,6 @@ using Text = CrateLayer::Text;
 // A number as the text layer writes it: as a float, minus zero as zero.
 float Float(double value) { return static_cast<float>(value) + 0.0f; }
 
-
 // USD's t runs up the texture, glTF's v down it.
 std::vector<float> St(const std::vector<float>& uvs) {
   std::vector<float> st = uvs;

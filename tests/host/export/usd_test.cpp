@@ -47,7 +47,9 @@ TEST_P(SiblingNames, AreUnique) {
   EXPECT_EQ(made, GetParam().made);
 }
 
-std::vector<std::string> Repeated(const std::string& name, size_t count) { return std::vector<std::string>(count, name); }
+std::vector<std::string> Repeated(const std::string& name, size_t count) {
+  return std::vector<std::string>(count, name);
+}
 std::vector<std::string> Numbered(const std::string& name, size_t count) {
   std::vector<std::string> names{name};
   for (size_t i = 1; i < count; ++i) names.push_back(name + "_" + std::to_string(i));
