@@ -157,43 +157,39 @@ void MakeRoom(CrateBytes& out, size_t bytes) {
 // A list of count integers, not filled (each is written before it is read).
 std::unique_ptr<uint32_t[]> Unfilled(size_t count) { return std::unique_ptr<uint32_t[]>(new uint32_t[count]); }
 
-// Integers as the structural sections hold them: each the difference from the one before, coded
-// in 2 bits (0 the most common difference, which comes first, 1 one byte, 2 two, 3 four), four
-// codes to a byte from the low bits up, then the differences that are not the common one, then
-// all of it compressed and led by its size. Differences are taken modulo 2^32, as read back.
-void PutIntegers(CrateBytes& out, const uint32_t* values, size_t count) {
-  if (count == 0) {
-    Put64(out, 0);
-    return;
-  }
-  // the common difference is looked for among those of one byte (biased by 128), where the
-  // lists' are; a tie goes to the larger
-  constexpr uint32_t kOneByteBias = 128, kTwoByteBias = 32768;
-  constexpr size_t kOneByteDifferences = 256;
+// The differences between integers that take one byte are biased by 128 to count them: the
+// common difference is looked for among them, where the lists' are.
+constexpr uint32_t kOneByteBias = 128, kTwoByteBias = 32768;
+constexpr size_t kOneByteDifferences = 256;
+
+// How the differences of a list fall: the count of each one-byte difference, and the number and
+// the bytes of the wider ones.
+struct DifferenceTally {
   std::array<uint32_t, kOneByteDifferences> counts{};
-  size_t wideBytes = 0, wide = 0;
-  const auto tally = [&](uint32_t difference) {
+  size_t wide = 0, wideBytes = 0;
+};
+
+DifferenceTally Tally(const uint32_t* values, size_t count) {
+  DifferenceTally tally;
+  const auto add = [&tally](uint32_t difference) {
     const uint32_t biased = difference + kOneByteBias;
     if (biased < kOneByteDifferences) {
-      ++counts[biased];
+      ++tally.counts[biased];
       return;
     }
-    ++wide;
-    wideBytes += difference + kTwoByteBias < 65536 ? 2 : 4;
+    ++tally.wide;
+    tally.wideBytes += difference + kTwoByteBias < 65536 ? 2 : 4;
   };
-  tally(values[0]);
-  for (size_t i = 1; i < count; ++i) tally(values[i] - values[i - 1]);
-  size_t common = 0;
-  for (size_t d = 0; d < counts.size(); ++d) common = counts[d] >= counts[common] ? d : common;
-  const size_t codeBytes = (count + 3) / 4;
-  const size_t rest = count - wide - counts[common] + wideBytes;
-  char* at = PutCompressed(out, 4 + codeBytes + rest);
-  MakeRoom(out, 3);  // a difference is stored as four bytes, whatever its width
-  StoreLittleEndian<4>(at, static_cast<uint32_t>(common) - kOneByteBias);
-  char* codes = at + 4;
-  char* next = codes + codeBytes;
-  // a one-byte difference's code is 1, the common one's 0; a byte is stored for each and kept
-  // for all but the common one
+  add(values[0]);
+  for (size_t i = 1; i < count; ++i) add(values[i] - values[i - 1]);
+  return tally;
+}
+
+// The 2-bit codes of the differences at codes, four to a byte from the low bits up, and those that
+// are not the common one (biased) at next, each in its width. Each is stored as four bytes, its
+// width then kept: three bytes of room must follow.
+void PutDifferences(const uint32_t* values, size_t count, size_t common, char* codes, char* next) {
+  // a one-byte difference's code is 1, the common one's 0; its byte is kept for all but that one
   std::array<unsigned char, kOneByteDifferences> oneByteCode;
   oneByteCode.fill(1);
   oneByteCode[common] = 0;
@@ -224,6 +220,26 @@ void PutIntegers(CrateBytes& out, const uint32_t* values, size_t count) {
     previous = values[i + k];
   }
   codes[i / 4] = static_cast<char>(last);
+}
+
+// Integers as the structural sections hold them: each the difference from the one before, coded
+// in 2 bits (0 the most common difference, which comes first, 1 one byte, 2 two, 3 four), four
+// codes to a byte from the low bits up, then the differences that are not the common one, then
+// all of it compressed and led by its size. Differences are taken modulo 2^32, as read back.
+void PutIntegers(CrateBytes& out, const uint32_t* values, size_t count) {
+  if (count == 0) {
+    Put64(out, 0);
+    return;
+  }
+  const DifferenceTally tally = Tally(values, count);
+  size_t common = 0;  // a tie goes to the larger
+  for (size_t d = 0; d < kOneByteDifferences; ++d) common = tally.counts[d] >= tally.counts[common] ? d : common;
+  const size_t codeBytes = (count + 3) / 4;
+  const size_t rest = count - tally.wide - tally.counts[common] + tally.wideBytes;
+  char* at = PutCompressed(out, 4 + codeBytes + rest);
+  MakeRoom(out, 3);
+  StoreLittleEndian<4>(at, static_cast<uint32_t>(common) - kOneByteBias);
+  PutDifferences(values, count, common, at + 4, at + 4 + codeBytes);
 }
 
 void PutSection(CrateBytes& toc, const char* name, size_t start, size_t end) {
