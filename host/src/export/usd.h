@@ -5,19 +5,20 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "export/plainmodel.h"
+#include "export/usdcrate.h"
 #include "vthost/models.h"
 
 namespace vthost {
 
-// A layer of a stage, or any file of a package: its name in the package and its bytes.
+// A layer of a stage, or any file of a package: its name in the package and its bytes, held
+// elsewhere.
 struct PackagedFile {
   std::string name;
-  std::string bytes;
+  std::string_view bytes;
 };
 
 // The stage of a model whose root is not -1 as one USDA text layer, which holds the shapes itself,
@@ -26,7 +27,7 @@ std::string UsdaLayer(const PlainModel& model);
 
 // The stage of a model whose root is not -1 as one layer in USD's binary crate format (.usdc),
 // which holds its shapes itself (usdcwrite.cpp): what a .usdz package holds.
-std::string UsdcLayer(const PlainModel& model);
+CrateBytes UsdcLayer(const PlainModel& model);
 
 // The model as a .usdz package or a USDA text layer; a model that draws nothing as a stage of the
 // exported object alone (PlainModel::name). False when the model has a number USD's floats cannot
@@ -45,8 +46,20 @@ class UsdSiblings {
   std::string Take(std::string_view name);
 
  private:
-  std::unordered_set<std::string> taken_;
-  std::unordered_map<std::string, uint64_t> next_;
+  // A name taken: where it lies among names_, its hash, and the number after which the search for
+  // a free name_N of it goes on.
+  struct Taken {
+    size_t hash;
+    uint64_t next;
+    uint32_t start, length;
+  };
+  // Takes the name if it is free; answers its index among the taken either way, and whether it was.
+  std::pair<uint32_t, bool> Insert(std::string_view name);
+  void Rehash();
+
+  std::string names_;  // the taken names, one after another
+  std::vector<Taken> taken_;
+  std::vector<uint32_t> slots_;  // the taken by hash: open addressing, at most half full
 };
 
 // The files as a .usdz package: a zip archive in which nothing is compressed and every file's data

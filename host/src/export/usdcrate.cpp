@@ -10,7 +10,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <functional>
+#include <memory>
+#include <utility>
 
 namespace vthost {
 namespace {
@@ -63,31 +64,47 @@ uint64_t Rep(Type type, uint64_t payload, bool inlined = false, bool array = fal
 }
 
 // Whether this machine lays out its words little-endian, as the file does: then a word is copied
-// whole, else byte by byte.
-bool LittleEndianMachine() {
-  const uint16_t one = 1;
-  unsigned char first = 0;
-  std::memcpy(&first, &one, 1);
-  return first == 1;
-}
-const bool kLittleEndianMachine = LittleEndianMachine();
+// whole, else byte by byte. Known when compiling, so that a store is one instruction: GCC and Clang
+// say; the compilers that do not (MSVC) build for little-endian machines only.
+#if defined(__BYTE_ORDER__) && defined(__ORDER_BIG_ENDIAN__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+constexpr bool kLittleEndianMachine = false;
+#else
+constexpr bool kLittleEndianMachine = true;
+#endif
 
 template <size_t kBytes>
 void StoreLittleEndian(char* at, uint64_t value) {
-  if (kLittleEndianMachine) {
+  if constexpr (kLittleEndianMachine) {
     std::memcpy(at, &value, kBytes);
-    return;
+  } else {
+    for (size_t i = 0; i < kBytes; ++i) at[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
   }
-  for (size_t i = 0; i < kBytes; ++i) at[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-// Room for bytes at the end of out, zeros: answers where they go.
+// Room for at least bytes in all, the bytes so far kept: kept out of line, so that Grow, which
+// calls it seldom, stays small enough to be inlined wherever a word is put.
+#if defined(_MSC_VER)
+__declspec(noinline)
+#else
+__attribute__((noinline))
+#endif
+void MakeRoomFor(CrateBytes& out, size_t bytes) {
+  if (bytes <= out.room) return;
+  std::unique_ptr<char[]> more(new char[bytes]);
+  if (out.size > 0) std::memcpy(more.get(), out.bytes.get(), out.size);
+  out.bytes = std::move(more);
+  out.room = bytes;
+}
+
+// Room for bytes at the end of out, not filled: answers where they go.
 char* Grow(CrateBytes& out, size_t bytes) {
-  if (out.size + bytes > out.bytes.size()) out.bytes.resize(std::max(2 * out.bytes.size(), out.size + bytes), '\0');
-  char* at = &out.bytes[out.size];
+  if (out.size + bytes > out.room) MakeRoomFor(out, std::max(2 * out.room, out.size + bytes));
+  char* at = out.bytes.get() + out.size;
   out.size += bytes;
   return at;
 }
+
+char* GrowZeros(CrateBytes& out, size_t bytes) { return static_cast<char*>(std::memset(Grow(out, bytes), 0, bytes)); }
 
 void Put8(CrateBytes& out, uint64_t value) { *Grow(out, 1) = static_cast<char>(value & 0xFF); }
 void Put32(CrateBytes& out, uint64_t value) { StoreLittleEndian<4>(Grow(out, 4), value); }
@@ -123,68 +140,110 @@ char* PutCompressed(CrateBytes& out, size_t length) {
   Put8(out, 0);
   Put8(out, (length < kLongRun ? length : kLongRun) << 4);
   if (length >= kLongRun) {
-    size_t rest = length - kLongRun;
-    for (; rest >= 255; rest -= 255) Put8(out, 255);
-    Put8(out, rest);
+    const size_t rest = length - kLongRun;
+    std::memset(Grow(out, rest / 255), 255, rest / 255);
+    Put8(out, rest % 255);
   }
   return Grow(out, length);
 }
 
-// The bytes a difference between integers takes when it is not the common one.
-size_t WidthOf(int32_t difference) {
-  if (difference >= -128 && difference <= 127) return 1;
-  return difference >= -32768 && difference <= 32767 ? 2 : 4;
+// Room for bytes past the end of out that are not yet its own: a word may be stored whole where
+// fewer of its bytes count.
+void MakeRoom(CrateBytes& out, size_t bytes) {
+  Grow(out, bytes);
+  out.size -= bytes;
+}
+
+// A list of count integers, not filled (each is written before it is read).
+std::unique_ptr<uint32_t[]> Unfilled(size_t count) { return std::unique_ptr<uint32_t[]>(new uint32_t[count]); }
+
+// The differences between integers that take one byte are biased by 128 to count them: the
+// common difference is looked for among them, where the lists' are.
+constexpr uint32_t kOneByteBias = 128, kTwoByteBias = 32768;
+constexpr size_t kOneByteDifferences = 256;
+
+// How the differences of a list fall: the count of each one-byte difference, and the number and
+// the bytes of the wider ones.
+struct DifferenceTally {
+  std::array<uint32_t, kOneByteDifferences> counts{};
+  size_t wide = 0, wideBytes = 0;
+};
+
+DifferenceTally Tally(const uint32_t* values, size_t count) {
+  DifferenceTally tally;
+  const auto add = [&tally](uint32_t difference) {
+    const uint32_t biased = difference + kOneByteBias;
+    if (biased < kOneByteDifferences) {
+      ++tally.counts[biased];
+      return;
+    }
+    ++tally.wide;
+    tally.wideBytes += difference + kTwoByteBias < 65536 ? 2 : 4;
+  };
+  add(values[0]);
+  for (size_t i = 1; i < count; ++i) add(values[i] - values[i - 1]);
+  return tally;
+}
+
+// The 2-bit codes of the differences at codes, four to a byte from the low bits up, and those that
+// are not the common one (biased) at next, each in its width. Each is stored as four bytes, its
+// width then kept: three bytes of room must follow.
+void PutDifferences(const uint32_t* values, size_t count, size_t common, char* codes, char* next) {
+  // a one-byte difference's code is 1, the common one's 0; its byte is kept for all but that one
+  std::array<unsigned char, kOneByteDifferences> oneByteCode;
+  oneByteCode.fill(1);
+  oneByteCode[common] = 0;
+  const auto put = [&](uint32_t difference) -> unsigned {
+    const uint32_t biased = difference + kOneByteBias;
+    if (biased < kOneByteDifferences) {
+      *next = static_cast<char>(difference & 0xFF);
+      next += oneByteCode[biased];
+      return oneByteCode[biased];
+    }
+    const bool twoBytes = difference + kTwoByteBias < 65536;
+    StoreLittleEndian<4>(next, difference);
+    next += twoBytes ? 2 : 4;
+    return twoBytes ? 2 : 3;
+  };
+  size_t i = 0;
+  uint32_t previous = 0;
+  for (; i + 4 <= count; i += 4) {
+    const unsigned first = put(values[i] - previous), second = put(values[i + 1] - values[i]),
+                   third = put(values[i + 2] - values[i + 1]), fourth = put(values[i + 3] - values[i + 2]);
+    previous = values[i + 3];
+    codes[i / 4] = static_cast<char>(first | second << 2 | third << 4 | fourth << 6);
+  }
+  if (i == count) return;
+  unsigned last = 0;
+  for (size_t k = 0; i + k < count; ++k) {
+    last |= put(values[i + k] - previous) << (2 * k);
+    previous = values[i + k];
+  }
+  codes[i / 4] = static_cast<char>(last);
 }
 
 // Integers as the structural sections hold them: each the difference from the one before, coded
 // in 2 bits (0 the most common difference, which comes first, 1 one byte, 2 two, 3 four), four
 // codes to a byte from the low bits up, then the differences that are not the common one, then
-// all of it compressed and led by its size.
-void PutIntegers(CrateBytes& out, const std::vector<uint32_t>& values) {
-  if (values.empty()) {
+// all of it compressed and led by its size. Differences are taken modulo 2^32, as read back.
+void PutIntegers(CrateBytes& out, const uint32_t* values, size_t count) {
+  if (count == 0) {
     Put64(out, 0);
     return;
   }
-  // the common difference is looked for among those of one byte, where the lists' are
-  constexpr int32_t kSmallest = -128, kLargest = 127;
-  std::array<size_t, kLargest - kSmallest + 1> counts{};
-  size_t widths = 0;
-  uint32_t previous = 0;
-  for (const uint32_t value : values) {
-    const auto difference = static_cast<int32_t>(value - previous);  // modulo 2^32, as read back
-    previous = value;
-    const size_t width = WidthOf(difference);
-    widths += width;
-    if (width == 1) ++counts[static_cast<size_t>(difference - kSmallest)];
-  }
-  int32_t common = 0;
-  for (int32_t d = kSmallest; d <= kLargest; ++d) {
-    if (counts[static_cast<size_t>(d - kSmallest)] >= counts[static_cast<size_t>(common - kSmallest)]) common = d;
-  }
-  const size_t codeBytes = (values.size() * 2 + 7) / 8;
-  const size_t rest = widths - counts[static_cast<size_t>(common - kSmallest)];  // the common one takes 1
+  const DifferenceTally tally = Tally(values, count);
+  size_t common = 0;  // a tie goes to the larger
+  for (size_t d = 0; d < kOneByteDifferences; ++d) common = tally.counts[d] >= tally.counts[common] ? d : common;
+  const size_t codeBytes = (count + 3) / 4;
+  const size_t rest = count - tally.wide - tally.counts[common] + tally.wideBytes;
   char* at = PutCompressed(out, 4 + codeBytes + rest);
-  StoreLittleEndian<4>(at, static_cast<uint32_t>(common));
-  auto* codes = reinterpret_cast<unsigned char*>(at + 4);
-  std::memset(codes, 0, codeBytes);
-  char* next = at + 4 + codeBytes;
-  previous = 0;
-  for (size_t i = 0; i < values.size(); ++i) {
-    const auto difference = static_cast<int32_t>(values[i] - previous);
-    previous = values[i];
-    if (difference == common) continue;
-    const size_t width = WidthOf(difference);
-    codes[i / 4] = static_cast<unsigned char>(codes[i / 4] | ((width == 4 ? 3 : width) << (2 * (i % 4))));
-    const auto bits = static_cast<uint32_t>(difference);
-    if (width == 1) StoreLittleEndian<1>(next, bits);
-    if (width == 2) StoreLittleEndian<2>(next, bits);
-    if (width == 4) StoreLittleEndian<4>(next, bits);
-    next += width;
-  }
+  MakeRoom(out, 3);
+  StoreLittleEndian<4>(at, static_cast<uint32_t>(common) - kOneByteBias);
+  PutDifferences(values, count, common, at + 4, at + 4 + codeBytes);
 }
 
 void PutSection(CrateBytes& toc, const char* name, size_t start, size_t end) {
-  std::memcpy(Grow(toc, kSectionNameBytes), name, std::strlen(name));  // the rest stays NUL
+  std::memcpy(GrowZeros(toc, kSectionNameBytes), name, std::strlen(name));  // the rest stays NUL
   Put64(toc, start);
   Put64(toc, end - start);
 }
@@ -192,7 +251,7 @@ void PutSection(CrateBytes& toc, const char* name, size_t start, size_t end) {
 }  // namespace
 
 CrateLayer::CrateLayer() : tokenSlots_(kFirstTokenSlots, kNoToken) {
-  Grow(values_, kBootstrapBytes);
+  GrowZeros(values_, kBootstrapBytes);
   items_.push_back({Token(""), kPseudoRootItem, false});
 }
 
@@ -205,6 +264,7 @@ CrateLayer::Item CrateLayer::Add(Item parent, Text name, uint32_t type, bool pro
   const Item item = items_.size();
   items_.push_back({Token(name), type, property});
   ItemRow& above = items_[parent];
+  ++(property ? above.properties : above.primChildren);
   if (above.lastChild == kNoItem) {
     above.firstChild = item;
   } else {
@@ -250,9 +310,8 @@ void CrateLayer::MoveLast(Item parent, Item child) {
   above.lastChild = child;
 }
 
-uint32_t CrateLayer::Token(Text text) {
-  if (text.name_ != kNoToken && nameTokens_[text.name_] != kNoToken) return nameTokens_[text.name_];
-  const size_t hash = std::hash<std::string_view>()(text.text_);
+uint32_t CrateLayer::LookUpToken(Text text) {
+  const size_t hash = NameHash(text.text_);
   const size_t mask = tokenSlots_.size() - 1;
   size_t slot = hash & mask;
   for (; tokenSlots_[slot] != kNoToken; slot = (slot + 1) & mask) {
@@ -297,12 +356,11 @@ uint32_t CrateLayer::StringIndex(Text text) {
   return stringOfToken_[token];
 }
 
-void CrateLayer::Field(Item item, Text field, uint64_t rep) {
-  fields_.push_back({static_cast<uint32_t>(item), Token(field), rep});
-}
-
 uint64_t CrateLayer::ValueStart() {
-  if (values_.size % 8 != 0) Grow(values_, 8 - values_.size % 8);
+  // eight zeros stored whole, those past the padding to be written over
+  const size_t padding = (8 - values_.size % 8) % 8;
+  StoreLittleEndian<8>(Grow(values_, 8), 0);
+  values_.size -= 8 - padding;
   return values_.size;
 }
 
@@ -350,12 +408,15 @@ void CrateLayer::SetTokenArray(Item item, Text field, const std::vector<Text>& t
     Field(item, field, Rep(Type::kToken, 0, false, true));
     return;
   }
-  std::vector<uint32_t>& indices = tokenScratch_;
-  indices.clear();
-  for (const Text& token : tokens) indices.push_back(Token(token));
-  Field(item, field, Rep(Type::kToken, ValueStart(), false, true));
-  Put64(values_, indices.size());
-  PutWords(values_, indices.size(), [&indices](size_t i) { return indices[i]; });
+  const uint64_t start = ValueStart();
+  Put64(values_, tokens.size());
+  char* at = Grow(values_, 4 * tokens.size());
+  // the items' tokens are numbered before the field's name, as they are named first
+  for (const Text& token : tokens) {
+    StoreLittleEndian<4>(at, Token(token));
+    at += 4;
+  }
+  Field(item, field, Rep(Type::kToken, start, false, true));
 }
 
 void CrateLayer::SetIntArray(Item item, Text field, const std::vector<uint32_t>& values) {
@@ -403,61 +464,71 @@ void CrateLayer::PrependInternalReference(Item item, Item target) {
 }
 
 void CrateLayer::PrependTokens(Item item, Text field, std::initializer_list<Text> tokens) {
-  std::vector<uint32_t>& indices = tokenScratch_;
-  indices.clear();
-  for (const Text& token : tokens) indices.push_back(Token(token));
-  Field(item, field, Rep(Type::kTokenListOp, ValueStart()));
+  const uint64_t start = ValueStart();
   Put8(values_, kHasPrependedItems);
-  Put64(values_, indices.size());
-  PutWords(values_, indices.size(), [&indices](size_t i) { return indices[i]; });
+  Put64(values_, tokens.size());
+  char* at = Grow(values_, 4 * tokens.size());
+  for (const Text& token : tokens) {
+    StoreLittleEndian<4>(at, Token(token));
+    at += 4;
+  }
+  Field(item, field, Rep(Type::kTokenListOp, start));
 }
 
-// The names of the prims (or of the properties) below an item, as a vector of tokens.
-void CrateLayer::TokenVectorField(Item item, Text field, bool properties) {
-  size_t count = 0;
-  for (Item child = items_[item].firstChild; child != kNoItem; child = items_[child].nextSibling) {
-    count += items_[child].property == properties ? 1 : 0;
+void CrateLayer::ChildrenFields(Item item) {
+  const size_t prims = items_[item].primChildren, properties = items_[item].properties;
+  // where each vector's tokens go, as offsets: the values may move as the second one is made
+  size_t primsAt = 0, propertiesAt = 0;
+  if (prims > 0) {
+    Field(item, primChildren_, Rep(Type::kTokenVector, ValueStart()));
+    Put64(values_, prims);
+    primsAt = values_.size;
+    Grow(values_, 4 * prims);
   }
-  if (count == 0) return;
-  Field(item, field, Rep(Type::kTokenVector, ValueStart()));
-  Put64(values_, count);
-  char* at = Grow(values_, 4 * count);
+  if (properties > 0) {
+    Field(item, properties_, Rep(Type::kTokenVector, ValueStart()));
+    Put64(values_, properties);
+    propertiesAt = values_.size;
+    Grow(values_, 4 * properties);
+  }
+  char* base = values_.bytes.get();
   for (Item child = items_[item].firstChild; child != kNoItem; child = items_[child].nextSibling) {
-    if (items_[child].property != properties) continue;
-    StoreLittleEndian<4>(at, items_[child].nameToken);
+    size_t& at = items_[child].property ? propertiesAt : primsAt;
+    StoreLittleEndian<4>(base + at, items_[child].nameToken);
     at += 4;
   }
 }
 
-std::vector<CrateLayer::FieldEntry> CrateLayer::FieldsByItem() const {
-  std::vector<size_t> start(items_.size() + 1, 0);
-  for (const FieldEntry& field : fields_) ++start[field.item + 1];
-  for (size_t item = 0; item < items_.size(); ++item) start[item + 1] += start[item];
-  std::vector<FieldEntry> sorted(fields_.size());
-  for (const FieldEntry& field : fields_) sorted[start[field.item]++] = field;
-  return sorted;
-}
-
-// A path and those below it, depth first: each its index, its last element's token (negated for a
-// property's name) and a jump: -2 for a leaf with no sibling after it, -1 for a child only, 0 for a
-// sibling only, and with both, how many entries on the sibling lies, for the child comes next.
-// The table holds a row for every item, filled in order from next; answers the row after the last
-// below item.
-size_t CrateLayer::PathTree(Item item, bool hasSibling, PathTable& paths, size_t next) const {
-  const ItemRow& entry = items_[item];
-  const bool hasChild = entry.firstChild != kNoItem;
-  const size_t at = next++;
-  paths.index[at] = static_cast<uint32_t>(item);
-  paths.element[at] = entry.property ? 0u - entry.nameToken : entry.nameToken;
-  for (Item child = entry.firstChild; child != kNoItem; child = items_[child].nextSibling) {
-    next = PathTree(child, items_[child].nextSibling != kNoItem, paths, next);
+// The paths depth first from the pseudo-root: each its index, its last element's token (negated
+// for a property's name) and a jump: -2 for a leaf with no sibling after it, -1 for a child only, 0
+// for a sibling only, and with both, how many entries on the sibling lies, for the child comes next
+// (known when the sibling's turn comes). The table holds a row for every item.
+void CrateLayer::PathTree(PathTable& paths) const {
+  std::vector<std::pair<Item, size_t>> open;  // the items whose paths below are being listed, and rows
+  size_t next = 0;
+  Item item = kPseudoRoot;
+  for (;;) {
+    const ItemRow& entry = items_[item];
+    const size_t at = next++;
+    paths.index[at] = static_cast<uint32_t>(item);
+    paths.element[at] = entry.property ? 0u - entry.nameToken : entry.nameToken;
+    if (entry.firstChild != kNoItem) {
+      paths.jump[at] = 0u - 1u;
+      open.emplace_back(item, at);
+      item = entry.firstChild;
+      continue;
+    }
+    paths.jump[at] = entry.nextSibling != kNoItem ? 0u : 0u - 2u;
+    // the next path: this one's sibling, or that of the nearest item above that has one
+    while (items_[item].nextSibling == kNoItem) {
+      if (open.empty()) return;
+      const auto [above, row] = open.back();
+      open.pop_back();
+      item = above;
+      if (items_[item].nextSibling != kNoItem) paths.jump[row] = static_cast<uint32_t>(next - row);
+    }
+    item = items_[item].nextSibling;
   }
-  if (hasChild && hasSibling) {
-    paths.jump[at] = static_cast<uint32_t>(next - at);
-  } else {
-    paths.jump[at] = hasChild ? 0u - 1u : (hasSibling ? 0u : 0u - 2u);
-  }
-  return next;
 }
 
 // The tokens, each ended by a NUL: their count, the bytes' count, then the bytes compressed.
@@ -474,65 +545,85 @@ void CrateLayer::PutStrings(CrateBytes& out) const {
 
 // The fields, all items' in turn: their names' tokens as integers, then their values'
 // representations compressed.
-void CrateLayer::PutFields(CrateBytes& out, const std::vector<FieldEntry>& fields) const {
-  std::vector<uint32_t> names(fields.size());
-  for (size_t i = 0; i < fields.size(); ++i) names[i] = fields[i].nameToken;
-  Put64(out, names.size());
-  PutIntegers(out, names);
-  char* at = PutCompressed(out, 8 * fields.size());
-  for (size_t i = 0; i < fields.size(); ++i) StoreLittleEndian<8>(at + 8 * i, fields[i].rep);
+void CrateLayer::PutFields(CrateBytes& out) const {
+  const size_t count = fields_.size();
+  // where each field goes: its item's fields follow those of the items before it
+  std::unique_ptr<uint32_t[]> next = Unfilled(items_.size());
+  uint32_t start = 0;
+  for (size_t item = 0; item < items_.size(); ++item) {
+    next[item] = start;
+    start += items_[item].fieldCount;
+  }
+  std::unique_ptr<uint32_t[]> places = Unfilled(count), names = Unfilled(count);
+  for (size_t field = 0; field < count; ++field) {
+    const uint32_t place = next[fields_[field].item]++;
+    places[field] = place;
+    names[place] = fields_[field].nameToken;
+  }
+  Put64(out, count);
+  PutIntegers(out, names.get(), count);
+  char* at = PutCompressed(out, 8 * count);
+  for (size_t field = 0; field < count; ++field) StoreLittleEndian<8>(at + 8 * places[field], fields_[field].rep);
 }
 
-// Each item's fields by their index, each run ended by kNoField; answers where each run starts.
-std::vector<uint32_t> CrateLayer::PutFieldSets(CrateBytes& out, const std::vector<FieldEntry>& fields) const {
-  std::vector<uint32_t> fieldSets(fields.size() + items_.size()), setOfItem(items_.size());
+// Each item's fields by their index (listed by item, they run on), each run ended by kNoField;
+// answers where each item's run starts.
+std::unique_ptr<uint32_t[]> CrateLayer::PutFieldSets(CrateBytes& out) const {
+  const size_t count = fields_.size() + items_.size();
+  std::unique_ptr<uint32_t[]> fieldSets = Unfilled(count), setOfItem = Unfilled(items_.size());
   uint32_t field = 0;
   size_t at = 0;
-  for (Item item = 0; item < items_.size(); ++item) {
+  for (size_t item = 0; item < items_.size(); ++item) {
     setOfItem[item] = static_cast<uint32_t>(at);
-    for (; field < fields.size() && fields[field].item == item; ++field) fieldSets[at++] = field;
+    for (const uint32_t end = field + items_[item].fieldCount; field < end; ++field) fieldSets[at++] = field;
     fieldSets[at++] = kNoField;
   }
-  Put64(out, fieldSets.size());
-  PutIntegers(out, fieldSets);
+  Put64(out, count);
+  PutIntegers(out, fieldSets.get(), count);
   return setOfItem;
 }
 
 void CrateLayer::PutPaths(CrateBytes& out) const {
-  PathTable paths{std::vector<uint32_t>(items_.size()), std::vector<uint32_t>(items_.size()),
-                  std::vector<uint32_t>(items_.size())};
-  PathTree(kPseudoRoot, false, paths, 0);
-  Put64(out, items_.size());
-  Put64(out, paths.index.size());
-  PutIntegers(out, paths.index);
-  PutIntegers(out, paths.element);
-  PutIntegers(out, paths.jump);
+  const size_t count = items_.size();
+  PathTable paths{Unfilled(count), Unfilled(count), Unfilled(count)};
+  PathTree(paths);
+  Put64(out, count);
+  Put64(out, count);
+  PutIntegers(out, paths.index.get(), count);
+  PutIntegers(out, paths.element.get(), count);
+  PutIntegers(out, paths.jump.get(), count);
 }
 
 // The items: their paths (an item's index is its path's), field sets and kinds, as three lists.
-void CrateLayer::PutItems(CrateBytes& out, const std::vector<uint32_t>& setOfItem) const {
-  std::vector<uint32_t> paths(items_.size()), types(items_.size());
-  for (Item item = 0; item < items_.size(); ++item) {
+void CrateLayer::PutItems(CrateBytes& out, const uint32_t* setOfItem) const {
+  const size_t count = items_.size();
+  std::unique_ptr<uint32_t[]> paths = Unfilled(count), types = Unfilled(count);
+  for (size_t item = 0; item < count; ++item) {
     paths[item] = static_cast<uint32_t>(item);
     types[item] = items_[item].type;
   }
-  Put64(out, items_.size());
-  PutIntegers(out, paths);
-  PutIntegers(out, setOfItem);
-  PutIntegers(out, types);
+  Put64(out, count);
+  PutIntegers(out, paths.get(), count);
+  PutIntegers(out, setOfItem, count);
+  PutIntegers(out, types.get(), count);
 }
 
-void CrateLayer::Reserve(size_t bytes) {
-  if (bytes > values_.bytes.size()) values_.bytes.resize(bytes, '\0');
+void CrateLayer::Reserve(size_t bytes, size_t items, size_t fields) {
+  MakeRoomFor(values_, bytes);
+  items_.reserve(items);
+  fields_.reserve(fields);
+  // about a name of its own for every few items (a prim's), of a dozen characters or so
+  constexpr size_t kItemsPerToken = 4, kCharactersPerToken = 12;
+  tokenStarts_.reserve(items / kItemsPerToken);
+  tokenHashes_.reserve(items / kItemsPerToken);
+  tokenCharacters_.reserve(items / kItemsPerToken * kCharactersPerToken);
 }
 
-std::string CrateLayer::Bytes() {
+CrateBytes CrateLayer::Bytes() {
   for (Item item = 0; item < items_.size(); ++item) {
     if (items_[item].property) continue;
-    TokenVectorField(item, primChildren_, false);
-    TokenVectorField(item, properties_, true);
+    ChildrenFields(item);
   }
-  const std::vector<FieldEntry> fields = FieldsByItem();
   CrateBytes out = std::move(values_);
   CrateBytes toc;
   const auto section = [&out, &toc](const char* name, auto put) {
@@ -540,26 +631,25 @@ std::string CrateLayer::Bytes() {
     put();
     PutSection(toc, name, start, out.size);
   };
-  std::vector<uint32_t> setOfItem;
+  std::unique_ptr<uint32_t[]> setOfItem;
   section("TOKENS", [&] { PutTokens(out); });
   section("STRINGS", [&] { PutStrings(out); });
-  section("FIELDS", [&] { PutFields(out, fields); });
-  section("FIELDSETS", [&] { setOfItem = PutFieldSets(out, fields); });
+  section("FIELDS", [&] { PutFields(out); });
+  section("FIELDSETS", [&] { setOfItem = PutFieldSets(out); });
   section("PATHS", [&] { PutPaths(out); });
-  section("SPECS", [&] { PutItems(out, setOfItem); });
+  section("SPECS", [&] { PutItems(out, setOfItem.get()); });
 
   const size_t tocOffset = out.size;
   Put64(out, kSections);
-  std::memcpy(Grow(out, toc.size), toc.bytes.data(), toc.size);
+  std::memcpy(Grow(out, toc.size), toc.bytes.get(), toc.size);
 
   CrateBytes bootstrap;
   std::memcpy(Grow(bootstrap, 8), "PXR-USDC", 8);
   for (const uint8_t part : kVersion) Put8(bootstrap, part);
-  Grow(bootstrap, 8 - sizeof kVersion);
+  GrowZeros(bootstrap, 8 - sizeof kVersion);
   Put64(bootstrap, tocOffset);
-  std::memcpy(&out.bytes[0], bootstrap.bytes.data(), bootstrap.size);
-  out.bytes.resize(out.size);
-  return std::move(out.bytes);
+  std::memcpy(out.bytes.get(), bootstrap.bytes.get(), bootstrap.size);
+  return out;
 }
 
 }  // namespace vthost

@@ -6,17 +6,27 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace vthost {
 
+// A name's hash for the tables of names a layer keeps: FNV-1a, folded so that its low bits, which
+// pick the slot, depend on all of it; quicker than the library's for the short names of prims.
+inline size_t NameHash(std::string_view name) {
+  uint64_t hash = 14695981039346656037u;
+  for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+  return static_cast<size_t>(hash ^ (hash >> 32));
+}
+
 // The bytes of a crate file as they are written: the first size of them, then room made ahead
-// (doubling, zeros), so that adding a word is a store and no call.
+// (doubling, not filled), so that adding a word is a store and no call.
 struct CrateBytes {
-  std::string bytes;
-  size_t size = 0;
+  std::unique_ptr<char[]> bytes;
+  size_t size = 0, room = 0;
+  std::string_view View() const { return {bytes.get(), size}; }
 };
 
 class CrateLayer {
@@ -79,10 +89,10 @@ class CrateLayer {
   void PrependTokens(Item item, Text field, std::initializer_list<Text> tokens);
 
   // The layer's bytes, once; the children and properties of every prim are listed here.
-  std::string Bytes();
-  // Room made at once for a layer of about this many bytes, so that they are not moved (and the
-  // room filled) again and again as the layer grows.
-  void Reserve(size_t bytes);
+  CrateBytes Bytes();
+  // Room made at once for a layer of about this many bytes, items and fields, so that they are not
+  // moved (and the room filled) again and again as the layer grows.
+  void Reserve(size_t bytes, size_t items, size_t fields);
 
  private:
   static constexpr Item kNoItem = ~Item{0};
@@ -92,6 +102,8 @@ class CrateLayer {
     uint32_t nameToken;
     uint32_t type;  // the kind of item as USD numbers them
     bool property;
+    uint32_t fieldCount = 0;
+    uint32_t primChildren = 0, properties = 0;  // how many of each are below it
     Item firstChild = kNoItem, lastChild = kNoItem, nextSibling = kNoItem;
   };
   struct FieldEntry {
@@ -101,28 +113,36 @@ class CrateLayer {
   };
 
   Item Add(Item parent, Text name, uint32_t type, bool property);
-  uint32_t Token(Text text);
+  uint32_t Token(Text text) {
+    if (text.name_ != kNoToken && nameTokens_[text.name_] != kNoToken) return nameTokens_[text.name_];
+    return LookUpToken(text);
+  }
+  // A text's token by its hash, new if the text is; a Name's is kept for its next use.
+  uint32_t LookUpToken(Text text);
   uint32_t NewToken(std::string_view text, size_t hash, size_t slot);
   std::string_view TokenText(uint32_t token) const;
   uint32_t StringIndex(Text text);
-  void Field(Item item, Text field, uint64_t rep);
+  void Field(Item item, Text field, uint64_t rep) {
+    fields_.push_back({static_cast<uint32_t>(item), Token(field), rep});
+    ++items_[item].fieldCount;
+  }
   // Where the next value goes, aligned to 8 bytes.
   uint64_t ValueStart();
-  void TokenVectorField(Item item, Text field, bool properties);
-  // The fields of every item in turn, each item's in the order they were set.
-  std::vector<FieldEntry> FieldsByItem() const;
+  // The names of the prims and of the properties below a prim, as two vectors of tokens (each if
+  // there are any), in one walk of its children.
+  void ChildrenFields(Item item);
   // The path tree as the paths section lists it: index, element token, jump of each path.
   struct PathTable {
-    std::vector<uint32_t> index, element, jump;
+    std::unique_ptr<uint32_t[]> index, element, jump;
   };
-  size_t PathTree(Item item, bool hasSibling, PathTable& paths, size_t next) const;
+  void PathTree(PathTable& paths) const;
   // The structural sections, each appended to out.
   void PutTokens(CrateBytes& out) const;
   void PutStrings(CrateBytes& out) const;
-  void PutFields(CrateBytes& out, const std::vector<FieldEntry>& fields) const;
-  std::vector<uint32_t> PutFieldSets(CrateBytes& out, const std::vector<FieldEntry>& fields) const;
+  void PutFields(CrateBytes& out) const;
+  std::unique_ptr<uint32_t[]> PutFieldSets(CrateBytes& out) const;
   void PutPaths(CrateBytes& out) const;
-  void PutItems(CrateBytes& out, const std::vector<uint32_t>& setOfItem) const;
+  void PutItems(CrateBytes& out, const uint32_t* setOfItem) const;
 
   std::vector<ItemRow> items_;
   std::vector<FieldEntry> fields_;
@@ -135,7 +155,6 @@ class CrateLayer {
   std::vector<uint32_t> nameTokens_;      // each Name's token, once it is used
   std::vector<uint32_t> stringOfToken_;  // a string's index by its token's
   std::vector<uint32_t> strings_;        // each string's token
-  std::vector<uint32_t> tokenScratch_;   // a list's tokens, before its field is named
   CrateBytes values_;  // the values that are not inlined, from the start of the file
   // the fields the layer sets itself
   const Text specifier_ = Name("specifier"), typeName_ = Name("typeName"), variability_ = Name("variability"),

@@ -2,9 +2,11 @@
 // and value for value (usdwrite.cpp), with its shapes in a class of the same layer that the
 // instances reference, so the package that holds it needs no other file.
 #include <array>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "base/numbers.h"
@@ -20,9 +22,6 @@ using Text = CrateLayer::Text;
 // A number as the text layer writes it: as a float, minus zero as zero.
 float Float(double value) { return static_cast<float>(value) + 0.0f; }
 
-// A double as a reader of the text layer takes it: the float's shortest digits read as a double.
-double Double(double value) { return ShortestAsDouble(Float(value)); }
-
 // USD's t runs up the texture, glTF's v down it.
 std::vector<float> St(const std::vector<float>& uvs) {
   std::vector<float> st = uvs;
@@ -34,8 +33,8 @@ class CrateStageWriter {
  public:
   explicit CrateStageWriter(const PlainModel& model) : model_(model) {}
 
-  std::string Bytes() {
-    layer_.Reserve(LayerBytes());
+  CrateBytes Bytes() {
+    layer_.Reserve(LayerBytes(), kItemsPerNode * model_.nodes.size(), kFieldsPerNode * model_.nodes.size());
     UsdSiblings top;
     const ModelNode& root = model_.nodes[model_.root];
     const std::string rootName = top.Take(root.name);
@@ -104,6 +103,18 @@ class CrateStageWriter {
     }
   }
 
+  // A double as a reader of the text layer takes it: the float's shortest digits read as a double,
+  // kept by the float's bits, for the places repeat (a bond starts where an atom is). The cache
+  // starts right: the bits 0 are 0.0's.
+  double Double(double value) {
+    const float single = Float(value);
+    uint32_t bits = 0;
+    std::memcpy(&bits, &single, sizeof bits);
+    std::pair<uint32_t, double>& kept = doubles_[(bits ^ (bits >> 15)) % doubles_.size()];
+    if (kept.first != bits) kept = {bits, ShortestAsDouble(single)};
+    return kept.second;
+  }
+
   void Place(Item prim, const Placement& p) {
     const Vec3& t = p.translation;
     const bool moved = t.x != 0.0 || t.y != 0.0 || t.z != 0.0;
@@ -128,6 +139,10 @@ class CrateStageWriter {
     if (order.empty()) return;
     layer_.SetTokenArray(layer_.AddAttribute(prim, xformOpOrder_, tokenArray_, true), default_, order);
   }
+
+  // A placed instance's prim, its binding and its three transform operations and their order, and
+  // their fields, with a few to spare.
+  static constexpr size_t kItemsPerNode = 6, kFieldsPerNode = 20;
 
   // About the bytes of the layer: the shapes' arrays, and what a node takes with a placement and
   // a binding, with room to spare (its prim, properties, values, fields, path and tokens: 370 bytes
@@ -190,6 +205,7 @@ class CrateStageWriter {
   std::unordered_map<int, Item> shapeOf_;  // by the geometry
   std::vector<Item> materials_;            // of each material of the model
   std::vector<Text> order_;                // a prim's transform operations, made again for each
+  std::array<std::pair<uint32_t, double>, 4096> doubles_{};  // Double's, by the float's bits
   // the tokens of every node, each looked up once
   const Text xform_ = layer_.Name("Xform"), default_ = layer_.Name("default"),
              displayName_ = layer_.Name("displayName"), apiSchemas_ = layer_.Name("apiSchemas"),
@@ -203,6 +219,6 @@ class CrateStageWriter {
 
 }  // namespace
 
-std::string UsdcLayer(const PlainModel& model) { return CrateStageWriter(model).Bytes(); }
+CrateBytes UsdcLayer(const PlainModel& model) { return CrateStageWriter(model).Bytes(); }
 
 }  // namespace vthost

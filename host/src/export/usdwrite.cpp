@@ -4,6 +4,7 @@
 // wind front faces counter-clockwise, so points, normals and placements are written as they are;
 // only the texture's v runs the other way (USD's t = 1 - v).
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -22,6 +23,8 @@ namespace vthost {
 namespace {
 
 constexpr size_t kBytesPerNode = 400;  // about what a placed instance takes
+constexpr uint32_t kFreeSlot = 0xFFFFFFFFu;
+constexpr size_t kFirstSiblingSlots = 16;  // a power of two
 
 // A name of the model (well-formed UTF-8) as a USDA string: quotes, backslashes and control
 // characters escaped.
@@ -347,13 +350,43 @@ class StageWriter {
 
 std::string UsdSiblings::Take(std::string_view name) {
   std::string unique = UsdName(name);
-  if (taken_.insert(unique).second) return unique;
-  const std::string base = std::move(unique);
-  uint64_t& next = next_[base];  // where the search for a free number goes on
+  const auto [base, free] = Insert(unique);
+  if (free) return unique;
+  unique += '_';
+  const size_t stem = unique.size();
+  char digits[24];
   do {
-    unique = base + "_" + std::to_string(++next);
-  } while (!taken_.insert(unique).second);
+    unique.resize(stem);
+    unique.append(digits, std::to_chars(digits, digits + sizeof digits, ++taken_[base].next).ptr);
+  } while (!Insert(unique).second);
   return unique;
+}
+
+std::pair<uint32_t, bool> UsdSiblings::Insert(std::string_view name) {
+  if (2 * (taken_.size() + 1) > slots_.size()) Rehash();
+  const size_t hash = NameHash(name);
+  const size_t mask = slots_.size() - 1;
+  size_t slot = hash & mask;
+  for (; slots_[slot] != kFreeSlot; slot = (slot + 1) & mask) {
+    const Taken& known = taken_[slots_[slot]];
+    if (known.hash == hash && std::string_view(names_).substr(known.start, known.length) == name) {
+      return {slots_[slot], false};
+    }
+  }
+  slots_[slot] = static_cast<uint32_t>(taken_.size());
+  taken_.push_back({hash, 0, static_cast<uint32_t>(names_.size()), static_cast<uint32_t>(name.size())});
+  names_.append(name);
+  return {slots_[slot], true};
+}
+
+void UsdSiblings::Rehash() {
+  slots_.assign(std::max(kFirstSiblingSlots, 2 * slots_.size()), kFreeSlot);
+  const size_t mask = slots_.size() - 1;
+  for (uint32_t known = 0; known < taken_.size(); ++known) {
+    size_t slot = taken_[known].hash & mask;
+    while (slots_[slot] != kFreeSlot) slot = (slot + 1) & mask;
+    slots_[slot] = known;
+  }
 }
 
 std::string UsdName(std::string_view name) {
@@ -395,11 +428,13 @@ bool UsdFromModel(const PlainModel& model, bool package, ModelBytes* bytes, std:
     return true;
   }
   struct Package {
+    CrateBytes layer;
     std::vector<PackagedFile> files;
     std::vector<std::string> frames;
   };
   auto held = std::make_shared<Package>();
-  held->files.push_back({"model.usdc", UsdcLayer(staged)});
+  held->layer = UsdcLayer(staged);
+  held->files.push_back({"model.usdc", held->layer.View()});
   if (!UsdzPieces(held->files, &held->frames, &bytes->pieces)) {
     *error = "the model is larger than a .usdz holds (4 GiB): nothing written";
     return false;

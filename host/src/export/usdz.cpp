@@ -1,11 +1,11 @@
 // A .usdz package: a zip archive of stored (uncompressed) files, each file's data aligned to 64
 // bytes by the extra field of its local header, so that a reader can map a layer in place.
-#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "export/crc32.h"
 #include "export/usd.h"
 
 namespace vthost {
@@ -21,34 +21,6 @@ constexpr uint16_t kPaddingField = 0x1986;  // the extra field that pads a file'
 constexpr uint16_t kVersion = 20;
 // 1980-01-01, the first date a zip holds: the same model gives the same bytes
 constexpr uint16_t kDate = (0 << 9) | (1 << 5) | 1;
-
-// The CRC-32 of zip, eight bytes a step: table[k][b] is the CRC of byte b followed by k zero bytes.
-constexpr std::array<std::array<uint32_t, 256>, 8> kCrcTables = [] {
-  std::array<std::array<uint32_t, 256>, 8> tables{};
-  for (uint32_t n = 0; n < 256; ++n) {
-    uint32_t c = n;
-    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    tables[0][n] = c;
-  }
-  for (uint32_t n = 0; n < 256; ++n) {
-    for (size_t k = 1; k < 8; ++k) tables[k][n] = (tables[k - 1][n] >> 8) ^ tables[0][tables[k - 1][n] & 0xFF];
-  }
-  return tables;
-}();
-
-uint32_t Crc32(const std::string& bytes) {
-  const auto& t = kCrcTables;
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  size_t left = bytes.size();
-  uint32_t crc = 0xFFFFFFFFu;
-  for (; left >= 8; left -= 8, p += 8) {
-    const uint32_t low = crc ^ (uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24);
-    crc = t[7][low & 0xFF] ^ t[6][(low >> 8) & 0xFF] ^ t[5][(low >> 16) & 0xFF] ^ t[4][low >> 24] ^ t[3][p[4]] ^
-          t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]];
-  }
-  for (; left > 0; --left, ++p) crc = t[0][(crc ^ *p) & 0xFF] ^ (crc >> 8);
-  return crc ^ 0xFFFFFFFFu;
-}
 
 void Put16(std::string& out, uint64_t value) {
   out += static_cast<char>(value & 0xFF);

@@ -31,6 +31,41 @@ INSTANTIATE_TEST_SUITE_P(Names, PrimNames,
                                          NameCase{"Utf8", "\xC3\xA9t\xC3\xA9", "_t_"}, NameCase{"Slash", "a/b", "a_b"}),
                          CaseName);
 
+struct SiblingCase {
+  std::string name;
+  std::vector<std::string> given, made;
+};
+void PrintTo(const SiblingCase& c, std::ostream* out) { *out << c.name; }
+
+class SiblingNames : public testing::TestWithParam<SiblingCase> {};
+
+// Each name taken in turn is unique among those taken before it, a number after the first free.
+TEST_P(SiblingNames, AreUnique) {
+  UsdSiblings siblings;
+  std::vector<std::string> made;
+  for (const std::string& name : GetParam().given) made.push_back(siblings.Take(name));
+  EXPECT_EQ(made, GetParam().made);
+}
+
+std::vector<std::string> Repeated(const std::string& name, size_t count) {
+  return std::vector<std::string>(count, name);
+}
+std::vector<std::string> Numbered(const std::string& name, size_t count) {
+  std::vector<std::string> names{name};
+  for (size_t i = 1; i < count; ++i) names.push_back(name + "_" + std::to_string(i));
+  return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, SiblingNames,
+    testing::Values(SiblingCase{"AllDifferent", {"C", "H", "N"}, {"C", "H", "N"}},
+                    SiblingCase{"Repeated", {"C", "C", "H", "C"}, {"C", "C_1", "H", "C_2"}},
+                    SiblingCase{"NumberTaken", {"C_1", "C", "C", "C"}, {"C_1", "C", "C_2", "C_3"}},
+                    SiblingCase{"MadeNamesMeet", {"a b", "a_b", "a?b"}, {"a_b", "a_b_1", "a_b_2"}},
+                    SiblingCase{"NumberedTwice", {"C", "C", "C_1"}, {"C", "C_1", "C_1_1"}},
+                    SiblingCase{"ManyPastTheTable", Repeated("Sweep", 300), Numbered("Sweep", 300)}),
+    CaseName);
+
 uint32_t Le(const std::string& bytes, size_t at, size_t width) {
   uint32_t value = 0;
   for (size_t i = 0; i < width; ++i) value |= uint32_t{static_cast<unsigned char>(bytes.at(at + i))} << (8 * i);
@@ -41,8 +76,9 @@ uint32_t Le(const std::string& bytes, size_t at, size_t width) {
 // local header; every file stored, its data where the headers say, at a multiple of 64 bytes.
 TEST(UsdzPackage, EveryFileStoredAndAlignedInOrder) {
   for (size_t length = 1; length <= 70; ++length) {  // every padding a name can need, some below 4
+    const std::string shape(length * 7, 'x');
     const std::vector<PackagedFile> files{{std::string(length, 'r') + ".usda", "#usda 1.0\n"},
-                                          {"shapes/shape_0.usda", std::string(length * 7, 'x')},
+                                          {"shapes/shape_0.usda", shape},
                                           {"123456789", "123456789"}};
     std::string zip;
     ASSERT_TRUE(UsdzBytes(files, &zip));

@@ -31,7 +31,7 @@ std::string SampleLayer() {
   layer.SetDouble3(layer.AddAttribute(root, "xformOp:translate", "double3", false), "default", {1.0, 2.0, 3.0});
   layer.SetIntArray(layer.AddAttribute(root, "counts", "int[]", false), "default", {3, 3});
   layer.SetFloatTuples(layer.AddAttribute(root, "points", "point3f[]", false), "default", 3, {});
-  return layer.Bytes();
+  return std::string(layer.Bytes().View());
 }
 
 struct Section {
@@ -123,7 +123,7 @@ TEST_P(CrateNames, AreTokensInTheOrderOfFirstUse) {
   std::vector<std::string> expected = {"", "prim_0", "specifier", "Xform", "typeName"};
   for (int i = 1; i < c.prims; ++i) expected.push_back("prim_" + std::to_string(i));
   expected.push_back("primChildren");
-  EXPECT_EQ(Tokens(layer.Bytes()), expected);
+  EXPECT_EQ(Tokens(std::string(layer.Bytes().View())), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layers, CrateNames,
@@ -137,7 +137,7 @@ TEST(CrateLayer, LongTokenListsCompressWhole) {
   for (int i = 0; i < 300; ++i) {
     layer.AddPrim(CrateLayer::kPseudoRoot, "prim_" + std::to_string(i), CrateLayer::Specifier::kDef, "");
   }
-  const std::string bytes = layer.Bytes();
+  const std::string bytes(layer.Bytes().View());
   const uint64_t start = Le(bytes, Le(bytes, 16, 8) + 8 + 16, 8);
   EXPECT_EQ(Literals(bytes.substr(start + 24, Le(bytes, start + 16, 8))).size(), Le(bytes, start + 8, 8));
 }
@@ -173,7 +173,7 @@ TEST(CrateLayer, PathsListTheTreeDepthFirst) {
   const CrateLayer::Item c = layer.AddPrim(CrateLayer::kPseudoRoot, "c", CrateLayer::Specifier::kDef, "");
   const CrateLayer::Item b = layer.AddPrim(a, "b", CrateLayer::Specifier::kDef, "");
   const CrateLayer::Item x = layer.AddAttribute(a, "x", "float", false);
-  const std::string bytes = layer.Bytes();
+  const std::string bytes(layer.Bytes().View());
   size_t at = Le(bytes, Le(bytes, 16, 8) + 8 + 4 * 32 + 16, 8);  // the fifth section's start
   ASSERT_EQ(Le(bytes, at, 8), 5u);
   ASSERT_EQ(Le(bytes, at + 8, 8), 5u);
@@ -186,6 +186,35 @@ TEST(CrateLayer, PathsListTheTreeDepthFirst) {
   EXPECT_GT(names[1], 0);
   EXPECT_EQ(Integers(bytes, &at, 5), (std::vector<int32_t>{-1, 3, 0, -2, -2}));
 }
+
+struct FieldSetCase {
+  std::string name;
+  int prims;  // each with one field: the differences reach past one byte at 128, past two at 32768
+};
+void PrintTo(const FieldSetCase& c, std::ostream* out) { *out << c.name; }
+
+class CrateFieldSets : public testing::TestWithParam<FieldSetCase> {};
+
+// Each item's fields by index, each run ended by -1, read back whatever width the differences take.
+TEST_P(CrateFieldSets, ReadBackAtEveryWidth) {
+  CrateLayer layer;
+  for (int i = 0; i < GetParam().prims; ++i) {
+    layer.AddPrim(CrateLayer::kPseudoRoot, "p" + std::to_string(i), CrateLayer::Specifier::kDef, "");
+  }
+  const std::string bytes(layer.Bytes().View());
+  size_t at = Le(bytes, Le(bytes, 16, 8) + 8 + 3 * 32 + 16, 8);  // the fourth section's start
+  const size_t count = 2 * (GetParam().prims + 1);
+  ASSERT_EQ(Le(bytes, at, 8), count);
+  at += 8;
+  std::vector<int32_t> expected;
+  for (int field = 0; field <= GetParam().prims; ++field) expected.insert(expected.end(), {field, -1});
+  EXPECT_EQ(Integers(bytes, &at, count), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Widths, CrateFieldSets,
+                         testing::Values(FieldSetCase{"OneByte", 3}, FieldSetCase{"TwoBytes", 300},
+                                         FieldSetCase{"FourBytes", 40000}),
+                         CaseName);
 
 struct Move {
   std::string name;
@@ -204,7 +233,7 @@ TEST_P(CrateMoves, PutTheChildLast) {
                                                   layer.AddPrim(a, "y", CrateLayer::Specifier::kDef, ""),
                                                   layer.AddPrim(a, "z", CrateLayer::Specifier::kDef, "")};
   layer.MoveLast(a, children[GetParam().child]);
-  const std::string bytes = layer.Bytes();
+  const std::string bytes(layer.Bytes().View());
   size_t at = Le(bytes, Le(bytes, 16, 8) + 8 + 4 * 32 + 16, 8) + 16;  // the paths' first list
   EXPECT_EQ(Integers(bytes, &at, 5), GetParam().paths);
 }
