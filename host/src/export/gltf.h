@@ -43,10 +43,6 @@ struct GltfLayout {
 };
 GltfLayout LayOut(const PlainModel& model);
 
-// The .glb file's bytes before the buffer (the header, the JSON chunk and the binary chunk's
-// header) and after it (the binary chunk's padding).
-std::pair<std::string, std::string> GlbAround(const PlainModel& model, const GltfLayout& layout);
-
 // The model as .glb bytes in pieces, with no copy of its vertices: glb->holder keeps them. False
 // when the model has a number glTF cannot hold (RefusalOf); glb->drawsNothing when it has no nodes.
 bool GlbFromModel(const PlainModel& model, ModelBytes* glb, std::string* error);
