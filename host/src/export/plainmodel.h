@@ -36,11 +36,12 @@ struct ModelNode {
   bool parentsTube = false;
 };
 
-// Vertices that meshes share (those of a sphere or a tube may be a shape cache's too), and the
-// bounds of their positions.
+// Vertices that meshes share (those of a sphere or a tube may be a shape cache's too), the bounds
+// of their positions, and whether all their numbers are finite.
 struct ModelGeometry {
   std::shared_ptr<const Vertices> vertices;
   std::array<float, 3> min{}, max{};
+  bool finite = true;
 };
 
 struct ModelMesh {

@@ -24,15 +24,11 @@ bool Fits(const Placement& p) {
          (!p.rotation || std::all_of(p.rotation->begin(), p.rotation->end(), [](double v) { return Fits(v); }));
 }
 
-bool Fits(const std::vector<float>& values) {
-  return std::all_of(values.begin(), values.end(), [](float v) { return Fits(v); });
-}
-
 bool Fits(const ModelMaterial& m) { return Fits(m.r) && Fits(m.g) && Fits(m.b) && Fits(m.alpha); }
 
 class Check {
  public:
-  explicit Check(const PlainModel& model) : model_(model), seen_(model.geometries.size(), false) {}
+  explicit Check(const PlainModel& model) : model_(model) {}
 
   // The first number that does not fit, at the node (index) or below it.
   std::optional<Unwritable> First(int index, const std::string& parentName) {
@@ -40,7 +36,7 @@ class Check {
     const std::string& object = node.parentsTube ? parentName : node.name;
     if (node.mesh >= 0) {
       const ModelMesh& mesh = model_.meshes[node.mesh];
-      if (!VerticesFit(mesh.geometry)) return Unwritable{object, {}};
+      if (!model_.geometries[mesh.geometry].finite) return Unwritable{object, {}};
       if (mesh.material >= 0) {
         const ModelMaterial& material = model_.materials[mesh.material];
         if (!Fits(material)) {
@@ -56,16 +52,7 @@ class Check {
   }
 
  private:
-  // Meshes share geometry: each geometry's floats are read once.
-  bool VerticesFit(int geometry) {
-    if (seen_[geometry]) return true;
-    seen_[geometry] = true;
-    const Vertices& vertices = *model_.geometries[geometry].vertices;
-    return Fits(vertices.positions) && Fits(vertices.normals) && Fits(vertices.uvs);
-  }
-
   const PlainModel& model_;
-  std::vector<bool> seen_;
 };
 
 }  // namespace
