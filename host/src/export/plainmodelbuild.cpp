@@ -60,13 +60,14 @@ double NumberOf(const VtContainer& parameters, int32_t id) {
   return 0.0;
 }
 
-// What makes two straight tubes the same: the profile, its sampling and the caps.
-std::string TubeKey(const VtNode& sweep, const VtNode& profile) {
+// What makes two straight tubes the same: the profile, its sampling and the caps, written over
+// *key (whose memory the next key takes again: a model has a key for every bond).
+void WriteTubeKey(const VtNode& sweep, const VtNode& profile, std::string* key) {
   const SplineData& spline = *profile.spline;
   const size_t pointBytes = spline.points.size() * sizeof(VtVector);
   const size_t tangentBytes = spline.tangents.size() * sizeof(VtTangent);
-  std::string key(sizeof(int32_t) + pointBytes + tangentBytes + 3 * sizeof(double) + 2 * sizeof(int32_t), '\0');
-  char* at = key.data();
+  key->resize(sizeof(int32_t) + pointBytes + tangentBytes + 3 * sizeof(double) + 2 * sizeof(int32_t));
+  char* at = key->data();
   const auto add = [&at](const void* bytes, size_t size) {
     if (size > 0) std::memcpy(at, bytes, size);
     at += size;
@@ -82,6 +83,11 @@ std::string TubeKey(const VtNode& sweep, const VtNode& profile) {
     const int32_t value = Int32Of(&sweep.parameters, id, 0);
     add(&value, sizeof value);
   }
+}
+
+std::string TubeKey(const VtNode& sweep, const VtNode& profile) {
+  std::string key;
+  WriteTubeKey(sweep, profile, &key);
   return key;
 }
 
@@ -365,7 +371,8 @@ class Builder {
     const std::optional<StraightPath> path = StraightPathOf(sweep);
     if (!path) return std::nullopt;
     const VtNode& profile = *sweep.children[0];
-    const std::string key = TubeKey(sweep, profile);
+    WriteTubeKey(sweep, profile, &tubeKey_);
+    const std::string& key = tubeKey_;
     auto found = tubes_.find(key);
     if (found == tubes_.end()) {
       auto geometry = Shape("t" + key, [&] { return CreasedVertices(SweepMesh(UnitSweep(sweep, profile))); });
@@ -424,6 +431,7 @@ class Builder {
   std::set<std::string> materialNames_;
   std::map<std::pair<double, int32_t>, std::optional<int>> spheres_;
   std::unordered_map<std::string, std::optional<int>> tubes_;
+  std::string tubeKey_;  // the last one
 };
 
 }  // namespace
