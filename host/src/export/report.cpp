@@ -80,15 +80,21 @@ struct IdKey {
 // Keys are the ids as text, in the order of the text ("1000" before "999").
 void WriteContainer(JsonWriter& out, const Host& host, const VtContainer* container) {
   std::vector<IdKey> keyed;
+  // the container holds its ids in the order of their numbers, which is the order of their text
+  // when none is negative and all have as many digits (as most containers' ids have)
+  bool inTextOrder = true;
   if (container != nullptr) {
     keyed.reserve(container->values.size());
     for (const auto& [id, value] : container->values) {
       IdKey& key = keyed.emplace_back();
       key.length = static_cast<uint8_t>(std::to_chars(key.text, key.text + sizeof key.text, id).ptr - key.text);
       key.value = &value;
+      inTextOrder = inTextOrder && id >= 0 && key.length == keyed.front().length;
     }
   }
-  std::sort(keyed.begin(), keyed.end(), [](const IdKey& a, const IdKey& b) { return a.Text() < b.Text(); });
+  if (!inTextOrder) {
+    std::sort(keyed.begin(), keyed.end(), [](const IdKey& a, const IdKey& b) { return a.Text() < b.Text(); });
+  }
   out.BeginObject();
   for (const IdKey& key : keyed) {
     out.PlainKey(key.Text());
