@@ -36,10 +36,10 @@ class JsonWriter {
   // Hands what is written to the sink; false when the sink failed.
   bool Flush();
 
-  void BeginObject();
-  void EndObject();
-  void BeginArray();
-  void EndArray();
+  void BeginObject() { Open('{'); }
+  void EndObject() { Close('}'); }
+  void BeginArray() { Open('['); }
+  void EndArray() { Close(']'); }
   // The key of the next value in the object being written.
   void Key(std::string_view key);
   // A key that needs no escaping (printable ASCII without quotes and backslashes), as the

@@ -158,6 +158,13 @@ struct ContainerKeysCase {
 };
 void PrintTo(const ContainerKeysCase& c, std::ostream* out) { *out << c.name; }
 
+// The ids from first to last.
+std::vector<int32_t> IdsFrom(int32_t first, int32_t last) {
+  std::vector<int32_t> ids;
+  for (int32_t id = first; id <= last; ++id) ids.push_back(id);
+  return ids;
+}
+
 class ContainerKeys : public testing::TestWithParam<ContainerKeysCase> {
  protected:
   Host host;
@@ -176,7 +183,10 @@ INSTANTIATE_TEST_SUITE_P(Ids, ContainerKeys,
                          testing::Values(ContainerKeysCase{"AsManyDigits", {1000, 1001, 1014, 2999}},
                                          ContainerKeysCase{"FewerDigits", {5, 12, 999, 1000, 3000}},
                                          ContainerKeysCase{"NegativeOfOneDigit", {-9, -1}},
-                                         ContainerKeysCase{"NegativeAndNot", {-30, -4, 0, 7}}),
+                                         ContainerKeysCase{"NegativeAndNot", {-30, -4, 0, 7}},
+                                         // more than a container's keys usually are
+                                         ContainerKeysCase{"ManyOfFewerDigits", IdsFrom(1, 40)},
+                                         ContainerKeysCase{"ManyOfAsManyDigits", IdsFrom(1000, 1040)}),
                          CaseName);
 
 // Alike objects share their text: each must still show its own fields.
