@@ -30,11 +30,9 @@ struct GltfAccessor {
 };
 
 // The binary chunk: each view's bytes a block of their own, padded to 4 bytes, the blocks laid end
-// to end. The blocks are the model's own vertices but for 16-bit indices, which the layout holds:
-// the model must outlive it.
+// to end. The blocks are the model's own vertices and 16-bit indices: the model must outlive it.
 struct GltfLayout {
   std::vector<GltfAccessor> accessors;
-  std::vector<std::vector<uint16_t>> narrowIndices;
   size_t bufferSize = 0;  // the blocks' bytes
   // The bytes of the view's block, padding included.
   std::string_view Block(const GltfAccessor& accessor) const {

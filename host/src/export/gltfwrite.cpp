@@ -198,7 +198,7 @@ void WriteJson(JsonWriter& out, const PlainModel& model, const GltfLayout& layou
 // The bytes of a .glb's pieces besides the vertices the model holds.
 struct GlbHeld {
   std::vector<std::shared_ptr<const Vertices>> vertices;
-  std::vector<std::vector<uint16_t>> narrowIndices;
+  std::vector<std::shared_ptr<const std::vector<uint16_t>>> narrowIndices;
   std::vector<std::unique_ptr<char[]>> json;  // the JSON writer's blocks, as written
   std::string head;       // the file's header and the JSON chunk's
   std::string jsonEnd;    // the JSON chunk's padding (blanks) and the binary chunk's header
@@ -221,7 +221,10 @@ bool GlbFromModel(const PlainModel& model, ModelBytes* glb, std::string* error) 
     return false;
   }
   auto held = std::make_shared<GlbHeld>();
-  for (const ModelGeometry& geometry : model.geometries) held->vertices.push_back(geometry.vertices);
+  for (const ModelGeometry& geometry : model.geometries) {
+    held->vertices.push_back(geometry.vertices);
+    held->narrowIndices.push_back(geometry.narrowIndices);
+  }
   GltfLayout layout = LayOut(model);
   JsonWriter out;
   WriteJson(out, model, layout);
@@ -246,7 +249,6 @@ bool GlbFromModel(const PlainModel& model, ModelBytes* glb, std::string* error) 
   glb->pieces.push_back(held->jsonEnd);
   for (const GltfAccessor& accessor : layout.accessors) glb->pieces.push_back(layout.Block(accessor));
   glb->pieces.push_back(held->bufferEnd);
-  held->narrowIndices = std::move(layout.narrowIndices);  // their bytes stay where they are
   glb->drawsNothing = model.root < 0;
   glb->holder = std::move(held);
   return true;

@@ -215,6 +215,7 @@ ModelGeometry GeometryOf(SharedVertices shared) {
   geometry.min = shared.facts.min;
   geometry.max = shared.facts.max;
   geometry.finite = shared.facts.finite;
+  geometry.narrowIndices = std::move(shared.facts.narrowIndices);
   return geometry;
 }
 

@@ -206,6 +206,11 @@ VertexFacts FactsOf(const Vertices& vertices) {
   facts.finite = std::all_of(positions.begin(), positions.end(), finite) &&
                  std::all_of(vertices.normals.begin(), vertices.normals.end(), finite) &&
                  std::all_of(vertices.uvs.begin(), vertices.uvs.end(), finite);
+  if (vertices.Count() < 0xFFFF) {
+    auto narrow = std::make_shared<std::vector<uint16_t>>(vertices.indices.begin(), vertices.indices.end());
+    narrow->resize((narrow->size() + 1) / 2 * 2, 0);
+    facts.narrowIndices = std::move(narrow);
+  }
   return facts;
 }
 

@@ -42,12 +42,16 @@ struct Vertices {
 };
 
 // What a model reads of vertices besides their bytes, worked out once for every model that shares
-// them (a shape cache's spheres and tubes): a hash of the bytes, the bounds of the positions, and
-// whether every number is finite.
+// them (a shape cache's spheres and tubes): a hash of the bytes, the bounds of the positions,
+// whether every number is finite, and the indices in 16 bits.
 struct VertexFacts {
   size_t hash = 0;
   std::array<float, 3> min{}, max{};
   bool finite = true;
+  // With fewer than 65,535 vertices (glTF allows no index of the largest value, the primitive
+  // restart), the indices as 16-bit numbers, a 0 after an odd count of them (their block is padded
+  // to 4 bytes); none with more.
+  std::shared_ptr<const std::vector<uint16_t>> narrowIndices;
 };
 VertexFacts FactsOf(const Vertices& vertices);
 
