@@ -70,11 +70,7 @@ bool Plain(unsigned char c) { return kPlain[c]; }
 
 }  // namespace
 
-std::string WellFormedUtf8(std::string_view text) {
-  // most names are ASCII throughout: copied at once
-  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-    return std::string(text);
-  }
+std::string RepairedUtf8(std::string_view text) {
   std::string made;
   made.reserve(text.size());
   for (size_t i = 0; i < text.size();) {

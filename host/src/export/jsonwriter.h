@@ -163,6 +163,14 @@ class JsonWriter {
 };
 
 // The text with each byte sequence that is not UTF-8 made U+FFFD, as JsonWriter::String writes it.
-std::string WellFormedUtf8(std::string_view text);
+std::string RepairedUtf8(std::string_view text);
+// The same, with a text of ASCII throughout (most names: "C", "Sweep") copied as it is, inline:
+// every node of a model has its name made well-formed.
+inline std::string WellFormedUtf8(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return RepairedUtf8(text);
+  }
+  return std::string(text);
+}
 
 }  // namespace vthost

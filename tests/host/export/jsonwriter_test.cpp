@@ -39,6 +39,15 @@ TEST_P(JsonStrings, AsNlohmannWritesThem) {
   EXPECT_EQ(out.Take(), NlohmannText(json(GetParam().text)));
 }
 
+// A name made well-formed once (as the plain model makes its names) is written as the writer
+// writes the name itself, ASCII or not.
+TEST_P(JsonStrings, MadeWellFormedAsWritten) {
+  JsonWriter repaired, original;
+  repaired.String(WellFormedUtf8(GetParam().text));
+  original.String(GetParam().text);
+  EXPECT_EQ(repaired.Take(), original.Take());
+}
+
 const TextCase kTexts[] = {
     {"Empty", ""},
     {"Plain", "C nucleus"},
