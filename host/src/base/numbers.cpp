@@ -148,7 +148,7 @@ constexpr char kPairs[] =
 // the rest after it, and a product with 100 brings each further two before the point. The fraction
 // is rounded up, so that none falls short of the next digit (exact for every value below 10^8:
 // each was tried).
-void WriteEightDigits(char* at, uint32_t value) {
+inline void WriteEightDigits(char* at, uint32_t value) {
   constexpr uint64_t kOverMillion = 281474977;  // ceil(2^48 / 10^6)
   uint64_t fixed = ((uint64_t{value} * kOverMillion) >> 16) + 1;
   std::memcpy(at, kPairs + 2 * (fixed >> 32), 2);
