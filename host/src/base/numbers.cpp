@@ -148,7 +148,7 @@ constexpr char kPairs[] =
 // the rest after it, and a product with 100 brings each further two before the point. The fraction
 // is rounded up, so that none falls short of the next digit (exact for every value below 10^8:
 // each was tried).
-void WriteEightDigits(char* at, uint32_t value) {
+inline void WriteEightDigits(char* at, uint32_t value) {
   constexpr uint64_t kOverMillion = 281474977;  // ceil(2^48 / 10^6)
   uint64_t fixed = ((uint64_t{value} * kOverMillion) >> 16) + 1;
   std::memcpy(at, kPairs + 2 * (fixed >> 32), 2);
@@ -192,6 +192,24 @@ void WriteWithPoint(char* at, uint64_t digits, int count, int whole) {
   at[whole] = '.';
 }
 
+// The digits of a number of fewer than nine at `at`, with a point after the first `whole` of them,
+// or after `zeros` zeros when whole is 0 ("0.00ddd"): the eight digits written at once with their
+// leading zeros, the number's ones then moved in fixed-size copies. The text has room for the 18
+// bytes written; those past the number are left as they are.
+void WriteFewWithPoint(char* at, uint64_t digits, int count, int whole, int zeros) {
+  char eight[16] = {};
+  WriteEightDigits(eight, static_cast<uint32_t>(digits));
+  const char* const first = eight + 8 - count;
+  if (whole > 0) {
+    std::memcpy(at, first, 8);  // the digits before the point, and some the rest overwrites
+    at[whole] = '.';
+    std::memcpy(at + whole + 1, first + whole, 8);
+    return;
+  }
+  std::memcpy(at, "0.00000000", 10);
+  std::memcpy(at + 2 + zeros, first, 8);
+}
+
 // digits * 10^exponent as WriteShortest writes it: to_chars' form, fixed or scientific, whichever
 // is shorter, fixed on a tie, the exponent with a sign and at least two digits; ".0" after a whole
 // number.
@@ -207,6 +225,8 @@ char* PlainForm(char* at, uint64_t digits, int exponent) {
       std::memset(at + count, '0', static_cast<size_t>(exponent));
       std::memcpy(at + fixedLength, ".0", 2);
       return at + fixedLength + 2;
+    } else if (count <= 8 && -exponent - count <= 8) {
+      WriteFewWithPoint(at, digits, count, std::max(count + exponent, 0), -exponent - count);
     } else if (count + exponent > 0) {
       WriteWithPoint(at, digits, count, count + exponent);
     } else {

@@ -30,11 +30,9 @@ struct GltfAccessor {
 };
 
 // The binary chunk: each view's bytes a block of their own, padded to 4 bytes, the blocks laid end
-// to end. The blocks are the model's own vertices but for 16-bit indices, which the layout holds:
-// the model must outlive it.
+// to end. The blocks are the model's own vertices and 16-bit indices: the model must outlive it.
 struct GltfLayout {
   std::vector<GltfAccessor> accessors;
-  std::vector<std::vector<uint16_t>> narrowIndices;
   size_t bufferSize = 0;  // the blocks' bytes
   // The bytes of the view's block, padding included.
   std::string_view Block(const GltfAccessor& accessor) const {
@@ -42,10 +40,6 @@ struct GltfLayout {
   }
 };
 GltfLayout LayOut(const PlainModel& model);
-
-// The .glb file's bytes before the buffer (the header, the JSON chunk and the binary chunk's
-// header) and after it (the binary chunk's padding).
-std::pair<std::string, std::string> GlbAround(const PlainModel& model, const GltfLayout& layout);
 
 // The model as .glb bytes in pieces, with no copy of its vertices: glb->holder keeps them. False
 // when the model has a number glTF cannot hold (RefusalOf); glb->drawsNothing when it has no nodes.

@@ -24,10 +24,7 @@ std::string_view BytesOf(const std::vector<Value>& values) {
 
 class Layout {
  public:
-  explicit Layout(size_t geometries) {
-    layout_.accessors.reserve(kAttributes * geometries);
-    layout_.narrowIndices.reserve(geometries);
-  }
+  explicit Layout(size_t geometries) { layout_.accessors.reserve(kAttributes * geometries); }
 
   void Add(const ModelGeometry& geometry) {
     const Vertices& vertices = *geometry.vertices;
@@ -36,13 +33,10 @@ class Layout {
     Add({kFloat, count, "VEC3", kArrayBuffer, nullptr, 0, BytesOf(vertices.normals)});
     Add({kFloat, count, "VEC2", kArrayBuffer, nullptr, 0, BytesOf(vertices.uvs)});
     const std::vector<uint32_t>& indices = vertices.indices;
-    // the largest value of a type is the primitive restart index, which glTF does not allow
-    if (count < 0xFFFF) {
-      std::vector<uint16_t>& narrow = layout_.narrowIndices.emplace_back(indices.begin(), indices.end());
-      const size_t length = narrow.size() * sizeof(uint16_t);
-      narrow.resize((narrow.size() + 1) / 2 * 2, 0);  // the block's padding
+    if (geometry.narrowIndices != nullptr) {
+      // the block's padding, a 0 after an odd count, is the vector's last
       Add({kUnsignedShort, indices.size(), "SCALAR", kElementArrayBuffer, nullptr, 0,
-           {reinterpret_cast<const char*>(narrow.data()), length}});
+           {reinterpret_cast<const char*>(geometry.narrowIndices->data()), indices.size() * sizeof(uint16_t)}});
     } else {
       Add({kUnsignedInt, indices.size(), "SCALAR", kElementArrayBuffer, nullptr, 0, BytesOf(indices)});
     }

@@ -195,36 +195,24 @@ void WriteJson(JsonWriter& out, const PlainModel& model, const GltfLayout& layou
   out.EndObject();
 }
 
-}  // namespace
+// The bytes of a .glb's pieces besides the vertices the model holds.
+struct GlbHeld {
+  std::vector<std::shared_ptr<const Vertices>> vertices;
+  std::vector<std::shared_ptr<const std::vector<uint16_t>>> narrowIndices;
+  std::vector<std::unique_ptr<char[]>> json;  // the JSON writer's blocks, as written
+  std::string head;       // the file's header and the JSON chunk's
+  std::string jsonEnd;    // the JSON chunk's padding (blanks) and the binary chunk's header
+  std::string bufferEnd;  // the binary chunk's padding
+};
 
-std::pair<std::string, std::string> GlbAround(const PlainModel& model, const GltfLayout& layout) {
-  JsonWriter out;
-  WriteJson(out, model, layout);
-  const std::string_view json = out.Text();
-  const size_t jsonLength = (json.size() + 3) / 4 * 4;
-  const size_t binLength = (layout.bufferSize + 3) / 4 * 4;
-  const size_t total = 12 + 8 + jsonLength + (layout.bufferSize == 0 ? 0 : 8 + binLength);
-
-  std::string head;
-  head.reserve(12 + 8 + jsonLength + 8);
-  const auto word = [&head](size_t value) {
-    const auto v = static_cast<uint32_t>(value);
-    const char bytes[4] = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
-                           static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
-    head.append(bytes, 4);
-  };
-  word(kGlbMagic);
-  word(kGlbVersion);
-  word(total);
-  word(jsonLength);
-  word(kJsonChunk);
-  head.append(json);
-  head.append(jsonLength - json.size(), ' ');  // the JSON chunk is padded with blanks
-  if (layout.bufferSize == 0) return {head, {}};
-  word(binLength);
-  word(kBinChunk);
-  return {head, std::string(binLength - layout.bufferSize, '\0')};
+void AppendWord(std::string* bytes, size_t value) {
+  const auto v = static_cast<uint32_t>(value);
+  const char word[4] = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+                        static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
+  bytes->append(word, 4);
 }
+
+}  // namespace
 
 bool GlbFromModel(const PlainModel& model, ModelBytes* glb, std::string* error) {
   // no file rather than one that readers refuse (glTF numbers are 32-bit floats)
@@ -232,20 +220,35 @@ bool GlbFromModel(const PlainModel& model, ModelBytes* glb, std::string* error) 
     *error = *refused;
     return false;
   }
-  // what the pieces are made of: the model's vertices and the layout's 16-bit indices
-  struct Held {
-    std::vector<std::shared_ptr<const Vertices>> vertices;
-    std::vector<std::vector<uint16_t>> narrowIndices;
-    std::pair<std::string, std::string> around;
-  };
-  auto held = std::make_shared<Held>();
-  for (const ModelGeometry& geometry : model.geometries) held->vertices.push_back(geometry.vertices);
+  auto held = std::make_shared<GlbHeld>();
+  for (const ModelGeometry& geometry : model.geometries) {
+    held->vertices.push_back(geometry.vertices);
+    held->narrowIndices.push_back(geometry.narrowIndices);
+  }
   GltfLayout layout = LayOut(model);
-  held->around = GlbAround(model, layout);
-  glb->pieces = {held->around.first};
+  JsonWriter out;
+  WriteJson(out, model, layout);
+  // the JSON text stays in the writer's blocks: no copy of it is made
+  const std::vector<std::string_view> json = out.TakePieces(&held->json);
+  size_t jsonSize = 0;
+  for (const std::string_view piece : json) jsonSize += piece.size();
+  const size_t jsonLength = (jsonSize + 3) / 4 * 4;
+  const size_t binLength = (layout.bufferSize + 3) / 4 * 4;
+  const size_t total = 12 + 8 + jsonLength + (layout.bufferSize == 0 ? 0 : 8 + binLength);
+  for (const size_t word : {size_t{kGlbMagic}, size_t{kGlbVersion}, total, jsonLength, size_t{kJsonChunk}}) {
+    AppendWord(&held->head, word);
+  }
+  held->jsonEnd.assign(jsonLength - jsonSize, ' ');
+  if (layout.bufferSize > 0) {
+    AppendWord(&held->jsonEnd, binLength);
+    AppendWord(&held->jsonEnd, kBinChunk);
+    held->bufferEnd.assign(binLength - layout.bufferSize, '\0');
+  }
+  glb->pieces = {held->head};
+  glb->pieces.insert(glb->pieces.end(), json.begin(), json.end());
+  glb->pieces.push_back(held->jsonEnd);
   for (const GltfAccessor& accessor : layout.accessors) glb->pieces.push_back(layout.Block(accessor));
-  glb->pieces.push_back(held->around.second);
-  held->narrowIndices = std::move(layout.narrowIndices);  // their bytes stay where they are
+  glb->pieces.push_back(held->bufferEnd);
   glb->drawsNothing = model.root < 0;
   glb->holder = std::move(held);
   return true;

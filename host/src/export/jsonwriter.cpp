@@ -70,11 +70,7 @@ bool Plain(unsigned char c) { return kPlain[c]; }
 
 }  // namespace
 
-std::string WellFormedUtf8(std::string_view text) {
-  // most names are ASCII throughout: copied at once
-  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-    return std::string(text);
-  }
+std::string RepairedUtf8(std::string_view text) {
   std::string made;
   made.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
@@ -233,21 +229,6 @@ void JsonWriter::Quoted(std::string_view text) {
   used_ += static_cast<size_t>(at - first);
 }
 
-void JsonWriter::Next() {
-  if (afterKey_) {
-    afterKey_ = false;
-    return;
-  }
-  if (!empty_.empty()) {
-    if (!empty_.back()) {
-      *Room(1) = ',';
-      ++used_;
-    }
-    empty_.back() = false;
-  }
-  if (breakLine_) LineBreak();
-}
-
 void JsonWriter::Open(char bracket) {
   Next();
   *Room(1) = bracket;
@@ -265,10 +246,6 @@ void JsonWriter::Close(char bracket) {
   ++used_;
 }
 
-void JsonWriter::BeginObject() { Open('{'); }
-void JsonWriter::EndObject() { Close('}'); }
-void JsonWriter::BeginArray() { Open('['); }
-void JsonWriter::EndArray() { Close(']'); }
 
 void JsonWriter::Key(std::string_view key) {
   Next();
@@ -282,9 +259,12 @@ void JsonWriter::Key(std::string_view key) {
   afterKey_ = true;
 }
 
+bool JsonWriter::IsPlain(std::string_view key) {
+  return std::all_of(key.begin(), key.end(), [](char c) { return Plain(static_cast<unsigned char>(c)); });
+}
+
 void JsonWriter::PlainKey(std::string_view key) {
-  assert(std::all_of(key.begin(), key.end(), [](char c) { return Plain(static_cast<unsigned char>(c)); }) &&
-         "a key with bytes to escape goes through Key");
+  assert(IsPlain(key) && "a key with bytes to escape goes through Key");
   Next();
   lastKey_ = key;
   char* at = Room(key.size() + 3);
@@ -315,18 +295,24 @@ void JsonWriter::Shortest(T value) {
     return;
   }
   using Bits = std::conditional_t<std::is_same_v<T, float>, uint32_t, uint64_t>;
-  auto& slots = [this]() -> auto& {
+  auto& cache = [this]() -> auto& {
     if constexpr (std::is_same_v<T, float>) return floats_;
     else return doubles_;
   }();
-  if (slots == nullptr) slots.reset(new NumberText<Bits>[size_t{1} << kSlotBits]());
+  constexpr size_t kSlots = size_t{1} << kSlotBits;
+  if (cache.slots == nullptr) {
+    cache.slots.reset(new NumberText<Bits>[kSlots]);
+    cache.filled.reset(new uint64_t[kSlots / 64]());
+  }
   Bits bits = 0;
   std::memcpy(&bits, &value, sizeof bits);
   // Fibonacci hashing: the top bits of the product
   const auto hash = static_cast<size_t>((uint64_t{bits} * 0x9E3779B97F4A7C15u) >> (64 - kSlotBits));
-  NumberText<Bits>& slot = slots[hash];
+  NumberText<Bits>& slot = cache.slots[hash];
+  uint64_t& filled = cache.filled[hash / 64];
+  const uint64_t mask = uint64_t{1} << (hash % 64);
   char* const first = Room(kShortestNumberBytes);
-  if (slot.length != 0 && slot.bits == bits) {
+  if ((filled & mask) != 0 && slot.bits == bits) {
     std::memcpy(first, slot.text, kShortestCachedBytes);  // the whole slot: a copy of a known size
     used_ += slot.length;
     return;
@@ -334,9 +320,10 @@ void JsonWriter::Shortest(T value) {
   const auto length = static_cast<size_t>(WriteShortest(first, value) - first);
   used_ += length;
   if (length <= kShortestCachedBytes) {
+    filled |= mask;
     slot.bits = bits;
     slot.length = static_cast<uint8_t>(length);
-    std::memcpy(slot.text, first, length);
+    std::memcpy(slot.text, first, kShortestCachedBytes);  // the room asked for holds as many
   }
 }
 

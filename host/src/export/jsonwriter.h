@@ -2,7 +2,10 @@
 // thousands of nodes, and building a tree of them first costs more than writing them.
 #pragma once
 
+#include <cassert>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <iosfwd>
 #include <memory>
@@ -33,16 +36,31 @@ class JsonWriter {
   // Hands what is written to the sink; false when the sink failed.
   bool Flush();
 
-  void BeginObject();
-  void EndObject();
-  void BeginArray();
-  void EndArray();
+  void BeginObject() { Open('{'); }
+  void EndObject() { Close('}'); }
+  void BeginArray() { Open('['); }
+  void EndArray() { Close(']'); }
   // The key of the next value in the object being written.
   void Key(std::string_view key);
   // A key that needs no escaping (printable ASCII without quotes and backslashes), as the
   // writer's callers spell their own keys: written without looking at each byte. Its text must
   // stay valid until the object it is written in is ended.
   void PlainKey(std::string_view key);
+  // A plain key spelt out where it is written: its length known there, it is copied without a call.
+  template <size_t N>
+  void PlainKey(const char (&key)[N]) {
+    constexpr size_t kLength = N - 1;
+    assert(IsPlain(std::string_view(key, kLength)) && "a key with bytes to escape goes through Key");
+    Next();
+    lastKey_ = std::string_view(key, kLength);
+    char* at = Room(kLength + 3);
+    at[0] = '"';
+    std::memcpy(at + 1, key, kLength);
+    at[kLength + 1] = '"';
+    at[kLength + 2] = ':';
+    used_ += kLength + 3;
+    afterKey_ = true;
+  }
   // The next value, or the closing bracket, starts a line of its own, indented by a blank per
   // open object or array.
   void BreakLine() { breakLine_ = true; }
@@ -66,8 +84,23 @@ class JsonWriter {
  private:
   // The open objects and arrays and their keys forgotten, with the text they were in.
   void ForgetContainers();
-  // The separator (and line break) before a value or key.
-  void Next();
+  // Whether the key needs no escaping.
+  static bool IsPlain(std::string_view key);
+  // The separator (and line break) before a value or key: inline, as it comes before everything.
+  void Next() {
+    if (afterKey_) {
+      afterKey_ = false;
+      return;
+    }
+    if (!empty_.empty()) {
+      if (!empty_.back()) {
+        *Room(1) = ',';
+        ++used_;
+      }
+      empty_.back() = false;
+    }
+    if (breakLine_) LineBreak();
+  }
   void Open(char bracket);
   void Close(char bracket);
   void LineBreak();
@@ -112,17 +145,32 @@ class JsonWriter {
   template <typename Bits>
   struct NumberText {
     Bits bits;
-    uint8_t length;  // 0: an empty slot
+    uint8_t length;
     char text[kShortestCachedBytes];
+  };
+  // The slots are left unset, a bit per slot telling which are filled: a writer of a small model
+  // (one of a collection's thousands) clears 2 KB rather than the whole table.
+  template <typename Bits>
+  struct NumberCache {
+    std::unique_ptr<NumberText<Bits>[]> slots;
+    std::unique_ptr<uint64_t[]> filled;
   };
   template <typename T>
   void Shortest(T value);
-  static constexpr int kSlotBits = 12;
-  std::unique_ptr<NumberText<uint32_t>[]> floats_;
-  std::unique_ptr<NumberText<uint64_t>[]> doubles_;
+  static constexpr int kSlotBits = 14;
+  NumberCache<uint32_t> floats_;
+  NumberCache<uint64_t> doubles_;
 };
 
 // The text with each byte sequence that is not UTF-8 made U+FFFD, as JsonWriter::String writes it.
-std::string WellFormedUtf8(std::string_view text);
+std::string RepairedUtf8(std::string_view text);
+// The same, with a text of ASCII throughout (most names: "C", "Sweep") copied as it is, inline:
+// every node of a model has its name made well-formed.
+inline std::string WellFormedUtf8(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return RepairedUtf8(text);
+  }
+  return std::string(text);
+}
 
 }  // namespace vthost

@@ -36,11 +36,14 @@ struct ModelNode {
   bool parentsTube = false;
 };
 
-// Vertices that meshes share (those of a sphere or a tube may be a shape cache's too), and the
-// bounds of their positions.
+// Vertices that meshes share (those of a sphere or a tube may be a shape cache's too), the bounds
+// of their positions, whether all their numbers are finite, and their indices in 16 bits when
+// they fit (VertexFacts).
 struct ModelGeometry {
   std::shared_ptr<const Vertices> vertices;
   std::array<float, 3> min{}, max{};
+  bool finite = true;
+  std::shared_ptr<const std::vector<uint16_t>> narrowIndices;
 };
 
 struct ModelMesh {

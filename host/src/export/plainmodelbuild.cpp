@@ -20,6 +20,7 @@
 #include <tuple>
 #include <unordered_map>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "export/jsonwriter.h"
@@ -48,13 +49,25 @@ std::array<double, 4> Turn(const Vec3& direction) {
   return {axis.x / norm, axis.y / norm, 0.0, w / norm};
 }
 
-// What makes two straight tubes the same: the profile, its sampling and the caps.
-std::string TubeKey(const VtNode& sweep, const VtNode& profile) {
+// A parameter of the profile as a number, whichever type holds it (a flag as 0 or 1, none as 0):
+// the one value FloatOf gives with BoolOf's as its fallback, found with one lookup.
+double NumberOf(const VtContainer& parameters, int32_t id) {
+  const Value* value = Lookup(&parameters, id);
+  if (value == nullptr) return 0.0;
+  if (const auto* number = std::get_if<double>(value)) return *number;
+  if (const auto* number = std::get_if<int32_t>(value)) return *number;
+  if (const auto* flag = std::get_if<bool>(value)) return *flag ? 1.0 : 0.0;
+  return 0.0;
+}
+
+// What makes two straight tubes the same: the profile, its sampling and the caps, written over
+// *key (whose memory the next key takes again: a model has a key for every bond).
+void WriteTubeKey(const VtNode& sweep, const VtNode& profile, std::string* key) {
   const SplineData& spline = *profile.spline;
   const size_t pointBytes = spline.points.size() * sizeof(VtVector);
   const size_t tangentBytes = spline.tangents.size() * sizeof(VtTangent);
-  std::string key(sizeof(int32_t) + pointBytes + tangentBytes + 3 * sizeof(double) + 2 * sizeof(int32_t), '\0');
-  char* at = key.data();
+  key->resize(sizeof(int32_t) + pointBytes + tangentBytes + 3 * sizeof(double) + 2 * sizeof(int32_t));
+  char* at = key->data();
   const auto add = [&at](const void* bytes, size_t size) {
     if (size > 0) std::memcpy(at, bytes, size);
     at += size;
@@ -63,13 +76,18 @@ std::string TubeKey(const VtNode& sweep, const VtNode& profile) {
   add(spline.points.data(), pointBytes);
   add(spline.tangents.data(), tangentBytes);
   for (const int32_t id : {VT_SPLINE_INTERPOLATION, VT_SPLINE_CLOSED, VT_SPLINE_INTERMEDIATE_POINTS}) {
-    const double value = FloatOf(&profile.parameters, id, BoolOf(&profile.parameters, id, false) ? 1.0 : 0.0);
+    const double value = NumberOf(profile.parameters, id);
     add(&value, sizeof value);
   }
   for (const int32_t id : {VT_SWEEP_START_CAP, VT_SWEEP_END_CAP}) {
     const int32_t value = Int32Of(&sweep.parameters, id, 0);
     add(&value, sizeof value);
   }
+}
+
+std::string TubeKey(const VtNode& sweep, const VtNode& profile) {
+  std::string key;
+  WriteTubeKey(sweep, profile, &key);
   return key;
 }
 
@@ -191,30 +209,13 @@ bool SameBytes(const Vertices& a, const Vertices& b) {
          SameBytes(a.indices, b.indices);
 }
 
-// A hash of the vertices' bytes.
-size_t HashOf(const Vertices& vertices) {
-  size_t key = 0;
-  const auto mix = [&key](const void* bytes, size_t size) {
-    const size_t hash = std::hash<std::string_view>()(std::string_view(static_cast<const char*>(bytes), size));
-    key ^= hash + 0x9E3779B97F4A7C15ULL + (key << 6) + (key >> 2);
-  };
-  for (const auto* values : {&vertices.positions, &vertices.normals, &vertices.uvs}) {
-    mix(values->data(), values->size() * sizeof(float));
-  }
-  mix(vertices.indices.data(), vertices.indices.size() * sizeof(uint32_t));
-  return key;
-}
-
-ModelGeometry GeometryOf(std::shared_ptr<const Vertices> vertices) {
+ModelGeometry GeometryOf(SharedVertices shared) {
   ModelGeometry geometry;
-  geometry.min = {HUGE_VALF, HUGE_VALF, HUGE_VALF};
-  geometry.max = {-HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
-  const std::vector<float>& positions = vertices->positions;
-  for (size_t i = 0; i < positions.size(); ++i) {
-    geometry.min[i % 3] = std::min(geometry.min[i % 3], positions[i]);
-    geometry.max[i % 3] = std::max(geometry.max[i % 3], positions[i]);
-  }
-  geometry.vertices = std::move(vertices);
+  geometry.vertices = std::move(shared.vertices);
+  geometry.min = shared.facts.min;
+  geometry.max = shared.facts.max;
+  geometry.finite = shared.facts.finite;
+  geometry.narrowIndices = std::move(shared.facts.narrowIndices);
   return geometry;
 }
 
@@ -224,6 +225,9 @@ class Builder {
  public:
   Builder(const Host& host, const VtContainer* parameters, ShapeCache* shapes)
       : host_(host), parameters_(parameters), bonds_(molecule::BondLooksOf(parameters)), shapes_(shapes) {}
+
+  // Room for about this many nodes, so that the list is not moved as it grows.
+  void Expect(size_t nodes) { model_.nodes.reserve(nodes); }
 
   // The node and what is below it; -1 when none of it draws anything.
   int AddNode(const VtNode& node) {
@@ -283,7 +287,7 @@ class Builder {
   // The node's look by its role: a linked material under its own name, otherwise the display
   // colour under the role's name; -1 (the format's default material) for a node with neither.
   int MaterialFor(const VtNode& node) {
-    const Role role = RoleOf(host_, node, bonds_);
+    Role role = RoleOf(host_, node, bonds_);
     const bool xray = node.display.set && node.display.xray;
     VtVector colour{};
     if (role.kind == RoleKind::Linked) {
@@ -294,7 +298,7 @@ class Builder {
     } else {
       return -1;
     }
-    MaterialKey key{role.kind, role.kind == RoleKind::None ? node.name : role.name, role.material,
+    MaterialKey key{role.kind, role.kind == RoleKind::None ? node.name : std::move(role.name), role.material,
                     role.order, colour.x, colour.y, colour.z, xray};
     const auto found = materialIndex_.find(key);
     if (found != materialIndex_.end()) return found->second;
@@ -309,18 +313,18 @@ class Builder {
     material.roughness = kRoughness;
     material.blend = xray;
     if (!std::isfinite(colour.x) || !std::isfinite(colour.y) || !std::isfinite(colour.z)) {
-      material.source = ColourSource(role, colour);
+      material.source = ColourSource(role.kind, name, colour);
     }
     const int index = static_cast<int>(model_.materials.size());
     model_.materials.push_back(std::move(material));
-    materialIndex_.emplace(key, index);
+    materialIndex_.emplace(std::move(key), index);
     return index;
   }
 
   // What holds a colour: the linked material, or the molecule object's parameter that holds these
   // very bits (a preset's, the nuclei's, a bond order's colour).
-  std::string ColourSource(const Role& role, const VtVector& colour) const {
-    if (role.kind == RoleKind::Linked) return "the material '" + role.name + "'";
+  std::string ColourSource(RoleKind kind, const std::string& name, const VtVector& colour) const {
+    if (kind == RoleKind::Linked) return "the material '" + name + "'";
     if (parameters_ == nullptr) return "its display colour";
     for (const molecule::NamedParameter& parameter : molecule::kColourParameters) {
       const Value* value = Lookup(parameters_, parameter.id);
@@ -339,23 +343,26 @@ class Builder {
 
   // The geometry of the vertices: one for all meshes that have the same bytes, found by a hash of
   // them (a copy of them as the key would double what a large sphere takes).
-  int GeometryFor(std::shared_ptr<const Vertices> vertices) {
-    const size_t key = HashOf(*vertices);
+  int GeometryFor(SharedVertices shared) {
+    const size_t key = shared.facts.hash;
     const auto [first, last] = geometryIndex_.equal_range(key);
     for (auto found = first; found != last; ++found) {
       const std::shared_ptr<const Vertices>& held = model_.geometries[found->second].vertices;
-      if (held == vertices || SameBytes(*held, *vertices)) return found->second;
+      if (held == shared.vertices || SameBytes(*held, *shared.vertices)) return found->second;
     }
     const int index = static_cast<int>(model_.geometries.size());
-    model_.geometries.push_back(GeometryOf(std::move(vertices)));
+    model_.geometries.push_back(GeometryOf(std::move(shared)));
     geometryIndex_.emplace(key, index);
     return index;
   }
 
   // The vertices of a shape from the cache, or made for this model alone without one.
   template <typename Make>
-  std::shared_ptr<const Vertices> Shape(const std::string& key, const Make& make) {
-    return shapes_ != nullptr ? shapes_->Of(key, make) : std::make_shared<const Vertices>(make());
+  SharedVertices Shape(const std::string& key, const Make& make) {
+    if (shapes_ != nullptr) return shapes_->Of(key, make);
+    auto vertices = std::make_shared<const Vertices>(make());
+    VertexFacts facts = FactsOf(*vertices);
+    return {std::move(vertices), facts};
   }
 
   // A sweep along a straight two-point path is the same tube as every other sweep of its profile and
@@ -365,11 +372,12 @@ class Builder {
     const std::optional<StraightPath> path = StraightPathOf(sweep);
     if (!path) return std::nullopt;
     const VtNode& profile = *sweep.children[0];
-    const std::string key = TubeKey(sweep, profile);
+    WriteTubeKey(sweep, profile, &tubeKey_);
+    const std::string& key = tubeKey_;
     auto found = tubes_.find(key);
     if (found == tubes_.end()) {
       auto geometry = Shape("t" + key, [&] { return CreasedVertices(SweepMesh(UnitSweep(sweep, profile))); });
-      const bool draws = Draws(*geometry);
+      const bool draws = Draws(*geometry.vertices);
       found = tubes_.emplace(key, draws ? std::optional(GeometryFor(std::move(geometry))) : std::nullopt).first;
     }
     if (!found->second) return std::nullopt;
@@ -387,7 +395,7 @@ class Builder {
       shape.append(reinterpret_cast<const char*>(&key.first), sizeof key.first);
       shape.append(reinterpret_cast<const char*>(&key.second), sizeof key.second);
       auto geometry = Shape(shape, [&] { return SmoothVertices(*node.mesh); });
-      const bool draws = Draws(*geometry);
+      const bool draws = Draws(*geometry.vertices);
       found = spheres_.emplace(key, draws ? std::optional(GeometryFor(std::move(geometry))) : std::nullopt).first;
     }
     return found->second ? MeshFor(node, *found->second) : -1;
@@ -397,7 +405,8 @@ class Builder {
   // nothing is left to draw.
   int MeshFor(const VtNode& node, Vertices vertices) {
     if (!Draws(vertices)) return -1;
-    return MeshFor(node, GeometryFor(std::make_shared<const Vertices>(std::move(vertices))));
+    const VertexFacts facts = FactsOf(vertices);
+    return MeshFor(node, GeometryFor({std::make_shared<const Vertices>(std::move(vertices)), facts}));
   }
 
   int MeshFor(const VtNode& node, int geometry) {
@@ -423,6 +432,7 @@ class Builder {
   std::set<std::string> materialNames_;
   std::map<std::pair<double, int32_t>, std::optional<int>> spheres_;
   std::unordered_map<std::string, std::optional<int>> tubes_;
+  std::string tubeKey_;  // the last one
 };
 
 }  // namespace
@@ -519,6 +529,9 @@ TriangleCounter CounterOf(const VtNode* root) {
 
 PlainModel BuildPlainModel(const Host& host, const ExportedModel& model, ShapeCache* shapes) {
   Builder builder(host, model.parameters, shapes);
+  // a molecule's atoms and bonds are the root's children; the root and the node of the object's
+  // name come with them
+  builder.Expect(model.root->children.size() + 2);
   const int index = builder.AddNode(*model.root);
   PlainModel plain = builder.Take(index);
   plain.name = WellFormedUtf8(model.name.empty() ? NodeName(model.root) : model.name);

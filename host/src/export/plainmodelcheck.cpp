@@ -24,55 +24,50 @@ bool Fits(const Placement& p) {
          (!p.rotation || std::all_of(p.rotation->begin(), p.rotation->end(), [](double v) { return Fits(v); }));
 }
 
-bool Fits(const std::vector<float>& values) {
-  return std::all_of(values.begin(), values.end(), [](float v) { return Fits(v); });
-}
-
 bool Fits(const ModelMaterial& m) { return Fits(m.r) && Fits(m.g) && Fits(m.b) && Fits(m.alpha); }
 
 class Check {
  public:
-  explicit Check(const PlainModel& model) : model_(model), seen_(model.geometries.size(), false) {}
+  explicit Check(const PlainModel& model) : model_(model) {}
 
-  // The first number that does not fit, at the node (index) or below it.
-  std::optional<Unwritable> First(int index, const std::string& parentName) {
+  // Whether a number at the node (index) or below it does not fit: the first such in *found.
+  bool First(int index, const std::string& parentName, Unwritable* found) {
     const ModelNode& node = model_.nodes[index];
     const std::string& object = node.parentsTube ? parentName : node.name;
     if (node.mesh >= 0) {
       const ModelMesh& mesh = model_.meshes[node.mesh];
-      if (!VerticesFit(mesh.geometry)) return Unwritable{object, {}};
+      if (!model_.geometries[mesh.geometry].finite) {
+        *found = Unwritable{object, {}};
+        return true;
+      }
       if (mesh.material >= 0) {
         const ModelMaterial& material = model_.materials[mesh.material];
         if (!Fits(material)) {
-          return Unwritable{object, material.source.empty() ? "its display colour" : material.source};
+          *found = Unwritable{object, material.source.empty() ? "its display colour" : material.source};
+          return true;
         }
       }
     }
     for (const int child : node.children) {
-      if (std::optional<Unwritable> found = First(child, node.name)) return found;
+      if (First(child, node.name, found)) return true;
     }
-    if (!Fits(node.placement)) return Unwritable{object, {}};
-    return std::nullopt;
+    if (!Fits(node.placement)) {
+      *found = Unwritable{object, {}};
+      return true;
+    }
+    return false;
   }
 
  private:
-  // Meshes share geometry: each geometry's floats are read once.
-  bool VerticesFit(int geometry) {
-    if (seen_[geometry]) return true;
-    seen_[geometry] = true;
-    const Vertices& vertices = *model_.geometries[geometry].vertices;
-    return Fits(vertices.positions) && Fits(vertices.normals) && Fits(vertices.uvs);
-  }
-
   const PlainModel& model_;
-  std::vector<bool> seen_;
 };
 
 }  // namespace
 
 std::optional<Unwritable> FirstUnwritable(const PlainModel& model) {
-  if (model.root < 0) return std::nullopt;
-  return Check(model).First(model.root, std::string());
+  Unwritable found;
+  if (model.root < 0 || !Check(model).First(model.root, std::string(), &found)) return std::nullopt;
+  return found;
 }
 
 std::optional<std::string> RefusalOf(const PlainModel& model, const std::string& format) {

@@ -3,6 +3,7 @@
 // The text is written as it goes (jsonwriter.h); the JSON values the script prints and the tests
 // read are that same text parsed, so there is one way of writing each thing.
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <memory>
@@ -79,20 +80,31 @@ struct IdKey {
 
 // Keys are the ids as text, in the order of the text ("1000" before "999").
 void WriteContainer(JsonWriter& out, const Host& host, const VtContainer* container) {
-  std::vector<IdKey> keyed;
-  if (container != nullptr) {
-    keyed.reserve(container->values.size());
+  // most containers (a node's parameters, a tag's) hold a few values: their keys stay on the stack
+  constexpr size_t kFewValues = 24;
+  const size_t count = container != nullptr ? container->values.size() : 0;
+  std::array<IdKey, kFewValues> few;
+  std::vector<IdKey> many(count > kFewValues ? count : 0);
+  IdKey* const keyed = count > kFewValues ? many.data() : few.data();
+  // the container holds its ids in the order of their numbers, which is the order of their text
+  // when none is negative and all have as many digits (as most containers' ids have)
+  bool inTextOrder = true;
+  if (count > 0) {
+    IdKey* key = keyed;
     for (const auto& [id, value] : container->values) {
-      IdKey& key = keyed.emplace_back();
-      key.length = static_cast<uint8_t>(std::to_chars(key.text, key.text + sizeof key.text, id).ptr - key.text);
-      key.value = &value;
+      key->length = static_cast<uint8_t>(std::to_chars(key->text, key->text + sizeof key->text, id).ptr - key->text);
+      key->value = &value;
+      inTextOrder = inTextOrder && id >= 0 && key->length == keyed->length;
+      ++key;
     }
   }
-  std::sort(keyed.begin(), keyed.end(), [](const IdKey& a, const IdKey& b) { return a.Text() < b.Text(); });
+  if (!inTextOrder) {
+    std::sort(keyed, keyed + count, [](const IdKey& a, const IdKey& b) { return a.Text() < b.Text(); });
+  }
   out.BeginObject();
-  for (const IdKey& key : keyed) {
-    out.PlainKey(key.Text());
-    WriteValue(out, host, *key.value);
+  for (const IdKey* key = keyed; key != keyed + count; ++key) {
+    out.PlainKey(key->Text());
+    WriteValue(out, host, *key->value);
   }
   out.EndObject();
 }

@@ -5,13 +5,13 @@
 
 namespace vthost {
 
-std::shared_ptr<const Vertices> ShapeCache::Find(const std::string& key) const {
+const SharedVertices* ShapeCache::Find(const std::string& key) const {
   const auto found = shapes_.find(key);
-  return found == shapes_.end() ? nullptr : found->second;
+  return found == shapes_.end() ? nullptr : &found->second;
 }
 
-std::shared_ptr<const Vertices> ShapeCache::Keep(const std::string& key, std::shared_ptr<const Vertices> shape) {
-  const size_t bytes = shape->Bytes();
+SharedVertices ShapeCache::Keep(const std::string& key, SharedVertices shape) {
+  const size_t bytes = shape.vertices->Bytes();
   if (bytes > kShapeBytes / 10) return shape;
   if (shapes_.size() >= kShapes || bytes_ + bytes > kShapeBytes) {
     shapes_.clear();

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 #include "export/vertices.h"
 
@@ -22,19 +23,21 @@ class ShapeCache {
   // The shape of the key (a description of everything its vertices are made from), made by make()
   // when it is not kept.
   template <typename Make>
-  std::shared_ptr<const Vertices> Of(const std::string& key, const Make& make) {
-    if (std::shared_ptr<const Vertices> found = Find(key)) return found;
-    return Keep(key, std::make_shared<const Vertices>(make()));
+  SharedVertices Of(const std::string& key, const Make& make) {
+    if (const SharedVertices* found = Find(key)) return *found;
+    auto vertices = std::make_shared<const Vertices>(make());
+    VertexFacts facts = FactsOf(*vertices);
+    return Keep(key, {std::move(vertices), facts});
   }
 
   size_t Size() const { return shapes_.size(); }
   size_t Bytes() const { return bytes_; }
 
  private:
-  std::shared_ptr<const Vertices> Find(const std::string& key) const;
-  std::shared_ptr<const Vertices> Keep(const std::string& key, std::shared_ptr<const Vertices> shape);
+  const SharedVertices* Find(const std::string& key) const;
+  SharedVertices Keep(const std::string& key, SharedVertices shape);
 
-  std::unordered_map<std::string, std::shared_ptr<const Vertices>> shapes_;
+  std::unordered_map<std::string, SharedVertices> shapes_;
   size_t bytes_ = 0;  // of the shapes kept
 };
 

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 #include <utility>
+#include <functional>
+#include <string_view>
 #include <vector>
 
 namespace vthost {
@@ -180,6 +182,36 @@ Vertices CreasedVertices(const Mesh& mesh) {
     AddTriangles(&vertices, corners, count);
   }
   return vertices;
+}
+
+VertexFacts FactsOf(const Vertices& vertices) {
+  VertexFacts facts;
+  const auto mix = [&facts](const void* bytes, size_t size) {
+    const size_t hash = std::hash<std::string_view>()(std::string_view(static_cast<const char*>(bytes), size));
+    facts.hash ^= hash + 0x9E3779B97F4A7C15ULL + (facts.hash << 6) + (facts.hash >> 2);
+  };
+  for (const auto* values : {&vertices.positions, &vertices.normals, &vertices.uvs}) {
+    mix(values->data(), values->size() * sizeof(float));
+  }
+  mix(vertices.indices.data(), vertices.indices.size() * sizeof(uint32_t));
+
+  facts.min = {HUGE_VALF, HUGE_VALF, HUGE_VALF};
+  facts.max = {-HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
+  const std::vector<float>& positions = vertices.positions;
+  for (size_t i = 0; i < positions.size(); ++i) {
+    facts.min[i % 3] = std::min(facts.min[i % 3], positions[i]);
+    facts.max[i % 3] = std::max(facts.max[i % 3], positions[i]);
+  }
+  const auto finite = [](float v) { return std::fabs(v) <= std::numeric_limits<float>::max(); };
+  facts.finite = std::all_of(positions.begin(), positions.end(), finite) &&
+                 std::all_of(vertices.normals.begin(), vertices.normals.end(), finite) &&
+                 std::all_of(vertices.uvs.begin(), vertices.uvs.end(), finite);
+  if (vertices.Count() < 0xFFFF) {
+    auto narrow = std::make_shared<std::vector<uint16_t>>(vertices.indices.begin(), vertices.indices.end());
+    narrow->resize((narrow->size() + 1) / 2 * 2, 0);
+    facts.narrowIndices = std::move(narrow);
+  }
+  return facts;
 }
 
 }  // namespace vthost

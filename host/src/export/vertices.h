@@ -7,7 +7,10 @@
 // the angstrom, so an angstrom is a metre) in the coordinates themselves.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "scene/model.h"
@@ -36,6 +39,25 @@ struct Vertices {
   std::vector<uint32_t> indices;  // three per triangle
   size_t Count() const { return positions.size() / 3; }
   size_t Bytes() const { return (positions.size() + normals.size() + uvs.size()) * sizeof(float) + indices.size() * sizeof(uint32_t); }
+};
+
+// What a model reads of vertices besides their bytes, worked out once for every model that shares
+// them (a shape cache's spheres and tubes): a hash of the bytes, the bounds of the positions,
+// whether every number is finite, and the indices in 16 bits.
+struct VertexFacts {
+  size_t hash = 0;
+  std::array<float, 3> min{}, max{};
+  bool finite = true;
+  // With fewer than 65,535 vertices (glTF allows no index of the largest value, the primitive
+  // restart), the indices as 16-bit numbers, a 0 after an odd count of them (their block is padded
+  // to 4 bytes); none with more.
+  std::shared_ptr<const std::vector<uint16_t>> narrowIndices;
+};
+VertexFacts FactsOf(const Vertices& vertices);
+
+struct SharedVertices {
+  std::shared_ptr<const Vertices> vertices;
+  VertexFacts facts;
 };
 
 // A sphere: normals point away from its centre; a corner on the texture seam or at a pole is a

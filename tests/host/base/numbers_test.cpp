@@ -115,6 +115,11 @@ const ShortestText kShortest[] = {
     {"DoubleBelowAPowerOfTwo", 0.9999999999999999, false, "0.9999999999999999"},
     {"DoubleLargestOfTheIntegerPath", 9007199254740991.0, false, "9007199254740991.0"},
     {"DoubleSmallOfTheIntegerPath", 0.000123456789, false, "0.000123456789"},
+    // fewer than nine digits with a point: written eight at once
+    {"EightDigitsAndAPoint", 1234.5678, false, "1234.5678"},
+    {"EightDigitsAfterThreeZeros", 0.00012345678, false, "0.00012345678"},
+    {"OneDigitAfterAZero", 0.05, false, "0.05"},
+    {"NineDigitsAndAPoint", 123.456789, false, "123.456789"},
 };
 
 class ShortestWriting : public testing::TestWithParam<ShortestText> {};

@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <set>
+#include <vector>
 
 #include "cases.h"
 #include "export/json.h"
@@ -148,6 +149,45 @@ TEST_F(ExportTest, ReportTextHasAnObjectPerLine) {
   // without its line breaks, the text is nlohmann-json's own compact text of it
   EXPECT_EQ(joined, JsonText(json::parse(text), -1));
 }
+
+// A container's keys are the text of its ids, in the order of that text (as nlohmann-json keeps an
+// object's keys), whether or not it is the order of the numbers.
+struct ContainerKeysCase {
+  const char* name;
+  std::vector<int32_t> ids;
+};
+void PrintTo(const ContainerKeysCase& c, std::ostream* out) { *out << c.name; }
+
+// The ids from first to last.
+std::vector<int32_t> IdsFrom(int32_t first, int32_t last) {
+  std::vector<int32_t> ids;
+  for (int32_t id = first; id <= last; ++id) ids.push_back(id);
+  return ids;
+}
+
+class ContainerKeys : public testing::TestWithParam<ContainerKeysCase> {
+ protected:
+  Host host;
+};
+
+TEST_P(ContainerKeys, InTheOrderOfTheirText) {
+  VtNode node;
+  node.type = VT_OBJECT_NULL;
+  for (const int32_t id : GetParam().ids) node.parameters.values.insert_or_assign(id, Value{id});
+  const std::string text = HierarchyText(host, &node);
+  EXPECT_EQ(text, JsonText(json::parse(text), -1));
+  EXPECT_EQ(json::parse(text)["params"].size(), GetParam().ids.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Ids, ContainerKeys,
+                         testing::Values(ContainerKeysCase{"AsManyDigits", {1000, 1001, 1014, 2999}},
+                                         ContainerKeysCase{"FewerDigits", {5, 12, 999, 1000, 3000}},
+                                         ContainerKeysCase{"NegativeOfOneDigit", {-9, -1}},
+                                         ContainerKeysCase{"NegativeAndNot", {-30, -4, 0, 7}},
+                                         // more than a container's keys usually are
+                                         ContainerKeysCase{"ManyOfFewerDigits", IdsFrom(1, 40)},
+                                         ContainerKeysCase{"ManyOfAsManyDigits", IdsFrom(1000, 1040)}),
+                         CaseName);
 
 // Alike objects share their text: each must still show its own fields.
 TEST_F(ExportTest, AlikeObjectsKeepWhatTellsThemApart) {

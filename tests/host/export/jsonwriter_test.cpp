@@ -39,6 +39,15 @@ TEST_P(JsonStrings, AsNlohmannWritesThem) {
   EXPECT_EQ(out.Take(), NlohmannText(json(GetParam().text)));
 }
 
+// A name made well-formed once (as the plain model makes its names) is written as the writer
+// writes the name itself, ASCII or not.
+TEST_P(JsonStrings, MadeWellFormedAsWritten) {
+  JsonWriter repaired, original;
+  repaired.String(WellFormedUtf8(GetParam().text));
+  original.String(GetParam().text);
+  EXPECT_EQ(repaired.Take(), original.Take());
+}
+
 const TextCase kTexts[] = {
     {"Empty", ""},
     {"Plain", "C nucleus"},
@@ -129,6 +138,7 @@ TEST(JsonNumbers, NumbersWrittenAgainAsAtFirst) {
       add(static_cast<float>(i) * 0.37f - 1000.0f);
       add(static_cast<double>(i) * 0.37 - 1000.0);
       add(static_cast<double>(static_cast<float>(i) * 0.37f - 1000.0f));  // a float as a double: its own text
+      add(-std::ldexp(1.0 + i * 0x1p-40, -1000));  // longer than a slot keeps: "-9.332636185032189e-302"
     }
   }
   out.EndArray();

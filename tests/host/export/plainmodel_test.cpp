@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -79,12 +81,17 @@ TEST_P(OneModel, GlbPiecesAreTheModelsVertices) {
   ModelBytes glb;
   std::string error;
   ASSERT_TRUE(GlbFromModel(model, &glb, &error)) << error;
-  ASSERT_EQ(glb.pieces.size(), 2 + kAttributes * model.geometries.size());
+  // the header, the JSON text in one piece or more, its padding, the blocks, the buffer's padding
+  const size_t blocks = kAttributes * model.geometries.size();
+  ASSERT_GE(glb.pieces.size(), 4 + blocks);
+  const size_t firstBlock = glb.pieces.size() - 1 - blocks;
+  EXPECT_EQ(glb.pieces[0].size(), 20u);
+  EXPECT_EQ(glb.pieces[1].substr(0, 9), "{\"asset\":");
   for (size_t g = 0; g < model.geometries.size(); ++g) {
     const std::vector<float>& positions = model.geometries[g].vertices->positions;
-    EXPECT_EQ(glb.pieces[1 + AccessorOf(static_cast<int>(g), kPositions)].data(),
+    EXPECT_EQ(glb.pieces[firstBlock + AccessorOf(static_cast<int>(g), kPositions)].data(),
               reinterpret_cast<const char*>(positions.data()));
-    const std::string_view indices = glb.pieces[1 + AccessorOf(static_cast<int>(g), kIndices)];
+    const std::string_view indices = glb.pieces[firstBlock + AccessorOf(static_cast<int>(g), kIndices)];
     EXPECT_EQ(indices.size() % 4, 0u);
     if (model.geometries[g].vertices->indices.size() % 2 == 1) {
       EXPECT_EQ(indices.substr(indices.size() - 2), std::string(2, '\0')) << "the padding";
@@ -144,6 +151,50 @@ TEST(ShapeCache, ModelsShareShapes) {
   ASSERT_TRUE(GlbFromModel(b, &cached, &error)) << error;
   ASSERT_TRUE(GlbFromModel(BuildPlainModel(host, {second.get(), nullptr, "a"}, nullptr), &plain, &error)) << error;
   EXPECT_EQ(cached.Joined(), plain.Joined());
+}
+
+// Straight tubes are one shape by what their profiles hold, whichever type holds it: a flag that is
+// set and the number 1 are one value, as are a flag that is not set and none.
+struct ProfileCase {
+  const char* name;
+  std::optional<Value> first, second;  // each bond profile's closed flag
+  size_t shapes;                       // the sphere's and the tubes'
+};
+void PrintTo(const ProfileCase& c, std::ostream* out) { *out << c.name; }
+
+class TubeProfiles : public testing::TestWithParam<ProfileCase> {};
+
+TEST_P(TubeProfiles, ShareAShapeByWhatTheyHold) {
+  Host host;
+  ShapeCache shapes;
+  NodePtr first = MakeBond({0, 0, 0}, {0, 100, 0}, 5.0), second = MakeBond({0, 0, 0}, {100, 0, 0}, 5.0);
+  for (const auto& [bond, closed] : {std::pair{&first, GetParam().first}, std::pair{&second, GetParam().second}}) {
+    ValueMap& values = (*bond)->children[0]->parameters.values;
+    values.erase(VT_SPLINE_CLOSED);
+    if (closed) values.insert_or_assign(VT_SPLINE_CLOSED, *closed);
+  }
+  const NodePtr root = With(Null("Molecule"), MakeSphere("C", 70.0, 12, {0, 0, 0}), std::move(first), std::move(second));
+  BuildPlainModel(host, {root.get(), nullptr, "m"}, &shapes);
+  EXPECT_EQ(shapes.Size(), GetParam().shapes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Profiles, TubeProfiles,
+                         testing::Values(ProfileCase{"FlagAndOne", Value{true}, Value{int32_t{1}}, 2},
+                                         ProfileCase{"OneAndOnePointZero", Value{int32_t{1}}, Value{1.0}, 2},
+                                         ProfileCase{"UnsetAndNone", Value{false}, std::nullopt, 2},
+                                         ProfileCase{"SetAndUnset", Value{true}, Value{false}, 3}),
+                         CaseName);
+
+// A shape beyond a float's range is refused in every model that takes it from the cache, as in the
+// one that made it.
+TEST(ShapeCache, KeepsWhetherAShapeFitsAFloat) {
+  Host host;
+  ShapeCache shapes;
+  for (int model = 0; model < 2; ++model) {
+    const NodePtr root = With(Null("Molecule"), MakeSphere("C", 1e41, 8, {0.0, 0.0, 0.0}));
+    EXPECT_TRUE(RefusalOf(BuildPlainModel(host, {root.get(), nullptr, "m"}, &shapes), "glTF")) << model;
+  }
+  EXPECT_EQ(shapes.Size(), 1u);
 }
 
 // Vertices of about `bytes` bytes.
