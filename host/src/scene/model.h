@@ -240,7 +240,8 @@ struct VtNode {
   int32_t type = 0;  // a registered object type, VT_OBJECT_MATERIAL, a generated object's type, or 0
   VtContainer parameters;
   bool hasParameters = true;  // a node without a parameter container, for tests
-  std::vector<vthost::NodeEvent> events;
+  // pooled: a generated object has two (its name and a message)
+  std::vector<vthost::NodeEvent, vthost::Pooled<vthost::NodeEvent>> events;
 
   // Nodes of a document.
   VtDocument* document = nullptr;
