@@ -98,6 +98,8 @@ struct ReadCase {
   std::optional<double> minimum;
 };
 
+void PrintTo(const ReadCase& c, std::ostream* out) { *out << c.name << ": " << c.members; }
+
 class ReadResources : public testing::TestWithParam<ReadCase> {};
 
 TEST_P(ReadResources, TakeWhatTheTextSays) {
