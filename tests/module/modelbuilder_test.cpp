@@ -141,7 +141,7 @@ TEST_F(ModelBuilder, BondsTakeTheirRadiusAndShapeFromTheirOrder) {
   EXPECT_TRUE(*vthost::Lookup(&profile.parameters, 1001) == Value(int32_t{2}));
   EXPECT_TRUE(*vthost::Lookup(&profile.parameters, 1003) == Value(int32_t{5}));
   EXPECT_EQ(path.spline->type, VT_SPLINE_LINEAR);
-  EXPECT_EQ(path.spline->points, (std::vector<VtVector>{{-100.0, 0.0, 0.0}, {0.0, 0.0, 0.0}}));
+  EXPECT_EQ(path.spline->points, (vthost::SplinePoints{{-100.0, 0.0, 0.0}, {0.0, 0.0, 0.0}}));
 }
 
 // C, an element the table lacks, O and N; bonds C-O single, O-N triple, one to the dropped atom and
@@ -173,9 +173,9 @@ TEST_F(ModelBuilder, BondsAfterADroppedAtomJoinTheAtomsTheFileNames) {
   for (VtNode* object : {node, copy}) {
     const auto sweeps = Sweeps(vthost::Hierarchy(object));
     ASSERT_EQ(sweeps.size(), 2u) << vthost::NodeName(object);
-    EXPECT_EQ(sweeps[0]->children.at(1)->spline->points, (std::vector<VtVector>{carbon, oxygen}));
+    EXPECT_EQ(sweeps[0]->children.at(1)->spline->points, (vthost::SplinePoints{carbon, oxygen}));
     EXPECT_DOUBLE_EQ(ProfileRadius(sweeps[0]), 3.0);  // single
-    EXPECT_EQ(sweeps[1]->children.at(1)->spline->points, (std::vector<VtVector>{oxygen, nitrogen}));
+    EXPECT_EQ(sweeps[1]->children.at(1)->spline->points, (vthost::SplinePoints{oxygen, nitrogen}));
     EXPECT_DOUBLE_EQ(ProfileRadius(sweeps[1]), 9.0);  // triple
   }
 }

@@ -295,7 +295,7 @@ class Host {
 // What the host holds of a node; each answers the empty value for null.
 std::string NodeName(const VtNode* node);
 VtContainer* NodeParameters(VtNode* node);
-const std::vector<NodeEvent>& NodeEvents(const VtNode* node);
+std::vector<NodeEvent> NodeEvents(const VtNode* node);  // a copy
 int32_t NodeType(const VtNode* node);
 bool HasTrack(const VtNode* node, int32_t id);
 // Whether the host lends the node's object a parameter container (tests take it away).

@@ -11,22 +11,20 @@
 #include <algorithm>
 #include <fstream>
 #include <limits>
-#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 #include <system_error>
 
 #include "base/numbers.h"
+#include "resources/jsontext.h"
 
 namespace vthost {
 namespace {
 
-using nlohmann::json;
+using Kind = JsonValue::Kind;
 
 // The reasons below name no file: each reader of a file puts its name before them.
-// The text is read whole first: nlohmann-json reads a stream a character at a time, at twice the
-// cost of reading text in memory.
-bool ReadJson(const std::filesystem::path& file, json* document, std::string* error) {
+bool ReadJson(const std::filesystem::path& file, JsonValue* document, std::string* error) {
   std::ifstream in(file, std::ios::binary);
   if (!in) {
     *error = "cannot open it";
@@ -34,104 +32,156 @@ bool ReadJson(const std::filesystem::path& file, json* document, std::string* er
   }
   std::ostringstream text;
   text << in.rdbuf();
-  *document = json::parse(text.str(), nullptr, false);
-  if (document->is_discarded() || !document->is_object()) {
+  if (!ParseJson(text.str(), document) || document->kind != Kind::Object) {
     *error = "not a JSON object";
     return false;
   }
   return true;
 }
 
-// A JSON value as one of the kinds entries hold; false with the reason when it is another kind (the
-// kind is checked first: nlohmann's get throws on the wrong one).
-bool Read(const json& value, const std::string& what, int32_t* out, std::string* error) {
+// What a value is called in a reason: a member by its key in quotes, or in words. Only a reason
+// spells it out: most values are of their kind.
+struct Subject {
+  std::string_view words;
+  bool quoted = false;
+  std::string Text() const { return quoted ? "\"" + std::string(words) + "\"" : std::string(words); }
+};
+
+// A JSON value as one of the kinds entries hold; false with the reason when it is another kind.
+bool Read(const JsonValue& value, const Subject& what, int32_t* out, std::string* error) {
   using Limits = std::numeric_limits<int32_t>;
-  const bool fits = value.is_number_unsigned()
-                        ? value.get<uint64_t>() <= uint64_t{Limits::max()}
-                        : value.is_number_integer() && value.get<int64_t>() >= Limits::min() &&
-                              value.get<int64_t>() <= Limits::max();
-  if (!fits) return *error = what + " is not a 32-bit whole number", false;
-  return *out = value.get<int32_t>(), true;
+  const bool fits = value.kind == Kind::Unsigned ? value.whole <= uint64_t{Limits::max()}
+                                                 : value.kind == Kind::Integer && value.integer >= Limits::min();
+  if (!fits) {
+    *error = what.Text() + " is not a 32-bit whole number";
+    return false;
+  }
+  *out = static_cast<int32_t>(value.kind == Kind::Unsigned ? static_cast<int64_t>(value.whole) : value.integer);
+  return true;
 }
-bool Read(const json& value, const std::string& what, double* out, std::string* error) {
-  if (!value.is_number()) return *error = what + " is not a number", false;
-  return *out = value.get<double>(), true;
+bool Read(const JsonValue& value, const Subject& what, double* out, std::string* error) {
+  if (!value.IsNumber()) {
+    *error = what.Text() + " is not a number";
+    return false;
+  }
+  *out = value.AsDouble();
+  return true;
 }
-bool Read(const json& value, const std::string& what, bool* out, std::string* error) {
-  if (!value.is_boolean()) return *error = what + " is not true or false", false;
-  return *out = value.get<bool>(), true;
+bool Read(const JsonValue& value, const Subject& what, bool* out, std::string* error) {
+  if (value.kind != Kind::Bool) {
+    *error = what.Text() + " is not true or false";
+    return false;
+  }
+  *out = value.flag;
+  return true;
 }
-bool Read(const json& value, const std::string& what, std::string* out, std::string* error) {
-  if (!value.is_string()) return *error = what + " is not a string", false;
-  return *out = value.get<std::string>(), true;
+bool Read(const JsonValue& value, const Subject& what, std::string* out, std::string* error) {
+  if (value.kind != Kind::String) {
+    *error = what.Text() + " is not a string";
+    return false;
+  }
+  *out = value.text;
+  return true;
 }
-bool Read(const json& value, const std::string& what, std::optional<double>* out, std::string* error) {
+bool Read(const JsonValue& value, const Subject& what, std::optional<double>* out, std::string* error) {
   double number = 0.0;
   if (!Read(value, what, &number, error)) return false;
-  return *out = number, true;
+  *out = number;
+  return true;
 }
 
 // A member of an object, read as its kind: one that is not there leaves *out as it is (Optional)
 // or fails (Required).
 template <typename T>
-bool Optional(const json& object, const char* key, T* out, std::string* error) {
-  const auto found = object.find(key);
-  return found == object.end() || Read(*found, std::string("\"") + key + "\"", out, error);
+bool Optional(const JsonValue& object, const char* key, T* out, std::string* error) {
+  const JsonValue* found = object.Find(key);
+  return found == nullptr || Read(*found, Subject{key, /*quoted=*/true}, out, error);
 }
 template <typename T>
-bool Required(const json& object, const char* key, T* out, std::string* error) {
-  if (!object.contains(key)) return *error = std::string("no \"") + key + "\"", false;
-  return Optional(object, key, out, error);
+bool Required(const JsonValue& object, const char* key, T* out, std::string* error) {
+  const JsonValue* found = object.Find(key);
+  if (found == nullptr) {
+    *error = std::string("no \"") + key + "\"";
+    return false;
+  }
+  return Read(*found, Subject{key, /*quoted=*/true}, out, error);
 }
 
 bool ToId(const std::string& text, int32_t* id, std::string* error) {
-  return ParseInt32(text, id) || (*error = "not an id: " + text, false);
+  if (ParseInt32(text, id)) return true;
+  *error = "not an id: " + text;
+  return false;
 }
 
-bool DefaultOf(const EntryKindName& kind, const json& value, Value* out, std::string* error) {
-  if (value.is_null()) return true;
-  const auto as = [&](auto held) { return Read(value, "the default", &held, error) && (*out = held, true); };
+bool VectorOf(const JsonValue& value, Value* out, std::string* error) {
+  const auto number = [](const JsonValue& item) { return item.IsNumber(); };
+  if (value.kind != Kind::Array || value.items.size() != 3 ||
+      !std::all_of(value.items.begin(), value.items.end(), number)) {
+    *error = "a vector default needs three numbers";
+    return false;
+  }
+  *out = VtVector{value.items[0].AsDouble(), value.items[1].AsDouble(), value.items[2].AsDouble()};
+  return true;
+}
+
+bool DefaultOf(const EntryKindName& kind, const JsonValue& value, Value* out, std::string* error) {
+  if (value.kind == Kind::Null) return true;
+  const auto as = [&](auto held) {
+    if (!Read(value, Subject{"the default"}, &held, error)) return false;
+    *out = held;
+    return true;
+  };
   switch (kind.kind) {
     case EntryKind::Bool: return as(false);
     case EntryKind::Int: return as(int32_t{0});
     case EntryKind::Float: return as(0.0);
     case EntryKind::String: return as(std::string());
     case EntryKind::Vector:
-    case EntryKind::Colour: {
-      const auto number = [](const json& item) { return item.is_number(); };
-      if (!value.is_array() || value.size() != 3 || !std::all_of(value.begin(), value.end(), number)) {
-        return *error = "a vector default needs three numbers", false;
-      }
-      return *out = VtVector{value[0].get<double>(), value[1].get<double>(), value[2].get<double>()}, true;
-    }
-    default: return *error = "no default allowed for type " + std::string(kind.name), false;
+    case EntryKind::Colour: return VectorOf(value, out, error);
+    default:
+      *error = "no default allowed for type " + std::string(kind.name);
+      return false;
   }
 }
 
-bool ParseEntry(const json& item, DescriptionEntry* entry, std::string* error) {
+// The choices in the order of their keys' text ("10" before "2"), as they have always been read.
+bool ChoicesOf(const JsonValue& choices, DescriptionEntry* entry, std::string* error) {
+  if (choices.kind != Kind::Object) {
+    *error = "\"choices\" is not an object";
+    return false;
+  }
+  for (const auto* member : choices.ByKey()) {
+    const auto& [key, label] = *member;
+    std::pair<int32_t, std::string> choice;
+    if (!ToId(key, &choice.first, error) || !Read(label, Subject{"a choice"}, &choice.second, error)) return false;
+    entry->choices.push_back(std::move(choice));
+  }
+  return true;
+}
+
+bool ParseEntry(const JsonValue& item, DescriptionEntry* entry, std::string* error) {
   std::string type;
-  if (!item.is_object()) return *error = "an entry is not an object", false;
+  if (item.kind != Kind::Object) {
+    *error = "an entry is not an object";
+    return false;
+  }
   if (!Required(item, "id", &entry->id, error) || !Optional(item, "name", &entry->name, error) ||
       !Required(item, "type", &type, error)) {
     return false;
   }
   const EntryKindName* kind = FindEntryKind(type);
-  if (kind == nullptr) return *error = "unknown type " + type, false;
-  entry->kind = kind->kind;
-  const auto value = item.find("default");
-  if (!Optional(item, "parent", &entry->parent, error) || !Optional(item, "label", &entry->label, error) ||
-      !DefaultOf(*kind, value == item.end() ? json() : *value, &entry->defaultValue, error)) {
+  if (kind == nullptr) {
+    *error = "unknown type " + type;
     return false;
   }
-  const auto choices = item.find("choices");
-  if (choices != item.end()) {
-    if (!choices->is_object()) return *error = "\"choices\" is not an object", false;
-    for (const auto& [key, label] : choices->items()) {
-      std::pair<int32_t, std::string> choice;
-      if (!ToId(key, &choice.first, error) || !Read(label, "a choice", &choice.second, error)) return false;
-      entry->choices.push_back(std::move(choice));
-    }
+  entry->kind = kind->kind;
+  const JsonValue* value = item.Find("default");
+  if (!Optional(item, "parent", &entry->parent, error) || !Optional(item, "label", &entry->label, error) ||
+      !DefaultOf(*kind, value ? *value : JsonValue(), &entry->defaultValue, error)) {
+    return false;
   }
+  const JsonValue* choices = item.Find("choices");
+  if (choices != nullptr && !ChoicesOf(*choices, entry, error)) return false;
   return Optional(item, "min", &entry->minimum, error) && Optional(item, "max", &entry->maximum, error) &&
          Optional(item, "step", &entry->step, error) && Optional(item, "unit", &entry->unit, error) &&
          Optional(item, "hidden", &entry->hidden, error) && Optional(item, "help", &entry->help, error);
@@ -150,12 +200,15 @@ bool Validate(const StaticDescription& description, std::string* error) {
   return true;
 }
 
-std::shared_ptr<const StaticDescription> ParseDescription(const json& document, std::string* error) {
+std::shared_ptr<const StaticDescription> ParseDescription(const JsonValue& document, std::string* error) {
   auto description = std::make_shared<StaticDescription>();
   if (!Required(document, "description", &description->name, error)) return nullptr;
-  const auto entries = document.find("entries");
-  if (entries == document.end() || !entries->is_array()) return *error = "no array of \"entries\"", nullptr;
-  for (const json& item : *entries) {
+  const JsonValue* entries = document.Find("entries");
+  if (entries == nullptr || entries->kind != Kind::Array) {
+    *error = "no array of \"entries\"";
+    return nullptr;
+  }
+  for (const JsonValue& item : entries->items) {
     if (!ParseEntry(item, &description->entries.emplace_back(), error)) return nullptr;
   }
   return Validate(*description, error) ? description : nullptr;
@@ -167,22 +220,24 @@ bool NameTheFile(const std::filesystem::path& file, std::string* error) {
 }
 
 bool ReadStrings(const std::filesystem::path& file, std::map<int32_t, std::string>* strings, std::string* error) {
-  json document;
+  JsonValue document;
   if (!ReadJson(file, &document, error)) return NameTheFile(file, error);
-  const auto table = document.find("strings");
-  if (table == document.end() || !table->is_object()) {
+  const JsonValue* table = document.Find("strings");
+  if (table == nullptr || table->kind != Kind::Object) {
     *error = "no object of \"strings\"";
     return NameTheFile(file, error);
   }
-  for (const auto& [key, text] : table->items()) {
+  for (const auto* member : table->ByKey()) {
+    const auto& [key, text] = *member;
     int32_t id = 0;
-    if (!ToId(key, &id, error) || !Read(text, "string " + key, &(*strings)[id], error)) return NameTheFile(file, error);
+    const std::string what = "string " + key;
+    if (!ToId(key, &id, error) || !Read(text, Subject{what}, &(*strings)[id], error)) return NameTheFile(file, error);
   }
   return true;
 }
 
 std::shared_ptr<const StaticDescription> ReadDescription(const std::filesystem::path& file, std::string* error) {
-  json document;
+  JsonValue document;
   std::shared_ptr<const StaticDescription> description;
   if (ReadJson(file, &document, error)) description = ParseDescription(document, error);
   if (description == nullptr) NameTheFile(file, error);

@@ -335,8 +335,8 @@ void SphereMeshes::Sweep() {
 }
 
 std::vector<VtVector> SampleSpline(const SplineData& spline, bool closed, int32_t intermediate) {
-  const std::vector<VtVector>& points = spline.points;
-  if (spline.type != VT_SPLINE_BEZIER || points.size() < 2) return points;
+  const SplinePoints& points = spline.points;
+  if (spline.type != VT_SPLINE_BEZIER || points.size() < 2) return {points.begin(), points.end()};
   const int32_t between = std::clamp(intermediate, 0, kMaxIntermediate);
   const size_t count = points.size();
   const auto tangent = [&](size_t i) { return i < spline.tangents.size() ? spline.tangents[i] : VtTangent{}; };

@@ -3,14 +3,17 @@
 // host uses on them.
 #pragma once
 
-#include <cstdint>
+#include <algorithm>
 #include <array>
+#include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -45,8 +48,77 @@ struct Pooled {
   bool operator!=(const Pooled<U>& /*other*/) const { return false; }
 };
 
-// A container's values by id, their tree's nodes pooled.
-using ValueMap = std::map<int32_t, Value, std::less<int32_t>, Pooled<std::pair<const int32_t, Value>>>;
+// A container's values by id, kept in a pooled array in id order: a container holds a handful of
+// values (a sphere's two, a texture tag's five), for which a short search beats a tree of pooled
+// nodes, made and freed one by one. A value's address holds only until the next store or removal.
+class ValueMap {
+ public:
+  using value_type = std::pair<int32_t, Value>;
+  using Entries = std::vector<value_type, Pooled<value_type>>;
+  using iterator = Entries::iterator;
+  using const_iterator = Entries::const_iterator;
+
+  ValueMap() = default;
+  ValueMap(std::initializer_list<value_type> values) {
+    for (const value_type& value : values) (*this)[value.first] = value.second;
+  }
+
+  iterator begin() { return entries_.begin(); }
+  iterator end() { return entries_.end(); }
+  const_iterator begin() const { return entries_.begin(); }
+  const_iterator end() const { return entries_.end(); }
+  size_t size() const { return entries_.size(); }
+  bool empty() const { return entries_.empty(); }
+  void clear() { entries_.clear(); }
+
+  iterator find(int32_t id) {
+    const auto at = Place(id);
+    return at != entries_.end() && at->first == id ? at : entries_.end();
+  }
+  const_iterator find(int32_t id) const { return const_cast<ValueMap*>(this)->find(id); }
+  size_t count(int32_t id) const { return find(id) == end() ? 0 : 1; }
+
+  // The value under id, made empty (std::monostate) when there is none.
+  Value& operator[](int32_t id) {
+    const auto found = find(id);
+    return found != entries_.end() ? found->second : Put(id, Value());
+  }
+  template <typename V>
+  void insert_or_assign(int32_t id, V&& value) {
+    Put(id, std::forward<V>(value));
+  }
+  size_t erase(int32_t id) {
+    const auto at = find(id);
+    if (at == entries_.end()) return 0;
+    entries_.erase(at);
+    return 1;
+  }
+
+  bool operator==(const ValueMap& other) const { return entries_ == other.entries_; }
+  bool operator!=(const ValueMap& other) const { return !(*this == other); }
+
+ private:
+  static constexpr size_t kFirstRoom = 4;
+
+  // Where id is or would go; values mostly come in increasing order, so the end is tried first.
+  iterator Place(int32_t id) {
+    if (entries_.empty() || entries_.back().first < id) return entries_.end();
+    return std::lower_bound(entries_.begin(), entries_.end(), id,
+                            [](const value_type& entry, int32_t wanted) { return entry.first < wanted; });
+  }
+
+  // Stores value under id, made in its place when id is new.
+  template <typename V>
+  Value& Put(int32_t id, V&& value) {
+    if (entries_.capacity() == 0) entries_.reserve(kFirstRoom);
+    const auto at = Place(id);
+    if (at == entries_.end()) return entries_.emplace_back(id, std::forward<V>(value)).second;
+    if (at->first == id) return at->second = std::forward<V>(value);
+    return entries_.emplace(at, id, std::forward<V>(value))->second;
+  }
+
+  Entries entries_;
+};
 
 }  // namespace vthost
 
@@ -61,7 +133,11 @@ struct VtFilename {
   std::string path;
 };
 
+// Pooled: a module makes one for each primitive it generates, and frees it right after.
 struct VtContainer {
+  static void* operator new(size_t size) { return vthost::TakeBlock(size); }
+  static void operator delete(void* block, size_t size) { vthost::GiveBlock(block, size); }
+
   vthost::ValueMap values;
 };
 
@@ -109,10 +185,14 @@ struct PrimitiveInfo {
   int32_t segments = 0;
 };
 
+// A spline's arrays are pooled: a bond is two splines, of two and four points.
+using SplinePoints = std::vector<VtVector, Pooled<VtVector>>;
+using SplineTangents = std::vector<VtTangent, Pooled<VtTangent>>;
+
 struct SplineData {
   int32_t type = 0;  // VT_SPLINE_LINEAR or VT_SPLINE_BEZIER
-  std::vector<VtVector> points;
-  std::vector<VtTangent> tangents;  // Bezier splines only
+  SplinePoints points;
+  SplineTangents tangents;  // Bezier splines only
   bool hasPoints = true;            // false when the host could not make the arrays
   bool hasTangents = false;
 };
@@ -160,7 +240,8 @@ struct VtNode {
   int32_t type = 0;  // a registered object type, VT_OBJECT_MATERIAL, a generated object's type, or 0
   VtContainer parameters;
   bool hasParameters = true;  // a node without a parameter container, for tests
-  std::vector<vthost::NodeEvent> events;
+  // pooled: a generated object has two (its name and a message)
+  std::vector<vthost::NodeEvent, vthost::Pooled<vthost::NodeEvent>> events;
 
   // Nodes of a document.
   VtDocument* document = nullptr;

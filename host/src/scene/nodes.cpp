@@ -69,9 +69,9 @@ std::string NodeName(const VtNode* node) { return node ? node->name : std::strin
 
 VtContainer* NodeParameters(VtNode* node) { return node ? &node->parameters : nullptr; }
 
-const std::vector<NodeEvent>& NodeEvents(const VtNode* node) {
-  static const std::vector<NodeEvent> kNone;
-  return node ? node->events : kNone;
+std::vector<NodeEvent> NodeEvents(const VtNode* node) {
+  if (node == nullptr) return {};
+  return {node->events.begin(), node->events.end()};
 }
 
 int32_t NodeType(const VtNode* node) { return node ? node->type : 0; }

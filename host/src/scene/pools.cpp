@@ -55,32 +55,46 @@ class SizePool {
 
 size_t ClassOf(size_t size) { return (size + kStep - 1) / kStep; }
 
+struct PoolSet {
+  bool leaksChecked = FreeAtExit();
+  std::array<SizePool, kLargestPooled / kStep + 1> pools;
+};
+
 // Made once and never destroyed, so that a block freed as the process ends (by an object of static
-// storage) still finds its pool.
-std::array<SizePool, kLargestPooled / kStep + 1>& Pools() {
-  static auto* const pools = new std::array<SizePool, kLargestPooled / kStep + 1>();
-  return *pools;
+// storage) still finds its pool. A plain pointer rather than a function's static: a block is taken
+// for every node, tag and value of a model, and the guard of a static would be asked each time.
+PoolSet* g_pools = nullptr;
+
+// Apart from Pools, which is then small enough to be inlined.
+[[gnu::noinline]] PoolSet* MakePools() {
+  g_pools = new PoolSet();
+  return g_pools;
 }
 
-bool IsPooled(size_t size) { return size <= kLargestPooled && !FreeAtExit(); }
+PoolSet& Pools() { return *(g_pools != nullptr ? g_pools : MakePools()); }
 
 }  // namespace
 
 void* TakeBlock(size_t size) {
-  if (!IsPooled(size)) return ::operator new(size);
+  PoolSet& set = Pools();
+  if (size > kLargestPooled || set.leaksChecked) return ::operator new(size);
   const size_t sizeClass = ClassOf(size);
-  return Pools()[sizeClass].Take(sizeClass * kStep);
+  return set.pools[sizeClass].Take(sizeClass * kStep);
 }
 
 void GiveBlock(void* block, size_t size) {
   if (block == nullptr) return;
-  if (!IsPooled(size)) {
+  PoolSet& set = Pools();
+  if (size > kLargestPooled || set.leaksChecked) {
     ::operator delete(block);
     return;
   }
-  Pools()[ClassOf(size)].Give(block);
+  set.pools[ClassOf(size)].Give(block);
 }
 
-size_t PoolBlocks(size_t size) { return IsPooled(size) ? Pools()[ClassOf(size)].Blocks() : 0; }
+size_t PoolBlocks(size_t size) {
+  PoolSet& set = Pools();
+  return size > kLargestPooled || set.leaksChecked ? 0 : set.pools[ClassOf(size)].Blocks();
+}
 
 }  // namespace vthost

@@ -3,6 +3,7 @@
 // until it is inserted or returned.
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 #include "scene/meshes.h"
 #include "scene/model.h"
@@ -16,7 +17,7 @@ constexpr int32_t kMaxSplinePoints = 1 << 20;
 constexpr double kDefaultSphereRadius = 100.0;
 constexpr int32_t kDefaultSphereSegments = 24;
 
-const char* DefaultName(int32_t type) {
+std::string_view DefaultName(int32_t type) {
   switch (type) {
     case VT_OBJECT_NULL: return "Null";
     case VT_OBJECT_SWEEP: return "Sweep";
@@ -30,7 +31,7 @@ VtNode* NewLooseNode(int32_t type) {
   if (!CurrentHost().Faults().Allow(AllocKind::Object)) return nullptr;
   auto* node = new VtNode();
   node->type = type;
-  node->name = DefaultName(type);
+  node->name.assign(DefaultName(type));
   CurrentHost().Loose().Add(node);
   return node;
 }
@@ -99,14 +100,14 @@ VtNode* AllocSpline(int32_t pointCount, int32_t splineType) {
   if (splineType != VT_SPLINE_LINEAR && splineType != VT_SPLINE_BEZIER) return nullptr;
   VtNode* node = NewLooseNode(VT_OBJECT_SPLINE);
   if (node == nullptr) return nullptr;
-  SplineData spline;
+  SplineData& spline = node->spline.emplace();
   spline.type = splineType;
   // the arrays are allocations of their own: without them the spline has no point data
-  spline.hasPoints = CurrentHost().Faults().Allow(AllocKind::Memory);
-  if (spline.hasPoints) spline.points.assign(static_cast<size_t>(pointCount), VtVector{0.0, 0.0, 0.0});
-  spline.hasTangents = splineType == VT_SPLINE_BEZIER && CurrentHost().Faults().Allow(AllocKind::Memory);
-  if (spline.hasTangents) spline.tangents.assign(static_cast<size_t>(pointCount), VtTangent{});
-  node->spline = std::move(spline);
+  FaultInjector& faults = CurrentHost().Faults();
+  spline.hasPoints = faults.Allow(AllocKind::Memory);
+  if (spline.hasPoints) spline.points.resize(static_cast<size_t>(pointCount));
+  spline.hasTangents = splineType == VT_SPLINE_BEZIER && faults.Allow(AllocKind::Memory);
+  if (spline.hasTangents) spline.tangents.resize(static_cast<size_t>(pointCount));
   return node;
 }
 

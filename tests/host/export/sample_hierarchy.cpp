@@ -16,8 +16,8 @@ std::unique_ptr<VtTag> Tag(int32_t type) {
 SplineData Spline(int32_t type, std::vector<VtVector> points, std::vector<VtTangent> tangents) {
   SplineData spline;
   spline.type = type;
-  spline.points = std::move(points);
-  spline.tangents = std::move(tangents);
+  spline.points.assign(points.begin(), points.end());
+  spline.tangents.assign(tangents.begin(), tangents.end());
   spline.hasTangents = !spline.tangents.empty();
   return spline;
 }

@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "cases.h"
 #include "resources/resourceset.h"
@@ -72,9 +76,73 @@ const BrokenCase kBroken[] = {
     {"EntryWithoutId", kStrings, R"({"description": "d", "entries": [{"type": "int"}]})"},
     {"IdNotAWholeNumber", kStrings, R"({"description": "d", "entries": [{"id": 1.5, "type": "int"}]})"},
     {"EntriesNotAList", kStrings, R"({"description": "d", "entries": {"id": 1, "type": "int"}})"},
+    {"TextAfterTheObject", kStrings, R"({"description": "d", "entries": []} [])"},
+    {"TrailingComma", kStrings, R"({"description": "d", "entries": [],})"},
+    {"NumberPastTheLargestDouble", kStrings,
+     R"({"description": "d", "entries": [{"id": 1, "type": "float", "default": 1e400}]})"},
+    {"LoneSurrogate", kStrings, R"({"description": "d\ud800", "entries": []})"},
+    {"OverlongUtf8", kStrings, "{\"description\": \"\xC0\xAF\", \"entries\": []}"},
+    {"ControlCharacterInAString", kStrings, "{\"description\": \"a\tb\", \"entries\": []}"},
+    {"LeadingZero", kStrings, R"({"description": "d", "entries": [{"id": 01, "type": "int"}]})"},
+    {"IdPast32Bits", kStrings, R"({"description": "d", "entries": [{"id": 4294967296, "type": "int"}]})"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Sets, BrokenResources, testing::ValuesIn(kBroken), CaseName);
+
+// A description of one entry read from the text of its members.
+struct ReadCase {
+  const char* name;
+  std::string members;  // after "id": 1, "type": "int"
+  std::string label;
+  std::vector<std::pair<int32_t, std::string>> choices;
+  std::optional<double> minimum;
+};
+
+void PrintTo(const ReadCase& c, std::ostream* out) { *out << c.name << ": " << c.members; }
+
+class ReadResources : public testing::TestWithParam<ReadCase> {};
+
+TEST_P(ReadResources, TakeWhatTheTextSays) {
+  const fs::path folder = fs::temp_directory_path() / (std::string("vantor-res-") + GetParam().name);
+  fs::remove_all(folder);
+  fs::create_directories(folder / "description");
+  std::ofstream(folder / "strings.json") << kStrings;
+  std::ofstream(folder / "description" / "d.json")
+      << R"({"description": "d", "entries": [{"id": 1, "type": "int", )" << GetParam().members << "}]}";
+  ResourceSet set;
+  std::string error;
+  ASSERT_TRUE(ReadResourceSet(folder, &set, &error)) << error;
+  const DescriptionEntry& entry = set.descriptions.at("d")->entries.at(0);
+  EXPECT_EQ(entry.label, GetParam().label);
+  EXPECT_EQ(entry.choices, GetParam().choices);
+  EXPECT_EQ(entry.minimum, GetParam().minimum);
+  fs::remove_all(folder);
+}
+
+const ReadCase kRead[] = {
+    {"Escapes", R"("label": "\u00e9\t\"\\\/\ud83d\ude00")", "\xC3\xA9\t\"\\/\xF0\x9F\x98\x80", {}, std::nullopt},
+    {"KeyGivenTwiceKeepsTheLast", R"("label": "a", "label": "b")", "b", {}, std::nullopt},
+    {"ChoicesInTheOrderOfTheirKeysText", R"("choices": {"2": "two", "10": "ten", "1": "one"})", "",
+     {{1, "one"}, {10, "ten"}, {2, "two"}}, std::nullopt},
+    {"NumbersWithExponents", R"("label": "x", "min": -1.5E+1)", "x", {}, -15.0},
+    {"WholeNumbersAsFloats", R"("min": -3)", "", {}, -3.0},
+    {"UnderflowIsZero", R"("min": 1e-400)", "", {}, 0.0},
+    {"Utf8AsItIs", "\"label\": \"\xE2\x82\xAC\"", "\xE2\x82\xAC", {}, std::nullopt},
+};
+
+INSTANTIATE_TEST_SUITE_P(Texts, ReadResources, testing::ValuesIn(kRead), CaseName);
+
+TEST(ReadResources, ByteOrderMarkIsSkipped) {
+  const fs::path folder = fs::temp_directory_path() / "vantor-res-bom";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  std::ofstream(folder / "strings.json") << "\xEF\xBB\xBF" << kStrings;
+  ResourceSet set;
+  std::string error;
+  EXPECT_TRUE(ReadResourceSet(folder, &set, &error)) << error;
+  EXPECT_EQ(set.strings.at(50000), "Molecule");
+  fs::remove_all(folder);
+}
 
 TEST(BrokenResources, MissingFolderIsRefused) {
   ResourceSet set;

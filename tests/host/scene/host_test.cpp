@@ -182,7 +182,11 @@ TEST(BlockPools, KeepSizesApart) {
     tags.back()->type = id;
     if (id % 3 == 0) tags.erase(tags.begin());
   }
-  for (int32_t id = 0; id < 500; ++id) ASSERT_EQ(std::get<int32_t>(values.at(id)), id * 2);
+  for (int32_t id = 0; id < 500; ++id) {
+    const auto found = values.find(id);
+    ASSERT_NE(found, values.end()) << id;
+    ASSERT_EQ(std::get<int32_t>(found->second), id * 2);
+  }
   for (const auto& tag : tags) EXPECT_GE(tag->type, 0);
 }
 
