@@ -242,6 +242,21 @@ void PutIntegers(CrateBytes& out, const uint32_t* values, size_t count) {
   PutDifferences(values, count, common, at + 4, at + 4 + codeBytes);
 }
 
+// The integers 0 to count - 1, as PutIntegers codes them without the list: past one of them the
+// common difference is 1, and only the first, 0, is a one-byte difference.
+void PutCounting(CrateBytes& out, size_t count) {
+  if (count < 2) {
+    const uint32_t zero = 0;
+    PutIntegers(out, &zero, count);
+    return;
+  }
+  const size_t codeBytes = (count + 3) / 4;
+  char* at = PutCompressed(out, 4 + codeBytes + 1);
+  StoreLittleEndian<4>(at, 1);
+  std::memset(at + 4, 0, codeBytes + 1);
+  at[4] = 1;
+}
+
 void PutSection(CrateBytes& toc, const char* name, size_t start, size_t end) {
   std::memcpy(GrowZeros(toc, kSectionNameBytes), name, std::strlen(name));  // the rest stays NUL
   Put64(toc, start);
@@ -597,13 +612,10 @@ void CrateLayer::PutPaths(CrateBytes& out) const {
 // The items: their paths (an item's index is its path's), field sets and kinds, as three lists.
 void CrateLayer::PutItems(CrateBytes& out, const uint32_t* setOfItem) const {
   const size_t count = items_.size();
-  std::unique_ptr<uint32_t[]> paths = Unfilled(count), types = Unfilled(count);
-  for (size_t item = 0; item < count; ++item) {
-    paths[item] = static_cast<uint32_t>(item);
-    types[item] = items_[item].type;
-  }
+  std::unique_ptr<uint32_t[]> types = Unfilled(count);
+  for (size_t item = 0; item < count; ++item) types[item] = items_[item].type;
   Put64(out, count);
-  PutIntegers(out, paths.get(), count);
+  PutCounting(out, count);
   PutIntegers(out, setOfItem, count);
   PutIntegers(out, types.get(), count);
 }

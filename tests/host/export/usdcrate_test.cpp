@@ -216,6 +216,29 @@ INSTANTIATE_TEST_SUITE_P(Widths, CrateFieldSets,
                                          FieldSetCase{"FourBytes", 40000}),
                          CaseName);
 
+class CrateItemPaths : public testing::TestWithParam<FieldSetCase> {};
+
+// The items list their paths in order, 0 to the last, however many there are.
+TEST_P(CrateItemPaths, CountUpFromThePseudoRoot) {
+  CrateLayer layer;
+  for (int i = 0; i < GetParam().prims; ++i) {
+    layer.AddPrim(CrateLayer::kPseudoRoot, "p" + std::to_string(i), CrateLayer::Specifier::kDef, "");
+  }
+  const std::string bytes(layer.Bytes().View());
+  size_t at = Le(bytes, Le(bytes, 16, 8) + 8 + 5 * 32 + 16, 8);  // the sixth section's start
+  const size_t count = GetParam().prims + 1;
+  ASSERT_EQ(Le(bytes, at, 8), count);
+  at += 8;
+  std::vector<int32_t> expected(count);
+  for (size_t i = 0; i < count; ++i) expected[i] = static_cast<int32_t>(i);
+  EXPECT_EQ(Integers(bytes, &at, count), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, CrateItemPaths,
+                         testing::Values(FieldSetCase{"PseudoRootOnly", 0}, FieldSetCase{"Two", 1},
+                                         FieldSetCase{"FourCodesEven", 3}, FieldSetCase{"Many", 300}),
+                         CaseName);
+
 struct Move {
   std::string name;
   size_t child;  // which of three children goes last
