@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -47,10 +46,11 @@ class CrateStageWriter {
     // the shapes first, so that the instances can name them
     const Item rootPrim = layer_.AddPrim(CrateLayer::kPseudoRoot, rootName, CrateLayer::Specifier::kDef, "Xform");
     const Item shapes = layer_.AddPrim(CrateLayer::kPseudoRoot, shapesName, CrateLayer::Specifier::kClass, "");
+    shapeOf_.assign(model_.geometries.size(), kNoShape);
     for (const ModelMesh& mesh : model_.meshes) {
-      if (shapeOf_.count(mesh.geometry) != 0) continue;
-      const Item shape = Shape(shapes, mesh.geometry);  // numbered by the shapes made before it
-      shapeOf_[mesh.geometry] = shape;
+      if (shapeOf_[mesh.geometry] != kNoShape) continue;
+      shapeOf_[mesh.geometry] = Shape(shapes, mesh.geometry);  // numbered by the shapes made before it
+      ++shapeCount_;
     }
 
     UsdSiblings rootChildren;
@@ -97,7 +97,7 @@ class CrateStageWriter {
     const int material = model_.meshes[mesh].material;
     if (material >= 0) layer_.PrependTokens(prim, apiSchemas_, {materialBindingApi_});
     layer_.SetBool(prim, instanceable_, true);
-    layer_.PrependInternalReference(prim, shapeOf_.at(model_.meshes[mesh].geometry));
+    layer_.PrependInternalReference(prim, shapeOf_[model_.meshes[mesh].geometry]);
     if (material >= 0) {
       layer_.SetExplicitPath(layer_.AddRelationship(prim, materialBinding_), targetPaths_, materials_[material]);
     }
@@ -180,7 +180,7 @@ class CrateStageWriter {
   Item Shape(Item shapes, int geometryIndex) {
     const ModelGeometry& geometry = model_.geometries[geometryIndex];
     const Vertices& vertices = *geometry.vertices;
-    const Item shape = layer_.AddPrim(shapes, "shape_" + std::to_string(shapeOf_.size()),
+    const Item shape = layer_.AddPrim(shapes, "shape_" + std::to_string(shapeCount_),
                                       CrateLayer::Specifier::kDef, "Xform");
     const Item mesh = layer_.AddPrim(shape, "mesh", CrateLayer::Specifier::kDef, "Mesh");
     std::vector<float> extent(geometry.min.begin(), geometry.min.end());
@@ -202,7 +202,9 @@ class CrateStageWriter {
 
   const PlainModel& model_;
   CrateLayer layer_;
-  std::unordered_map<int, Item> shapeOf_;  // by the geometry
+  static constexpr Item kNoShape = ~Item{0};
+  std::vector<Item> shapeOf_;  // by the geometry, kNoShape for one no mesh holds
+  size_t shapeCount_ = 0;
   std::vector<Item> materials_;            // of each material of the model
   std::vector<Text> order_;                // a prim's transform operations, made again for each
   std::array<std::pair<uint32_t, double>, 4096> doubles_{};  // Double's, by the float's bits
