@@ -569,16 +569,21 @@ void CrateLayer::PutFields(CrateBytes& out) const {
     next[item] = start;
     start += items_[item].fieldCount;
   }
-  std::unique_ptr<uint32_t[]> places = Unfilled(count), names = Unfilled(count);
+  std::unique_ptr<uint32_t[]> names = Unfilled(count);
+  std::unique_ptr<uint64_t[]> reps(new uint64_t[count]);
   for (size_t field = 0; field < count; ++field) {
     const uint32_t place = next[fields_[field].item]++;
-    places[field] = place;
     names[place] = fields_[field].nameToken;
+    reps[place] = fields_[field].rep;
   }
   Put64(out, count);
   PutIntegers(out, names.get(), count);
   char* at = PutCompressed(out, 8 * count);
-  for (size_t field = 0; field < count; ++field) StoreLittleEndian<8>(at + 8 * places[field], fields_[field].rep);
+  if constexpr (kLittleEndianMachine) {
+    std::memcpy(at, reps.get(), 8 * count);
+  } else {
+    for (size_t field = 0; field < count; ++field) StoreLittleEndian<8>(at + 8 * field, reps[field]);
+  }
 }
 
 // Each item's fields by their index (listed by item, they run on), each run ended by kNoField;
