@@ -183,24 +183,31 @@ bool LinksMaterial(const VtNode& node) {
 // written over *key: the type, the display colour and, for a sweep, its profile's first point (its
 // radius and so the bond order); the name for everything else (an atom's element).
 void WriteLookKey(const VtNode& node, std::string* key) {
-  key->clear();
-  const auto add = [key](const void* bytes, size_t size) { key->append(static_cast<const char*>(bytes), size); };
   const DisplayColour& display = node.display;
-  const char flags[] = {display.set, display.xray, display.mode != 0};
-  add(&node.type, sizeof node.type);
-  add(flags, sizeof flags);
-  add(&display.colour, sizeof display.colour);
-  if (node.type != VT_OBJECT_SWEEP) {
-    key->append(node.name);
-    return;
-  }
   const VtNode* profile = node.children.empty() ? nullptr : node.children[0].get();
-  if (profile == nullptr || profile->type != VT_OBJECT_SPLINE || !profile->spline || profile->spline->points.empty()) {
-    return;
+  const bool sweep = node.type == VT_OBJECT_SWEEP;
+  const bool hasPoint = sweep && profile != nullptr && profile->type == VT_OBJECT_SPLINE && profile->spline &&
+                        !profile->spline->points.empty();
+  const std::string_view name = sweep ? std::string_view() : std::string_view(node.name);
+  constexpr size_t kFixed = sizeof node.type + 3 + sizeof display.colour;
+  constexpr size_t kPoint = 2 * sizeof(double);
+  // one resize and copies of known sizes: a key is written for every node that draws
+  key->resize(kFixed + (hasPoint ? kPoint : 0) + name.size());
+  char* at = key->data();
+  std::memcpy(at, &node.type, sizeof node.type);
+  at += sizeof node.type;
+  *at++ = static_cast<char>(display.set);
+  *at++ = static_cast<char>(display.xray);
+  *at++ = static_cast<char>(display.mode != 0);
+  std::memcpy(at, &display.colour, sizeof display.colour);
+  at += sizeof display.colour;
+  if (hasPoint) {
+    const VtVector& first = profile->spline->points[0];
+    std::memcpy(at, &first.x, sizeof first.x);
+    std::memcpy(at + sizeof first.x, &first.y, sizeof first.y);
+    at += kPoint;
   }
-  const VtVector& first = profile->spline->points[0];
-  add(&first.x, sizeof first.x);
-  add(&first.y, sizeof first.y);
+  if (!name.empty()) std::memcpy(at, name.data(), name.size());
 }
 
 // What makes two materials one: the role and the look.
