@@ -268,6 +268,9 @@ class Builder {
 
   // The node and what is below it; -1 when none of it draws anything.
   int AddNode(const VtNode& node) {
+    // a leaf that is neither a polygon object nor a sweep (a sweep's splines: two to every bond)
+    // draws nothing, and is not made only to be taken back
+    if (node.children.empty() && node.type != VT_OBJECT_POLYGON && node.type != VT_OBJECT_SWEEP) return -1;
     std::vector<ModelNode>& nodes = model_.nodes;
     const int index = static_cast<int>(nodes.size());
     nodes.push_back({});
