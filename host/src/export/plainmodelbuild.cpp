@@ -173,6 +173,43 @@ bool Draws(const Vertices& geometry) {
 // to refuse.
 double Channel(double value) { return std::isfinite(value) ? std::clamp(value, 0.0, 1.0) : value; }
 
+// Whether a texture tag links a material: its role is then the material, whatever else the node is.
+bool LinksMaterial(const VtNode& node) {
+  return std::any_of(node.tags.begin(), node.tags.end(),
+                     [](const auto& tag) { return tag && tag->type == VT_TAG_TEXTURE && tag->material != 0; });
+}
+
+// Everything the material of a node without a linked one depends on (RoleOf, Builder::MaterialFor),
+// written over *key: the type, the display colour and, for a sweep, its profile's first point (its
+// radius and so the bond order); the name for everything else (an atom's element).
+void WriteLookKey(const VtNode& node, std::string* key) {
+  const DisplayColour& display = node.display;
+  const VtNode* profile = node.children.empty() ? nullptr : node.children[0].get();
+  const bool sweep = node.type == VT_OBJECT_SWEEP;
+  const bool hasPoint = sweep && profile != nullptr && profile->type == VT_OBJECT_SPLINE && profile->spline &&
+                        !profile->spline->points.empty();
+  const std::string_view name = sweep ? std::string_view() : std::string_view(node.name);
+  constexpr size_t kFixed = sizeof node.type + 3 + sizeof display.colour;
+  constexpr size_t kPoint = 2 * sizeof(double);
+  // one resize and copies of known sizes: a key is written for every node that draws
+  key->resize(kFixed + (hasPoint ? kPoint : 0) + name.size());
+  char* at = key->data();
+  std::memcpy(at, &node.type, sizeof node.type);
+  at += sizeof node.type;
+  *at++ = static_cast<char>(display.set);
+  *at++ = static_cast<char>(display.xray);
+  *at++ = static_cast<char>(display.mode != 0);
+  std::memcpy(at, &display.colour, sizeof display.colour);
+  at += sizeof display.colour;
+  if (hasPoint) {
+    const VtVector& first = profile->spline->points[0];
+    std::memcpy(at, &first.x, sizeof first.x);
+    std::memcpy(at + sizeof first.x, &first.y, sizeof first.y);
+    at += kPoint;
+  }
+  if (!name.empty()) std::memcpy(at, name.data(), name.size());
+}
+
 // What makes two materials one: the role and the look.
 struct MaterialKey {
   RoleKind kind;
@@ -231,6 +268,9 @@ class Builder {
 
   // The node and what is below it; -1 when none of it draws anything.
   int AddNode(const VtNode& node) {
+    // a leaf that is neither a polygon object nor a sweep (a sweep's splines: two to every bond)
+    // draws nothing, and is not made only to be taken back
+    if (node.children.empty() && node.type != VT_OBJECT_POLYGON && node.type != VT_OBJECT_SWEEP) return -1;
     std::vector<ModelNode>& nodes = model_.nodes;
     const int index = static_cast<int>(nodes.size());
     nodes.push_back({});
@@ -284,9 +324,21 @@ class Builder {
   }
 
  private:
+  // MaterialFor by what it depends on, worked out once for each: most nodes share a look (every
+  // carbon atom, every single bond). A node with a texture tag's material goes by its role every time.
+  int MaterialFor(const VtNode& node) {
+    if (LinksMaterial(node)) return MaterialByRole(node);
+    WriteLookKey(node, &lookKey_);
+    const auto found = materialByLook_.find(lookKey_);
+    if (found != materialByLook_.end()) return found->second;
+    const int material = MaterialByRole(node);
+    materialByLook_.emplace(lookKey_, material);
+    return material;
+  }
+
   // The node's look by its role: a linked material under its own name, otherwise the display
   // colour under the role's name; -1 (the format's default material) for a node with neither.
-  int MaterialFor(const VtNode& node) {
+  int MaterialByRole(const VtNode& node) {
     Role role = RoleOf(host_, node, bonds_);
     const bool xray = node.display.set && node.display.xray;
     VtVector colour{};
@@ -429,6 +481,8 @@ class Builder {
   std::unordered_multimap<size_t, int> geometryIndex_;  // by a hash of the bytes
   std::map<std::pair<int, int>, int> meshIndex_;
   std::map<MaterialKey, int> materialIndex_;
+  std::unordered_map<std::string, int> materialByLook_;  // by LookKey
+  std::string lookKey_;                                  // the last one
   std::set<std::string> materialNames_;
   std::map<std::pair<double, int32_t>, std::optional<int>> spheres_;
   std::unordered_map<std::string, std::optional<int>> tubes_;

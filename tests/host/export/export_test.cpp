@@ -420,6 +420,13 @@ const EmptyCase kEmptyCases[] = {
                    Null("Empty"));
      },
      {"Molecule", "C"}},
+    // a spline is left out only when nothing below it draws
+    {"SplineHoldingASphere",
+     [] {
+       NodePtr spline = SplineNode(Spline(VT_SPLINE_LINEAR, {{0, 0, 0}, {1, 0, 0}}), "Path");
+       return With(Null("Molecule"), With(std::move(spline), MakeSphere("C", 10.0, 6, {})));
+     },
+     {"Molecule", "Path", "C"}},
     {"NullHoldingASphere", [] { return With(Null("Molecule"), With(Null("Group"), MakeSphere("C", 10.0, 6, {}))); },
      {"Molecule", "Group", "C"}},
     // what else is below a sweep must not be stretched with its tube

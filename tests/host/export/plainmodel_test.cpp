@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <string>
@@ -184,6 +185,59 @@ INSTANTIATE_TEST_SUITE_P(Profiles, TubeProfiles,
                                          ProfileCase{"UnsetAndNone", Value{false}, std::nullopt, 2},
                                          ProfileCase{"SetAndUnset", Value{true}, Value{false}, 3}),
                          CaseName);
+
+// Nodes of one look share a material, and one thing of the look told apart is another material.
+struct LookCase {
+  const char* name;
+  void (*change)(VtNode* second, Host* host);  // the second of two carbon atoms, or of two bonds
+  bool bonds;
+  size_t materials;
+};
+void PrintTo(const LookCase& c, std::ostream* out) { *out << c.name; }
+
+class Looks : public testing::TestWithParam<LookCase> {};
+
+TEST_P(Looks, ShareAMaterialByAllTheyHold) {
+  Host host;
+  const auto make = [&] {
+    NodePtr node = GetParam().bonds ? MakeBond({0, 0, 0}, {0, 100, 0}, 3.0) : MakeSphere("C", 70.0, 12, {0, 0, 0});
+    node->display = DisplayColour{true, {1.0, 1.0, 1.0}, 1, false};
+    return node;
+  };
+  NodePtr first = make(), second = make();
+  GetParam().change(second.get(), &host);
+  VtContainer parameters;  // single bonds 3 thick and white, the others coloured
+  parameters.values = {{20008, 3.0},
+                       {20022, 2.0},
+                       {20030, 3.0},
+                       {20009, VtVector{1.0, 1.0, 1.0}},
+                       {20010, VtVector{0.5, 0.5, 1.0}},
+                       {20011, VtVector{1.0, 0.5, 0.5}},
+                       {20012, VtVector{0.5, 1.0, 0.5}}};
+  const NodePtr root = With(Null("Molecule"), std::move(first), std::move(second));
+  EXPECT_EQ(BuildPlainModel(host, {root.get(), &parameters, "m"}, nullptr).materials.size(), GetParam().materials);
+}
+
+const LookCase kLooks[] = {
+    {"SameAtoms", [](VtNode*, Host*) {}, false, 1},
+    {"OtherElement", [](VtNode* node, Host*) { node->name = "O"; }, false, 2},
+    {"Nucleus", [](VtNode* node, Host*) { node->name = "C nucleus"; }, false, 2},
+    {"OtherColour", [](VtNode* node, Host*) { node->display.colour.x = 0.5; }, false, 2},
+    {"XRay", [](VtNode* node, Host*) { node->display.xray = true; }, false, 2},
+    {"NoColour", [](VtNode* node, Host*) { node->display.set = false; }, false, 1},
+    {"LinkedMaterial",
+     [](VtNode* node, Host* host) {
+       auto tag = std::make_unique<VtTag>();
+       tag->type = VT_TAG_TEXTURE;
+       tag->material = host->CreateMaterial(host->NewDocument(), "M", {1.0, 1.0, 1.0})->serial;
+       node->tags.push_back(std::move(tag));
+     },
+     false, 2},
+    {"SameBonds", [](VtNode*, Host*) {}, true, 1},
+    {"BondOfNoOrder", [](VtNode* node, Host*) { node->children[0]->spline->points[0].x *= 2.0; }, true, 2},
+    {"BondNamedOtherwise", [](VtNode* node, Host*) { node->name = "Other"; }, true, 1},
+};
+INSTANTIATE_TEST_SUITE_P(Nodes, Looks, testing::ValuesIn(kLooks), CaseName);
 
 // A shape beyond a float's range is refused in every model that takes it from the cache, as in the
 // one that made it.
