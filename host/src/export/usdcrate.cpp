@@ -236,8 +236,10 @@ void PutIntegers(CrateBytes& out, const uint32_t* values, size_t count) {
   for (size_t d = 0; d < kOneByteDifferences; ++d) common = tally.counts[d] >= tally.counts[common] ? d : common;
   const size_t codeBytes = (count + 3) / 4;
   const size_t rest = count - tally.wide - tally.counts[common] + tally.wideBytes;
-  char* at = PutCompressed(out, 4 + codeBytes + rest);
+  // the room past the end may move the bytes: where they go is kept as an offset until then
+  const size_t offset = static_cast<size_t>(PutCompressed(out, 4 + codeBytes + rest) - out.bytes.get());
   MakeRoom(out, 3);
+  char* const at = out.bytes.get() + offset;
   StoreLittleEndian<4>(at, static_cast<uint32_t>(common) - kOneByteBias);
   PutDifferences(values, count, common, at + 4, at + 4 + codeBytes);
 }
