@@ -193,15 +193,20 @@ struct FieldSetCase {
 };
 void PrintTo(const FieldSetCase& c, std::ostream* out) { *out << c.name; }
 
+// The bytes of a layer of prims prims under the pseudo-root, named p0, p1...
+std::string BytesOfPrims(int prims) {
+  CrateLayer layer;
+  for (int i = 0; i < prims; ++i) {
+    layer.AddPrim(CrateLayer::kPseudoRoot, "p" + std::to_string(i), CrateLayer::Specifier::kDef, "");
+  }
+  return std::string(layer.Bytes().View());
+}
+
 class CrateFieldSets : public testing::TestWithParam<FieldSetCase> {};
 
 // Each item's fields by index, each run ended by -1, read back whatever width the differences take.
 TEST_P(CrateFieldSets, ReadBackAtEveryWidth) {
-  CrateLayer layer;
-  for (int i = 0; i < GetParam().prims; ++i) {
-    layer.AddPrim(CrateLayer::kPseudoRoot, "p" + std::to_string(i), CrateLayer::Specifier::kDef, "");
-  }
-  const std::string bytes(layer.Bytes().View());
+  const std::string bytes = BytesOfPrims(GetParam().prims);
   size_t at = Le(bytes, Le(bytes, 16, 8) + 8 + 3 * 32 + 16, 8);  // the fourth section's start
   const size_t count = 2 * (GetParam().prims + 1);
   ASSERT_EQ(Le(bytes, at, 8), count);
@@ -220,11 +225,7 @@ class CrateItemPaths : public testing::TestWithParam<FieldSetCase> {};
 
 // The items list their paths in order, 0 to the last, however many there are.
 TEST_P(CrateItemPaths, CountUpFromThePseudoRoot) {
-  CrateLayer layer;
-  for (int i = 0; i < GetParam().prims; ++i) {
-    layer.AddPrim(CrateLayer::kPseudoRoot, "p" + std::to_string(i), CrateLayer::Specifier::kDef, "");
-  }
-  const std::string bytes(layer.Bytes().View());
+  const std::string bytes = BytesOfPrims(GetParam().prims);
   size_t at = Le(bytes, Le(bytes, 16, 8) + 8 + 5 * 32 + 16, 8);  // the sixth section's start
   const size_t count = GetParam().prims + 1;
   ASSERT_EQ(Le(bytes, at, 8), count);
