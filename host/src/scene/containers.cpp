@@ -16,6 +16,13 @@ int32_t Truncate(double value) {
   return static_cast<int32_t>(value);
 }
 
+template <typename V>
+bool Put(VtContainer* container, int32_t id, V&& value) {
+  if (container == nullptr || !CurrentHost().Faults().Allow(AllocKind::Container)) return false;
+  container->values.insert_or_assign(id, std::forward<V>(value));
+  return true;
+}
+
 }  // namespace
 
 const Value* Lookup(const VtContainer* container, int32_t id) {
@@ -24,11 +31,10 @@ const Value* Lookup(const VtContainer* container, int32_t id) {
   return found == container->values.end() ? nullptr : &found->second;
 }
 
-bool StoreValue(VtContainer* container, int32_t id, Value value) {
-  if (container == nullptr || !CurrentHost().Faults().Allow(AllocKind::Container)) return false;
-  container->values.insert_or_assign(id, std::move(value));
-  return true;
-}
+bool StoreValue(VtContainer* container, int32_t id, Value value) { return Put(container, id, std::move(value)); }
+bool StoreValue(VtContainer* container, int32_t id, int32_t value) { return Put(container, id, value); }
+bool StoreValue(VtContainer* container, int32_t id, double value) { return Put(container, id, value); }
+bool StoreValue(VtContainer* container, int32_t id, bool value) { return Put(container, id, value); }
 
 bool RemoveValue(VtContainer* container, int32_t id) {
   return container != nullptr && container->values.erase(id) > 0;

@@ -312,8 +312,12 @@ void ReleaseFilename(VtFilename* name);
 const std::string& TextOf(const VtString* text);
 const std::string& PathOf(const VtFilename* name);
 
-// Stores value under id; false (container unchanged) when the host refuses the memory.
+// Stores value under id; false (container unchanged) when the host refuses the memory. A number or
+// a flag is made in its place, with no value moved.
 bool StoreValue(VtContainer* container, int32_t id, Value value);
+bool StoreValue(VtContainer* container, int32_t id, int32_t value);
+bool StoreValue(VtContainer* container, int32_t id, double value);
+bool StoreValue(VtContainer* container, int32_t id, bool value);
 // Removes the value under id; false when there was none.
 bool RemoveValue(VtContainer* container, int32_t id);
 // The value under id read as a number or a flag, as the module reads it: floats truncate toward

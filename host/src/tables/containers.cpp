@@ -69,9 +69,9 @@ VtContainer* GetContainer(const VtContainer* container, int32_t id) {
   return sub && *sub ? CopyContainer(**sub) : nullptr;
 }
 
-VtBool SetInt32(VtContainer* container, int32_t id, int32_t value) { return Store(container, id, value); }
-VtBool SetFloat(VtContainer* container, int32_t id, double value) { return Store(container, id, value); }
-VtBool SetBool(VtContainer* container, int32_t id, VtBool value) { return Store(container, id, value != 0); }
+VtBool SetInt32(VtContainer* container, int32_t id, int32_t value) { return StoreValue(container, id, value) ? 1 : 0; }
+VtBool SetFloat(VtContainer* container, int32_t id, double value) { return StoreValue(container, id, value) ? 1 : 0; }
+VtBool SetBool(VtContainer* container, int32_t id, VtBool value) { return StoreValue(container, id, value != 0) ? 1 : 0; }
 
 VtBool SetVector(VtContainer* container, int32_t id, const VtVector* value) {
   return value ? Store(container, id, *value) : 0;

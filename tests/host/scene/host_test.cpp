@@ -190,5 +190,46 @@ TEST(BlockPools, KeepSizesApart) {
   for (const auto& tag : tags) EXPECT_GE(tag->type, 0);
 }
 
+
+// A number or a flag stored where another value is, or where there is none, takes its place
+// whole: the container holds the one value of the type last stored, and the others around it.
+struct ScalarStoreCase {
+  const char* name;
+  std::function<void(VtContainer*)> before;
+  std::function<VtBool(VtContainer*)> store;
+  int32_t type;
+  double read;
+};
+
+const ScalarStoreCase kScalarStores[] = {
+    {"IntOverText", [](VtContainer* c) { kRecord.Bc->SetString(c, 2, MakeString("a long text past a short buffer")); },
+     [](VtContainer* c) { return kRecord.Bc->SetInt32(c, 2, -7); }, VT_VALUE_INT32, -7.0},
+    {"FloatOverInt", [](VtContainer* c) { kRecord.Bc->SetInt32(c, 2, 9); },
+     [](VtContainer* c) { return kRecord.Bc->SetFloat(c, 2, 2.5); }, VT_VALUE_FLOAT, 2.5},
+    {"FlagOverVector", [](VtContainer* c) { const VtVector v{1, 2, 3}; kRecord.Bc->SetVector(c, 2, &v); },
+     [](VtContainer* c) { return kRecord.Bc->SetBool(c, 2, 1); }, VT_VALUE_BOOL, 1.0},
+    {"IntBetweenOthers", [](VtContainer*) {}, [](VtContainer* c) { return kRecord.Bc->SetInt32(c, 2, 4); },
+     VT_VALUE_INT32, 4.0},
+};
+
+class ScalarStore : public testing::TestWithParam<ScalarStoreCase> {};
+
+TEST_P(ScalarStore, TakesThePlaceOfWhatWasThere) {
+  Host host;
+  VtContainer* container = kRecord.Bc->New();
+  kRecord.Bc->SetInt32(container, 1, 11);
+  kRecord.Bc->SetInt32(container, 3, 33);
+  GetParam().before(container);
+  ASSERT_EQ(GetParam().store(container), 1);
+  EXPECT_EQ(kRecord.Bc->Type(container, 2), GetParam().type);
+  const bool flag = GetParam().type == VT_VALUE_BOOL;
+  EXPECT_EQ(flag ? kRecord.Bc->GetBool(container, 2, 0) : kRecord.Bc->GetFloat(container, 2, -1.0), GetParam().read);
+  EXPECT_EQ(kRecord.Bc->GetInt32(container, 1, 0), 11);
+  EXPECT_EQ(kRecord.Bc->GetInt32(container, 3, 0), 33);
+  kRecord.Bc->Free(container);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ScalarStore, testing::ValuesIn(kScalarStores), CaseName);
+
 }  // namespace
 }  // namespace vthost
