@@ -112,8 +112,10 @@ int RunScript(vthost::Host& host, const Arguments& arguments) {
 }
 
 // Each --set tried on an object made for the purpose: a name or value refused is a bad argument,
-// before any molecule is read.
+// before any molecule is read. With none there is nothing to try, and no object is made for it (the
+// conversion's own object tells when none can be).
 bool SettingsTaken(vthost::Host& host, const vthost::Settings& settings) {
+  if (settings.empty()) return true;
   VtDocument* document = host.NewDocument();
   VtNode* object = host.CreateObject(document, vthost::molecule::kType, "Molecule");
   bool taken = object != nullptr;

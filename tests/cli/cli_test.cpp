@@ -356,6 +356,13 @@ std::vector<CliCase> Cases() {
         fs::create_symlink(dir / "shared" / "strings.json", dir / "plugin" / "res" / "strings.json");
       }).Run({"{water}", "--module", module, "--json", "{dir}/shared/strings.json"})
           .Ends(kBadArguments, "--json names {dir}/shared/strings.json, in the module's res folder, which it reads"),
+      // a module that cannot make its object: the run fails; a setting that cannot be tried is refused
+      Case("NoElementTable").Prepare([](const fs::path& dir) { fs::remove(dir / "plugin" / "res" / "ptable.csv"); })
+          .Run({"{water}", "--module", module, "--json", "{dir}/w.json"}).NotWrites({"w.json"})
+          .Ends(kFailed, "{dir}/water.mol: the molecule object could not be made"),
+      Case("NoElementTableForASetting").Prepare([](const fs::path& dir) { fs::remove(dir / "plugin" / "res" / "ptable.csv"); })
+          .Run({"{water}", "--module", module, "--set", "MOLOBJ_SHOW_NUCLEUS=true", "--json", "{dir}/w.json"})
+          .NotWrites({"w.json"}).Ends(kBadArguments, "the molecule object could not be made"),
       Case("JsonOverAHardLinkToTheElementTable").PosixOnly().Prepare([](const fs::path& dir) {
         fs::create_hard_link(dir / "plugin" / "res" / "ptable.csv", dir / "table.csv");
       }).Run({"{water}", "--module", module, "--json", "{dir}/table.csv"}).Writes({"table.csv"})
