@@ -2,8 +2,10 @@
 #include "jobs.h"
 
 #include <algorithm>
+#include <charconv>
 #include <istream>
 #include <memory>
+#include <string_view>
 #include <thread>
 
 #include "vthost/collection.h"
@@ -37,33 +39,108 @@ void HandOnStandardInput(std::vector<WorkerInput> inputs, uint64_t last) {
 }  // namespace
 
 std::string WorkerLine(const Outcome& o) {
-  Json line = ManifestLine(o);
-  line["exit"] = o.status;
-  line["label"] = o.label;
-  Json lines = Json::array();
-  for (const auto& [error, text] : o.lines) lines.push_back({error, text});
-  line["lines"] = std::move(lines);
-  return Dumped(line);
+  std::string line = "outcome";
+  const auto number = [&line](auto value) {
+    char digits[24];
+    line += '\t';
+    line.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+  };
+  const auto text = [&line](std::string_view value) {
+    line += '\t';
+    for (const char c : value) {
+      const char* const escaped = c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : nullptr;
+      if (escaped != nullptr) {
+        line += escaped;
+      } else {
+        line += c;
+      }
+    }
+  };
+  number(o.status);
+  number(o.record);
+  number(o.atoms);
+  number(o.bonds);
+  number(o.detail ? 1 : 0);
+  number(o.detail ? o.detail->segments : 0);
+  number(o.detail ? o.detail->subdivisions : 0);
+  number(o.detail ? o.detail->triangles : 0);
+  text(o.label);
+  text(o.input);
+  text(o.title);
+  text(o.message);
+  number(o.outputs.size());
+  for (const std::string& output : o.outputs) text(output);
+  number(o.lines.size());
+  for (const auto& [error, said] : o.lines) {
+    number(error ? 1 : 0);
+    text(said);
+  }
+  return line;
 }
 
 bool FromWorkerLine(const std::string& text, Outcome* o) {
-  const Json line = Json::parse(text, nullptr, false);
-  if (!line.is_object() || !line.contains("exit")) return false;
-  o->label = line.value("label", "");
-  o->input = line.value("input", "");
-  o->record = line.value("record", uint64_t{0});
-  o->title = line.value("title", "");
-  o->atoms = line.value("atoms", int64_t{0});
-  o->bonds = line.value("bonds", int64_t{0});
-  o->outputs = line.value("outputs", std::vector<std::string>{});
-  o->status = line.value("exit", kFailed);
-  o->message = line.value("message", "");
-  if (const auto detail = line.find("detail"); detail != line.end() && detail->is_object()) {
-    o->detail = vthost::Detail{detail->value("segments", 0), detail->value("subdivisions", 0),
-                               detail->value("triangles", int64_t{0})};
+  std::vector<std::string_view> fields;
+  fields.reserve(32);
+  for (size_t at = 0;;) {
+    const size_t tab = text.find('\t', at);
+    fields.push_back(std::string_view(text).substr(at, tab == std::string::npos ? std::string::npos : tab - at));
+    if (tab == std::string::npos) break;
+    at = tab + 1;
   }
-  for (const Json& l : line.value("lines", Json::array())) o->lines.emplace_back(l.at(0).get<bool>(), l.at(1));
-  return true;
+  size_t next = 0;
+  bool whole = !fields.empty() && fields[next++] == "outcome";
+  const auto number = [&](auto* value) {
+    if (!whole || next == fields.size()) return whole = false;
+    const std::string_view field = fields[next++];
+    const auto [stop, failure] = std::from_chars(field.data(), field.data() + field.size(), *value);
+    return whole = failure == std::errc() && stop == field.data() + field.size() && !field.empty();
+  };
+  const auto unescaped = [&](std::string* value) {
+    if (!whole || next == fields.size()) return whole = false;
+    const std::string_view field = fields[next++];
+    value->clear();
+    for (size_t at = 0; at < field.size();) {
+      const size_t backslash = std::min(field.find('\\', at), field.size());
+      value->append(field.substr(at, backslash - at));
+      if (backslash == field.size()) break;
+      const char escaped = backslash + 1 < field.size() ? field[backslash + 1] : '\0';
+      if (escaped != '\\' && escaped != 't' && escaped != 'n' && escaped != 'r') return whole = false;
+      *value += escaped == 't' ? '\t' : escaped == 'n' ? '\n' : escaped == 'r' ? '\r' : '\\';
+      at = backslash + 2;
+    }
+    return true;
+  };
+  int hasDetail = 0;
+  vthost::Detail detail;
+  size_t outputs = 0, lines = 0;
+  number(&o->status);
+  number(&o->record);
+  number(&o->atoms);
+  number(&o->bonds);
+  number(&hasDetail);
+  number(&detail.segments);
+  number(&detail.subdivisions);
+  number(&detail.triangles);
+  unescaped(&o->label);
+  unescaped(&o->input);
+  unescaped(&o->title);
+  unescaped(&o->message);
+  // a count is never taken for more than the fields left
+  if (number(&outputs) && outputs <= fields.size() - next) {
+    o->outputs.resize(outputs);
+    for (std::string& output : o->outputs) unescaped(&output);
+  }
+  if (number(&lines) && lines <= (fields.size() - next) / 2) {
+    o->lines.resize(lines);
+    for (auto& [error, said] : o->lines) {
+      int flag = 0;
+      number(&flag);
+      error = flag != 0;
+      unescaped(&said);
+    }
+  }
+  if (hasDetail != 0) o->detail = detail;
+  return whole && next == fields.size();
 }
 
 int ConvertInWorkers(const RunRequest& request, const fs::path& program, const std::vector<std::string>& arguments,

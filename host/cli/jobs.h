@@ -11,8 +11,10 @@
 
 namespace vantorcli {
 
-// A worker's line for the run: the manifest's fields with the exit status and what standard error
-// is told; and the outcome read back from one (false when the line is not one).
+// A worker's line for the run: the outcome's fields (the manifest's, the exit status and what
+// standard error is told), separated by tabs, each text with its backslashes, tabs and line ends
+// escaped, so that the run reads back the very bytes; and the outcome read back from one (false
+// when the line is not one).
 std::string WorkerLine(const Outcome& o);
 bool FromWorkerLine(const std::string& text, Outcome* o);
 

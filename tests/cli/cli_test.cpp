@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <ostream>
+#include <regex>
 #include <set>
 #include <string>
 #include <thread>
@@ -808,6 +809,34 @@ TEST(HostProgramCollections, WorkersAndShardsWriteWhatOneRunWrites) {
   EXPECT_EQ(ReadFile(folder / "second.glb"), written["one"]["other-2.glb"]);
   fs::remove_all(folder);
 }
+
+#if !defined(VANTOR_PROGRAM_EMULATOR)
+// What workers tell the run of each molecule reaches the manifest and standard error as one run
+// tells it, byte for byte: titles with a tab, a backslash, a quote or a byte that is no UTF-8, and a
+// record that fails in the middle.
+TEST(HostProgramCollections, WorkersTellWhatOneRunTells) {
+  const fs::path folder = FreshTempFolder("vantor-worker-lines-");
+  const std::string water = kWaterMolfile;
+  const std::string records = Replaced(water, "water\n", "tab\there \\ \"q\"\n") + "$$$$\n" +
+                              Replaced(water, "  3  2  0", "  0  0  0") + "$$$$\n" +
+                              Replaced(water, "water\n", "caf\xe9 \\n\n") + "$$$$\n";
+  WriteFile(folder / "odd.sdf", records);
+  std::map<std::string, std::pair<std::string, std::string>> told;  // the manifest and standard error
+  for (const std::string jobs : {"1", "2"}) {
+    Invocation run;
+    run.program = ProgramFolder() / (std::string("vantor-host") + VANTOR_EXECUTABLE_SUFFIX);
+    run.folder = folder;
+    run.arguments = {"odd.sdf", "--records", "all", "--json", "{record}.json", "--manifest", jobs + ".jsonl", "--jobs", jobs};
+    const Outcome outcome = RunProgram(run);
+    EXPECT_EQ(outcome.status, kNotLoaded) << outcome.err;
+    told[jobs] = {ReadFile(folder / (jobs + ".jsonl")), std::regex_replace(outcome.err, std::regex(" in [0-9.]+ s"), "")};
+  }
+  EXPECT_NE(told["1"].first.find("\"title\":\"tab\\there \\\\ \\\"q\\\"\""), std::string::npos) << told["1"].first;
+  EXPECT_NE(told["1"].second.find("odd.sdf record 2: "), std::string::npos) << told["1"].second;
+  EXPECT_EQ(told["2"], told["1"]);
+  fs::remove_all(folder);
+}
+#endif
 
 // A collection and the options of its run: each record's outputs must be those of a run on a file
 // of that record alone with the same options, whatever the records before it left in the object
