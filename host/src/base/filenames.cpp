@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -30,12 +31,12 @@ fs::path::string_type KeyOf(const fs::path& file) {
 // link changed or a folder moved since is walked again).
 class FolderMemo {
  public:
-  const fs::path* Find(const fs::path& folder) const {
+  const fs::path* Find(const fs::path::string_type& folder) const {
     for (const Entry& entry : entries_) {
-      if (entry.folder != folder.native()) continue;
+      if (entry.folder.native() != folder) continue;
       FileId id;
-      if (!FileIdOf(folder, &id) || !Same(id, entry.id)) return nullptr;
-      if (entry.resolved.native() == folder.native()) return &entry.resolved;  // no link on the way: one look is enough
+      if (!FileIdOf(entry.folder, &id) || !Same(id, entry.id)) return nullptr;
+      if (entry.resolved.native() == folder) return &entry.resolved;  // no link on the way: one look is enough
       FileId reached;
       return FileIdOf(entry.resolved, &reached) && Same(reached, entry.id) ? &entry.resolved : nullptr;
     }
@@ -44,13 +45,13 @@ class FolderMemo {
   void Keep(const fs::path& folder, const fs::path& resolved) {
     FileId id;
     if (!FileIdOf(resolved, &id)) return;  // not there yet: walked again until it is
-    entries_[next_] = {folder.native(), resolved, id};
+    entries_[next_] = {folder, resolved, id};
     next_ = (next_ + 1) % entries_.size();
   }
 
  private:
   struct Entry {
-    fs::path::string_type folder;
+    fs::path folder;
     fs::path resolved;
     FileId id;
   };
@@ -59,6 +60,11 @@ class FolderMemo {
   size_t next_ = 0;
 };
 
+FolderMemo& Memo() {
+  thread_local FolderMemo memo;
+  return memo;
+}
+
 // The folder above the last part of absolute, resolved (from the memo when it holds it); false when
 // the last part is not a plain name.
 bool ResolvedFolder(const fs::path& absolute, fs::path* folder) {
@@ -66,13 +72,42 @@ bool ResolvedFolder(const fs::path& absolute, fs::path* folder) {
   if (last.empty() || last == "." || last == "..") return false;
   const fs::path parent = absolute.parent_path();
   if (!parent.has_relative_path()) return false;
-  thread_local FolderMemo memo;
-  if (const fs::path* known = memo.Find(parent)) {
+  if (const fs::path* known = Memo().Find(parent.native())) {
     *folder = *known;
     return true;
   }
   *folder = Resolved(parent);
-  memo.Keep(parent, *folder);
+  Memo().Keep(parent, *folder);
+  return true;
+}
+
+// What the walk below makes of a name whose last part is a plain name and no link, in a folder the
+// memo holds, worked out on the name's text: one name made, where the walk makes one a part. False
+// when the name is not one such (the walk then takes it).
+bool ResolvedInKnownFolder(const fs::path& absolute, int* descriptor, fs::path* resolved) {
+  using View = std::basic_string_view<fs::path::value_type>;
+  const View text = absolute.native();
+  size_t last = text.size();
+  while (last > 0 && !IsSeparator(text[last - 1])) --last;
+  const View leaf = text.substr(last);
+  const bool dots = leaf.size() <= 2 && std::all_of(leaf.begin(), leaf.end(), [](auto c) { return c == '.'; });
+  if (last == 0 || dots) return false;  // no folder, or no plain name
+  size_t end = last - 1;
+  while (end > 0 && IsSeparator(text[end - 1])) --end;
+  if (end == 0) return false;  // in the root
+  const fs::path* folder = Memo().Find(fs::path::string_type(text.substr(0, end)));
+  if (folder == nullptr || folder->native().empty()) return false;
+  fs::path::string_type name = folder->native();
+  if (!IsSeparator(name.back())) name += fs::path::preferred_separator;
+  name.append(leaf);
+  fs::path next(std::move(name));
+  if (descriptor != nullptr && (*descriptor = os::DescriptorNamed(next)) >= 0) {
+    *resolved = std::move(next);
+    return true;
+  }
+  std::error_code failure;
+  if (fs::is_symlink(fs::symlink_status(next, failure))) return false;  // followed by the walk
+  *resolved = std::move(next);
   return true;
 }
 
@@ -82,6 +117,7 @@ fs::path Resolved(const fs::path& file, int* descriptor) {
   std::error_code failure;
   const fs::path absolute = fs::absolute(file, failure);
   if (failure) return file.lexically_normal();
+  if (fs::path quick; ResolvedInKnownFolder(absolute, descriptor, &quick)) return quick;
   fs::path done;
   std::vector<fs::path> left;
   // a resolved folder and a plain name that is no link are already in normal form

@@ -138,6 +138,11 @@ Kind KindOf(const fs::path& file) {
 }
 
 int DescriptorNamed(const fs::path& name) {
+  // only a last part of stdin, stdout, stderr or digits may name one: the rest is not normalised
+  const std::string& raw = name.native();
+  const std::string_view last = std::string_view(raw).substr(raw.find_last_of('/') + 1);
+  const bool digits = !last.empty() && last.size() <= 9 && last.find_first_not_of("0123456789") == std::string_view::npos;
+  if (!digits && last != "stdin" && last != "stdout" && last != "stderr") return -1;
   const std::string text = name.lexically_normal().string();
   if (text == "/dev/stdin") return 0;
   if (text == "/dev/stdout") return 1;

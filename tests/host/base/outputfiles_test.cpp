@@ -150,4 +150,40 @@ TEST_F(OutputFiles, AFolderLinkChangedIsFollowedAgain) {
   EXPECT_FALSE(vthost::SameFile(folder_ / "link" / "x.glb", folder_ / "a" / "x.glb"));
 }
 
+// A name whose folder is known, whose last part is a link: the link is followed each time, as it is
+// when it changes.
+TEST_F(OutputFiles, AFileLinkInAKnownFolderIsFollowedEachTime) {
+  fs::create_directory(folder_ / "a");
+  std::error_code failure;
+  fs::create_symlink("a/x.glb", folder_ / "l.glb", failure);
+  if (failure) GTEST_SKIP() << "no links here";
+  for (int look = 0; look < 2; ++look) EXPECT_TRUE(vthost::SameFile(folder_ / "l.glb", folder_ / "a" / "x.glb")) << look;
+  fs::remove(folder_ / "l.glb");
+  fs::create_symlink("a/y.glb", folder_ / "l.glb");
+  EXPECT_TRUE(vthost::SameFile(folder_ / "l.glb", folder_ / "a" / "y.glb"));
+  EXPECT_FALSE(vthost::SameFile(folder_ / "l.glb", folder_ / "a" / "x.glb"));
+}
+
+#if !defined(_WIN32)
+struct DescriptorCase {
+  const char* name;
+  int descriptor;  // -1: none
+};
+
+class DescriptorNames : public testing::TestWithParam<DescriptorCase> {};
+
+// The process's own descriptors by their names, however the name is written; the first look
+// resolves the folder, the second finds it known.
+TEST_P(DescriptorNames, AreKnownByTheirLastPart) {
+  for (int look = 0; look < 2; ++look) EXPECT_EQ(vthost::DescriptorOf(GetParam().name), GetParam().descriptor) << look;
+}
+
+const DescriptorCase kDescriptorNames[] = {
+    {"/dev/stdout", 1}, {"/dev/./stderr", 2}, {"/tmp/../dev/stdin", 0}, {"/dev/fd/5", 5},
+    {"/dev/stdout/.", -1}, {"/dev/fd/5x", -1}, {"/dev/fd/", -1}, {"/tmp/stdout.json", -1},
+};
+
+INSTANTIATE_TEST_SUITE_P(Names, DescriptorNames, testing::ValuesIn(kDescriptorNames));
+#endif
+
 }  // namespace
