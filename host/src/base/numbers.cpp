@@ -19,7 +19,8 @@
 namespace vthost {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+// a space, or one of \t \n \v \f \r, which follow one another
+bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // from_chars takes a minus but no plus: one plus sign is skipped, a sign after it is not a number.
 bool SkipPlus(const char** begin, const char* end) {
