@@ -61,7 +61,8 @@ const NumberCase kFloatTexts[] = {
     {"Exponent", "1e3", 1000.0, false}, {"Integer", "77", 77.0, false}, {"Empty", "", 0, true},
     {"LeadingLetter", "x1", 0, true}, {"DecimalComma", "1,5", 0, true}, {"PastLargest", "1e400", 0, true},
     {"NotANumber", "nan", 0, true}, {"Infinity", "inf", 0, true}, {"NegativeInfinity", "-infinity", 0, true},
-    {"Hex", "0x10", 0, true},
+    {"Hex", "0x10", 0, true}, {"EveryBlankAround", "\t\v\f 4.5\r\n", 4.5, false},
+    {"ControlBeforeTab", "\b4.5", 0, true}, {"ControlAfterReturn", "4.5\x0e", 0, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Texts, FloatConversion, testing::ValuesIn(kFloatTexts), CaseName);
