@@ -131,6 +131,9 @@ bool Molecules::Named(Molecule* m) {
   for (size_t i = 0; i < m->outputs.size(); ++i) {
     const std::string& name = m->outputs[i];
     if (name.empty() || name == "-" || !m->failure.empty() || (manifest_.empty() && !registry_)) continue;
+    // a plain name, while every name so far was one and no manifest is written: its text tells it
+    // apart, and it is not resolved
+    if (manifest_.empty() && written_.empty() && !Kept(*m, i, name)) continue;
     const fs::path::string_type key = FileKey(name);
     std::optional<Holder> earlier;
     if (key == manifest_) {
