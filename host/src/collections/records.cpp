@@ -48,11 +48,27 @@ bool RecordReader::Next(Record* record, bool keepText) {
   if (ended_) return false;
   bool any = false, blank = true, first = true;
   size_t bytes = 0;
-  // each line: what is kept of it in line_, all of it in the record's text
+  // the record's text is taken from pending_ a run of lines at a time: before it is filled again,
+  // and where the record ends
+  size_t textFrom = pendingAt_;
+  const auto keep = [&] {
+    if (keepText) record->text.append(pending_, textFrom, pendingAt_ - textFrom);
+    textFrom = pendingAt_;
+  };
+  const auto more = [&] {
+    if (pendingAt_ < pending_.size()) return true;
+    keep();
+    const bool filled = Fill();
+    textFrom = pendingAt_;
+    return filled;
+  };
   for (;;) {
+    // what is kept of each line: where it lies whole in pending_, or gathered in line_ when it
+    // spans two fills
+    std::string_view line;
+    bool newline = false, read = false, spans = false;
     line_.clear();
-    bool newline = false, read = false;
-    while (!newline && Fill()) {
+    while (!newline && more()) {
       read = true;
       const char* const start = pending_.data() + pendingAt_;
       const size_t held = pending_.size() - pendingAt_;
@@ -65,28 +81,35 @@ bool RecordReader::Next(Record* record, bool keepText) {
         return true;
       }
       bytes += taken;
-      line_.append(start, std::min(taken, kMaxTitleBytes - line_.size()));
-      if (keepText) record->text.append(start, taken);
-      pendingAt_ += taken;
       newline = end != nullptr;
+      if (newline && !spans) {
+        line = std::string_view(start, std::min(taken, kMaxTitleBytes));
+      } else {
+        line_.append(start, std::min(taken, kMaxTitleBytes - line_.size()));
+        spans = true;
+      }
+      pendingAt_ += taken;
     }
     if (!read) break;
+    if (spans) line = line_;
     // the newline goes, or the last byte kept of a longer line
-    if (newline) line_.pop_back();
+    if (newline) line.remove_suffix(1);
     if (first) {
-      record->title = line_;
+      record->title = line;
       if (!record->title.empty() && record->title.back() == '\r') record->title.pop_back();
       first = false;
       if (whole_) break;  // the file itself is the record: nothing more is read
     }
     any = true;
-    if (EndsRecord(line_)) {
+    if (EndsRecord(line)) {
+      keep();
       record->number = ++number_;
       return true;
     }
-    blank = blank && IsBlank(line_);
+    blank = blank && IsBlank(line);
     if (!newline) break;
   }
+  keep();
   ended_ = true;
   // an empty .mol file is a record too (the module says what it holds); after the last $$$$ of an
   // SD file, blank lines are none

@@ -1,7 +1,9 @@
 // The records of SD text, the ranges of records and the output names of a collection.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -64,6 +66,52 @@ TEST(Records, EndlessLineStopsAtTheLimitAndReadsNoFurther) {
   EXPECT_TRUE(reader.TooLong());
   EXPECT_TRUE(record.text.empty());
   EXPECT_FALSE(reader.Next(&record));
+}
+
+// A stream that holds a few bytes at a time, as a pipe may: every line lies across several takes.
+class Trickle : public std::streambuf {
+ public:
+  Trickle(std::string text, size_t step) : text_(std::move(text)), step_(step) {}
+
+ protected:
+  int_type underflow() override {
+    if (at_ >= text_.size()) return traits_type::eof();
+    const size_t n = std::min(step_, text_.size() - at_);
+    setg(&text_[at_], &text_[at_], &text_[at_] + n);
+    at_ += n;
+    return traits_type::to_int_type(*gptr());
+  }
+
+ private:
+  std::string text_;
+  size_t step_;
+  size_t at_ = 0;
+};
+
+TEST(Records, ReadAFewBytesAtATimeAsAtOnce) {
+  const std::string text = "first\nx\n$$$$\nsecond \r\n" + std::string(300, 'y') + "\n$$$$\r\nthird\n$$$$\n\n";
+  for (const size_t step : {1, 2, 3, 7, 64}) {
+    for (const bool keep : {true, false}) {
+      SCOPED_TRACE(std::to_string(step) + (keep ? " bytes, text kept" : " bytes"));
+      std::istringstream atOnce(text);
+      Trickle trickle(text, step);
+      std::istream fewAtATime(&trickle);
+      vthost::RecordReader expected(atOnce, false), read(fewAtATime, false);
+      vthost::Record want, got;
+      std::vector<std::string> titles;
+      while (expected.Next(&want, keep)) {
+        ASSERT_TRUE(read.Next(&got, keep));
+        EXPECT_EQ(got.title, want.title);
+        EXPECT_EQ(got.text, want.text);
+        titles.push_back(want.title);
+        if (titles.size() == 1) {
+          EXPECT_EQ(want.text, keep ? "first\nx\n$$$$\n" : "");
+        }
+      }
+      EXPECT_FALSE(read.Next(&got, keep));
+      EXPECT_EQ(titles, (std::vector<std::string>{"first", "second ", "third"}));
+    }
+  }
 }
 
 TEST(RecordRanges, ReadOrRefused) {
