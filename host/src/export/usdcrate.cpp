@@ -129,12 +129,13 @@ uint64_t BitsOf(double value) {
   return bits;
 }
 
+constexpr size_t kLongRun = 15;  // a literals' length from which it goes on past its token
+
 // Bytes as the format compresses them (LZ4 in chunks): a chunk count of 0 for one chunk, then one
 // LZ4 block of literals alone, a token of the run's length (15 and more in bytes of 255 and a last
 // one below it), then the bytes. Valid LZ4, only not smaller: the layer is small beside its arrays.
 // Puts the compressed size, the header, and room for the length bytes: answers where they go.
 char* PutCompressed(CrateBytes& out, size_t length) {
-  constexpr size_t kLongRun = 15;
   const size_t lengthBytes = length < kLongRun ? 0 : (length - kLongRun) / 255 + 1;
   Put64(out, 2 + lengthBytes + length);
   Put8(out, 0);
@@ -162,33 +163,22 @@ std::unique_ptr<uint32_t[]> Unfilled(size_t count) { return std::unique_ptr<uint
 constexpr uint32_t kOneByteBias = 128, kTwoByteBias = 32768;
 constexpr size_t kOneByteDifferences = 256;
 
-// How the differences of a list fall: the count of each one-byte difference, and the number and
-// the bytes of the wider ones.
-struct DifferenceTally {
-  std::array<uint32_t, kOneByteDifferences> counts{};
-  size_t wide = 0, wideBytes = 0;
-};
+using DifferenceCounts = std::array<uint32_t, kOneByteDifferences>;
 
-DifferenceTally Tally(const uint32_t* values, size_t count) {
-  DifferenceTally tally;
-  const auto add = [&tally](uint32_t difference) {
-    const uint32_t biased = difference + kOneByteBias;
-    if (biased < kOneByteDifferences) {
-      ++tally.counts[biased];
-      return;
-    }
-    ++tally.wide;
-    tally.wideBytes += difference + kTwoByteBias < 65536 ? 2 : 4;
-  };
-  add(values[0]);
-  for (size_t i = 1; i < count; ++i) add(values[i] - values[i - 1]);
-  return tally;
+// The most common one-byte difference (biased), a tie going to the larger.
+size_t MostCommon(const DifferenceCounts& counts) {
+  size_t common = 0;
+  for (size_t d = 0; d < kOneByteDifferences; ++d) common = counts[d] >= counts[common] ? d : common;
+  return common;
 }
 
 // The 2-bit codes of the differences at codes, four to a byte from the low bits up, and those that
-// are not the common one (biased) at next, each in its width. Each is stored as four bytes, its
-// width then kept: three bytes of room must follow.
-void PutDifferences(const uint32_t* values, size_t count, size_t common, char* codes, char* next) {
+// are not the common one (biased) at next, each in its width; with kCount, each one-byte difference
+// counted as well. Each is stored as four bytes, its width then kept: three bytes of room must
+// follow. Answers where the differences end.
+template <bool kCount>
+char* PutDifferences(const uint32_t* values, size_t count, size_t common, char* codes, char* next,
+                     DifferenceCounts& counts) {
   // a one-byte difference's code is 1, the common one's 0; its byte is kept for all but that one
   std::array<unsigned char, kOneByteDifferences> oneByteCode;
   oneByteCode.fill(1);
@@ -196,6 +186,7 @@ void PutDifferences(const uint32_t* values, size_t count, size_t common, char* c
   const auto put = [&](uint32_t difference) -> unsigned {
     const uint32_t biased = difference + kOneByteBias;
     if (biased < kOneByteDifferences) {
+      if constexpr (kCount) ++counts[biased];
       *next = static_cast<char>(difference & 0xFF);
       next += oneByteCode[biased];
       return oneByteCode[biased];
@@ -213,13 +204,43 @@ void PutDifferences(const uint32_t* values, size_t count, size_t common, char* c
     previous = values[i + 3];
     codes[i / 4] = static_cast<char>(first | second << 2 | third << 4 | fourth << 6);
   }
-  if (i == count) return;
+  if (i == count) return next;
   unsigned last = 0;
   for (size_t k = 0; i + k < count; ++k) {
     last |= put(values[i + k] - previous) << (2 * k);
     previous = values[i + k];
   }
   codes[i / 4] = static_cast<char>(last);
+  return next;
+}
+
+// The common difference as a spread of a list's differences has it (all of them in a short list):
+// when it is right, the list is coded in the one pass that counts its differences.
+constexpr size_t kSampledDifferences = 512;
+
+size_t GuessCommon(const uint32_t* values, size_t count) {
+  DifferenceCounts counts{};
+  const auto add = [&counts](uint32_t difference) {
+    const uint32_t biased = difference + kOneByteBias;
+    if (biased < kOneByteDifferences) ++counts[biased];
+  };
+  if (count <= kSampledDifferences) {
+    add(values[0]);
+    for (size_t i = 1; i < count; ++i) add(values[i] - values[i - 1]);
+    return MostCommon(counts);
+  }
+  // spread by a golden-ratio step, so that no period of the list lines up with it
+  constexpr uint64_t kStep = 2654435769u;
+  for (uint64_t k = 0; k < kSampledDifferences; ++k) {
+    const size_t i = 1 + static_cast<size_t>(k * kStep % (count - 1));
+    add(values[i] - values[i - 1]);
+  }
+  return MostCommon(counts);
+}
+
+// The bytes of a compressed header (PutCompressed) for a length.
+size_t CompressedHeaderBytes(size_t length) {
+  return 8 + 2 + (length < kLongRun ? 0 : (length - kLongRun) / 255 + 1);
 }
 
 // Integers as the structural sections hold them: each the difference from the one before, coded
@@ -231,17 +252,22 @@ void PutIntegers(CrateBytes& out, const uint32_t* values, size_t count) {
     Put64(out, 0);
     return;
   }
-  const DifferenceTally tally = Tally(values, count);
-  size_t common = 0;  // a tie goes to the larger
-  for (size_t d = 0; d < kOneByteDifferences; ++d) common = tally.counts[d] >= tally.counts[common] ? d : common;
   const size_t codeBytes = (count + 3) / 4;
-  const size_t rest = count - tally.wide - tally.counts[common] + tally.wideBytes;
-  // the room past the end may move the bytes: where they go is kept as an offset until then
-  const size_t offset = static_cast<size_t>(PutCompressed(out, 4 + codeBytes + rest) - out.bytes.get());
-  MakeRoom(out, 3);
-  char* const at = out.bytes.get() + offset;
-  StoreLittleEndian<4>(at, static_cast<uint32_t>(common) - kOneByteBias);
-  PutDifferences(values, count, common, at + 4, at + 4 + codeBytes);
+  // coded past the longest header first, then moved up to the header its length takes (the
+  // room made, the bytes stay where they are)
+  const size_t longest = 4 + codeBytes + 4 * count, headerRoom = CompressedHeaderBytes(longest);
+  MakeRoom(out, headerRoom + longest + 3);
+  char* const coded = out.bytes.get() + out.size + headerRoom;
+  DifferenceCounts counts{};
+  size_t common = GuessCommon(values, count);
+  char* end = PutDifferences<true>(values, count, common, coded + 4, coded + 4 + codeBytes, counts);
+  if (MostCommon(counts) != common) {
+    common = MostCommon(counts);
+    end = PutDifferences<false>(values, count, common, coded + 4, coded + 4 + codeBytes, counts);
+  }
+  StoreLittleEndian<4>(coded, static_cast<uint32_t>(common) - kOneByteBias);
+  const auto length = static_cast<size_t>(end - coded);
+  std::memmove(PutCompressed(out, length), coded, length);
 }
 
 // The integers 0 to count - 1, as PutIntegers codes them without the list: past one of them the
