@@ -172,30 +172,62 @@ size_t MostCommon(const DifferenceCounts& counts) {
   return common;
 }
 
+// How the differences of a list fall: the count of each one-byte difference (biased), and the
+// bytes of all of them past their codes.
+struct DifferenceTally {
+  DifferenceCounts counts{};
+  size_t oneByte = 0, wideBytes = 0;
+
+  void Add(uint32_t difference, uint32_t times = 1) {
+    const uint32_t biased = difference + kOneByteBias;
+    if (biased < kOneByteDifferences) {
+      counts[biased] += times;
+      oneByte += times;
+    } else {
+      wideBytes += times * (difference + kTwoByteBias < 65536 ? 2 : 4);
+    }
+  }
+  // The bytes past the codes when common (biased) is the common difference, which takes none.
+  size_t Bytes(size_t common) const { return oneByte - counts[common] + wideBytes; }
+};
+
+// The code of each one-byte difference (biased): 0 for the common one, whose byte is not kept, 1
+// for the others.
+using OneByteCodes = std::array<unsigned char, kOneByteDifferences>;
+
+OneByteCodes CodesWith(size_t common) {
+  OneByteCodes codes;
+  codes.fill(1);
+  codes[common] = 0;
+  return codes;
+}
+
+// Puts a difference's bytes at next, unless it is the common one; with kCount, a one-byte
+// difference is counted as well. Answers its code: 0 the common difference, 1 one byte, 2 two, 3
+// four. It is stored as four bytes, its width then kept: three bytes of room must follow.
+template <bool kCount>
+unsigned PutDifference(uint32_t difference, const OneByteCodes& oneByteCode, char*& next, DifferenceCounts& counts) {
+  const uint32_t biased = difference + kOneByteBias;
+  if (biased < kOneByteDifferences) {
+    if constexpr (kCount) ++counts[biased];
+    *next = static_cast<char>(difference & 0xFF);
+    next += oneByteCode[biased];
+    return oneByteCode[biased];
+  }
+  const bool twoBytes = difference + kTwoByteBias < 65536;
+  StoreLittleEndian<4>(next, difference);
+  next += twoBytes ? 2 : 4;
+  return twoBytes ? 2 : 3;
+}
+
 // The 2-bit codes of the differences at codes, four to a byte from the low bits up, and those that
-// are not the common one (biased) at next, each in its width; with kCount, each one-byte difference
-// counted as well. Each is stored as four bytes, its width then kept: three bytes of room must
-// follow. Answers where the differences end.
+// are not the common one (biased) at next; with kCount, each one-byte difference counted as well.
+// Three bytes of room must follow. Answers where the differences end.
 template <bool kCount>
 char* PutDifferences(const uint32_t* values, size_t count, size_t common, char* codes, char* next,
                      DifferenceCounts& counts) {
-  // a one-byte difference's code is 1, the common one's 0; its byte is kept for all but that one
-  std::array<unsigned char, kOneByteDifferences> oneByteCode;
-  oneByteCode.fill(1);
-  oneByteCode[common] = 0;
-  const auto put = [&](uint32_t difference) -> unsigned {
-    const uint32_t biased = difference + kOneByteBias;
-    if (biased < kOneByteDifferences) {
-      if constexpr (kCount) ++counts[biased];
-      *next = static_cast<char>(difference & 0xFF);
-      next += oneByteCode[biased];
-      return oneByteCode[biased];
-    }
-    const bool twoBytes = difference + kTwoByteBias < 65536;
-    StoreLittleEndian<4>(next, difference);
-    next += twoBytes ? 2 : 4;
-    return twoBytes ? 2 : 3;
-  };
+  const OneByteCodes oneByteCode = CodesWith(common);
+  const auto put = [&](uint32_t difference) { return PutDifference<kCount>(difference, oneByteCode, next, counts); };
   size_t i = 0;
   uint32_t previous = 0;
   for (; i + 4 <= count; i += 4) {
@@ -219,23 +251,19 @@ char* PutDifferences(const uint32_t* values, size_t count, size_t common, char* 
 constexpr size_t kSampledDifferences = 512;
 
 size_t GuessCommon(const uint32_t* values, size_t count) {
-  DifferenceCounts counts{};
-  const auto add = [&counts](uint32_t difference) {
-    const uint32_t biased = difference + kOneByteBias;
-    if (biased < kOneByteDifferences) ++counts[biased];
-  };
+  DifferenceTally tally;
   if (count <= kSampledDifferences) {
-    add(values[0]);
-    for (size_t i = 1; i < count; ++i) add(values[i] - values[i - 1]);
-    return MostCommon(counts);
+    tally.Add(values[0]);
+    for (size_t i = 1; i < count; ++i) tally.Add(values[i] - values[i - 1]);
+    return MostCommon(tally.counts);
   }
   // spread by a golden-ratio step, so that no period of the list lines up with it
   constexpr uint64_t kStep = 2654435769u;
   for (uint64_t k = 0; k < kSampledDifferences; ++k) {
     const size_t i = 1 + static_cast<size_t>(k * kStep % (count - 1));
-    add(values[i] - values[i - 1]);
+    tally.Add(values[i] - values[i - 1]);
   }
-  return MostCommon(counts);
+  return MostCommon(tally.counts);
 }
 
 // The bytes of a compressed header (PutCompressed) for a length.
@@ -615,18 +643,57 @@ void CrateLayer::PutFields(CrateBytes& out) const {
 }
 
 // Each item's fields by their index (listed by item, they run on), each run ended by kNoField;
-// answers where each item's run starts.
+// answers where each item's run starts. Within a run the difference is 1, mostly the common one:
+// the list is coded by its runs then, as PutIntegers would code it, without being made.
 std::unique_ptr<uint32_t[]> CrateLayer::PutFieldSets(CrateBytes& out) const {
-  const size_t count = fields_.size() + items_.size();
-  std::unique_ptr<uint32_t[]> fieldSets = Unfilled(count), setOfItem = Unfilled(items_.size());
-  uint32_t field = 0;
-  size_t at = 0;
-  for (size_t item = 0; item < items_.size(); ++item) {
+  const size_t items = items_.size(), count = fields_.size() + items;
+  std::unique_ptr<uint32_t[]> setOfItem = Unfilled(items);
+  Put64(out, count);
+  const size_t codeBytes = (count + 3) / 4;
+  // as PutIntegers, with 1 the common difference: but the first difference of a run and the one to
+  // its end take bytes
+  const size_t longest = 4 + codeBytes + 2 * 4 * items, headerRoom = CompressedHeaderBytes(longest);
+  MakeRoom(out, headerRoom + longest + 3);
+  char* const coded = out.bytes.get() + out.size + headerRoom;
+  char* const codes = coded + 4;
+  std::memset(codes, 0, codeBytes);
+  constexpr size_t kRunDifference = 1 + kOneByteBias;
+  const OneByteCodes oneByteCode = CodesWith(kRunDifference);
+  DifferenceCounts counts{};
+  char* next = codes + codeBytes;
+  const auto put = [&](uint32_t difference, size_t i) {
+    codes[i / 4] = static_cast<char>(codes[i / 4] | PutDifference<true>(difference, oneByteCode, next, counts)
+                                                         << (2 * (i % 4)));
+  };
+  const ItemRow* const rows = items_.data();
+  size_t at = 0, runs = 0;
+  uint32_t previous = 0, field = 0;
+  for (size_t item = 0; item < items; ++item) {
     setOfItem[item] = static_cast<uint32_t>(at);
-    for (const uint32_t end = field + items_[item].fieldCount; field < end; ++field) fieldSets[at++] = field;
+    if (const uint32_t fieldCount = rows[item].fieldCount; fieldCount > 0) {
+      put(field - previous, at);
+      at += fieldCount;
+      field += fieldCount;
+      previous = field - 1;
+      ++runs;
+    }
+    put(kNoField - previous, at++);
+    previous = kNoField;
+  }
+  counts[kRunDifference] += static_cast<uint32_t>(fields_.size() - runs);
+  if (MostCommon(counts) == kRunDifference) {
+    StoreLittleEndian<4>(coded, 1);
+    const auto length = static_cast<size_t>(next - coded);
+    std::memmove(PutCompressed(out, length), coded, length);
+    return setOfItem;
+  }
+  std::unique_ptr<uint32_t[]> fieldSets = Unfilled(count);
+  at = 0;
+  field = 0;
+  for (size_t item = 0; item < items; ++item) {
+    for (const uint32_t end = field + rows[item].fieldCount; field < end; ++field) fieldSets[at++] = field;
     fieldSets[at++] = kNoField;
   }
-  Put64(out, count);
   PutIntegers(out, fieldSets.get(), count);
   return setOfItem;
 }
