@@ -43,6 +43,8 @@ std::string UsdName(std::string_view name);
 // Names unique among the children of one prim: a taken name is followed by _1, _2...
 class UsdSiblings {
  public:
+  // Room made for about this many names at once.
+  explicit UsdSiblings(size_t names = 0);
   std::string Take(std::string_view name);
 
  private:
