@@ -396,25 +396,28 @@ uint32_t CrateLayer::LookUpToken(Text text) {
 
 uint32_t CrateLayer::NewToken(std::string_view text, size_t hash, size_t slot) {
   const auto token = static_cast<uint32_t>(tokenHashes_.size());
-  tokenCharacters_.append(text);
-  tokenCharacters_ += '\0';
-  tokenStarts_.push_back(static_cast<uint32_t>(tokenCharacters_.size()));
+  char* const at = Grow(tokenCharacters_, text.size() + 1);
+  std::memcpy(at, text.data(), text.size());
+  at[text.size()] = '\0';
+  tokenStarts_.push_back(static_cast<uint32_t>(tokenCharacters_.size));
   tokenHashes_.push_back(hash);
   tokenSlots_[slot] = token;
-  if (2 * tokenHashes_.size() > tokenSlots_.size()) {
-    tokenSlots_.assign(2 * tokenSlots_.size(), kNoToken);
-    const size_t mask = tokenSlots_.size() - 1;
-    for (uint32_t known = 0; known < tokenHashes_.size(); ++known) {
-      size_t free = tokenHashes_[known] & mask;
-      while (tokenSlots_[free] != kNoToken) free = (free + 1) & mask;
-      tokenSlots_[free] = known;
-    }
-  }
+  if (2 * tokenHashes_.size() > tokenSlots_.size()) RehashTokens(2 * tokenSlots_.size());
   return token;
 }
 
+void CrateLayer::RehashTokens(size_t slots) {
+  tokenSlots_.assign(slots, kNoToken);
+  const size_t mask = slots - 1;
+  for (uint32_t known = 0; known < tokenHashes_.size(); ++known) {
+    size_t free = tokenHashes_[known] & mask;
+    while (tokenSlots_[free] != kNoToken) free = (free + 1) & mask;
+    tokenSlots_[free] = known;
+  }
+}
+
 std::string_view CrateLayer::TokenText(uint32_t token) const {
-  return std::string_view(tokenCharacters_).substr(tokenStarts_[token], tokenStarts_[token + 1] - tokenStarts_[token] - 1);
+  return {tokenCharacters_.bytes.get() + tokenStarts_[token], tokenStarts_[token + 1] - tokenStarts_[token] - 1};
 }
 
 uint32_t CrateLayer::StringIndex(Text text) {
@@ -429,9 +432,8 @@ uint32_t CrateLayer::StringIndex(Text text) {
 
 uint64_t CrateLayer::ValueStart() {
   // eight zeros stored whole, those past the padding to be written over
-  const size_t padding = (8 - values_.size % 8) % 8;
   StoreLittleEndian<8>(Grow(values_, 8), 0);
-  values_.size -= 8 - padding;
+  values_.size = (values_.size - 1) & ~size_t{7};
   return values_.size;
 }
 
@@ -605,8 +607,8 @@ void CrateLayer::PathTree(PathTable& paths) const {
 // The tokens, each ended by a NUL: their count, the bytes' count, then the bytes compressed.
 void CrateLayer::PutTokens(CrateBytes& out) const {
   Put64(out, tokenHashes_.size());
-  Put64(out, tokenCharacters_.size());
-  std::memcpy(PutCompressed(out, tokenCharacters_.size()), tokenCharacters_.data(), tokenCharacters_.size());
+  Put64(out, tokenCharacters_.size);
+  std::memcpy(PutCompressed(out, tokenCharacters_.size), tokenCharacters_.bytes.get(), tokenCharacters_.size);
 }
 
 void CrateLayer::PutStrings(CrateBytes& out) const {
@@ -728,7 +730,10 @@ void CrateLayer::Reserve(size_t bytes, size_t items, size_t fields) {
   constexpr size_t kItemsPerToken = 4, kCharactersPerToken = 12;
   tokenStarts_.reserve(items / kItemsPerToken);
   tokenHashes_.reserve(items / kItemsPerToken);
-  tokenCharacters_.reserve(items / kItemsPerToken * kCharactersPerToken);
+  MakeRoomFor(tokenCharacters_, items / kItemsPerToken * kCharactersPerToken);
+  size_t slots = tokenSlots_.size();
+  while (slots < 2 * (items / kItemsPerToken)) slots *= 2;
+  if (slots > tokenSlots_.size()) RehashTokens(slots);
 }
 
 CrateBytes CrateLayer::Bytes() {

@@ -120,6 +120,8 @@ class CrateLayer {
   // A text's token by its hash, new if the text is; a Name's is kept for its next use.
   uint32_t LookUpToken(Text text);
   uint32_t NewToken(std::string_view text, size_t hash, size_t slot);
+  // The table of tokens by hash made again with this many slots (a power of two).
+  void RehashTokens(size_t slots);
   std::string_view TokenText(uint32_t token) const;
   uint32_t StringIndex(Text text);
   void Field(Item item, Text field, uint64_t rep) {
@@ -148,7 +150,7 @@ class CrateLayer {
   std::vector<FieldEntry> fields_;
   // The tokens as the tokens section holds them, each ended by a NUL, where each starts (and one
   // past the last), and a table of them by hash: open addressing, at most half full.
-  std::string tokenCharacters_;
+  CrateBytes tokenCharacters_;
   std::vector<uint32_t> tokenStarts_{0};
   std::vector<size_t> tokenHashes_;
   std::vector<uint32_t> tokenSlots_;

@@ -103,6 +103,7 @@ struct NamedTokens {
   std::string name;
   int prims;
   bool nameFirst;  // the type's Name used before its text is
+  size_t reserved = 0;  // the items room is made for once the first prim is made
 };
 void PrintTo(const NamedTokens& c, std::ostream* out) { *out << c.name; }
 
@@ -117,6 +118,7 @@ TEST_P(CrateNames, AreTokensInTheOrderOfFirstUse) {
   const CrateLayer::Text first = c.nameFirst ? xform : CrateLayer::Text("Xform");
   const CrateLayer::Text then = c.nameFirst ? CrateLayer::Text("Xform") : xform;
   layer.AddPrim(CrateLayer::kPseudoRoot, "prim_0", CrateLayer::Specifier::kDef, first);
+  if (c.reserved > 0) layer.Reserve(0, c.reserved, 0);
   for (int i = 1; i < c.prims; ++i) {
     layer.AddPrim(CrateLayer::kPseudoRoot, "prim_" + std::to_string(i), CrateLayer::Specifier::kDef, then);
   }
@@ -128,7 +130,8 @@ TEST_P(CrateNames, AreTokensInTheOrderOfFirstUse) {
 
 INSTANTIATE_TEST_SUITE_P(Layers, CrateNames,
                          testing::Values(NamedTokens{"NameFirst", 3, true}, NamedTokens{"TextFirst", 3, false},
-                                         NamedTokens{"ManyTokens", 3000, true}),
+                                         NamedTokens{"ManyTokens", 3000, true},
+                                         NamedTokens{"ManyTokensRoomMade", 3000, true, 20000}),
                          CaseName);
 
 // The literals' length past 15 goes on in bytes of 255 and one below it.
