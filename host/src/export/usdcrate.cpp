@@ -382,14 +382,14 @@ void CrateLayer::MoveLast(Item parent, Item child) {
 }
 
 uint32_t CrateLayer::LookUpToken(Text text) {
-  const size_t hash = NameHash(text.text_);
+  const size_t hash = NameHash(text.text());
   const size_t mask = tokenSlots_.size() - 1;
   size_t slot = hash & mask;
   for (; tokenSlots_[slot] != kNoToken; slot = (slot + 1) & mask) {
     const uint32_t token = tokenSlots_[slot];
-    if (tokenHashes_[token] == hash && TokenText(token) == text.text_) break;
+    if (tokenHashes_[token] == hash && TokenText(token) == text.text()) break;
   }
-  const uint32_t token = tokenSlots_[slot] != kNoToken ? tokenSlots_[slot] : NewToken(text.text_, hash, slot);
+  const uint32_t token = tokenSlots_[slot] != kNoToken ? tokenSlots_[slot] : NewToken(text.text(), hash, slot);
   if (text.name_ != kNoToken) nameTokens_[text.name_] = token;
   return token;
 }

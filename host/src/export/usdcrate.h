@@ -43,16 +43,19 @@ class CrateLayer {
   class Text {
    public:
     // implicit: a caller passes any text where a token goes
-    Text(std::string_view text) : text_(text) {}
-    Text(const char* text) : text_(text) {}
-    Text(const std::string& text) : text_(text) {}
-    std::string_view text() const { return text_; }
+    Text(std::string_view text) : Text(text, kNoToken) {}
+    Text(const char* text) : Text(std::string_view(text)) {}
+    Text(const std::string& text) : Text(std::string_view(text)) {}
+    std::string_view text() const { return {characters_, size_}; }
 
    private:
     friend class CrateLayer;
-    Text(std::string_view text, uint32_t name) : text_(text), name_(name) {}
-    std::string_view text_;
-    uint32_t name_ = kNoToken;
+    // its size in 32 bits (a package holds no more), so that a text is two words, passed in registers
+    Text(std::string_view text, uint32_t name)
+        : characters_(text.data()), size_(static_cast<uint32_t>(text.size())), name_(name) {}
+    const char* characters_;
+    uint32_t size_;
+    uint32_t name_;
   };
   // A text used again and again: a field, a type, a fixed name. Its characters must outlive the
   // layer (a literal).
