@@ -55,8 +55,9 @@ class UsdSiblings {
     uint64_t next;
     uint32_t start, length;
   };
-  // Takes the name if it is free; answers its index among the taken either way, and whether it was.
-  std::pair<uint32_t, bool> Insert(std::string_view name);
+  // Takes the name (of this NameHash) if it is free; answers its index among the taken either way,
+  // and whether it was.
+  std::pair<uint32_t, bool> Insert(std::string_view name, size_t hash);
   void Rehash();
 
   std::string names_;  // the taken names, one after another

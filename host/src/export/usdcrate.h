@@ -15,11 +15,14 @@ namespace vthost {
 
 // A name's hash for the tables of names a layer keeps: FNV-1a, folded so that its low bits, which
 // pick the slot, depend on all of it; quicker than the library's for the short names of prims.
-inline size_t NameHash(std::string_view name) {
-  uint64_t hash = 14695981039346656037u;
-  for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
-  return static_cast<size_t>(hash ^ (hash >> 32));
+// Before it is folded, the hash of a name goes on over the characters that follow it.
+constexpr uint64_t kNameHashStart = 14695981039346656037u;
+inline uint64_t NameHashOver(std::string_view characters, uint64_t hash = kNameHashStart) {
+  for (const char c : characters) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+  return hash;
 }
+inline size_t FoldedNameHash(uint64_t hash) { return static_cast<size_t>(hash ^ (hash >> 32)); }
+inline size_t NameHash(std::string_view name) { return FoldedNameHash(NameHashOver(name)); }
 
 // The bytes of a crate file as they are written: the first size of them, then room made ahead
 // (doubling, not filled), so that adding a word is a store and no call.

@@ -388,9 +388,11 @@ std::string UsdSiblings::Take(std::string_view name) {
   const bool primName = IsPrimName(name);
   const std::string made = primName ? std::string() : UsdName(name);
   const std::string_view wanted = primName ? name : std::string_view(made);
-  const auto [base, free] = Insert(wanted);
+  const uint64_t wantedHash = NameHashOver(wanted);
+  const auto [base, free] = Insert(wanted, FoldedNameHash(wantedHash));
   if (free) return std::string(wanted);
-  // name_N: the name and '_' written once, each number after them, on the stack when they fit
+  // name_N: the name and '_' written (and hashed) once, each number after them, on the stack when
+  // they fit
   constexpr size_t kNumberDigits = 20;  // a 64-bit number's at most
   const size_t stem = wanted.size() + 1;
   char onStack[64];
@@ -398,16 +400,19 @@ std::string UsdSiblings::Take(std::string_view name) {
   char* const unique = stem + kNumberDigits <= sizeof onStack ? onStack : (longer.resize(stem + kNumberDigits), &longer[0]);
   std::memcpy(unique, wanted.data(), wanted.size());
   unique[stem - 1] = '_';
-  size_t length = 0;
+  const uint64_t stemHash = NameHashOver("_", wantedHash);
+  size_t length = 0, hash = 0;
   do {
-    length = static_cast<size_t>(std::to_chars(unique + stem, unique + stem + kNumberDigits, ++taken_[base].next).ptr - unique);
-  } while (!Insert(std::string_view(unique, length)).second);
+    char* const number = unique + stem;
+    char* const end = std::to_chars(number, number + kNumberDigits, ++taken_[base].next).ptr;
+    length = static_cast<size_t>(end - unique);
+    hash = FoldedNameHash(NameHashOver(std::string_view(number, static_cast<size_t>(end - number)), stemHash));
+  } while (!Insert(std::string_view(unique, length), hash).second);
   return std::string(unique, length);
 }
 
-std::pair<uint32_t, bool> UsdSiblings::Insert(std::string_view name) {
+std::pair<uint32_t, bool> UsdSiblings::Insert(std::string_view name, size_t hash) {
   if (2 * (taken_.size() + 1) > slots_.size()) Rehash();
-  const size_t hash = NameHash(name);
   const size_t mask = slots_.size() - 1;
   size_t slot = hash & mask;
   for (; slots_[slot] != kFreeSlot; slot = (slot + 1) & mask) {
