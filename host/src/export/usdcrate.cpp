@@ -107,7 +107,6 @@ char* Grow(CrateBytes& out, size_t bytes) {
 char* GrowZeros(CrateBytes& out, size_t bytes) { return static_cast<char*>(std::memset(Grow(out, bytes), 0, bytes)); }
 
 void Put8(CrateBytes& out, uint64_t value) { *Grow(out, 1) = static_cast<char>(value & 0xFF); }
-void Put32(CrateBytes& out, uint64_t value) { StoreLittleEndian<4>(Grow(out, 4), value); }
 void Put64(CrateBytes& out, uint64_t value) { StoreLittleEndian<8>(Grow(out, 8), value); }
 
 // Many 32-bit words at once, each as of(i): the arrays of a mesh are most of a layer's bytes.
@@ -430,11 +429,13 @@ uint32_t CrateLayer::StringIndex(Text text) {
   return stringOfToken_[token];
 }
 
-uint64_t CrateLayer::ValueStart() {
-  // eight zeros stored whole, those past the padding to be written over
-  StoreLittleEndian<8>(Grow(values_, 8), 0);
-  values_.size = (values_.size - 1) & ~size_t{7};
-  return values_.size;
+char* CrateLayer::Value(size_t bytes, uint64_t* start) {
+  // eight zeros stored whole, those past the padding written over
+  const size_t end = values_.size;
+  StoreLittleEndian<8>(Grow(values_, 8 + bytes), 0);
+  *start = (end + 7) & ~uint64_t{7};
+  values_.size = *start + bytes;
+  return values_.bytes.get() + *start;
 }
 
 void CrateLayer::SetToken(Item item, Text field, Text token) {
@@ -454,24 +455,30 @@ void CrateLayer::SetFloat(Item item, Text field, float value) {
 }
 
 void CrateLayer::SetDouble(Item item, Text field, double value) {
-  Field(item, field, Rep(Type::kDouble, ValueStart()));
-  Put64(values_, BitsOf(value));
+  uint64_t start = 0;
+  StoreLittleEndian<8>(Value(8, &start), BitsOf(value));
+  Field(item, field, Rep(Type::kDouble, start));
 }
 
 void CrateLayer::SetDouble3(Item item, Text field, const std::array<double, 3>& value) {
-  Field(item, field, Rep(Type::kVec3d, ValueStart()));
-  char* at = Grow(values_, 3 * 8);
+  uint64_t start = 0;
+  char* const at = Value(3 * 8, &start);
   for (size_t i = 0; i < value.size(); ++i) StoreLittleEndian<8>(at + 8 * i, BitsOf(value[i]));
+  Field(item, field, Rep(Type::kVec3d, start));
 }
 
 void CrateLayer::SetFloat3(Item item, Text field, const std::array<float, 3>& value) {
-  Field(item, field, Rep(Type::kVec3f, ValueStart()));
-  PutWords(values_, value.size(), [&value](size_t i) { return BitsOf(value[i]); });
+  uint64_t start = 0;
+  char* const at = Value(3 * 4, &start);
+  for (size_t i = 0; i < value.size(); ++i) StoreLittleEndian<4>(at + 4 * i, BitsOf(value[i]));
+  Field(item, field, Rep(Type::kVec3f, start));
 }
 
 void CrateLayer::SetQuatf(Item item, Text field, const std::array<float, 4>& xyzw) {
-  Field(item, field, Rep(Type::kQuatf, ValueStart()));
-  PutWords(values_, xyzw.size(), [&xyzw](size_t i) { return BitsOf(xyzw[i]); });
+  uint64_t start = 0;
+  char* const at = Value(4 * 4, &start);
+  for (size_t i = 0; i < xyzw.size(); ++i) StoreLittleEndian<4>(at + 4 * i, BitsOf(xyzw[i]));
+  Field(item, field, Rep(Type::kQuatf, start));
 }
 
 // An array: its length (64 bits), then its items, not compressed; an empty array is payload 0,
@@ -481,9 +488,10 @@ void CrateLayer::SetTokenArray(Item item, Text field, const std::vector<Text>& t
     Field(item, field, Rep(Type::kToken, 0, false, true));
     return;
   }
-  const uint64_t start = ValueStart();
-  Put64(values_, tokens.size());
-  char* at = Grow(values_, 4 * tokens.size());
+  uint64_t start = 0;
+  char* at = Value(8 + 4 * tokens.size(), &start);
+  StoreLittleEndian<8>(at, tokens.size());
+  at += 8;
   // the items' tokens are numbered before the field's name, as they are named first
   for (const Text& token : tokens) {
     StoreLittleEndian<4>(at, Token(token));
@@ -497,9 +505,11 @@ void CrateLayer::SetIntArray(Item item, Text field, const std::vector<uint32_t>&
     Field(item, field, Rep(Type::kInt, 0, false, true));
     return;
   }
-  Field(item, field, Rep(Type::kInt, ValueStart(), false, true));
-  Put64(values_, values.size());
-  PutWords(values_, values.size(), [&values](size_t i) { return values[i]; });
+  uint64_t start = 0;
+  char* const at = Value(8 + 4 * values.size(), &start);
+  StoreLittleEndian<8>(at, values.size());
+  for (size_t i = 0; i < values.size(); ++i) StoreLittleEndian<4>(at + 8 + 4 * i, values[i]);
+  Field(item, field, Rep(Type::kInt, start, false, true));
 }
 
 void CrateLayer::SetFloatTuples(Item item, Text field, size_t width, const std::vector<float>& values) {
@@ -509,38 +519,45 @@ void CrateLayer::SetFloatTuples(Item item, Text field, size_t width, const std::
     Field(item, field, Rep(type, 0, false, true));
     return;
   }
-  Field(item, field, Rep(type, ValueStart(), false, true));
-  Put64(values_, count);
-  PutWords(values_, count * width, [&values](size_t i) { return BitsOf(values[i]); });
+  uint64_t start = 0;
+  char* const at = Value(8 + 4 * count * width, &start);
+  StoreLittleEndian<8>(at, count);
+  for (size_t i = 0; i < count * width; ++i) StoreLittleEndian<4>(at + 8 + 4 * i, BitsOf(values[i]));
+  Field(item, field, Rep(type, start, false, true));
 }
 
 // A list edit: its header byte, then each list it holds as a 64-bit count and the items.
 void CrateLayer::SetExplicitPath(Item item, Text field, Item target) {
-  Field(item, field, Rep(Type::kPathListOp, ValueStart()));
-  Put8(values_, kExplicit | kHasExplicitItems);
-  Put64(values_, 1);
-  Put32(values_, target);
+  uint64_t start = 0;
+  char* const at = Value(1 + 8 + 4, &start);
+  at[0] = static_cast<char>(kExplicit | kHasExplicitItems);
+  StoreLittleEndian<8>(at + 1, 1);
+  StoreLittleEndian<4>(at + 9, target);
+  Field(item, field, Rep(Type::kPathListOp, start));
 }
 
 // A reference: its asset path (a string, empty within the layer), the prim's path, the layer
 // offset (offset, scale) and custom data (a dictionary, empty).
 void CrateLayer::PrependInternalReference(Item item, Item target) {
   const uint32_t noAsset = StringIndex(noAsset_);
-  Field(item, references_, Rep(Type::kReferenceListOp, ValueStart()));
-  Put8(values_, kHasPrependedItems);
-  Put64(values_, 1);
-  Put32(values_, noAsset);
-  Put32(values_, target);
-  Put64(values_, BitsOf(0.0));
-  Put64(values_, BitsOf(1.0));
-  Put64(values_, 0);
+  uint64_t start = 0;
+  char* const at = Value(1 + 8 + 4 + 4 + 3 * 8, &start);
+  at[0] = static_cast<char>(kHasPrependedItems);
+  StoreLittleEndian<8>(at + 1, 1);
+  StoreLittleEndian<4>(at + 9, noAsset);
+  StoreLittleEndian<4>(at + 13, target);
+  StoreLittleEndian<8>(at + 17, BitsOf(0.0));
+  StoreLittleEndian<8>(at + 25, BitsOf(1.0));
+  StoreLittleEndian<8>(at + 33, 0);
+  Field(item, references_, Rep(Type::kReferenceListOp, start));
 }
 
 void CrateLayer::PrependTokens(Item item, Text field, std::initializer_list<Text> tokens) {
-  const uint64_t start = ValueStart();
-  Put8(values_, kHasPrependedItems);
-  Put64(values_, tokens.size());
-  char* at = Grow(values_, 4 * tokens.size());
+  uint64_t start = 0;
+  char* at = Value(1 + 8 + 4 * tokens.size(), &start);
+  at[0] = static_cast<char>(kHasPrependedItems);
+  StoreLittleEndian<8>(at + 1, tokens.size());
+  at += 1 + 8;
   for (const Text& token : tokens) {
     StoreLittleEndian<4>(at, Token(token));
     at += 4;
@@ -552,17 +569,16 @@ void CrateLayer::ChildrenFields(Item item) {
   const size_t prims = items_[item].primChildren, properties = items_[item].properties;
   // where each vector's tokens go, as offsets: the values may move as the second one is made
   size_t primsAt = 0, propertiesAt = 0;
+  uint64_t start = 0;
   if (prims > 0) {
-    Field(item, primChildren_, Rep(Type::kTokenVector, ValueStart()));
-    Put64(values_, prims);
-    primsAt = values_.size;
-    Grow(values_, 4 * prims);
+    StoreLittleEndian<8>(Value(8 + 4 * prims, &start), prims);
+    Field(item, primChildren_, Rep(Type::kTokenVector, start));
+    primsAt = start + 8;
   }
   if (properties > 0) {
-    Field(item, properties_, Rep(Type::kTokenVector, ValueStart()));
-    Put64(values_, properties);
-    propertiesAt = values_.size;
-    Grow(values_, 4 * properties);
+    StoreLittleEndian<8>(Value(8 + 4 * properties, &start), properties);
+    Field(item, properties_, Rep(Type::kTokenVector, start));
+    propertiesAt = start + 8;
   }
   char* base = values_.bytes.get();
   for (Item child = items_[item].firstChild; child != kNoItem; child = items_[child].nextSibling) {

@@ -134,8 +134,9 @@ class CrateLayer {
     fields_.push_back({static_cast<uint32_t>(item), Token(field), rep});
     ++items_[item].fieldCount;
   }
-  // Where the next value goes, aligned to 8 bytes.
-  uint64_t ValueStart();
+  // Room for a value of bytes at the next multiple of 8 among the values: answers where it goes,
+  // and its offset in the file in *start.
+  char* Value(size_t bytes, uint64_t* start);
   // The names of the prims and of the properties below a prim, as two vectors of tokens (each if
   // there are any), in one walk of its children.
   void ChildrenFields(Item item);
