@@ -397,7 +397,8 @@ std::string UsdSiblings::Take(std::string_view name) {
   const size_t stem = wanted.size() + 1;
   char onStack[64];
   std::string longer;
-  char* const unique = stem + kNumberDigits <= sizeof onStack ? onStack : (longer.resize(stem + kNumberDigits), &longer[0]);
+  char* const unique =
+      stem + kNumberDigits <= sizeof onStack ? onStack : (longer.resize(stem + kNumberDigits), &longer[0]);
   std::memcpy(unique, wanted.data(), wanted.size());
   unique[stem - 1] = '_';
   const uint64_t stemHash = NameHashOver("_", wantedHash);

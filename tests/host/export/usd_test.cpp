@@ -66,7 +66,8 @@ INSTANTIATE_TEST_SUITE_P(
                     SiblingCase{"NumberedTwice", {"C", "C", "C_1"}, {"C", "C_1", "C_1_1"}},
                     SiblingCase{"ManyPastTheTable", Repeated("Sweep", 300), Numbered("Sweep", 300)},
                     SiblingCase{"ManyWithRoom", Repeated("Sweep", 300), Numbered("Sweep", 300), 300},
-                    SiblingCase{"LongerThanTheStack", Repeated(std::string(70, 'x'), 3), Numbered(std::string(70, 'x'), 3)}),
+                    SiblingCase{"LongerThanTheStack", Repeated(std::string(70, 'x'), 3),
+                                Numbered(std::string(70, 'x'), 3)}),
     CaseName);
 
 uint32_t Le(const std::string& bytes, size_t at, size_t width) {
