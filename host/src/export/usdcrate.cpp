@@ -171,25 +171,6 @@ size_t MostCommon(const DifferenceCounts& counts) {
   return common;
 }
 
-// How the differences of a list fall: the count of each one-byte difference (biased), and the
-// bytes of all of them past their codes.
-struct DifferenceTally {
-  DifferenceCounts counts{};
-  size_t oneByte = 0, wideBytes = 0;
-
-  void Add(uint32_t difference, uint32_t times = 1) {
-    const uint32_t biased = difference + kOneByteBias;
-    if (biased < kOneByteDifferences) {
-      counts[biased] += times;
-      oneByte += times;
-    } else {
-      wideBytes += times * (difference + kTwoByteBias < 65536 ? 2 : 4);
-    }
-  }
-  // The bytes past the codes when common (biased) is the common difference, which takes none.
-  size_t Bytes(size_t common) const { return oneByte - counts[common] + wideBytes; }
-};
-
 // The code of each one-byte difference (biased): 0 for the common one, whose byte is not kept, 1
 // for the others.
 using OneByteCodes = std::array<unsigned char, kOneByteDifferences>;
@@ -250,19 +231,23 @@ char* PutDifferences(const uint32_t* values, size_t count, size_t common, char* 
 constexpr size_t kSampledDifferences = 512;
 
 size_t GuessCommon(const uint32_t* values, size_t count) {
-  DifferenceTally tally;
+  DifferenceCounts counts{};
+  const auto add = [&counts](uint32_t difference) {
+    const uint32_t biased = difference + kOneByteBias;
+    if (biased < kOneByteDifferences) ++counts[biased];
+  };
   if (count <= kSampledDifferences) {
-    tally.Add(values[0]);
-    for (size_t i = 1; i < count; ++i) tally.Add(values[i] - values[i - 1]);
-    return MostCommon(tally.counts);
+    add(values[0]);
+    for (size_t i = 1; i < count; ++i) add(values[i] - values[i - 1]);
+    return MostCommon(counts);
   }
   // spread by a golden-ratio step, so that no period of the list lines up with it
   constexpr uint64_t kStep = 2654435769u;
   for (uint64_t k = 0; k < kSampledDifferences; ++k) {
     const size_t i = 1 + static_cast<size_t>(k * kStep % (count - 1));
-    tally.Add(values[i] - values[i - 1]);
+    add(values[i] - values[i - 1]);
   }
-  return MostCommon(tally.counts);
+  return MostCommon(counts);
 }
 
 // The bytes of a compressed header (PutCompressed) for a length.
