@@ -43,6 +43,8 @@ std::string UsdName(std::string_view name);
 // Names unique among the children of one prim: a taken name is followed by _1, _2...
 class UsdSiblings {
  public:
+  // Room made for about this many names at once.
+  explicit UsdSiblings(size_t names = 0);
   std::string Take(std::string_view name);
 
  private:
@@ -53,8 +55,9 @@ class UsdSiblings {
     uint64_t next;
     uint32_t start, length;
   };
-  // Takes the name if it is free; answers its index among the taken either way, and whether it was.
-  std::pair<uint32_t, bool> Insert(std::string_view name);
+  // Takes the name (of this NameHash) if it is free; answers its index among the taken either way,
+  // and whether it was.
+  std::pair<uint32_t, bool> Insert(std::string_view name, size_t hash);
   void Rehash();
 
   std::string names_;  // the taken names, one after another

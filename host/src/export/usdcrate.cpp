@@ -107,7 +107,6 @@ char* Grow(CrateBytes& out, size_t bytes) {
 char* GrowZeros(CrateBytes& out, size_t bytes) { return static_cast<char*>(std::memset(Grow(out, bytes), 0, bytes)); }
 
 void Put8(CrateBytes& out, uint64_t value) { *Grow(out, 1) = static_cast<char>(value & 0xFF); }
-void Put32(CrateBytes& out, uint64_t value) { StoreLittleEndian<4>(Grow(out, 4), value); }
 void Put64(CrateBytes& out, uint64_t value) { StoreLittleEndian<8>(Grow(out, 8), value); }
 
 // Many 32-bit words at once, each as of(i): the arrays of a mesh are most of a layer's bytes.
@@ -129,12 +128,13 @@ uint64_t BitsOf(double value) {
   return bits;
 }
 
+constexpr size_t kLongRun = 15;  // a literals' length from which it goes on past its token
+
 // Bytes as the format compresses them (LZ4 in chunks): a chunk count of 0 for one chunk, then one
 // LZ4 block of literals alone, a token of the run's length (15 and more in bytes of 255 and a last
 // one below it), then the bytes. Valid LZ4, only not smaller: the layer is small beside its arrays.
 // Puts the compressed size, the header, and room for the length bytes: answers where they go.
 char* PutCompressed(CrateBytes& out, size_t length) {
-  constexpr size_t kLongRun = 15;
   const size_t lengthBytes = length < kLongRun ? 0 : (length - kLongRun) / 255 + 1;
   Put64(out, 2 + lengthBytes + length);
   Put8(out, 0);
@@ -162,49 +162,52 @@ std::unique_ptr<uint32_t[]> Unfilled(size_t count) { return std::unique_ptr<uint
 constexpr uint32_t kOneByteBias = 128, kTwoByteBias = 32768;
 constexpr size_t kOneByteDifferences = 256;
 
-// How the differences of a list fall: the count of each one-byte difference, and the number and
-// the bytes of the wider ones.
-struct DifferenceTally {
-  std::array<uint32_t, kOneByteDifferences> counts{};
-  size_t wide = 0, wideBytes = 0;
-};
+using DifferenceCounts = std::array<uint32_t, kOneByteDifferences>;
 
-DifferenceTally Tally(const uint32_t* values, size_t count) {
-  DifferenceTally tally;
-  const auto add = [&tally](uint32_t difference) {
-    const uint32_t biased = difference + kOneByteBias;
-    if (biased < kOneByteDifferences) {
-      ++tally.counts[biased];
-      return;
-    }
-    ++tally.wide;
-    tally.wideBytes += difference + kTwoByteBias < 65536 ? 2 : 4;
-  };
-  add(values[0]);
-  for (size_t i = 1; i < count; ++i) add(values[i] - values[i - 1]);
-  return tally;
+// The most common one-byte difference (biased), a tie going to the larger.
+size_t MostCommon(const DifferenceCounts& counts) {
+  size_t common = 0;
+  for (size_t d = 0; d < kOneByteDifferences; ++d) common = counts[d] >= counts[common] ? d : common;
+  return common;
+}
+
+// The code of each one-byte difference (biased): 0 for the common one, whose byte is not kept, 1
+// for the others.
+using OneByteCodes = std::array<unsigned char, kOneByteDifferences>;
+
+OneByteCodes CodesWith(size_t common) {
+  OneByteCodes codes;
+  codes.fill(1);
+  codes[common] = 0;
+  return codes;
+}
+
+// Puts a difference's bytes at next, unless it is the common one; with kCount, a one-byte
+// difference is counted as well. Answers its code: 0 the common difference, 1 one byte, 2 two, 3
+// four. It is stored as four bytes, its width then kept: three bytes of room must follow.
+template <bool kCount>
+unsigned PutDifference(uint32_t difference, const OneByteCodes& oneByteCode, char*& next, DifferenceCounts& counts) {
+  const uint32_t biased = difference + kOneByteBias;
+  if (biased < kOneByteDifferences) {
+    if constexpr (kCount) ++counts[biased];
+    *next = static_cast<char>(difference & 0xFF);
+    next += oneByteCode[biased];
+    return oneByteCode[biased];
+  }
+  const bool twoBytes = difference + kTwoByteBias < 65536;
+  StoreLittleEndian<4>(next, difference);
+  next += twoBytes ? 2 : 4;
+  return twoBytes ? 2 : 3;
 }
 
 // The 2-bit codes of the differences at codes, four to a byte from the low bits up, and those that
-// are not the common one (biased) at next, each in its width. Each is stored as four bytes, its
-// width then kept: three bytes of room must follow.
-void PutDifferences(const uint32_t* values, size_t count, size_t common, char* codes, char* next) {
-  // a one-byte difference's code is 1, the common one's 0; its byte is kept for all but that one
-  std::array<unsigned char, kOneByteDifferences> oneByteCode;
-  oneByteCode.fill(1);
-  oneByteCode[common] = 0;
-  const auto put = [&](uint32_t difference) -> unsigned {
-    const uint32_t biased = difference + kOneByteBias;
-    if (biased < kOneByteDifferences) {
-      *next = static_cast<char>(difference & 0xFF);
-      next += oneByteCode[biased];
-      return oneByteCode[biased];
-    }
-    const bool twoBytes = difference + kTwoByteBias < 65536;
-    StoreLittleEndian<4>(next, difference);
-    next += twoBytes ? 2 : 4;
-    return twoBytes ? 2 : 3;
-  };
+// are not the common one (biased) at next; with kCount, each one-byte difference counted as well.
+// Three bytes of room must follow. Answers where the differences end.
+template <bool kCount>
+char* PutDifferences(const uint32_t* values, size_t count, size_t common, char* codes, char* next,
+                     DifferenceCounts& counts) {
+  const OneByteCodes oneByteCode = CodesWith(common);
+  const auto put = [&](uint32_t difference) { return PutDifference<kCount>(difference, oneByteCode, next, counts); };
   size_t i = 0;
   uint32_t previous = 0;
   for (; i + 4 <= count; i += 4) {
@@ -213,13 +216,43 @@ void PutDifferences(const uint32_t* values, size_t count, size_t common, char* c
     previous = values[i + 3];
     codes[i / 4] = static_cast<char>(first | second << 2 | third << 4 | fourth << 6);
   }
-  if (i == count) return;
+  if (i == count) return next;
   unsigned last = 0;
   for (size_t k = 0; i + k < count; ++k) {
     last |= put(values[i + k] - previous) << (2 * k);
     previous = values[i + k];
   }
   codes[i / 4] = static_cast<char>(last);
+  return next;
+}
+
+// The common difference as a spread of a list's differences has it (all of them in a short list):
+// when it is right, the list is coded in the one pass that counts its differences.
+constexpr size_t kSampledDifferences = 512;
+
+size_t GuessCommon(const uint32_t* values, size_t count) {
+  DifferenceCounts counts{};
+  const auto add = [&counts](uint32_t difference) {
+    const uint32_t biased = difference + kOneByteBias;
+    if (biased < kOneByteDifferences) ++counts[biased];
+  };
+  if (count <= kSampledDifferences) {
+    add(values[0]);
+    for (size_t i = 1; i < count; ++i) add(values[i] - values[i - 1]);
+    return MostCommon(counts);
+  }
+  // spread by a golden-ratio step, so that no period of the list lines up with it
+  constexpr uint64_t kStep = 2654435769u;
+  for (uint64_t k = 0; k < kSampledDifferences; ++k) {
+    const size_t i = 1 + static_cast<size_t>(k * kStep % (count - 1));
+    add(values[i] - values[i - 1]);
+  }
+  return MostCommon(counts);
+}
+
+// The bytes of a compressed header (PutCompressed) for a length.
+size_t CompressedHeaderBytes(size_t length) {
+  return 8 + 2 + (length < kLongRun ? 0 : (length - kLongRun) / 255 + 1);
 }
 
 // Integers as the structural sections hold them: each the difference from the one before, coded
@@ -231,17 +264,22 @@ void PutIntegers(CrateBytes& out, const uint32_t* values, size_t count) {
     Put64(out, 0);
     return;
   }
-  const DifferenceTally tally = Tally(values, count);
-  size_t common = 0;  // a tie goes to the larger
-  for (size_t d = 0; d < kOneByteDifferences; ++d) common = tally.counts[d] >= tally.counts[common] ? d : common;
   const size_t codeBytes = (count + 3) / 4;
-  const size_t rest = count - tally.wide - tally.counts[common] + tally.wideBytes;
-  // the room past the end may move the bytes: where they go is kept as an offset until then
-  const size_t offset = static_cast<size_t>(PutCompressed(out, 4 + codeBytes + rest) - out.bytes.get());
-  MakeRoom(out, 3);
-  char* const at = out.bytes.get() + offset;
-  StoreLittleEndian<4>(at, static_cast<uint32_t>(common) - kOneByteBias);
-  PutDifferences(values, count, common, at + 4, at + 4 + codeBytes);
+  // coded past the longest header first, then moved up to the header its length takes (the
+  // room made, the bytes stay where they are)
+  const size_t longest = 4 + codeBytes + 4 * count, headerRoom = CompressedHeaderBytes(longest);
+  MakeRoom(out, headerRoom + longest + 3);
+  char* const coded = out.bytes.get() + out.size + headerRoom;
+  DifferenceCounts counts{};
+  size_t common = GuessCommon(values, count);
+  char* end = PutDifferences<true>(values, count, common, coded + 4, coded + 4 + codeBytes, counts);
+  if (MostCommon(counts) != common) {
+    common = MostCommon(counts);
+    end = PutDifferences<false>(values, count, common, coded + 4, coded + 4 + codeBytes, counts);
+  }
+  StoreLittleEndian<4>(coded, static_cast<uint32_t>(common) - kOneByteBias);
+  const auto length = static_cast<size_t>(end - coded);
+  std::memmove(PutCompressed(out, length), coded, length);
 }
 
 // The integers 0 to count - 1, as PutIntegers codes them without the list: past one of them the
@@ -328,39 +366,42 @@ void CrateLayer::MoveLast(Item parent, Item child) {
 }
 
 uint32_t CrateLayer::LookUpToken(Text text) {
-  const size_t hash = NameHash(text.text_);
+  const size_t hash = NameHash(text.text());
   const size_t mask = tokenSlots_.size() - 1;
   size_t slot = hash & mask;
   for (; tokenSlots_[slot] != kNoToken; slot = (slot + 1) & mask) {
     const uint32_t token = tokenSlots_[slot];
-    if (tokenHashes_[token] == hash && TokenText(token) == text.text_) break;
+    if (tokenHashes_[token] == hash && TokenText(token) == text.text()) break;
   }
-  const uint32_t token = tokenSlots_[slot] != kNoToken ? tokenSlots_[slot] : NewToken(text.text_, hash, slot);
+  const uint32_t token = tokenSlots_[slot] != kNoToken ? tokenSlots_[slot] : NewToken(text.text(), hash, slot);
   if (text.name_ != kNoToken) nameTokens_[text.name_] = token;
   return token;
 }
 
 uint32_t CrateLayer::NewToken(std::string_view text, size_t hash, size_t slot) {
   const auto token = static_cast<uint32_t>(tokenHashes_.size());
-  tokenCharacters_.append(text);
-  tokenCharacters_ += '\0';
-  tokenStarts_.push_back(static_cast<uint32_t>(tokenCharacters_.size()));
+  char* const at = Grow(tokenCharacters_, text.size() + 1);
+  std::memcpy(at, text.data(), text.size());
+  at[text.size()] = '\0';
+  tokenStarts_.push_back(static_cast<uint32_t>(tokenCharacters_.size));
   tokenHashes_.push_back(hash);
   tokenSlots_[slot] = token;
-  if (2 * tokenHashes_.size() > tokenSlots_.size()) {
-    tokenSlots_.assign(2 * tokenSlots_.size(), kNoToken);
-    const size_t mask = tokenSlots_.size() - 1;
-    for (uint32_t known = 0; known < tokenHashes_.size(); ++known) {
-      size_t free = tokenHashes_[known] & mask;
-      while (tokenSlots_[free] != kNoToken) free = (free + 1) & mask;
-      tokenSlots_[free] = known;
-    }
-  }
+  if (2 * tokenHashes_.size() > tokenSlots_.size()) RehashTokens(2 * tokenSlots_.size());
   return token;
 }
 
+void CrateLayer::RehashTokens(size_t slots) {
+  tokenSlots_.assign(slots, kNoToken);
+  const size_t mask = slots - 1;
+  for (uint32_t known = 0; known < tokenHashes_.size(); ++known) {
+    size_t free = tokenHashes_[known] & mask;
+    while (tokenSlots_[free] != kNoToken) free = (free + 1) & mask;
+    tokenSlots_[free] = known;
+  }
+}
+
 std::string_view CrateLayer::TokenText(uint32_t token) const {
-  return std::string_view(tokenCharacters_).substr(tokenStarts_[token], tokenStarts_[token + 1] - tokenStarts_[token] - 1);
+  return {tokenCharacters_.bytes.get() + tokenStarts_[token], tokenStarts_[token + 1] - tokenStarts_[token] - 1};
 }
 
 uint32_t CrateLayer::StringIndex(Text text) {
@@ -373,12 +414,13 @@ uint32_t CrateLayer::StringIndex(Text text) {
   return stringOfToken_[token];
 }
 
-uint64_t CrateLayer::ValueStart() {
-  // eight zeros stored whole, those past the padding to be written over
-  const size_t padding = (8 - values_.size % 8) % 8;
-  StoreLittleEndian<8>(Grow(values_, 8), 0);
-  values_.size -= 8 - padding;
-  return values_.size;
+char* CrateLayer::Value(size_t bytes, uint64_t* start) {
+  // eight zeros stored whole, those past the padding written over
+  const size_t end = values_.size;
+  StoreLittleEndian<8>(Grow(values_, 8 + bytes), 0);
+  *start = (end + 7) & ~uint64_t{7};
+  values_.size = *start + bytes;
+  return values_.bytes.get() + *start;
 }
 
 void CrateLayer::SetToken(Item item, Text field, Text token) {
@@ -398,24 +440,30 @@ void CrateLayer::SetFloat(Item item, Text field, float value) {
 }
 
 void CrateLayer::SetDouble(Item item, Text field, double value) {
-  Field(item, field, Rep(Type::kDouble, ValueStart()));
-  Put64(values_, BitsOf(value));
+  uint64_t start = 0;
+  StoreLittleEndian<8>(Value(8, &start), BitsOf(value));
+  Field(item, field, Rep(Type::kDouble, start));
 }
 
 void CrateLayer::SetDouble3(Item item, Text field, const std::array<double, 3>& value) {
-  Field(item, field, Rep(Type::kVec3d, ValueStart()));
-  char* at = Grow(values_, 3 * 8);
+  uint64_t start = 0;
+  char* const at = Value(3 * 8, &start);
   for (size_t i = 0; i < value.size(); ++i) StoreLittleEndian<8>(at + 8 * i, BitsOf(value[i]));
+  Field(item, field, Rep(Type::kVec3d, start));
 }
 
 void CrateLayer::SetFloat3(Item item, Text field, const std::array<float, 3>& value) {
-  Field(item, field, Rep(Type::kVec3f, ValueStart()));
-  PutWords(values_, value.size(), [&value](size_t i) { return BitsOf(value[i]); });
+  uint64_t start = 0;
+  char* const at = Value(3 * 4, &start);
+  for (size_t i = 0; i < value.size(); ++i) StoreLittleEndian<4>(at + 4 * i, BitsOf(value[i]));
+  Field(item, field, Rep(Type::kVec3f, start));
 }
 
 void CrateLayer::SetQuatf(Item item, Text field, const std::array<float, 4>& xyzw) {
-  Field(item, field, Rep(Type::kQuatf, ValueStart()));
-  PutWords(values_, xyzw.size(), [&xyzw](size_t i) { return BitsOf(xyzw[i]); });
+  uint64_t start = 0;
+  char* const at = Value(4 * 4, &start);
+  for (size_t i = 0; i < xyzw.size(); ++i) StoreLittleEndian<4>(at + 4 * i, BitsOf(xyzw[i]));
+  Field(item, field, Rep(Type::kQuatf, start));
 }
 
 // An array: its length (64 bits), then its items, not compressed; an empty array is payload 0,
@@ -425,9 +473,10 @@ void CrateLayer::SetTokenArray(Item item, Text field, const std::vector<Text>& t
     Field(item, field, Rep(Type::kToken, 0, false, true));
     return;
   }
-  const uint64_t start = ValueStart();
-  Put64(values_, tokens.size());
-  char* at = Grow(values_, 4 * tokens.size());
+  uint64_t start = 0;
+  char* at = Value(8 + 4 * tokens.size(), &start);
+  StoreLittleEndian<8>(at, tokens.size());
+  at += 8;
   // the items' tokens are numbered before the field's name, as they are named first
   for (const Text& token : tokens) {
     StoreLittleEndian<4>(at, Token(token));
@@ -441,9 +490,11 @@ void CrateLayer::SetIntArray(Item item, Text field, const std::vector<uint32_t>&
     Field(item, field, Rep(Type::kInt, 0, false, true));
     return;
   }
-  Field(item, field, Rep(Type::kInt, ValueStart(), false, true));
-  Put64(values_, values.size());
-  PutWords(values_, values.size(), [&values](size_t i) { return values[i]; });
+  uint64_t start = 0;
+  char* const at = Value(8 + 4 * values.size(), &start);
+  StoreLittleEndian<8>(at, values.size());
+  for (size_t i = 0; i < values.size(); ++i) StoreLittleEndian<4>(at + 8 + 4 * i, values[i]);
+  Field(item, field, Rep(Type::kInt, start, false, true));
 }
 
 void CrateLayer::SetFloatTuples(Item item, Text field, size_t width, const std::vector<float>& values) {
@@ -453,38 +504,45 @@ void CrateLayer::SetFloatTuples(Item item, Text field, size_t width, const std::
     Field(item, field, Rep(type, 0, false, true));
     return;
   }
-  Field(item, field, Rep(type, ValueStart(), false, true));
-  Put64(values_, count);
-  PutWords(values_, count * width, [&values](size_t i) { return BitsOf(values[i]); });
+  uint64_t start = 0;
+  char* const at = Value(8 + 4 * count * width, &start);
+  StoreLittleEndian<8>(at, count);
+  for (size_t i = 0; i < count * width; ++i) StoreLittleEndian<4>(at + 8 + 4 * i, BitsOf(values[i]));
+  Field(item, field, Rep(type, start, false, true));
 }
 
 // A list edit: its header byte, then each list it holds as a 64-bit count and the items.
 void CrateLayer::SetExplicitPath(Item item, Text field, Item target) {
-  Field(item, field, Rep(Type::kPathListOp, ValueStart()));
-  Put8(values_, kExplicit | kHasExplicitItems);
-  Put64(values_, 1);
-  Put32(values_, target);
+  uint64_t start = 0;
+  char* const at = Value(1 + 8 + 4, &start);
+  at[0] = static_cast<char>(kExplicit | kHasExplicitItems);
+  StoreLittleEndian<8>(at + 1, 1);
+  StoreLittleEndian<4>(at + 9, target);
+  Field(item, field, Rep(Type::kPathListOp, start));
 }
 
 // A reference: its asset path (a string, empty within the layer), the prim's path, the layer
 // offset (offset, scale) and custom data (a dictionary, empty).
 void CrateLayer::PrependInternalReference(Item item, Item target) {
   const uint32_t noAsset = StringIndex(noAsset_);
-  Field(item, references_, Rep(Type::kReferenceListOp, ValueStart()));
-  Put8(values_, kHasPrependedItems);
-  Put64(values_, 1);
-  Put32(values_, noAsset);
-  Put32(values_, target);
-  Put64(values_, BitsOf(0.0));
-  Put64(values_, BitsOf(1.0));
-  Put64(values_, 0);
+  uint64_t start = 0;
+  char* const at = Value(1 + 8 + 4 + 4 + 3 * 8, &start);
+  at[0] = static_cast<char>(kHasPrependedItems);
+  StoreLittleEndian<8>(at + 1, 1);
+  StoreLittleEndian<4>(at + 9, noAsset);
+  StoreLittleEndian<4>(at + 13, target);
+  StoreLittleEndian<8>(at + 17, BitsOf(0.0));
+  StoreLittleEndian<8>(at + 25, BitsOf(1.0));
+  StoreLittleEndian<8>(at + 33, 0);
+  Field(item, references_, Rep(Type::kReferenceListOp, start));
 }
 
 void CrateLayer::PrependTokens(Item item, Text field, std::initializer_list<Text> tokens) {
-  const uint64_t start = ValueStart();
-  Put8(values_, kHasPrependedItems);
-  Put64(values_, tokens.size());
-  char* at = Grow(values_, 4 * tokens.size());
+  uint64_t start = 0;
+  char* at = Value(1 + 8 + 4 * tokens.size(), &start);
+  at[0] = static_cast<char>(kHasPrependedItems);
+  StoreLittleEndian<8>(at + 1, tokens.size());
+  at += 1 + 8;
   for (const Text& token : tokens) {
     StoreLittleEndian<4>(at, Token(token));
     at += 4;
@@ -496,17 +554,16 @@ void CrateLayer::ChildrenFields(Item item) {
   const size_t prims = items_[item].primChildren, properties = items_[item].properties;
   // where each vector's tokens go, as offsets: the values may move as the second one is made
   size_t primsAt = 0, propertiesAt = 0;
+  uint64_t start = 0;
   if (prims > 0) {
-    Field(item, primChildren_, Rep(Type::kTokenVector, ValueStart()));
-    Put64(values_, prims);
-    primsAt = values_.size;
-    Grow(values_, 4 * prims);
+    StoreLittleEndian<8>(Value(8 + 4 * prims, &start), prims);
+    Field(item, primChildren_, Rep(Type::kTokenVector, start));
+    primsAt = start + 8;
   }
   if (properties > 0) {
-    Field(item, properties_, Rep(Type::kTokenVector, ValueStart()));
-    Put64(values_, properties);
-    propertiesAt = values_.size;
-    Grow(values_, 4 * properties);
+    StoreLittleEndian<8>(Value(8 + 4 * properties, &start), properties);
+    Field(item, properties_, Rep(Type::kTokenVector, start));
+    propertiesAt = start + 8;
   }
   char* base = values_.bytes.get();
   for (Item child = items_[item].firstChild; child != kNoItem; child = items_[child].nextSibling) {
@@ -551,8 +608,8 @@ void CrateLayer::PathTree(PathTable& paths) const {
 // The tokens, each ended by a NUL: their count, the bytes' count, then the bytes compressed.
 void CrateLayer::PutTokens(CrateBytes& out) const {
   Put64(out, tokenHashes_.size());
-  Put64(out, tokenCharacters_.size());
-  std::memcpy(PutCompressed(out, tokenCharacters_.size()), tokenCharacters_.data(), tokenCharacters_.size());
+  Put64(out, tokenCharacters_.size);
+  std::memcpy(PutCompressed(out, tokenCharacters_.size), tokenCharacters_.bytes.get(), tokenCharacters_.size);
 }
 
 void CrateLayer::PutStrings(CrateBytes& out) const {
@@ -589,18 +646,57 @@ void CrateLayer::PutFields(CrateBytes& out) const {
 }
 
 // Each item's fields by their index (listed by item, they run on), each run ended by kNoField;
-// answers where each item's run starts.
+// answers where each item's run starts. Within a run the difference is 1, mostly the common one:
+// the list is coded by its runs then, as PutIntegers would code it, without being made.
 std::unique_ptr<uint32_t[]> CrateLayer::PutFieldSets(CrateBytes& out) const {
-  const size_t count = fields_.size() + items_.size();
-  std::unique_ptr<uint32_t[]> fieldSets = Unfilled(count), setOfItem = Unfilled(items_.size());
-  uint32_t field = 0;
-  size_t at = 0;
-  for (size_t item = 0; item < items_.size(); ++item) {
+  const size_t items = items_.size(), count = fields_.size() + items;
+  std::unique_ptr<uint32_t[]> setOfItem = Unfilled(items);
+  Put64(out, count);
+  const size_t codeBytes = (count + 3) / 4;
+  // as PutIntegers, with 1 the common difference: but the first difference of a run and the one to
+  // its end take bytes
+  const size_t longest = 4 + codeBytes + 2 * 4 * items, headerRoom = CompressedHeaderBytes(longest);
+  MakeRoom(out, headerRoom + longest + 3);
+  char* const coded = out.bytes.get() + out.size + headerRoom;
+  char* const codes = coded + 4;
+  std::memset(codes, 0, codeBytes);
+  constexpr size_t kRunDifference = 1 + kOneByteBias;
+  const OneByteCodes oneByteCode = CodesWith(kRunDifference);
+  DifferenceCounts counts{};
+  char* next = codes + codeBytes;
+  const auto put = [&](uint32_t difference, size_t i) {
+    codes[i / 4] = static_cast<char>(codes[i / 4] | PutDifference<true>(difference, oneByteCode, next, counts)
+                                                         << (2 * (i % 4)));
+  };
+  const ItemRow* const rows = items_.data();
+  size_t at = 0, runs = 0;
+  uint32_t previous = 0, field = 0;
+  for (size_t item = 0; item < items; ++item) {
     setOfItem[item] = static_cast<uint32_t>(at);
-    for (const uint32_t end = field + items_[item].fieldCount; field < end; ++field) fieldSets[at++] = field;
+    if (const uint32_t fieldCount = rows[item].fieldCount; fieldCount > 0) {
+      put(field - previous, at);
+      at += fieldCount;
+      field += fieldCount;
+      previous = field - 1;
+      ++runs;
+    }
+    put(kNoField - previous, at++);
+    previous = kNoField;
+  }
+  counts[kRunDifference] += static_cast<uint32_t>(fields_.size() - runs);
+  if (MostCommon(counts) == kRunDifference) {
+    StoreLittleEndian<4>(coded, 1);
+    const auto length = static_cast<size_t>(next - coded);
+    std::memmove(PutCompressed(out, length), coded, length);
+    return setOfItem;
+  }
+  std::unique_ptr<uint32_t[]> fieldSets = Unfilled(count);
+  at = 0;
+  field = 0;
+  for (size_t item = 0; item < items; ++item) {
+    for (const uint32_t end = field + rows[item].fieldCount; field < end; ++field) fieldSets[at++] = field;
     fieldSets[at++] = kNoField;
   }
-  Put64(out, count);
   PutIntegers(out, fieldSets.get(), count);
   return setOfItem;
 }
@@ -635,7 +731,10 @@ void CrateLayer::Reserve(size_t bytes, size_t items, size_t fields) {
   constexpr size_t kItemsPerToken = 4, kCharactersPerToken = 12;
   tokenStarts_.reserve(items / kItemsPerToken);
   tokenHashes_.reserve(items / kItemsPerToken);
-  tokenCharacters_.reserve(items / kItemsPerToken * kCharactersPerToken);
+  MakeRoomFor(tokenCharacters_, items / kItemsPerToken * kCharactersPerToken);
+  size_t slots = tokenSlots_.size();
+  while (slots < 2 * (items / kItemsPerToken)) slots *= 2;
+  if (slots > tokenSlots_.size()) RehashTokens(slots);
 }
 
 CrateBytes CrateLayer::Bytes() {

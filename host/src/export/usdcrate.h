@@ -15,11 +15,14 @@ namespace vthost {
 
 // A name's hash for the tables of names a layer keeps: FNV-1a, folded so that its low bits, which
 // pick the slot, depend on all of it; quicker than the library's for the short names of prims.
-inline size_t NameHash(std::string_view name) {
-  uint64_t hash = 14695981039346656037u;
-  for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
-  return static_cast<size_t>(hash ^ (hash >> 32));
+// Before it is folded, the hash of a name goes on over the characters that follow it.
+constexpr uint64_t kNameHashStart = 14695981039346656037u;
+inline uint64_t NameHashOver(std::string_view characters, uint64_t hash = kNameHashStart) {
+  for (const char c : characters) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+  return hash;
 }
+inline size_t FoldedNameHash(uint64_t hash) { return static_cast<size_t>(hash ^ (hash >> 32)); }
+inline size_t NameHash(std::string_view name) { return FoldedNameHash(NameHashOver(name)); }
 
 // The bytes of a crate file as they are written: the first size of them, then room made ahead
 // (doubling, not filled), so that adding a word is a store and no call.
@@ -43,16 +46,19 @@ class CrateLayer {
   class Text {
    public:
     // implicit: a caller passes any text where a token goes
-    Text(std::string_view text) : text_(text) {}
-    Text(const char* text) : text_(text) {}
-    Text(const std::string& text) : text_(text) {}
-    std::string_view text() const { return text_; }
+    Text(std::string_view text) : Text(text, kNoToken) {}
+    Text(const char* text) : Text(std::string_view(text)) {}
+    Text(const std::string& text) : Text(std::string_view(text)) {}
+    std::string_view text() const { return {characters_, size_}; }
 
    private:
     friend class CrateLayer;
-    Text(std::string_view text, uint32_t name) : text_(text), name_(name) {}
-    std::string_view text_;
-    uint32_t name_ = kNoToken;
+    // its size in 32 bits (a package holds no more), so that a text is two words, passed in registers
+    Text(std::string_view text, uint32_t name)
+        : characters_(text.data()), size_(static_cast<uint32_t>(text.size())), name_(name) {}
+    const char* characters_;
+    uint32_t size_;
+    uint32_t name_;
   };
   // A text used again and again: a field, a type, a fixed name. Its characters must outlive the
   // layer (a literal).
@@ -120,14 +126,17 @@ class CrateLayer {
   // A text's token by its hash, new if the text is; a Name's is kept for its next use.
   uint32_t LookUpToken(Text text);
   uint32_t NewToken(std::string_view text, size_t hash, size_t slot);
+  // The table of tokens by hash made again with this many slots (a power of two).
+  void RehashTokens(size_t slots);
   std::string_view TokenText(uint32_t token) const;
   uint32_t StringIndex(Text text);
   void Field(Item item, Text field, uint64_t rep) {
     fields_.push_back({static_cast<uint32_t>(item), Token(field), rep});
     ++items_[item].fieldCount;
   }
-  // Where the next value goes, aligned to 8 bytes.
-  uint64_t ValueStart();
+  // Room for a value of bytes at the next multiple of 8 among the values: answers where it goes,
+  // and its offset in the file in *start.
+  char* Value(size_t bytes, uint64_t* start);
   // The names of the prims and of the properties below a prim, as two vectors of tokens (each if
   // there are any), in one walk of its children.
   void ChildrenFields(Item item);
@@ -148,7 +157,7 @@ class CrateLayer {
   std::vector<FieldEntry> fields_;
   // The tokens as the tokens section holds them, each ended by a NUL, where each starts (and one
   // past the last), and a table of them by hash: open addressing, at most half full.
-  std::string tokenCharacters_;
+  CrateBytes tokenCharacters_;
   std::vector<uint32_t> tokenStarts_{0};
   std::vector<size_t> tokenHashes_;
   std::vector<uint32_t> tokenSlots_;

@@ -53,7 +53,7 @@ class CrateStageWriter {
       ++shapeCount_;
     }
 
-    UsdSiblings rootChildren;
+    UsdSiblings rootChildren(root.children.size() + 1);
     for (const int child : root.children) rootChildren.Take(model_.nodes[child].name);
     const std::string looksName = rootChildren.Take("Looks");
     Prim(rootPrim, root, root.name, rootName, true, looksName);
@@ -79,7 +79,7 @@ class CrateStageWriter {
     if (instance) Instance(prim, node.mesh);
     Place(prim, node.placement);
 
-    UsdSiblings children;
+    UsdSiblings children(node.children.size());
     if (node.mesh >= 0 && !instance) {
       const Item mesh = layer_.AddPrim(prim, children.Take("mesh"), CrateLayer::Specifier::kDef, xform_);
       Instance(mesh, node.mesh);

@@ -4,8 +4,10 @@
 // wind front faces counter-clockwise, so points, normals and placements are written as they are;
 // only the texture's v runs the other way (USD's t = 1 - v).
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -25,6 +27,30 @@ namespace {
 constexpr size_t kBytesPerNode = 400;  // about what a placed instance takes
 constexpr uint32_t kFreeSlot = 0xFFFFFFFFu;
 constexpr size_t kFirstSiblingSlots = 16;  // a power of two
+constexpr size_t kCharactersPerName = 8;   // about a sibling's name, as room is made for them
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The characters of a prim name by their byte: ASCII letters, digits and '_'.
+constexpr std::array<bool, 256> kIdentifierCharacters = [] {
+  std::array<bool, 256> identifier{};
+  for (int c = 0; c < 256; ++c) {
+    identifier[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  }
+  return identifier;
+}();
+
+bool IsIdentifierCharacter(char c) { return kIdentifierCharacters[static_cast<unsigned char>(c)]; }
+
+// Whether a name is a prim name as it is: not empty, of identifier characters, and not starting
+// with a digit.
+bool IsPrimName(std::string_view name) {
+  if (name.empty() || IsDigit(name[0])) return false;
+  for (const char c : name) {
+    if (!IsIdentifierCharacter(c)) return false;
+  }
+  return true;
+}
 
 // A name of the model (well-formed UTF-8) as a USDA string: quotes, backslashes and control
 // characters escaped.
@@ -138,7 +164,7 @@ class StageWriter {
     NumberShapes();
 
     // the materials under the root prim, in a scope of a name no child of the root has
-    UsdSiblings rootChildren;
+    UsdSiblings rootChildren(root.children.size() + 1);
     for (const int child : root.children) rootChildren.Take(model_.nodes[child].name);
     const std::string looks = "/" + rootName + "/" + rootChildren.Take("Looks");
     UsdSiblings materials;
@@ -192,7 +218,7 @@ class StageWriter {
     if (instance) Binding(depth + 1, node.mesh);
     Place(depth + 1, node.placement);
 
-    UsdSiblings children;
+    UsdSiblings children(node.children.size());
     if (node.mesh >= 0 && !instance) {
       // a node that draws and holds more: its mesh is an instance of its own beside its children
       root_.Start(depth + 1, "def Xform \"", children.Take("mesh"), "\" (\n");
@@ -348,23 +374,46 @@ class StageWriter {
 
 }  // namespace
 
-std::string UsdSiblings::Take(std::string_view name) {
-  std::string unique = UsdName(name);
-  const auto [base, free] = Insert(unique);
-  if (free) return unique;
-  unique += '_';
-  const size_t stem = unique.size();
-  char digits[24];
-  do {
-    unique.resize(stem);
-    unique.append(digits, std::to_chars(digits, digits + sizeof digits, ++taken_[base].next).ptr);
-  } while (!Insert(unique).second);
-  return unique;
+UsdSiblings::UsdSiblings(size_t names) {
+  if (names == 0) return;
+  size_t slots = kFirstSiblingSlots;
+  while (slots < 2 * (names + 1)) slots *= 2;
+  slots_.assign(slots, kFreeSlot);
+  taken_.reserve(names);
+  names_.reserve(names * kCharactersPerName);
 }
 
-std::pair<uint32_t, bool> UsdSiblings::Insert(std::string_view name) {
+std::string UsdSiblings::Take(std::string_view name) {
+  // a name that is a prim name already is looked up as it is, not copied first
+  const bool primName = IsPrimName(name);
+  const std::string made = primName ? std::string() : UsdName(name);
+  const std::string_view wanted = primName ? name : std::string_view(made);
+  const uint64_t wantedHash = NameHashOver(wanted);
+  const auto [base, free] = Insert(wanted, FoldedNameHash(wantedHash));
+  if (free) return std::string(wanted);
+  // name_N: the name and '_' written (and hashed) once, each number after them, on the stack when
+  // they fit
+  constexpr size_t kNumberDigits = 20;  // a 64-bit number's at most
+  const size_t stem = wanted.size() + 1;
+  char onStack[64];
+  std::string longer;
+  char* const unique =
+      stem + kNumberDigits <= sizeof onStack ? onStack : (longer.resize(stem + kNumberDigits), &longer[0]);
+  std::memcpy(unique, wanted.data(), wanted.size());
+  unique[stem - 1] = '_';
+  const uint64_t stemHash = NameHashOver("_", wantedHash);
+  size_t length = 0, hash = 0;
+  do {
+    char* const number = unique + stem;
+    char* const end = std::to_chars(number, number + kNumberDigits, ++taken_[base].next).ptr;
+    length = static_cast<size_t>(end - unique);
+    hash = FoldedNameHash(NameHashOver(std::string_view(number, static_cast<size_t>(end - number)), stemHash));
+  } while (!Insert(std::string_view(unique, length), hash).second);
+  return std::string(unique, length);
+}
+
+std::pair<uint32_t, bool> UsdSiblings::Insert(std::string_view name, size_t hash) {
   if (2 * (taken_.size() + 1) > slots_.size()) Rehash();
-  const size_t hash = NameHash(name);
   const size_t mask = slots_.size() - 1;
   size_t slot = hash & mask;
   for (; slots_[slot] != kFreeSlot; slot = (slot + 1) & mask) {
@@ -390,17 +439,13 @@ void UsdSiblings::Rehash() {
 }
 
 std::string UsdName(std::string_view name) {
-  const auto identifier = [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-  };
-  const bool leadingDigit = name.empty() || (name[0] >= '0' && name[0] <= '9');
-  if (!leadingDigit && std::all_of(name.begin(), name.end(), identifier)) return std::string(name);
-  std::string made = leadingDigit ? "_" : "";
+  if (IsPrimName(name)) return std::string(name);
+  std::string made = name.empty() || IsDigit(name[0]) ? "_" : "";
   for (size_t i = 0; i < name.size(); ++i) {
     // a character beyond ASCII is one '_', however many bytes it takes
     const bool continues = i > 0 && (static_cast<unsigned char>(name[i]) & 0xC0) == 0x80 &&
                            (static_cast<unsigned char>(name[i - 1]) & 0x80) != 0;
-    if (!continues) made += identifier(name[i]) ? name[i] : '_';
+    if (!continues) made += IsIdentifierCharacter(name[i]) ? name[i] : '_';
   }
   return made;
 }

@@ -34,6 +34,7 @@ INSTANTIATE_TEST_SUITE_P(Names, PrimNames,
 struct SiblingCase {
   std::string name;
   std::vector<std::string> given, made;
+  size_t room = 0;  // the names room is made for at first
 };
 void PrintTo(const SiblingCase& c, std::ostream* out) { *out << c.name; }
 
@@ -41,7 +42,7 @@ class SiblingNames : public testing::TestWithParam<SiblingCase> {};
 
 // Each name taken in turn is unique among those taken before it, a number after the first free.
 TEST_P(SiblingNames, AreUnique) {
-  UsdSiblings siblings;
+  UsdSiblings siblings(GetParam().room);
   std::vector<std::string> made;
   for (const std::string& name : GetParam().given) made.push_back(siblings.Take(name));
   EXPECT_EQ(made, GetParam().made);
@@ -63,7 +64,10 @@ INSTANTIATE_TEST_SUITE_P(
                     SiblingCase{"NumberTaken", {"C_1", "C", "C", "C"}, {"C_1", "C", "C_2", "C_3"}},
                     SiblingCase{"MadeNamesMeet", {"a b", "a_b", "a?b"}, {"a_b", "a_b_1", "a_b_2"}},
                     SiblingCase{"NumberedTwice", {"C", "C", "C_1"}, {"C", "C_1", "C_1_1"}},
-                    SiblingCase{"ManyPastTheTable", Repeated("Sweep", 300), Numbered("Sweep", 300)}),
+                    SiblingCase{"ManyPastTheTable", Repeated("Sweep", 300), Numbered("Sweep", 300)},
+                    SiblingCase{"ManyWithRoom", Repeated("Sweep", 300), Numbered("Sweep", 300), 300},
+                    SiblingCase{"LongerThanTheStack", Repeated(std::string(70, 'x'), 3),
+                                Numbered(std::string(70, 'x'), 3)}),
     CaseName);
 
 uint32_t Le(const std::string& bytes, size_t at, size_t width) {

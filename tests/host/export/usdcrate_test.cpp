@@ -103,6 +103,7 @@ struct NamedTokens {
   std::string name;
   int prims;
   bool nameFirst;  // the type's Name used before its text is
+  size_t reserved = 0;  // the items room is made for once the first prim is made
 };
 void PrintTo(const NamedTokens& c, std::ostream* out) { *out << c.name; }
 
@@ -117,6 +118,7 @@ TEST_P(CrateNames, AreTokensInTheOrderOfFirstUse) {
   const CrateLayer::Text first = c.nameFirst ? xform : CrateLayer::Text("Xform");
   const CrateLayer::Text then = c.nameFirst ? CrateLayer::Text("Xform") : xform;
   layer.AddPrim(CrateLayer::kPseudoRoot, "prim_0", CrateLayer::Specifier::kDef, first);
+  if (c.reserved > 0) layer.Reserve(0, c.reserved, 0);
   for (int i = 1; i < c.prims; ++i) {
     layer.AddPrim(CrateLayer::kPseudoRoot, "prim_" + std::to_string(i), CrateLayer::Specifier::kDef, then);
   }
@@ -128,7 +130,8 @@ TEST_P(CrateNames, AreTokensInTheOrderOfFirstUse) {
 
 INSTANTIATE_TEST_SUITE_P(Layers, CrateNames,
                          testing::Values(NamedTokens{"NameFirst", 3, true}, NamedTokens{"TextFirst", 3, false},
-                                         NamedTokens{"ManyTokens", 3000, true}),
+                                         NamedTokens{"ManyTokens", 3000, true},
+                                         NamedTokens{"ManyTokensRoomMade", 3000, true, 20000}),
                          CaseName);
 
 // The literals' length past 15 goes on in bytes of 255 and one below it.
@@ -161,6 +164,14 @@ std::vector<int32_t> Integers(const std::string& bytes, size_t* at, size_t count
     values.push_back(value);
   }
   EXPECT_EQ(next, coded.size());
+  // the common difference is the most common of those that take a byte, a tie going to the larger
+  std::vector<size_t> counts(256);
+  for (size_t i = 0; i < count; ++i) {
+    const int64_t difference = int64_t{values[i]} - (i == 0 ? 0 : values[i - 1]);
+    if (difference >= -128 && difference < 128) ++counts[static_cast<size_t>(difference + 128)];
+  }
+  const auto most = std::max_element(counts.rbegin(), counts.rend());
+  EXPECT_EQ(common, static_cast<int32_t>(counts.rend() - most - 1) - 128);
   return values;
 }
 
@@ -190,14 +201,15 @@ TEST(CrateLayer, PathsListTheTreeDepthFirst) {
 struct FieldSetCase {
   std::string name;
   int prims;  // each with one field: the differences reach past one byte at 128, past two at 32768
+  bool typed = false;  // each with a type as well: a second field, and 1 the common difference
 };
 void PrintTo(const FieldSetCase& c, std::ostream* out) { *out << c.name; }
 
 // The bytes of a layer of prims prims under the pseudo-root, named p0, p1...
-std::string BytesOfPrims(int prims) {
+std::string BytesOfPrims(int prims, bool typed = false) {
   CrateLayer layer;
   for (int i = 0; i < prims; ++i) {
-    layer.AddPrim(CrateLayer::kPseudoRoot, "p" + std::to_string(i), CrateLayer::Specifier::kDef, "");
+    layer.AddPrim(CrateLayer::kPseudoRoot, "p" + std::to_string(i), CrateLayer::Specifier::kDef, typed ? "Xform" : "");
   }
   return std::string(layer.Bytes().View());
 }
@@ -206,19 +218,26 @@ class CrateFieldSets : public testing::TestWithParam<FieldSetCase> {};
 
 // Each item's fields by index, each run ended by -1, read back whatever width the differences take.
 TEST_P(CrateFieldSets, ReadBackAtEveryWidth) {
-  const std::string bytes = BytesOfPrims(GetParam().prims);
+  const FieldSetCase& c = GetParam();
+  const std::string bytes = BytesOfPrims(c.prims, c.typed);
   size_t at = Le(bytes, Le(bytes, 16, 8) + 8 + 3 * 32 + 16, 8);  // the fourth section's start
-  const size_t count = 2 * (GetParam().prims + 1);
+  const int fieldsPerPrim = c.typed ? 2 : 1;
+  const size_t count = 2 + (fieldsPerPrim + 1) * c.prims;
   ASSERT_EQ(Le(bytes, at, 8), count);
   at += 8;
-  std::vector<int32_t> expected;
-  for (int field = 0; field <= GetParam().prims; ++field) expected.insert(expected.end(), {field, -1});
+  std::vector<int32_t> expected = {0, -1};  // the pseudo-root's children
+  for (int prim = 0; prim < c.prims; ++prim) {
+    for (int field = 0; field < fieldsPerPrim; ++field) expected.push_back(1 + fieldsPerPrim * prim + field);
+    expected.push_back(-1);
+  }
   EXPECT_EQ(Integers(bytes, &at, count), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Widths, CrateFieldSets,
                          testing::Values(FieldSetCase{"OneByte", 3}, FieldSetCase{"TwoBytes", 300},
-                                         FieldSetCase{"FourBytes", 40000}),
+                                         FieldSetCase{"FourBytes", 40000}, FieldSetCase{"RunsOneByte", 3, true},
+                                         FieldSetCase{"RunsTwoBytes", 300, true},
+                                         FieldSetCase{"RunsFourBytes", 20000, true}),
                          CaseName);
 
 class CrateItemPaths : public testing::TestWithParam<FieldSetCase> {};
@@ -238,6 +257,35 @@ TEST_P(CrateItemPaths, CountUpFromThePseudoRoot) {
 INSTANTIATE_TEST_SUITE_P(Counts, CrateItemPaths,
                          testing::Values(FieldSetCase{"PseudoRootOnly", 0}, FieldSetCase{"Two", 1},
                                          FieldSetCase{"FourCodesEven", 3}, FieldSetCase{"Many", 300}),
+                         CaseName);
+
+class CratePathLists : public testing::TestWithParam<FieldSetCase> {};
+
+// Long lists read back whether or not the common difference that a spread of them has is theirs:
+// prims each with an attribute, listed in the order they were made.
+TEST_P(CratePathLists, ReadBackWhateverTheirSpreadSays) {
+  const int prims = GetParam().prims;
+  CrateLayer layer;
+  for (int i = 0; i < prims; ++i) {
+    const CrateLayer::Item prim =
+        layer.AddPrim(CrateLayer::kPseudoRoot, "p" + std::to_string(i), CrateLayer::Specifier::kDef, "");
+    layer.AddAttribute(prim, "a", "float", false);
+  }
+  const std::string bytes(layer.Bytes().View());
+  size_t at = Le(bytes, Le(bytes, 16, 8) + 8 + 4 * 32 + 16, 8) + 16;  // the paths' first list
+  const size_t count = 1 + 2 * prims;
+  std::vector<int32_t> items(count), jumps = {-1};
+  for (size_t i = 0; i < count; ++i) items[i] = static_cast<int32_t>(i);
+  for (int i = 0; i < prims; ++i) jumps.insert(jumps.end(), {i + 1 < prims ? 2 : -1, -2});
+  EXPECT_EQ(Integers(bytes, &at, count), items);
+  const std::vector<int32_t> names = Integers(bytes, &at, count);
+  for (size_t i = 1; i < count; ++i) EXPECT_EQ(names[i] < 0, i % 2 == 0) << i;
+  EXPECT_EQ(Integers(bytes, &at, count), jumps);
+}
+
+// (at 300 a spread of the names' differences misses the common one)
+INSTANTIATE_TEST_SUITE_P(Lists, CratePathLists,
+                         testing::Values(FieldSetCase{"SpreadRight", 301}, FieldSetCase{"SpreadWrong", 300}),
                          CaseName);
 
 struct Move {
