@@ -94,6 +94,41 @@ void ShortestWithin(uint64_t low, uint64_t mid, uint64_t high, bool inclusive, i
   *exponent = power;
 }
 
+// A float's shortest digits at the power of ten of its gap, 10^k (k = floor(e * log10(2))): the
+// interval is 1 to 10 units wide there, so it holds one multiple of ten at the most. That one, when
+// there, has the fewest digits (its zeros dropped); otherwise the whole number in it nearest the
+// value has. False when the interval holds no whole number at all (narrower below a power of two).
+bool ShortestAtGap(uint64_t low, uint64_t mid, uint64_t high, bool inclusive, int shift, int k, uint64_t* digits,
+                   int* exponent) {
+  const uint64_t scale = static_cast<uint64_t>(kPowersOfTen[static_cast<size_t>(-k)]);
+  const uint64_t mask = (uint64_t{1} << shift) - 1;
+  const uint64_t scaledLow = low * scale, scaledMid = mid * scale, scaledHigh = high * scale;
+  uint64_t first = scaledLow >> shift;
+  if ((scaledLow & mask) != 0 || !inclusive) ++first;
+  uint64_t last = scaledHigh >> shift;
+  if ((scaledHigh & mask) == 0 && !inclusive) --last;
+  if (first > last) return false;
+  uint64_t tens = (first + 9) / 10;
+  if (tens * 10 <= last) {
+    int power = k + 1;
+    while (tens % 10 == 0) {
+      tens /= 10;
+      ++power;
+    }
+    *digits = tens;
+    *exponent = power;
+    return true;
+  }
+  // the nearest, ties to the even one, kept within first and last
+  uint64_t nearest = scaledMid >> shift;
+  const uint64_t fraction = scaledMid & mask;
+  const uint64_t half = uint64_t{1} << (shift - 1);
+  if (fraction > half || (fraction == half && (nearest & 1) != 0)) ++nearest;
+  *digits = nearest < first ? first : nearest > last ? last : nearest;
+  *exponent = k;
+  return true;
+}
+
 template <typename T>
 bool Shortest(T value, uint64_t* digits, int* exponent) {
   using F = Format<T>;
@@ -122,6 +157,7 @@ bool Shortest(T value, uint64_t* digits, int* exponent) {
   constexpr bool kDouble = std::is_same_v<T, double>;
   // a float from about 1e-3 up fits 64 bits: 4 * 2^24 * 10^11 < 2^64
   if (!kDouble && -q <= 11) {
+    if (ShortestAtGap(low, mid, high, inclusive, 2 - e, q + 1, digits, exponent)) return true;
     ShortestWithin<uint64_t, kDouble>(low, mid, high, inclusive, 2 - e, q, digits, exponent);
   } else {
     ShortestWithin<Wide, kDouble>(low, mid, high, inclusive, 2 - e, q, digits, exponent);
