@@ -94,19 +94,32 @@ void ShortestWithin(uint64_t low, uint64_t mid, uint64_t high, bool inclusive, i
   *exponent = power;
 }
 
-// A float's shortest digits at the power of ten of its gap, 10^k (k = floor(e * log10(2))): the
-// interval is 1 to 10 units wide there, so it holds one multiple of ten at the most. That one, when
-// there, has the fewest digits (its zeros dropped); otherwise the whole number in it nearest the
-// value has. False when the interval holds no whole number at all (narrower below a power of two).
-bool ShortestAtGap(uint64_t low, uint64_t mid, uint64_t high, bool inclusive, int shift, int k, uint64_t* digits,
-                   int* exponent) {
+// The floats with a gap of 2^-33 to 1 (biased exponents 117 to 150: from 2^-10, about 1e-3, up to
+// 2^24), whose digits fit 64 bits: 4 * 2^24 * 10^10 < 2^64.
+constexpr uint32_t kGapFloatsFirst = uint32_t{117} << 23;
+constexpr uint32_t kGapFloatsEnd = uint32_t{151} << 23;
+
+// The shortest digits of a float of that range, at the power of ten of its gap, 10^k (k = floor(e *
+// log10(2))): the interval is 1 to 10 units wide there, so it holds one multiple of ten at the
+// most. That one, when there, has the fewest digits (its zeros dropped); otherwise the whole number
+// in it nearest the value has. False when the interval holds no whole number at all (none of the
+// range: each power of two, where it is narrower, was tried).
+bool ShortestOfGapFloat(uint32_t bits, uint64_t* digits, int* exponent) {
+  const uint32_t stored = bits & 0x7FFFFF;
+  const uint64_t m = stored | 0x800000;
+  const int e = static_cast<int>(bits >> 23) - 150;  // value = m * 2^e
+  const int k = FloorLog10Pow2(e);
+  const int shift = 2 - e;
+  // the interval in units of 2^(e-2) * 10^k: the gap below a power of two is half the gap above,
+  // and an odd m's ends are left out
   const uint64_t scale = static_cast<uint64_t>(kPowersOfTen[static_cast<size_t>(-k)]);
+  const uint64_t scaledMid = 4 * m * scale;
+  const uint64_t scaledLow = scaledMid - (stored == 0 ? scale : 2 * scale);
+  const uint64_t scaledHigh = scaledMid + 2 * scale;
+  const uint64_t odd = m & 1;
   const uint64_t mask = (uint64_t{1} << shift) - 1;
-  const uint64_t scaledLow = low * scale, scaledMid = mid * scale, scaledHigh = high * scale;
-  uint64_t first = scaledLow >> shift;
-  if ((scaledLow & mask) != 0 || !inclusive) ++first;
-  uint64_t last = scaledHigh >> shift;
-  if ((scaledHigh & mask) == 0 && !inclusive) --last;
+  const uint64_t first = (scaledLow + mask + odd) >> shift;
+  const uint64_t last = (scaledHigh - odd) >> shift;
   if (first > last) return false;
   uint64_t tens = (first + 9) / 10;
   if (tens * 10 <= last) {
@@ -154,20 +167,21 @@ bool Shortest(T value, uint64_t* digits, int* exponent) {
   // or more
   const int q = FloorLog10Pow2(e) - 1;
   if (q > 0 || -q > F::kMostTens) return false;
-  constexpr bool kDouble = std::is_same_v<T, double>;
-  // a float from about 1e-3 up fits 64 bits: 4 * 2^24 * 10^11 < 2^64
-  if (!kDouble && -q <= 11) {
-    if (ShortestAtGap(low, mid, high, inclusive, 2 - e, q + 1, digits, exponent)) return true;
-    ShortestWithin<uint64_t, kDouble>(low, mid, high, inclusive, 2 - e, q, digits, exponent);
-  } else {
-    ShortestWithin<Wide, kDouble>(low, mid, high, inclusive, 2 - e, q, digits, exponent);
-  }
+  ShortestWithin<Wide, std::is_same_v<T, double>>(low, mid, high, inclusive, 2 - e, q, digits, exponent);
   return true;
 }
 
 }  // namespace
 
-bool ShortestDigits(float value, uint64_t* digits, int* exponent) { return Shortest(value, digits, exponent); }
+bool ShortestDigits(float value, uint64_t* digits, int* exponent) {
+  uint32_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  // one comparison leaves out negative floats too, and every float not finite
+  if (bits - kGapFloatsFirst < kGapFloatsEnd - kGapFloatsFirst && ShortestOfGapFloat(bits, digits, exponent)) {
+    return true;
+  }
+  return Shortest(value, digits, exponent);
+}
 bool ShortestDigits(double value, uint64_t* digits, int* exponent) { return Shortest(value, digits, exponent); }
 
 #else
