@@ -171,6 +171,11 @@ bool Shortest(T value, uint64_t* digits, int* exponent) {
   return true;
 }
 
+// The rest of the floats, apart: the range above then needs none of the registers a call takes.
+[[gnu::noinline]] bool ShortestOfOtherFloat(float value, uint64_t* digits, int* exponent) {
+  return Shortest(value, digits, exponent);
+}
+
 }  // namespace
 
 bool ShortestDigits(float value, uint64_t* digits, int* exponent) {
@@ -180,7 +185,7 @@ bool ShortestDigits(float value, uint64_t* digits, int* exponent) {
   if (bits - kGapFloatsFirst < kGapFloatsEnd - kGapFloatsFirst && ShortestOfGapFloat(bits, digits, exponent)) {
     return true;
   }
-  return Shortest(value, digits, exponent);
+  return ShortestOfOtherFloat(value, digits, exponent);
 }
 bool ShortestDigits(double value, uint64_t* digits, int* exponent) { return Shortest(value, digits, exponent); }
 
