@@ -259,11 +259,11 @@ char* ShortestOf(char* first, T value) {
   int exponent = 0;
   char* at = first;
   if (std::signbit(value)) *at++ = '-';
-  if (value == 0) {
+  if (!ShortestDigits(std::fabs(value), &digits, &exponent)) {
+    if (value != 0) return Shortest(first, value, std::is_same_v<T, float>);
     std::memcpy(at, "0.0", 3);
     return at + 3;
   }
-  if (!ShortestDigits(std::fabs(value), &digits, &exponent)) return Shortest(first, value, std::is_same_v<T, float>);
   // most numbers: fewer than nine digits with a point and at most two zeros after it, which the
   // scientific form never beats
   if (exponent < 0 && digits < 100000000) {

@@ -83,6 +83,8 @@ void PrintTo(const ShortestText& number, std::ostream* out) { *out << number.tex
 const ShortestText kShortest[] = {
     {"Zero", 0.0, false, "0.0"},
     {"NegativeZero", -0.0, false, "-0.0"},
+    {"FloatZero", 0.0f, true, "0.0"},
+    {"FloatNegativeZero", -0.0f, true, "-0.0"},
     {"Whole", 100.0, false, "100.0"},
     {"Tenth", 0.1, false, "0.1"},
     {"Small", 1e-5, false, "1e-05"},
