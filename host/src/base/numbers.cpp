@@ -193,22 +193,20 @@ void WriteWithPoint(char* at, uint64_t digits, int count, int whole) {
   at[whole] = '.';
 }
 
-// The digits of a number of fewer than nine at `at`, with a point after the first `whole` of them,
-// or after `zeros` zeros when whole is 0 ("0.00ddd"): the eight digits written at once with their
-// leading zeros, the number's ones then moved in fixed-size copies. The text has room for the 18
-// bytes written; those past the number are left as they are.
-void WriteFewWithPoint(char* at, uint64_t digits, int count, int whole, int zeros) {
-  char eight[16] = {};
-  WriteEightDigits(eight, static_cast<uint32_t>(digits));
-  const char* const first = eight + 8 - count;
-  if (whole > 0) {
-    std::memcpy(at, first, 8);  // the digits before the point, and some the rest overwrites
-    at[whole] = '.';
-    std::memcpy(at + whole + 1, first + whole, 8);
-    return;
-  }
-  std::memcpy(at, "0.00000000", 10);
-  std::memcpy(at + 2 + zeros, first, 8);
+// The `count` digits of a number of fewer than nine at `at`, with a point `places` digits before
+// their end (at most 15: "0.00ddd" when more than count), and the end of the text: the eight digits
+// written at once with eight zeros before them, the text then copied from its first digit (or the
+// zero before the point) in fixed-size copies. The text has room for the 25 bytes written; those
+// past the number are left as they are.
+inline char* WriteFewWithPoint(char* at, uint64_t digits, int count, int places) {
+  char text[32] = "00000000";
+  WriteEightDigits(text + 8, static_cast<uint32_t>(digits));
+  const int point = 16 - places;  // the first digit after the point
+  const int first = std::min(16 - count, point - 1);
+  std::memcpy(at, text + first, 8);  // the digits before the point, and some the rest overwrites
+  at[point - first] = '.';
+  std::memcpy(at + point - first + 1, text + point, 16);
+  return at + 17 - first;
 }
 
 // digits * 10^exponent as WriteShortest writes it: to_chars' form, fixed or scientific, whichever
@@ -226,8 +224,8 @@ char* PlainForm(char* at, uint64_t digits, int exponent) {
       std::memset(at + count, '0', static_cast<size_t>(exponent));
       std::memcpy(at + fixedLength, ".0", 2);
       return at + fixedLength + 2;
-    } else if (count <= 8 && -exponent - count <= 8) {
-      WriteFewWithPoint(at, digits, count, std::max(count + exponent, 0), -exponent - count);
+    } else if (count <= 8 && exponent >= -15) {
+      return WriteFewWithPoint(at, digits, count, -exponent);
     } else if (count + exponent > 0) {
       WriteWithPoint(at, digits, count, count + exponent);
     } else {
@@ -262,11 +260,17 @@ char* ShortestOf(char* first, T value) {
   int exponent = 0;
   char* at = first;
   if (std::signbit(value)) *at++ = '-';
-  if (value == 0) {
+  if (!ShortestDigits(std::fabs(value), &digits, &exponent)) {
+    if (value != 0) return Shortest(first, value, std::is_same_v<T, float>);
     std::memcpy(at, "0.0", 3);
     return at + 3;
   }
-  if (!ShortestDigits(std::fabs(value), &digits, &exponent)) return Shortest(first, value, std::is_same_v<T, float>);
+  // most numbers: fewer than nine digits with a point and at most two zeros after it, which the
+  // scientific form never beats
+  if (exponent < 0 && digits < 100000000) {
+    const int count = DigitCount(digits);
+    if (-exponent - count <= 2) return WriteFewWithPoint(at, digits, count, -exponent);
+  }
   return PlainForm(at, digits, exponent);
 }
 

@@ -1,6 +1,6 @@
 // The shortest digits of a float or double, exactly, with integer arithmetic: the value's rounding
 // interval scaled by a power of ten so that it holds several whole numbers, then a digit at a time
-// dropped while a whole number is still inside.
+// dropped while a whole number is still inside. (Most floats take the path in shortest.h.)
 #include "base/shortest.h"
 
 #include <array>
@@ -45,20 +45,20 @@ constexpr auto kPowersOfTen = [] {
 int FloorLog10Pow2(int e) { return (e * 78913) >> 18; }
 
 // The shortest digits within [low, high] * 2^-shift * 10^-q (the ends included when asked) nearest
-// mid * 2^-shift * 10^-q, in integers of type W (wide enough for high * 10^-q).
-template <typename W, bool kManyAtATime>
+// mid * 2^-shift * 10^-q, in 128-bit integers.
+template <bool kManyAtATime>
 void ShortestWithin(uint64_t low, uint64_t mid, uint64_t high, bool inclusive, int shift, int q,
                     uint64_t* digits, int* exponent) {
-  const W scale = static_cast<W>(kPowersOfTen[static_cast<size_t>(-q)]);
-  const W mask = (W(1) << shift) - 1;
-  const W scaledLow = W(low) * scale, scaledMid = W(mid) * scale, scaledHigh = W(high) * scale;
+  const Wide scale = static_cast<Wide>(kPowersOfTen[static_cast<size_t>(-q)]);
+  const Wide mask = (Wide(1) << shift) - 1;
+  const Wide scaledLow = Wide(low) * scale, scaledMid = Wide(mid) * scale, scaledHigh = Wide(high) * scale;
   uint64_t first = static_cast<uint64_t>(scaledLow >> shift);
   if ((scaledLow & mask) != 0 || !inclusive) ++first;
   uint64_t last = static_cast<uint64_t>(scaledHigh >> shift);
   if ((scaledHigh & mask) == 0 && !inclusive) --last;
   const uint64_t whole = static_cast<uint64_t>(scaledMid >> shift);
-  const W fraction = scaledMid & mask;
-  const W half = W(1) << (shift - 1);
+  const Wide fraction = scaledMid & mask;
+  const Wide half = Wide(1) << (shift - 1);
   uint64_t dropped = 1;  // 10^(digits dropped)
   int power = q;
   const auto drop = [&](uint64_t step, int count) {
@@ -119,24 +119,20 @@ bool Shortest(T value, uint64_t* digits, int* exponent) {
   // or more
   const int q = FloorLog10Pow2(e) - 1;
   if (q > 0 || -q > F::kMostTens) return false;
-  constexpr bool kDouble = std::is_same_v<T, double>;
-  // a float from about 1e-3 up fits 64 bits: 4 * 2^24 * 10^11 < 2^64
-  if (!kDouble && -q <= 11) {
-    ShortestWithin<uint64_t, kDouble>(low, mid, high, inclusive, 2 - e, q, digits, exponent);
-  } else {
-    ShortestWithin<Wide, kDouble>(low, mid, high, inclusive, 2 - e, q, digits, exponent);
-  }
+  ShortestWithin<std::is_same_v<T, double>>(low, mid, high, inclusive, 2 - e, q, digits, exponent);
   return true;
 }
 
 }  // namespace
 
-bool ShortestDigits(float value, uint64_t* digits, int* exponent) { return Shortest(value, digits, exponent); }
+bool ShortestDigitsOfOtherFloat(float value, uint64_t* digits, int* exponent) {
+  return Shortest(value, digits, exponent);
+}
 bool ShortestDigits(double value, uint64_t* digits, int* exponent) { return Shortest(value, digits, exponent); }
 
 #else
 
-bool ShortestDigits(float, uint64_t*, int*) { return false; }
+bool ShortestDigitsOfOtherFloat(float, uint64_t*, int*) { return false; }
 bool ShortestDigits(double, uint64_t*, int*) { return false; }
 
 #endif

@@ -68,6 +68,12 @@ constexpr std::array<bool, 256> kPlain = [] {
 
 bool Plain(unsigned char c) { return kPlain[c]; }
 
+// Fibonacci hashing: the top bits of the product
+template <typename Bits>
+size_t SlotOf(Bits bits, int slotBits) {
+  return static_cast<size_t>((uint64_t{bits} * 0x9E3779B97F4A7C15u) >> (64 - slotBits));
+}
+
 }  // namespace
 
 std::string RepairedUtf8(std::string_view text) {
@@ -287,40 +293,53 @@ void JsonWriter::Number(double value) { Shortest(value); }
 void JsonWriter::Number(float value) { Shortest(value); }
 
 template <typename T>
+auto& JsonWriter::CacheOf() {
+  if constexpr (std::is_same_v<T, float>) return floats_;
+  else return doubles_;
+}
+
+// The copy from a slot is kept apart from the writing of a new number, so that it needs none of the
+// registers a call takes. No slot holds a number that is not finite.
+template <typename T>
 void JsonWriter::Shortest(T value) {
   Next();
+  Bits<T> bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  NumberCache<Bits<T>>& cache = CacheOf<T>();
+  if (cache.slots != nullptr) {
+    const size_t hash = SlotOf(bits, kSlotBits);
+    const NumberText<Bits<T>>& slot = cache.slots[hash];
+    if ((cache.filled[hash / 64] & (uint64_t{1} << (hash % 64))) != 0 && slot.bits == bits) {
+      std::memcpy(Room(kShortestCachedBytes), slot.text, kShortestCachedBytes);  // a copy of a known size
+      used_ += slot.length;
+      return;
+    }
+  }
+  NewShortest(value);
+}
+
+template <typename T>
+void JsonWriter::NewShortest(T value) {
   if (!std::isfinite(value)) {
     NoteNonFinite();
     Append("null");
     return;
   }
-  using Bits = std::conditional_t<std::is_same_v<T, float>, uint32_t, uint64_t>;
-  auto& cache = [this]() -> auto& {
-    if constexpr (std::is_same_v<T, float>) return floats_;
-    else return doubles_;
-  }();
+  NumberCache<Bits<T>>& cache = CacheOf<T>();
   constexpr size_t kSlots = size_t{1} << kSlotBits;
   if (cache.slots == nullptr) {
-    cache.slots.reset(new NumberText<Bits>[kSlots]);
+    cache.slots.reset(new NumberText<Bits<T>>[kSlots]);
     cache.filled.reset(new uint64_t[kSlots / 64]());
   }
-  Bits bits = 0;
+  Bits<T> bits = 0;
   std::memcpy(&bits, &value, sizeof bits);
-  // Fibonacci hashing: the top bits of the product
-  const auto hash = static_cast<size_t>((uint64_t{bits} * 0x9E3779B97F4A7C15u) >> (64 - kSlotBits));
-  NumberText<Bits>& slot = cache.slots[hash];
-  uint64_t& filled = cache.filled[hash / 64];
-  const uint64_t mask = uint64_t{1} << (hash % 64);
+  const size_t hash = SlotOf(bits, kSlotBits);
   char* const first = Room(kShortestNumberBytes);
-  if ((filled & mask) != 0 && slot.bits == bits) {
-    std::memcpy(first, slot.text, kShortestCachedBytes);  // the whole slot: a copy of a known size
-    used_ += slot.length;
-    return;
-  }
   const auto length = static_cast<size_t>(WriteShortest(first, value) - first);
   used_ += length;
   if (length <= kShortestCachedBytes) {
-    filled |= mask;
+    NumberText<Bits<T>>& slot = cache.slots[hash];
+    cache.filled[hash / 64] |= uint64_t{1} << (hash % 64);
     slot.bits = bits;
     slot.length = static_cast<uint8_t>(length);
     std::memcpy(slot.text, first, kShortestCachedBytes);  // the room asked for holds as many

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "base/numbers.h"
@@ -156,7 +157,15 @@ class JsonWriter {
     std::unique_ptr<uint64_t[]> filled;
   };
   template <typename T>
+  using Bits = std::conditional_t<std::is_same_v<T, float>, uint32_t, uint64_t>;
+  template <typename T>
+  auto& CacheOf();
+  // A number from its slot when it was written before, else NewShortest's.
+  template <typename T>
   void Shortest(T value);
+  // A number not in the cache: written (null when not finite), and kept in its slot.
+  template <typename T>
+  void NewShortest(T value);
   static constexpr int kSlotBits = 14;
   NumberCache<uint32_t> floats_;
   NumberCache<uint64_t> doubles_;

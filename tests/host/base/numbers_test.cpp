@@ -83,6 +83,8 @@ void PrintTo(const ShortestText& number, std::ostream* out) { *out << number.tex
 const ShortestText kShortest[] = {
     {"Zero", 0.0, false, "0.0"},
     {"NegativeZero", -0.0, false, "-0.0"},
+    {"FloatZero", 0.0f, true, "0.0"},
+    {"FloatNegativeZero", -0.0f, true, "-0.0"},
     {"Whole", 100.0, false, "100.0"},
     {"Tenth", 0.1, false, "0.1"},
     {"Small", 1e-5, false, "1e-05"},
@@ -197,6 +199,49 @@ TEST(ShortestIntegerPath, WritesWhatToCharsWrites) {
     const std::string written = Written(value);
     if (written != ToChars(value)) ++differing;
     EXPECT_EQ(written, ToChars(value)) << "for " << std::hexfloat << value;
+  }
+}
+
+// Every float of a range against to_chars: where the digits before the point grow past eight, where
+// the zeros after the point grow past two, where a whole number grows past seven digits.
+struct FloatRange {
+  const char* name;
+  float from;
+  float to;
+};
+
+const FloatRange kFloatRanges[] = {
+    {"FourWholeDigits", 1000.0f, 1024.0f},
+    {"AroundAThousandth", 0.00095f, 0.00105f},
+    {"AroundTenMillion", 9.9e6f, 1.01e7f},
+};
+
+class EveryFloat : public testing::TestWithParam<FloatRange> {};
+
+TEST_P(EveryFloat, WritesWhatToCharsWrites) {
+  const FloatRange& range = GetParam();
+  int differing = 0;
+  for (float value = range.from; value < range.to && differing < 5; value = std::nextafter(value, range.to)) {
+    const std::string written = Written(value);
+    if (written != ToChars(value)) ++differing;
+    EXPECT_EQ(written, ToChars(value)) << "for " << std::hexfloat << value;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ranges, EveryFloat, testing::ValuesIn(kFloatRanges), CaseName);
+
+// Floats of any bits, either sign and any exponent (those not finite aside), against to_chars.
+TEST(ShortestFloatBits, WriteWhatToCharsWrites) {
+  std::mt19937 random(7);
+  int differing = 0;
+  for (int i = 0; i < 2000000 && differing < 5; ++i) {
+    const uint32_t bits = static_cast<uint32_t>(random());
+    float value = 0.0f;
+    std::memcpy(&value, &bits, sizeof value);
+    if (!std::isfinite(value)) continue;
+    const std::string written = Written(value);
+    if (written != ToChars(value)) ++differing;
+    EXPECT_EQ(written, ToChars(value)) << "for the float of bits " << std::hex << bits;
   }
 }
 #endif

@@ -146,6 +146,22 @@ TEST(JsonNumbers, NumbersWrittenAgainAsAtFirst) {
   EXPECT_EQ(out.Take(), expected);
 }
 
+// A number that is not finite is null each time, also once the cache has slots (none holds it).
+TEST(JsonNumbers, NotFiniteAfterCachedNumbersIsNull) {
+  JsonWriter out;
+  out.BeginArray();
+  for (int round = 0; round < 2; ++round) {
+    out.Number(1.5f);
+    out.Number(std::numeric_limits<float>::infinity());
+    out.Number(std::nanf(""));
+    out.Number(2.5);
+    out.Number(-std::numeric_limits<double>::infinity());
+  }
+  out.EndArray();
+  EXPECT_EQ(out.Take(), "[1.5,null,null,2.5,null,1.5,null,null,2.5,null]");
+  EXPECT_TRUE(out.NonFinite());
+}
+
 // Everything the writer does once, nested.
 std::string Document(bool breakLines) {
   JsonWriter out;
