@@ -202,7 +202,12 @@ struct ScalarStoreCase {
 };
 
 const ScalarStoreCase kScalarStores[] = {
-    {"IntOverText", [](VtContainer* c) { kRecord.Bc->SetString(c, 2, MakeString("a long text past a short buffer")); },
+    {"IntOverText",
+     [](VtContainer* c) {
+       VtString* text = MakeString("a long text past a short buffer");
+       kRecord.Bc->SetString(c, 2, text);
+       kRecord.St->Release(text);
+     },
      [](VtContainer* c) { return kRecord.Bc->SetInt32(c, 2, -7); }, VT_VALUE_INT32, -7.0},
     {"FloatOverInt", [](VtContainer* c) { kRecord.Bc->SetInt32(c, 2, 9); },
      [](VtContainer* c) { return kRecord.Bc->SetFloat(c, 2, 2.5); }, VT_VALUE_FLOAT, 2.5},
