@@ -360,7 +360,7 @@ std::vector<CliCase> Cases() {
       // a module that cannot make its object: the run fails; a setting that cannot be tried is refused
       Case("NoElementTable").Prepare([](const fs::path& dir) { fs::remove(dir / "plugin" / "res" / "ptable.csv"); })
           .Run({"{water}", "--module", module, "--json", "{dir}/w.json"}).NotWrites({"w.json"})
-          .Ends(kFailed, "{dir}/water.mol: the molecule object could not be made"),
+          .Ends(kFailed, "{water}: the molecule object could not be made"),
       Case("NoElementTableForASetting").Prepare([](const fs::path& dir) { fs::remove(dir / "plugin" / "res" / "ptable.csv"); })
           .Run({"{water}", "--module", module, "--set", "MOLOBJ_SHOW_NUCLEUS=true", "--json", "{dir}/w.json"})
           .NotWrites({"w.json"}).Ends(kBadArguments, "the molecule object could not be made"),
